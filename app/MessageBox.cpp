@@ -1,0 +1,61 @@
+#include "MessageBox.h"
+
+#include "db/ODBC.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+struct Recorder {
+    bool recording = false;
+    QList<MessageBox::Shown> shown;
+};
+
+Recorder &recorder()
+{
+    static Recorder instance;
+    return instance;
+}
+
+} // namespace
+
+const QString MessageBox::ApplicationTitle = QStringLiteral("N3新会计制度科目增加工具");
+
+std::unique_ptr<QMessageBox> MessageBox::build(const QString &prompt, int style, const QString &title)
+{
+    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    box->setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
+    box->setText(prompt);
+    box->setIcon(style == ODBC::StyleCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+    QPushButton *ok = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
+    return box;
+}
+
+void MessageBox::show(const QString &prompt, int style, const QString &title)
+{
+    Recorder &r = recorder();
+    if (r.recording) {
+        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, style});
+        return;
+    }
+    build(prompt, style, title)->exec();
+}
+
+void MessageBox::showDataLayerMessages()
+{
+    ODBC::setMessageSink([](const QString &prompt, const QString &title, int style) { show(prompt, style, title); });
+}
+
+void MessageBox::setRecording(bool recording)
+{
+    recorder().recording = recording;
+}
+
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    return std::exchange(recorder().shown, {});
+}

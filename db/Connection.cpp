@@ -1,0 +1,168 @@
+#include "Connection.h"
+
+#include "ConnectionString.h"
+#include "DbError.h"
+#include "TsqlRewrite.h"
+
+#include <QAtomicInteger>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace db {
+
+namespace {
+
+// Every connection gets a Qt connection name of its own, so connections never share state.
+QString nextQtConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("n3fix-%1").arg(++counter);
+}
+
+// The name of the database product behind an open ODBC connection, as the driver reports it.
+QString odbcDbmsName(const QSqlDatabase &database)
+{
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        return QString();
+    SQLHDBC hdbc = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLCHAR name[256] = {};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+        return QString();
+    return QString::fromUtf8(reinterpret_cast<const char *>(name));
+}
+
+} // namespace
+
+QString describe(const QSqlError &error)
+{
+    const QString database = error.databaseText().trimmed();
+    const QString driver = error.driverText().trimmed();
+    if (database.isEmpty())
+        return driver;
+    if (driver.isEmpty() || database.contains(driver))
+        return database;
+    return database + QLatin1Char(' ') + driver;
+}
+
+Connection::Connection(const EngineSettings &engine)
+    : m_engine(engine), m_qtName(nextQtConnectionName())
+{
+}
+
+Connection::~Connection()
+{
+    {
+        QSqlDatabase database = QSqlDatabase::database(m_qtName, false);
+        if (database.isOpen())
+            database.close();
+    }
+    if (QSqlDatabase::contains(m_qtName))
+        QSqlDatabase::removeDatabase(m_qtName);
+}
+
+void Connection::setConnectionString(const QString &connectionString)
+{
+    m_connectionString = connectionString;
+}
+
+bool Connection::isOpen() const
+{
+    return QSqlDatabase::contains(m_qtName) && QSqlDatabase::database(m_qtName, false).isOpen();
+}
+
+void Connection::open()
+{
+    if (m_engine.kind == EngineKind::Odbc) {
+        openOdbc();
+        return;
+    }
+    if (connectionAttribute(m_connectionString, QStringLiteral("SERVER")) != QLatin1String("(local)"))
+        fail(QStringLiteral("嵌入式数据库只能连接本机服务器 (local)"));
+    openEmbedded(connectionAttribute(m_connectionString, QStringLiteral("DATABASE")));
+}
+
+// SQLite stands in for the local server: DATABASE=X is the file X.db in the data directory.
+// The file is opened read-write but never created, so a missing database fails as it would on
+// the server, and a file that is not a database fails here rather than at the first query.
+void Connection::openEmbedded(const QString &databaseName)
+{
+    const QString path = QDir(m_engine.dataDirectory).absoluteFilePath(databaseName + QStringLiteral(".db"));
+    if (!QFileInfo(path).isFile())
+        fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path)));
+
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
+    database.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+    database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(EmbeddedBusyTimeoutMs));
+    if (!database.open())
+        fail(QStringLiteral("%1：%2").arg(describe(database.lastError()), QDir::toNativeSeparators(path)));
+    m_dialect = SqlDialect::Sqlite;
+    applyEmbeddedSettings();
+}
+
+void Connection::applyEmbeddedSettings()
+{
+    QString error;
+    {
+        QSqlQuery check(QSqlDatabase::database(m_qtName, false));
+        if (!check.exec(QStringLiteral("select count(*) from sqlite_master")))
+            error = describe(check.lastError());
+    }
+    if (!error.isNull())
+        fail(error);
+}
+
+// The connection string goes unchanged to the driver manager. Whether statements need the
+// SQLite rewrite is decided from the product the driver reports, not from how it was reached.
+void Connection::openOdbc()
+{
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_qtName);
+    database.setDatabaseName(m_connectionString);
+    if (!database.open())
+        fail(describe(database.lastError()));
+    m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
+        ? SqlDialect::Sqlite
+        : SqlDialect::TransactSql;
+}
+
+// Leaves the connection closed and raises the failure.
+void Connection::fail(const QString &description)
+{
+    if (QSqlDatabase::contains(m_qtName))
+        QSqlDatabase::database(m_qtName, false).close();
+    throw DbError(description);
+}
+
+QString Connection::statementText(const QString &sql) const
+{
+    return m_dialect == SqlDialect::Sqlite ? rewriteTsqlForSqlite(sql) : sql;
+}
+
+QSqlDatabase Connection::openDatabase() const
+{
+    if (!isOpen())
+        throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+    return QSqlDatabase::database(m_qtName, false);
+}
+
+int Connection::execute(const QString &sql, const QVariantList &params)
+{
+    QSqlQuery query(openDatabase());
+    if (!query.prepare(statementText(sql)))
+        throw DbError(describe(query.lastError()));
+    for (const QVariant &param : params)
+        query.addBindValue(param);
+    if (!query.exec())
+        throw DbError(describe(query.lastError()));
+    return query.numRowsAffected();
+}
+
+} // namespace db

@@ -1,0 +1,76 @@
+#include "ODBC.h"
+
+#include "ConnectionString.h"
+#include "DbError.h"
+
+namespace ODBC {
+
+namespace {
+
+struct ModuleState {
+    db::EngineSettings engine;
+    MessageSink messageSink;
+    std::shared_ptr<db::Connection> connection;
+    QString currentAccountSet;
+};
+
+ModuleState &state()
+{
+    static ModuleState module;
+    return module;
+}
+
+} // namespace
+
+const QString SystemDatabase = QStringLiteral("LQsystem");
+
+void setMessageSink(MessageSink sink)
+{
+    state().messageSink = std::move(sink);
+}
+
+void setEngine(const db::EngineSettings &engine)
+{
+    state().engine = engine;
+}
+
+const db::EngineSettings &engine()
+{
+    return state().engine;
+}
+
+std::shared_ptr<db::Connection> &DbConn()
+{
+    std::shared_ptr<db::Connection> &connection = state().connection;
+    if (!connection)
+        connection = std::make_shared<db::Connection>(state().engine);
+    return connection;
+}
+
+bool ConnectDatabase(const QString &dbName)
+{
+    try {
+        state().connection = std::make_shared<db::Connection>(state().engine);
+        state().connection->setConnectionString(db::buildConnectionString(dbName));
+        state().connection->open();
+        return true;
+    } catch (const db::DbError &error) {
+        if (state().messageSink)
+            state().messageSink(QStringLiteral("数据库") + dbName + QStringLiteral("连接错误 \r\n") + error.description()
+                                    + QStringLiteral("\r\n请正确配置数数据连接"),
+                                QStringLiteral("数据库连接错误"), StyleCritical);
+        return false;
+    }
+}
+
+QString accountSetDatabaseName(const QString &accountSet, const QString &year)
+{
+    return QStringLiteral("LQDATA_") + accountSet + QLatin1Char('_') + year;
+}
+
+QString &currentAccountSetNumber()
+{
+    return state().currentAccountSet;
+}
+
+} // namespace ODBC

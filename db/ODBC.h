@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Connection.h"
+#include "Engine.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The module that owns the tool's one database connection. Every part of the tool that needs
+// a database names it, calls ConnectDatabase, and then works over DbConn(). Each call makes a
+// fresh connection in place of the previous one, even for the same database.
+namespace ODBC {
+
+// Message-box styles: a single OK button without an icon, or with the critical-stop icon.
+constexpr int StylePlain = 0;
+constexpr int StyleCritical = 16;
+
+// Shows a modal message to the user. The window installs the real message box at start.
+using MessageSink = std::function<void(const QString &prompt, const QString &title, int style)>;
+void setMessageSink(MessageSink sink);
+
+// The engine that answers connection strings, chosen once at program start.
+void setEngine(const db::EngineSettings &engine);
+const db::EngineSettings &engine();
+
+// The shared connection. A caller that finds none gets a new, unopened one put in its place.
+std::shared_ptr<db::Connection> &DbConn();
+
+// Opens a new DbConn on `dbName`. On failure shows the connection error box and returns false.
+bool ConnectDatabase(const QString &dbName);
+
+// The product's system database, which lists the account sets and their fiscal years.
+extern const QString SystemDatabase;
+
+// The database of one account set's fiscal year: "LQDATA_" + account set + "_" + year,
+// both pieces exactly as given.
+QString accountSetDatabaseName(const QString &accountSet, const QString &year);
+
+// The number of the account set last matched in the account-set list.
+QString &currentAccountSetNumber();
+
+} // namespace ODBC

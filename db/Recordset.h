@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QMap>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace db {
+
+class Connection;
+
+// How the rows of a recordset are read.
+//  Static:  a snapshot of every row, taken when the recordset opens; later writes to the
+//           table do not move it. Used where the caller updates the rows it walks.
+//  Keyset:  rows are fetched as the caller moves through them.
+enum class CursorType { ForwardOnly = 0, Keyset = 1, Dynamic = 2, Static = 3 };
+enum class LockType { ReadOnly = 1, Pessimistic = 2, Optimistic = 3 };
+
+// The rows of one SELECT, read one at a time in the order the engine returns them, with the
+// current row's fields by name or by position. With an optimistic lock a field of the current
+// row can be changed and written back with update(). Every failure raises DbError.
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset &) = delete;
+    Recordset &operator=(const Recordset &) = delete;
+
+    // Runs `source` on `connection` and stands on the first row. Values in `params` are bound
+    // to the ? placeholders. Reopening with the same text on the same connection reuses the
+    // prepared statement.
+    void open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor,
+              LockType lock, const QVariantList &params = {});
+    bool isOpen() const { return m_open; }
+    void close();
+
+    // BOF and EOF are both true when the result has no row; EOF alone after the last row.
+    bool bof() const;
+    bool eof() const;
+
+    QVariant field(const QString &name) const;  // the name is compared without regard to case
+    QVariant field(int position) const;
+    void setField(int position, const QVariant &value);
+    // Writes the changed fields of the current row to its table.
+    void update();
+    void moveNext();
+
+private:
+    void requireRow() const;
+    void fetchLazyRow();
+    const QVariant &valueAt(int position) const;
+    std::size_t rowWidth() const;
+    std::size_t rowStart() const;
+    QSqlQuery &preparedQuery(std::optional<QSqlQuery> &slot, QString &slotText, const QString &text);
+
+    std::shared_ptr<Connection> m_connection;  // kept alive while its statements are
+    std::optional<QSqlQuery> m_query;
+    QString m_queryText;
+    std::optional<QSqlQuery> m_updateQuery;
+    QString m_updateText;
+
+    bool m_open = false;
+    bool m_static = false;
+    bool m_empty = true;
+    bool m_atEnd = true;
+    QStringList m_names;           // visible fields, in select-list order
+    int m_hiddenKeys = 0;          // leading columns the layer added to locate rows (rowid)
+    std::vector<QVariant> m_rows;  // static: every row, flattened; keyset: the current row
+    std::size_t m_position = 0;    // static: index of the current row
+
+    // Row location for updates.
+    QString m_table;
+    QMap<int, QVariant> m_staged;
+};
+
+} // namespace db

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ChartOfAccounts.h"
+
+#include <QString>
+#include <QVector>
+
+// An account set (one company's books) as the system database lists it: the fiscal years in
+// use and those deleted earlier.
+struct DemoAccountSet {
+    QString id;
+    QString name;
+    QVector<int> liveYears;
+    QVector<int> deletedYears;
+};
+
+// Writes a new account-set database: table `code` from `chart`, with about `wrongFlagShare` of
+// the end-level flags (bend) deliberately wrong, and table GL_accsum with twelve periods of
+// balances for a sample of the end-level accounts. Same arguments, same content.
+// Throws std::runtime_error if the file exists or SQLite fails; a failed file is removed.
+void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart,
+                             double wrongFlagShare, quint32 seed);
+
+// Writes a new system database listing `sets` (KS_Account) and their periods (KS_period),
+// including deleted years and one stray year 9999 for the first set.
+// Throws std::runtime_error if the file exists or SQLite fails; a failed file is removed.
+void writeSystemDatabase(const QString &filePath, const QVector<DemoAccountSet> &sets);
+
+// The four demonstration account sets.
+QVector<DemoAccountSet> demoAccountSets();
+
+// Whether `dir` holds any *.db file.
+bool directoryHoldsDatabase(const QString &dir);
+
+// The file name of the database of account set `id` for fiscal year `year`.
+QString accountSetFileName(const QString &id, int year);
+
+// Fills `dir` (created if needed) with LQsystem.db and one database per live year of each demo
+// account set. Never overwrites: throws std::runtime_error with a message for the user when the
+// directory already holds a database, cannot be created, or SQLite fails (files written so far
+// are then removed).
+void createDemoDataDirectory(const QString &dir);

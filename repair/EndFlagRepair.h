@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace repair {
+
+// Receives the end-flag walk's progress, one row at a time.
+class EndFlagProgress {
+public:
+    virtual ~EndFlagProgress() = default;
+    // The walk is about to work on the row with this account code.
+    virtual void rowStarted(const QString &code) = 0;
+    // The row's flag has been written. Returning false stops the walk here.
+    virtual bool rowWritten() = 0;
+};
+
+enum class EndFlagResult { NotChosen, Completed, Stopped };
+
+// Rewrites the end-level flag (bend) of every account in the chart (table code) of the chosen
+// account set and fiscal year: 1 when no longer code begins with the account's code, else 0.
+// Rows are walked in code order and each flag is written as the walk passes it, so a walk that
+// fails or is stopped leaves the rows before it with their new flags and the rest untouched.
+// An empty account set or year is NotChosen and opens nothing. Failures raise db::DbError.
+EndFlagResult repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
+
+} // namespace repair
