@@ -34,12 +34,7 @@ int main(int argc, char *argv[])
     ODBC::setEngine(options.engine);
     MessageBox::showDataLayerMessages();
 
-    int result = 0;
-    {
-        Form1 window;
-        window.show();
-        result = QApplication::exec();
-    }
-    ODBC::DbConn().reset();
-    return result;
+    Form1 window;
+    window.show();
+    return QApplication::exec();
 }

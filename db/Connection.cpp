@@ -30,9 +30,10 @@ QString nextQtConnectionName()
 QString odbcDbmsName(const QSqlDatabase &database)
 {
     const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+    // Qt's ODBC driver hands out its connection handle as a plain pointer.
+    if (handle.metaType() != QMetaType::fromType<void *>())
         return QString();
-    SQLHDBC hdbc = *static_cast<const SQLHANDLE *>(handle.constData());
+    SQLHDBC hdbc = handle.value<void *>();
     SQLCHAR name[256] = {};
     SQLSMALLINT length = 0;
     if (!SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))

@@ -3,6 +3,8 @@
 #include "ConnectionString.h"
 #include "DbError.h"
 
+#include <QCoreApplication>
+
 namespace ODBC {
 
 namespace {
@@ -14,10 +16,21 @@ struct ModuleState {
     QString currentAccountSet;
 };
 
+void releaseConnection();
+
 ModuleState &state()
 {
     static ModuleState module;
+    static const bool releasedWithTheApplication = (qAddPostRoutine(releaseConnection), true);
+    Q_UNUSED(releasedWithTheApplication);
     return module;
+}
+
+// Drops the shared connection while Qt's database registry still exists: the connection is
+// released with the application, never closed explicitly before.
+void releaseConnection()
+{
+    state().connection.reset();
 }
 
 } // namespace

@@ -281,7 +281,7 @@ private:
         qint64 number = 0;
         for (int i = 0; i < children; ++i) {
             ++number;
-            if (spare > 0 && m_rng.below(12) == 0) {
+            if (i > 0 && spare > 0 && m_rng.below(12) == 0) {
                 ++number;
                 --spare;
             }

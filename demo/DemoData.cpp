@@ -11,12 +11,19 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
-#include <optional>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
 namespace {
+
+// An INTEGER column value that may be NULL.
+struct NullableInt {
+    bool isNull;
+    int value;
+};
+constexpr NullableInt kNull{true, 0};
+constexpr NullableInt nullable(int value) { return {false, value}; }
 
 // A failure the user reads: the message travels as UTF-8 inside std::runtime_error.
 [[noreturn]] void failWith(const QString &message)
@@ -82,9 +89,9 @@ private:
     }
     void bind(sqlite3_stmt *s, int i, int v) { check(sqlite3_bind_int(s, i, v)); }
     void bind(sqlite3_stmt *s, int i, double v) { check(sqlite3_bind_double(s, i, v)); }
-    void bind(sqlite3_stmt *s, int i, const std::optional<int> &v)
+    void bind(sqlite3_stmt *s, int i, NullableInt v)
     {
-        check(v ? sqlite3_bind_int(s, i, *v) : sqlite3_bind_null(s, i));
+        check(v.isNull ? sqlite3_bind_null(s, i) : sqlite3_bind_int(s, i, v.value));
     }
     void check(int rc)
     {
@@ -171,8 +178,9 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
             db.insert(insertCode, a.code, a.name, a.grade, int(a.endLevel != wrong[i]), accountClass(a.code));
         }
 
-        // About 60% of the end-level accounts get a year of balances, each period opening with
-        // the previous one's closing balance and never crossing to the unusual side.
+        // About 60% of the end-level accounts get a year of balances: each period opens with the
+        // previous one's closing balance, which wanders around its level and never crosses to
+        // the unusual side.
         sqlite3_stmt *insertSum = db.prepare("INSERT INTO GL_accsum(ccode, iperiod, cbegind_c, mb, md, mc, cendd_c, me)"
                                              " VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
         bool anySampled = false;
@@ -184,8 +192,9 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
             const qint64 sign = credit ? -1 : 1;
             qint64 balance = 100000 + below(50000000);
             for (int period = 1; period <= 12; ++period) {
-                const qint64 increase = 1000 + below(quint64(std::max<qint64>(balance / 2, 100000)));
-                const qint64 decrease = 1 + below(quint64((balance + increase) * 9 / 10));
+                const qint64 increase = 1000 + balance / 5 + below(quint64(balance * 6 / 10));
+                const qint64 decrease = 1 + std::min((balance + increase) * 95 / 100,
+                                                     increase * 7 / 10 + below(quint64(increase * 6 / 10)));
                 const qint64 closing = balance + increase - decrease;
                 const qint64 debit = credit ? decrease : increase;
                 const qint64 creditAmount = credit ? increase : decrease;
@@ -213,22 +222,21 @@ void writeSystemDatabase(const QString &filePath, const QVector<DemoAccountSet> 
             std::sort(years.begin(), years.end());
             // KS_Account names the year the set was opened.
             db.insert(insertSet, set.id, set.name, dataPath,
-                      years.isEmpty() ? std::optional<int>() : std::optional<int>(years.first()), set.name);
+                      years.isEmpty() ? kNull : nullable(years.first()), set.name);
             for (int year : years) {
                 const bool deleted = set.deletedYears.contains(year) && !set.liveYears.contains(year);
                 for (int period = 1; period <= 12; ++period) {
                     const QDate begin(year, period, 1);
-                    // Live periods are marked 0, or left NULL as older versions of the product did.
-                    const std::optional<int> flag = deleted ? 1 : period % 4 == 0 ? std::optional<int>() : 0;
+                    // Live periods are marked 0, some left NULL, which must read as live too.
+                    const NullableInt flag = deleted ? nullable(1) : period % 4 == 0 ? kNull : nullable(0);
                     db.insert(insertPeriod, set.id, year, period, begin.toString(Qt::ISODate),
                               begin.addDays(begin.daysInMonth() - 1).toString(Qt::ISODate), flag);
                 }
             }
-            // A stray year 9999 row such as the product leaves behind, which must never be taken
-            // for a fiscal year.
+            // One row of year 9999, which is no fiscal year and must never be listed as one.
             if (&set == &sets.first())
                 db.insert(insertPeriod, set.id, 9999, 1, QStringLiteral("9999-01-01"), QStringLiteral("9999-01-31"),
-                          std::optional<int>(0));
+                          nullable(0));
         }
     });
 }
