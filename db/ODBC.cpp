@@ -1,6 +1,7 @@
 #include "ODBC.h"
 
 #include "ConnectionString.h"
+#include "DatabaseName.h"
 #include "DbError.h"
 
 #include <QCoreApplication>
@@ -64,6 +65,9 @@ bool ConnectDatabase(const QString &dbName)
 {
     try {
         state().connection = std::make_shared<db::Connection>(state().engine);
+        const QString fault = db::databaseNameFault(dbName);
+        if (!fault.isEmpty())
+            throw db::DbError(fault);
         state().connection->setConnectionString(db::buildConnectionString(dbName));
         state().connection->open();
         return true;
