@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,6 +58,40 @@ QPushButton *makeButton(QWidget *parent, const QString &caption, const QRect &ge
     button->setGeometry(geometry);
     return button;
 }
+
+// Notes the moments when a combo box's edit field finishes an edit: Enter pressed, or the
+// focus gone (also when the list opens). QComboBox then selects the entry whose text equals
+// the typed text and reports it as picked, though the user picked nothing. The note lasts
+// until control is back in the event loop.
+class EditFinishWatch : public QObject {
+public:
+    explicit EditFinishWatch(QComboBox *combo) : QObject(combo)
+    {
+        // Keys and focus reach the combo box, which hands them to its edit field; events
+        // sent to the edit field itself pass only the second filter.
+        combo->installEventFilter(this);
+        combo->lineEdit()->installEventFilter(this);
+    }
+    bool finishing() const { return m_finishing; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        bool finishes = event->type() == QEvent::FocusOut;
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            finishes = key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+        if (finishes && !m_finishing) {
+            m_finishing = true;
+            QMetaObject::invokeMethod(this, [this] { m_finishing = false; }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    bool m_finishing = false;
+};
 
 } // namespace
 
@@ -145,8 +180,11 @@ void Form1::wireEvents()
         QMetaObject::invokeMethod(this, [this] { m_pickChangedText = false; }, Qt::QueuedConnection);
         reportingFailures(QStringLiteral("读取会计年度"), [this] { Combo3_Change(); });
     });
-    connect(Combo3, qOverload<int>(&QComboBox::activated), this, [this] {
-        if (m_walkLock->active() || std::exchange(m_pickChangedText, false))
+    // Enter or leaving the edit field after typing an entry's exact text is reported as a
+    // pick too; it changes nothing and must not run the work again.
+    const auto *editFinish = new EditFinishWatch(Combo3);
+    connect(Combo3, qOverload<int>(&QComboBox::activated), this, [this, editFinish] {
+        if (m_walkLock->active() || std::exchange(m_pickChangedText, false) || editFinish->finishing())
             return;
         reportingFailures(QStringLiteral("读取会计年度"), [this] { Combo3_Click(); });
     });

@@ -44,6 +44,10 @@ bool WalkLock::eventFilter(QObject *watched, QEvent *event)
     case QEvent::ContextMenu:
     case QEvent::Shortcut:
     case QEvent::ShortcutOverride:
+    case QEvent::InputMethod:  // text committed by an input method (how Chinese is typed)
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
         return isGuarded(watched);
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {

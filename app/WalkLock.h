@@ -9,9 +9,10 @@ class QWidget;
 
 // While the end-flag walk runs, the window handles its messages once per row but must not let
 // the user start anything that reconnects the shared connection or starts a second walk.
-// WalkLock swallows the mouse, wheel and key input aimed at the guarded controls (and at
-// everything inside them, such as a combo box's list), so their text and state stay as they
-// are, and remembers a request to close the window so it can be honoured once the walk stops.
+// WalkLock swallows the mouse, wheel, key, input-method and drop input aimed at the guarded
+// controls (and at everything inside them, such as a combo box's list), so their text and
+// state stay as they are, and remembers a request to close the window so it can be honoured
+// once the walk stops.
 class WalkLock : public QObject {
     Q_OBJECT
 public:

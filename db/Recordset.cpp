@@ -36,19 +36,16 @@ QString withRowid(const QString &select)
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
-QSqlQuery &Recordset::preparedQuery(std::optional<QSqlQuery> &slot, QString &slotText, const QString &text)
+QSqlQuery &Recordset::preparedQuery(const QString &text)
 {
-    if (!slot || slotText != text) {
-        slot.emplace(m_connection->openDatabase());
-        slot->setForwardOnly(true);
-        if (!slot->prepare(text)) {
-            const QString description = describe(slot->lastError());
-            slot.reset();
-            throw DbError(description);
-        }
-        slotText = text;
-    }
-    return *slot;
+    const auto found = m_statements.find(text);
+    if (found != m_statements.end())
+        return found->second;
+    QSqlQuery query(m_connection->openDatabase());
+    query.setForwardOnly(true);
+    if (!query.prepare(text))
+        throw DbError(describe(query.lastError()));
+    return m_statements.emplace(text, std::move(query)).first->second;
 }
 
 void Recordset::open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor,
@@ -57,10 +54,8 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
     if (m_open)
         throw DbError(QStringLiteral("记录集已打开，不能再次打开。"));
     if (connection != m_connection) {
-        m_query.reset();
-        m_updateQuery.reset();
-        m_queryText.clear();
-        m_updateText.clear();
+        m_query = nullptr;
+        m_statements.clear();
         m_connection = connection;
     }
     if (!m_connection)
@@ -78,7 +73,8 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
         }
     }
 
-    QSqlQuery &query = preparedQuery(m_query, m_queryText, text);
+    m_query = &preparedQuery(text);
+    QSqlQuery &query = *m_query;
     for (int i = 0; i < params.size(); ++i)
         query.bindValue(i, params.at(i));
     if (!query.exec())
@@ -229,7 +225,7 @@ void Recordset::update()
     const QString text = QStringLiteral("update ") + m_table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
         + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 
-    QSqlQuery &query = preparedQuery(m_updateQuery, m_updateText, text);
+    QSqlQuery &query = preparedQuery(text);
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())

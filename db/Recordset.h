@@ -8,7 +8,7 @@
 #include <QVariantList>
 
 #include <memory>
-#include <optional>
+#include <map>
 #include <vector>
 
 namespace db {
@@ -57,13 +57,13 @@ private:
     const QVariant &valueAt(int position) const;
     std::size_t rowWidth() const;
     std::size_t rowStart() const;
-    QSqlQuery &preparedQuery(std::optional<QSqlQuery> &slot, QString &slotText, const QString &text);
+    QSqlQuery &preparedQuery(const QString &text);
 
     std::shared_ptr<Connection> m_connection;  // kept alive while its statements are
-    std::optional<QSqlQuery> m_query;
-    QString m_queryText;
-    std::optional<QSqlQuery> m_updateQuery;
-    QString m_updateText;
+    // Statements prepared on m_connection, by text, reused whenever the same text runs again
+    // (a walk reopens its lookup for every row). Node-based, so references stay valid.
+    std::map<QString, QSqlQuery> m_statements;
+    QSqlQuery *m_query = nullptr;  // the statement whose rows are being read
 
     bool m_open = false;
     bool m_static = false;

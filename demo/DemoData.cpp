@@ -238,6 +238,7 @@ void writeSystemDatabase(const QString &filePath, const QVector<DemoAccountSet> 
                 db.insert(insertPeriod, set.id, 9999, 1, QStringLiteral("9999-01-01"), QStringLiteral("9999-01-31"),
                           nullable(0));
         }
+        db.exec("CREATE INDEX ix_KS_period_cacc_id ON KS_period(cacc_id, iyear)");
     });
 }
 

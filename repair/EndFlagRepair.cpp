@@ -2,6 +2,9 @@
 
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "db/RowByRowWrites.h"
+
+#include <set>
 
 namespace repair {
 
@@ -23,6 +26,8 @@ EndFlagResult repairEndFlags(const QString &accountSet, const QString &year, End
         return EndFlagResult::NotChosen;
     ODBC::ConnectDatabase(ODBC::accountSetDatabaseName(accountSet, year));
 
+    db::RowByRowWrites writes(ODBC::DbConn());
+    std::set<int> indexedLengths;
     db::Recordset walk;
     db::Recordset probe;
     walk.open(QStringLiteral("select ccode,bend from code order by ccode"), ODBC::DbConn(), db::CursorType::Static,
@@ -31,7 +36,10 @@ EndFlagResult repairEndFlags(const QString &accountSet, const QString &year, End
         const QVariant code = walk.field(0);
         const QString text = code.toString();
         progress.rowStarted(text);
-        probe.open(probeQuery(int(text.size())), ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly,
+        const int length = int(text.size());
+        if (indexedLengths.insert(length).second)
+            writes.indexExpression(QStringLiteral("code"), QStringLiteral("left(ccode,%1)").arg(length));
+        probe.open(probeQuery(length), ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly,
                    {code});
         walk.setField(1, qint16(probe.eof() ? 1 : 0));
         probe.close();

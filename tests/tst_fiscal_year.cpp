@@ -78,6 +78,7 @@ private:
     // Builds LQsystem.db and opens the window on it.
     bool openWindow(const QStringList &accounts, const QString &periods = PeriodRows);
     void perform(const QString &gesture);
+    void performOnly(const QString &gesture);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_form;
@@ -117,8 +118,17 @@ bool TestFiscalYear::openWindow(const QStringList &accounts, const QString &peri
 
 // "pick:N" picks entry N from Combo3's list; "type:T" types T over Combo3's text key by key;
 // "paste:T" copies T from the code box and pastes it over Combo3's text; "clear" deletes
-// Combo3's text; "backspace" deletes its last character.
+// Combo3's text; "backspace" deletes its last character; "down" picks the next entry with the
+// arrow key; "return" presses Enter in Combo3's edit field; "focus" clicks into Combo3's edit
+// field; "leave" clicks into the code box. Between two gestures the event loop runs, as it
+// does between a person's actions.
 void TestFiscalYear::perform(const QString &gesture)
+{
+    performOnly(gesture);
+    QCoreApplication::processEvents();
+}
+
+void TestFiscalYear::performOnly(const QString &gesture)
 {
     const QString argument = gesture.section(QLatin1Char(':'), 1);
     QLineEdit *edit = m_form->Combo3->lineEdit();
@@ -136,6 +146,18 @@ void TestFiscalYear::perform(const QString &gesture)
     } else if (gesture == QLatin1String("clear")) {
         FormDriver::clearByKeyboard(m_form->Combo3);
         QCOMPARE(edit->text(), QString());
+    } else if (gesture == QLatin1String("down")) {
+        QTest::keyClick(edit, Qt::Key_Down);
+    } else if (gesture == QLatin1String("return")) {
+        QTest::keyClick(edit, Qt::Key_Return);
+    } else if (gesture == QLatin1String("focus")) {
+        m_form->activateWindow();
+        QTRY_VERIFY(m_form->isActiveWindow());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTRY_VERIFY(edit->hasFocus());
+    } else if (gesture == QLatin1String("leave")) {
+        QTest::mouseClick(m_form->txtCode, Qt::LeftButton);
+        QTRY_VERIFY(m_form->txtCode->hasFocus());
     } else if (gesture == QLatin1String("backspace")) {
         edit->end(false);
         QTest::keyClick(edit, Qt::Key_Backspace);
@@ -238,6 +260,11 @@ void TestFiscalYear::eachGestureRunsOnce_data()
     QTest::newRow("pick an entry other than the text") << QStringList{} << "pick:1" << 1 << true;
     QTest::newRow("pick the entry already shown") << QStringList{"pick:1"} << "pick:1" << 1 << true;
     QTest::newRow("pick after typing its text") << QStringList{"type:001(A)"} << "pick:0" << 1 << true;
+    QTest::newRow("pick the next entry with the arrow key") << QStringList{"pick:0"} << "down" << 1 << true;
+    QTest::newRow("Enter after typing an entry's text") << QStringList{"focus", "type:001(A)"} << "return" << 0 << true;
+    QTest::newRow("leave after typing an entry's text") << QStringList{"focus", "type:001(A)"} << "leave" << 0 << true;
+    QTest::newRow("open the list after typing an entry's text, pick it") << QStringList{"focus", "type:001(A)"}
+                                                                          << "pick:0" << 1 << true;
     QTest::newRow("type one character") << QStringList{} << "type:0" << 1 << true;
     QTest::newRow("type two characters") << QStringList{} << "type:00" << 2 << true;
     QTest::newRow("type a character matching nothing") << QStringList{} << "type:X" << 1 << false;

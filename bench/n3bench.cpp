@@ -1,0 +1,262 @@
+// Measures the end-flag repair, start-up and the account-set list against the engine's own
+// floor, on data it generates in a temporary data directory, and prints one table.
+//
+//   n3bench                 run every measurement
+//   n3bench --walk DIR      (internal) one end-flag repair through the window, in a process of
+//                           its own so that its peak memory is its own
+#include "app/Form1.h"
+#include "app/MessageBox.h"
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace {
+
+const QString AccountSet = QStringLiteral("001");
+const int Year = 2007;
+
+// --- the engine's floor, straight through SQLite's C API -------------------------------------
+
+struct Sqlite {
+    sqlite3 *db = nullptr;
+    explicit Sqlite(const QString &path) { sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr); }
+    ~Sqlite() { sqlite3_close(db); }
+    void exec(const char *sql) const
+    {
+        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            qFatal("%s: %s", sql, sqlite3_errmsg(db));
+    }
+    sqlite3_stmt *prepare(const QByteArray &sql) const
+    {
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+            qFatal("%s: %s", sql.constData(), sqlite3_errmsg(db));
+        return statement;
+    }
+};
+
+struct Row {
+    qint64 rowid;
+    QByteArray code;
+};
+
+std::vector<Row> sortedCodes(const Sqlite &s)
+{
+    std::vector<Row> rows;
+    sqlite3_stmt *walk = s.prepare("select rowid,ccode,bend from code order by ccode");
+    while (sqlite3_step(walk) == SQLITE_ROW)
+        rows.push_back({sqlite3_column_int64(walk, 0), QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(walk, 1)))});
+    sqlite3_finalize(walk);
+    return rows;
+}
+
+// (a) The tool's per-row statements with the tool's settings: the sorted walk, one indexed
+// probe and one update per row, each update committed on its own.
+double perRowStatements(const QString &path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    Sqlite s(path);
+    s.exec("PRAGMA journal_mode=WAL");
+    s.exec("PRAGMA synchronous=NORMAL");
+    const std::vector<Row> rows = sortedCodes(s);
+    std::map<int, sqlite3_stmt *> probes;
+    sqlite3_stmt *update = s.prepare("update code set bend=? where rowid=?");
+    for (const Row &row : rows) {
+        const int n = int(QString::fromUtf8(row.code).size());
+        sqlite3_stmt *&probe = probes[n];
+        if (!probe) {
+            s.exec(QByteArray("CREATE INDEX IF NOT EXISTS bench_prefix_" + QByteArray::number(n)
+                              + " ON code(substr(ccode,1," + QByteArray::number(n) + "))").constData());
+            probe = s.prepare("select ccode from code where substr(ccode,1," + QByteArray::number(n)
+                              + ")=? and length(rtrim(ccode,' '))>" + QByteArray::number(n));
+        }
+        sqlite3_bind_text(probe, 1, row.code.constData(), int(row.code.size()), SQLITE_STATIC);
+        const bool hasLonger = sqlite3_step(probe) == SQLITE_ROW;
+        sqlite3_reset(probe);
+        sqlite3_bind_int(update, 1, hasLonger ? 0 : 1);
+        sqlite3_bind_int64(update, 2, row.rowid);
+        if (sqlite3_step(update) != SQLITE_DONE)
+            qFatal("update: %s", sqlite3_errmsg(s.db));
+        sqlite3_reset(update);
+    }
+    for (auto &[n, probe] : probes)
+        sqlite3_finalize(probe);
+    sqlite3_finalize(update);
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// (b) The job's floor: one sorted read, the flags worked out from neighbours in code order,
+// and every update in a single transaction.
+double singleTransaction(const QString &path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    Sqlite s(path);
+    s.exec("PRAGMA journal_mode=WAL");
+    s.exec("PRAGMA synchronous=NORMAL");
+    const std::vector<Row> rows = sortedCodes(s);
+    sqlite3_stmt *update = s.prepare("update code set bend=? where rowid=?");
+    s.exec("BEGIN");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const bool hasLonger = i + 1 < rows.size() && rows[i + 1].code.startsWith(rows[i].code);
+        sqlite3_bind_int(update, 1, hasLonger ? 0 : 1);
+        sqlite3_bind_int64(update, 2, rows[i].rowid);
+        sqlite3_step(update);
+        sqlite3_reset(update);
+    }
+    s.exec("COMMIT");
+    sqlite3_finalize(update);
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// --- the tool ----------------------------------------------------------------------------------
+
+// Opens the window on `dir`, chooses the account set and year, and times one press of 彻底根除.
+int walkThroughTheWindow(const QString &dir)
+{
+    ODBC::setEngine({db::EngineKind::Embedded, dir});
+    MessageBox::showDataLayerMessages();
+    MessageBox::setRecording(true);
+    Form1 form;
+    form.show();
+    form.Combo3->setEditText(AccountSet);
+    form.Combo5->setEditText(QString::number(Year));
+    QElapsedTimer timer;
+    timer.start();
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (form.Label1->text() != QStringLiteral("修复完毕复") || !MessageBox::takeShown().isEmpty())
+        qFatal("the walk did not complete");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
+    return 0;
+}
+
+struct WalkFigures {
+    double seconds;
+    long peakKb;
+};
+
+WalkFigures walkInChildProcess(const QString &dir)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--walk"), dir});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        qFatal("the walk process failed");
+    const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+    return {figures.value(0).toDouble(), figures.value(1).toLong()};
+}
+
+void writeSystemDatabaseWithSets(const QString &path, int count)
+{
+    QVector<DemoAccountSet> sets;
+    for (int i = 1; i <= count; ++i)
+        sets.append({QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("公司%1").arg(i), {2006, 2007}, {}});
+    writeSystemDatabase(path, sets);
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void endFlagRows(const QTemporaryDir &root)
+{
+    std::printf("\n%-34s %10s %10s %10s %8s %8s %10s\n", "end-flag repair (4-2-2-2 chart)", "tool s", "(a) s",
+                "(b) s", "tool/(a)", "tool/(b)", "peak MB");
+    for (const int codes : {1000, 5000, 20000}) {
+        const QString dir = root.filePath(QStringLiteral("walk%1").arg(codes));
+        QDir().mkpath(dir);
+        writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
+        const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
+        writeAccountSetDatabase(database, generateChart(codes, {4, 2, 2, 2}), 0.1, 7);
+        const QString copyA = root.filePath(QStringLiteral("a%1.db").arg(codes));
+        const QString copyB = root.filePath(QStringLiteral("b%1.db").arg(codes));
+        QFile::copy(database, copyA);
+        QFile::copy(database, copyB);
+
+        const WalkFigures tool = walkInChildProcess(dir);
+        const double a = perRowStatements(copyA);
+        const double b = singleTransaction(copyB);
+        std::printf("%-34s %10.3f %10.3f %10.3f %8.2f %8.1f %10.1f\n", qPrintable(QStringLiteral("%1 codes").arg(codes)),
+                    tool.seconds, a, b, tool.seconds / a, tool.seconds / b, tool.peakKb / 1024.0);
+    }
+}
+
+void listRows(const QTemporaryDir &root)
+{
+    const QString dir = root.filePath(QStringLiteral("sets2000"));
+    QDir().mkpath(dir);
+    writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 2000);
+    ODBC::setEngine({db::EngineKind::Embedded, dir});
+    MessageBox::showDataLayerMessages();
+    MessageBox::setRecording(true);
+
+    std::vector<double> startUp, oneMatch, allMatch;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        Form1 form;
+        startUp.push_back(timer.nsecsElapsed() / 1e9);
+        if (form.Combo3->count() != 2000)
+            qFatal("the account-set list is not filled");
+        form.show();
+        form.Combo3->setEditText(QStringLiteral("123"));
+        QTest::qWait(1);  // let the pick-detection flag of the programmatic change clear
+
+        timer.restart();
+        QTest::keyClick(form.Combo3->lineEdit(), Qt::Key_4);  // "1234": matches one entry
+        oneMatch.push_back(timer.nsecsElapsed() / 1e9);
+
+        QTest::keyClick(form.Combo3->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+        timer.restart();
+        QTest::keyClick(form.Combo3->lineEdit(), Qt::Key_Delete);  // empty: matches all of them
+        allMatch.push_back(timer.nsecsElapsed() / 1e9);
+        if (form.Combo4->currentText() != QStringLiteral("2000"))
+            qFatal("the cleared text did not match every entry");
+    }
+    std::printf("\n%-34s %10s %10s\n", "window, 2,000 account sets (median of 5)", "seconds", "goal");
+    std::printf("%-34s %10.4f %10s\n", "start-up (Form1 to lists filled)", median(startUp), "< 0.3");
+    std::printf("%-34s %10.4f %10s\n", "Combo3 keystroke, one match", median(oneMatch), "< 0.01");
+    std::printf("%-34s %10.4f %10s\n", "Combo3 cleared, all match", median(allMatch), "< 0.2");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--walk"))
+        return walkThroughTheWindow(arguments.at(2));
+
+    QTemporaryDir root;
+    root.setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile a walk by hand
+    std::printf("n3bench: SQLite %s, data in %s\n", sqlite3_libversion(), qPrintable(root.path()));
+    endFlagRows(root);
+    listRows(root);
+    return 0;
+}
