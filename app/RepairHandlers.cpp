@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -17,20 +18,33 @@ namespace {
 const QString NotChosenMessage = QStringLiteral("未选择帐套或年度！");
 
 // Shows the walk in the status line and lets the window handle its pending messages once per
-// row, so it is painted and keeps answering. A request to close the window stops the walk.
+// row, so it keeps answering. The caption changes for every row, but it is painted at most
+// once per frame: painting it 20,000 times would cost more than the walk itself, and no screen
+// shows more. A request to close the window stops the walk.
 class StatusLineProgress : public repair::EndFlagProgress {
 public:
-    StatusLineProgress(QLabel *statusLine, const WalkLock &lock) : m_statusLine(statusLine), m_lock(lock) {}
+    StatusLineProgress(QLabel *statusLine, const WalkLock &lock) : m_statusLine(statusLine), m_lock(lock)
+    {
+        m_sincePainted.start();
+    }
+    ~StatusLineProgress() override { m_statusLine->setUpdatesEnabled(true); }
+
     void rowStarted(const QString &code) override { m_statusLine->setText(QStringLiteral("正在修复") + code); }
     bool rowWritten() override
     {
+        const bool paint = m_sincePainted.hasExpired(FrameMs);
+        m_statusLine->setUpdatesEnabled(paint);
         QCoreApplication::processEvents();
+        if (paint)
+            m_sincePainted.restart();
         return !m_lock.closeRequested();
     }
 
 private:
+    static constexpr qint64 FrameMs = 16;
     QLabel *m_statusLine;
     const WalkLock &m_lock;
+    QElapsedTimer m_sincePainted;
 };
 
 } // namespace

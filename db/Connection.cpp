@@ -109,13 +109,16 @@ void Connection::openEmbedded(const QString &databaseName)
     applyEmbeddedSettings();
 }
 
+// Reads the schema once, so a file that is not a database fails at open as it would on the
+// server, and asks for every commit to be on disk before it returns.
 void Connection::applyEmbeddedSettings()
 {
     QString error;
     {
-        QSqlQuery check(QSqlDatabase::database(m_qtName, false));
-        if (!check.exec(QStringLiteral("select count(*) from sqlite_master")))
-            error = describe(check.lastError());
+        QSqlQuery query(QSqlDatabase::database(m_qtName, false));
+        if (!query.exec(QStringLiteral("select count(*) from sqlite_master"))
+            || !query.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+            error = describe(query.lastError());
     }
     if (!error.isNull())
         fail(error);

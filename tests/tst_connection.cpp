@@ -8,6 +8,7 @@
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "db/RowByRowWrites.h"
 
 #include <QDir>
 #include <QFile>
@@ -101,6 +102,32 @@ private slots:
         walk.update();
         QCOMPARE(SqliteFixture::dump(path, QStringLiteral("code")),
                  QStringLiteral("t:'2'|i:0\nt:'1'|i:7\nt:'1'|i:0\n"));
+    }
+
+    // A walk's settings hold only while the walk does: afterwards every commit is synced again
+    // and the file is back in its own journal mode, with no index of the walk left behind.
+    void rowByRowSettingsAreUndoneAfterTheWalk()
+    {
+        const QString path = file(QStringLiteral("LQDATA_4_4.db"));
+        SqliteFixture::run(path, QStringLiteral("create table code(ccode text, bend integer);"));
+        const QString schema = SqliteFixture::dumpAll(path);
+        QVERIFY(ODBC::ConnectDatabase(QStringLiteral("LQDATA_4_4")));
+        const auto pragma = [](const QString &name) {
+            db::Recordset value;
+            value.open(QStringLiteral("PRAGMA ") + name, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly);
+            return value.field(0).toString();
+        };
+        QCOMPARE(pragma(QStringLiteral("synchronous")), QStringLiteral("2"));
+        {
+            db::RowByRowWrites writes(ODBC::DbConn());
+            writes.indexExpression(QStringLiteral("code"), QStringLiteral("left(ccode,4)"));
+            QCOMPARE(pragma(QStringLiteral("journal_mode")), QStringLiteral("wal"));
+            QCOMPARE(pragma(QStringLiteral("synchronous")), QStringLiteral("1"));
+            QVERIFY(SqliteFixture::dumpAll(path).contains(QStringLiteral("substr(ccode,1,4)")));
+        }
+        QCOMPARE(pragma(QStringLiteral("journal_mode")), QStringLiteral("delete"));
+        QCOMPARE(pragma(QStringLiteral("synchronous")), QStringLiteral("2"));
+        QCOMPARE(SqliteFixture::dumpAll(path), schema);
     }
 
     void odbcFailureShowsTheDriverManagersDescription()
