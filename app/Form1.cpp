@@ -23,7 +23,9 @@ QRect twips(int left, int top, int width, int height)
 QLabel *makeLabel(QWidget *parent, const QString &caption, const QRect &geometry)
 {
     auto *label = new QLabel(caption, parent);
+    // Fixed in place like every control: a new caption then needs no new layout of the window.
     label->setGeometry(geometry);
+    label->setFixedSize(geometry.size());
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setTextFormat(Qt::PlainText);
     return label;

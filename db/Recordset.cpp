@@ -36,16 +36,35 @@ QString withRowid(const QString &select)
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
-QSqlQuery &Recordset::preparedQuery(const QString &text)
+Recordset::Statement &Recordset::preparedText(const QString &key, const QString &text)
 {
-    const auto found = m_statements.find(text);
+    const auto found = m_statements.find(key);
     if (found != m_statements.end())
         return found->second;
     QSqlQuery query(m_connection->openDatabase());
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DbError(describe(query.lastError()));
-    return m_statements.emplace(text, std::move(query)).first->second;
+    return m_statements.emplace(key, Statement{std::move(query), {}, 0, {}}).first->second;
+}
+
+// The statement for a SELECT, prepared once: rewritten for the engine, and for an updatable
+// recordset on SQLite given the rowid to write rows back by.
+Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
+{
+    const QString key = (updatable ? QStringLiteral("U:") : QStringLiteral("R:")) + source;
+    const auto found = m_statements.find(key);
+    if (found != m_statements.end())
+        return found->second;
+    QString text = m_connection->statementText(source);
+    const QString table = updatable ? baseTable(source) : QString();
+    const bool byRowid = !table.isEmpty() && m_connection->dialect() == SqlDialect::Sqlite;
+    if (byRowid)
+        text = withRowid(text);
+    Statement &statement = preparedText(key, text);
+    statement.table = table;
+    statement.hiddenKeys = byRowid ? 1 : 0;
+    return statement;
 }
 
 void Recordset::open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor,
@@ -54,7 +73,7 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
     if (m_open)
         throw DbError(QStringLiteral("记录集已打开，不能再次打开。"));
     if (connection != m_connection) {
-        m_query = nullptr;
+        m_statement = nullptr;
         m_statements.clear();
         m_connection = connection;
     }
@@ -62,34 +81,25 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
         throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
     m_connection->openDatabase();  // raises when the connection is not open
 
-    QString text = m_connection->statementText(source);
-    m_hiddenKeys = 0;
-    m_table.clear();
-    if (lock != LockType::ReadOnly) {
-        m_table = baseTable(source);
-        if (m_connection->dialect() == SqlDialect::Sqlite && !m_table.isEmpty()) {
-            text = withRowid(text);
-            m_hiddenKeys = 1;
-        }
-    }
-
-    m_query = &preparedQuery(text);
-    QSqlQuery &query = *m_query;
+    m_statement = &prepared(source, lock != LockType::ReadOnly);
+    QSqlQuery &query = m_statement->query;
     for (int i = 0; i < params.size(); ++i)
         query.bindValue(i, params.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
-
-    const QSqlRecord record = query.record();
-    m_names.clear();
-    for (int i = m_hiddenKeys; i < record.count(); ++i)
-        m_names << record.fieldName(i);
+    if (m_statement->names.isEmpty()) {
+        const QSqlRecord record = query.record();
+        for (int i = m_statement->hiddenKeys; i < record.count(); ++i)
+            m_statement->names << record.fieldName(i);
+    }
+    m_names = m_statement->names;
+    m_hiddenKeys = m_statement->hiddenKeys;
     m_static = cursor == CursorType::Static;
     m_rows.clear();
     m_staged.clear();
     m_open = true;
     if (m_static) {
-        const int columns = record.count();
+        const int columns = int(rowWidth());
         while (query.next())
             for (int i = 0; i < columns; ++i)
                 m_rows.push_back(query.value(i));
@@ -109,7 +119,7 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
 
 void Recordset::fetchLazyRow()
 {
-    QSqlQuery &query = *m_query;
+    QSqlQuery &query = m_statement->query;
     m_rows.clear();
     m_atEnd = !query.next();
     if (m_atEnd) {
@@ -119,17 +129,16 @@ void Recordset::fetchLazyRow()
             throw DbError(describe(error));
         return;
     }
-    const int columns = query.record().count();
+    const int columns = int(rowWidth());
     for (int i = 0; i < columns; ++i)
         m_rows.push_back(query.value(i));
 }
 
 void Recordset::close()
 {
-    if (m_query)
-        m_query->finish();
+    if (m_statement)
+        m_statement->query.finish();
     m_rows.clear();
-    m_rows.shrink_to_fit();
     m_staged.clear();
     m_open = false;
     m_atEnd = true;
@@ -189,9 +198,19 @@ QVariant Recordset::field(const QString &name) const
 void Recordset::setField(int position, const QVariant &value)
 {
     valueAt(position);  // raises when there is no such field or row
-    if (m_table.isEmpty())
+    if (!m_statement || m_statement->table.isEmpty())
         throw DbError(QStringLiteral("记录集是只读的，不能修改。"));
     m_staged.insert(position, value);
+}
+
+// The UPDATE that writes `columns` of one row of the current statement's table.
+QString Recordset::updateText(const QList<int> &columns, const QStringList &criteria) const
+{
+    QStringList assignments;
+    for (const int column : columns)
+        assignments << m_names.at(column) + QStringLiteral("=?");
+    return QStringLiteral("update ") + m_statement->table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
+        + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 }
 
 // Writes the staged fields to the row they were read from: by rowid on SQLite, elsewhere by
@@ -201,17 +220,18 @@ void Recordset::update()
     requireRow();
     if (m_staged.isEmpty())
         return;
-    QStringList assignments;
-    QVariantList values;
-    for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it) {
-        assignments << m_names.at(it.key()) + QStringLiteral("=?");
-        values << it.value();
-    }
-    QStringList criteria;
+    const QList<int> columns = m_staged.keys();
+    QVariantList values = m_staged.values();
+    QString text;
     if (m_hiddenKeys) {
-        criteria << QStringLiteral("rowid=?");
+        if (columns != m_updateColumns) {
+            m_updateColumns = columns;
+            m_updateText = updateText(columns, {QStringLiteral("rowid=?")});
+        }
+        text = m_updateText;
         values << m_rows[rowStart()];
     } else {
+        QStringList criteria;
         for (int i = 0; i < m_names.size(); ++i) {
             const QVariant original = valueAt(i);
             if (original.isNull()) {
@@ -221,11 +241,10 @@ void Recordset::update()
                 values << original;
             }
         }
+        text = updateText(columns, criteria);
     }
-    const QString text = QStringLiteral("update ") + m_table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
-        + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 
-    QSqlQuery &query = preparedQuery(text);
+    QSqlQuery &query = preparedText(QStringLiteral("W:") + text, text).query;
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())

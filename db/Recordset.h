@@ -57,26 +57,34 @@ private:
     const QVariant &valueAt(int position) const;
     std::size_t rowWidth() const;
     std::size_t rowStart() const;
-    QSqlQuery &preparedQuery(const QString &text);
+    // A statement prepared on m_connection, with what is known of its result columns.
+    struct Statement {
+        QSqlQuery query;
+        QStringList names;   // visible fields, in select-list order (known after the first run)
+        int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid)
+        QString table;       // the table rows are written back to, for updatable recordsets
+    };
+    Statement &prepared(const QString &source, bool updatable);
+    Statement &preparedText(const QString &key, const QString &text);
+    QString updateText(const QList<int> &columns, const QStringList &criteria) const;
 
     std::shared_ptr<Connection> m_connection;  // kept alive while its statements are
-    // Statements prepared on m_connection, by text, reused whenever the same text runs again
-    // (a walk reopens its lookup for every row). Node-based, so references stay valid.
-    std::map<QString, QSqlQuery> m_statements;
-    QSqlQuery *m_query = nullptr;  // the statement whose rows are being read
+    // Statements by source text, reused whenever the same text runs again (a walk reopens its
+    // lookup for every row). Node-based, so references stay valid.
+    std::map<QString, Statement> m_statements;
+    Statement *m_statement = nullptr;  // the statement whose rows are being read
+    QList<int> m_updateColumns;        // the columns of the last update, and its text
+    QString m_updateText;
 
     bool m_open = false;
     bool m_static = false;
     bool m_empty = true;
     bool m_atEnd = true;
-    QStringList m_names;           // visible fields, in select-list order
-    int m_hiddenKeys = 0;          // leading columns the layer added to locate rows (rowid)
+    QStringList m_names;           // of the current statement
+    int m_hiddenKeys = 0;
     std::vector<QVariant> m_rows;  // static: every row, flattened; keyset: the current row
     std::size_t m_position = 0;    // static: index of the current row
-
-    // Row location for updates.
-    QString m_table;
-    QMap<int, QVariant> m_staged;
+    QMap<int, QVariant> m_staged;  // changed fields of the current row, not yet written
 };
 
 } // namespace db
