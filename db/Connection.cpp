@@ -43,15 +43,29 @@ QString odbcDbmsName(const QSqlDatabase &database)
 
 } // namespace
 
+// The engine's own words, led by a Chinese explanation where the fault is a common one.
 QString describe(const QSqlError &error)
 {
     const QString database = error.databaseText().trimmed();
     const QString driver = error.driverText().trimmed();
+    QString text = database;
     if (database.isEmpty())
-        return driver;
-    if (driver.isEmpty() || database.contains(driver))
-        return database;
-    return database + QLatin1Char(' ') + driver;
+        text = driver;
+    else if (!driver.isEmpty() && !database.contains(driver))
+        text += QLatin1Char(' ') + driver;
+
+    static const std::pair<const char *, const char *> explanations[] = {
+        {"database is locked", "数据库正被其他程序使用（已锁定），请稍后再试"},
+        {"readonly database", "数据库文件是只读的，不能写入"},
+        {"no such table", "数据库中缺少数据表"},
+        {"no such column", "数据表中缺少字段"},
+        {"file is not a database", "文件不是有效的数据库"},
+        {"unable to open database file", "无法打开数据库文件"},
+    };
+    for (const auto &[engineText, explanation] : explanations)
+        if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))
+            return QString::fromUtf8(explanation) + QStringLiteral("：") + text;
+    return text;
 }
 
 Connection::Connection(const EngineSettings &engine)

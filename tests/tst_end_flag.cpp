@@ -286,7 +286,7 @@ private slots:
         QTest::newRow("no code table")
             << QStringLiteral("create table GL_accsum(ccode TEXT, iperiod INTEGER, mb REAL, md REAL, mc REAL);"
                               "insert into GL_accsum values('1001',1,5,6,7);")
-            << QStringLiteral("2007") << QStringList{failure + QStringLiteral("no such table: code")} << QString()
+            << QStringLiteral("2007") << QStringList{failure + QStringLiteral("数据库中缺少数据表：no such table: code")} << QString()
             << QList<int>();
         QTest::newRow("year without database")
             << chart << QStringLiteral("2006")
