@@ -12,12 +12,14 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("n3fix"));
-    QApplication::setWindowIcon(Artwork::applicationIcon());
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QCoreApplication::setApplicationName(QStringLiteral("n3fix"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.00"));
 
-    const StartOptions options = parseCommandLine(QApplication::arguments());
+    // The options are read before any window system is needed, so --help works anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = parseCommandLine(arguments);
     if (options.showHelp || !options.error.isEmpty()) {
         QTextStream out(options.error.isEmpty() ? stdout : stderr);
         if (!options.error.isEmpty())
@@ -26,6 +28,8 @@ int main(int argc, char *argv[])
         return options.error.isEmpty() ? 0 : 2;
     }
 
+    QApplication application(argc, argv);
+    QApplication::setWindowIcon(Artwork::applicationIcon());
     QTranslator qtTranslations;
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
