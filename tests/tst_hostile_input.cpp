@@ -1,236 +1,105 @@
-// Hostile text in every field a user can type into — the account set (Combo3), the year
-// (Combo5), the account code (txtCode) and the first period (Combo1) — followed by both
-// repairs. Nothing crashes or hangs, and the files change only as the repairs are meant to:
-// the balance reset clears the rows of exactly the code in the box, the end-flag walk rewrites
-// the flags; every other row, column, table and file stays as it was.
+// Hostile text in every field a user can type into, then both repairs: nothing crashes or hangs, and
+// the files change only as the repairs are meant to (the code's balances from the period on, the flags).
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
-
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
+#include "demo/DemoData.h"
+#include <QtTest>
+#include <QtWidgets>
 
-#include <QClipboard>
-#include <QComboBox>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <climits>
-#include <memory>
-
-namespace {
-
-struct Hostile {
-    const char *name;
-    QString text;
-    int period;  // the whole number the text is as a period, or INT_MIN
-};
-
-QString longText()
-{
-    QString text;
-    while (text.size() < 100000)
-        text += QStringLiteral("'%[_;-- /*\"]) 或 ");
-    return text.left(100000);
-}
-
-const QList<Hostile> Texts = {
-    {"quote", "'", INT_MIN},
-    {"or 1=1", "1011' or '1'='1", INT_MIN},
-    {"statement", "1'; drop table GL_accsum; --", INT_MIN},
-    {"comment", "--", INT_MIN},
-    {"block comment", "/* */", INT_MIN},
-    {"unclosed bracket", "[", INT_MIN},
-    {"bracket list", "[0-9]*", INT_MIN},
-    {"percent and underscore", "%_", INT_MIN},
-    {"NUL", QString::fromUtf16(u"10\u000011", 5), INT_MIN},
-    {"control characters", QString::fromUtf16(u"1\t\r\n\u0001\u001b\u007f\u0085"), INT_MIN},
-    {"100000 characters", longText(), INT_MIN},
-    {"right-to-left", QString::fromUtf16(u"\u202Eשלום\u202C1011"), INT_MIN},
-    {"combining marks", QString::fromUtf16(u"1011\u0301\u0336"), INT_MIN},
-    {"surrogate pair", QString::fromUtf16(u"😀1011"), INT_MIN},
-    {"Arabic-Indic digits", QString::fromUtf16(u"١٠"), INT_MIN},
-    {"Chinese numeral", "三", INT_MIN},
-    {"negative period", "-1", -1},
-    {"period too large", "99999999999", INT_MIN},
-    {"blanks around a number", " 3 ", 3},
-};
-
-// The chart: plain codes and codes that read as SQL or patterns, each with the wrong flag 9.
-const QStringList Codes = {"1001", "100101", "1011", "101101", "1011' or '1'='1", "'", "1'; drop table GL_accsum; --",
-                           "--", "/* */", "[", "[0-9]*", "%_", "%", "_", "-1", "三"};
-const QList<int> Periods = {1, 6, 12};
-
-QString quoted(const QString &text)
-{
-    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
-}
-
-QString yearScript()
-{
-    QString script = QStringLiteral("create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
-                                    "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);"
-                                    "insert into GL_accsum values(NULL,1,1,2,3);");
-    for (int i = 0; i < Codes.size(); ++i) {
-        script += QStringLiteral("insert into code values(%1,'科目%2',9);").arg(quoted(Codes[i])).arg(i);
-        for (int period : Periods)
-            script += QStringLiteral("insert into GL_accsum values(%1,%2,%3.5,%3,-%3);").arg(quoted(Codes[i])).arg(period).arg(i + 1);
-    }
-    return script;
-}
-
-// Every file under `root`: a database with its schema and rows, any other file with its bytes.
-QMap<QString, QString> files(const QString &root)
+// The chart: plain codes and codes that read as SQL or patterns, each with the wrong flag 9 and balances in periods 1, 6, 12.
+static const QStringList Codes = {"1001", "100101", "1011", "101101", "1011' or '1'='1", "'", "1'; drop table GL_accsum; --", "--", "/* */",
+                                  "[", "[0-9]*", "%_", "%", "_", "-1", "三"};
+static QString quoted(QString text) { return '\'' + text.replace('\'', "''") + '\''; }
+static QStringList boxes() { QStringList l; for (const auto &b : MessageBox::takeShown()) l << QString::number(b.style) + '|' + b.title + '|' + b.prompt; return l; }
+// Every entry of `dir`: a database with its schema and rows, anything else by name only.
+static QMap<QString, QString> files(const QDir &dir)
 {
     QMap<QString, QString> all;
-    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-        const QString path = it.next();
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        const QByteArray bytes = file.readAll();
-        all.insert(QDir(root).relativeFilePath(path),
-                   bytes.startsWith("SQLite format 3") ? SqliteFixture::dumpAll(path) : QString::fromLatin1(bytes.toHex()));
-    }
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        all[name] = name.endsWith(".db") ? SqliteFixture::dumpAll(dir.filePath(name)) : QString();
     return all;
 }
 
-QStringList boxes()
-{
-    QStringList list;
-    for (const MessageBox::Shown &box : MessageBox::takeShown())
-        list << QStringLiteral("%1 | %2 | %3").arg(box.title).arg(box.style).arg(box.prompt);
-    return list;
-}
-
-} // namespace
-
 class HostileInput : public QObject {
     Q_OBJECT
-
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_form;
-
-    // Selects the field's text and replaces it: short printable ASCII is typed key by key,
-    // anything else is pasted from the clipboard with Ctrl+V.
-    void enter(QLineEdit *edit, const QString &text)
-    {
-        const bool typeable = text.size() <= 64 && std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; });
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        if (typeable) {
-            QTest::keyClicks(edit, text);
-        } else {
-            QGuiApplication::clipboard()->setText(text);
-            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-        }
-    }
-
 private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        SqliteFixture::run(m_dir->filePath("LQsystem.db"),
-                           "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT);insert into KS_Account values('001','演示');"
-                           "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
-                           "insert into KS_period values('001',2006,1,0),('001',2007,1,0);");
-        SqliteFixture::run(m_dir->filePath("LQDATA_001_2006.db"), yearScript());
-        SqliteFixture::run(m_dir->filePath("LQDATA_001_2007.db"), yearScript());
+        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2006, 2007}, {}}});
+        QString script = "create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
+                         "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC); insert into GL_accsum values(NULL,1,1,2,3);";
+        for (int i = 0; i < Codes.size(); ++i)
+            script += QStringLiteral("insert into code values(%1,'科目%2',9);"
+                                     "insert into GL_accsum values(%1,1,%2.5,%2,-%2),(%1,6,%2.5,%2,-%2),(%1,12,%2.5,%2,-%2);").arg(quoted(Codes[i])).arg(i + 1);
+        SqliteFixture::run(m_dir->filePath("LQDATA_001_2007.db"), script);
         FormDriver::useDataDirectory(m_dir->path());
     }
-
-    void cleanup()
-    {
-        m_form.reset();
-        ODBC::DbConn().reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_form.reset(); ODBC::DbConn().reset(); m_dir.reset(); }
 
     void repairsChangeOnlyWhatTheyAreMeantTo_data()
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("period");
+        const std::pair<const char *, QString> texts[] = {
+            {"quote, statement, comment", "1'; drop table GL_accsum; --"}, {"block comment", "/* */"}, {"unclosed bracket", "["},
+            {"bracket list", "[0-9]*"}, {"percent and underscore", "%_"}, {"NUL", QString::fromUtf16(u"10\u000011", 5)},
+            {"control characters", QString::fromUtf16(u"1\t\r\n\u0001\u001b\u007f\u0085")},
+            {"100000 characters", QStringLiteral("'%[_;-- /*\"]) 或 ").repeated(6000).left(100000)},
+            {"right-to-left", QString::fromUtf16(u"\u202Eשלום\u202C1011")}, {"combining marks, surrogate pair", QString::fromUtf16(u"😀1011\u0301\u0336")},
+            {"Chinese numeral", "三"}, {"period too large", "99999999999"}, {"negative period", "-1"}};
         for (const char *field : {"Combo3", "Combo5", "txtCode", "Combo1"})
-            for (const Hostile &hostile : Texts)
-                QTest::addRow("%s: %s", field, hostile.name) << QString::fromLatin1(field) << hostile.text << hostile.period;
+            for (const auto &[name, text] : texts)
+                QTest::addRow("%s: %s", field, name) << field << text;
     }
-
+    // Account set 001, year 2007, code 1011 and the first period 9, then one field replaced by hostile text
+    // (short printable ASCII typed key by key, anything else pasted), then both repairs.
     void repairsChangeOnlyWhatTheyAreMeantTo()
     {
         QFETCH(QString, field);
         QFETCH(QString, text);
-        QFETCH(int, period);
         m_form = std::make_unique<Form1>();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         FormDriver::pickFromList(m_form->Combo3, 0);
-        FormDriver::pickFromList(m_form->Combo5, m_form->Combo5->findText("2007"));
+        FormDriver::pickFromList(m_form->Combo5, 1);
         QTest::keyClicks(m_form->txtCode, "1011");
-        FormDriver::pickFromList(m_form->Combo1, 0);
-        QCOMPARE(m_form->Combo5->currentText() + m_form->Combo1->currentText(), QStringLiteral("20071"));
-        const QMap<QString, QString> before = files(m_dir->path());
+        QTemporaryDir expected;  // the data directory as it is now, changed below by hand as the repairs should change it
+        for (const QString &name : QDir(m_dir->path()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(m_dir->filePath(name), expected.filePath(name)));
 
         QLineEdit *edit = field == "txtCode" ? m_form->txtCode : m_form->findChild<QComboBox *>(field)->lineEdit();
-        enter(edit, text);
-        const QString shown = text.left(edit->maxLength());  // a combo box's field holds 32767 characters
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        if (text.size() <= 64 && std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7f; }))
+            QTest::keyClicks(edit, text);
+        else
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        const QString shown = text.left(edit->maxLength());  // a field holds 32767 characters
         QCOMPARE(edit->text(), shown);
-        QCOMPARE(boxes(), QStringList());
-
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
-        const QStringList resetBoxes = boxes();
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
-        const QStringList walkBoxes = boxes();
 
-        // The repairs run on account set 001, year 2007, code 1011 and period 1 unless the
-        // field changed one of them; the account-set text matches no entry and changes none.
-        const QString title = QStringLiteral("N3新会计制度科目增加工具 | %1 | %2");
-        const bool opens = field != "Combo5";
-        const QString code = field == "txtCode" ? shown : QStringLiteral("1011");
-        const int from = field == "Combo1" ? period : 1;
-        const bool resets = opens && from != INT_MIN;
-        if (opens) {
-            QCOMPARE(resetBoxes, QStringList{title.arg(0).arg(resets ? "修复成功！" : "修复失败！")});
-            QCOMPARE(walkBoxes, QStringList());
-            QCOMPARE(m_form->Label1->text(), QStringLiteral("修复完毕复"));
-        } else {
-            const QString connection = QStringLiteral("数据库连接错误 | 16 | 数据库LQDATA_001_%1连接错误 \r\n").arg(shown);
-            QCOMPARE(resetBoxes.size(), 2);
-            QCOMPARE(walkBoxes.size(), 2);
-            QVERIFY(resetBoxes[0].startsWith(connection) && resetBoxes[0].endsWith("\r\n请正确配置数数据连接"));
-            QCOMPARE(walkBoxes[0], resetBoxes[0]);
-            QCOMPARE(resetBoxes[1], title.arg(0).arg("修复失败！"));
-            QCOMPARE(walkBoxes[1], title.arg(16).arg("重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"));
-        }
+        // No account-set text changes the set, a hostile year opens nothing, and only "-1" is a period.
+        const bool opens = field != "Combo5", resets = opens && (field != "Combo1" || text == "-1");
+        const QString code = field == "txtCode" ? shown : "1011", reset = QStringLiteral("0|N3新会计制度科目增加工具|修复%1！").arg(resets ? "成功" : "失败");
+        const QStringList seen = boxes();
+        const QString connection = seen.value(0).startsWith("16|数据库连接错误|数据库LQDATA_001_" + shown + "连接错误 \r\n") ? seen.value(0) : "a connection box";
+        QCOMPARE(seen, opens ? QStringList{reset}
+                             : QStringList({connection, reset, connection, "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"}));
 
-        // The same file changed by hand: the code's rows from the period on cleared, every flag
-        // rewritten (1 when no longer code begins with the code).
-        QTemporaryDir referenceDir;
-        const QString reference = referenceDir.filePath("reference.db");
-        QString changes = yearScript();
-        if (resets) {
-            QStringList rowids;
-            for (int i = 0; i < Codes.size(); ++i)
-                for (int p = 0; p < Periods.size(); ++p)
-                    if (Codes[i] == code && Periods[p] >= from)
-                        rowids << QString::number(2 + i * Periods.size() + p);
-            changes += QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where rowid in (%1);").arg(rowids.join(','));
-        }
-        if (opens) {
-            for (int i = 0; i < Codes.size(); ++i) {
-                const bool end = std::none_of(Codes.begin(), Codes.end(), [&](const QString &c) { return c.size() > Codes[i].size() && c.startsWith(Codes[i]); });
-                changes += QStringLiteral("update code set bend=%1 where rowid=%2;").arg(int(end)).arg(i + 1);
-            }
-        }
-        SqliteFixture::run(reference, changes);
-        QMap<QString, QString> expected = before;
-        expected["LQDATA_001_2007.db"] = SqliteFixture::dumpAll(reference);
-        QCOMPARE(files(m_dir->path()), expected);
+        const QString yearDb = expected.filePath("LQDATA_001_2007.db");
+        if (resets && Codes.contains(code))  // the code's balances cleared from the first period on
+            SqliteFixture::run(yearDb, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode=%1 and iperiod>=%2").arg(quoted(code)).arg(field == "Combo1" ? -1 : 9));
+        if (opens)  // every flag rewritten: 1 where no longer code begins with the code
+            SqliteFixture::run(yearDb, "update code set bend = not exists(select 1 from code longer where length(longer.ccode) > length(code.ccode)"
+                                       " and substr(longer.ccode, 1, length(code.ccode)) = code.ccode)");
+        QCOMPARE(files(m_dir->path()), files(expected.path()));
     }
 };
 
