@@ -61,38 +61,47 @@ QPushButton *makeButton(QWidget *parent, const QString &caption, const QRect &ge
     return button;
 }
 
-// Notes the moments when a combo box's edit field finishes an edit: Enter pressed, or the
-// focus gone (also when the list opens). QComboBox then selects the entry whose text equals
-// the typed text and reports it as picked, though the user picked nothing. The note lasts
-// until control is back in the event loop.
-class EditFinishWatch : public QObject {
+// A flag that stays raised only until control is back in the event loop, to tell the signals
+// of one user action apart from those of the next.
+class MomentFlag : public QObject {
 public:
-    explicit EditFinishWatch(QComboBox *combo) : QObject(combo)
+    using QObject::QObject;
+    void raise()
+    {
+        if (std::exchange(m_raised, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] { m_raised = false; }, Qt::QueuedConnection);
+    }
+    bool isRaised() const { return m_raised; }
+    bool take() { return std::exchange(m_raised, false); }
+
+private:
+    bool m_raised = false;
+};
+
+// Raises its flag when a combo box's edit field finishes an edit: Enter pressed, or the focus
+// gone (also when the list opens). QComboBox then selects the entry whose text equals the
+// typed text and reports it as picked, though the user picked nothing.
+class EditFinishWatch : public MomentFlag {
+public:
+    explicit EditFinishWatch(QComboBox *combo) : MomentFlag(combo)
     {
         // Keys and focus reach the combo box, which hands them to its edit field; events
         // sent to the edit field itself pass only the second filter.
         combo->installEventFilter(this);
         combo->lineEdit()->installEventFilter(this);
     }
-    bool finishing() const { return m_finishing; }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        bool finishes = event->type() == QEvent::FocusOut;
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            finishes = key == Qt::Key_Return || key == Qt::Key_Enter;
-        }
-        if (finishes && !m_finishing) {
-            m_finishing = true;
-            QMetaObject::invokeMethod(this, [this] { m_finishing = false; }, Qt::QueuedConnection);
-        }
+        const bool enter = event->type() == QEvent::KeyPress
+            && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+        if (enter || event->type() == QEvent::FocusOut)
+            raise();
         return false;
     }
-
-private:
-    bool m_finishing = false;
 };
 
 } // namespace
@@ -173,20 +182,19 @@ void Form1::setupUi()
 void Form1::wireEvents()
 {
     // Picking an entry whose text differs from the edit text changes the text first (and so
-    // runs the change handler) and then reports the pick. The flag, cleared once control is
-    // back in the event loop, lets that pick run the work once instead of twice.
-    connect(Combo3, &QComboBox::editTextChanged, this, [this] {
+    // runs the change handler) and then reports the pick: the pick then runs nothing more.
+    auto *textChanged = new MomentFlag(this);
+    connect(Combo3, &QComboBox::editTextChanged, this, [this, textChanged] {
         if (m_walkLock->active())
             return;
-        m_pickChangedText = true;
-        QMetaObject::invokeMethod(this, [this] { m_pickChangedText = false; }, Qt::QueuedConnection);
+        textChanged->raise();
         reportingFailures(QStringLiteral("读取会计年度"), [this] { Combo3_Change(); });
     });
     // Enter or leaving the edit field after typing an entry's exact text is reported as a
     // pick too; it changes nothing and must not run the work again.
     const auto *editFinish = new EditFinishWatch(Combo3);
-    connect(Combo3, qOverload<int>(&QComboBox::activated), this, [this, editFinish] {
-        if (m_walkLock->active() || std::exchange(m_pickChangedText, false) || editFinish->finishing())
+    connect(Combo3, qOverload<int>(&QComboBox::activated), this, [this, textChanged, editFinish] {
+        if (m_walkLock->active() || textChanged->take() || editFinish->isRaised())
             return;
         reportingFailures(QStringLiteral("读取会计年度"), [this] { Combo3_Click(); });
     });

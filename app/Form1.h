@@ -52,5 +52,4 @@ private:
     void reportingFailures(const QString &action, const std::function<void()> &handler);
 
     WalkLock *m_walkLock = nullptr;
-    bool m_pickChangedText = false;
 };
