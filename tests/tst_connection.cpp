@@ -17,7 +17,8 @@ static QStringList firstRow(const QString &sql, int columns)
     db::Recordset rows;
     rows.open(sql, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly);
     QStringList values;
-    for (int i = 0; i < columns && !rows.eof(); ++i) values << rows.field(i).toString();
+    for (int i = 0; i < columns && !rows.eof(); ++i)
+        values << rows.field(i).toString();
     return values;
 }
 

@@ -12,7 +12,10 @@ static QString query(const QString &path, const QString &sql)
     sqlite3 *db = nullptr;
     QStringList rows;
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const auto add = [](void *out, int, char **v, char **) { return *static_cast<QStringList *>(out) << v[0], 0; };
+    const auto add = [](void *out, int, char **v, char **) {
+        *static_cast<QStringList *>(out) << v[0];
+        return 0;
+    };
     if (sqlite3_exec(db, sql.toUtf8().constData(), add, &rows, nullptr) != SQLITE_OK)
         rows = QStringList{sqlite3_errmsg(db)};
     sqlite3_close(db);

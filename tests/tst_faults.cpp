@@ -3,23 +3,11 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
-#include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include <QtTest>
 #include <QtWidgets>
 
-// The recorded boxes, one "style|title|prompt" a line.
-static QString boxes() { QString s; for (const MessageBox::Shown &b : MessageBox::takeShown()) s += QString::number(b.style) + '|' + b.title + '|' + b.prompt + '\n'; return s; }
-// Every file under `root` with its bytes.
-static QMap<QString, QByteArray> files(const QString &root)
-{
-    QMap<QString, QByteArray> all;
-    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-        if (QFile file(it.next()); file.open(QIODevice::ReadOnly))
-            all[file.fileName()] = file.readAll();
-    return all;
-}
 static QStringList codeRows(const QString &db) { return SqliteFixture::dump(db, "code").split('\n', Qt::SkipEmptyParts); }
 
 class Faults : public QObject {
@@ -33,15 +21,24 @@ private slots:
     {
         m_root = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(data("LQDATA_001_2007")));  // so that data/LQDATA_001_2007/../../x.db is the bait x.db
-        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2006, 2007}, {}}});  // LQDATA_001_2006.db stays missing
+        // LQDATA_001_2006.db stays missing
+        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2006, 2007}, {}}});
         for (const QString &file : {data("LQDATA_001_2007.db"), m_root->filePath("x.db")})
             writeAccountSetDatabase(file, generateChart(40), 0.1, 7);
         FormDriver::useDataDirectory(data());
         m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     }
-    void cleanup() { m_helper.kill(); m_helper.waitForFinished(); m_form.reset(); ODBC::DbConn().reset(); m_root.reset(); }
+    void cleanup()
+    {
+        m_helper.kill();
+        m_helper.waitForFinished();
+        m_form.reset();
+        ODBC::DbConn().reset();
+        m_root.reset();
+    }
 
-    // Each fault is reported in boxes, with its description, at each press of either repair button, and changes no file.
+    // Each fault is reported in boxes, with its description, at each press of either repair button,
+    // and changes no file.
     void faultIsReportedAndNothingChanges_data()
     {
         QTest::addColumn<QString>("fault");       // a script run on the year database, or a fault set up below
@@ -69,31 +66,32 @@ private slots:
             QSKIP("running as root: a read-only file mode does not stop writes");
         else if (fault.startsWith("drop") || fault.startsWith("alter"))
             SqliteFixture::run(yearDb, fault);
-        const QMap<QString, QByteArray> before = files(m_root->path());
+        const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(m_root->path());
         if (fault == "locked") {  // another program's uncommitted write, rolled back when it exits
             m_helper.start(N3_LOCK_HOLDER, {yearDb});
             QVERIFY(m_helper.waitForReadyRead(30000) && m_helper.readAll() == "locked\n");
         }
-        m_form = std::make_unique<Form1>();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form = FormDriver::openWindow();
+        QVERIFY(m_form);
         FormDriver::pickFromList(m_form->Combo3, 0);
         FormDriver::typeOver(m_form->Combo5, year);
         QTest::keyClicks(m_form->txtCode, "1011");
-        const QString box = "16|数据库连接错误|数据库LQDATA_001_" + year + "连接错误 \r\n" + connection + "\r\n请正确配置数数据连接\n";
-        const QString walkBox = "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n" + (walk.isEmpty() ? "数据库连接未打开，无法执行操作。" : walk) + '\n';
-        const QString failed = "0|N3新会计制度科目增加工具|修复失败！\n", boxesOfBoth = connection.isEmpty() ? failed + walkBox : box + failed + box + walkBox;
-        const QRegularExpression expected("\\A" + QRegularExpression::escape(boxesOfBoth).replace("\\*", ".*") + "\\z");  // * is any text in a line
+        const QString box = "16|数据库连接错误|数据库LQDATA_001_" + year + "连接错误 \r\n" + connection + "\r\n请正确配置数数据连接";
+        const QString walkBox = "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n" + (walk.isEmpty() ? "数据库连接未打开，无法执行操作。" : walk);
+        const QString failed = "0|N3新会计制度科目增加工具|修复失败！";
+        const QStringList boxesOfBoth = connection.isEmpty() ? QStringList{failed, walkBox} : QStringList{box, failed, box, walkBox};
+        // * is any text in a line
+        const QRegularExpression expected("\\A" + QRegularExpression::escape(boxesOfBoth.join('\n')).replace("\\*", ".*") + "\\z");
         for (int attempt = 0; attempt < 2; ++attempt) {
             QTest::mouseClick(m_form->Command1, Qt::LeftButton);
             QTest::mouseClick(m_form->Command2, Qt::LeftButton);
-            const QString shown = boxes();
+            const QString shown = FormDriver::boxesShown().join('\n');
             QVERIFY2(expected.match(shown).hasMatch(), qPrintable(shown));
             QVERIFY(m_form->isVisible() && m_form->Command1->isEnabled() && m_form->Command2->isEnabled());
         }
         m_helper.closeWriteChannel();  // the lock holder rolls its change back and exits
         QVERIFY(fault != "locked" || (m_helper.waitForFinished() && m_helper.exitCode() == 0));
-        QCOMPARE(files(m_root->path()), before);
+        QCOMPARE(SqliteFixture::dumpDirectory(m_root->path()), before);
     }
 
     // SIGKILL in the middle of a 20,000-code walk: the file is intact, the flags a clean prefix (right up to some
@@ -118,7 +116,8 @@ private slots:
         const QStringList after = codeRows(yearDb);
         const int k = std::mismatch(after.begin(), after.end(), right.begin()).first - after.begin();
         QVERIFY2(k >= 1000 && k < old.size() && after.mid(k) == old.mid(k), qPrintable(QString("prefix of %1 rows").arg(k)));
-        QCOMPARE(SqliteFixture::dump(yearDb, "pragma_journal_mode"), "t:'wal'\n");  // the killed walk's log and indexes stay
+        // the killed walk's log and indexes stay
+        QCOMPARE(SqliteFixture::dump(yearDb, "pragma_journal_mode"), "t:'wal'\n");
         QVERIFY(SqliteFixture::dump(yearDb, "sqlite_master").contains("n3fix_"));
 
         m_helper.start(N3_WALK_RUNNER, {data(), "2007", "~"});

@@ -21,15 +21,6 @@ static const QString PeriodRows = QStringLiteral(
 static const QString Initial = QStringLiteral("2006,2007|"), Years001 = QStringLiteral("2001,2002,2003,2005|");
 static const QString TwoSets = QStringLiteral("('001','A'),('002','B')");
 
-// A combo box as the user sees it: its entries, then "|" and its text.
-static QString seen(const QComboBox *combo)
-{
-    QStringList list;
-    for (int i = 0; i < combo->count(); ++i)
-        list << combo->itemText(i);
-    return list.join(',') + '|' + combo->currentText();
-}
-
 class TestFiscalYear : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -50,7 +41,7 @@ class TestFiscalYear : public QObject {
         } else if (what.startsWith("type")) {
             QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
             QTRY_VERIFY(combo->lineEdit()->hasFocus());
-            arg.isEmpty() ? FormDriver::clearByKeyboard(combo) : FormDriver::typeOver(combo, arg);
+            FormDriver::typeOver(combo, arg);
         } else if (what == "return") {
             QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
         } else if (what == "leave") {
@@ -110,9 +101,8 @@ private slots:
         SqliteFixture::run(systemDb(), "create table KS_Account(cAcc_Id text, cAcc_Name text, iYear integer);"
                                        "insert into KS_Account(cAcc_Id, cAcc_Name) values" + accounts + ";" + PeriodRows);
         FormDriver::useDataDirectory(m_dir->path());
-        m_form = std::make_unique<Form1>();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        m_form = FormDriver::openWindow();
+        QVERIFY(m_form && QTest::qWaitForWindowActive(m_form.get()));
         for (const QString &gesture : gestures)
             perform(gesture);
         QString kinds;
@@ -122,7 +112,7 @@ private slots:
         QCOMPARE(kinds, boxes);
         QCOMPARE(m_form->Combo4->currentText(), number.isEmpty() ? QStringLiteral("帐套编号") : number);
         QCOMPARE(ODBC::currentAccountSetNumber(), number);
-        QCOMPARE(seen(m_form->Combo5), years);
+        QCOMPARE(FormDriver::seen(m_form->Combo5), years);
     }
 };
 

@@ -3,7 +3,6 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
-#include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include <QtTest>
@@ -12,16 +11,6 @@
 // The chart: plain codes and codes that read as SQL or patterns, each with the wrong flag 9 and balances in periods 1, 6, 12.
 static const QStringList Codes = {"1001", "100101", "1011", "101101", "1011' or '1'='1", "'", "1'; drop table GL_accsum; --", "--", "/* */",
                                   "[", "[0-9]*", "%_", "%", "_", "-1", "三"};
-static QString quoted(QString text) { return '\'' + text.replace('\'', "''") + '\''; }
-static QStringList boxes() { QStringList l; for (const auto &b : MessageBox::takeShown()) l << QString::number(b.style) + '|' + b.title + '|' + b.prompt; return l; }
-// Every entry of `dir`: a database with its schema and rows, anything else by name only.
-static QMap<QString, QString> files(const QDir &dir)
-{
-    QMap<QString, QString> all;
-    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-        all[name] = name.endsWith(".db") ? SqliteFixture::dumpAll(dir.filePath(name)) : QString();
-    return all;
-}
 
 class HostileInput : public QObject {
     Q_OBJECT
@@ -36,11 +25,16 @@ private slots:
                          "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC); insert into GL_accsum values(NULL,1,1,2,3);";
         for (int i = 0; i < Codes.size(); ++i)
             script += QStringLiteral("insert into code values(%1,'科目%2',9);"
-                                     "insert into GL_accsum values(%1,1,%2.5,%2,-%2),(%1,6,%2.5,%2,-%2),(%1,12,%2.5,%2,-%2);").arg(quoted(Codes[i])).arg(i + 1);
+                                     "insert into GL_accsum values(%1,1,%2.5,%2,-%2),(%1,6,%2.5,%2,-%2),(%1,12,%2.5,%2,-%2);").arg(SqliteFixture::literal(Codes[i])).arg(i + 1);
         SqliteFixture::run(m_dir->filePath("LQDATA_001_2007.db"), script);
         FormDriver::useDataDirectory(m_dir->path());
     }
-    void cleanup() { m_form.reset(); ODBC::DbConn().reset(); m_dir.reset(); }
+    void cleanup()
+    {
+        m_form.reset();
+        ODBC::DbConn().reset();
+        m_dir.reset();
+    }
 
     void repairsChangeOnlyWhatTheyAreMeantTo_data()
     {
@@ -63,13 +57,13 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, text);
-        m_form = std::make_unique<Form1>();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form = FormDriver::openWindow();
+        QVERIFY(m_form);
         FormDriver::pickFromList(m_form->Combo3, 0);
         FormDriver::pickFromList(m_form->Combo5, 1);
         QTest::keyClicks(m_form->txtCode, "1011");
-        QTemporaryDir expected;  // the data directory as it is now, changed below by hand as the repairs should change it
+        // The data directory as it is now, changed below by hand as the repairs should change it.
+        QTemporaryDir expected;
         for (const QString &name : QDir(m_dir->path()).entryList(QDir::Files))
             QVERIFY(QFile::copy(m_dir->filePath(name), expected.filePath(name)));
 
@@ -87,19 +81,20 @@ private slots:
 
         // No account-set text changes the set, a hostile year opens nothing, and only "-1" is a period.
         const bool opens = field != "Combo5", resets = opens && (field != "Combo1" || text == "-1");
-        const QString code = field == "txtCode" ? shown : "1011", reset = QStringLiteral("0|N3新会计制度科目增加工具|修复%1！").arg(resets ? "成功" : "失败");
-        const QStringList seen = boxes();
+        const QString code = field == "txtCode" ? shown : "1011";
+        const QString reset = QStringLiteral("0|N3新会计制度科目增加工具|修复%1！").arg(resets ? "成功" : "失败");
+        const QStringList seen = FormDriver::boxesShown();
         const QString connection = seen.value(0).startsWith("16|数据库连接错误|数据库LQDATA_001_" + shown + "连接错误 \r\n") ? seen.value(0) : "a connection box";
         QCOMPARE(seen, opens ? QStringList{reset}
                              : QStringList({connection, reset, connection, "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"}));
 
         const QString yearDb = expected.filePath("LQDATA_001_2007.db");
         if (resets && Codes.contains(code))  // the code's balances cleared from the first period on
-            SqliteFixture::run(yearDb, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode=%1 and iperiod>=%2").arg(quoted(code)).arg(field == "Combo1" ? -1 : 9));
+            SqliteFixture::run(yearDb, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode=%1 and iperiod>=%2").arg(SqliteFixture::literal(code)).arg(field == "Combo1" ? -1 : 9));
         if (opens)  // every flag rewritten: 1 where no longer code begins with the code
             SqliteFixture::run(yearDb, "update code set bend = not exists(select 1 from code longer where length(longer.ccode) > length(code.ccode)"
                                        " and substr(longer.ccode, 1, length(code.ccode)) = code.ccode)");
-        QCOMPARE(files(m_dir->path()), files(expected.path()));
+        QCOMPARE(SqliteFixture::dumpDirectory(m_dir->path()), SqliteFixture::dumpDirectory(expected.path()));
     }
 };
 

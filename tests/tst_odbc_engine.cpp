@@ -3,17 +3,13 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
-#include "app/MessageBox.h"
 #include "db/ConnectionString.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include <QtTest>
 #include <QtWidgets>
 
-static QStringList entries(const QComboBox *c) { QStringList l; for (int i = 0; i < c->count(); ++i) l << c->itemText(i); return l; }
-static QStringList boxes() { QStringList l; for (const auto &b : MessageBox::takeShown()) l << QString::number(b.style) + '|' + b.title + '|' + b.prompt; return l; }
-// The current directory: every file's name and, read as a database, its tables and rows.
-static QString filesHere() { QString s; for (const QString &f : QDir().entryList(QDir::Files | QDir::Hidden)) s += f + '\n' + SqliteFixture::dumpAll(f); return s; }
+// The code of the first balance row of the database `file`.
 static QString firstCode(const QString &file) { return SqliteFixture::dump(file, "GL_accsum").section('|', 0, 0).mid(3).chopped(1); }
 
 class OdbcEngine : public QObject {
@@ -37,23 +33,28 @@ private slots:
         QVERIFY(QDir::setCurrent(m_data->path()));
         FormDriver::useDataDirectory(m_data->path());
         ODBC::setEngine({db::EngineKind::Odbc, QString()});
-        m_form = std::make_unique<Form1>();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        m_form = FormDriver::openWindow();
+        QVERIFY(m_form);
     }
-    void cleanup() { m_form.reset(); ODBC::DbConn().reset(); m_data.reset(); }
+    void cleanup()
+    {
+        m_form.reset();
+        ODBC::DbConn().reset();
+        m_data.reset();
+    }
 
     // Start-up fills the lists through the driver (dialect SQLite: T-SQL is rewritten), each set lists its
     // live years, and both repairs change the file exactly as the same change made by hand.
     void startUpListsAndRepairs()
     {
-        QCOMPARE(entries(m_form->Combo3), QStringList({"001(演示工业有限公司)", "002(演示商贸有限公司)", "003(演示服务有限公司)", "667(澄岚示范单位)"}));
+        QCOMPARE(FormDriver::entries(m_form->Combo3), QStringList({"001(演示工业有限公司)", "002(演示商贸有限公司)", "003(演示服务有限公司)", "667(澄岚示范单位)"}));
         QCOMPARE(ODBC::DbConn()->connectionString(), db::buildConnectionString(ODBC::SystemDatabase));
         QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::Sqlite);
-        const QStringList years = {"001:2006,2007", "002:2006,2007", "003:2007", "667:2007"};  // no 9999, no deleted year
+        // no 9999, no deleted year
+        const QStringList years = {"001:2006,2007", "002:2006,2007", "003:2007", "667:2007"};
         for (int row = 3; row >= 0; --row) {  // ends on 001
             FormDriver::pickFromList(m_form->Combo3, row);
-            QCOMPARE(m_form->Combo4->currentText() + ':' + entries(m_form->Combo5).join(','), years[row]);
+            QCOMPARE(m_form->Combo4->currentText() + ':' + FormDriver::entries(m_form->Combo5).join(','), years[row]);
         }
         FormDriver::pickFromList(m_form->Combo5, 1);
         QTemporaryDir expected;
@@ -64,14 +65,14 @@ private slots:
         SqliteFixture::run(copy, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode='%1' and iperiod>=3").arg(code));
         QVERIFY(SqliteFixture::dumpAll(copy) != SqliteFixture::dumpAll(file));
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
-        QCOMPARE(boxes(), QStringList{"0|N3新会计制度科目增加工具|修复成功！"});
+        QCOMPARE(FormDriver::boxesShown(), QStringList{"0|N3新会计制度科目增加工具|修复成功！"});
         QCOMPARE(SqliteFixture::dumpAll(file), SqliteFixture::dumpAll(copy));
         SqliteFixture::run(copy, "update code set bend = not exists(select 1 from code longer where length(longer.ccode) > length(code.ccode)"
                                  " and substr(longer.ccode, 1, length(code.ccode)) = code.ccode)");
         QVERIFY(SqliteFixture::dumpAll(copy) != SqliteFixture::dumpAll(file));  // the demo data has wrong flags
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(m_form->Label1->text(), "修复完毕复");
-        QCOMPARE(boxes(), QStringList());
+        QCOMPARE(FormDriver::boxesShown(), QStringList());
         QCOMPARE(SqliteFixture::dumpAll(file), SqliteFixture::dumpAll(copy));
     }
 
@@ -90,14 +91,14 @@ private slots:
         QVERIFY(QFile::copy("LQDATA_001_2007", "other"));
         FormDriver::typeOver(m_form->Combo5, year);
         QTest::keyClicks(m_form->txtCode, firstCode("other"));
-        const QString before = filesHere();
+        const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(m_data->path());
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         const QString connection = QStringLiteral("16|数据库连接错误|数据库LQDATA_001_%1连接错误 \r\n数据库名称中含有不允许的字符 “%2”："
                                                   "名称只能由字母、数字和下划线组成。\r\n请正确配置数数据连接").arg(year, QTest::currentDataTag());
-        QCOMPARE(boxes(), QStringList({connection, "0|N3新会计制度科目增加工具|修复失败！", connection,
+        QCOMPARE(FormDriver::boxesShown(), QStringList({connection, "0|N3新会计制度科目增加工具|修复失败！", connection,
                                        "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"}));
-        QCOMPARE(filesHere(), before);
+        QCOMPARE(SqliteFixture::dumpDirectory(m_data->path()), before);
     }
 };
 

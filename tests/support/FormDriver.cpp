@@ -1,5 +1,6 @@
 #include "FormDriver.h"
 
+#include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 
@@ -20,6 +21,13 @@ void useDataDirectory(const QString &dir)
     MessageBox::takeShown();
 }
 
+std::unique_ptr<Form1> openWindow()
+{
+    auto form = std::make_unique<Form1>();
+    form->show();
+    return QTest::qWaitForWindowExposed(form.get()) ? std::move(form) : nullptr;
+}
+
 void pickFromList(QComboBox *combo, int row)
 {
     // The list ignores a button release that comes within a double-click interval of its
@@ -34,25 +42,33 @@ void pickFromList(QComboBox *combo, int row)
     QTRY_VERIFY(!view->isVisible());
 }
 
-static QWidget *editOf(QWidget *widget)
-{
-    if (auto *combo = qobject_cast<QComboBox *>(widget))
-        return combo->lineEdit();
-    return widget;
-}
-
-void clearByKeyboard(QWidget *edit)
-{
-    QWidget *target = editOf(edit);
-    QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(target, Qt::Key_Delete);
-}
-
 void typeOver(QWidget *edit, const QString &text)
 {
-    QWidget *target = editOf(edit);
+    auto *combo = qobject_cast<QComboBox *>(edit);
+    QWidget *target = combo ? combo->lineEdit() : edit;
     QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(target, text);
+    if (text.isEmpty())
+        QTest::keyClick(target, Qt::Key_Delete);
+    else
+        QTest::keyClicks(target, text);
+}
+
+QStringList entries(const QComboBox *combo)
+{
+    QStringList list;
+    for (int i = 0; i < combo->count(); ++i)
+        list << combo->itemText(i);
+    return list;
+}
+
+QString seen(const QComboBox *combo) { return entries(combo).join(',') + '|' + combo->currentText(); }
+
+QStringList boxesShown()
+{
+    QStringList boxes;
+    for (const MessageBox::Shown &box : MessageBox::takeShown())
+        boxes << QString::number(box.style) + '|' + box.title + '|' + box.prompt;
+    return boxes;
 }
 
 } // namespace FormDriver

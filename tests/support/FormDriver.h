@@ -1,7 +1,10 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
+#include <memory>
+
+class Form1;
 class QComboBox;
 class QWidget;
 
@@ -13,13 +16,23 @@ namespace FormDriver {
 // waiting for them to be closed.
 void useDataDirectory(const QString &dir);
 
+// Creates the window and shows it; null when it is not exposed in time.
+std::unique_ptr<Form1> openWindow();
+
 // Opens the combo box's list and clicks the entry at `row`.
 void pickFromList(QComboBox *combo, int row);
 
-// Selects everything in the widget's edit field and types `text` over it, key by key.
+// Selects everything in the widget's (or its combo box's) edit field and types `text` over it,
+// key by key; an empty `text` deletes the selection with the Delete key.
 void typeOver(QWidget *edit, const QString &text);
 
-// Selects everything in the widget's edit field and deletes it with the keyboard.
-void clearByKeyboard(QWidget *edit);
+// The entries of the combo box's list, in order.
+QStringList entries(const QComboBox *combo);
+
+// A combo box as the user sees it: its entries joined by ",", then "|" and its text.
+QString seen(const QComboBox *combo);
+
+// The message boxes recorded since the last call, in order, each as "style|title|prompt".
+QStringList boxesShown();
 
 } // namespace FormDriver

@@ -1,5 +1,6 @@
 #include "SqliteFixture.h"
 
+#include <QDirIterator>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -53,7 +54,12 @@ QString query(sqlite3 *db, const QString &sql)
     return out;
 }
 
+// Every row of `table` in rowid order.
+QString rows(sqlite3 *db, const QString &table) { return query(db, "select * from \"" + table + "\" order by rowid"); }
+
 } // namespace
+
+QString literal(QString text) { return text.isNull() ? "NULL" : '\'' + text.replace('\'', "''") + '\''; }
 
 void run(const QString &path, const QString &script)
 {
@@ -69,22 +75,39 @@ void run(const QString &path, const QString &script)
 QString dump(const QString &path, const QString &table)
 {
     Handle handle(path);
-    return query(handle.db, QStringLiteral("select * from \"%1\" order by rowid").arg(table));
+    return rows(handle.db, table);
 }
 
 QString dumpAll(const QString &path)
 {
     Handle handle(path);
     QString out = query(handle.db, QStringLiteral("select type, name, sql from sqlite_master order by name"));
-    const QStringList tables =
-        query(handle.db, QStringLiteral("select name from sqlite_master where type='table' order by name"))
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (QString table : tables) {
+    const QString tables = query(handle.db, "select name from sqlite_master where type='table' order by name");
+    for (QString table : tables.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         table = table.mid(3, table.size() - 4);  // strip the t:'...' of the dump format
-        out += QStringLiteral("== ") + table + QLatin1Char('\n') + query(handle.db,
-            QStringLiteral("select * from \"%1\" order by rowid").arg(table));
+        out += QStringLiteral("== ") + table + QLatin1Char('\n') + rows(handle.db, table);
     }
     return out;
+}
+
+QMap<QString, QByteArray> dumpDirectory(const QString &dir)
+{
+    // All names first, so that reading a database cannot add an entry to the listing.
+    QMap<QString, QByteArray> all;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        all[QDir(dir).relativeFilePath(entry.filePath()) + (entry.isDir() ? "/" : "")];
+    }
+    for (auto entry = all.begin(); entry != all.end(); ++entry) {
+        QFile file(QDir(dir).filePath(entry.key()));
+        if (!entry.key().endsWith('/') && file.open(QIODevice::ReadOnly))
+            entry.value() = file.readAll();
+        // A database file begins with the 16 bytes "SQLite format 3\0".
+        if (entry.key().endsWith(".db") && entry.value().startsWith(QByteArray("SQLite format 3", 16)))
+            entry.value() = (dumpAll(file.fileName()) + dump(file.fileName(), "pragma_journal_mode")).toUtf8();
+    }
+    return all;
 }
 
 } // namespace SqliteFixture
