@@ -224,11 +224,7 @@ void Recordset::update()
     QVariantList values = m_staged.values();
     QString text;
     if (m_hiddenKeys) {
-        if (columns != m_updateColumns) {
-            m_updateColumns = columns;
-            m_updateText = updateText(columns, {QStringLiteral("rowid=?")});
-        }
-        text = m_updateText;
+        text = updateText(columns, {QStringLiteral("rowid=?")});
         values << m_rows[rowStart()];
     } else {
         QStringList criteria;

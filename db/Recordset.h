@@ -73,8 +73,6 @@ private:
     // lookup for every row). Node-based, so references stay valid.
     std::map<QString, Statement> m_statements;
     Statement *m_statement = nullptr;  // the statement whose rows are being read
-    QList<int> m_updateColumns;        // the columns of the last update, and its text
-    QString m_updateText;
 
     bool m_open = false;
     bool m_static = false;

@@ -18,6 +18,9 @@ RowByRowWrites::RowByRowWrites(std::shared_ptr<Connection> connection) : m_conne
     if (!m_connection || !m_connection->isOpen() || m_connection->dialect() != SqlDialect::Sqlite)
         return;
     m_active = true;
+    QSqlQuery query(m_connection->openDatabase());
+    if (query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next())
+        m_busyTimeout = query.value(0).toString();
     m_indexes = leftoverIndexes();
     if (!m_indexes.isEmpty())
         m_journalModeToRestore = QStringLiteral("delete");
@@ -76,16 +79,13 @@ void RowByRowWrites::indexExpression(const QString &table, const QString &expres
 bool RowByRowWrites::run(const QString &statement, QString *firstValue)
 {
     QSqlQuery query(m_connection->openDatabase());
-    QString busyTimeout;
-    if (query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next())
-        busyTimeout = query.value(0).toString();
     query.exec(QStringLiteral("PRAGMA busy_timeout=0"));
     const bool done = query.exec(statement);
     if (done && firstValue && query.next())
         *firstValue = query.value(0).toString();
     query.finish();
-    if (!busyTimeout.isEmpty())
-        query.exec(QStringLiteral("PRAGMA busy_timeout=") + busyTimeout);
+    if (!m_busyTimeout.isEmpty())
+        query.exec(QStringLiteral("PRAGMA busy_timeout=") + m_busyTimeout);
     return done;
 }
 

@@ -45,6 +45,7 @@ private:
     bool m_active = false;
     bool m_logSwitched = false;
     QString m_journalModeToRestore;
+    QString m_busyTimeout;  // how long the walk's own statements wait for a lock
     QStringList m_indexes;  // created by this walk or left by a killed one
 };
 
