@@ -65,9 +65,15 @@ void RowByRowWrites::indexExpression(const QString &table, const QString &expres
         return;
     // The log is switched on only once an index stands, so a file found in the log with no
     // index of ours beside it is in the log by its owner's choice.
+    // SQLite answers a journal-mode change it cannot make (another connection reading, say)
+    // with the mode that stays, so the answer is checked, not just the statement's success:
+    // normal syncing is only safe in the log.
     QString mode;
+    QString modeNow;
     run(QStringLiteral("PRAGMA journal_mode"), &mode);
-    if (run(QStringLiteral("PRAGMA journal_mode=WAL")) && run(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
+    if (run(QStringLiteral("PRAGMA journal_mode=WAL"), &modeNow)
+        && modeNow.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0
+        && run(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
         m_logSwitched = true;
         if (m_journalModeToRestore.isEmpty() && mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
             m_journalModeToRestore = mode;

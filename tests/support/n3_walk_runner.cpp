@@ -1,7 +1,8 @@
 // Test helper: the tool in a process of its own that a test can kill. Opens the window on the
 // data directory argv[1], picks the first account set and the year argv[2], presses 彻底根除,
-// and once the walk's status line reaches the code argv[3] holds there, between two rows, until
-// killed, so a kill always finds the walk unfinished. Exits 0 when the walk ends with 修复完毕复.
+// and once the walk's status line reaches the code argv[3] prints "holding" and holds there,
+// between two rows, until killed, so a kill always finds the walk unfinished. Exits 0 when the
+// walk ends with 修复完毕复.
 #include "tests/support/FormDriver.h"
 
 #include "app/Form1.h"
@@ -27,9 +28,12 @@ int main(int argc, char **argv)
     FormDriver::pickFromList(form.Combo5, form.Combo5->findText(QString::fromLocal8Bit(argv[2])));
     QTimer ticker;  // the walk hands the window its events once per row
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (form.Label1->text().startsWith(QStringLiteral("正在修复")) && form.Label1->text().mid(4) >= QString::fromLocal8Bit(argv[3]))
+        if (form.Label1->text().startsWith(QStringLiteral("正在修复")) && form.Label1->text().mid(4) >= QString::fromLocal8Bit(argv[3])) {
+            std::puts("holding");
+            std::fflush(stdout);
             while (std::getchar() != EOF) {
             }
+        }
     });
     ticker.start(0);
     QTest::mouseClick(form.Command2, Qt::LeftButton);
