@@ -65,9 +65,9 @@ void RowByRowWrites::indexExpression(const QString &table, const QString &expres
         return;
     // The log is switched on only once an index stands, so a file found in the log with no
     // index of ours beside it is in the log by its owner's choice.
-    // SQLite answers a journal-mode change it cannot make (another connection reading, say)
-    // with the mode that stays, so the answer is checked, not just the statement's success:
-    // normal syncing is only safe in the log.
+    // Some changes SQLite cannot make (on a VFS without shared memory, say) are answered
+    // with the mode that stays rather than an error, so the answer is checked: normal syncing
+    // is only safe in the log.
     QString mode;
     QString modeNow;
     run(QStringLiteral("PRAGMA journal_mode"), &mode);
