@@ -92,8 +92,6 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
         for (int i = m_statement->hiddenKeys; i < record.count(); ++i)
             m_statement->names << record.fieldName(i);
     }
-    m_names = m_statement->names;
-    m_hiddenKeys = m_statement->hiddenKeys;
     m_static = cursor == CursorType::Static;
     m_rows.clear();
     m_staged.clear();
@@ -164,7 +162,7 @@ void Recordset::requireRow() const
 
 std::size_t Recordset::rowWidth() const
 {
-    return std::size_t(m_names.size() + m_hiddenKeys);
+    return std::size_t(m_statement->names.size() + m_statement->hiddenKeys);
 }
 
 // Where the current row's values start in m_rows.
@@ -176,9 +174,9 @@ std::size_t Recordset::rowStart() const
 const QVariant &Recordset::valueAt(int position) const
 {
     requireRow();
-    if (position < 0 || position >= m_names.size())
+    if (position < 0 || position >= m_statement->names.size())
         throw DbError(QStringLiteral("记录集中没有第 %1 个字段。").arg(position));
-    return m_rows[rowStart() + std::size_t(m_hiddenKeys + position)];
+    return m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + position)];
 }
 
 QVariant Recordset::field(int position) const
@@ -189,8 +187,9 @@ QVariant Recordset::field(int position) const
 
 QVariant Recordset::field(const QString &name) const
 {
-    for (int i = 0; i < m_names.size(); ++i)
-        if (m_names.at(i).compare(name, Qt::CaseInsensitive) == 0)
+    const QStringList names = m_statement ? m_statement->names : QStringList();
+    for (int i = 0; i < names.size(); ++i)
+        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
             return field(i);
     throw DbError(QStringLiteral("记录集中没有字段“%1”。").arg(name));
 }
@@ -208,7 +207,7 @@ QString Recordset::updateText(const QList<int> &columns, const QStringList &crit
 {
     QStringList assignments;
     for (const int column : columns)
-        assignments << m_names.at(column) + QStringLiteral("=?");
+        assignments << m_statement->names.at(column) + QStringLiteral("=?");
     return QStringLiteral("update ") + m_statement->table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
         + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 }
@@ -223,17 +222,17 @@ void Recordset::update()
     const QList<int> columns = m_staged.keys();
     QVariantList values = m_staged.values();
     QString text;
-    if (m_hiddenKeys) {
+    if (m_statement->hiddenKeys) {
         text = updateText(columns, {QStringLiteral("rowid=?")});
         values << m_rows[rowStart()];
     } else {
         QStringList criteria;
-        for (int i = 0; i < m_names.size(); ++i) {
+        for (int i = 0; i < m_statement->names.size(); ++i) {
             const QVariant original = valueAt(i);
             if (original.isNull()) {
-                criteria << m_names.at(i) + QStringLiteral(" is null");
+                criteria << m_statement->names.at(i) + QStringLiteral(" is null");
             } else {
-                criteria << m_names.at(i) + QStringLiteral("=?");
+                criteria << m_statement->names.at(i) + QStringLiteral("=?");
                 values << original;
             }
         }
@@ -249,7 +248,7 @@ void Recordset::update()
         throw DbError(QStringLiteral("找不到要更新的记录，它可能已被其他用户修改或删除。"));
 
     for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
-        m_rows[rowStart() + std::size_t(m_hiddenKeys + it.key())] = it.value();
+        m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + it.key())] = it.value();
     m_staged.clear();
 }
 

@@ -78,8 +78,6 @@ private:
     bool m_static = false;
     bool m_empty = true;
     bool m_atEnd = true;
-    QStringList m_names;           // of the current statement
-    int m_hiddenKeys = 0;
     std::vector<QVariant> m_rows;  // static: every row, flattened; keyset: the current row
     std::size_t m_position = 0;    // static: index of the current row
     QMap<int, QVariant> m_staged;  // changed fields of the current row, not yet written

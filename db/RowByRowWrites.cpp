@@ -11,6 +11,11 @@ namespace {
 
 const QString IndexPrefix = QStringLiteral("n3fix_");
 
+bool isWriteAheadLog(const QString &journalMode)
+{
+    return journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 RowByRowWrites::RowByRowWrites(std::shared_ptr<Connection> connection) : m_connection(std::move(connection))
@@ -71,11 +76,10 @@ void RowByRowWrites::indexExpression(const QString &table, const QString &expres
     QString mode;
     QString modeNow;
     run(QStringLiteral("PRAGMA journal_mode"), &mode);
-    if (run(QStringLiteral("PRAGMA journal_mode=WAL"), &modeNow)
-        && modeNow.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0
+    if (run(QStringLiteral("PRAGMA journal_mode=WAL"), &modeNow) && isWriteAheadLog(modeNow)
         && run(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
         m_logSwitched = true;
-        if (m_journalModeToRestore.isEmpty() && mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        if (m_journalModeToRestore.isEmpty() && !isWriteAheadLog(mode))
             m_journalModeToRestore = mode;
     }
 }
