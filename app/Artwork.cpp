@@ -33,13 +33,15 @@ QPixmap backgroundPicture()
     return QPixmap::fromImage(image);
 }
 
-// A black tile with a red ring and a red bar across it: a plain mark of "repair".
-QIcon applicationIcon()
+// A black tile with a red ring and a red bar across it: a plain mark of "repair". The design
+// is laid out on a 32 x 32 grid and scaled to the size asked for.
+QImage iconImage(int size)
 {
-    QImage image(32, 32, QImage::Format_RGB32);
+    QImage image(size, size, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0);
     const QColor red(204, 0, 0);
     painter.setPen(QPen(red, 4));
     painter.setBrush(Qt::NoBrush);
@@ -48,7 +50,12 @@ QIcon applicationIcon()
     painter.setBrush(red);
     painter.drawRect(QRectF(9, 14, 14, 4));
     painter.end();
-    return QIcon(QPixmap::fromImage(image));
+    return image;
+}
+
+QIcon applicationIcon()
+{
+    return QIcon(QPixmap::fromImage(iconImage(32)));
 }
 
 } // namespace Artwork
