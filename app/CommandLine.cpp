@@ -1,58 +1,161 @@
 #include "CommandLine.h"
 
-#include <QStandardPaths>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace {
+
+// Qt's standard options, which QApplication takes from the command line itself: those that take
+// a value, and those that don't.
+const char *const QtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                      "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style",
+                                      "stylesheet", "qmljsdebugger", "dialogs", "fontengine"};
+const char *const QtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}};
+    QCommandLineOption dataDir{QStringLiteral("data-dir"), QString(), QStringLiteral("dir")};
+    QCommandLineOption odbc{QStringLiteral("odbc")};
+    QCommandLineOption demo{QStringLiteral("demo")};
+    QCommandLineOption check{QStringLiteral("check")};
+    QCommandLineOption repair{QStringLiteral("repair-end-flags")};
+    QCommandLineOption journal{QStringLiteral("journal")};
+    QCommandLineOption undo{QStringLiteral("undo"), QString(), QStringLiteral("id")};
+    QCommandLineOption accountSet{QStringLiteral("account-set"), QString(), QStringLiteral("number")};
+    QCommandLineOption year{QStringLiteral("year"), QString(), QStringLiteral("year")};
+    QCommandLineOption verbose{QStringLiteral("verbose")};
+    QCommandLineOption json{QStringLiteral("json")};
+};
+
+StartOptions failed(const QString &error)
+{
+    StartOptions options;
+    options.error = error;
+    return options;
+}
+
+} // namespace
 
 StartOptions parseCommandLine(const QStringList &arguments)
 {
-    StartOptions options;
-    options.engine.dataDirectory = defaultDataDirectory();
-    bool dataDirGiven = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            options.showHelp = true;
-        } else if (argument == QLatin1String("--odbc")) {
-            options.engine.kind = db::EngineKind::Odbc;
-        } else if (argument == QLatin1String("--data-dir")) {
-            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
-                options.error = QStringLiteral("选项 --data-dir 后面需要给出数据目录。");
-                return options;
-            }
-            options.engine.dataDirectory = arguments.at(++i);
-            dataDirGiven = true;
-        } else if (argument.startsWith(QLatin1String("--data-dir="))) {
-            options.engine.dataDirectory = argument.mid(int(sizeof("--data-dir=")) - 1);
-            dataDirGiven = !options.engine.dataDirectory.isEmpty();
-            if (!dataDirGiven) {
-                options.error = QStringLiteral("选项 --data-dir 后面需要给出数据目录。");
-                return options;
-            }
-        } else {
-            options.error = QStringLiteral("无法识别的参数：%1").arg(argument);
-            return options;
-        }
+    Options o;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
+                       o.accountSet, o.year, o.verbose, o.json});
+    for (const char *name : QtValueOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+    for (const char *name : QtFlagOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
+    parser.addPositionalArgument(QStringLiteral("id"), QString());
+
+    if (!parser.parse(arguments)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return failed(QStringLiteral("无法识别的选项：%1").arg(parser.unknownOptionNames().first()));
+        static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
+        return failed(QStringLiteral("选项 %1 后面需要给出值。").arg(quoted.match(parser.errorText()).captured(1)));
     }
-    if (dataDirGiven && options.engine.kind == db::EngineKind::Odbc)
-        options.error = QStringLiteral("--data-dir 只用于内置数据库，不能与 --odbc 同时使用。");
+    // A value that looks like an option is another option the user meant, not the value.
+    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year}) {
+        const QString value = parser.value(*option);
+        if (parser.isSet(*option) && (value.isEmpty() || value.startsWith(QLatin1Char('-'))))
+            return failed(QStringLiteral("选项 --%1 后面需要给出值（给出的是“%2”）。以“-”开头的目录请写成 ./%2。")
+                              .arg(option->names().constLast(), value));
+    }
+
+    // At most one command; --help wins over everything else.
+    StartOptions options;
+    const std::pair<const QCommandLineOption *, cli::Command> commands[] = {
+        {&o.check, cli::Command::Check}, {&o.repair, cli::Command::RepairEndFlags},
+        {&o.journal, cli::Command::Journal}, {&o.undo, cli::Command::Undo}};
+    for (const auto &[option, command] : commands) {
+        if (!parser.isSet(*option))
+            continue;
+        if (options.action == Action::Command)
+            return failed(QStringLiteral("--check、--repair-end-flags、--journal、--undo 每次只能用一个。"));
+        options.action = Action::Command;
+        options.request.command = command;
+    }
+    const bool isCommand = options.action == Action::Command;
+    const cli::Command command = options.request.command;
+    if (parser.isSet(o.version))
+        options.action = Action::Version;
+    if (parser.isSet(o.help))
+        options.action = Action::Help;
+
+    const QStringList positional = parser.positionalArguments();
+    if (isCommand && command == cli::Command::Journal && positional.size() <= 1)
+        options.request.journal = positional.value(0);
+    else if (!positional.isEmpty())
+        return failed(QStringLiteral("无法识别的参数：%1").arg(positional.first()));
+    if (isCommand && command == cli::Command::Undo)
+        options.request.journal = parser.value(o.undo);
+
+    const bool selects = isCommand && (command == cli::Command::Check || command == cli::Command::RepairEndFlags);
+    if (!selects && (parser.isSet(o.accountSet) || parser.isSet(o.year)))
+        return failed(QStringLiteral("--account-set 和 --year 只用于 --check 和 --repair-end-flags。"));
+    if (parser.isSet(o.verbose) && !(isCommand && command == cli::Command::Check))
+        return failed(QStringLiteral("--verbose 只用于 --check。"));
+    if (parser.isSet(o.json) && !isCommand)
+        return failed(QStringLiteral("--json 只用于 --check、--repair-end-flags、--journal 和 --undo。"));
+    if (int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo)) > 1)
+        return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
+    if (parser.isSet(o.demo) && isCommand)
+        return failed(QStringLiteral("--demo 只用于打开窗口。"));
+
+    options.request.accountSet = parser.value(o.accountSet);
+    options.request.year = parser.value(o.year);
+    options.request.verbose = parser.isSet(o.verbose);
+    options.request.json = parser.isSet(o.json);
+    options.demo = parser.isSet(o.demo);
+    options.engine.kind = parser.isSet(o.odbc) ? db::EngineKind::Odbc : db::EngineKind::Embedded;
+    options.engine.dataDirectory = parser.isSet(o.dataDir) ? parser.value(o.dataDir)
+        : options.demo                                     ? demoDataDirectory()
+                                                           : db::defaultDataDirectory();
     return options;
+}
+
+QString demoDataDirectory()
+{
+    return QDir(db::defaultDataDirectory()).filePath(QStringLiteral("demo"));
 }
 
 QString commandLineHelp()
 {
     return QStringLiteral(
-        "用法：n3fix [选项]\n"
+        "用法：\n"
+        "  n3fix [--data-dir 目录 | --odbc | --demo]     打开修正工具窗口\n"
+        "  n3fix --check [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
+        "  n3fix --repair-end-flags [--account-set 帐套编号] [--year 年度] [--json]\n"
+        "  n3fix --journal [日志编号] [--json]\n"
+        "  n3fix --undo 日志编号 [--json]\n"
         "\n"
         "澄岚N3科目错误修正工具：修正科目余额、重建末级科目标志。\n"
         "\n"
+        "命令：\n"
+        "  --check             只读检查：列出每个帐套每个年度中末级科目标志错误的个数，不改动任何文件。\n"
+        "                      退出码 0：没有错误；1：有错误标志；2：有数据库无法读取。\n"
+        "  --repair-end-flags  对选中的每个帐套年度重建末级科目标志（与“彻底根除”相同，并写修复日志）。\n"
+        "                      退出码 0：全部完成；2：有数据库修复失败。\n"
+        "  --journal [编号]    列出修复日志（最新的在前）；给出编号时列出该次修复改动的每一行。\n"
+        "  --undo 编号         撤销一次修复：仅当记录仍是修复写入的值时才恢复原值，其余的原样保留并列出。\n"
+        "                      退出码 0：全部恢复；1：有记录未恢复；2：出错。\n"
+        "\n"
         "选项：\n"
-        "  --data-dir 目录  使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
-        "                   不给出时使用默认数据目录：%1\n"
-        "  --odbc           通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库。\n"
-        "  --help           显示本说明并退出。\n")
-        .arg(defaultDataDirectory());
-}
-
-QString defaultDataDirectory()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        "  --account-set 编号  只处理这个帐套（编号须完全一致）。\n"
+        "  --year 年度         只处理这个会计年度。\n"
+        "  --verbose           检查时列出每个错误的科目编码、现在的标志和正确的标志。\n"
+        "  --json              以 JSON 格式（UTF-8）输出结果。\n"
+        "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
+        "                      不给出时使用默认数据目录：%1\n"
+        "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库。\n"
+        "  --demo              使用演示数据目录（首次使用时自动生成演示数据）：%2\n"
+        "  --version           显示版本号并退出。\n"
+        "  --help              显示本说明并退出。\n"
+        "\n"
+        "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
+        "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
+        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(demoDataDirectory()));
 }

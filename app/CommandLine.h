@@ -1,19 +1,28 @@
 #pragma once
 
+#include "cli/Commands.h"
 #include "db/Engine.h"
 
 #include <QString>
 #include <QStringList>
 
-// What the command line asks for. Only three options exist: --data-dir DIR, --odbc, --help.
+// What the program is asked to do: open the window, print its help or version, or run one of the
+// command-line commands.
+enum class Action { Window, Help, Version, Command };
+
+// What the command line asks for.
 struct StartOptions {
+    Action action = Action::Window;
+    cli::Request request;    // for Action::Command
     db::EngineSettings engine;
-    bool showHelp = false;
-    QString error;  // set when the command line can't be understood
+    bool demo = false;       // the engine works on the demo folder, created on first use
+    QString error;           // set when the command line can't be understood
 };
 
+// Reads the command line. Qt's own options (-platform, -style, -reverse, ...) are accepted and
+// left for the application object to act on.
 StartOptions parseCommandLine(const QStringList &arguments);
 QString commandLineHelp();
 
-// The per-user folder that holds the embedded databases when no --data-dir is given.
-QString defaultDataDirectory();
+// The folder of the demo databases, beside the user's own data.
+QString demoDataDirectory();

@@ -6,25 +6,9 @@
 
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "db/SystemDatabase.h"
 
 #include <QComboBox>
-
-namespace {
-
-// The live years of an account set, each once, ascending. The product keys KS_period by the
-// first three characters of the account-set number; the number goes in as a parameter.
-const QString YearQuery = QStringLiteral(
-    "SELECT iyear FROM KS_period WHERE cacc_id=? AND (bisdelete=0 or bisdelete is null) GROUP BY iyear ORDER BY iyear");
-
-// The year 9999 is a placeholder row, never a real fiscal year; NULL is no year either.
-bool isListedYear(const QVariant &year)
-{
-    bool numeric = false;
-    const qlonglong value = year.toLongLong(&numeric);
-    return !year.isNull() && !(numeric && value == 9999);
-}
-
-} // namespace
 
 // Every entry that begins with the typed text (read under the pattern rules) is handled in
 // list order, so the last match decides Combo4's text and the years in Combo5. Combo5's own
@@ -41,10 +25,10 @@ void Form1::Combo3_Change()
         QString &number = ODBC::currentAccountSetNumber();
         number = Combo4->itemText(i);
         Combo4->setEditText(Combo4->itemText(i));
-        years.open(YearQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly, {number.left(3)});
+        years.open(db::LiveYearsQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly, {number.left(3)});
         ComboEntries::clear(Combo5);
         while (!years.bof() && !years.eof()) {
-            if (isListedYear(years.field(QStringLiteral("iYear"))))
+            if (db::isListedYear(years.field(QStringLiteral("iYear"))))
                 ComboEntries::append(Combo5, years.field(QStringLiteral("iyear")).toString());
             years.moveNext();
         }

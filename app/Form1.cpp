@@ -153,14 +153,16 @@ void Form1::setupUi()
         {combo3data, "combo3data"}, {Label3, "Label3"}, {Combo5, "Combo5"}, {Label5, "Label5"},
         {txtCode, "txtCode"}, {Label2, "Label2"}, {Combo1, "Combo1"}, {Command1, "Command1"},
         {Command2, "Command2"}};
-    for (const auto &[widget, name] : names) {
+    for (const auto &[widget, name] : names)
         widget->setObjectName(QLatin1String(name));
-        widget->setAccessibleName(qobject_cast<QLabel *>(widget) ? QString() : QLatin1String(name));
-    }
+    // What a screen reader speaks: a button's caption (its default), and for a field the prompt
+    // beside it. The hidden controls are named for what they hold.
     Combo3->setAccessibleName(Label4->text());
     Combo5->setAccessibleName(Label3->text());
     txtCode->setAccessibleName(Label5->text());
     Combo1->setAccessibleName(Label2->text());
+    Combo4->setAccessibleName(QStringLiteral("帐套编号"));
+    combo3data->setAccessibleName(QStringLiteral("帐套选择标志"));
 
     // Focus order: Combo5, Combo3, Command1, txtCode, Combo1, Command2, and round again.
     // Labels and the hidden controls never take the focus.
@@ -183,12 +185,14 @@ void Form1::wireEvents()
 {
     // Picking an entry whose text differs from the edit text changes the text first (and so
     // runs the change handler) and then reports the pick: the pick then runs nothing more.
+    // The flag is raised once the work is done: a message box it showed ran an event loop of its
+    // own, which would have cleared a flag raised before, ahead of the pick's own report.
     auto *textChanged = new MomentFlag(this);
     connect(Combo3, &QComboBox::editTextChanged, this, [this, textChanged] {
         if (m_walkLock->active())
             return;
-        textChanged->raise();
         reportingFailures(QStringLiteral("读取会计年度"), [this] { Combo3_Change(); });
+        textChanged->raise();
     });
     // Enter or leaving the edit field after typing an entry's exact text is reported as a
     // pick too; it changes nothing and must not run the work again.

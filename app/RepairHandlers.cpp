@@ -3,7 +3,7 @@
 #include "Form1.h"
 #include "MessageBox.h"
 
-#include "db/DbError.h"
+#include "db/ODBC.h"
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
 
@@ -18,25 +18,35 @@ namespace {
 const QString NotChosenMessage = QStringLiteral("未选择帐套或年度！");
 
 // Shows the walk in the status line and lets the window handle its pending messages once per
-// row, so it keeps answering. The caption changes for every row, but it is painted at most
-// once per frame: painting it 20,000 times would cost more than the walk itself, and no screen
-// shows more. A request to close the window stops the walk.
+// row, so it keeps answering. The caption changes for every row, but it is painted at most once
+// per frame, there and then: painting it 20,000 times would cost more than the walk itself, and
+// no screen shows more. A paint merely asked for would come too late on a real display (X11 hands
+// it over a few milliseconds on, when the next row has begun), so the label keeps its updates off
+// between frames and is repainted directly. A request to close the window stops the walk.
 class StatusLineProgress : public repair::EndFlagProgress {
 public:
     StatusLineProgress(QLabel *statusLine, const WalkLock &lock) : m_statusLine(statusLine), m_lock(lock)
     {
+        m_statusLine->setUpdatesEnabled(false);
         m_sincePainted.start();
     }
-    ~StatusLineProgress() override { m_statusLine->setUpdatesEnabled(true); }
+    // The status line is painted as usual again, with the last caption the walk gave it.
+    ~StatusLineProgress() override
+    {
+        m_statusLine->setUpdatesEnabled(true);
+        m_statusLine->repaint();
+    }
 
     void rowStarted(const QString &code) override { m_statusLine->setText(QStringLiteral("正在修复") + code); }
     bool rowWritten() override
     {
-        const bool paint = m_sincePainted.hasExpired(FrameMs);
-        m_statusLine->setUpdatesEnabled(paint);
         QCoreApplication::processEvents();
-        if (paint)
+        if (m_sincePainted.hasExpired(FrameMs)) {
+            m_statusLine->setUpdatesEnabled(true);
+            m_statusLine->repaint();
+            m_statusLine->setUpdatesEnabled(false);
             m_sincePainted.restart();
+        }
         return !m_lock.closeRequested();
     }
 
@@ -52,7 +62,8 @@ private:
 void Form1::Command1_Click()
 {
     switch (repair::resetBalances(Combo4->currentText(), Combo5->currentText(), txtCode->text(),
-                                  Combo1->currentText())) {
+                                  Combo1->currentText())
+                .outcome) {
     case repair::BalanceResetOutcome::NotChosen:
         MessageBox::show(NotChosenMessage);
         break;
@@ -67,21 +78,24 @@ void Form1::Command1_Click()
 
 void Form1::Command2_Click()
 {
+    repair::EndFlagRun run;
     {
         WalkLock::Scope walking(*m_walkLock);
         StatusLineProgress progress(Label1, *m_walkLock);
-        reportingFailures(QStringLiteral("重建末级科目标志"), [&] {
-            switch (repair::repairEndFlags(Combo4->currentText(), Combo5->currentText(), progress)) {
-            case repair::EndFlagResult::NotChosen:
-                MessageBox::show(NotChosenMessage);
-                break;
-            case repair::EndFlagResult::Completed:
-                Label1->setText(QStringLiteral("修复完毕复"));
-                break;
-            case repair::EndFlagResult::Stopped:
-                break;
-            }
-        });
+        run = repair::repairEndFlags(Combo4->currentText(), Combo5->currentText(), progress);
+    }
+    switch (run.result) {
+    case repair::EndFlagResult::NotChosen:
+        MessageBox::show(NotChosenMessage);
+        break;
+    case repair::EndFlagResult::Completed:
+        Label1->setText(QStringLiteral("修复完毕复"));
+        break;
+    case repair::EndFlagResult::Stopped:
+        break;
+    case repair::EndFlagResult::Failed:
+        MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n") + run.failure, ODBC::StyleCritical);
+        break;
     }
     if (m_walkLock->closeRequested())
         close();

@@ -3,29 +3,68 @@
 #include "Form1.h"
 #include "MessageBox.h"
 
+#include "cli/Commands.h"
 #include "db/ODBC.h"
+#include "demo/DemoData.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
-#include <QTextStream>
 #include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+void print(FILE *stream, const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+// Creates the demo folder with demo data the first time it is asked for; later it is used as
+// the user left it.
+void prepareDemoData(const QString &dir)
+{
+    if (QDir(dir).exists())
+        return;
+    try {
+        createDemoDataDirectory(dir);
+    } catch (const std::exception &e) {
+        print(stderr, QStringLiteral("生成演示数据失败：%1\n").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("n3fix"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(N3FIX_VERSION));
 
-    // The options are read before any window system is needed, so --help works anywhere.
+    // The options are read before any window system is needed, so every command but the window
+    // itself works anywhere.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const StartOptions options = parseCommandLine(arguments);
-    if (options.showHelp || !options.error.isEmpty()) {
-        QTextStream out(options.error.isEmpty() ? stdout : stderr);
-        if (!options.error.isEmpty())
-            out << options.error << "\n\n";
-        out << commandLineHelp();
-        return options.error.isEmpty() ? 0 : 2;
+    if (!options.error.isEmpty()) {
+        print(stderr, options.error + QStringLiteral("\n用 n3fix --help 查看用法。\n"));
+        return 2;
+    }
+    switch (options.action) {
+    case Action::Help:
+        print(stdout, commandLineHelp());
+        return 0;
+    case Action::Version:
+        print(stdout, QStringLiteral("n3fix %1\n").arg(QCoreApplication::applicationVersion()));
+        return 0;
+    case Action::Command: {
+        QCoreApplication application(argc, argv);
+        ODBC::setEngine(options.engine);
+        return cli::run(options.request);
+    }
+    case Action::Window:
+        break;
     }
 
     QApplication application(argc, argv);
@@ -35,6 +74,8 @@ int main(int argc, char *argv[])
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
+    if (options.demo)
+        prepareDemoData(options.engine.dataDirectory);
     ODBC::setEngine(options.engine);
     MessageBox::showDataLayerMessages();
 

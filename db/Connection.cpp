@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QUrl>
 
+#include <cmath>
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -61,6 +63,15 @@ QString describe(const QSqlError &error)
         {"no such column", "数据表中缺少字段"},
         {"file is not a database", "文件不是有效的数据库"},
         {"unable to open database file", "无法打开数据库文件"},
+        // unixODBC, when no driver is registered under the name the connection string gives
+        {"Data source name not found", "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
+                                       "并按 README 的说明在 /etc/odbcinst.ini 中加入 [SQL Server] 一节"},
+        {"Can't open lib", "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节"
+                           "的 Driver 路径（见 README）"},
+        // FreeTDS
+        {"Unable to connect", "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接"},
+        {"Login failed", "SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），"
+                         "且该用户须有权访问此数据库"},
     };
     for (const auto &[engineText, explanation] : explanations)
         if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))
@@ -110,12 +121,16 @@ void Connection::open()
 // the server, and a file that is not a database fails here rather than at the first query.
 void Connection::openEmbedded(const QString &databaseName)
 {
+    if (!QFileInfo(m_engine.dataDirectory).isDir())
+        fail(QStringLiteral("数据目录不存在：%1。可运行 n3demo 生成演示数据，或用 --data-dir 指定存放数据库的目录。")
+                 .arg(QDir::toNativeSeparators(QDir(m_engine.dataDirectory).absolutePath())));
     const QString path = QDir(m_engine.dataDirectory).absoluteFilePath(databaseName + QStringLiteral(".db"));
     if (!QFileInfo(path).isFile())
         fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path)));
 
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
-    database.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+    database.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
+                             + (m_readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(EmbeddedBusyTimeoutMs));
     if (!database.open())
         fail(QStringLiteral("%1：%2").arg(describe(database.lastError()), QDir::toNativeSeparators(path)));
@@ -144,6 +159,8 @@ void Connection::openOdbc()
 {
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_qtName);
     database.setDatabaseName(m_connectionString);
+    if (m_readOnly)
+        database.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"));
     if (!database.open())
         fail(describe(database.lastError()));
     m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
@@ -169,6 +186,57 @@ QSqlDatabase Connection::openDatabase() const
     if (!isOpen())
         throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
     return QSqlDatabase::database(m_qtName, false);
+}
+
+QString Connection::textOf(const QVariant &value)
+{
+    if (value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return QString::number(value.toLongLong());
+    case QMetaType::Double: {
+        // A whole value within the integer range is that integer, as the server writes it.
+        const double number = value.toDouble();
+        if (number >= -9223372036854775808.0 && number < 9223372036854775808.0 && number == std::trunc(number))
+            return QString::number(qint64(number));
+        break;
+    }
+    default:
+        break;
+    }
+    if (m_dialect != SqlDialect::Sqlite)
+        return value.toString();
+    // Other reals and blobs: the engine's own conversion.
+    QSqlQuery query(openDatabase());
+    query.prepare(QStringLiteral("select cast(? as text)"));
+    query.addBindValue(value);
+    if (!query.exec() || !query.next())
+        throw DbError(describe(query.lastError()));
+    return query.value(0).toString();
+}
+
+void Connection::beginTransaction()
+{
+    QSqlDatabase database = openDatabase();
+    if (!database.transaction())
+        throw DbError(describe(database.lastError()));
+}
+
+void Connection::commit()
+{
+    QSqlDatabase database = openDatabase();
+    if (!database.commit())
+        throw DbError(describe(database.lastError()));
+}
+
+void Connection::rollback()
+{
+    if (isOpen())
+        openDatabase().rollback();
 }
 
 int Connection::execute(const QString &sql, const QVariantList &params)

@@ -24,6 +24,8 @@ public:
 
     void setConnectionString(const QString &connectionString);
     const QString &connectionString() const { return m_connectionString; }
+    // Asks for a connection that can only read. Set before open().
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
     // Opens the connection described by the connection string.
     void open();
@@ -37,6 +39,15 @@ public:
     // The statement text exactly as this connection's engine must receive it.
     QString statementText(const QString &sql) const;
 
+    // A value of a text column as the engine's left() and len() see it: text stays as it is, a
+    // number becomes its digits (a whole REAL those of the integer it holds). NULL stays null.
+    QString textOf(const QVariant &value);
+
+    // A transaction around several statements; rollback() is harmless when none is open.
+    void beginTransaction();
+    void commit();
+    void rollback();
+
     // The underlying Qt connection; raises DbError when the connection is not open.
     QSqlDatabase openDatabase() const;
 
@@ -49,6 +60,7 @@ private:
     EngineSettings m_engine;
     QString m_qtName;
     QString m_connectionString;
+    bool m_readOnly = false;
     SqlDialect m_dialect = SqlDialect::TransactSql;
 };
 

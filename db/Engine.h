@@ -15,6 +15,9 @@ struct EngineSettings {
     QString dataDirectory;
 };
 
+// The per-user folder that holds the embedded databases when no other is named.
+QString defaultDataDirectory();
+
 // How long a statement waits for another program's lock on an embedded database before
 // it gives up and reports the lock.
 constexpr int EmbeddedBusyTimeoutMs = 5000;

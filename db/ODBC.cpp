@@ -61,15 +61,38 @@ std::shared_ptr<db::Connection> &DbConn()
     return connection;
 }
 
+namespace {
+
+// Opens `connection` on `dbName`, or raises the failure.
+void open(db::Connection &connection, const QString &dbName)
+{
+    const QString fault = db::databaseNameFault(dbName);
+    if (!fault.isEmpty())
+        throw db::DbError(fault);
+    connection.setConnectionString(db::buildConnectionString(dbName));
+    connection.open();
+}
+
+} // namespace
+
+std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly)
+{
+    auto connection = std::make_shared<db::Connection>(state().engine);
+    connection->setReadOnly(readOnly);
+    open(*connection, dbName);
+    return connection;
+}
+
+QString engineName()
+{
+    return state().engine.kind == db::EngineKind::Odbc ? QStringLiteral("odbc") : QStringLiteral("embedded");
+}
+
 bool ConnectDatabase(const QString &dbName)
 {
     try {
         state().connection = std::make_shared<db::Connection>(state().engine);
-        const QString fault = db::databaseNameFault(dbName);
-        if (!fault.isEmpty())
-            throw db::DbError(fault);
-        state().connection->setConnectionString(db::buildConnectionString(dbName));
-        state().connection->open();
+        open(*state().connection, dbName);
         return true;
     } catch (const db::DbError &error) {
         if (state().messageSink)

@@ -31,6 +31,13 @@ std::shared_ptr<db::Connection> &DbConn();
 // Opens a new DbConn on `dbName`. On failure shows the connection error box and returns false.
 bool ConnectDatabase(const QString &dbName);
 
+// A connection of its own, apart from DbConn, on `dbName`, for work outside the window (the
+// check, undo). Raises db::DbError with the description the connection error box would show.
+std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly);
+
+// The engine in use, as the journal names it: "embedded" or "odbc".
+QString engineName();
+
 // The product's system database, which lists the account sets and their fiscal years.
 extern const QString SystemDatabase;
 

@@ -21,14 +21,34 @@ QString baseTable(const QString &select)
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
-// The same SELECT with SQLite's rowid as an extra first column, so that each row can be
+// The same SELECT with the row key `key` as an extra first column, so that each row can be
 // written back to exactly the row it was read from.
-QString withRowid(const QString &select)
+QString withKey(const QString &select, const QString &key)
 {
     static const QRegularExpression keyword(QStringLiteral(R"(^\s*select\s)"),
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = keyword.match(select);
-    return select.left(match.capturedEnd()) + QStringLiteral("rowid,") + select.mid(match.capturedEnd());
+    return select.left(match.capturedEnd()) + key + QLatin1Char(',') + select.mid(match.capturedEnd());
+}
+
+// A name under which SQLite gives the rowid of `table`'s rows, or an empty string when it has
+// none: a WITHOUT ROWID table, or one whose own columns take all three names.
+QString sqliteRowidName(const QSqlDatabase &database, const QString &table)
+{
+    QSqlQuery columns(database);
+    columns.prepare(QStringLiteral("select lower(name) from pragma_table_info(?)"));
+    columns.addBindValue(table);
+    QStringList own;
+    if (columns.exec())
+        while (columns.next())
+            own << columns.value(0).toString();
+    for (const QString &name : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
+        if (own.contains(name))
+            continue;
+        QSqlQuery probe(database);
+        return probe.prepare(QStringLiteral("select %1 from %2 limit 0").arg(name, table)) ? name : QString();
+    }
+    return QString();
 }
 
 } // namespace
@@ -45,11 +65,11 @@ Recordset::Statement &Recordset::preparedText(const QString &key, const QString 
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DbError(describe(query.lastError()));
-    return m_statements.emplace(key, Statement{std::move(query), {}, 0, {}}).first->second;
+    return m_statements.emplace(key, Statement{std::move(query), {}, 0, {}, {}}).first->second;
 }
 
 // The statement for a SELECT, prepared once: rewritten for the engine, and for an updatable
-// recordset on SQLite given the rowid to write rows back by.
+// recordset on SQLite given the rowid to write rows back by, where the table has one.
 Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
 {
     const QString key = (updatable ? QStringLiteral("U:") : QStringLiteral("R:")) + source;
@@ -58,12 +78,15 @@ Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
         return found->second;
     QString text = m_connection->statementText(source);
     const QString table = updatable ? baseTable(source) : QString();
-    const bool byRowid = !table.isEmpty() && m_connection->dialect() == SqlDialect::Sqlite;
-    if (byRowid)
-        text = withRowid(text);
+    const QString rowid = !table.isEmpty() && m_connection->dialect() == SqlDialect::Sqlite
+        ? sqliteRowidName(m_connection->openDatabase(), table)
+        : QString();
+    if (!rowid.isEmpty())
+        text = withKey(text, rowid);
     Statement &statement = preparedText(key, text);
     statement.table = table;
-    statement.hiddenKeys = byRowid ? 1 : 0;
+    statement.rowid = rowid;
+    statement.hiddenKeys = rowid.isEmpty() ? 0 : 1;
     return statement;
 }
 
@@ -107,8 +130,7 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
             close();
             throw DbError(describe(error));
         }
-        m_position = 0;
-        m_atEnd = m_rows.empty();
+        moveFirst();
     } else {
         fetchLazyRow();
     }
@@ -140,6 +162,44 @@ void Recordset::close()
     m_staged.clear();
     m_open = false;
     m_atEnd = true;
+}
+
+void Recordset::moveFirst()
+{
+    if (!m_open || !m_static)
+        throw DbError(QStringLiteral("只有静态记录集才能回到第一条记录。"));
+    m_staged.clear();
+    m_position = 0;
+    m_atEnd = m_rows.empty();
+}
+
+int Recordset::recordCount() const
+{
+    if (!m_open || !m_static)
+        return -1;
+    return int(m_rows.size() / rowWidth());
+}
+
+QVariant Recordset::rowId() const
+{
+    requireRow();
+    return m_statement->hiddenKeys ? m_rows[rowStart()] : QVariant();
+}
+
+QString Recordset::rowIdName() const
+{
+    return m_statement ? m_statement->rowid : QString();
+}
+
+const QStringList &Recordset::fieldNames() const
+{
+    static const QStringList none;
+    return m_statement ? m_statement->names : none;
+}
+
+QString Recordset::tableName() const
+{
+    return m_statement ? m_statement->table : QString();
 }
 
 bool Recordset::bof() const
@@ -212,8 +272,12 @@ QString Recordset::updateText(const QList<int> &columns, const QStringList &crit
         + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 }
 
-// Writes the staged fields to the row they were read from: by rowid on SQLite, elsewhere by
-// the row's original values, and insists that exactly one row took the change.
+// Writes the staged fields to the row they were read from: by rowid where SQLite gives one,
+// elsewhere by the row's original values. Rows identical in every selected column can't be told
+// apart by their values, so the first such write reaches them all; a later write of an identical
+// row then finds no row with the old values but every one already holding the new ones, and that
+// is the outcome wanted. An engine that reports no row count (a server with NOCOUNT on) is taken
+// at its word that the statement ran.
 void Recordset::update()
 {
     requireRow();
@@ -223,20 +287,12 @@ void Recordset::update()
     QVariantList values = m_staged.values();
     QString text;
     if (m_statement->hiddenKeys) {
-        text = updateText(columns, {QStringLiteral("rowid=?")});
+        text = updateText(columns, {m_statement->rowid + QStringLiteral("=?")});
         values << m_rows[rowStart()];
     } else {
-        QStringList criteria;
-        for (int i = 0; i < m_statement->names.size(); ++i) {
-            const QVariant original = valueAt(i);
-            if (original.isNull()) {
-                criteria << m_statement->names.at(i) + QStringLiteral(" is null");
-            } else {
-                criteria << m_statement->names.at(i) + QStringLiteral("=?");
-                values << original;
-            }
-        }
-        text = updateText(columns, criteria);
+        QVariantList criteria;
+        text = updateText(columns, matchingOriginals({}, criteria));
+        values << criteria;
     }
 
     QSqlQuery &query = preparedText(QStringLiteral("W:") + text, text).query;
@@ -244,12 +300,43 @@ void Recordset::update()
         query.bindValue(i, values.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
-    if (query.numRowsAffected() != 1)
-        throw DbError(QStringLiteral("找不到要更新的记录，它可能已被其他用户修改或删除。"));
+    if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns)))
+        throw DbError(QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。"));
 
     for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
         m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + it.key())] = it.value();
     m_staged.clear();
+}
+
+// Conditions that pick the current row by its original values: every field, except that each of
+// `replaced` is compared with its staged value instead. Bound values are appended to `values`.
+QStringList Recordset::matchingOriginals(const QList<int> &replaced, QVariantList &values) const
+{
+    QStringList criteria;
+    for (int i = 0; i < m_statement->names.size(); ++i) {
+        const QVariant value = replaced.contains(i) ? m_staged.value(i) : valueAt(i);
+        if (value.isNull()) {
+            criteria << m_statement->names.at(i) + QStringLiteral(" is null");
+        } else {
+            criteria << m_statement->names.at(i) + QStringLiteral("=?");
+            values << value;
+        }
+    }
+    return criteria;
+}
+
+// Whether a row identical to the current one, with the staged values, is already in the table.
+bool Recordset::identicalRowWritten(const QList<int> &columns)
+{
+    QVariantList values;
+    const QString text = QStringLiteral("select count(*) from ") + m_statement->table + QStringLiteral(" where ")
+        + matchingOriginals(columns, values).join(QStringLiteral(" and "));
+    QSqlQuery &query = preparedText(QStringLiteral("C:") + text, text).query;
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    const bool found = query.exec() && query.next() && query.value(0).toLongLong() > 0;
+    query.finish();
+    return found;
 }
 
 void Recordset::moveNext()

@@ -50,6 +50,17 @@ public:
     // Writes the changed fields of the current row to its table.
     void update();
     void moveNext();
+    // Static recordsets only: back to the first row, and the number of rows (-1 for others).
+    void moveFirst();
+    int recordCount() const;
+
+    // How the current row is found again: for an updatable recordset on SQLite, the row's rowid
+    // under the name rowIdName(); otherwise a null value and an empty name, and the row is found
+    // by its original values.
+    QVariant rowId() const;
+    QString rowIdName() const;
+    const QStringList &fieldNames() const;
+    QString tableName() const;  // the table an updatable recordset writes to
 
 private:
     void requireRow() const;
@@ -63,10 +74,13 @@ private:
         QStringList names;   // visible fields, in select-list order (known after the first run)
         int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid)
         QString table;       // the table rows are written back to, for updatable recordsets
+        QString rowid;       // the name the rowid goes by, when rows are located by it
     };
     Statement &prepared(const QString &source, bool updatable);
     Statement &preparedText(const QString &key, const QString &text);
     QString updateText(const QList<int> &columns, const QStringList &criteria) const;
+    QStringList matchingOriginals(const QList<int> &replaced, QVariantList &values) const;
+    bool identicalRowWritten(const QList<int> &columns);
 
     std::shared_ptr<Connection> m_connection;  // kept alive while its statements are
     // Statements by source text, reused whenever the same text runs again (a walk reopens its

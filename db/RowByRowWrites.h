@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 
@@ -10,23 +9,17 @@ namespace db {
 class Connection;
 
 // Settings for a long walk that writes one row per statement, each committed on its own, on a
-// SQLite database. Two things make such a walk cheap there without weakening what a commit
-// promises against a crash of the process:
-//  - indexes on the expressions the walk looks rows up by. SQLite answers a query from an
-//    index on an expression such as substr(ccode,1,4) when the query holds that same
-//    expression (same literal length), so each lookup costs a seek instead of a scan. The
-//    indexes (named n3fix_...) use only built-in functions, so every SQLite tool can still
-//    write the table;
-//  - the write-ahead log with normal syncing, switched on with the first index: a commit is
-//    appended to the log and is safe the moment it returns if the process dies; only a power
-//    loss can take back the commits made since the last checkpoint, and the file is never
-//    left corrupt.
-// Everything is put back when the object goes: the indexes are dropped and the journal mode
-// and syncing restored. A walk that was killed leaves its indexes behind, and with them the
-// file in the write-ahead log; the next walk finds them, drops them and puts the file back in
-// SQLite's default journal mode. Setting up never waits for another program's lock and never
-// fails: a failure here only costs speed and is left for the walk's own statements to meet.
-// On any other engine, or a connection that is not open, it does nothing.
+// SQLite database: the write-ahead log with normal syncing. A commit is then appended to the log
+// and is safe the moment it returns if the process dies; only a power loss can take back the
+// commits made since the last checkpoint, and the file is never left corrupt.
+//
+// The journal mode is a setting of the file itself, so the walk must put it back: finish() does,
+// and says whether it could. Another program holding the file can keep it in the log, and a
+// killed walk never gets there; the caller keeps the file's own mode somewhere that survives
+// (the repair's journal) and hands it to the next walk's start(). Setting up never waits for
+// another program's lock and never fails: a failure here only costs speed and is left for the
+// walk's own statements to meet. On any other engine, or a connection that is not open, it does
+// nothing.
 class RowByRowWrites {
 public:
     explicit RowByRowWrites(std::shared_ptr<Connection> connection);
@@ -34,19 +27,26 @@ public:
     RowByRowWrites(const RowByRowWrites &) = delete;
     RowByRowWrites &operator=(const RowByRowWrites &) = delete;
 
-    // Indexes `table` on a T-SQL expression, for the rest of the walk.
-    void indexExpression(const QString &table, const QString &expression);
+    bool applies() const { return m_applies; }
+    // The journal mode the file is in now ("delete", "wal", ...).
+    QString journalMode();
+    // Drops the lookup indexes (n3fix_...) that earlier versions of the tool added for a walk and
+    // a killed walk left behind, with the file in the log. True when there were any.
+    bool dropLeftoverIndexes();
+    // Switches to the log for the walk; the file is to end in `ownJournalMode`.
+    void start(const QString &ownJournalMode);
+    // Restores syncing and the file's own journal mode. True when the file is in its own mode.
+    bool finish();
 
 private:
     bool run(const QString &statement, QString *firstValue = nullptr);
-    QStringList leftoverIndexes();
 
     std::shared_ptr<Connection> m_connection;
-    bool m_active = false;
+    bool m_applies = false;
+    bool m_started = false;
     bool m_logSwitched = false;
-    QString m_journalModeToRestore;
+    QString m_ownJournalMode;
     QString m_busyTimeout;  // how long the walk's own statements wait for a lock
-    QStringList m_indexes;  // created by this walk or left by a killed one
 };
 
 } // namespace db

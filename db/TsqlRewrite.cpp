@@ -12,7 +12,7 @@ enum class Call { None, Left, Len };
 // One open parenthesis: the call it belongs to (if any) and what has been seen inside it.
 struct Group {
     Call call = Call::None;
-    int namePos = 0, nameLen = 0;
+    int namePos = 0, nameLen = 0, openPos = 0;
     int commas = 0, firstComma = -1;
     bool argEmpty = true;     // the argument being read has no code in it yet
     bool anyArgEmpty = false; // an argument before the last comma was blank
@@ -56,6 +56,14 @@ Call callNamed(QStringView name)
     return Call::None;
 }
 
+// The text the server's left() and len() see for their first argument x: SQLite turns a whole
+// REAL such as 1001.0 into the text "1001.0", where the server writes a whole float as "1001".
+// The argument is evaluated once, as the single column of a subquery, so the rewrite stays
+// linear in the statement's length however deeply the calls nest.
+const char *const TextOpen = "(select case when typeof(n3_text)='real' and n3_text=cast(n3_text as integer)"
+                             " then cast(n3_text as integer) else n3_text end from (select ";
+const char *const TextClose = " as n3_text))";
+
 // Edits that turn a closed group into its SQLite form, or none when its arguments don't fit.
 void finishCall(const Group &g, int closePos, std::vector<Edit> &edits)
 {
@@ -63,9 +71,13 @@ void finishCall(const Group &g, int closePos, std::vector<Edit> &edits)
         return;
     if (g.call == Call::Left && g.commas == 1) {
         edits.push_back({g.namePos, g.nameLen, "substr"});
+        edits.push_back({g.openPos + 1, 0, TextOpen});
+        edits.push_back({g.firstComma, 0, TextClose});
         edits.push_back({g.firstComma, 1, ",1,"});
     } else if (g.call == Call::Len && g.commas == 0) {
         edits.push_back({g.namePos, g.nameLen, "length(rtrim"});
+        edits.push_back({g.openPos + 1, 0, TextOpen});
+        edits.push_back({closePos, 0, TextClose});
         edits.push_back({closePos, 1, ",' '))"});
     }
 }
@@ -147,6 +159,7 @@ QString rewriteTsqlForSqlite(const QString &sql)
                     g.call = call;
                     g.namePos = start;
                     g.nameLen = i - start;
+                    g.openPos = j;
                     open.push_back(g);
                     i = j + 1;
                 }
@@ -158,7 +171,10 @@ QString rewriteTsqlForSqlite(const QString &sql)
 
     if (edits.empty())
         return sql;
-    std::sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.pos < b.pos; });
+    // At one position an insertion goes before a replacement: an argument's opening text before
+    // the name of a call that begins it, an argument's closing text before the ',' or ')' after it.
+    std::sort(edits.begin(), edits.end(),
+              [](const Edit &a, const Edit &b) { return a.pos != b.pos ? a.pos < b.pos : a.len < b.len; });
     QString out;
     out.reserve(n + int(edits.size()) * 8);
     int from = 0;

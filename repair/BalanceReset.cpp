@@ -1,46 +1,126 @@
 #include "BalanceReset.h"
 
+#include "Journal.h"
+
+#include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
+#include "db/Recordset.h"
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <optional>
 
 namespace repair {
 
 namespace {
 
+const QStringList Amounts{QStringLiteral("mb"), QStringLiteral("mc"), QStringLiteral("md")};
+
 // The period as a whole number: optional blanks around an optional sign and decimal digits.
-// Anything else (empty, decimals, SQL) is no period at all.
-std::optional<int> wholePeriod(const QString &text)
+// Anything else (empty, decimals, SQL) is no period at all. A number beyond 64 bits is still a
+// period, compared as a real: no stored period reaches it.
+std::optional<QVariant> wholePeriod(const QString &text)
 {
     static const QRegularExpression form(QStringLiteral(R"(^ *[+-]?[0-9]+ *$)"));
     if (!form.match(text).hasMatch())
         return std::nullopt;
     bool fits = false;
-    const int value = text.trimmed().toInt(&fits);
-    return fits ? std::optional<int>(value) : std::nullopt;
+    const qlonglong value = text.trimmed().toLongLong(&fits);
+    return fits ? QVariant(value) : QVariant(text.trimmed().toDouble());
+}
+
+bool isZero(const QVariant &amount)
+{
+    bool number = false;
+    return !amount.isNull() && amount.typeId() != QMetaType::QString && amount.toDouble(&number) == 0 && number;
+}
+
+// The journal of the reset, flushed: every matched row with its amounts, found again by its
+// rowid on SQLite or by the values of its other columns elsewhere.
+std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
+                                      const QString &code, const QString &period, db::Recordset &matched,
+                                      BalanceResetRun &run)
+{
+    RepairRecord record;
+    record.database = database;
+    record.engine = ODBC::engineName();
+    record.repair = QStringLiteral("balance-reset");
+    record.accountSet = accountSet;
+    record.year = year;
+    record.code = code;
+    record.period = period;
+    record.table = QStringLiteral("GL_accsum");
+    record.rowidName = matched.rowIdName();
+    record.changedColumns = Amounts;
+    for (const QString &name : matched.fieldNames())
+        if (!Amounts.contains(name, Qt::CaseInsensitive))
+            record.keyColumns << name;
+    auto journal = std::make_unique<Journal>(journalDirectory(), record);
+    for (; !matched.eof(); matched.moveNext()) {
+        JournalRow row{matched.rowId(), {}, {}, {0, 0, 0}};
+        for (const QString &name : std::as_const(record.keyColumns))
+            row.key << matched.field(name);
+        for (const QString &amount : Amounts)
+            row.oldValues << matched.field(amount);
+        ++run.rowsMatched;
+        if (!std::all_of(row.oldValues.cbegin(), row.oldValues.cend(), isZero))
+            ++run.rowsChanged;
+        journal->addRow(row);
+    }
+    journal->flush();
+    return journal;
 }
 
 } // namespace
 
-BalanceResetOutcome resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                                  const QString &firstPeriod)
+BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
+                              const QString &firstPeriod)
 {
+    BalanceResetRun run;
     if (accountSet.isEmpty() || year.isEmpty())
-        return BalanceResetOutcome::NotChosen;
-    try {
-        ODBC::ConnectDatabase(ODBC::accountSetDatabaseName(accountSet, year));
-        const std::optional<int> period = wholePeriod(firstPeriod);
-        if (!period)
-            return BalanceResetOutcome::Failed;
-        ODBC::DbConn()->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ccode=? and iperiod>=?"),
-                                {code, *period});
-        return BalanceResetOutcome::Succeeded;
-    } catch (const db::DbError &) {
-        return BalanceResetOutcome::Failed;
+        return run;
+    run.outcome = BalanceResetOutcome::Failed;
+    const QString database = ODBC::accountSetDatabaseName(accountSet, year);
+    ODBC::ConnectDatabase(database);
+    const std::optional<QVariant> period = wholePeriod(firstPeriod);
+    if (!period) {
+        run.failure = QStringLiteral("月份“%1”不是整数。").arg(firstPeriod);
+        return run;
     }
+    const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
+    std::unique_ptr<Journal> journal;
+    try {
+        connection->beginTransaction();
+        db::Recordset matched;
+        matched.open(QStringLiteral("select * from GL_accsum where ccode=? and iperiod>=?"), connection,
+                     db::CursorType::Static, db::LockType::Optimistic, {code, *period});
+        journal = writeJournal(database, accountSet, year, code, firstPeriod, matched, run);
+        run.journal = journal->record().id;
+        matched.close();
+        connection->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ccode=? and iperiod>=?"),
+                            {code, *period});
+        connection->commit();
+    } catch (const db::DbError &error) {
+        connection->rollback();
+        run.failure = error.description();
+        if (journal) {
+            try {
+                journal->finish(QStringLiteral("failed"), 0, 0, run.failure);
+            } catch (const db::DbError &) {
+                // the journal then says the reset never ended; the database is unchanged
+            }
+        }
+        return run;
+    }
+    run.outcome = BalanceResetOutcome::Succeeded;
+    try {
+        journal->finish(QStringLiteral("completed"), run.rowsMatched, run.rowsChanged);
+    } catch (const db::DbError &error) {
+        run.failure = QStringLiteral("余额已清零，但修复日志未能记下结果：") + error.description();
+    }
+    return run;
 }
 
 } // namespace repair

@@ -6,12 +6,22 @@ namespace repair {
 
 enum class BalanceResetOutcome { NotChosen, Succeeded, Failed };
 
+struct BalanceResetRun {
+    BalanceResetOutcome outcome = BalanceResetOutcome::NotChosen;
+    int rowsMatched = 0;  // rows of the code from the period on
+    int rowsChanged = 0;  // of those, rows whose amounts were not all 0 already
+    QString journal;      // the id of the reset's journal, once it was written
+    QString failure;      // why it failed (Failed)
+};
+
 // Clears the balances (mb, mc, md of GL_accsum) of exactly the account `code` in every
 // period from `firstPeriod` on, in the database of the chosen account set and fiscal year.
 // An empty account set or year is NotChosen and opens nothing. The code and the period go
 // into the statement as parameters; a period that is not a whole number is refused before
-// anything is sent. Any failure is Failed; a statement that matched no row is Succeeded.
-BalanceResetOutcome resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                                  const QString &firstPeriod);
+// anything is sent. The matched rows and their amounts are journaled before the statement runs,
+// in the same transaction. Any failure is Failed and changes nothing; a statement that matched
+// no row is Succeeded.
+BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
+                              const QString &firstPeriod);
 
 } // namespace repair

@@ -8,19 +8,32 @@ namespace repair {
 class EndFlagProgress {
 public:
     virtual ~EndFlagProgress() = default;
+    // The walk is about to write `rows` rows.
+    virtual void walkStarting(int rows) { Q_UNUSED(rows); }
     // The walk is about to work on the row with this account code.
     virtual void rowStarted(const QString &code) = 0;
     // The row's flag has been written. Returning false stops the walk here.
     virtual bool rowWritten() = 0;
 };
 
-enum class EndFlagResult { NotChosen, Completed, Stopped };
+enum class EndFlagResult { NotChosen, Completed, Stopped, Failed };
+
+struct EndFlagRun {
+    EndFlagResult result = EndFlagResult::NotChosen;
+    QString database;
+    int codes = 0;        // rows in the chart
+    int rowsWritten = 0;  // rows whose flag was written
+    int rowsChanged = 0;  // of those, rows whose flag was not already right
+    QString journal;      // the id of the walk's journal, once it was written
+    QString failure;      // why the walk failed (Failed)
+};
 
 // Rewrites the end-level flag (bend) of every account in the chart (table code) of the chosen
 // account set and fiscal year: 1 when no longer code begins with the account's code, else 0.
-// Rows are walked in code order and each flag is written as the walk passes it, so a walk that
-// fails or is stopped leaves the rows before it with their new flags and the rest untouched.
-// An empty account set or year is NotChosen and opens nothing. Failures raise db::DbError.
-EndFlagResult repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
+// Rows are walked in code order and each flag is written, and committed, as the walk passes it,
+// so a walk that fails or is stopped leaves the rows before it with their new flags and the rest
+// untouched. Before the first write the walk's journal holds every row's code, flag and new flag.
+// An empty account set or year is NotChosen and opens nothing.
+EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
 
 } // namespace repair

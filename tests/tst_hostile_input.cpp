@@ -79,8 +79,9 @@ private slots:
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
 
-        // No account-set text changes the set, a hostile year opens nothing, and only "-1" is a period.
-        const bool opens = field != "Combo5", resets = opens && (field != "Combo1" || text == "-1");
+        // No account-set text changes the set, a hostile year opens nothing, and only "-1" and a number
+        // beyond 32 bits are periods.
+        const bool opens = field != "Combo5", resets = opens && (field != "Combo1" || text == "-1" || text == "99999999999");
         const QString code = field == "txtCode" ? shown : "1011";
         const QString reset = QStringLiteral("0|N3新会计制度科目增加工具|修复%1！").arg(resets ? "成功" : "失败");
         const QStringList seen = FormDriver::boxesShown();
@@ -90,7 +91,7 @@ private slots:
 
         const QString yearDb = expected.filePath("LQDATA_001_2007.db");
         if (resets && Codes.contains(code))  // the code's balances cleared from the first period on
-            SqliteFixture::run(yearDb, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode=%1 and iperiod>=%2").arg(SqliteFixture::literal(code)).arg(field == "Combo1" ? -1 : 9));
+            SqliteFixture::run(yearDb, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode=%1 and iperiod>=%2").arg(SqliteFixture::literal(code)).arg(field == "Combo1" ? text : "9"));
         if (opens)  // every flag rewritten: 1 where no longer code begins with the code
             SqliteFixture::run(yearDb, "update code set bend = not exists(select 1 from code longer where length(longer.ccode) > length(code.ccode)"
                                        " and substr(longer.ccode, 1, length(code.ccode)) = code.ccode)");

@@ -97,7 +97,9 @@ QMap<QString, QByteArray> dumpDirectory(const QString &dir)
     QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo entry = it.nextFileInfo();
-        all[QDir(dir).relativeFilePath(entry.filePath()) + (entry.isDir() ? "/" : "")];
+        const QString name = QDir(dir).relativeFilePath(entry.filePath()) + (entry.isDir() ? "/" : "");
+        if (!name.startsWith("journal/") && !name.contains("/journal/"))
+            all[name];
     }
     for (auto entry = all.begin(); entry != all.end(); ++entry) {
         QFile file(QDir(dir).filePath(entry.key()));

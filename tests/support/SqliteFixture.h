@@ -20,7 +20,8 @@ QString dump(const QString &path, const QString &table);
 // Every table of the file with its rows, as dump() gives them.
 QString dumpAll(const QString &path);
 
-// Every entry under `dir`, at any depth, by its path relative to `dir` (directories end in "/"):
+// Every entry under `dir`, at any depth, but for the tool's journal directories, by its path
+// relative to `dir` (directories end in "/"):
 // a ".db" file that is an SQLite database as dumpAll() gives it plus its journal mode, any other
 // file as its bytes. Two snapshots compare equal only when no entry was added, removed or changed.
 QMap<QString, QByteArray> dumpDirectory(const QString &dir);

@@ -1,0 +1,20 @@
+#include "Commands.h"
+
+namespace cli {
+
+int run(const Request &request)
+{
+    switch (request.command) {
+    case Command::Check:
+        return check(request);
+    case Command::RepairEndFlags:
+        return repairEndFlags(request);
+    case Command::Journal:
+        return journal(request);
+    case Command::Undo:
+        return undo(request);
+    }
+    return 2;
+}
+
+} // namespace cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// The command-line front end: the same repairs, check, journal and undo as the window, for
+// scripts and for support staff who look after many account sets. Every command writes in
+// Chinese, or with --json prints one UTF-8 JSON document with English field names; the exit
+// status is the same either way. The engine (ODBC::setEngine) is chosen before a command runs.
+namespace cli {
+
+enum class Command { Check, RepairEndFlags, Journal, Undo };
+
+struct Request {
+    Command command = Command::Check;
+    QString accountSet;  // --account-set: one account set, by its exact number
+    QString year;        // --year: one fiscal year
+    QString journal;     // --journal ID, --undo ID
+    bool verbose = false;
+    bool json = false;
+};
+
+// Runs the command; returns the program's exit status.
+int run(const Request &request);
+
+// The commands, each in a file of its own.
+int check(const Request &request);           // 0 no flag wrong, 1 some wrong, 2 a database unreadable
+int repairEndFlags(const Request &request);  // 0 every walk completed, 2 some failed
+int journal(const Request &request);         // 0, or 2 when the journal can't be read
+int undo(const Request &request);            // 0 all restored, 1 some left alone, 2 error
+
+} // namespace cli

@@ -1,0 +1,84 @@
+#include "Output.h"
+
+#include "db/ODBC.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace cli {
+
+void Output::line(const QString &text) const
+{
+    if (!m_json)
+        std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+}
+
+void Output::error(const QString &text)
+{
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+}
+
+void Output::document(const QJsonValue &value) const
+{
+    if (!m_json)
+        return;
+    const QJsonDocument document = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    std::fputs(document.toJson(QJsonDocument::Indented).constData(), stdout);
+}
+
+QJsonValue jsonValue(const QVariant &value)
+{
+    if (value.isNull())
+        return QJsonValue::Null;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+        return QJsonValue(value.toLongLong());
+    case QMetaType::Double:
+        return QJsonValue(value.toDouble());
+    case QMetaType::Bool:
+        return QJsonValue(value.toBool() ? 1 : 0);
+    case QMetaType::QByteArray:
+        return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
+    default:
+        return value.toString();
+    }
+}
+
+QString shownValue(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    const QJsonValue json = jsonValue(value);
+    return json.isString() && value.typeId() == QMetaType::QString ? value.toString() : json.toVariant().toString();
+}
+
+ConnectionMessages::ConnectionMessages()
+{
+    ODBC::setMessageSink([this](const QString &prompt, const QString &, int) { m_messages << prompt; });
+}
+
+ConnectionMessages::~ConnectionMessages()
+{
+    ODBC::setMessageSink(nullptr);
+}
+
+QString ConnectionMessages::take()
+{
+    // A box's first and last lines ("数据库X连接错误", "请正确配置数数据连接") frame the
+    // description for the window; the command names the database itself.
+    QStringList descriptions;
+    for (const QString &message : std::as_const(m_messages)) {
+        const QStringList lines = message.split(QStringLiteral("\r\n"));
+        descriptions << (lines.size() >= 3 ? lines.mid(1, lines.size() - 2) : lines).join(QLatin1Char('\n'));
+    }
+    m_messages.clear();
+    return descriptions.join(QLatin1Char('\n'));
+}
+
+} // namespace cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace cli {
+
+// Where a command's words go: lines for the user on standard output (or, with --json, nothing
+// there but the one JSON document), errors always on standard error, both in UTF-8.
+class Output {
+public:
+    explicit Output(bool json) : m_json(json) {}
+    bool json() const { return m_json; }
+
+    void line(const QString &text) const;   // skipped with --json
+    static void error(const QString &text);
+    void document(const QJsonValue &value) const;  // only with --json
+
+private:
+    bool m_json;
+};
+
+// A value read from a database as JSON: numbers stay numbers, NULL is null, a blob is its bytes
+// in hex as an SQL literal.
+QJsonValue jsonValue(const QVariant &value);
+// The same value as the user reads it in a line of text.
+QString shownValue(const QVariant &value);
+
+// Collects what the connection module would show in its error box (there is no window here),
+// so a command can report it with the database it belongs to.
+class ConnectionMessages {
+public:
+    ConnectionMessages();
+    ~ConnectionMessages();
+    QString take();  // every message since the last take, joined by new lines
+
+private:
+    QStringList m_messages;
+};
+
+} // namespace cli

@@ -1,0 +1,60 @@
+// n3fix --repair-end-flags: the end-flag repair, with its journal, on every selected database.
+#include "Commands.h"
+#include "DatabaseSelection.h"
+#include "Output.h"
+#include "ProgressBar.h"
+
+#include "db/DbError.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace cli {
+
+int repairEndFlags(const Request &request)
+{
+    const Output out(request.json);
+    QList<SelectedDatabase> databases;
+    try {
+        databases = selectDatabases(request);
+    } catch (const db::DbError &error) {
+        Output::error(error.description());
+        out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
+        return 2;
+    }
+    ConnectionMessages messages;
+    int status = 0;
+    QJsonArray results;
+    for (const SelectedDatabase &selected : std::as_const(databases)) {
+        repair::EndFlagRun run;
+        {
+            ProgressBar bar(selected.database);
+            run = repair::repairEndFlags(selected.accountSet, selected.year, bar);
+        }
+        const QString connectionFailure = messages.take();
+        QJsonObject result{{QStringLiteral("database"), selected.database},
+                           {QStringLiteral("codes"), run.codes},
+                           {QStringLiteral("changed"), run.rowsChanged},
+                           {QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)}};
+        if (run.result == repair::EndFlagResult::Completed) {
+            out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
+                         .arg(selected.database).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
+        } else {
+            status = 2;
+            const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
+            result.insert(QStringLiteral("error"), failure);
+            result.insert(QStringLiteral("written"), run.rowsWritten);
+            const QString line = QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
+                                     .arg(selected.database)
+                                     .arg(run.rowsWritten)
+                                     .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure);
+            out.line(line);
+            Output::error(line);
+        }
+        results.append(result);
+    }
+    out.document(results);
+    return status;
+}
+
+} // namespace cli

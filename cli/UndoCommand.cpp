@@ -1,0 +1,47 @@
+// n3fix --undo ID: puts back what one repair changed, where nobody has changed it since.
+#include "Commands.h"
+#include "JournalText.h"
+#include "Output.h"
+
+#include "repair/Undo.h"
+
+#include <QJsonArray>
+
+namespace cli {
+
+int undo(const Request &request)
+{
+    const Output out(request.json);
+    const repair::UndoRun run = repair::undoRepair(request.journal);
+    QJsonObject json{{QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)},
+                     {QStringLiteral("undoes"), run.undoes},
+                     {QStringLiteral("restored"), run.restored}};
+    if (!run.failure.isEmpty()) {
+        Output::error(QStringLiteral("撤销 %1 失败，未做任何改动：%2").arg(run.undoes, run.failure));
+        json.insert(QStringLiteral("left_alone"), QJsonArray());
+        json.insert(QStringLiteral("error"), run.failure);
+        out.document(json);
+        return 2;
+    }
+    const repair::RepairRecord &record = run.repair;
+    QJsonArray leftAlone;
+    out.line(QStringLiteral("已撤销修复 %1：恢复 %2 行，未恢复 %3 行。撤销本身记在修复日志 %4 中。")
+                 .arg(run.undoes).arg(run.restored).arg(run.leftAlone.size()).arg(run.journal));
+    for (const repair::LeftAlone &left : run.leftAlone) {
+        leftAlone.append(QJsonObject{{QStringLiteral("key"), keyJson(record, left.row)},
+                                     {QStringLiteral("old"), valuesJson(record, left.row.oldValues)},
+                                     {QStringLiteral("new"), valuesJson(record, left.row.newValues)},
+                                     {QStringLiteral("now"), left.now.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                                : QJsonValue(valuesJson(record, left.now))},
+                                     {QStringLiteral("reason"), left.reason}});
+        out.line(QStringLiteral("  未恢复 %1：%2（修复前 %3，修复写入 %4%5）")
+                     .arg(keyText(record, left.row), left.reason, valuesText(record, left.row.oldValues),
+                          valuesText(record, left.row.newValues),
+                          left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + valuesText(record, left.now)));
+    }
+    json.insert(QStringLiteral("left_alone"), leftAlone);
+    out.document(json);
+    return run.leftAlone.isEmpty() ? 0 : 1;
+}
+
+} // namespace cli

@@ -1,0 +1,43 @@
+#include "SystemDatabase.h"
+
+#include "DbError.h"
+#include "Recordset.h"
+
+namespace db {
+
+const QString LiveYearsQuery = QStringLiteral(
+    "SELECT iyear FROM KS_period WHERE cacc_id=? AND (bisdelete=0 or bisdelete is null) GROUP BY iyear ORDER BY iyear");
+
+bool isListedYear(const QVariant &year)
+{
+    bool numeric = false;
+    const qlonglong value = year.toLongLong(&numeric);
+    return !year.isNull() && !(numeric && value == 9999);
+}
+
+QList<AccountSet> accountSets(const std::shared_ptr<Connection> &connection)
+{
+    QList<AccountSet> sets;
+    Recordset rows;
+    rows.open(QStringLiteral("select * from KS_Account "), connection, CursorType::Keyset, LockType::ReadOnly);
+    for (; !rows.eof(); rows.moveNext()) {
+        const QVariant number = rows.field(QStringLiteral("cAcc_Id"));
+        if (number.isNull())
+            throw DbError(QStringLiteral("KS_Account 中有帐套编号（cAcc_Id）为空的记录。"));
+        sets.append({number.toString(), rows.field(QStringLiteral("cAcc_Name")).toString()});
+    }
+    return sets;
+}
+
+QStringList liveYears(const std::shared_ptr<Connection> &connection, const QString &number)
+{
+    QStringList years;
+    Recordset rows;
+    rows.open(LiveYearsQuery, connection, CursorType::Keyset, LockType::ReadOnly, {number.left(3)});
+    for (; !rows.eof(); rows.moveNext())
+        if (isListedYear(rows.field(QStringLiteral("iyear"))))
+            years << rows.field(QStringLiteral("iyear")).toString();
+    return years;
+}
+
+} // namespace db

@@ -1,0 +1,79 @@
+#include "EndFlagPlan.h"
+
+#include "EndFlagVerdict.h"
+
+#include "db/Connection.h"
+#include "db/Recordset.h"
+
+namespace repair {
+
+QString endFlagProbe(int codeLength)
+{
+    return QStringLiteral("select ccode from code where left(ccode,%1)=? and len(ccode)>%1").arg(codeLength);
+}
+
+QString codeWithoutPadding(db::Connection &connection, const QVariant &code)
+{
+    QString text = connection.textOf(code);
+    if (text.isNull())
+        return text;
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+EndFlagProbe::EndFlagProbe(std::shared_ptr<db::Connection> connection)
+    : m_connection(std::move(connection)), m_probe(std::make_unique<db::Recordset>())
+{
+}
+
+EndFlagProbe::~EndFlagProbe() = default;
+
+int EndFlagProbe::flagOf(const QVariant &code)
+{
+    const QString text = codeWithoutPadding(*m_connection, code);
+    m_probe->open(endFlagProbe(int(text.size())), m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
+                  {text.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text)});
+    const int flag = m_probe->eof() ? 1 : 0;
+    m_probe->close();
+    return flag;
+}
+
+std::vector<int> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const std::vector<QVariant> &codes)
+{
+    std::vector<int> flags;
+    flags.reserve(codes.size());
+    if (connection->dialect() != db::SqlDialect::Sqlite) {
+        EndFlagProbe probe(connection);
+        for (const QVariant &code : codes)
+            flags.push_back(probe.flagOf(code));
+        return flags;
+    }
+    std::vector<ChartCode> chart;
+    chart.reserve(codes.size());
+    for (const QVariant &code : codes)
+        chart.push_back({connection->textOf(code), code.typeId() != QMetaType::QByteArray});
+    for (const bool endLevel : endLevelFlags(chart))
+        flags.push_back(endLevel ? 1 : 0);
+    return flags;
+}
+
+bool flagIsRight(const QVariant &stored, int right)
+{
+    switch (stored.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Bool:
+        return !stored.isNull() && stored.toDouble() == right;
+    default:
+        return false;
+    }
+}
+
+} // namespace repair

@@ -1,0 +1,50 @@
+#include "EndFlagVerdict.h"
+
+#include <algorithm>
+
+namespace repair {
+
+namespace {
+
+QStringView withoutTrailingBlanks(QStringView text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.first(end);
+}
+
+// The code as the lookup reads other rows: up to its first NUL, else without trailing blanks.
+QStringView asLongerCode(const QString &text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul >= 0 ? QStringView(text).first(nul) : withoutTrailingBlanks(text);
+}
+
+} // namespace
+
+std::vector<bool> endLevelFlags(const std::vector<ChartCode> &codes)
+{
+    std::vector<QStringView> longer;
+    longer.reserve(codes.size());
+    for (const ChartCode &code : codes)
+        if (!code.text.isNull() && code.canBeLonger)
+            longer.push_back(asLongerCode(code.text));
+    std::sort(longer.begin(), longer.end());
+    longer.erase(std::unique(longer.begin(), longer.end()), longer.end());
+
+    std::vector<bool> flags;
+    flags.reserve(codes.size());
+    for (const ChartCode &code : codes) {
+        if (code.text.isNull() || code.text.contains(QChar(u'\0'))) {
+            flags.push_back(true);
+            continue;
+        }
+        const QStringView prefix = withoutTrailingBlanks(code.text);
+        const auto next = std::upper_bound(longer.begin(), longer.end(), prefix);
+        flags.push_back(next == longer.end() || !next->startsWith(prefix));
+    }
+    return flags;
+}
+
+} // namespace repair

@@ -1,0 +1,389 @@
+#include "Journal.h"
+
+#include "db/DbError.h"
+#include "db/Engine.h"
+#include "db/ODBC.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace repair {
+
+namespace {
+
+const QString Suffix = QStringLiteral(".journal");
+
+// A journal file opened only to read it, closed when it goes.
+struct ReadHandle {
+    sqlite3 *db = nullptr;
+    explicit ReadHandle(const QString &path, bool write = false)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                            write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr)
+            != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_close(db);
+            db = nullptr;
+            throw db::DbError(QStringLiteral("无法读取修复日志 %1：%2").arg(QDir::toNativeSeparators(path), message));
+        }
+        sqlite3_busy_timeout(db, db::EmbeddedBusyTimeoutMs);
+    }
+    ~ReadHandle() { sqlite3_close(db); }
+};
+
+void bind(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    if (value.isNull()) {
+        sqlite3_bind_null(statement, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_bind_double(statement, index, value.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        sqlite3_bind_blob64(statement, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QString text = value.toString();
+        sqlite3_bind_text16(statement, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+QVariant column(sqlite3_stmt *statement, int index)
+{
+    switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(statement, index)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, index));
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, index)),
+                          sqlite3_column_bytes(statement, index));
+    case SQLITE_TEXT:
+        return QString(reinterpret_cast<const QChar *>(sqlite3_column_text16(statement, index)),
+                       sqlite3_column_bytes16(statement, index) / 2);
+    default:
+        return QVariant();
+    }
+}
+
+QString text(sqlite3_stmt *statement, int index)
+{
+    return column(statement, index).toString();
+}
+
+QString jsonList(const QStringList &names)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
+}
+
+QStringList fromJsonList(const QString &json)
+{
+    QStringList names;
+    for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array())
+        names << value.toString();
+    return names;
+}
+
+const char *const HeaderColumns =
+    "id, time, database, engine, repair, account_set, year, code, period, undoes, table_name, rowid_name,"
+    " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending";
+
+RepairRecord readHeader(sqlite3 *db, const QString &path)
+{
+    sqlite3_stmt *statement = nullptr;
+    RepairRecord r;
+    const QByteArray sql = QByteArray("select ") + HeaderColumns + " from repair";
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK
+        || sqlite3_step(statement) != SQLITE_ROW) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(statement);
+        throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), message));
+    }
+    int i = 0;
+    r.id = text(statement, i++);
+    r.time = QDateTime::fromString(text(statement, i++), Qt::ISODateWithMs);
+    r.database = text(statement, i++);
+    r.engine = text(statement, i++);
+    r.repair = text(statement, i++);
+    r.accountSet = text(statement, i++);
+    r.year = text(statement, i++);
+    r.code = text(statement, i++);
+    r.period = text(statement, i++);
+    r.undoes = text(statement, i++);
+    r.table = text(statement, i++);
+    r.rowidName = text(statement, i++);
+    r.changedColumns = fromJsonList(text(statement, i++));
+    r.keyColumns = fromJsonList(text(statement, i++));
+    r.outcome = text(statement, i++);
+    r.rowsDone = sqlite3_column_type(statement, i) == SQLITE_NULL ? -1 : sqlite3_column_int64(statement, i);
+    ++i;
+    r.rowsChanged = sqlite3_column_type(statement, i) == SQLITE_NULL ? -1 : sqlite3_column_int64(statement, i);
+    ++i;
+    r.message = text(statement, i++);
+    r.journalModeToRestore = text(statement, i++);
+    r.settingsPending = sqlite3_column_int(statement, i++) != 0;
+    sqlite3_finalize(statement);
+    return r;
+}
+
+QString journalPath(const QString &directory, const QString &id)
+{
+    return QDir(directory).filePath(id + Suffix);
+}
+
+// Makes a new entry of `directory` itself durable, as a file's own sync does not.
+void syncDirectory(const QString &directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+QString journalDirectory()
+{
+    const db::EngineSettings &engine = ODBC::engine();
+    const QString dataDirectory =
+        engine.kind == db::EngineKind::Embedded ? engine.dataDirectory : db::defaultDataDirectory();
+    return QDir(dataDirectory).filePath(QStringLiteral("journal"));
+}
+
+Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::move(record))
+{
+    if (!QDir().mkpath(directory))
+        throw db::DbError(QStringLiteral("无法创建修复日志目录 %1").arg(QDir::toNativeSeparators(directory)));
+    // The id is the start time; a second repair in the same millisecond gets a suffix. The name
+    // is claimed by creating the file, so two programs never share one.
+    const QDateTime now = QDateTime::currentDateTime();
+    m_record.time = now.toOffsetFromUtc(now.offsetFromUtc());  // written with its offset from UTC
+    const QString stamp = m_record.time.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    for (int n = 1; m_path.isEmpty(); ++n) {
+        const QString id = n == 1 ? stamp : QStringLiteral("%1-%2").arg(stamp).arg(n);
+        QFile file(journalPath(directory, id));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_record.id = id;
+            m_path = file.fileName();
+        } else if (!file.exists() || n > 1000) {
+            throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2")
+                                  .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+        }
+    }
+    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("打开"));
+    sqlite3_busy_timeout(m_db, db::EmbeddedBusyTimeoutMs);
+    exec("PRAGMA synchronous=FULL");
+    exec("PRAGMA cache_spill=0");  // nothing reaches the file before flush(), however many rows
+    exec("BEGIN");
+    exec((QByteArray("create table repair(") + HeaderColumns + ")").constData());
+
+    QStringList rowColumns{QStringLiteral("seq integer primary key"), QStringLiteral("row_id")};
+    for (int i = 0; i < m_record.changedColumns.size(); ++i)
+        rowColumns << QStringLiteral("old%1").arg(i) << QStringLiteral("new%1").arg(i);
+    for (int i = 0; i < m_record.keyColumns.size(); ++i)
+        rowColumns << QStringLiteral("key%1").arg(i);
+    exec(("create table row(" + rowColumns.join(QLatin1Char(',')) + ")").toUtf8().constData());
+
+    sqlite3_stmt *header = nullptr;
+    const QByteArray insertHeader = QByteArray("insert into repair values(") + QByteArray("?,").repeated(19) + "?)";
+    if (sqlite3_prepare_v2(m_db, insertHeader.constData(), -1, &header, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+    const RepairRecord &r = m_record;
+    const QVariantList values{r.id, r.time.toString(Qt::ISODateWithMs), r.database, r.engine, r.repair, r.accountSet,
+                              r.year, r.code, r.period, r.undoes, r.table, r.rowidName, jsonList(r.changedColumns),
+                              jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
+                              r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
+                              r.settingsPending ? 1 : 0};
+    for (int i = 0; i < values.size(); ++i)
+        bind(header, i + 1, values.at(i));
+    const int stepped = sqlite3_step(header);
+    sqlite3_finalize(header);
+    if (stepped != SQLITE_DONE)
+        fail(QStringLiteral("写入"));
+
+    const QString insertRow = QStringLiteral("insert into row values(null%1)").arg(QStringLiteral(",?").repeated(rowColumns.size() - 1));
+    if (sqlite3_prepare_v2(m_db, insertRow.toUtf8().constData(), -1, &m_insert, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+}
+
+Journal::~Journal()
+{
+    sqlite3_finalize(m_insert);
+    sqlite3_close(m_db);  // an unflushed journal is rolled back to an empty file
+}
+
+void Journal::fail(const QString &what)
+{
+    throw db::DbError(QStringLiteral("无法%1修复日志 %2：%3")
+                          .arg(what, QDir::toNativeSeparators(m_path), QString::fromUtf8(sqlite3_errmsg(m_db))));
+}
+
+void Journal::exec(const char *sql)
+{
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+}
+
+void Journal::addRow(const JournalRow &row)
+{
+    int i = 1;
+    bind(m_insert, i++, row.rowid);
+    for (int c = 0; c < m_record.changedColumns.size(); ++c) {
+        bind(m_insert, i++, row.oldValues.value(c));
+        bind(m_insert, i++, row.newValues.value(c));
+    }
+    for (int k = 0; k < m_record.keyColumns.size(); ++k)
+        bind(m_insert, i++, row.key.value(k));
+    const int stepped = sqlite3_step(m_insert);
+    sqlite3_reset(m_insert);
+    if (stepped != SQLITE_DONE)
+        fail(QStringLiteral("写入"));
+}
+
+void Journal::flush()
+{
+    exec("COMMIT");
+    syncDirectory(QFileInfo(m_path).absolutePath());
+}
+
+void Journal::setNewValues(qint64 row, const QVariantList &values)
+{
+    QStringList assignments;
+    for (int c = 0; c < m_record.changedColumns.size(); ++c)
+        assignments << QStringLiteral("new%1=?").arg(c);
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray sql = ("update row set " + assignments.join(QLatin1Char(',')) + " where seq=?").toUtf8();
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+    int i = 1;
+    for (int c = 0; c < m_record.changedColumns.size(); ++c)
+        bind(statement, i++, values.value(c));
+    sqlite3_bind_int64(statement, i, row);
+    const int stepped = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (stepped != SQLITE_DONE)
+        fail(QStringLiteral("写入"));
+}
+
+void Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message)
+{
+    m_record.outcome = outcome;
+    m_record.rowsDone = rowsDone;
+    m_record.rowsChanged = rowsChanged;
+    m_record.message = message;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(m_db, "update repair set outcome=?, rows_done=?, rows_changed=?, message=?", -1, &statement,
+                           nullptr)
+        != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+    bind(statement, 1, outcome);
+    bind(statement, 2, rowsDone);
+    bind(statement, 3, rowsChanged);
+    bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));
+    const int stepped = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (stepped != SQLITE_DONE)
+        fail(QStringLiteral("写入"));
+}
+
+void Journal::settingsRestored()
+{
+    m_record.settingsPending = false;
+    exec("update repair set settings_pending=0");
+}
+
+QList<RepairRecord> listRepairs(const QString &directory)
+{
+    QList<RepairRecord> repairs;
+    const QStringList files = QDir(directory).entryList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Name | QDir::Reversed);
+    for (const QString &file : files) {
+        const QString path = QDir(directory).filePath(file);
+        if (QFileInfo(path).size() == 0)
+            continue;  // claimed by a repair that has not written its journal yet, or never did
+        ReadHandle handle(path);
+        repairs << readHeader(handle.db, path);
+    }
+    return repairs;
+}
+
+RepairRecord readRepair(const QString &directory, const QString &id)
+{
+    const QString path = journalPath(directory, id);
+    if (id.isEmpty() || id.contains(QLatin1Char('/')) || QFileInfo(path).size() == 0)
+        throw db::DbError(QStringLiteral("找不到编号为“%1”的修复日志（日志目录：%2）").arg(id, QDir::toNativeSeparators(directory)));
+    ReadHandle handle(path);
+    return readHeader(handle.db, path);
+}
+
+QList<JournalRow> readRows(const QString &directory, const QString &id)
+{
+    const RepairRecord record = readRepair(directory, id);
+    const QString path = journalPath(directory, id);
+    ReadHandle handle(path);
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(handle.db, "select * from row order by seq", -1, &statement, nullptr) != SQLITE_OK)
+        throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2")
+                              .arg(QDir::toNativeSeparators(path), QString::fromUtf8(sqlite3_errmsg(handle.db))));
+    QList<JournalRow> rows;
+    const int changed = int(record.changedColumns.size());
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        JournalRow row;
+        row.rowid = column(statement, 1);
+        for (int c = 0; c < changed; ++c) {
+            row.oldValues << column(statement, 2 + 2 * c);
+            row.newValues << column(statement, 3 + 2 * c);
+        }
+        for (int k = 0; k < record.keyColumns.size(); ++k)
+            row.key << column(statement, 2 + 2 * changed + k);
+        rows << row;
+    }
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine)
+{
+    PendingSettings pending;
+    const QList<RepairRecord> repairs = listRepairs(directory);
+    for (auto it = repairs.crbegin(); it != repairs.crend(); ++it) {  // oldest first
+        if (!it->settingsPending || it->database != database || it->engine != engine)
+            continue;
+        if (pending.journalMode.isEmpty())
+            pending.journalMode = it->journalModeToRestore;
+        pending.journals << it->id;
+    }
+    return pending;
+}
+
+void settlePendingSettings(const QString &directory, const QStringList &journals)
+{
+    for (const QString &id : journals) {
+        ReadHandle handle(journalPath(directory, id), true);
+        sqlite3_exec(handle.db, "update repair set settings_pending=0", nullptr, nullptr, nullptr);
+    }
+}
+
+} // namespace repair

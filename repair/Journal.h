@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace repair {
+
+// One repair as its journal records it.
+struct RepairRecord {
+    QString id;
+    QDateTime time;        // when the repair started
+    QString database;      // the database it changed, by name
+    QString engine;        // "embedded" or "odbc": where that name was opened
+    QString repair;        // "balance-reset", "end-flags" or "undo"
+    QString accountSet, year, code, period;  // the inputs the repair was given (as far as it has them)
+    QString undoes;        // for an undo: the id of the repair it undoes
+    QString table;         // the table whose rows it changes
+    QString rowidName;     // how SQLite names a row's rowid there; empty when rows are found by key
+    QStringList changedColumns;  // the columns it writes
+    QStringList keyColumns;      // the other columns it read, which find a row without a rowid
+    QString outcome;       // "completed", "stopped", "failed"; empty until the repair ends
+    qint64 rowsDone = -1;     // rows written when it ended (-1: not recorded)
+    qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
+    QString message;          // why it failed
+    QString journalModeToRestore;  // SQLite journal mode the database must end in
+    bool settingsPending = false;  // the database may still be in the repair's journal mode
+};
+
+// One row a repair may change: where to find it, and its values of the changed columns before
+// and after the repair.
+struct JournalRow {
+    QVariant rowid;          // null when the row is found by its key values
+    QVariantList key;        // values of the record's key columns, in their order
+    QVariantList oldValues;  // of the changed columns, in their order
+    QVariantList newValues;
+};
+
+// The journal of one repair: a SQLite file of its own in the journal directory, written before
+// the repair changes anything and closed with its outcome. A journal that cannot be written
+// stops the repair before it starts. Every failure raises db::DbError.
+class Journal {
+public:
+    // Starts a new journal for `record` (its id and time are set here). Nothing of it is
+    // durable until flush().
+    Journal(const QString &directory, RepairRecord record);
+    ~Journal();
+    Journal(const Journal &) = delete;
+    Journal &operator=(const Journal &) = delete;
+
+    const RepairRecord &record() const { return m_record; }
+
+    // Rows are numbered from 1 in the order added, before flush().
+    void addRow(const JournalRow &row);
+    // Writes everything so far to disk; the repair may change rows once this returns.
+    void flush();
+    // Records the value a row is about to get when it differs from the one added.
+    void setNewValues(qint64 row, const QVariantList &values);
+    // Records how the repair ended.
+    void finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString());
+    // Records that the database is back in its own journal mode.
+    void settingsRestored();
+
+private:
+    void exec(const char *sql);
+    [[noreturn]] void fail(const QString &what);
+
+    RepairRecord m_record;
+    QString m_path;
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_insert = nullptr;
+};
+
+// The journal directory of the engine in use: journal/ in the data directory; with ODBC,
+// journal/ in the default data directory.
+QString journalDirectory();
+
+// Every repair in `directory`, newest first.
+QList<RepairRecord> listRepairs(const QString &directory);
+// One repair and its rows; raises db::DbError when there is no such journal.
+RepairRecord readRepair(const QString &directory, const QString &id);
+QList<JournalRow> readRows(const QString &directory, const QString &id);
+
+// Journal modes that earlier walks on a database changed and could not restore (a walk that
+// was killed, or another program holding the file when the walk ended).
+struct PendingSettings {
+    QString journalMode;  // the database's own mode, as the oldest such walk found it
+    QStringList journals;
+};
+PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine);
+// Marks those journals as settled, once a newer journal has taken their memo over.
+void settlePendingSettings(const QString &directory, const QStringList &journals);
+
+} // namespace repair
