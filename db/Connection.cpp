@@ -219,6 +219,16 @@ QString Connection::textOf(const QVariant &value)
     return query.value(0).toString();
 }
 
+int Connection::lengthOf(const QString &text) const
+{
+    if (m_dialect != SqlDialect::Sqlite)
+        return int(text.size());
+    int characters = 0;
+    for (const QChar c : text)
+        characters += !c.isLowSurrogate();
+    return characters;
+}
+
 void Connection::beginTransaction()
 {
     QSqlDatabase database = openDatabase();

@@ -42,6 +42,9 @@ public:
     // A value of a text column as the engine's left() and len() see it: text stays as it is, a
     // number becomes its digits (a whole REAL those of the integer it holds). NULL stays null.
     QString textOf(const QVariant &value);
+    // The length of a text as the engine's len() counts it: characters on SQLite, UTF-16 code
+    // units (as Unicode text is stored) on the server.
+    int lengthOf(const QString &text) const;
 
     // A transaction around several statements; rollback() is harmless when none is open.
     void beginTransaction();

@@ -34,7 +34,7 @@ EndFlagProbe::~EndFlagProbe() = default;
 int EndFlagProbe::flagOf(const QVariant &code)
 {
     const QString text = codeWithoutPadding(*m_connection, code);
-    m_probe->open(endFlagProbe(int(text.size())), m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
+    m_probe->open(endFlagProbe(m_connection->lengthOf(text)), m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
                   {text.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text)});
     const int flag = m_probe->eof() ? 1 : 0;
     m_probe->close();

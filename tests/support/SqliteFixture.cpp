@@ -72,6 +72,12 @@ void run(const QString &path, const QString &script)
     }
 }
 
+QString select(const QString &path, const QString &sql)
+{
+    Handle handle(path);
+    return query(handle.db, sql);
+}
+
 QString dump(const QString &path, const QString &table)
 {
     Handle handle(path);

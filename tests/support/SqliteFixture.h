@@ -13,6 +13,9 @@ QString literal(QString text);
 // Creates (or extends) the database file at `path` by running `script`; fails the test on error.
 void run(const QString &path, const QString &script);
 
+// The rows `sql` yields, one line per row with typed values joined by "|".
+QString select(const QString &path, const QString &sql);
+
 // Every row of `table` in rowid order, one line per row with typed values, so two dumps
 // compare equal only when nothing in the table changed.
 QString dump(const QString &path, const QString &table);

@@ -1,0 +1,156 @@
+// The end-flag repair on charts shaped the way other tools leave them: codes stored as numbers,
+// padded to a fixed width, duplicated, in tables without a rowid, with a NOCASE collation, and
+// hostile texts. Through the real window on real SQLite files: the flags written, the check and
+// the journal agreeing with them, and the flags taken from one sorted read agreeing with the
+// engine's own answer to the per-row lookup.
+#include "app/Form1.h"
+#include "app/MessageBox.h"
+#include "db/Connection.h"
+#include "db/ODBC.h"
+#include "db/Recordset.h"
+#include "repair/EndFlagCheck.h"
+#include "repair/EndFlagPlan.h"
+#include "repair/Journal.h"
+#include "support/FormDriver.h"
+#include "support/SqliteFixture.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+#include <QtWidgets>
+
+// A chart: the table, then its rows as "SQL literal of the code:the flag the walk must give".
+struct Shape {
+    QString table;
+    QStringList rows;
+};
+Q_DECLARE_METATYPE(Shape)
+
+static const QString SystemScript =
+    "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT); insert into KS_Account values('001','演示');"
+    "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER); insert into KS_period values('001',2007,1,0);";
+
+// Every row of the chart as "code:flag", sorted, with the engine's own quoting.
+static QStringList flags(const QString &file)
+{
+    QStringList rows = SqliteFixture::select(file, "select quote(ccode) || ':' || quote(bend) from code").split('\n', Qt::SkipEmptyParts);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// The flags of `codes` on `connection`: from one sorted read, and from the engine's per-row lookup.
+static std::pair<std::vector<int>, std::vector<int>> bothWays(const std::shared_ptr<db::Connection> &connection, const std::vector<QVariant> &codes)
+{
+    repair::EndFlagProbe probe(connection);
+    std::vector<int> probed;
+    for (const QVariant &code : codes)
+        probed.push_back(probe.flagOf(code));
+    return {repair::rightEndFlags(connection, codes), probed};
+}
+
+class CodeShapes : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString yearDb() const { return m_dir.filePath("LQDATA_001_2007.db"); }
+
+private slots:
+    void initTestCase() { SqliteFixture::run(m_dir.filePath("LQsystem.db"), SystemScript); }
+    void init()
+    {
+        QFile::remove(yearDb());
+        QDir(m_dir.filePath("journal")).removeRecursively();
+        FormDriver::useDataDirectory(m_dir.path());
+    }
+    void cleanup() { ODBC::DbConn().reset(); }
+
+    void walk_data()
+    {
+        QTest::addColumn<Shape>("shape");
+        const QStringList numbers{"1001:0", "100101:0", "10010101:1", "1002:1", "2001:1"};
+        QTest::newRow("integer") << Shape{"ccode INTEGER, bend INTEGER", numbers};
+        QTest::newRow("numeric") << Shape{"ccode NUMERIC, bend INTEGER", numbers};
+        QTest::newRow("real") << Shape{"ccode REAL, bend INTEGER", {"1001.0:0", "100101.0:0", "10010101.0:1", "1002.0:1", "2002.5:1", "2002:0"}};
+        QTest::newRow("untyped, numbers and texts") << Shape{"ccode, bend", {"1001:0", "'100101':1", "'1002':0", "100201:1", "'2001':0", "20011.5:1"}};
+        QTest::newRow("char(10) padding") << Shape{"ccode CHAR(10), bend INTEGER", {"'1001      ':0", "'100101    ':1", "'1002  ':1", "'10031':1", "'  10':1"}};
+        QTest::newRow("duplicated codes") << Shape{"ccode TEXT, bend INTEGER", {"'1001':0", "'1001':0", "'1001':0", "'100101':1", "'100101':1", "'1002':1"}};
+        QTest::newRow("without rowid") << Shape{"ccode TEXT PRIMARY KEY, bend INTEGER) WITHOUT ROWID; select (1", {"'1001':0", "'100101':1", "'1002':1"}};
+        QTest::newRow("user column rowid") << Shape{"rowid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
+        QTest::newRow("every rowid name taken") << Shape{"rowid TEXT, _rowid_ TEXT, oid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
+        QTest::newRow("NOCASE collation") << Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER", {"'ab':1", "'AB1':1", "'a':0", "'A':0", "'b':1", "'B1':1"}};
+        QTest::newRow("hostile texts") << Shape{"ccode TEXT, bend INTEGER", {
+            "NULL:1", "'':0", "'  ':0", "'''':0", "'''1':1", "'%':0", "'%_':1", "'_':1", "'[1]':0", "'[1]2':1",
+            "'10 01':0", "'10 011':1", "'10':0", "'10'||char(9):1", "'三':0", "'三千':1", "'😀':0", "'😀x':1", "'é':1", "'E':1"}};
+    }
+
+    // The walk gives every row its flag, writes no box and changes nothing else; the check agrees
+    // before (its count is the journal's) and after (nothing left to change).
+    void walk()
+    {
+        QFETCH(Shape, shape);
+        QString script = "create table code(" + shape.table + ");";
+        QStringList expected;
+        for (const QString &row : shape.rows) {
+            const QString code = row.section(':', 0, -2);
+            script += "insert into code(ccode, bend) values(" + code + ", 9);";
+            expected << row;
+        }
+        SqliteFixture::run(yearDb(), script);
+        QStringList expectedDump;
+        SqliteFixture::run(m_dir.filePath("expected.db"), "drop table if exists code;" + script);
+        for (const QString &row : shape.rows)
+            SqliteFixture::run(m_dir.filePath("expected.db"), "update code set bend=" + row.section(':', -1) + " where ccode is " + row.section(':', 0, -2));
+        const int wrongBefore = int(repair::checkEndFlags("LQDATA_001_2007").wrong.size());
+
+        const std::unique_ptr<Form1> form = FormDriver::openWindow();
+        QVERIFY(form);
+        FormDriver::pickFromList(form->Combo3, 0);
+        FormDriver::pickFromList(form->Combo5, 0);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCOMPARE(FormDriver::boxesShown(), QStringList());
+        QCOMPARE(form->Label1->text(), "修复完毕复");
+        QCOMPARE(flags(yearDb()), flags(m_dir.filePath("expected.db")));
+        QCOMPARE(SqliteFixture::dump(yearDb(), "sqlite_master"), SqliteFixture::dump(m_dir.filePath("expected.db"), "sqlite_master"));
+
+        const repair::EndFlagCheck after = repair::checkEndFlags("LQDATA_001_2007");
+        QVERIFY2(after.failure.isEmpty() && after.wrong.empty(), qPrintable(after.failure));
+        const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(journals.size(), 1);
+        QCOMPARE(journals[0].rowsChanged, wrongBefore);
+        QFile::remove(m_dir.filePath("expected.db"));
+    }
+
+    // The flags from one sorted read are the engine's own answers to the per-row lookup, on every
+    // chart above and on random charts of short codes built from characters that sort, pad, match
+    // and compare awkwardly, stored as texts, numbers and NULL.
+    void sortedReadAgreesWithLookup()
+    {
+        const QStringList alphabet{"1", "0", " ", "a", "A", "%", "_", "'", "é", "三", "😀", "\t", "[", "-"};
+        for (quint32 seed = 1; seed <= 30; ++seed) {
+            QRandomGenerator random(seed);
+            QString script = "create table code(ccode, bend);";
+            for (int i = 0; i < 150; ++i) {
+                QString code;
+                for (int n = random.bounded(6); n > 0; --n)
+                    code += alphabet[random.bounded(alphabet.size())];
+                const int shape = random.bounded(20);
+                script += "insert into code values(" + (shape == 0 ? QString("NULL") : shape == 1 ? QString::number(random.bounded(2000))
+                                                       : shape == 2 ? QString::number(random.bounded(2000)) + ".0"
+                                                       : shape == 3 ? QString::number(random.bounded(2000)) + ".5" : SqliteFixture::literal(code)) + ", 0);";
+            }
+            QFile::remove(yearDb());
+            SqliteFixture::run(yearDb(), script);
+            const std::shared_ptr<db::Connection> connection = ODBC::openConnection("LQDATA_001_2007", true);
+            db::Recordset chart;
+            chart.open("select ccode from code", connection, db::CursorType::Static, db::LockType::ReadOnly);
+            std::vector<QVariant> codes;
+            for (; !chart.eof(); chart.moveNext())
+                codes.push_back(chart.field(0));
+            const auto [sorted, probed] = bothWays(connection, codes);
+            for (std::size_t i = 0; i < codes.size(); ++i)
+                QVERIFY2(sorted[i] == probed[i], qPrintable(QString("seed %1: code %2 (%3): sorted read %4, lookup %5").arg(seed)
+                                                                .arg(codes[i].toString(), codes[i].typeName()).arg(sorted[i]).arg(probed[i])));
+        }
+    }
+};
+
+QTEST_MAIN(CodeShapes)
+#include "tst_code_shapes.moc"
