@@ -142,6 +142,30 @@ private slots:
         QCOMPARE(SqliteFixture::dump(yearDb, "pragma_journal_mode"), "t:'delete'\n");
         QVERIFY(!QFile::exists(yearDb + "-wal"));
     }
+
+    // Another program reading the file when the walk ends keeps it in the write-ahead log; the walk's
+    // journal remembers the file's own journal mode, and the next walk puts it back.
+    void journalModeRestoredByTheNextWalk()
+    {
+        const QString yearDb = data("LQDATA_001_2007.db");
+        QVERIFY(QFile::remove(yearDb));
+        writeAccountSetDatabase(yearDb, generateChart(3000, {4, 2, 2, 2}), 0.1, 7);
+        m_helper.start(N3_WALK_RUNNER, {data(), "2007", "2"});
+        QVERIFY(m_helper.waitForReadyRead(120000) && m_helper.readLine() == "holding\n");
+        QProcess reader;
+        reader.start(N3_LOCK_HOLDER, {yearDb, "read"});
+        QVERIFY(reader.waitForReadyRead(30000) && reader.readAll() == "locked\n");
+        m_helper.closeWriteChannel();  // the walk goes on to its end while the reader holds the file
+        QVERIFY(m_helper.waitForFinished(120000) && m_helper.exitCode() == 0);
+        QCOMPARE(SqliteFixture::dump(yearDb, "pragma_journal_mode"), "t:'wal'\n");
+        reader.closeWriteChannel();
+        QVERIFY(reader.waitForFinished() && reader.exitCode() == 0);
+
+        m_helper.start(N3_WALK_RUNNER, {data(), "2007", "~"});
+        QVERIFY(m_helper.waitForFinished(120000) && m_helper.exitCode() == 0);
+        QCOMPARE(SqliteFixture::dump(yearDb, "pragma_journal_mode"), "t:'delete'\n");
+        QVERIFY(!QFile::exists(yearDb + "-wal"));
+    }
 };
 
 QTEST_MAIN(Faults)

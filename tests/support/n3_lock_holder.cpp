@@ -1,16 +1,20 @@
-// Test helper: another program holding a write transaction on a database file. It takes the
-// write lock (BEGIN IMMEDIATE), changes rows without committing, prints "locked", and keeps the
-// lock until its standard input is closed; it then exits, and the change is rolled back.
+// Test helper: another program holding a database file. It takes the write lock (BEGIN IMMEDIATE)
+// and changes rows without committing, or with a second argument "read" only reads inside an open
+// transaction; it prints "locked", and keeps the lock until its standard input is closed; it then
+// exits, and any change is rolled back.
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char **argv)
 {
     sqlite3 *db = nullptr;
-    if (argc != 2 || sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (argc < 2 || sqlite3_open_v2(argv[1], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         return 2;
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE; UPDATE code SET bend = bend + 100;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    const bool read = argc > 2 && std::strcmp(argv[2], "read") == 0;
+    const char *hold = read ? "BEGIN; SELECT count(*) FROM code;" : "BEGIN IMMEDIATE; UPDATE code SET bend = bend + 100;";
+    if (sqlite3_exec(db, hold, nullptr, nullptr, nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
         return 3;
     }
