@@ -65,7 +65,9 @@ Recordset::Statement &Recordset::preparedText(const QString &key, const QString 
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DbError(describe(query.lastError()));
-    return m_statements.emplace(key, Statement{std::move(query), {}, 0, {}, {}}).first->second;
+    Statement statement;
+    statement.query = std::move(query);
+    return m_statements.emplace(key, std::move(statement)).first->second;
 }
 
 // The statement for a SELECT, prepared once: rewritten for the engine, and for an updatable
@@ -285,17 +287,24 @@ void Recordset::update()
         return;
     const QList<int> columns = m_staged.keys();
     QVariantList values = m_staged.values();
-    QString text;
+    Statement *write = nullptr;
     if (m_statement->hiddenKeys) {
-        text = updateText(columns, {m_statement->rowid + QStringLiteral("=?")});
+        // A walk writes the same columns of row after row: the statement is looked up once.
+        if (!m_statement->writeByRowid || m_statement->writeByRowidColumns != columns) {
+            const QString text = updateText(columns, {m_statement->rowid + QStringLiteral("=?")});
+            m_statement->writeByRowid = &preparedText(QStringLiteral("W:") + text, text);
+            m_statement->writeByRowidColumns = columns;
+        }
+        write = m_statement->writeByRowid;
         values << m_rows[rowStart()];
     } else {
         QVariantList criteria;
-        text = updateText(columns, matchingOriginals({}, criteria));
+        const QString text = updateText(columns, matchingOriginals({}, criteria));
+        write = &preparedText(QStringLiteral("W:") + text, text);
         values << criteria;
     }
 
-    QSqlQuery &query = preparedText(QStringLiteral("W:") + text, text).query;
+    QSqlQuery &query = write->query;
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())

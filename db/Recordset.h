@@ -75,6 +75,8 @@ private:
         int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid)
         QString table;       // the table rows are written back to, for updatable recordsets
         QString rowid;       // the name the rowid goes by, when rows are located by it
+        Statement *writeByRowid = nullptr;  // the last UPDATE by rowid, for these columns
+        QList<int> writeByRowidColumns;
     };
     Statement &prepared(const QString &source, bool updatable);
     Statement &preparedText(const QString &key, const QString &text);

@@ -30,7 +30,9 @@ std::vector<bool> endLevelFlags(const std::vector<ChartCode> &codes)
     for (const ChartCode &code : codes)
         if (!code.text.isNull() && code.canBeLonger)
             longer.push_back(asLongerCode(code.text));
-    std::sort(longer.begin(), longer.end());
+    // A chart read in code order is usually sorted already.
+    if (!std::is_sorted(longer.begin(), longer.end()))
+        std::sort(longer.begin(), longer.end());
     longer.erase(std::unique(longer.begin(), longer.end()), longer.end());
 
     std::vector<bool> flags;
