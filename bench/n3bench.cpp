@@ -1,13 +1,18 @@
-// Measures the end-flag repair, start-up and the account-set list against the engine's own
-// floor, on data it generates in a temporary data directory, and prints one table.
+// Measures the end-flag repair, its journal, the check, start-up and the account-set list
+// against the engine's own floor, on data it generates in a temporary data directory, and prints
+// one table. The window runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise
+// (xvfb-run -a env QT_QPA_PLATFORM=xcb n3bench measures painting on a real X server).
 //
-//   n3bench                 run every measurement
-//   n3bench --walk DIR      (internal) one end-flag repair through the window, in a process of
-//                           its own so that its peak memory is its own
+//   n3bench                          run every measurement
+//   n3bench --walk DIR [--no-paint]  (internal) one end-flag repair through the window, in a
+//                                    process of its own so that its peak memory is its own;
+//                                    --no-paint hides the status line, which is then never painted
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
+#include "repair/EndFlagCheck.h"
+#include "repair/Journal.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,6 +30,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 
 namespace {
@@ -134,7 +140,7 @@ void singleTransaction(const Sqlite &s)
 // --- the tool ----------------------------------------------------------------------------------
 
 // Opens the window on `dir`, chooses the account set and year, and times one press of 彻底根除.
-int walkThroughTheWindow(const QString &dir)
+int walkThroughTheWindow(const QString &dir, bool paint)
 {
     ODBC::setEngine({db::EngineKind::Embedded, dir});
     MessageBox::showDataLayerMessages();
@@ -147,6 +153,7 @@ int walkThroughTheWindow(const QString &dir)
     if (!QTest::qWaitForWindowExposed(&form))
         qFatal("the window was not shown");
     QTest::qWait(50);
+    form.Label1->setVisible(paint);
     QElapsedTimer timer;
     timer.start();
     QTest::mouseClick(form.Command2, Qt::LeftButton);
@@ -164,11 +171,14 @@ struct WalkFigures {
     long peakKb;
 };
 
-WalkFigures walkInChildProcess(const QString &dir)
+WalkFigures walkInChildProcess(const QString &dir, bool paint = true)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--walk"), dir});
+    QStringList arguments{QStringLiteral("--walk"), dir};
+    if (!paint)
+        arguments << QStringLiteral("--no-paint");
+    child.start(QCoreApplication::applicationFilePath(), arguments);
     if (!child.waitForFinished(600000) || child.exitCode() != 0)
         qFatal("the walk process failed");
     const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
@@ -192,10 +202,12 @@ double median(std::vector<double> values)
 // Each figure is the median of several rounds, every round on a fresh copy of the same file.
 void endFlagRows(const QTemporaryDir &root)
 {
-    constexpr int rounds = 5;
-    std::printf("\n%-34s %10s %10s %10s %8s %8s %10s\n", "end-flag repair (4-2-2-2 chart)", "tool s", "(a) s",
-                "(b) s", "tool/(a)", "tool/(b)", "peak MB");
-    for (const int codes : {1000, 5000, 20000}) {
+    std::printf("\n%-26s %8s %8s %8s %8s %8s %8s %8s\n", "end-flag repair (4-2-2-2)", "tool s", "no paint",
+                "(a) s", "(b) s", "tool/(a)", "us/row", "peak MB");
+    std::map<int, double> perRow;
+    std::map<int, long> peak;
+    for (const int codes : {1000, 5000, 20000, 200000}) {
+        const int rounds = codes > 20000 ? 3 : 5;
         const QString dir = root.filePath(QStringLiteral("walk%1").arg(codes));
         QDir().mkpath(dir);
         writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
@@ -208,22 +220,87 @@ void endFlagRows(const QTemporaryDir &root)
             QFile::copy(master, path);
         };
 
-        std::vector<double> tool, a, b;
-        long peakKb = 0;
+        std::vector<double> tool, bare, a, b;
         for (int round = 0; round < rounds; ++round) {
             fresh(database);
             const WalkFigures figures = walkInChildProcess(dir);
             tool.push_back(figures.seconds);
-            peakKb = std::max(peakKb, figures.peakKb);
+            peak[codes] = std::max(peak[codes], figures.peakKb);
+            fresh(database);
+            bare.push_back(walkInChildProcess(dir, false).seconds);
             fresh(copy);
             a.push_back(secondsFor(copy, perRowStatements));
             fresh(copy);
             b.push_back(secondsFor(copy, singleTransaction));
         }
         const double t = median(tool), ma = median(a), mb = median(b);
-        std::printf("%-34s %10.3f %10.3f %10.3f %8.2f %8.1f %10.1f\n", qPrintable(QStringLiteral("%1 codes").arg(codes)),
-                    t, ma, mb, t / ma, t / mb, peakKb / 1024.0);
+        perRow[codes] = t / codes * 1e6;
+        std::printf("%-26s %8.3f %8.3f %8.3f %8.3f %8.2f %8.1f %8.1f\n", qPrintable(QStringLiteral("%1 codes").arg(codes)),
+                    t, median(bare), ma, mb, t / ma, perRow[codes], peak[codes] / 1024.0);
     }
+    std::printf("%-26s goals: tool/(a) <= 1.2; painting <= 5%%; peak +%.1f MB from 1,000 to 20,000 codes (< 10);\n"
+                "%-26s        us/row at 200,000 = %.2f x that at 20,000 (<= 1.3)\n",
+                "", (peak[20000] - peak[1000]) / 1024.0, "", perRow[200000] / perRow[20000]);
+}
+
+// The journal's share of the 20,000-code walk: the same journal the walk writes (every row's
+// rowid, code, old and new flag, flushed to disk, then closed with its outcome), on its own.
+void journalRow(const QTemporaryDir &root)
+{
+    const QString database = root.filePath(QStringLiteral("walk20000/") + accountSetFileName(AccountSet, Year));
+    QFile::remove(database);
+    QFile::copy(root.filePath(QStringLiteral("chart20000.db")), database);
+    std::vector<Row> rows;
+    {
+        Sqlite s(database);
+        rows = sortedCodes(s);
+    }
+    std::vector<double> journal, walk;
+    for (int round = 0; round < 5; ++round) {
+        const QString directory = root.filePath(QStringLiteral("journal%1").arg(round));
+        QElapsedTimer timer;
+        timer.start();
+        {
+            repair::RepairRecord record;
+            record.database = QStringLiteral("LQDATA_001_2007");
+            record.repair = QStringLiteral("end-flags");
+            record.table = QStringLiteral("code");
+            record.rowidName = QStringLiteral("rowid");
+            record.changedColumns = {QStringLiteral("bend")};
+            record.keyColumns = {QStringLiteral("ccode")};
+            repair::Journal j(directory, record);
+            for (const Row &row : rows)
+                j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {0}, {1}});
+            j.flush();
+            j.finish(QStringLiteral("completed"), qint64(rows.size()), 0);
+        }
+        journal.push_back(timer.nsecsElapsed() / 1e9);
+        QFile::remove(database);
+        QFile::copy(root.filePath(QStringLiteral("chart20000.db")), database);
+        walk.push_back(walkInChildProcess(root.filePath(QStringLiteral("walk20000"))).seconds);
+    }
+    const double w = median(walk), j = median(journal);
+    std::printf("\n%-34s %10s %10s %14s\n", "journal, 20,000-code walk", "walk s", "journal s", "with/without");
+    std::printf("%-34s %10.3f %10.3f %14.3f   goal <= 1.1\n", "", w, j, w / (w - j));
+}
+
+// The read-only check of one database, as n3fix --check runs it.
+void checkRow(const QTemporaryDir &root)
+{
+    const QString dir = root.filePath(QStringLiteral("walk20000"));
+    QFile::remove(dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
+    QFile::copy(root.filePath(QStringLiteral("chart20000.db")), dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
+    ODBC::setEngine({db::EngineKind::Embedded, dir});
+    std::vector<double> seconds;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        const repair::EndFlagCheck check = repair::checkEndFlags(QStringLiteral("LQDATA_001_2007"));
+        seconds.push_back(timer.nsecsElapsed() / 1e9);
+        if (!check.failure.isEmpty() || check.codes != 20000 || check.wrong.empty())
+            qFatal("the check did not read the chart");
+    }
+    std::printf("\n%-34s %10.4f %10s\n", "check, 20,000 codes (median of 5)", median(seconds), "< 0.3");
 }
 
 void listRows(const QTemporaryDir &root)
@@ -272,13 +349,15 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--walk"))
-        return walkThroughTheWindow(arguments.at(2));
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("--walk"))
+        return walkThroughTheWindow(arguments.at(2), !arguments.contains(QStringLiteral("--no-paint")));
 
     QTemporaryDir root;
     root.setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile a walk by hand
     std::printf("n3bench: SQLite %s, data in %s\n", sqlite3_libversion(), qPrintable(root.path()));
     endFlagRows(root);
+    journalRow(root);
+    checkRow(root);
     listRows(root);
     return 0;
 }
