@@ -1,0 +1,210 @@
+// What the screen shows, read back from a real X server (Xvfb, Qt's xcb platform): the status
+// line while the end-flag walk runs and under the walk's failure box, and the boxes of one pick
+// from the account-set list once the system database is gone. Message boxes are the real ones,
+// each closed by a click on its button.
+#include "support/FormDriver.h"
+#include "support/SqliteFixture.h"
+
+#include "app/Form1.h"
+#include "app/MessageBox.h"
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <functional>
+#include <memory>
+
+static const QString Working = QStringLiteral("正在修复");
+
+// Closes each message box once it is on the screen, with a click on its button, after `look` has
+// seen it; keeps every box as "title|text|button", in the order shown.
+class BoxCloser : public QObject {
+public:
+    explicit BoxCloser(std::function<void(QMessageBox *)> look = {}) : m_look(std::move(look))
+    {
+        connect(&m_timer, &QTimer::timeout, this, &BoxCloser::closeBox);
+        m_timer.start(10);
+    }
+    QStringList shown;
+
+private:
+    void closeBox()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        m_timer.stop();  // waiting below runs the event loop
+        QAbstractButton *button = box->buttons().value(0);
+        shown << box->windowTitle() + '|' + box->text() + '|' + (button ? button->text() : QString());
+        if (!QTest::qWaitForWindowExposed(box))
+            shown.last() += QStringLiteral("|never exposed");
+        if (m_look)
+            m_look(box);
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            box->reject();
+        m_timer.start();
+    }
+
+    std::function<void(QMessageBox *)> m_look;
+    QTimer m_timer;
+};
+
+class tst_X11Window : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Form1> m_form;
+    QVector<ChartAccount> m_chart;
+    QImage m_blank;  // the status line as the window paints it with no caption
+
+    QString data(const QString &name) const { return m_dir->filePath(name); }
+
+    // Account set 001 with the year 2007 and a chart of `codes` accounts, and 002; the window
+    // opened on them, with real message boxes and, with `pick`, 001 and 2007 picked from the lists.
+    bool openWindow(int codes, bool pick)
+    {
+        m_dir = std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_x11_window-XXXXXX");
+        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}, {"002", "第二", {2008}, {}}});
+        m_chart = generateChart(codes, {4, 2, 2, 2});
+        writeAccountSetDatabase(data("LQDATA_001_2007.db"), m_chart, 0.1, 7);
+        FormDriver::useDataDirectory(m_dir->path());
+        MessageBox::setRecording(false);
+        m_form = FormDriver::openWindow();
+        if (!m_form)
+            return false;
+        m_form->activateWindow();  // no window manager to do it
+        if (!QTest::qWaitForWindowActive(m_form.get()))
+            return false;
+        if (pick) {
+            FormDriver::pickFromList(m_form->Combo3, 0);
+            FormDriver::pickFromList(m_form->Combo5, 0);
+        }
+        // the status line is empty until a walk: as the window paints it, it is the empty line
+        m_blank = m_form->grab(m_form->Label1->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+        return !QTest::currentTestFailed() && (!pick || m_form->Combo5->currentText() == "2007");
+    }
+
+    // Label1's area of the screen, read from the X server.
+    QImage statusLineOnScreen() const
+    {
+        const QRect area(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
+        return m_form->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Label1 painted with its caption onto the empty status line, off the screen, by a label of
+    // the same kind: the window's own label cannot be painted off the screen while the walk keeps
+    // its updates off.
+    QImage statusLineExpected() const
+    {
+        const QLabel *label = m_form->Label1;
+        QLabel probe(label->text());
+        probe.setFont(label->font());
+        probe.setPalette(label->palette());
+        probe.setAlignment(label->alignment());
+        probe.resize(label->size());
+        QImage image = m_blank.copy();
+        probe.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    }
+
+    // Within `part` of the status line (label coordinates): -1 when the screen differs from the
+    // status line painted with its caption, else the pixels of text the screen shows there.
+    int textShown(const QRegion &part) const
+    {
+        const QImage screen = statusLineOnScreen(), expected = statusLineExpected();
+        if (screen.size() != m_blank.size())
+            return -1;
+        const auto differ = [](QRgb a, QRgb b) {
+            return std::max({qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))}) > 64;
+        };
+        int strokes = 0;
+        for (const QRect &rect : part & m_blank.rect())
+            for (int y = rect.top(); y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x <= rect.right(); ++x) {
+                    if (differ(screen.pixel(x, y), expected.pixel(x, y)))
+                        return -1;
+                    strokes += differ(expected.pixel(x, y), m_blank.pixel(x, y));
+                }
+        return strokes;
+    }
+    // Whether the screen shows the caption within `part`: as painted, and with text there.
+    bool showsCaption(const QRegion &part) const { return textShown(part) >= 20; }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        ODBC::DbConn().reset();
+        m_dir.reset();
+    }
+
+    // During a walk of 20,000 codes the screen shows "正在修复" in the status line each time the
+    // test looks (every 20 ms, when the walk hands the window its events), but for the first look,
+    // which may come before the walk's first frame; at the end it shows the final caption.
+    void statusLineShownDuringTheWalk()
+    {
+        QVERIFY(openWindow(20000, true));
+        QTRY_COMPARE(textShown(m_blank.rect()), 0);
+        const QRect prefix(0, 0, m_form->Label1->fontMetrics().horizontalAdvance(Working), m_blank.height());
+        QList<bool> seen;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (m_form->Label1->text().startsWith(Working))
+                seen << showsCaption(prefix);
+        });
+        timer.start(20);
+        QTest::mouseClick(m_form->Command2, Qt::LeftButton);
+        timer.stop();
+        QVERIFY2(seen.size() >= 5 && !seen.mid(1).contains(false), qPrintable(QDebug::toString(seen)));
+        QCOMPARE(m_form->Label1->text(), QStringLiteral("修复完毕复"));
+        QTRY_VERIFY(showsCaption(m_blank.rect()));
+    }
+
+    // A write refused halfway through the walk: while the failure box is up, the status line shows
+    // the failing row's caption wherever the box leaves it uncovered.
+    void statusLineShownUnderTheFailureBox()
+    {
+        QVERIFY(openWindow(4000, true));
+        const QString refused = m_chart[2000].code;
+        SqliteFixture::run(data("LQDATA_001_2007.db"), "create trigger refuse before update on code when old.ccode='" + refused
+                                                           + "' begin select raise(abort, '拒绝'); end;");
+        bool shown = false;
+        BoxCloser closer([&](QMessageBox *box) {
+            const QRect label(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
+            const QRegion uncovered = QRegion(label).subtracted(box->frameGeometry()).translated(-label.topLeft());
+            shown = QTest::qWaitFor([&] { return showsCaption(uncovered); });
+        });
+        QTest::mouseClick(m_form->Command2, Qt::LeftButton);
+        QCOMPARE(closer.shown.size(), 1);
+        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n拒绝"), qPrintable(closer.shown[0]));
+        QVERIFY(closer.shown[0].endsWith("|确定"));
+        QCOMPARE(m_form->Label1->text(), Working + refused);
+        QVERIFY(shown);
+        QTRY_VERIFY(showsCaption(m_blank.rect()));
+    }
+
+    // One pick from the account-set list with LQsystem.db gone: the connection box, then the
+    // read error, each once.
+    void pickWithoutSystemDatabaseShowsTwoBoxes()
+    {
+        QVERIFY(openWindow(40, false));
+        QVERIFY(QFile::remove(data("LQsystem.db")));
+        BoxCloser closer;
+        FormDriver::pickFromList(m_form->Combo3, 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(closer.shown.size(), 2);
+        QVERIFY2(closer.shown[0].startsWith("数据库连接错误|数据库LQsystem连接错误 "), qPrintable(closer.shown[0]));
+        QVERIFY2(closer.shown[1].startsWith(MessageBox::ApplicationTitle + "|读取会计年度时出错："), qPrintable(closer.shown[1]));
+        QVERIFY(closer.shown[0].endsWith("|确定") && closer.shown[1].endsWith("|确定"));
+    }
+};
+
+QTEST_MAIN(tst_X11Window)
+#include "tst_x11_window.moc"
