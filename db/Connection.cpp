@@ -56,6 +56,8 @@ QString describe(const QSqlError &error)
     else if (!driver.isEmpty() && !database.contains(driver))
         text += QLatin1Char(' ') + driver;
 
+    static const char NoDriver[] = "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
+                                   "并按 README 的说明在 /etc/odbcinst.ini 中加入 [SQL Server] 一节";
     static const std::pair<const char *, const char *> explanations[] = {
         {"database is locked", "数据库正被其他程序使用（已锁定），请稍后再试"},
         {"readonly database", "数据库文件是只读的，不能写入"},
@@ -63,15 +65,17 @@ QString describe(const QSqlError &error)
         {"no such column", "数据表中缺少字段"},
         {"file is not a database", "文件不是有效的数据库"},
         {"unable to open database file", "无法打开数据库文件"},
-        // unixODBC, when no driver is registered under the name the connection string gives
-        {"Data source name not found", "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
-                                       "并按 README 的说明在 /etc/odbcinst.ini 中加入 [SQL Server] 一节"},
+        // No driver registered under the name the connection string gives: unixODBC then tries to
+        // load a library of that name; other driver managers say no data source has it
+        {"Can't open lib 'SQL Server'", NoDriver},
+        {"Data source name not found", NoDriver},
         {"Can't open lib", "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节"
                            "的 Driver 路径（见 README）"},
-        // FreeTDS
-        {"Unable to connect", "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接"},
+        // FreeTDS. Qt ends every failed ODBC connection with "Unable to connect", so the server's
+        // refusal comes first and an unreachable server is known by FreeTDS's own words.
         {"Login failed", "SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），"
                          "且该用户须有权访问此数据库"},
+        {"Adaptive Server is unavailable or does not exist", "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接"},
     };
     for (const auto &[engineText, explanation] : explanations)
         if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))

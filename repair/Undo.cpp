@@ -79,13 +79,20 @@ public:
         restoreMatching({row}, where, bound);
     }
 
-    // Rows found by their key values: those sharing a key are one group, put back together; a
-    // group whose rows had different values can't be matched to its rows and stays as it is.
+    // Rows found by their key values: every journaled row sharing a key, changed or not, is one
+    // group, put back together; a group whose rows had different values can't be matched to its
+    // rows and stays as it is, its changed rows listed.
     void restoreByKey(const QList<JournalRow> &group)
     {
+        QList<JournalRow> changed;
+        for (const JournalRow &row : group)
+            if (!sameValues(row.oldValues, row.newValues))
+                changed << row;
+        if (changed.isEmpty())
+            return;
         for (const JournalRow &row : group) {
             if (!sameValues(row.oldValues, group.first().oldValues) || !sameValues(row.newValues, group.first().newValues)) {
-                for (const JournalRow &left : group)
+                for (const JournalRow &left : changed)
                     m_run.leftAlone.append({left, {}, QStringLiteral("有多条相同的记录，原值各不相同，无法分辨")});
                 return;
             }
@@ -178,8 +185,9 @@ UndoRun undoRepair(const QString &id)
             throw db::DbError(repair.engine == QLatin1String("odbc")
                                   ? QStringLiteral("这次修复是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。")
                                   : QStringLiteral("这次修复是在内置数据库上做的，撤销时不能加 --odbc。"));
+        const QList<JournalRow> rows = readRows(directory, id);
         QList<JournalRow> changed;
-        for (const JournalRow &row : readRows(directory, id))
+        for (const JournalRow &row : rows)
             if (!sameValues(row.oldValues, row.newValues))
                 changed << row;
         connection = ODBC::openConnection(repair.database, false);
@@ -190,9 +198,10 @@ UndoRun undoRepair(const QString &id)
         Restorer restorer(connection, repair, run);
         QStringList keys;  // of the groups, in the order first met
         QHash<QString, QList<JournalRow>> groups;
-        for (const JournalRow &row : std::as_const(changed)) {
+        for (const JournalRow &row : rows) {
             if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
-                restorer.restoreByRowid(row);
+                if (!sameValues(row.oldValues, row.newValues))
+                    restorer.restoreByRowid(row);
                 continue;
             }
             const QString key = keyText(row.key);

@@ -1,0 +1,237 @@
+// The tool on its T-SQL path through unixODBC. Debian's SQLite ODBC driver, registered as
+// "SQL Server" by a test-only odbcinst.ini, plays the server with the help of a preloaded shim
+// (support/tsql_server_shim.cpp): it reports "Microsoft SQL Server", answers T-SQL's left() and
+// len(), and with N3_SHIM_NOCOUNT=1 gives no row counts. So statements reach the driver as
+// written, the walk asks the server for each row's flag, rows are written back and journaled by
+// their values, and undo finds them by those values.
+#include "support/FormDriver.h"
+#include "support/SqliteFixture.h"
+#include "app/Form1.h"
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+#include "repair/BalanceReset.h"
+#include "repair/EndFlagPlan.h"
+#include "repair/EndFlagRepair.h"
+#include "repair/Journal.h"
+#include "repair/Undo.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+// How many times the shim answered left() or len(); null when the shim is not loaded.
+static long (*shimCalls)() = nullptr;
+
+// A chart row as "code:flag before:flag the walk writes[:flag after undo]", N for NULL.
+static QString flagLiteral(const QString &flag) { return flag == "N" ? "NULL" : flag; }
+
+// The chart table of the year's database replaced by `rows`, with column `field` (1: before,
+// 2: after the walk, 3: after undo) as the flag; copies of a code get names of their own.
+static void storeChart(const QString &file, const QStringList &rows, int field)
+{
+    QString script = "drop table if exists code; create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);";
+    for (int i = 0; i < rows.size(); ++i)
+        script += QString("insert into code values(%1, '科目%2', %3);").arg(SqliteFixture::literal(rows[i].section(':', 0, 0))).arg(i).arg(flagLiteral(rows[i].section(':', field, field)));
+    SqliteFixture::run(file, script);
+}
+
+class NothingToShow : public repair::EndFlagProgress {
+    void rowStarted(const QString &) override {}
+    bool rowWritten() override { return true; }
+};
+
+class TsqlServer : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_data;
+    const QString m_year = "LQDATA_001_2007";
+
+private slots:
+    void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
+    {
+        QVERIFY(shimCalls);
+        QFile ini(m_config.filePath("odbcinst.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
+        qputenv("ODBCSYSINI", QFile::encodeName(m_config.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_config.filePath("home")));  // the journals go there
+    }
+    void init()  // fresh demo databases, named without ".db", in the current directory
+    {
+        m_data = std::make_unique<QTemporaryDir>();
+        createDemoDataDirectory(m_data->path());
+        for (const QString &name : QDir(m_data->path()).entryList({"*.db"}))
+            QVERIFY(QDir(m_data->path()).rename(name, name.chopped(3)));
+        QVERIFY(QDir::setCurrent(m_data->path()));
+        FormDriver::useDataDirectory(m_data->path());
+        ODBC::setEngine({db::EngineKind::Odbc, QString()});
+        QVERIFY(QDir(repair::journalDirectory()).removeRecursively());
+        qunsetenv("N3_SHIM_NOCOUNT");
+    }
+    void cleanup()
+    {
+        ODBC::DbConn().reset();
+        m_data.reset();
+    }
+
+    // 彻底根除 through the real window: the driver reports SQL Server, so the walk asks the server for
+    // every row with left()/len() sent as written (only the shim answers them), and writes each flag
+    // back by the row's values. Copies of a code, identical or not, all get the right flag, whether
+    // the server reports row counts or not.
+    void walkAsksTheServer_data()
+    {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<bool>("nocount");
+        const QStringList chart{"1001:0:1", "1002:1:0", "100201:1:1", "100202:0:1", "2001:N:0", "200101:1:0", "20010101:0:1",
+                                "3001  :0:0", "300101:0:1"};
+        const QStringList identical{"1001:1:0", "1001:1:0", "100101:0:1", "1002:0:1", "1002:0:1", "1003:1:1", "1003:1:1"};
+        const QStringList different{"2001:0:1", "2001:1:1", "2001:N:1", "2002:1:0", "2002:0:0", "200201:0:1"};
+        for (const bool nocount : {false, true}) {
+            const char *counts = nocount ? " (NOCOUNT)" : "";
+            QTest::addRow("chart%s", counts) << chart << nocount;
+            QTest::addRow("identical copies%s", counts) << identical << nocount;
+            QTest::addRow("copies with different flags%s", counts) << different << nocount;
+        }
+    }
+    void walkAsksTheServer()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(bool, nocount);
+        storeChart(m_year, rows, 1);
+        QTemporaryDir expected;
+        storeChart(expected.filePath("code"), rows, 2);
+        if (nocount)
+            qputenv("N3_SHIM_NOCOUNT", "1");
+        const std::unique_ptr<Form1> form = FormDriver::openWindow();
+        QVERIFY(form);
+        FormDriver::pickFromList(form->Combo3, 0);
+        FormDriver::pickFromList(form->Combo5, form->Combo5->findText("2007"));
+        const long callsBefore = shimCalls();
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCOMPARE(FormDriver::boxesShown(), QStringList());
+        QCOMPARE(form->Label1->text(), "修复完毕复");
+        QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::TransactSql);
+        QVERIFY(shimCalls() > callsBefore);
+        QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("code"), "code"));
+    }
+
+    // The walk's journal keys rows by code (no rowid on a server), and undo puts back each row that
+    // still holds the flag the walk wrote; a row changed since, and copies of a code whose old flags
+    // differ (no value says which row had which), are left alone and listed.
+    void undoFindsRowsByValue_data()
+    {
+        QTest::addColumn<QStringList>("rows");       // code:before:walk:after undo
+        QTest::addColumn<QString>("meddle");         // run between the walk and the undo
+        QTest::addColumn<int>("restored");
+        QTest::addColumn<QStringList>("leftAlone");  // code:reason
+        const QString changed = "修复之后已被改动", ambiguous = "有多条相同的记录，原值各不相同，无法分辨";
+        QTest::newRow("restored") << QStringList{"1001:0:1:0", "1002:1:0:1", "100201:1:1:1", "2001:N:1:N", "3001  :1:0:1", "300101:1:1:1"}
+                                  << "" << 4 << QStringList();
+        QTest::newRow("changed since") << QStringList{"1001:0:1:5", "1002:1:0:1", "100201:1:1:1"}
+                                       << "update code set bend=5 where ccode='1001'" << 1 << QStringList{"1001:" + changed};
+        QTest::newRow("identical copies") << QStringList{"1001:1:0:1", "1001:1:0:1", "100101:0:1:0"} << "" << 3 << QStringList();
+        QTest::newRow("copies with different flags")
+            << QStringList{"2001:0:1:1", "2001:1:1:1", "2002:N:1:1", "2002:0:1:1", "3001:0:1:0"} << "" << 1
+            << QStringList{"2001:" + ambiguous, "2002:" + ambiguous, "2002:" + ambiguous};
+    }
+    void undoFindsRowsByValue()
+    {
+        QFETCH(QStringList, rows);
+        QFETCH(QString, meddle);
+        QFETCH(int, restored);
+        QFETCH(QStringList, leftAlone);
+        storeChart(m_year, rows, 1);
+        QTemporaryDir expected;
+        storeChart(expected.filePath("walked"), rows, 2);
+        storeChart(expected.filePath("undone"), rows, 3);
+        NothingToShow progress;
+        const repair::EndFlagRun walk = repair::repairEndFlags("001", "2007", progress);
+        QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
+        QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("walked"), "code"));
+        const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), walk.journal);
+        QCOMPARE(record.rowidName + '|' + record.keyColumns.join(','), "|ccode");
+        for (const repair::JournalRow &row : repair::readRows(repair::journalDirectory(), walk.journal))
+            QVERIFY(row.rowid.isNull() && row.key.size() == 1);
+
+        if (!meddle.isEmpty())
+            SqliteFixture::run(m_year, meddle);
+        const repair::UndoRun undo = repair::undoRepair(walk.journal);
+        QVERIFY2(undo.failure.isEmpty(), qPrintable(undo.failure));
+        QCOMPARE(undo.restored, restored);
+        QStringList listed;
+        for (const repair::LeftAlone &row : undo.leftAlone)
+            listed << row.row.key.value(0).toString() + ':' + row.reason;
+        QCOMPARE(listed, leftAlone);
+        QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("undone"), "code"));
+    }
+
+    // 修复科目错误 through the real window on the server path: the reset's journal finds each row by the
+    // values of all its other columns (NULLs and identical copies among them), and undo puts every
+    // amount back exactly as it was.
+    void balanceResetUndoneValueForValue_data()
+    {
+        QTest::addColumn<QString>("extra");  // rows added to the demo balances; their code is 'X'
+        QTest::newRow("demo balances") << "";
+        QTest::newRow("identical copies and NULLs")
+            << "insert into GL_accsum values('X',3,NULL,1.5,2.25,-3,NULL,7),('X',3,NULL,1.5,2.25,-3,NULL,7),('X',4,'借',0,0,0,NULL,NULL),"
+               "('X',5,'贷',NULL,10,0.01,'平',NULL),('X',2,'借',9,9,9,'借',9)";
+    }
+    void balanceResetUndoneValueForValue()
+    {
+        QFETCH(QString, extra);
+        SqliteFixture::run(m_year, extra);
+        const QString code = extra.isEmpty() ? SqliteFixture::dump(m_year, "GL_accsum").section('|', 0, 0).mid(3).chopped(1) : "X";
+        const QString before = SqliteFixture::dumpAll(m_year);
+        QTemporaryDir expected;
+        const QString reset = expected.filePath("reset");
+        QVERIFY(QFile::copy(m_year, reset));
+        SqliteFixture::run(reset, QString("update GL_accsum set mb=0,mc=0,md=0 where ccode='%1' and iperiod>=3").arg(code));
+
+        const std::unique_ptr<Form1> form = FormDriver::openWindow();
+        QVERIFY(form);
+        FormDriver::pickFromList(form->Combo3, 0);
+        FormDriver::pickFromList(form->Combo5, form->Combo5->findText("2007"));
+        QTest::keyClicks(form->txtCode, code);
+        FormDriver::pickFromList(form->Combo1, form->Combo1->findText("3"));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(FormDriver::boxesShown(), QStringList{"0|N3新会计制度科目增加工具|修复成功！"});
+        QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::TransactSql);
+        QCOMPARE(SqliteFixture::dumpAll(m_year), SqliteFixture::dumpAll(reset));
+
+        const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(repairs.size(), 1);
+        QCOMPARE(repairs[0].rowidName + '|' + repairs[0].keyColumns.join(','), "|ccode,iperiod,cbegind_c,cendd_c,me");
+        const repair::UndoRun undo = repair::undoRepair(repairs[0].id);
+        QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
+        QCOMPARE(undo.restored, repairs[0].rowsChanged);
+        QCOMPARE(SqliteFixture::dumpAll(m_year), before);
+    }
+};
+
+// Runs the tests in a process that has the shim preloaded: this one when it has, otherwise the same
+// program again with the shim added to LD_PRELOAD, after the sanitizer's runtime in a sanitizer
+// build (that runtime must come first in the list of loaded libraries).
+int main(int argc, char **argv)
+{
+    shimCalls = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "n3_tsql_shim_calls"));
+    if (!shimCalls && !qEnvironmentVariableIsSet("N3_TSQL_SHIM_PRELOADED")) {
+        QByteArray preload = N3_TSQL_SHIM;
+        Dl_info sanitizer;
+        if (void *init = dlsym(RTLD_DEFAULT, "__asan_init"); init && dladdr(init, &sanitizer) && QByteArray(sanitizer.dli_fname).contains("libasan"))
+            preload = QByteArray(sanitizer.dli_fname) + ':' + preload;
+        if (qEnvironmentVariableIsSet("LD_PRELOAD"))
+            preload += ':' + qgetenv("LD_PRELOAD");
+        qputenv("LD_PRELOAD", preload);
+        qputenv("N3_TSQL_SHIM_PRELOADED", "1");
+        execv("/proc/self/exe", argv);
+        qFatal("cannot run %s again with the shim preloaded", argv[0]);
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TsqlServer test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_tsql_server.moc"
