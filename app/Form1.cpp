@@ -156,7 +156,13 @@ void Form1::setupUi()
     for (const auto &[widget, name] : names)
         widget->setObjectName(QLatin1String(name));
     // What a screen reader speaks: a button's caption (its default), and for a field the prompt
-    // beside it. The hidden controls are named for what they hold.
+    // beside it. On Linux an editable combo box gives its text as its name and is announced with
+    // the label it is the buddy of, so each prompt is also made the buddy label of its field (no
+    // access key: the captions hold no marker). The hidden controls are named for what they hold.
+    Label4->setBuddy(Combo3);
+    Label3->setBuddy(Combo5);
+    Label5->setBuddy(txtCode);
+    Label2->setBuddy(Combo1);
     Combo3->setAccessibleName(Label4->text());
     Combo5->setAccessibleName(Label3->text());
     txtCode->setAccessibleName(Label5->text());

@@ -17,6 +17,15 @@ static bool boxIs(const QString &box, const QString &pattern)
     return QRegularExpression("\\A" + any + "\\z", QRegularExpression::DotMatchesEverythingOption).match(box).hasMatch();
 }
 
+// The name a screen reader announces for a control: the label it is tied to, else its own name.
+static QString spokenName(QWidget *widget)
+{
+    QAccessibleInterface *control = QAccessible::queryAccessibleInterface(widget);
+    for (const auto &[other, relation] : control->relations(QAccessible::Label))
+        return other->text(QAccessible::Name);
+    return control->text(QAccessible::Name);
+}
+
 static const QString Accounts =
     QStringLiteral("create table KS_Account(cAcc_Id text, cAcc_Name text, iYear integer); insert into KS_Account values");
 
@@ -79,11 +88,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         if (!boxes.isEmpty())
             return;
-        // Focus starts in the year box and Tab walks the controls in their set order.
+        // Focus starts in the year box and Tab walks the controls in their set order; a screen reader
+        // announces each by its caption, or a field by the prompt beside it.
         QTRY_COMPARE(QApplication::focusWidget(), form.Combo5);
+        const QStringList spoken{"请选择帐套", "修正科目错误", "记账不平科目编码", "月份", "彻底根除", "会计年度"};
+        int i = 0;
         for (QWidget *next : QList<QWidget *>{form.Combo3, form.Command1, form.txtCode, form.Combo1, form.Command2, form.Combo5}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QTRY_COMPARE(QApplication::focusWidget(), next);
+            QCOMPARE(spokenName(next), spoken[i++]);
         }
         // A second load replaces the account sets; the periods are appended on every load.
         SqliteFixture::run(systemDb(), QStringLiteral("insert into KS_Account values('003','DEF',1);"));
