@@ -130,9 +130,8 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
     if (journal) {
         try {
             static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
-            journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged, run.failure);
-            if (settingsRestored && journal->record().settingsPending)
-                journal->settingsRestored();
+            journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged, run.failure,
+                            settingsRestored);
         } catch (const db::DbError &error) {
             if (run.result != EndFlagResult::Failed)
                 run.failure = error.description();

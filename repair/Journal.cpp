@@ -271,7 +271,10 @@ void Journal::flush()
 {
     exec("COMMIT");
     syncDirectory(QFileInfo(m_path).absolutePath());
-    exec("PRAGMA journal_mode=DELETE");  // later changes are all-or-nothing again
+    // Later changes are all-or-nothing again. They only add to what is on disk already (the
+    // outcome, a corrected new value), so they need not wait for every sync a first write needs.
+    exec("PRAGMA journal_mode=DELETE");
+    exec("PRAGMA synchronous=NORMAL");
 }
 
 void Journal::setNewValues(qint64 row, const QVariantList &values)
@@ -293,31 +296,29 @@ void Journal::setNewValues(qint64 row, const QVariantList &values)
         fail(QStringLiteral("写入"));
 }
 
-void Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message)
+void Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
+                     bool settingsRestored)
 {
     m_record.outcome = outcome;
     m_record.rowsDone = rowsDone;
     m_record.rowsChanged = rowsChanged;
     m_record.message = message;
+    m_record.settingsPending = m_record.settingsPending && !settingsRestored;
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(m_db, "update repair set outcome=?, rows_done=?, rows_changed=?, message=?", -1, &statement,
-                           nullptr)
+    if (sqlite3_prepare_v2(m_db,
+                           "update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?",
+                           -1, &statement, nullptr)
         != SQLITE_OK)
         fail(QStringLiteral("写入"));
     bind(statement, 1, outcome);
     bind(statement, 2, rowsDone);
     bind(statement, 3, rowsChanged);
     bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));
+    bind(statement, 5, m_record.settingsPending ? 1 : 0);
     const int stepped = sqlite3_step(statement);
     sqlite3_finalize(statement);
     if (stepped != SQLITE_DONE)
         fail(QStringLiteral("写入"));
-}
-
-void Journal::settingsRestored()
-{
-    m_record.settingsPending = false;
-    exec("update repair set settings_pending=0");
 }
 
 QList<RepairRecord> listRepairs(const QString &directory)

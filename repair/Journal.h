@@ -63,10 +63,9 @@ public:
     void flush();
     // Records the value a row is about to get when it differs from the one added.
     void setNewValues(qint64 row, const QVariantList &values);
-    // Records how the repair ended.
-    void finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString());
-    // Records that the database is back in its own journal mode.
-    void settingsRestored();
+    // Records how the repair ended, and whether the database is back in its own journal mode.
+    void finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString(),
+                bool settingsRestored = false);
 
 private:
     void exec(const char *sql);
