@@ -3,7 +3,6 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 
-#include "db/DbError.h"
 #include "repair/EndFlagCheck.h"
 
 #include <QJsonArray>
@@ -14,14 +13,10 @@ namespace cli {
 int check(const Request &request)
 {
     const Output out(request.json);
-    QList<SelectedDatabase> databases;
-    try {
-        databases = selectDatabases(request);
-    } catch (const db::DbError &error) {
-        Output::error(error.description());
-        out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
+    const std::optional<QList<SelectedDatabase>> selection = selectDatabasesOrSay(request, out);
+    if (!selection)
         return 2;
-    }
+    const QList<SelectedDatabase> &databases = *selection;
     int status = 0, withWrongFlags = 0, unreadable = 0;
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {

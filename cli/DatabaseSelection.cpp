@@ -4,6 +4,8 @@
 #include "db/ODBC.h"
 #include "db/SystemDatabase.h"
 
+#include <QJsonObject>
+
 namespace cli {
 
 QList<SelectedDatabase> selectDatabases(const Request &request)
@@ -25,6 +27,17 @@ QList<SelectedDatabase> selectDatabases(const Request &request)
         throw db::DbError(request.year.isEmpty() ? QStringLiteral("没有可处理的帐套年度。")
                                                 : QStringLiteral("没有帐套有 %1 会计年度。").arg(request.year));
     return selected;
+}
+
+std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out)
+{
+    try {
+        return selectDatabases(request);
+    } catch (const db::DbError &error) {
+        Output::error(error.description());
+        out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
+        return std::nullopt;
+    }
 }
 
 } // namespace cli

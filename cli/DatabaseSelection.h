@@ -1,9 +1,12 @@
 #pragma once
 
 #include "Commands.h"
+#include "Output.h"
 
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace cli {
 
@@ -18,5 +21,9 @@ struct SelectedDatabase {
 // finds them; --account-set and --year narrow it to one set or year. Raises db::DbError when
 // the system database can't be read, or when the selection is empty.
 QList<SelectedDatabase> selectDatabases(const Request &request);
+
+// The same, for a command: when there is nothing to work on, says why (on standard error, and
+// with --json as {"error": ...}) and gives nothing.
+std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out);
 
 } // namespace cli

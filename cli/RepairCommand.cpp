@@ -4,7 +4,6 @@
 #include "Output.h"
 #include "ProgressBar.h"
 
-#include "db/DbError.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -14,14 +13,10 @@ namespace cli {
 int repairEndFlags(const Request &request)
 {
     const Output out(request.json);
-    QList<SelectedDatabase> databases;
-    try {
-        databases = selectDatabases(request);
-    } catch (const db::DbError &error) {
-        Output::error(error.description());
-        out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
+    const std::optional<QList<SelectedDatabase>> selection = selectDatabasesOrSay(request, out);
+    if (!selection)
         return 2;
-    }
+    const QList<SelectedDatabase> &databases = *selection;
     ConnectionMessages messages;
     int status = 0;
     QJsonArray results;
