@@ -10,7 +10,6 @@
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceReset.h"
-#include "repair/EndFlagPlan.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
 #include "repair/Undo.h"
@@ -24,13 +23,12 @@
 // How many times the shim answered left() or len(); null when the shim is not loaded.
 static long (*shimCalls)() = nullptr;
 
-// A chart row as "code:flag before:flag the walk writes[:flag after undo]", N for NULL.
-static QString flagLiteral(const QString &flag) { return flag == "N" ? "NULL" : flag; }
-
-// The chart table of the year's database replaced by `rows`, with column `field` (1: before,
-// 2: after the walk, 3: after undo) as the flag; copies of a code get names of their own.
+// The chart table of the database `file` replaced by `rows`, each "code:flag before:flag the walk
+// writes[:flag after undo]" (N for NULL), with the flag of field `field`; every row gets a name of
+// its own, so copies of a code are identical only in the columns the walk reads.
 static void storeChart(const QString &file, const QStringList &rows, int field)
 {
+    const auto flagLiteral = [](const QString &flag) { return flag == "N" ? QString("NULL") : flag; };
     QString script = "drop table if exists code; create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);";
     for (int i = 0; i < rows.size(); ++i)
         script += QString("insert into code values(%1, '科目%2', %3);").arg(SqliteFixture::literal(rows[i].section(':', 0, 0))).arg(i).arg(flagLiteral(rows[i].section(':', field, field)));
@@ -114,6 +112,7 @@ private slots:
         QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::TransactSql);
         QVERIFY(shimCalls() > callsBefore);
         QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("code"), "code"));
+        QCOMPARE(ODBC::DbConn()->execute("update code set bend=bend"), nocount ? -1 : int(rows.size()));  // counts as the case says
     }
 
     // The walk's journal keys rows by code (no rowid on a server), and undo puts back each row that
