@@ -75,7 +75,10 @@ QString describe(const QSqlError &error)
         // refusal comes first and an unreachable server is known by FreeTDS's own words.
         {"Login failed", "SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），"
                          "且该用户须有权访问此数据库"},
-        {"Adaptive Server is unavailable or does not exist", "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接"},
+        // FreeTDS takes SERVER=(local) for a host name; TDSHOST and TDSPORT name the server instead.
+        {"Adaptive Server is unavailable or does not exist",
+         "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并按 README 的说明设置环境变量 "
+         "TDSHOST 和 TDSPORT（FreeTDS 不认识服务器名“(local)”）"},
     };
     for (const auto &[engineText, explanation] : explanations)
         if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))

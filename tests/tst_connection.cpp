@@ -79,7 +79,8 @@ private slots:
                                         << "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 README）："
                                            "[unixODBC][Driver Manager]Can't open lib '/nonexistent/libtdsodbc.so'";
         QTest::newRow("no server") << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
-                                   << "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接：[FreeTDS][SQL Server]";
+                                   << "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并按 README 的说明设置环境变量 TDSHOST 和 TDSPORT"
+                                      "（FreeTDS 不认识服务器名“(local)”）：[FreeTDS][SQL Server]";
     }
     void odbcFailuresExplained()
     {
