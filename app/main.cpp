@@ -69,6 +69,7 @@ int main(int argc, char *argv[])
 
     QApplication application(argc, argv);
     QApplication::setWindowIcon(Artwork::applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.chenglan.n3fix"));  // ties the window to its menu entry
     QTranslator qtTranslations;
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -175,13 +175,6 @@ void Recordset::moveFirst()
     m_atEnd = m_rows.empty();
 }
 
-int Recordset::recordCount() const
-{
-    if (!m_open || !m_static)
-        return -1;
-    return int(m_rows.size() / rowWidth());
-}
-
 QVariant Recordset::rowId() const
 {
     requireRow();
@@ -197,11 +190,6 @@ const QStringList &Recordset::fieldNames() const
 {
     static const QStringList none;
     return m_statement ? m_statement->names : none;
-}
-
-QString Recordset::tableName() const
-{
-    return m_statement ? m_statement->table : QString();
 }
 
 bool Recordset::bof() const

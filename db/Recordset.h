@@ -50,9 +50,8 @@ public:
     // Writes the changed fields of the current row to its table.
     void update();
     void moveNext();
-    // Static recordsets only: back to the first row, and the number of rows (-1 for others).
+    // Static recordsets only: back to the first row.
     void moveFirst();
-    int recordCount() const;
 
     // How the current row is found again: for an updatable recordset on SQLite, the row's rowid
     // under the name rowIdName(); otherwise a null value and an empty name, and the row is found
@@ -60,7 +59,6 @@ public:
     QVariant rowId() const;
     QString rowIdName() const;
     const QStringList &fieldNames() const;
-    QString tableName() const;  // the table an updatable recordset writes to
 
 private:
     void requireRow() const;

@@ -112,7 +112,8 @@ private:
                  m_connection, db::CursorType::Static, db::LockType::ReadOnly, bound);
         if (now.eof()) {
             for (const JournalRow &gone : group)
-                m_run.leftAlone.append({gone, {}, QStringLiteral("记录已不存在")});
+                if (!sameValues(gone.oldValues, gone.newValues))
+                    m_run.leftAlone.append({gone, {}, QStringLiteral("记录已不存在")});
             return;
         }
         int toRestore = 0;
@@ -147,9 +148,10 @@ private:
     UndoRun &m_run;
 };
 
-// The undo's own journal: the rows it may put back, with the value each now should hold and the
-// value it gets back.
-std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<JournalRow> &changed)
+// The undo's own journal: the repair's rows, each with the value it now should hold and the value
+// it gets back. Rows the repair left as they were come too: found by key, they tell copies apart
+// when this undo is undone.
+std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<JournalRow> &rows)
 {
     RepairRecord record;
     record.database = repair.database;
@@ -163,7 +165,7 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
     record.changedColumns = repair.changedColumns;
     record.keyColumns = repair.keyColumns;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
-    for (const JournalRow &row : changed)
+    for (const JournalRow &row : rows)
         journal->addRow({row.rowid, row.key, row.newValues, row.oldValues});
     journal->flush();
     return journal;
@@ -186,12 +188,8 @@ UndoRun undoRepair(const QString &id)
                                   ? QStringLiteral("这次修复是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。")
                                   : QStringLiteral("这次修复是在内置数据库上做的，撤销时不能加 --odbc。"));
         const QList<JournalRow> rows = readRows(directory, id);
-        QList<JournalRow> changed;
-        for (const JournalRow &row : rows)
-            if (!sameValues(row.oldValues, row.newValues))
-                changed << row;
         connection = ODBC::openConnection(repair.database, false);
-        journal = writeJournal(repair, changed);
+        journal = writeJournal(repair, rows);
         run.journal = journal->record().id;
 
         connection->beginTransaction();
