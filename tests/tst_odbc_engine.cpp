@@ -1,6 +1,7 @@
 // The tool through unixODBC: the unchanged connection string reaches Debian's SQLite ODBC driver,
 // registered as "SQL Server" by a test-only odbcinst.ini; it opens DATABASE=X as the file X here.
 #include "support/FormDriver.h"
+#include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
 #include "db/ConnectionString.h"
@@ -20,19 +21,12 @@ class OdbcEngine : public QObject {
 private slots:
     void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
     {
-        QFile ini(m_config.filePath("odbcinst.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
-        qputenv("ODBCSYSINI", QFile::encodeName(m_config.path()));
+        OdbcFixture::registerSqliteDriver(m_config.path());
     }
     void init()  // fresh demo databases, named without ".db", in the current directory
     {
         m_data = std::make_unique<QTemporaryDir>();
-        createDemoDataDirectory(m_data->path());
-        for (const QString &name : QDir(m_data->path()).entryList({"*.db"}))
-            QVERIFY(QDir(m_data->path()).rename(name, name.chopped(3)));
-        QVERIFY(QDir::setCurrent(m_data->path()));
-        FormDriver::useDataDirectory(m_data->path());
-        ODBC::setEngine({db::EngineKind::Odbc, QString()});
+        OdbcFixture::useDemoDatabases(m_data->path());
         m_form = FormDriver::openWindow();
         QVERIFY(m_form);
     }

@@ -5,6 +5,7 @@
 // written, the walk asks the server for each row's flag, rows are written back and journaled by
 // their values, and undo finds them by those values.
 #include "support/FormDriver.h"
+#include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
 #include "db/ODBC.h"
@@ -50,20 +51,12 @@ private slots:
     void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
     {
         QVERIFY(shimCalls);
-        QFile ini(m_config.filePath("odbcinst.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
-        qputenv("ODBCSYSINI", QFile::encodeName(m_config.path()));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_config.filePath("home")));  // the journals go there
+        OdbcFixture::registerSqliteDriver(m_config.path());
     }
     void init()  // fresh demo databases, named without ".db", in the current directory
     {
         m_data = std::make_unique<QTemporaryDir>();
-        createDemoDataDirectory(m_data->path());
-        for (const QString &name : QDir(m_data->path()).entryList({"*.db"}))
-            QVERIFY(QDir(m_data->path()).rename(name, name.chopped(3)));
-        QVERIFY(QDir::setCurrent(m_data->path()));
-        FormDriver::useDataDirectory(m_data->path());
-        ODBC::setEngine({db::EngineKind::Odbc, QString()});
+        OdbcFixture::useDemoDatabases(m_data->path());
         QVERIFY(QDir(repair::journalDirectory()).removeRecursively());
         qunsetenv("N3_SHIM_NOCOUNT");
     }
