@@ -5,9 +5,9 @@
 #include "Form1.h"
 #include "MessageBox.h"
 
-#include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "db/SystemDatabase.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -59,15 +59,11 @@ void Form1::LoadAccountSets()
         }
     }
     db::Recordset accountSets;
-    accountSets.open(QStringLiteral("select * from KS_Account "), ODBC::DbConn(), db::CursorType::Keyset,
-                     db::LockType::ReadOnly);
+    accountSets.open(db::AccountSetsQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly);
     while (!accountSets.bof() && !accountSets.eof()) {
-        const QVariant number = accountSets.field(QStringLiteral("cAcc_Id"));
-        const QVariant name = accountSets.field(QStringLiteral("cAcc_Name"));
-        if (number.isNull())
-            throw db::DbError(QStringLiteral("KS_Account 中有帐套编号（cAcc_Id）为空的记录。"));
-        ComboEntries::append(Combo3, number.toString() + QLatin1Char('(') + name.toString() + QLatin1Char(')'));
-        ComboEntries::append(Combo4, number.toString());
+        const db::AccountSet set = db::accountSetAt(accountSets);
+        ComboEntries::append(Combo3, set.number + QLatin1Char('(') + set.name + QLatin1Char(')'));
+        ComboEntries::append(Combo4, set.number);
         accountSets.moveNext();
     }
     accountSets.close();

@@ -5,6 +5,8 @@
 
 namespace db {
 
+const QString AccountSetsQuery = QStringLiteral("select * from KS_Account ");
+
 const QString LiveYearsQuery = QStringLiteral(
     "SELECT iyear FROM KS_period WHERE cacc_id=? AND (bisdelete=0 or bisdelete is null) GROUP BY iyear ORDER BY iyear");
 
@@ -15,17 +17,22 @@ bool isListedYear(const QVariant &year)
     return !year.isNull() && !(numeric && value == 9999);
 }
 
+AccountSet accountSetAt(const Recordset &row)
+{
+    const QVariant number = row.field(QStringLiteral("cAcc_Id"));
+    const QVariant name = row.field(QStringLiteral("cAcc_Name"));
+    if (number.isNull())
+        throw DbError(QStringLiteral("KS_Account 中有帐套编号（cAcc_Id）为空的记录。"));
+    return {number.toString(), name.toString()};
+}
+
 QList<AccountSet> accountSets(const std::shared_ptr<Connection> &connection)
 {
     QList<AccountSet> sets;
     Recordset rows;
-    rows.open(QStringLiteral("select * from KS_Account "), connection, CursorType::Keyset, LockType::ReadOnly);
-    for (; !rows.eof(); rows.moveNext()) {
-        const QVariant number = rows.field(QStringLiteral("cAcc_Id"));
-        if (number.isNull())
-            throw DbError(QStringLiteral("KS_Account 中有帐套编号（cAcc_Id）为空的记录。"));
-        sets.append({number.toString(), rows.field(QStringLiteral("cAcc_Name")).toString()});
-    }
+    rows.open(AccountSetsQuery, connection, CursorType::Keyset, LockType::ReadOnly);
+    for (; !rows.eof(); rows.moveNext())
+        sets.append(accountSetAt(rows));
     return sets;
 }
 

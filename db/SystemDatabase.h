@@ -14,6 +14,9 @@ class Connection;
 // What the system database lists: the account sets (KS_Account) and their fiscal years
 // (KS_period).
 
+// Every account set, every column, in no set order.
+extern const QString AccountSetsQuery;
+
 // The live years of an account set, each once, ascending. The product keys KS_period by the
 // first three characters of the account-set number, which go in as the parameter.
 extern const QString LiveYearsQuery;
@@ -25,6 +28,12 @@ struct AccountSet {
     QString number;
     QString name;
 };
+
+class Recordset;
+
+// The account set of the current row of a recordset on AccountSetsQuery. A NULL number names no
+// account set and raises DbError; a NULL name is an empty one.
+AccountSet accountSetAt(const Recordset &row);
 
 // Every account set, in the order the database returns them. Raises DbError.
 QList<AccountSet> accountSets(const std::shared_ptr<Connection> &connection);
