@@ -4,7 +4,6 @@
 #include "Output.h"
 #include "ProgressBar.h"
 
-
 #include <QJsonArray>
 #include <QJsonObject>
 

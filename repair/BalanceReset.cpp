@@ -105,21 +105,14 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
     } catch (const db::DbError &error) {
         connection->rollback();
         run.failure = error.description();
-        if (journal) {
-            try {
-                journal->finish(QStringLiteral("failed"), 0, 0, run.failure);
-            } catch (const db::DbError &) {
-                // the journal then says the reset never ended; the database is unchanged
-            }
-        }
+        if (journal)
+            journal->finish(QStringLiteral("failed"), 0, 0, run.failure);  // unrecorded: the reset never ended
         return run;
     }
     run.outcome = BalanceResetOutcome::Succeeded;
-    try {
-        journal->finish(QStringLiteral("completed"), run.rowsMatched, run.rowsChanged);
-    } catch (const db::DbError &error) {
-        run.failure = QStringLiteral("余额已清零，但修复日志未能记下结果：") + error.description();
-    }
+    const QString unrecorded = journal->finish(QStringLiteral("completed"), run.rowsMatched, run.rowsChanged);
+    if (!unrecorded.isEmpty())
+        run.failure = QStringLiteral("余额已清零，但修复日志未能记下结果：") + unrecorded;
     return run;
 }
 

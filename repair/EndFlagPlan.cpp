@@ -7,22 +7,22 @@
 
 namespace repair {
 
+namespace {
+
 QString endFlagProbe(int codeLength)
 {
     return QStringLiteral("select ccode from code where left(ccode,%1)=? and len(ccode)>%1").arg(codeLength);
 }
 
+// The code of a chart row as the engine's text functions see it, without its padding. Null for a
+// NULL code.
 QString codeWithoutPadding(db::Connection &connection, const QVariant &code)
 {
-    QString text = connection.textOf(code);
-    if (text.isNull())
-        return text;
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == u' ')
-        --end;
-    text.truncate(end);
-    return text;
+    const QString text = connection.textOf(code);
+    return text.isNull() ? text : withoutPadding(text).toString();
 }
+
+} // namespace
 
 EndFlagProbe::EndFlagProbe(std::shared_ptr<db::Connection> connection)
     : m_connection(std::move(connection)), m_probe(std::make_unique<db::Recordset>())

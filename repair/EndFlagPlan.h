@@ -13,21 +13,14 @@ class Recordset;
 
 namespace repair {
 
-// The lookup that decides one account's end-level flag: does any longer code begin with it?
-// The code goes in as a parameter, without its trailing blanks, and its length as a literal.
-QString endFlagProbe(int codeLength);
-
-// The code of a chart row as the engine's text functions see it, without trailing blanks (they
-// are padding of fixed-width columns, not part of the code). Null for a NULL code.
-QString codeWithoutPadding(db::Connection &connection, const QVariant &code);
-
 // The right end-level flag (1 or 0) of each code, in the order given. On SQLite the flags come
 // from one sorted read of the codes (their answer is fully decided by the codes themselves);
-// on any other engine each is asked of the server with endFlagProbe, whose collation decides.
+// on any other engine each is asked of the server with EndFlagProbe, whose collation decides.
 std::vector<int> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const std::vector<QVariant> &codes);
 
-// Asks the engine for codes' flags with endFlagProbe, one lookup per code, each prepared once
-// per code length.
+// Asks the engine for codes' flags with the lookup "does any longer code begin with it": the code
+// goes in as a parameter, without its trailing blanks, and its length as a literal; one lookup per
+// code, each prepared once per code length.
 class EndFlagProbe {
 public:
     explicit EndFlagProbe(std::shared_ptr<db::Connection> connection);

@@ -128,14 +128,12 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
 
     const bool settingsRestored = !writes || writes->finish();
     if (journal) {
-        try {
-            static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
-            journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged, run.failure,
-                            settingsRestored);
-        } catch (const db::DbError &error) {
-            if (run.result != EndFlagResult::Failed)
-                run.failure = error.description();
+        static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
+        const QString unrecorded = journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten,
+                                                   run.rowsChanged, run.failure, settingsRestored);
+        if (!unrecorded.isEmpty() && run.result != EndFlagResult::Failed) {
             run.result = EndFlagResult::Failed;
+            run.failure = unrecorded;
         }
     }
     return run;

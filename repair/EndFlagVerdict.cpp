@@ -4,21 +4,21 @@
 
 namespace repair {
 
-namespace {
-
-QStringView withoutTrailingBlanks(QStringView text)
+QStringView withoutPadding(QStringView code)
 {
-    qsizetype end = text.size();
-    while (end > 0 && text[end - 1] == u' ')
+    qsizetype end = code.size();
+    while (end > 0 && code[end - 1] == u' ')
         --end;
-    return text.first(end);
+    return code.first(end);
 }
+
+namespace {
 
 // The code as the lookup reads other rows: up to its first NUL, else without trailing blanks.
 QStringView asLongerCode(const QString &text)
 {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul >= 0 ? QStringView(text).first(nul) : withoutTrailingBlanks(text);
+    return nul >= 0 ? QStringView(text).first(nul) : withoutPadding(text);
 }
 
 } // namespace
@@ -42,7 +42,7 @@ std::vector<bool> endLevelFlags(const std::vector<ChartCode> &codes)
             flags.push_back(true);
             continue;
         }
-        const QStringView prefix = withoutTrailingBlanks(code.text);
+        const QStringView prefix = withoutPadding(code.text);
         const auto next = std::upper_bound(longer.begin(), longer.end(), prefix);
         flags.push_back(next == longer.end() || !next->startsWith(prefix));
     }

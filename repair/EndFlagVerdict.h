@@ -12,6 +12,9 @@ struct ChartCode {
     bool canBeLonger = true;  // false for a value left() never compares equal to text (a blob)
 };
 
+// A code without its trailing blanks: they pad fixed-width columns and are not part of it.
+QStringView withoutPadding(QStringView code);
+
 // The end-level flag of every code, worked out in memory exactly as SQLite answers the lookup
 // "does a longer code begin with this one" (left(ccode,n)=code and len(ccode)>n, rewritten to
 // substr and length(rtrim(...,' '))):

@@ -296,8 +296,8 @@ void Journal::setNewValues(qint64 row, const QVariantList &values)
         fail(QStringLiteral("写入"));
 }
 
-void Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
-                     bool settingsRestored)
+QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
+                        bool settingsRestored)
 {
     m_record.outcome = outcome;
     m_record.rowsDone = rowsDone;
@@ -305,20 +305,27 @@ void Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged
     m_record.message = message;
     m_record.settingsPending = m_record.settingsPending && !settingsRestored;
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(m_db,
-                           "update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?",
-                           -1, &statement, nullptr)
-        != SQLITE_OK)
-        fail(QStringLiteral("写入"));
-    bind(statement, 1, outcome);
-    bind(statement, 2, rowsDone);
-    bind(statement, 3, rowsChanged);
-    bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));
-    bind(statement, 5, m_record.settingsPending ? 1 : 0);
-    const int stepped = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    if (stepped != SQLITE_DONE)
-        fail(QStringLiteral("写入"));
+    try {
+        if (sqlite3_prepare_v2(m_db,
+                               "update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?",
+                               -1, &statement, nullptr)
+            != SQLITE_OK)
+            fail(QStringLiteral("写入"));
+        bind(statement, 1, outcome);
+        bind(statement, 2, rowsDone);
+        bind(statement, 3, rowsChanged);
+        bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));
+        bind(statement, 5, m_record.settingsPending ? 1 : 0);
+        const int stepped = sqlite3_step(statement);
+        sqlite3_finalize(statement);
+        statement = nullptr;
+        if (stepped != SQLITE_DONE)
+            fail(QStringLiteral("写入"));
+    } catch (const db::DbError &error) {
+        sqlite3_finalize(statement);
+        return error.description();
+    }
+    return QString();
 }
 
 QList<RepairRecord> listRepairs(const QString &directory)

@@ -64,8 +64,11 @@ public:
     // Records the value a row is about to get when it differs from the one added.
     void setNewValues(qint64 row, const QVariantList &values);
     // Records how the repair ended, and whether the database is back in its own journal mode.
-    void finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString(),
-                bool settingsRestored = false);
+    // The repair is over by then, whatever happens here: a failure to record it raises nothing and
+    // is returned as its description (empty when recorded), and the journal then says the repair
+    // never ended.
+    QString finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString(),
+                   bool settingsRestored = false);
 
 private:
     void exec(const char *sql);

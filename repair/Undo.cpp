@@ -216,20 +216,13 @@ UndoRun undoRepair(const QString &id)
         run.failure = error.description();
         run.restored = 0;
         run.leftAlone.clear();
-        if (journal) {
-            try {
-                journal->finish(QStringLiteral("failed"), 0, 0, run.failure);
-            } catch (const db::DbError &) {
-                // the journal then says the undo never ended; nothing was changed
-            }
-        }
+        if (journal)
+            journal->finish(QStringLiteral("failed"), 0, 0, run.failure);  // unrecorded: the undo never ended
         return run;
     }
-    try {
-        journal->finish(QStringLiteral("completed"), run.restored, run.restored);
-    } catch (const db::DbError &error) {
-        run.failure = QStringLiteral("已撤销，但修复日志未能记下结果：") + error.description();
-    }
+    const QString unrecorded = journal->finish(QStringLiteral("completed"), run.restored, run.restored);
+    if (!unrecorded.isEmpty())
+        run.failure = QStringLiteral("已撤销，但修复日志未能记下结果：") + unrecorded;
     return run;
 }
 
