@@ -5,6 +5,7 @@
 
 #include "db/DbError.h"
 #include "repair/Journal.h"
+#include "repair/JournalReader.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "repair/Journal.h"
+#include "repair/RepairRecord.h"
 
 #include <QJsonObject>
 #include <QString>

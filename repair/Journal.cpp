@@ -1,5 +1,8 @@
 #include "Journal.h"
 
+#include "JournalFormat.h"
+#include "JournalReader.h"
+
 #include "db/DbError.h"
 #include "db/Engine.h"
 #include "db/ODBC.h"
@@ -7,8 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 
 #include <sqlite3.h>
 
@@ -17,140 +18,9 @@
 
 namespace repair {
 
+using namespace journalformat;
+
 namespace {
-
-const QString Suffix = QStringLiteral(".journal");
-
-// A journal file opened only to read it, closed when it goes.
-struct ReadHandle {
-    sqlite3 *db = nullptr;
-    explicit ReadHandle(const QString &path, bool write = false)
-    {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                            write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr)
-            != SQLITE_OK) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-            sqlite3_close(db);
-            db = nullptr;
-            throw db::DbError(QStringLiteral("无法读取修复日志 %1：%2").arg(QDir::toNativeSeparators(path), message));
-        }
-        sqlite3_busy_timeout(db, db::EmbeddedBusyTimeoutMs);
-    }
-    ~ReadHandle() { sqlite3_close(db); }
-};
-
-void bind(sqlite3_stmt *statement, int index, const QVariant &value)
-{
-    if (value.isNull()) {
-        sqlite3_bind_null(statement, index);
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-    case QMetaType::Bool:
-        sqlite3_bind_int64(statement, index, value.toLongLong());
-        break;
-    case QMetaType::Double:
-        sqlite3_bind_double(statement, index, value.toDouble());
-        break;
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        sqlite3_bind_blob64(statement, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
-        break;
-    }
-    default: {
-        const QString text = value.toString();
-        sqlite3_bind_text16(statement, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
-        break;
-    }
-    }
-}
-
-QVariant column(sqlite3_stmt *statement, int index)
-{
-    switch (sqlite3_column_type(statement, index)) {
-    case SQLITE_INTEGER:
-        return QVariant(qlonglong(sqlite3_column_int64(statement, index)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(statement, index));
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, index)),
-                          sqlite3_column_bytes(statement, index));
-    case SQLITE_TEXT:
-        return QString(reinterpret_cast<const QChar *>(sqlite3_column_text16(statement, index)),
-                       sqlite3_column_bytes16(statement, index) / 2);
-    default:
-        return QVariant();
-    }
-}
-
-QString text(sqlite3_stmt *statement, int index)
-{
-    return column(statement, index).toString();
-}
-
-QString jsonList(const QStringList &names)
-{
-    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
-}
-
-QStringList fromJsonList(const QString &json)
-{
-    QStringList names;
-    for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array())
-        names << value.toString();
-    return names;
-}
-
-const char *const HeaderColumns =
-    "id, time, database, engine, repair, account_set, year, code, period, undoes, table_name, rowid_name,"
-    " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending";
-
-RepairRecord readHeader(sqlite3 *db, const QString &path)
-{
-    sqlite3_stmt *statement = nullptr;
-    RepairRecord r;
-    const QByteArray sql = QByteArray("select ") + HeaderColumns + " from repair";
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK
-        || sqlite3_step(statement) != SQLITE_ROW) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(statement);
-        throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), message));
-    }
-    int i = 0;
-    r.id = text(statement, i++);
-    r.time = QDateTime::fromString(text(statement, i++), Qt::ISODateWithMs);
-    r.database = text(statement, i++);
-    r.engine = text(statement, i++);
-    r.repair = text(statement, i++);
-    r.accountSet = text(statement, i++);
-    r.year = text(statement, i++);
-    r.code = text(statement, i++);
-    r.period = text(statement, i++);
-    r.undoes = text(statement, i++);
-    r.table = text(statement, i++);
-    r.rowidName = text(statement, i++);
-    r.changedColumns = fromJsonList(text(statement, i++));
-    r.keyColumns = fromJsonList(text(statement, i++));
-    r.outcome = text(statement, i++);
-    r.rowsDone = sqlite3_column_type(statement, i) == SQLITE_NULL ? -1 : sqlite3_column_int64(statement, i);
-    ++i;
-    r.rowsChanged = sqlite3_column_type(statement, i) == SQLITE_NULL ? -1 : sqlite3_column_int64(statement, i);
-    ++i;
-    r.message = text(statement, i++);
-    r.journalModeToRestore = text(statement, i++);
-    r.settingsPending = sqlite3_column_int(statement, i++) != 0;
-    sqlite3_finalize(statement);
-    return r;
-}
-
-QString journalPath(const QString &directory, const QString &id)
-{
-    return QDir(directory).filePath(id + Suffix);
-}
 
 // Makes a new entry of `directory` itself durable, as a file's own sync does not.
 void syncDirectory(const QString &directory)
@@ -328,59 +198,6 @@ QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChan
     return QString();
 }
 
-QList<RepairRecord> listRepairs(const QString &directory)
-{
-    QList<RepairRecord> repairs;
-    const QStringList files = QDir(directory).entryList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Name | QDir::Reversed);
-    for (const QString &file : files) {
-        const QString path = QDir(directory).filePath(file);
-        if (QFileInfo(path).size() == 0)
-            continue;  // claimed by a repair that has not written its journal yet, or never did
-        try {
-            ReadHandle handle(path);
-            repairs << readHeader(handle.db, path);
-        } catch (const db::DbError &) {
-            // a repair killed while its journal was first written: it never changed a row
-        }
-    }
-    return repairs;
-}
-
-RepairRecord readRepair(const QString &directory, const QString &id)
-{
-    const QString path = journalPath(directory, id);
-    if (id.isEmpty() || id.contains(QLatin1Char('/')) || QFileInfo(path).size() == 0)
-        throw db::DbError(QStringLiteral("找不到编号为“%1”的修复日志（日志目录：%2）").arg(id, QDir::toNativeSeparators(directory)));
-    ReadHandle handle(path);
-    return readHeader(handle.db, path);
-}
-
-QList<JournalRow> readRows(const QString &directory, const QString &id)
-{
-    const RepairRecord record = readRepair(directory, id);
-    const QString path = journalPath(directory, id);
-    ReadHandle handle(path);
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(handle.db, "select * from row order by seq", -1, &statement, nullptr) != SQLITE_OK)
-        throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2")
-                              .arg(QDir::toNativeSeparators(path), QString::fromUtf8(sqlite3_errmsg(handle.db))));
-    QList<JournalRow> rows;
-    const int changed = int(record.changedColumns.size());
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        JournalRow row;
-        row.rowid = column(statement, 1);
-        for (int c = 0; c < changed; ++c) {
-            row.oldValues << column(statement, 2 + 2 * c);
-            row.newValues << column(statement, 3 + 2 * c);
-        }
-        for (int k = 0; k < record.keyColumns.size(); ++k)
-            row.key << column(statement, 2 + 2 * changed + k);
-        rows << row;
-    }
-    sqlite3_finalize(statement);
-    return rows;
-}
-
 PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine)
 {
     PendingSettings pending;
@@ -398,7 +215,7 @@ PendingSettings pendingSettings(const QString &directory, const QString &databas
 void settlePendingSettings(const QString &directory, const QStringList &journals)
 {
     for (const QString &id : journals) {
-        ReadHandle handle(journalPath(directory, id), true);
+        JournalHandle handle(journalPath(directory, id), true);
         sqlite3_exec(handle.db, "update repair set settings_pending=0", nullptr, nullptr, nullptr);
     }
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDateTime>
+#include "RepairRecord.h"
+
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 #include <QVariantList>
 
 #include <memory>
@@ -12,36 +12,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace repair {
-
-// One repair as its journal records it.
-struct RepairRecord {
-    QString id;
-    QDateTime time;        // when the repair started
-    QString database;      // the database it changed, by name
-    QString engine;        // "embedded" or "odbc": where that name was opened
-    QString repair;        // "balance-reset", "end-flags" or "undo"
-    QString accountSet, year, code, period;  // the inputs the repair was given (as far as it has them)
-    QString undoes;        // for an undo: the id of the repair it undoes
-    QString table;         // the table whose rows it changes
-    QString rowidName;     // how SQLite names a row's rowid there; empty when rows are found by key
-    QStringList changedColumns;  // the columns it writes
-    QStringList keyColumns;      // the other columns it read, which find a row without a rowid
-    QString outcome;       // "completed", "stopped", "failed"; empty until the repair ends
-    qint64 rowsDone = -1;     // rows written when it ended (-1: not recorded)
-    qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
-    QString message;          // why it failed
-    QString journalModeToRestore;  // SQLite journal mode the database must end in
-    bool settingsPending = false;  // the database may still be in the repair's journal mode
-};
-
-// One row a repair may change: where to find it, and its values of the changed columns before
-// and after the repair.
-struct JournalRow {
-    QVariant rowid;          // null when the row is found by its key values
-    QVariantList key;        // values of the record's key columns, in their order
-    QVariantList oldValues;  // of the changed columns, in their order
-    QVariantList newValues;
-};
 
 // The journal of one repair: a SQLite file of its own in the journal directory, written before
 // the repair changes anything and closed with its outcome. A journal that cannot be written
@@ -83,12 +53,6 @@ private:
 // The journal directory of the engine in use: journal/ in the data directory; with ODBC,
 // journal/ in the default data directory.
 QString journalDirectory();
-
-// Every repair in `directory`, newest first.
-QList<RepairRecord> listRepairs(const QString &directory);
-// One repair and its rows; raises db::DbError when there is no such journal.
-RepairRecord readRepair(const QString &directory, const QString &id);
-QList<JournalRow> readRows(const QString &directory, const QString &id);
 
 // Journal modes that earlier walks on a database changed and could not restore (a walk that
 // was killed, or another program holding the file when the walk ended).

@@ -1,5 +1,7 @@
 #include "Undo.h"
 
+#include "JournalReader.h"
+
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"

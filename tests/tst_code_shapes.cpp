@@ -11,6 +11,7 @@
 #include "repair/EndFlagCheck.h"
 #include "repair/EndFlagPlan.h"
 #include "repair/Journal.h"
+#include "repair/JournalReader.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 

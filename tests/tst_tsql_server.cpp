@@ -13,6 +13,7 @@
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
+#include "repair/JournalReader.h"
 #include "repair/Undo.h"
 
 #include <QtTest>

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+namespace repair {
+
+// One repair as its journal records it.
+struct RepairRecord {
+    QString id;
+    QDateTime time;        // when the repair started
+    QString database;      // the database it changed, by name
+    QString engine;        // "embedded" or "odbc": where that name was opened
+    QString repair;        // "balance-reset", "end-flags" or "undo"
+    QString accountSet, year, code, period;  // the inputs the repair was given (as far as it has them)
+    QString undoes;        // for an undo: the id of the repair it undoes
+    QString table;         // the table whose rows it changes
+    QString rowidName;     // how SQLite names a row's rowid there; empty when rows are found by key
+    QStringList changedColumns;  // the columns it writes
+    QStringList keyColumns;      // the other columns it read, which find a row without a rowid
+    QString outcome;       // "completed", "stopped", "failed"; empty until the repair ends
+    qint64 rowsDone = -1;     // rows written when it ended (-1: not recorded)
+    qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
+    QString message;          // why it failed
+    QString journalModeToRestore;  // SQLite journal mode the database must end in
+    bool settingsPending = false;  // the database may still be in the repair's journal mode
+};
+
+// One row a repair may change: where to find it, and its values of the changed columns before
+// and after the repair.
+struct JournalRow {
+    QVariant rowid;          // null when the row is found by its key values
+    QVariantList key;        // values of the record's key columns, in their order
+    QVariantList oldValues;  // of the changed columns, in their order
+    QVariantList newValues;
+};
+
+} // namespace repair
