@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <sqlite3.h>
 
@@ -28,6 +29,12 @@ QList<RepairRecord> listRepairs(const QString &directory)
             // a repair killed while its journal was first written: it never changed a row
         }
     }
+    QHash<QString, QString> undoneBy;
+    for (const RepairRecord &record : std::as_const(repairs))
+        if (record.repair == QLatin1String("undo") && record.outcome == QLatin1String("completed"))
+            undoneBy.insert(record.undoes, record.id);
+    for (RepairRecord &record : repairs)
+        record.undoneBy = undoneBy.value(record.id);
     return repairs;
 }
 
@@ -42,13 +49,38 @@ RepairRecord readRepair(const QString &directory, const QString &id)
 
 QList<JournalRow> readRows(const QString &directory, const QString &id)
 {
+    return readRows(directory, id, 0, -1);
+}
+
+qint64 countRows(const QString &directory, const QString &id)
+{
+    readRepair(directory, id);
+    const QString path = journalPath(directory, id);
+    JournalHandle handle(path);
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(handle.db, "select count(*) from row", -1, &statement, nullptr) != SQLITE_OK
+        || sqlite3_step(statement) != SQLITE_ROW) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(handle.db));
+        sqlite3_finalize(statement);
+        throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), message));
+    }
+    const qint64 count = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return count;
+}
+
+QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 offset, int limit)
+{
     const RepairRecord record = readRepair(directory, id);
     const QString path = journalPath(directory, id);
     JournalHandle handle(path);
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(handle.db, "select * from row order by seq", -1, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(handle.db, "select * from row where seq > ? order by seq limit ?", -1, &statement, nullptr)
+        != SQLITE_OK)
         throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2")
                               .arg(QDir::toNativeSeparators(path), QString::fromUtf8(sqlite3_errmsg(handle.db))));
+    sqlite3_bind_int64(statement, 1, offset);
+    sqlite3_bind_int64(statement, 2, limit);
     QList<JournalRow> rows;
     const int changed = int(record.changedColumns.size());
     while (sqlite3_step(statement) == SQLITE_ROW) {

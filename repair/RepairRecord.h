@@ -27,6 +27,9 @@ struct RepairRecord {
     QString message;          // why it failed
     QString journalModeToRestore;  // SQLite journal mode the database must end in
     bool settingsPending = false;  // the database may still be in the repair's journal mode
+    bool running = false;          // filled when read: the repair's process still holds its journal
+    qint64 rowsVisited = -1;       // rows the repair looked at (-1: not recorded)
+    QString undoneBy;              // filled by listRepairs(): the id of a completed undo of it
 };
 
 // One row a repair may change: where to find it, and its values of the changed columns before
