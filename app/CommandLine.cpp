@@ -27,6 +27,7 @@ struct Options {
     QCommandLineOption year{QStringLiteral("year"), QString(), QStringLiteral("year")};
     QCommandLineOption verbose{QStringLiteral("verbose")};
     QCommandLineOption json{QStringLiteral("json")};
+    QCommandLineOption journalWindow{QStringLiteral("journal-window")};
 };
 
 StartOptions failed(const QString &error)
@@ -44,7 +45,7 @@ StartOptions parseCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
-                       o.accountSet, o.year, o.verbose, o.json});
+                       o.accountSet, o.year, o.verbose, o.json, o.journalWindow});
     for (const char *name : QtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char *name : QtFlagOptions)
@@ -80,6 +81,11 @@ StartOptions parseCommandLine(const QStringList &arguments)
     }
     const bool isCommand = options.action == Action::Command;
     const cli::Command command = options.request.command;
+    if (parser.isSet(o.journalWindow)) {
+        if (isCommand)
+            return failed(QStringLiteral("--journal-window 打开修复日志窗口，不能与 --check、--repair-end-flags、--journal、--undo 同用。"));
+        options.action = Action::JournalWindow;
+    }
     if (parser.isSet(o.version))
         options.action = Action::Version;
     if (parser.isSet(o.help))
@@ -127,6 +133,8 @@ QString commandLineHelp()
     return QStringLiteral(
         "用法：\n"
         "  n3fix [--data-dir 目录 | --odbc | --demo]     打开修正工具窗口\n"
+        "  n3fix --journal-window [--data-dir 目录 | --odbc | --demo]\n"
+        "                                               打开修复日志窗口：查看每次修复，选中一次撤销\n"
         "  n3fix --check [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
         "  n3fix --repair-end-flags [--account-set 帐套编号] [--year 年度] [--json]\n"
         "  n3fix --journal [日志编号] [--json]\n"
@@ -152,6 +160,7 @@ QString commandLineHelp()
         "                      不给出时使用默认数据目录：%1\n"
         "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库。\n"
         "  --demo              使用演示数据目录（首次使用时自动生成演示数据）：%2\n"
+        "  --journal-window    打开修复日志窗口：列出每次修复及其改动的记录，可选中一次修复撤销。\n"
         "  --version           显示版本号并退出。\n"
         "  --help              显示本说明并退出。\n"
         "\n"

@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// What the program is asked to do: open the window, print its help or version, or run one of the
-// command-line commands.
-enum class Action { Window, Help, Version, Command };
+// What the program is asked to do: open the window or the journal window, print its help or
+// version, or run one of the command-line commands.
+enum class Action { Window, JournalWindow, Help, Version, Command };
 
 // What the command line asks for.
 struct StartOptions {

@@ -11,6 +11,7 @@ namespace {
 struct Recorder {
     bool recording = false;
     QList<MessageBox::Shown> shown;
+    QList<bool> answers;  // for the next recorded questions, in order
 };
 
 Recorder &recorder()
@@ -43,6 +44,36 @@ void MessageBox::show(const QString &prompt, int style, const QString &title)
         return;
     }
     build(prompt, style, title)->exec();
+}
+
+std::unique_ptr<QMessageBox> MessageBox::buildQuestion(const QString &prompt, const QString &accept, const QString &title)
+{
+    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    box->setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
+    box->setText(prompt);
+    box->setIcon(QMessageBox::Question);
+    box->addButton(accept, QMessageBox::AcceptRole);
+    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    return box;
+}
+
+bool MessageBox::ask(const QString &prompt, const QString &accept, const QString &title)
+{
+    Recorder &r = recorder();
+    if (r.recording) {
+        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, StyleQuestion});
+        return !r.answers.isEmpty() && r.answers.takeFirst();
+    }
+    const std::unique_ptr<QMessageBox> box = buildQuestion(prompt, accept, title);
+    box->exec();
+    return box->buttonRole(box->clickedButton()) == QMessageBox::AcceptRole;
+}
+
+void MessageBox::answerNext(bool accept)
+{
+    recorder().answers.append(accept);
 }
 
 void MessageBox::showDataLayerMessages()

@@ -1,6 +1,7 @@
 #include "Artwork.h"
 #include "CommandLine.h"
 #include "Form1.h"
+#include "JournalWindow.h"
 #include "MessageBox.h"
 
 #include "cli/Commands.h"
@@ -64,6 +65,7 @@ int main(int argc, char *argv[])
         return cli::run(options.request);
     }
     case Action::Window:
+    case Action::JournalWindow:
         break;
     }
 
@@ -80,6 +82,11 @@ int main(int argc, char *argv[])
     ODBC::setEngine(options.engine);
     MessageBox::showDataLayerMessages();
 
+    if (options.action == Action::JournalWindow) {
+        JournalWindow window;
+        window.show();
+        return QApplication::exec();
+    }
     Form1 window;
     window.show();
     return QApplication::exec();

@@ -1,0 +1,293 @@
+#include "JournalWindow.h"
+
+#include "JournalRowsModel.h"
+#include "MessageBox.h"
+#include "RepairDescription.h"
+#include "RepairListModel.h"
+
+#include "db/DbError.h"
+#include "db/ODBC.h"
+#include "repair/Journal.h"
+#include "repair/JournalFormat.h"
+#include "repair/JournalReader.h"
+#include "repair/Undo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString UndoTitle = QStringLiteral("撤销修复");
+// Rows a result box lists one by one; the rest are counted.
+constexpr int LeftAloneListed = 20;
+
+// Which data the window shows: the embedded data directory, or the server behind ODBC.
+QString shownData()
+{
+    return ODBC::engine().kind == db::EngineKind::Odbc ? QStringLiteral("ODBC（SQL Server）")
+                                                       : QDir::toNativeSeparators(ODBC::engine().dataDirectory);
+}
+
+// A table for the keyboard and screen readers: whole rows are selected, Tab leaves the table
+// instead of moving between its cells, and its column headers are read with its cells.
+QTableView *makeTable(QWidget *parent, const QString &name)
+{
+    auto *view = new QTableView(parent);
+    view->setAccessibleName(name);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setTabKeyNavigation(false);
+    view->setWordWrap(false);
+    view->setAlternatingRowColors(true);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setStretchLastSection(true);
+    return view;
+}
+
+QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+// What a finished undo tells the user: rows put back, and each row left alone with the reason.
+QString undoReport(const repair::UndoRun &run)
+{
+    QString text = QStringLiteral("已撤销修复 %1：恢复 %2 行").arg(run.undoes).arg(run.restored);
+    if (run.leftAlone.isEmpty())
+        return text + QStringLiteral("。");
+    text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
+    for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i) {
+        const repair::LeftAlone &left = run.leftAlone.at(i);
+        text += QStringLiteral("\n%1：%2（修复前 %3，修复写入 %4%5）")
+                    .arg(RepairDescription::place(run.repair, left.row), left.reason,
+                         RepairDescription::values(run.repair, left.row.oldValues),
+                         RepairDescription::values(run.repair, left.row.newValues),
+                         left.now.isEmpty() ? QString()
+                                            : QStringLiteral("，现为 ") + RepairDescription::values(run.repair, left.now));
+    }
+    if (run.leftAlone.size() > LeftAloneListed)
+        text += QStringLiteral("\n……另有 %1 行未恢复，可用 n3fix --journal %2 查看。")
+                    .arg(run.leftAlone.size() - LeftAloneListed)
+                    .arg(run.journal);
+    return text;
+}
+
+// What of a repair decides the rows shown for it: when any of it changes, they are read again.
+QString shownState(const repair::RepairRecord &record)
+{
+    return QStringLiteral("%1|%2|%3|%4|%5").arg(record.id, record.outcome, record.undoneBy).arg(record.running).arg(record.rowsChanged);
+}
+
+} // namespace
+
+JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(repair::journalDirectory())
+{
+    setupUi();
+    wireEvents();
+    refresh();
+    if (m_repairs->rowCount() > 0)
+        repairList->selectRow(0);
+    repairList->setFocus();
+}
+
+void JournalWindow::setupUi()
+{
+    setWindowTitle(QStringLiteral("修复日志 — %1").arg(shownData()));
+    resize(1000, 640);
+
+    m_repairs = new RepairListModel(this);
+    m_rows = new JournalRowsModel(this);
+    repairList = makeTable(this, QStringLiteral("修复记录"));
+    repairList->setModel(m_repairs);
+    repairListLabel = makeLabel(this, QStringLiteral("修复记录(&L)："), repairList);
+    rowList = makeTable(this, QStringLiteral("改动的记录"));
+    rowList->setModel(m_rows);
+    rowListLabel = makeLabel(this, QStringLiteral("选中的修复改动的记录(&D)："), rowList);
+    rowSummary = new QLabel(this);
+    rowSummary->setTextFormat(Qt::PlainText);
+    rowSummary->setWordWrap(true);
+    undoButton = new QPushButton(QStringLiteral("撤销(&U)"), this);
+    undoButton->setToolTip(QStringLiteral("撤销选中的修复（Enter 或 Alt+U）"));
+    refreshButton = new QPushButton(QStringLiteral("刷新 (F5)"), this);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(rowSummary, 1);
+    buttons->addWidget(undoButton);
+    buttons->addWidget(refreshButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(repairListLabel);
+    layout->addWidget(repairList, 3);
+    layout->addWidget(rowListLabel);
+    layout->addWidget(rowList, 2);
+    layout->addLayout(buttons);
+
+    setTabOrder(repairList, rowList);
+    setTabOrder(rowList, undoButton);
+    setTabOrder(undoButton, refreshButton);
+}
+
+void JournalWindow::wireEvents()
+{
+    connect(repairList->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &JournalWindow::showSelectedRepair);
+    repairList->installEventFilter(this);  // Enter in the list undoes the repair it stands on
+    connect(undoButton, &QPushButton::clicked, this, &JournalWindow::undoSelected);
+    connect(refreshButton, &QPushButton::clicked, this, &JournalWindow::refresh);
+    connect(new QShortcut(QKeySequence::Refresh, this), &QShortcut::activated, this, &JournalWindow::refresh);
+    connect(m_rows, &QAbstractItemModel::rowsInserted, this, &JournalWindow::updateControls);
+
+    m_refreshSoon.setSingleShot(true);
+    m_refreshSoon.setInterval(200);
+    connect(&m_refreshSoon, &QTimer::timeout, this, &JournalWindow::refresh);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
+}
+
+bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == repairList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            undoSelected();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Watches the journal directory, where a repair's journal appears and its outcome is written
+// (SQLite's own journal file comes and goes beside it), and the journals of unfinished repairs.
+// Before the first repair the directory doesn't exist: its parent is watched until it does.
+void JournalWindow::watchJournalDirectory()
+{
+    QStringList wanted;
+    if (QFileInfo(m_directory).isDir()) {
+        wanted << m_directory;
+        for (int row = 0; row < m_repairs->rowCount(); ++row)
+            if (m_repairs->repairAt(row).outcome.isEmpty())
+                wanted << repair::journalformat::journalPath(m_directory, m_repairs->repairAt(row).id);
+    } else if (QFileInfo(QFileInfo(m_directory).absolutePath()).isDir()) {
+        wanted << QFileInfo(m_directory).absolutePath();
+    }
+    QStringList watched = m_watcher.directories() + m_watcher.files();
+    for (const QString &path : std::as_const(watched))
+        if (!wanted.contains(path))
+            m_watcher.removePath(path);
+    for (const QString &path : std::as_const(wanted))
+        if (!watched.contains(path))
+            m_watcher.addPath(path);
+}
+
+void JournalWindow::refresh()
+{
+    m_refreshSoon.stop();
+    const repair::RepairRecord *selected = selectedRepair();
+    const QString selectedId = selected ? selected->id : QString();
+    QList<repair::RepairRecord> repairs;
+    // Only the engine in use: a repair made through the other engine is undone, and its rows
+    // read, through that engine.
+    for (const repair::RepairRecord &record : repair::listRepairs(m_directory))
+        if (record.engine == ODBC::engineName())
+            repairs << record;
+    m_repairs->setRepairs(repairs);
+    const int row = m_repairs->rowOf(selectedId);
+    if (row >= 0) {
+        repairList->selectionModel()->setCurrentIndex(m_repairs->index(row, 0),
+                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    showSelectedRepair();
+    watchJournalDirectory();
+}
+
+// Shows the rows of the selected repair, read again only when the repair changed since.
+void JournalWindow::showSelectedRepair()
+{
+    const repair::RepairRecord *record = selectedRepair();
+    const QString state = record ? shownState(*record) : QString();
+    if (state != m_shownRepair) {
+        m_shownRepair = state;
+        if (record)
+            m_rows->setRepair(m_directory, *record);
+        else
+            m_rows->clear();
+    }
+    updateControls();
+}
+
+void JournalWindow::updateControls()
+{
+    const repair::RepairRecord *record = selectedRepair();
+    undoButton->setEnabled(record && whyNotUndoable(*record).isEmpty());
+    if (!record)
+        rowSummary->setText(m_repairs->rowCount() == 0
+                                ? QStringLiteral("日志目录 %1 中没有修复记录。").arg(QDir::toNativeSeparators(m_directory))
+                                : QString());
+    else if (!m_rows->failure().isEmpty())
+        rowSummary->setText(QStringLiteral("无法读取这次修复改动的记录：") + m_rows->failure());
+    else
+        rowSummary->setText(QStringLiteral("修复 %1 的日志记有 %2 行，已显示 %3 行。")
+                                .arg(record->id)
+                                .arg(m_rows->journaledRows())
+                                .arg(m_rows->rowCount()));
+}
+
+const repair::RepairRecord *JournalWindow::selectedRepair() const
+{
+    const QModelIndexList rows = repairList->selectionModel()->selectedRows();
+    return rows.isEmpty() ? nullptr : &m_repairs->repairAt(rows.first().row());
+}
+
+QString JournalWindow::whyNotUndoable(const repair::RepairRecord &record) const
+{
+    if (record.running)
+        return QStringLiteral("修复 %1 仍在进行，结束之后才能撤销。").arg(record.id);
+    if (!record.undoneBy.isEmpty())
+        return QStringLiteral("修复 %1 已由 %2 撤销，不能再次撤销。").arg(record.id, record.undoneBy);
+    return QString();
+}
+
+void JournalWindow::undoSelected()
+{
+    const repair::RepairRecord *selected = selectedRepair();
+    if (!selected)
+        return;
+    const repair::RepairRecord record = *selected;
+    if (const QString why = whyNotUndoable(record); !why.isEmpty()) {
+        MessageBox::show(why, ODBC::StylePlain, UndoTitle);
+        return;
+    }
+    qint64 rows = 0;
+    try {
+        rows = repair::countRows(m_directory, record.id);
+    } catch (const db::DbError &error) {
+        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), ODBC::StyleCritical, UndoTitle);
+        return;
+    }
+    const QString question = QStringLiteral("撤销修复 %1 吗？\n\n日志记有 %2 行。只恢复仍是这次修复写入的值的记录；"
+                                            "之后被改动过的记录保持不变，并在结果中列出。")
+                                 .arg(RepairDescription::summary(record))
+                                 .arg(rows);
+    if (!MessageBox::ask(question, QStringLiteral("撤销(&U)"), UndoTitle))
+        return;
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const repair::UndoRun run = repair::undoRepair(record.id);
+    QApplication::restoreOverrideCursor();
+    m_shownRepair.clear();  // the rows' current values changed
+    refresh();
+    if (!run.failure.isEmpty())
+        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), ODBC::StyleCritical, UndoTitle);
+    else
+        MessageBox::show(undoReport(run), ODBC::StylePlain, UndoTitle);
+}

@@ -1,0 +1,69 @@
+#include "RepairListModel.h"
+
+#include "RepairDescription.h"
+
+void RepairListModel::setRepairs(const QList<repair::RepairRecord> &repairs)
+{
+    beginResetModel();
+    m_repairs = repairs;
+    endResetModel();
+}
+
+int RepairListModel::rowOf(const QString &id) const
+{
+    for (int row = 0; row < m_repairs.size(); ++row)
+        if (m_repairs.at(row).id == id)
+            return row;
+    return -1;
+}
+
+int RepairListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_repairs.size());
+}
+
+int RepairListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+// A cell's text; a repair that was undone says by which undo beside its name, and the whole row
+// carries its journal id as a tooltip.
+QVariant RepairListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_repairs.size())
+        return QVariant();
+    const repair::RepairRecord &record = m_repairs.at(index.row());
+    if (role == Qt::ToolTipRole)
+        return QStringLiteral("修复日志编号 %1").arg(record.id);
+    if (role == Qt::TextAlignmentRole && index.column() == RowsChanged)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    switch (index.column()) {
+    case Time:
+        return RepairDescription::time(record);
+    case AccountSet:
+        return RepairDescription::accountSetAndYear(record);
+    case Repair:
+        return record.undoneBy.isEmpty() ? RepairDescription::kind(record)
+                                         : QStringLiteral("%1（已由 %2 撤销）").arg(RepairDescription::kind(record), record.undoneBy);
+    case Inputs:
+        return RepairDescription::inputs(record);
+    case RowsChanged:
+        return RepairDescription::rowsChanged(record);
+    case Outcome:
+        return RepairDescription::outcome(record);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant RepairListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const QString titles[ColumnCount] = {QStringLiteral("时间"), QStringLiteral("帐套、年度"), QStringLiteral("修复"),
+                                                QStringLiteral("输入"), QStringLiteral("改动行数"), QStringLiteral("结果")};
+    return section >= 0 && section < ColumnCount ? titles[section] : QVariant();
+}

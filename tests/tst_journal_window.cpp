@@ -1,0 +1,428 @@
+// The journal window on real journals, made by real repairs on real database files: what its list
+// and its rows show for each outcome, rows read a page at a time, undo through the keyboard with
+// its recorded boxes, the list following other processes, and the option that opens it.
+#include "support/FormDriver.h"
+#include "support/SqliteFixture.h"
+
+#include "app/CommandLine.h"
+#include "app/JournalWindow.h"
+#include "app/MessageBox.h"
+#include "app/RepairListModel.h"
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+#include "repair/BalanceReset.h"
+#include "repair/EndFlagRepair.h"
+#include "repair/Journal.h"
+#include "repair/Undo.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+// Lets the walk run to its end, or stops it after `stopAfter` rows.
+class Walk : public repair::EndFlagProgress {
+public:
+    explicit Walk(int stopAfter = -1) : m_left(stopAfter) {}
+    void rowStarted(const QString &) override {}
+    bool rowWritten() override { return m_left < 0 || --m_left > 0; }
+
+private:
+    int m_left;
+};
+
+// A cell of a view as the user reads it.
+QString cell(const QTableView *view, int row, int column)
+{
+    return view->model()->index(row, column).data().toString();
+}
+
+// One row of a view, its cells joined by " | ".
+QString rowText(const QTableView *view, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < view->model()->columnCount(); ++column)
+        cells << cell(view, row, column);
+    return cells.join(" | ");
+}
+
+// The journal id of the repair a row of the list shows.
+QString idAt(const QTableView *list, int row)
+{
+    return qobject_cast<const RepairListModel *>(list->model())->repairAt(row).id;
+}
+
+QString headers(const QTableView *view)
+{
+    QStringList names;
+    for (int column = 0; column < view->model()->columnCount(); ++column)
+        names << view->model()->headerData(column, Qt::Horizontal).toString();
+    return names.join(" | ");
+}
+
+} // namespace
+
+class JournalWindowTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<JournalWindow> m_window;
+    QProcess m_helper;
+
+    QString data(const QString &name) const { return m_dir->filePath(name); }
+    QString balances() const { return data("LQDATA_007_2031.db"); }
+
+    // Balances in shapes nobody would make: amounts as text, fractions, NULL, negative, an integer
+    // code beside padded and look-alike ones, an extra column, and a code repeated in one period.
+    void writeBalances()
+    {
+        SqliteFixture::run(balances(),
+                           "create table GL_accsum(ccode, iperiod integer, mb, mc, md, cnote text);"
+                           "insert into GL_accsum values('1011', 1, 5, 0, 0, 'a');"
+                           "insert into GL_accsum values('1011', 3, '12.50', -3.25, null, null);"
+                           "insert into GL_accsum values('1011', 3, 1e15, 0, 7, 'dup');"
+                           "insert into GL_accsum values('1011', 12, 0, 0, 0, 'zero');"
+                           "insert into GL_accsum values(' 1011', 3, 9, 9, 9, 'padded');"
+                           "insert into GL_accsum values('101101', 3, 4, 4, 4, 'sub');"
+                           "insert into GL_accsum values(1011, 5, 8, 8, 8, 'integer code');"
+                           "create table code(ccode text, bend);"
+                           "insert into code values('1001', 1), ('100101', 1), ('10010101', 0), (1002, 'x'), ('1003 ', 0);");
+    }
+
+    repair::BalanceResetRun reset(const QString &period = "3")
+    {
+        QTest::qWait(2);  // journal ids are times: one repair per millisecond keeps them in order
+        const repair::BalanceResetRun run = repair::resetBalances("007", "2031", "1011", period);
+        [&] { QCOMPARE(run.failure, QString()); }();
+        return run;
+    }
+
+    repair::EndFlagRun walk(int stopAfter = -1)
+    {
+        QTest::qWait(2);
+        Walk progress(stopAfter);
+        return repair::repairEndFlags("007", "2031", progress);
+    }
+
+    void openWindow()
+    {
+        m_window = std::make_unique<JournalWindow>();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    // Moves the list's selection to `row` with the arrow keys, from the top.
+    void selectWithKeys(int row)
+    {
+        QTableView *list = m_window->repairList;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
+        for (int i = 0; i < row; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), row);
+    }
+
+    QString balanceRows() const { return SqliteFixture::select(balances(), "select rowid, * from GL_accsum order by rowid"); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        FormDriver::useDataDirectory(m_dir->path());
+        writeBalances();
+        m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    void cleanup()
+    {
+        m_helper.kill();
+        m_helper.waitForFinished();
+        m_window.reset();
+        ODBC::DbConn().reset();
+        QVERIFY2(MessageBox::takeShown().isEmpty(), "a box no test looked at");
+        m_dir.reset();
+    }
+
+    // Each outcome as the list reads it, newest first, with the headers a screen reader announces.
+    void listsEveryOutcome()
+    {
+        const repair::BalanceResetRun first = reset();
+        walk();                                    // completed
+        walk(2);                                   // stopped after its second row
+        SqliteFixture::run(balances(), "update code set bend = 'y' where ccode in ('100101', '10010101');"
+                                       "create trigger refuse before update on code when old.ccode = '10010101'"
+                                       " begin select raise(abort, '不许改'); end;");
+        const repair::EndFlagRun failed = walk();  // fails at its fourth row: the integer code comes first
+        QCOMPARE(failed.result, repair::EndFlagResult::Failed);
+        QTest::qWait(2);
+        const repair::UndoRun undo = repair::undoRepair(first.journal);
+        QCOMPARE(undo.failure, QString());
+        openWindow();
+
+        QTableView *list = m_window->repairList;
+        QCOMPARE(headers(list), QStringLiteral("时间 | 帐套、年度 | 修复 | 输入 | 改动行数 | 结果"));
+        QCOMPARE(list->model()->rowCount(), 5);
+        const QString where = QStringLiteral("帐套 007，2031 年度（LQDATA_007_2031）");
+        QCOMPARE(rowText(list, 0).section(" | ", 1), where + " | 撤销 " + first.journal + " |  | 2 | 完成");
+        QVERIFY2(rowText(list, 1).section(" | ", 1).startsWith(where + " | 彻底根除 |  | "), qPrintable(rowText(list, 1)));
+        QVERIFY2(cell(list, 1, 5).startsWith("在第 4 行失败：") && cell(list, 1, 5).contains("不许改"), qPrintable(cell(list, 1, 5)));
+        QCOMPARE(cell(list, 2, 5), QStringLiteral("在第 2 行停止"));
+        QCOMPARE(cell(list, 3, 5), QStringLiteral("完成"));
+        QCOMPARE(rowText(list, 4).section(" | ", 1),
+                 where + " | 修正科目错误（已由 " + undo.journal + " 撤销） | 科目 1011，3 月起 | 2 | 完成");
+        QVERIFY(QDateTime::fromString(cell(list, 4, 0), "yyyy-MM-dd HH:mm:ss").isValid());
+        // the newest is selected and shows its rows; the window's title names the folder
+        QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 0);
+        QCOMPARE(m_window->windowTitle(), "修复日志 — " + QDir::toNativeSeparators(m_dir->path()));
+
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(list);
+        QVERIFY(table && table->tableInterface());
+        QCOMPARE(table->role(), QAccessible::Table);
+        QCOMPARE(table->tableInterface()->columnCount(), 6);
+        QCOMPARE(table->tableInterface()->rowCount(), 5);
+        QCOMPARE(table->tableInterface()->cellAt(2, 5)->text(QAccessible::Name), QStringLiteral("在第 2 行停止"));
+        QAccessibleTableCellInterface *heading = table->tableInterface()->cellAt(2, 5)->tableCellInterface();
+        QCOMPARE(heading->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("结果"));
+    }
+
+    // A balance reset's rows: code and period, each amount before and as written, and what the
+    // file holds now: as written, changed since, gone, or not readable at all.
+    void rowsShowWhatTheDatabaseHoldsNow()
+    {
+        reset();
+        SqliteFixture::run(balances(), "update GL_accsum set mc = 0.5 where cnote = 'dup';");
+        openWindow();
+        QTableView *rows = m_window->rowList;
+        QCOMPARE(headers(rows), QStringLiteral("科目编码 | 月份 | 修复前 | 修复写入 | 现在"));
+        QCOMPARE(rows->model()->rowCount(), 2);
+        QCOMPARE(rowText(rows, 0), QStringLiteral("1011 | 3 | mb=12.50 mc=-3.25 md=NULL | mb=0 mc=0 md=0 | mb=0 mc=0 md=0"));
+        QCOMPARE(rowText(rows, 1), QStringLiteral("1011 | 3 | mb=1000000000000000 mc=0 md=7 | mb=0 mc=0 md=0 | mb=0 mc=0.5 md=0"));
+        QCOMPARE(m_window->rowSummary->text(), "修复 " + idAt(m_window->repairList, 0) + " 的日志记有 2 行，已显示 2 行。");
+
+        SqliteFixture::run(balances(), "delete from GL_accsum where cnote = 'dup';");
+        QTest::keyClick(m_window.get(), Qt::Key_F5);
+        QCOMPARE(cell(rows, 1, 4), QStringLiteral("记录已不存在"));
+
+        QVERIFY(QFile::rename(balances(), data("elsewhere.db")));
+        m_window->refreshButton->click();
+        QVERIFY2(cell(rows, 0, 4).startsWith("无法读取：") && cell(rows, 0, 4) == cell(rows, 1, 4), qPrintable(cell(rows, 0, 4)));
+        QVERIFY2(cell(rows, 0, 4).contains("LQDATA_007_2031"), qPrintable(cell(rows, 0, 4)));
+    }
+
+    // A walk's rows on a chart of 1,000 wrong flags are read a page at a time as the user scrolls
+    // down with the keyboard, the last page short, each row once, in the walk's order.
+    void rowsAreReadAPageAtATime()
+    {
+        QStringList inserts;
+        for (int i = 0; i < 1000; ++i)
+            inserts << QStringLiteral("insert into code values('%1', %2);").arg(5000 + i).arg(i % 2 ? "'9'" : "0");
+        SqliteFixture::run(balances(), "delete from code;" + inserts.join(""));
+        const repair::EndFlagRun run = walk();
+        QCOMPARE(run.result, repair::EndFlagResult::Completed);
+        openWindow();
+        QTableView *rows = m_window->rowList;
+        QCOMPARE(headers(rows), QStringLiteral("科目编码 | 修复前 | 修复写入 | 现在"));
+        QTRY_COMPARE(rows->model()->rowCount(), 256);
+        QVERIFY(rows->model()->canFetchMore(QModelIndex()));
+        QTest::keyClick(m_window->repairList, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), rows);
+        for (int i = 0; i < 100 && rows->model()->rowCount() < 1000; ++i)
+            QTest::keyClick(rows, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(rows->model()->rowCount(), 1000);
+        QVERIFY(!rows->model()->canFetchMore(QModelIndex()));
+        QCOMPARE(rowText(rows, 0), QStringLiteral("5000 | 0 | 1 | 1"));
+        QCOMPARE(rowText(rows, 999), QStringLiteral("5999 | 9 | 1 | 1"));
+        QSet<QString> codes;
+        for (int row = 0; row < 1000; ++row)
+            codes << cell(rows, row, 0);
+        QCOMPARE(codes.size(), 1000);
+        QVERIFY2(m_window->rowSummary->text().endsWith("的日志记有 1000 行，已显示 1000 行。"), qPrintable(m_window->rowSummary->text()));
+    }
+
+    // Undo from the keyboard: Enter asks first and the cancelled box changes nothing; Alt+U and
+    // the accepted box put every amount back, value for value; the list then shows the undo, and
+    // the undone repair can't be undone again.
+    void undoFromTheKeyboard()
+    {
+        const QString before = balanceRows();
+        const repair::BalanceResetRun resetRun = reset();
+        walk();
+        const QString afterReset = balanceRows();
+        QVERIFY(afterReset != before);
+        openWindow();
+        selectWithKeys(1);
+        QVERIFY(m_window->undoButton->isEnabled());
+
+        QTest::keyClick(m_window->repairList, Qt::Key_Return);
+        QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].style, MessageBox::StyleQuestion);
+        QCOMPARE(shown[0].title, QStringLiteral("撤销修复"));
+        QVERIFY2(shown[0].prompt.startsWith("撤销修复 " + resetRun.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，3 月起）吗？"),
+                 qPrintable(shown[0].prompt));
+        QVERIFY2(shown[0].prompt.contains("日志记有 2 行"), qPrintable(shown[0].prompt));
+        QCOMPARE(balanceRows(), afterReset);
+        QCOMPARE(m_window->repairList->model()->rowCount(), 2);
+
+        MessageBox::answerNext(true);
+        QTest::keyClick(m_window.get(), Qt::Key_U, Qt::AltModifier);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].style, MessageBox::StyleQuestion);
+        QCOMPARE(shown[1].style, ODBC::StylePlain);
+        QVERIFY2(shown[1].prompt.startsWith("已撤销修复 " + resetRun.journal + "：恢复 2 行。"), qPrintable(shown[1].prompt));
+        QCOMPARE(balanceRows(), before);
+
+        QTableView *list = m_window->repairList;
+        QCOMPARE(list->model()->rowCount(), 3);
+        QCOMPARE(cell(list, 0, 2), "撤销 " + resetRun.journal);
+        QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 2);  // still the reset
+        QVERIFY2(cell(list, 2, 2).startsWith("修正科目错误（已由 "), qPrintable(cell(list, 2, 2)));
+        QVERIFY(!m_window->undoButton->isEnabled());
+        QCOMPARE(cell(m_window->rowList, 0, 4), QStringLiteral("mb=12.50 mc=-3.25 md=NULL"));
+
+        QTest::keyClick(list, Qt::Key_Enter);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].prompt, "修复 " + resetRun.journal + " 已由 " + idAt(list, 0) + " 撤销，不能再次撤销。");
+        QCOMPARE(balanceRows(), before);
+        QCOMPARE(list->model()->rowCount(), 3);
+    }
+
+    // Rows another program changed after the reset are left alone and listed with the reason and
+    // their value now; a row the reset found at 0 needed nothing. An undo that fails changes
+    // nothing and says why.
+    void undoReportsRowsLeftAloneAndFailures()
+    {
+        const QString before = balanceRows();
+        reset("1");
+        SqliteFixture::run(balances(), "update GL_accsum set md = 99 where cnote = 'dup';");
+        openWindow();
+        MessageBox::answerNext(true);
+        m_window->undoButton->click();
+        QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[1].prompt.contains("恢复 2 行，以下 1 行未恢复："), qPrintable(shown[1].prompt));
+        QVERIFY2(shown[1].prompt.contains("\n1011，3 月：修复之后已被改动（修复前 mb=1000000000000000 mc=0 md=7，修复写入 mb=0 mc=0 md=0，现为 mb=0 mc=0 md=99）"),
+                 qPrintable(shown[1].prompt));
+        QCOMPARE(SqliteFixture::select(balances(), "select mb, md from GL_accsum where cnote = 'dup'"), "i:0|i:99\n");
+
+        QTest::qWait(2);
+        reset("12");
+        SqliteFixture::run(balances(), "alter table GL_accsum rename to moved;");
+        const QString moved = SqliteFixture::dump(balances(), "moved");
+        QTest::keyClick(m_window.get(), Qt::Key_F5);
+        selectWithKeys(0);
+        MessageBox::answerNext(true);
+        QTest::keyClick(m_window->repairList, Qt::Key_Return);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].style, ODBC::StyleCritical);
+        QVERIFY2(shown[1].prompt.contains("失败，未做任何改动：\n") && shown[1].prompt.contains("GL_accsum"), qPrintable(shown[1].prompt));
+        QCOMPARE(SqliteFixture::dump(balances(), "moved"), moved);
+        Q_UNUSED(before);
+    }
+
+    // Tab moves from the list to the rows and on to the buttons; the labels name the tables.
+    void tabOrderAndNames()
+    {
+        reset();
+        openWindow();
+        QCOMPARE(QApplication::focusWidget(), m_window->repairList);
+        QStringList order;
+        for (int i = 0; i < 4; ++i) {
+            order << QApplication::focusWidget()->accessibleName() + QApplication::focusWidget()->property("text").toString();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({"修复记录", "改动的记录", "撤销(&U)", "刷新 (F5)"}));
+        QCOMPARE(m_window->repairListLabel->buddy(), m_window->repairList);
+        QCOMPARE(m_window->rowListLabel->buddy(), m_window->rowList);
+    }
+
+    // The list follows repairs that other processes make and undo, without F5.
+    void listFollowsOtherProcesses()
+    {
+        const repair::BalanceResetRun first = reset();
+        openWindow();
+        QCOMPARE(m_window->repairList->model()->rowCount(), 1);
+        m_helper.start(N3FIX, {"--undo", first.journal, "--data-dir", m_dir->path()});
+        QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
+        QTRY_COMPARE(m_window->repairList->model()->rowCount(), 2);
+        QTRY_VERIFY(!m_window->undoButton->isEnabled());  // the reset, still selected, is undone
+    }
+
+    // A walk running in another process is 正在进行 and can't be undone; killed, it never
+    // recorded its end and can be undone.
+    void runningRepairCannotBeUndone()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        QStringList inserts;
+        for (int i = 0; i < 3000; ++i)
+            inserts << QStringLiteral("insert into code values('%1', 0);").arg(7000 + i);
+        SqliteFixture::run(balances(), inserts.join(""));
+        m_helper.start(N3_WALK_RUNNER, {m_dir->path(), "2031", "8500"});
+        QVERIFY(m_helper.waitForReadyRead(120000) && m_helper.readAll() == "holding\n");
+        openWindow();
+        QTableView *list = m_window->repairList;
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(cell(list, 0, 5), QStringLiteral("正在进行"));
+        QVERIFY(!m_window->undoButton->isEnabled());
+        QTest::keyClick(list, Qt::Key_Return);
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].prompt.endsWith("仍在进行，结束之后才能撤销。"), qPrintable(shown[0].prompt));
+
+        m_helper.kill();
+        QVERIFY(m_helper.waitForFinished());
+        QTRY_COMPARE(cell(list, 0, 5), QStringLiteral("未记录结束"));
+        QVERIFY(m_window->undoButton->isEnabled());
+    }
+
+    // The option that opens the window, with the engine choices of the main window, and refused
+    // beside a command.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");  // action|engine|data directory, or the error
+        const QString demo = demoDataDirectory();
+        QTest::newRow("alone") << QStringList{"--journal-window"} << "journal|embedded|" + db::defaultDataDirectory();
+        QTest::newRow("data dir") << QStringList{"--journal-window", "--data-dir", "/tmp/账 套"} << "journal|embedded|/tmp/账 套";
+        QTest::newRow("demo") << QStringList{"--demo", "--journal-window"} << "journal|embedded|" + demo;
+        QTest::newRow("odbc") << QStringList{"--journal-window", "--odbc"} << "journal|odbc|" + db::defaultDataDirectory();
+        QTest::newRow("single dash") << QStringList{"-journal-window"} << "journal|embedded|" + db::defaultDataDirectory();
+        QTest::newRow("with a command") << QStringList{"--journal-window", "--journal"} << "--journal-window 打开修复日志窗口，不能与 --check、--repair-end-flags、--journal、--undo 同用。";
+        QTest::newRow("with json") << QStringList{"--journal-window", "--json"} << "--json 只用于 --check、--repair-end-flags、--journal 和 --undo。";
+        QTest::newRow("two engines") << QStringList{"--journal-window", "--odbc", "--demo"} << "--data-dir、--odbc 和 --demo 只能选一个。";
+        QTest::newRow("help wins") << QStringList{"--journal-window", "--help"} << "help";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        const StartOptions options = parseCommandLine(QStringList{"n3fix"} + arguments);
+        QString seen = options.error;
+        if (seen.isEmpty() && options.action == Action::Help)
+            seen = "help";
+        else if (seen.isEmpty())
+            seen = QStringLiteral("%1|%2|%3").arg(options.action == Action::JournalWindow ? "journal" : "other",
+                                                 options.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
+                                                 options.engine.dataDirectory);
+        QCOMPARE(seen, expected);
+    }
+
+    // The real program: refused beside a command with its message and status 2; opened on a data
+    // directory, it stays up until it is closed.
+    void programOpensTheWindow()
+    {
+        m_helper.start(N3FIX, {"--journal-window", "--undo", "x"});
+        QVERIFY(m_helper.waitForFinished(30000));
+        QCOMPARE(m_helper.exitCode(), 2);
+        m_helper.start(N3FIX, {"--journal-window", "--data-dir", m_dir->path(), "-platform", "offscreen"});
+        QVERIFY(m_helper.waitForStarted());
+        QVERIFY(!m_helper.waitForFinished(1500));
+        QCOMPARE(m_helper.state(), QProcess::Running);
+    }
+};
+
+QTEST_MAIN(JournalWindowTest)
+#include "tst_journal_window.moc"
