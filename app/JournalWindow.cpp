@@ -96,7 +96,7 @@ JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(rep
 {
     setupUi();
     wireEvents();
-    refresh();
+    reloadList();
     if (m_repairs->rowCount() > 0)
         repairList->selectRow(0);
     repairList->setFocus();
@@ -149,9 +149,11 @@ void JournalWindow::wireEvents()
 
     m_refreshSoon.setSingleShot(true);
     m_refreshSoon.setInterval(200);
-    connect(&m_refreshSoon, &QTimer::timeout, this, &JournalWindow::refresh);
+    connect(&m_refreshSoon, &QTimer::timeout, this, &JournalWindow::reloadList);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
+    m_pollRunning.setInterval(1000);
+    connect(&m_pollRunning, &QTimer::timeout, this, &JournalWindow::reloadList);
 }
 
 bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
@@ -191,6 +193,13 @@ void JournalWindow::watchJournalDirectory()
 
 void JournalWindow::refresh()
 {
+    m_shownRepair.clear();  // what the database holds now is read again too
+    reloadList();
+}
+
+// Reads the list again; the selected repair's rows are read again only when it changed.
+void JournalWindow::reloadList()
+{
     m_refreshSoon.stop();
     const repair::RepairRecord *selected = selectedRepair();
     const QString selectedId = selected ? selected->id : QString();
@@ -201,6 +210,9 @@ void JournalWindow::refresh()
         if (record.engine == ODBC::engineName())
             repairs << record;
     m_repairs->setRepairs(repairs);
+    const bool anyRunning = std::any_of(repairs.cbegin(), repairs.cend(), [](const repair::RepairRecord &r) { return r.running; });
+    if (anyRunning != m_pollRunning.isActive())
+        anyRunning ? m_pollRunning.start() : m_pollRunning.stop();
     const int row = m_repairs->rowOf(selectedId);
     if (row >= 0) {
         repairList->selectionModel()->setCurrentIndex(m_repairs->index(row, 0),
@@ -244,8 +256,9 @@ void JournalWindow::updateControls()
 
 const repair::RepairRecord *JournalWindow::selectedRepair() const
 {
-    const QModelIndexList rows = repairList->selectionModel()->selectedRows();
-    return rows.isEmpty() ? nullptr : &m_repairs->repairAt(rows.first().row());
+    // The current row, which the selection follows: it is set first when the selection moves.
+    const QModelIndex current = repairList->selectionModel()->currentIndex();
+    return current.isValid() ? &m_repairs->repairAt(current.row()) : nullptr;
 }
 
 QString JournalWindow::whyNotUndoable(const repair::RepairRecord &record) const
@@ -274,7 +287,7 @@ void JournalWindow::undoSelected()
         MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), ODBC::StyleCritical, UndoTitle);
         return;
     }
-    const QString question = QStringLiteral("撤销修复 %1 吗？\n\n日志记有 %2 行。只恢复仍是这次修复写入的值的记录；"
+    const QString question = QStringLiteral("撤销修复 %1吗？\n\n日志记有 %2 行。只恢复仍是这次修复写入的值的记录；"
                                             "之后被改动过的记录保持不变，并在结果中列出。")
                                  .arg(RepairDescription::summary(record))
                                  .arg(rows);
@@ -284,8 +297,7 @@ void JournalWindow::undoSelected()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const repair::UndoRun run = repair::undoRepair(record.id);
     QApplication::restoreOverrideCursor();
-    m_shownRepair.clear();  // the rows' current values changed
-    refresh();
+    refresh();  // the undo is listed, and the rows' values now changed
     if (!run.failure.isEmpty())
         MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), ODBC::StyleCritical, UndoTitle);
     else

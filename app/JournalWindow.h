@@ -33,7 +33,8 @@ public:
     QPushButton *undoButton;
     QPushButton *refreshButton;
 
-    // Reads the journal directory again, keeping the selected repair selected.
+    // Reads the journal directory and the selected repair's rows again (F5), keeping the selected
+    // repair selected.
     void refresh();
     // Asks, then undoes the selected repair and reports what was put back.
     void undoSelected();
@@ -44,6 +45,7 @@ protected:
 private:
     void setupUi();
     void wireEvents();
+    void reloadList();
     void watchJournalDirectory();
     void showSelectedRepair();
     void updateControls();
@@ -58,4 +60,5 @@ private:
     QString m_shownRepair;  // the repair whose rows are shown, with the state they were read in
     QFileSystemWatcher m_watcher;
     QTimer m_refreshSoon;  // one refresh for a burst of file-system changes
+    QTimer m_pollRunning;  // a repair whose process dies leaves its journal as it was: look again
 };

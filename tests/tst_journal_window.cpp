@@ -13,6 +13,7 @@
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
+#include "repair/JournalReader.h"
 #include "repair/Undo.h"
 
 #include <QtTest>
@@ -152,7 +153,7 @@ private slots:
         SqliteFixture::run(balances(), "update code set bend = 'y' where ccode in ('100101', '10010101');"
                                        "create trigger refuse before update on code when old.ccode = '10010101'"
                                        " begin select raise(abort, '不许改'); end;");
-        const repair::EndFlagRun failed = walk();  // fails at its fourth row: the integer code comes first
+        const repair::EndFlagRun failed = walk();  // fails at its third row: codes are walked as text
         QCOMPARE(failed.result, repair::EndFlagResult::Failed);
         QTest::qWait(2);
         const repair::UndoRun undo = repair::undoRepair(first.journal);
@@ -165,7 +166,7 @@ private slots:
         const QString where = QStringLiteral("帐套 007，2031 年度（LQDATA_007_2031）");
         QCOMPARE(rowText(list, 0).section(" | ", 1), where + " | 撤销 " + first.journal + " |  | 2 | 完成");
         QVERIFY2(rowText(list, 1).section(" | ", 1).startsWith(where + " | 彻底根除 |  | "), qPrintable(rowText(list, 1)));
-        QVERIFY2(cell(list, 1, 5).startsWith("在第 4 行失败：") && cell(list, 1, 5).contains("不许改"), qPrintable(cell(list, 1, 5)));
+        QVERIFY2(cell(list, 1, 5).startsWith("在第 3 行失败：") && cell(list, 1, 5).contains("不许改"), qPrintable(cell(list, 1, 5)));
         QCOMPARE(cell(list, 2, 5), QStringLiteral("在第 2 行停止"));
         QCOMPARE(cell(list, 3, 5), QStringLiteral("完成"));
         QCOMPARE(rowText(list, 4).section(" | ", 1),
@@ -194,17 +195,21 @@ private slots:
         openWindow();
         QTableView *rows = m_window->rowList;
         QCOMPARE(headers(rows), QStringLiteral("科目编码 | 月份 | 修复前 | 修复写入 | 现在"));
-        QCOMPARE(rows->model()->rowCount(), 2);
+        const qint64 journaled = repair::countRows(repair::journalDirectory(), idAt(m_window->repairList, 0));
+        QVERIFY(journaled >= 2);  // the rows the reset changed, and perhaps the row it found at 0
+        QTRY_COMPARE(rows->model()->rowCount(), int(journaled));
         QCOMPARE(rowText(rows, 0), QStringLiteral("1011 | 3 | mb=12.50 mc=-3.25 md=NULL | mb=0 mc=0 md=0 | mb=0 mc=0 md=0"));
         QCOMPARE(rowText(rows, 1), QStringLiteral("1011 | 3 | mb=1000000000000000 mc=0 md=7 | mb=0 mc=0 md=0 | mb=0 mc=0.5 md=0"));
-        QCOMPARE(m_window->rowSummary->text(), "修复 " + idAt(m_window->repairList, 0) + " 的日志记有 2 行，已显示 2 行。");
+        QCOMPARE(m_window->rowSummary->text(),
+                 QStringLiteral("修复 %1 的日志记有 %2 行，已显示 %2 行。").arg(idAt(m_window->repairList, 0)).arg(journaled));
 
         SqliteFixture::run(balances(), "delete from GL_accsum where cnote = 'dup';");
         QTest::keyClick(m_window.get(), Qt::Key_F5);
-        QCOMPARE(cell(rows, 1, 4), QStringLiteral("记录已不存在"));
+        QTRY_COMPARE(cell(rows, 1, 4), QStringLiteral("记录已不存在"));
 
         QVERIFY(QFile::rename(balances(), data("elsewhere.db")));
         m_window->refreshButton->click();
+        QTRY_VERIFY(!cell(rows, 1, 4).isEmpty());
         QVERIFY2(cell(rows, 0, 4).startsWith("无法读取：") && cell(rows, 0, 4) == cell(rows, 1, 4), qPrintable(cell(rows, 0, 4)));
         QVERIFY2(cell(rows, 0, 4).contains("LQDATA_007_2031"), qPrintable(cell(rows, 0, 4)));
     }
@@ -260,12 +265,16 @@ private slots:
         QCOMPARE(shown[0].title, QStringLiteral("撤销修复"));
         QVERIFY2(shown[0].prompt.startsWith("撤销修复 " + resetRun.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，3 月起）吗？"),
                  qPrintable(shown[0].prompt));
-        QVERIFY2(shown[0].prompt.contains("日志记有 2 行"), qPrintable(shown[0].prompt));
+        const qint64 journaled = repair::countRows(repair::journalDirectory(), resetRun.journal);
+        QVERIFY2(shown[0].prompt.contains(QStringLiteral("日志记有 %1 行").arg(journaled)), qPrintable(shown[0].prompt));
         QCOMPARE(balanceRows(), afterReset);
         QCOMPARE(m_window->repairList->model()->rowCount(), 2);
 
         MessageBox::answerNext(true);
-        QTest::keyClick(m_window.get(), Qt::Key_U, Qt::AltModifier);
+        QVERIFY(m_window->undoButton->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), m_window->repairList);
+        QTest::keyClick(m_window->repairList, Qt::Key_U, Qt::AltModifier);
+        QTRY_COMPARE(m_window->repairList->model()->rowCount(), 3);  // the button presses itself, on a timer
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[0].style, MessageBox::StyleQuestion);
@@ -279,7 +288,7 @@ private slots:
         QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 2);  // still the reset
         QVERIFY2(cell(list, 2, 2).startsWith("修正科目错误（已由 "), qPrintable(cell(list, 2, 2)));
         QVERIFY(!m_window->undoButton->isEnabled());
-        QCOMPARE(cell(m_window->rowList, 0, 4), QStringLiteral("mb=12.50 mc=-3.25 md=NULL"));
+        QTRY_COMPARE(cell(m_window->rowList, 0, 4), QStringLiteral("mb=12.50 mc=-3.25 md=NULL"));
 
         QTest::keyClick(list, Qt::Key_Enter);
         shown = MessageBox::takeShown();
@@ -307,8 +316,7 @@ private slots:
                  qPrintable(shown[1].prompt));
         QCOMPARE(SqliteFixture::select(balances(), "select mb, md from GL_accsum where cnote = 'dup'"), "i:0|i:99\n");
 
-        QTest::qWait(2);
-        reset("12");
+        reset("3");
         SqliteFixture::run(balances(), "alter table GL_accsum rename to moved;");
         const QString moved = SqliteFixture::dump(balances(), "moved");
         QTest::keyClick(m_window.get(), Qt::Key_F5);
