@@ -4,9 +4,12 @@
 // (xvfb-run -a env QT_QPA_PLATFORM=xcb n3bench measures painting on a real X server).
 //
 //   n3bench                          run every measurement
+//   n3bench --journal-window         only the journal window's
 //   n3bench --walk DIR [--no-paint]  (internal) one end-flag repair through the window, in a
 //                                    process of its own so that its peak memory is its own;
 //                                    --no-paint hides the status line, which is then never painted
+#include "JournalWindowBench.h"
+
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
@@ -355,9 +358,14 @@ int main(int argc, char *argv[])
     QTemporaryDir root;
     root.setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile a walk by hand
     std::printf("n3bench: SQLite %s, data in %s\n", sqlite3_libversion(), qPrintable(root.path()));
+    if (arguments.contains(QStringLiteral("--journal-window"))) {
+        journalWindowRows(root);
+        return 0;
+    }
     endFlagRows(root);
     journalRow(root);
     checkRow(root);
     listRows(root);
+    journalWindowRows(root);
     return 0;
 }

@@ -1,0 +1,125 @@
+#include "JournalWindowBench.h"
+
+#include "app/JournalWindow.h"
+#include "app/MessageBox.h"
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+#include "repair/Journal.h"
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+long peakKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// A finished end-flag walk's journal over `rows` codes of the chart in `chart`, written by the
+// journal writer the walk uses.
+void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &chart, int rows)
+{
+    repair::RepairRecord record;
+    record.database = QStringLiteral("LQDATA_001_2007");
+    record.engine = ODBC::engineName();
+    record.repair = QStringLiteral("end-flags");
+    record.accountSet = QStringLiteral("001");
+    record.year = QStringLiteral("2007");
+    record.table = QStringLiteral("code");
+    record.rowidName = QStringLiteral("rowid");
+    record.changedColumns = {QStringLiteral("bend")};
+    record.keyColumns = {QStringLiteral("ccode")};
+    repair::Journal journal(directory, record);
+    for (int i = 0; i < rows; ++i)
+        journal.addRow({qlonglong(i + 1), {chart.at(i % chart.size()).code}, {0}, {1}});
+    journal.flush();
+    journal.finish(QStringLiteral("completed"), rows, rows);
+}
+
+// Seconds from creating the window to its list filled and the newest repair's first page of rows
+// shown.
+double openWindow(int expectedRepairs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    JournalWindow window;
+    window.show();
+    QAbstractItemModel *rows = window.rowList->model();
+    while (rows->rowCount() == 0 && timer.elapsed() < 60000)
+        QCoreApplication::processEvents();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (window.repairList->model()->rowCount() != expectedRepairs || rows->rowCount() == 0)
+        qFatal("the journal window did not list the repairs");
+    return seconds;
+}
+
+} // namespace
+
+void journalWindowRows(const QTemporaryDir &root)
+{
+    MessageBox::setRecording(true);
+    const QVector<ChartAccount> chart = generateChart(200000, {4, 2, 2, 2});
+
+    // 5,000 repairs of a few rows each
+    const QString many = root.filePath(QStringLiteral("journals5000"));
+    QDir().mkpath(many);
+    ODBC::setEngine({db::EngineKind::Embedded, many});
+    for (int i = 0; i < 5000; ++i)
+        writeWalkJournal(repair::journalDirectory(), chart, 3);
+    std::vector<double> folder;
+    for (int round = 0; round < 5; ++round)
+        folder.push_back(openWindow(5000));
+
+    // one repair of 200,000 rows, with the chart it changed
+    const QString large = root.filePath(QStringLiteral("journal200000"));
+    QDir().mkpath(large);
+    writeAccountSetDatabase(large + QStringLiteral("/LQDATA_001_2007.db"), chart, 0.1, 7);
+    ODBC::setEngine({db::EngineKind::Embedded, large});
+    writeWalkJournal(repair::journalDirectory(), chart, 200000);
+    std::vector<double> open;
+    for (int round = 0; round < 5; ++round)
+        open.push_back(openWindow(1));
+
+    // scrolled to the end a page at a time: the longest the window waits for one page
+    const long before = peakKb();
+    JournalWindow window;
+    window.show();
+    QAbstractItemModel *rows = window.rowList->model();
+    QElapsedTimer total, page;
+    total.start();
+    double slowest = 0;
+    while (rows->canFetchMore(QModelIndex())) {
+        page.start();
+        rows->fetchMore(QModelIndex());
+        slowest = std::max(slowest, page.nsecsElapsed() / 1e6);
+    }
+    const double all = total.nsecsElapsed() / 1e9;
+    if (rows->rowCount() != 200000)
+        qFatal("the rows were not all read");
+
+    std::printf("\n%-44s %10s %10s\n", "journal window (median of 5)", "seconds", "goal");
+    std::printf("%-44s %10.4f %10s\n", "open on a folder of 5,000 repairs", median(folder), "< 1");
+    std::printf("%-44s %10.4f %10s\n", "open on a 200,000-row repair, first page", median(open), "< 0.2");
+    std::printf("%-44s %10.2f %10s\n", "  slowest page of 256 rows, ms", slowest, "< 50");
+    std::printf("%-44s %10.3f %10s\n", "  all 200,000 rows, page by page", all, "");
+    std::printf("%-44s %10.1f %10s\n", "  memory for all 200,000 rows, MB", (peakKb() - before) / 1024.0, "");
+}
