@@ -9,6 +9,7 @@
 #include "db/ODBC.h"
 #include "repair/Journal.h"
 #include "repair/JournalFormat.h"
+#include "repair/JournalLock.h"
 #include "repair/JournalReader.h"
 #include "repair/Undo.h"
 
@@ -78,9 +79,7 @@ QString undoReport(const repair::UndoRun &run)
                                             : QStringLiteral("，现为 ") + RepairDescription::values(run.repair, left.now));
     }
     if (run.leftAlone.size() > LeftAloneListed)
-        text += QStringLiteral("\n……另有 %1 行未恢复，可用 n3fix --journal %2 查看。")
-                    .arg(run.leftAlone.size() - LeftAloneListed)
-                    .arg(run.journal);
+        text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
     return text;
 }
 
@@ -153,7 +152,7 @@ void JournalWindow::wireEvents()
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
     m_pollRunning.setInterval(1000);
-    connect(&m_pollRunning, &QTimer::timeout, this, &JournalWindow::reloadList);
+    connect(&m_pollRunning, &QTimer::timeout, this, &JournalWindow::lookAtRunningRepairs);
 }
 
 bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
@@ -189,6 +188,19 @@ void JournalWindow::watchJournalDirectory()
     for (const QString &path : std::as_const(wanted))
         if (!watched.contains(path))
             m_watcher.addPath(path);
+}
+
+// A running repair whose process died lets its journal's lock go and changes nothing else: its
+// journal is not read again, only its lock is looked at, so a large folder costs nothing here.
+void JournalWindow::lookAtRunningRepairs()
+{
+    for (int row = 0; row < m_repairs->rowCount(); ++row) {
+        const repair::RepairRecord &record = m_repairs->repairAt(row);
+        if (record.running && !repair::JournalLock::isHeld(repair::journalformat::journalPath(m_directory, record.id))) {
+            reloadList();
+            return;
+        }
+    }
 }
 
 void JournalWindow::refresh()

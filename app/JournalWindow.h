@@ -46,6 +46,7 @@ private:
     void setupUi();
     void wireEvents();
     void reloadList();
+    void lookAtRunningRepairs();
     void watchJournalDirectory();
     void showSelectedRepair();
     void updateControls();
