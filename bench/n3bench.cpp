@@ -9,6 +9,7 @@
 //                                    process of its own so that its peak memory is its own;
 //                                    --no-paint hides the status line, which is then never painted
 #include "JournalWindowBench.h"
+#include "Median.h"
 
 #include "app/Form1.h"
 #include "app/MessageBox.h"
@@ -194,12 +195,6 @@ void writeSystemDatabaseWithSets(const QString &path, int count)
     for (int i = 1; i <= count; ++i)
         sets.append({QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("公司%1").arg(i), {2006, 2007}, {}});
     writeSystemDatabase(path, sets);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Each figure is the median of several rounds, every round on a fresh copy of the same file.

@@ -2,6 +2,7 @@
 // and its rows show for each outcome, rows read a page at a time, undo through the keyboard with
 // its recorded boxes, the list following other processes, and the option that opens it.
 #include "support/FormDriver.h"
+#include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
 
 #include "app/CommandLine.h"
@@ -21,22 +22,8 @@
 
 namespace {
 
-// Lets the walk run to its end, or stops it after `stopAfter` rows.
-class Walk : public repair::EndFlagProgress {
-public:
-    explicit Walk(int stopAfter = -1) : m_left(stopAfter) {}
-    void rowStarted(const QString &) override {}
-    bool rowWritten() override { return m_left < 0 || --m_left > 0; }
-
-private:
-    int m_left;
-};
-
-// A cell of a view as the user reads it.
-QString cell(const QTableView *view, int row, int column)
-{
-    return view->model()->index(row, column).data().toString();
-}
+using JournalDriver::Walk;
+using JournalDriver::cell;
 
 // One row of a view, its cells joined by " | ".
 QString rowText(const QTableView *view, int row)

@@ -3,6 +3,7 @@
 // screen; a balance reset undone through the confirmation box, value for value; a second undo of it
 // refused.
 #include "support/FormDriver.h"
+#include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
 
 #include "app/JournalWindow.h"
@@ -18,16 +19,8 @@
 
 namespace {
 
-// Lets the walk run to its end, or stops it after `stopAfter` rows.
-class Walk : public repair::EndFlagProgress {
-public:
-    explicit Walk(int stopAfter = -1) : m_left(stopAfter) {}
-    void rowStarted(const QString &) override {}
-    bool rowWritten() override { return m_left < 0 || --m_left > 0; }
-
-private:
-    int m_left;
-};
+using JournalDriver::Walk;
+using JournalDriver::cell;
 
 // Answers each message box once it is on the screen with the next keys of `answers`, pressed on
 // the box; keeps every box as "title|text|default button", in the order shown.
@@ -66,11 +59,6 @@ private:
 
 const BoxAnswerer::Keys PressEnter{{Qt::Key_Return, Qt::NoModifier}};
 const BoxAnswerer::Keys PressAltU{{Qt::Key_U, Qt::AltModifier}};
-
-QString cell(const QTableView *view, int row, int column)
-{
-    return view->model()->index(row, column).data().toString();
-}
 
 } // namespace
 

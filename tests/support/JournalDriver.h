@@ -1,0 +1,27 @@
+#pragma once
+
+#include "repair/EndFlagRepair.h"
+
+#include <QString>
+
+class QTableView;
+
+// What the journal window's tests share: a walk that can be stopped, and the tables read as the
+// user reads them.
+namespace JournalDriver {
+
+// Lets the end-flag walk run to its end, or stops it after `stopAfter` rows.
+class Walk : public repair::EndFlagProgress {
+public:
+    explicit Walk(int stopAfter = -1) : m_left(stopAfter) {}
+    void rowStarted(const QString &) override {}
+    bool rowWritten() override { return m_left < 0 || --m_left > 0; }
+
+private:
+    int m_left;
+};
+
+// A cell of a table view as shown.
+QString cell(const QTableView *view, int row, int column);
+
+} // namespace JournalDriver
