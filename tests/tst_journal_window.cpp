@@ -2,6 +2,7 @@
 // and its rows show for each outcome, rows read a page at a time, undo through the keyboard with
 // its recorded boxes, the list following other processes, and the option that opens it.
 #include "support/FormDriver.h"
+#include "support/OdbcFixture.h"
 #include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
 
@@ -52,6 +53,7 @@ QString headers(const QTableView *view)
 
 class JournalWindowTest : public QObject {
     Q_OBJECT
+    QTemporaryDir m_odbcConfig;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<JournalWindow> m_window;
     QProcess m_helper;
@@ -114,6 +116,10 @@ class JournalWindowTest : public QObject {
     QString balanceRows() const { return SqliteFixture::select(balances(), "select rowid, * from GL_accsum order by rowid"); }
 
 private slots:
+    void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
+    {
+        OdbcFixture::registerSqliteDriver(m_odbcConfig.path());
+    }
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -127,6 +133,7 @@ private slots:
         m_helper.waitForFinished();
         m_window.reset();
         ODBC::DbConn().reset();
+        QDir::setCurrent(QDir::tempPath());
         QVERIFY2(MessageBox::takeShown().isEmpty(), "a box no test looked at");
         m_dir.reset();
     }
@@ -371,6 +378,43 @@ private slots:
         QVERIFY(m_helper.waitForFinished());
         QTRY_COMPARE(cell(list, 0, 5), QStringLiteral("未记录结束"));
         QVERIFY(m_window->undoButton->isEnabled());
+    }
+
+    // Through the real ODBC driver manager the window shows the server's repairs only, though the
+    // embedded engine's default folder keeps its journals in the same place; it reads the values
+    // now through the driver, and undoes through it.
+    void odbcShowsItsOwnRepairs()
+    {
+        OdbcFixture::useDemoDatabases(data("odbc"));
+        const QString file = "LQDATA_001_2007";
+        const QString before = SqliteFixture::dump(file, "GL_accsum");
+        const QString code = before.section('|', 0, 0).mid(3).chopped(1);
+        const repair::BalanceResetRun odbcReset = repair::resetBalances("001", "2007", code, "1");
+        QCOMPARE(odbcReset.failure, QString());
+        QVERIFY(SqliteFixture::dump(file, "GL_accsum") != before);
+        const QString home = db::defaultDataDirectory();
+        QVERIFY(QDir().mkpath(home) && QFile::copy(balances(), home + "/LQDATA_007_2031.db"));
+        ODBC::setEngine({db::EngineKind::Embedded, home});
+        reset();
+        ODBC::setEngine({db::EngineKind::Odbc, QString()});
+        QCOMPARE(repair::listRepairs(repair::journalDirectory()).size(), 2);
+
+        openWindow();
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("修复日志 — ODBC（SQL Server）"));
+        QTableView *list = m_window->repairList, *rows = m_window->rowList;
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(idAt(list, 0), odbcReset.journal);
+        QTRY_VERIFY(rows->model()->rowCount() > 0);
+        for (int row = 0; row < rows->model()->rowCount(); ++row)
+            QCOMPARE(cell(rows, row, 4), cell(rows, row, 3));
+
+        MessageBox::answerNext(true);
+        m_window->undoButton->click();
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[1].prompt.startsWith("已撤销修复 " + odbcReset.journal), qPrintable(shown[1].prompt));
+        QCOMPARE(SqliteFixture::dump(file, "GL_accsum"), before);
+        QCOMPARE(list->model()->rowCount(), 2);
     }
 
     // The option that opens the window, with the engine choices of the main window, and refused
