@@ -30,8 +30,8 @@ QString inputs(const repair::RepairRecord &record)
 
 QString outcome(const repair::RepairRecord &record)
 {
-    // A walk that journals only the rows it changes records how far it looked separately.
-    const qint64 reached = record.rowsVisited >= 0 ? record.rowsVisited : qMax<qint64>(record.rowsDone, 0);
+    // The walk writes every row in turn, so the rows it wrote say where it ended.
+    const qint64 reached = qMax<qint64>(record.rowsDone, 0);
     if (record.outcome == QLatin1String("completed"))
         return QStringLiteral("完成");
     if (record.outcome == QLatin1String("stopped"))
