@@ -66,8 +66,12 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
 QString undoReport(const repair::UndoRun &run)
 {
     QString text = QStringLiteral("已撤销修复 %1：恢复 %2 行").arg(run.undoes).arg(run.restored);
+    // The rows are back even when the undo's own journal could not record its end: say both.
+    const QString unrecorded = run.unrecorded.isEmpty()
+        ? QString()
+        : QStringLiteral("\n\n以上行已恢复，但修复日志未能记下撤销的结果：") + run.unrecorded;
     if (run.leftAlone.isEmpty())
-        return text + QStringLiteral("。");
+        return text + QStringLiteral("。") + unrecorded;
     text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
     for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i) {
         const repair::LeftAlone &left = run.leftAlone.at(i);
@@ -80,7 +84,7 @@ QString undoReport(const repair::UndoRun &run)
     }
     if (run.leftAlone.size() > LeftAloneListed)
         text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
-    return text;
+    return text + unrecorded;
 }
 
 // What of a repair decides the rows shown for it: when any of it changes, they are read again.
@@ -313,5 +317,5 @@ void JournalWindow::undoSelected()
     if (!run.failure.isEmpty())
         MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), ODBC::StyleCritical, UndoTitle);
     else
-        MessageBox::show(undoReport(run), ODBC::StylePlain, UndoTitle);
+        MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? ODBC::StylePlain : ODBC::StyleCritical, UndoTitle);
 }
