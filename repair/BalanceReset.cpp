@@ -37,6 +37,17 @@ bool isZero(const QVariant &amount)
     return !amount.isNull() && amount.typeId() != QMetaType::QString && amount.toDouble(&number) == 0 && number;
 }
 
+// Adds the current matched row to the run's list and counts it.
+void listRow(const db::Recordset &matched, BalanceResetRun &run)
+{
+    const BalanceRow row{matched.field(QStringLiteral("iperiod")), matched.field(QStringLiteral("mb")),
+                         matched.field(QStringLiteral("md")), matched.field(QStringLiteral("mc"))};
+    run.rows.push_back(row);
+    ++run.rowsMatched;
+    if (!isZero(row.mb) || !isZero(row.md) || !isZero(row.mc))
+        ++run.rowsChanged;
+}
+
 // The journal of the reset, flushed: every matched row with its amounts, found again by its
 // rowid on SQLite or by the values of its other columns elsewhere.
 std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
@@ -64,9 +75,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
             row.key << matched.field(name);
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
-        ++run.rowsMatched;
-        if (!std::all_of(row.oldValues.cbegin(), row.oldValues.cend(), isZero))
-            ++run.rowsChanged;
+        listRow(matched, run);
         journal->addRow(row);
     }
     journal->flush();
@@ -76,7 +85,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
 } // namespace
 
 BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                              const QString &firstPeriod)
+                              const QString &firstPeriod, bool dryRun)
 {
     BalanceResetRun run;
     if (accountSet.isEmpty() || year.isEmpty())
@@ -96,6 +105,13 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         db::Recordset matched;
         matched.open(QStringLiteral("select * from GL_accsum where ccode=? and iperiod>=?"), connection,
                      db::CursorType::Static, db::LockType::Optimistic, {code, *period});
+        if (dryRun) {
+            for (; !matched.eof(); matched.moveNext())
+                listRow(matched, run);
+            connection->rollback();
+            run.outcome = BalanceResetOutcome::Succeeded;
+            return run;
+        }
         journal = writeJournal(database, accountSet, year, code, firstPeriod, matched, run);
         run.journal = journal->record().id;
         matched.close();
