@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <unordered_map>
 
@@ -74,6 +75,8 @@ std::optional<double> numberOf(const QVariant &stored)
 // real (9.0); any other value as it is.
 QVariant periodOf(const QVariant &stored)
 {
+    if (stored.typeId() == QMetaType::LongLong || stored.typeId() == QMetaType::Int)
+        return stored.isNull() ? stored : QVariant(stored.toLongLong());
     const std::optional<double> number = numberOf(stored);
     if (!number)
         return stored;
@@ -81,6 +84,36 @@ QVariant periodOf(const QVariant &stored)
         return QVariant(qint64(*number));
     return QVariant(*number);
 }
+
+// The periods met in the balances, each numbered once, so that totals are kept by number. Whole
+// periods, by far the most common, are looked up without building a text.
+class PeriodNumbers {
+public:
+    quint32 numberOf(const QVariant &period)
+    {
+        if (period.typeId() == QMetaType::LongLong && !period.isNull())
+            return numbered(m_whole, period.toLongLong(), period);
+        return numbered(m_other,
+                        period.isNull() ? QStringLiteral("-")
+                                        : QString::number(period.typeId()) + QLatin1Char(':') + period.toString(),
+                        period);
+    }
+    const QVariant &operator[](quint32 number) const { return m_periods[number]; }
+
+private:
+    template <typename Map, typename Key>
+    quint32 numbered(Map &map, const Key &key, const QVariant &period)
+    {
+        const auto [at, added] = map.try_emplace(key, quint32(m_periods.size()));
+        if (added)
+            m_periods.push_back(period);
+        return at->second;
+    }
+
+    std::unordered_map<qint64, quint32> m_whole;
+    std::map<QString, quint32> m_other;
+    std::vector<QVariant> m_periods;
+};
 
 // Periods in the order a person reads them: numbers by value, then texts, then NULL.
 bool periodBefore(const QVariant &a, const QVariant &b)
@@ -161,8 +194,7 @@ BalanceCheck checkBalances(const QString &database)
 
         // One read of the balances. Each row counts towards its own account's totals (kept only for
         // accounts that have sub-accounts) and towards its parent's sum of sub-accounts.
-        std::vector<QVariant> periods;
-        QHash<QString, quint32> periodIds;
+        PeriodNumbers periods;
         std::unordered_map<quint64, PeriodTotals> totals;
         db::Recordset rows;
         rows.open(QStringLiteral("select ccode,iperiod,mb,md,mc from GL_accsum"), connection, db::CursorType::Keyset,
@@ -176,13 +208,7 @@ BalanceCheck checkBalances(const QString &database)
                 check.orphans.push_back({code, period});
                 continue;
             }
-            const QString periodKey = period.isNull() ? QStringLiteral("-")
-                                                      : QString::number(period.typeId()) + QLatin1Char(':') + period.toString();
-            const quint32 periodId = periodIds.value(periodKey, quint32(periods.size()));
-            if (periodId == periods.size()) {
-                periodIds.insert(periodKey, periodId);
-                periods.push_back(period);
-            }
+            const quint32 periodId = periods.numberOf(period);
             const Amounts amounts{amountOf(rows.field(2)), amountOf(rows.field(3)), amountOf(rows.field(4))};
             const auto index = std::size_t(account.value());
             if (chart.hasSubAccounts[index]) {
