@@ -28,6 +28,7 @@ QVariant codeValue(const QString &code)
     return code.isNull() ? QVariant() : QVariant(code);
 }
 
+// One disagreement as --json gives it.
 QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 {
     return {{QStringLiteral("code"), found.code},
@@ -37,6 +38,7 @@ QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
             {QStringLiteral("sub_accounts_sum"), found.subAccountsSum}};
 }
 
+// One disagreement as --verbose says it: "  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.00".
 QString disagreementLine(const repair::BalanceDisagreement &found)
 {
     return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")

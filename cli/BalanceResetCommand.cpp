@@ -22,6 +22,7 @@ QJsonValue periodJson(const QString &period)
     return whole ? QJsonValue(number) : QJsonValue(period);
 }
 
+// One matched row, its amounts as stored, as --json gives it.
 QJsonObject rowJson(const repair::BalanceRow &row)
 {
     return {{QStringLiteral("period"), jsonValue(row.period)},
@@ -30,6 +31,7 @@ QJsonObject rowJson(const repair::BalanceRow &row)
             {QStringLiteral("mc"), jsonValue(row.mc)}};
 }
 
+// One matched row as a line of text: "  第 9 期：mb 1200，md 300，mc 100".
 QString rowLine(const repair::BalanceRow &row)
 {
     return QStringLiteral("  第 %1 期：mb %2，md %3，mc %4")

@@ -89,6 +89,7 @@ QVariant periodOf(const QVariant &stored)
 // periods, by far the most common, are looked up without building a text.
 class PeriodNumbers {
 public:
+    // The number of `period`, given it the first time it is met.
     quint32 numberOf(const QVariant &period)
     {
         if (period.typeId() == QMetaType::LongLong && !period.isNull())
@@ -101,6 +102,7 @@ public:
     const QVariant &operator[](quint32 number) const { return m_periods[number]; }
 
 private:
+    // The number kept for `key` in `map`, or the next one with `period` kept under it.
     template <typename Map, typename Key>
     quint32 numbered(Map &map, const Key &key, const QVariant &period)
     {
@@ -132,6 +134,7 @@ double amountOf(const QVariant &stored)
     return numberOf(stored).value_or(0);
 }
 
+// An amount to the four decimals money has, without the noise of summed floats.
 double roundedToUnits(double amount)
 {
     return std::round(amount * Units) / Units;

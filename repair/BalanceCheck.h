@@ -38,8 +38,8 @@ struct BalanceCheck {
 // ledgers disagree: every account that has sub-accounts, in every period where its mb, md or mc
 // differs from the sum of that column over its direct sub-accounts' rows, and every balance row
 // of a code the chart does not hold. Sub-accounts are found by the end flags' reading of codes
-// (trailing blanks do not count, numbers read as their digits); NULL and text amounts count as
-// the numbers they read as, anything else as 0; differences below 0.005 are the rounding of
+// (trailing blanks do not count, numbers read as their digits). A NULL amount counts as 0, a text
+// as the number it reads as (anything else as 0); differences below 0.005 are the rounding of
 // stored amounts and are not reported. Changes nothing in any file.
 BalanceCheck checkBalances(const QString &database);
 

@@ -2,19 +2,16 @@
 // clearing one account's balances from the command line (n3fix --reset-balance), as real
 // processes on real database files.
 #include "repair/EndFlagVerdict.h"
+#include "support/CommandLineRun.h"
 #include "support/SqliteFixture.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
-namespace {
+using CommandLineRun::Run;
+using CommandLineRun::snapshot;
 
-// What one run of the command line gave.
-struct Run {
-    int status = -1;
-    QByteArray out, err;
-    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
-};
+namespace {
 
 // One account set, 001, with the live years 2007 and 2008 (2008 has no database file).
 const QString SystemScript =
@@ -24,22 +21,6 @@ const QString SystemScript =
 
 const QString Typical = "create table code(ccode TEXT primary key, bend INTEGER);"
                         "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);";
-
-// Every file under `dir` with its bytes and its modification time: two snapshots are equal only
-// when nothing was written, created or touched.
-QMap<QString, QString> snapshot(const QString &dir)
-{
-    QMap<QString, QString> files;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo entry = it.nextFileInfo();
-        QFile file(entry.filePath());
-        const QByteArray bytes = entry.isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        files[entry.filePath()] = QString::fromLatin1(bytes.toBase64()) + '@'
-            + QString::number(entry.lastModified().toMSecsSinceEpoch());
-    }
-    return files;
-}
 
 // A JSON value as the expected findings spell it: null, a number, or a text in quotes.
 QString spelled(const QJsonValue &value)
@@ -72,19 +53,7 @@ class LedgerBalances : public QObject {
     QProcess m_lockHolder;
     QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
 
-    Run n3fix(QStringList arguments)
-    {
-        arguments << "--data-dir" << m_dir->path();
-        QProcess process;
-        process.start(N3FIX, arguments);
-        Run run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
-    }
+    Run n3fix(const QStringList &arguments) { return CommandLineRun::run(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
 
 private slots:
     void init()
