@@ -3,6 +3,7 @@
 // processes on real database files.
 #include "repair/EndFlagVerdict.h"
 #include "support/CommandLineRun.h"
+#include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 
 #include <QRandomGenerator>
@@ -319,6 +320,46 @@ private slots:
             QCOMPARE(n3fix({"--undo", journal}).status, 0);
             QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), original);
         }
+    }
+
+    // Over the real ODBC driver manager (Debian's SQLite driver registered as "SQL Server"), the
+    // check finds what it finds on the embedded engine and changes nothing; the reset's preview
+    // lists the rows its run clears, and undo gives them back.
+    void overOdbc()
+    {
+        QTemporaryDir config;
+        OdbcFixture::registerSqliteDriver(config.path());
+        SqliteFixture::run(yearDb(), Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
+                                               "insert into GL_accsum values('1002',9,1200,5,5),('100201',9,600,5,0),"
+                                               "('100202',9,400,0,5),('1002',10,3,2,1),('100201',10,3,2,1),('9',1,0,0,0);");
+        const Run embedded = n3fix({"--check-balances", "--year", "2007", "--json"});
+        QCOMPARE(embedded.status, 1);
+        // The same files, named as the driver opens them: DATABASE=X is the file X in the current directory.
+        const QString data = config.filePath("data");
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
+        QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
+        const auto odbc = [&data](QStringList arguments) { return CommandLineRun::run(N3FIX, arguments << "--odbc", data); };
+
+        const QMap<QString, QString> before = snapshot(config.path());
+        const Run check = odbc({"--check-balances", "--year", "2007", "--json"});
+        QCOMPARE(check.status, 1);
+        QCOMPARE(check.json(), embedded.json());
+        const QStringList reset{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
+                                "--from-period", "10", "--json"};
+        const Run dry = odbc(reset + QStringList{"--dry-run"});
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(snapshot(config.path()), before);
+        QCOMPARE(dry.json()["rows"].toArray(), QJsonArray({QJsonObject{{"period", 10}, {"mb", 3}, {"md", 2}, {"mc", 1}}}));
+
+        const QString original = SqliteFixture::dump(data + "/LQDATA_001_2007", "GL_accsum");
+        const Run real = odbc(reset);
+        QCOMPARE(real.status, 0);
+        QCOMPARE(real.json()["rows"], dry.json()["rows"]);
+        QCOMPARE(SqliteFixture::select(data + "/LQDATA_001_2007", "select mb, md, mc from GL_accsum where iperiod=10 order by ccode"),
+                 "i:0|i:0|i:0\ni:3|i:2|i:1\n");
+        QCOMPARE(odbc({"--undo", real.json()["journal"].toString()}).status, 0);
+        QCOMPARE(SqliteFixture::dump(data + "/LQDATA_001_2007", "GL_accsum"), original);
     }
 
     // Every refusal and failure says why in Chinese, with status 2, and changes no database; a

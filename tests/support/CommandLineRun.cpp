@@ -6,9 +6,10 @@
 
 namespace CommandLineRun {
 
-Run run(const QString &program, const QStringList &arguments)
+Run run(const QString &program, const QStringList &arguments, const QString &workingDirectory)
 {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     process.start(program, arguments);
     Run run;
     if (!process.waitForFinished(120000))

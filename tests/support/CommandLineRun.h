@@ -17,8 +17,8 @@ struct Run {
     QJsonDocument json() const { return QJsonDocument::fromJson(out); }
 };
 
-// Runs `program` with `arguments` to its end.
-Run run(const QString &program, const QStringList &arguments);
+// Runs `program` with `arguments` to its end, in `workingDirectory` when one is given.
+Run run(const QString &program, const QStringList &arguments, const QString &workingDirectory = QString());
 
 // Every entry under `dir`, at any depth, with its bytes and its modification time: two snapshots
 // are equal only when nothing was written, created or touched.
