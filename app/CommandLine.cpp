@@ -100,7 +100,8 @@ StartOptions parseCommandLine(const QStringList &arguments)
     if (isCommand && command == cli::Command::Undo)
         options.request.journal = parser.value(o.undo);
 
-    const bool selects = isCommand && command != cli::Command::Journal && command != cli::Command::Undo;
+    const bool selects = isCommand && (command == cli::Command::Check || command == cli::Command::RepairEndFlags
+                                       || command == cli::Command::CheckBalances || command == cli::Command::ResetBalance);
     if (!selects && (parser.isSet(o.accountSet) || parser.isSet(o.year)))
         return failed(QStringLiteral("--account-set 和 --year 只用于 --check、--repair-end-flags、--check-balances 和 --reset-balance。"));
     const bool checks = isCommand && (command == cli::Command::Check || command == cli::Command::CheckBalances);
