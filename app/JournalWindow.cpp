@@ -95,6 +95,7 @@ QString shownState(const repair::RepairRecord &record)
 
 } // namespace
 
+// Opens on the newest repair, with the keyboard in the list.
 JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(repair::journalDirectory())
 {
     setupUi();
@@ -105,6 +106,8 @@ JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(rep
     repairList->setFocus();
 }
 
+// The controls, laid out top to bottom: the list, the rows, and a line with the row count and the
+// buttons. Tab follows that order.
 void JournalWindow::setupUi()
 {
     setWindowTitle(QStringLiteral("修复日志 — %1").arg(shownData()));
@@ -141,6 +144,7 @@ void JournalWindow::setupUi()
     setTabOrder(undoButton, refreshButton);
 }
 
+// Selection, keys, buttons and the file-system watcher, each to its handler.
 void JournalWindow::wireEvents()
 {
     connect(repairList->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &JournalWindow::showSelectedRepair);
@@ -159,6 +163,7 @@ void JournalWindow::wireEvents()
     connect(&m_pollRunning, &QTimer::timeout, this, &JournalWindow::lookAtRunningRepairs);
 }
 
+// Enter in the list undoes the selected repair, as the 撤销 button does.
 bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == repairList && event->type() == QEvent::KeyPress) {
@@ -253,6 +258,8 @@ void JournalWindow::showSelectedRepair()
     updateControls();
 }
 
+// The undo button follows the selected repair; the line beside it says how many of its rows are
+// shown, or why they can't be read.
 void JournalWindow::updateControls()
 {
     const repair::RepairRecord *record = selectedRepair();
@@ -286,6 +293,8 @@ QString JournalWindow::whyNotUndoable(const repair::RepairRecord &record) const
     return QString();
 }
 
+// The confirmation box names the repair and its journaled rows; the undo itself is the command
+// line's, and its result or failure is reported in a box once the list shows the new undo.
 void JournalWindow::undoSelected()
 {
     const repair::RepairRecord *selected = selectedRepair();
