@@ -326,6 +326,28 @@ private slots:
         Q_UNUSED(before);
     }
 
+    // Another process undoes the reset while the window still offers it: the undo refuses, the
+    // box says so and that nothing changed, and the list then names the other undo.
+    void undoneElsewhereMeanwhile()
+    {
+        const repair::BalanceResetRun first = reset();
+        openWindow();
+        QVERIFY(m_window->undoButton->isEnabled());
+        m_helper.start(N3FIX, {"--undo", first.journal, "--data-dir", m_dir->path()});
+        QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
+        const QString undone = balanceRows();
+        MessageBox::answerNext(true);
+        QTest::keyClick(m_window->repairList, Qt::Key_Return);  // before the window hears of it
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].style, ODBC::StyleCritical);
+        QVERIFY2(shown[1].prompt.startsWith("撤销修复 " + first.journal + " 失败，未做任何改动：\n"), qPrintable(shown[1].prompt));
+        QVERIFY2(shown[1].prompt.contains(idAt(m_window->repairList, 0)), qPrintable(shown[1].prompt));
+        QCOMPARE(balanceRows(), undone);
+        QCOMPARE(m_window->repairList->model()->rowCount(), 2);
+        QVERIFY(!m_window->undoButton->isEnabled());
+    }
+
     // Tab moves from the list to the rows and on to the buttons; the labels name the tables.
     void tabOrderAndNames()
     {
@@ -340,6 +362,24 @@ private slots:
         QCOMPARE(order, QStringList({"修复记录", "改动的记录", "撤销(&U)", "刷新 (F5)"}));
         QCOMPARE(m_window->repairListLabel->buddy(), m_window->repairList);
         QCOMPARE(m_window->rowListLabel->buddy(), m_window->rowList);
+    }
+
+    // Before the first repair there is no journal folder: the window says so, offers no undo, and
+    // lists the first repair that another process makes.
+    void emptyUntilTheFirstRepair()
+    {
+        openWindow();
+        QCOMPARE(m_window->repairList->model()->rowCount(), 0);
+        QVERIFY(!m_window->undoButton->isEnabled());
+        QCOMPARE(m_window->rowSummary->text(), "日志目录 " + QDir::toNativeSeparators(data("journal")) + " 中没有修复记录。");
+        QTest::keyClick(m_window->repairList, Qt::Key_Return);
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        m_helper.start(N3FIX, {"--reset-balance", "--account-set", "007", "--year", "2031", "--code", "1011",
+                               "--from-period", "3", "--data-dir", m_dir->path()});
+        QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
+        QTRY_COMPARE(m_window->repairList->model()->rowCount(), 1);
+        QCOMPARE(cell(m_window->repairList, 0, 3), QStringLiteral("科目 1011，3 月起"));
     }
 
     // The list follows repairs that other processes make and undo, without F5.
