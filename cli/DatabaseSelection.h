@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Output.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -25,5 +26,10 @@ QList<SelectedDatabase> selectDatabases(const Request &request);
 // The same, for a command: when there is nothing to work on, says why (on standard error, and
 // with --json as {"error": ...}) and gives nothing.
 std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out);
+
+// One selected database as the user reads it, "帐套 001 2007 年度（LQDATA_001_2007）", and as
+// JSON fields: account_set, year, database.
+QString whereText(const SelectedDatabase &selected);
+QJsonObject whereJson(const SelectedDatabase &selected);
 
 } // namespace cli

@@ -26,24 +26,22 @@ int repairEndFlags(const Request &request)
             run = repair::repairEndFlags(selected.accountSet, selected.year, bar);
         }
         const QString connectionFailure = messages.take();
-        QJsonObject result{{QStringLiteral("database"), selected.database},
-                           {QStringLiteral("codes"), run.codes},
-                           {QStringLiteral("changed"), run.rowsChanged},
-                           {QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)}};
+        QJsonObject result = whereJson(selected);
+        result.insert(QStringLiteral("codes"), run.codes);
+        result.insert(QStringLiteral("changed"), run.rowsChanged);
+        result.insert(QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal));
         if (run.result == repair::EndFlagResult::Completed) {
             out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
-                         .arg(selected.database).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
+                         .arg(whereText(selected)).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
         } else {
             status = 2;
             const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
             result.insert(QStringLiteral("error"), failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
-            const QString line = QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
-                                     .arg(selected.database)
-                                     .arg(run.rowsWritten)
-                                     .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure);
-            out.line(line);
-            Output::error(line);
+            Output::error(QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
+                              .arg(whereText(selected))
+                              .arg(run.rowsWritten)
+                              .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure));
         }
         results.append(result);
     }
