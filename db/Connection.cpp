@@ -132,7 +132,8 @@ void Connection::openEmbedded(const QString &databaseName)
     const QFileInfo dataDirectory(m_engine.dataDirectory);
     const QString shownDirectory = QDir::toNativeSeparators(dataDirectory.absoluteFilePath());
     // In the default data directory the user may simply have no data yet: say how to get some.
-    const QString howToGetData = dataDirectory == QFileInfo(defaultDataDirectory())
+    const QString howToGetData = QDir::cleanPath(dataDirectory.absoluteFilePath())
+            == QDir::cleanPath(QFileInfo(defaultDataDirectory()).absoluteFilePath())
         ? QStringLiteral("。可加 --demo 改用演示数据，运行 n3demo 在这里生成演示数据，或用 --data-dir 指定存放数据库的目录。")
         : QString();
     if (dataDirectory.exists() && !dataDirectory.isDir())

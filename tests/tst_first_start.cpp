@@ -4,6 +4,7 @@
 // a folder picked in the real folder dialog, or SQL Server through the real ODBC driver manager.
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
+#include "support/ProgramRun.h"
 
 #include "app/CommandLine.h"
 #include "app/FirstStart.h"
@@ -110,16 +111,7 @@ class tst_FirstStart : public QObject {
     }
 
     // Runs n3demo with the test's home directory; gives its exit status.
-    int n3demo(const QStringList &arguments)
-    {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", m_home->path());
-        environment.remove("XDG_DATA_HOME");
-        process.setProcessEnvironment(environment);
-        process.start(N3DEMO, arguments);
-        return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
+    int n3demo(const QStringList &arguments) { return runWithHome(N3DEMO, arguments, m_home->path()).status; }
 
 private slots:
     void initTestCase()
