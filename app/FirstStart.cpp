@@ -2,7 +2,9 @@
 
 #include "MessageBox.h"
 
+#include "db/DbError.h"
 #include "db/ODBC.h"
+#include "db/SystemDatabase.h"
 #include "demo/DemoData.h"
 
 #include <QDir>
@@ -19,6 +21,19 @@ bool holdsSystemDatabase(const QString &dir)
     return QFileInfo(QDir(dir).filePath(ODBC::SystemDatabase + QStringLiteral(".db"))).isFile();
 }
 
+// Reads the account sets over `engine`, which becomes the tool's engine; gives what went wrong,
+// or nothing when the window will find its lists.
+QString systemDatabaseProblem(const db::EngineSettings &engine)
+{
+    ODBC::setEngine(engine);
+    try {
+        db::accountSets(ODBC::openConnection(ODBC::SystemDatabase, true));
+        return QString();
+    } catch (const db::DbError &error) {
+        return QStringLiteral("无法读取系统库 LQsystem：%1").arg(error.description());
+    }
+}
+
 QString choicePrompt()
 {
     return QStringLiteral("默认数据目录 %1 中还没有数据库。\n\n"
@@ -27,9 +42,9 @@ QString choicePrompt()
         .arg(QDir::toNativeSeparators(db::defaultDataDirectory()));
 }
 
-// Asks until the user makes a choice that gives a data source, or quits. A choice that gives
-// none (a folder without a system database, demo data that can't be written) is named above
-// the question when it is asked again.
+// Asks until the user makes a choice whose system database can be read, or quits. A choice
+// that gives none (demo data that can't be written, SQL Server not set up, a folder without a
+// system database) is named above the question when it is asked again.
 std::optional<db::EngineSettings> askUser()
 {
     QString problem;
@@ -44,17 +59,25 @@ std::optional<db::EngineSettings> askUser()
                 return db::EngineSettings{db::EngineKind::Embedded, dir};
             break;
         }
-        case SqlServer:
-            return db::EngineSettings{db::EngineKind::Odbc, db::defaultDataDirectory()};
+        case SqlServer: {
+            const db::EngineSettings server{db::EngineKind::Odbc, db::defaultDataDirectory()};
+            problem = systemDatabaseProblem(server);
+            if (problem.isEmpty())
+                return server;
+            break;
+        }
         case Folder: {
             const QString dir = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("选择存放数据库的文件夹"), QDir::homePath());
             if (dir.isEmpty()) {
                 problem.clear();
                 break;
             }
-            if (holdsSystemDatabase(dir))
-                return db::EngineSettings{db::EngineKind::Embedded, dir};
-            problem = QStringLiteral("文件夹 %1 中没有系统库 LQsystem.db。").arg(QDir::toNativeSeparators(dir));
+            const db::EngineSettings folder{db::EngineKind::Embedded, dir};
+            problem = holdsSystemDatabase(dir)
+                ? systemDatabaseProblem(folder)
+                : QStringLiteral("文件夹 %1 中没有系统库 LQsystem.db。").arg(QDir::toNativeSeparators(dir));
+            if (problem.isEmpty())
+                return folder;
             break;
         }
         default:

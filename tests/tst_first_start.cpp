@@ -214,18 +214,26 @@ private slots:
     }
 
     // SQL Server: the window over the real ODBC driver manager, with the SQLite ODBC driver
-    // registered as "SQL Server". Last, as the driver manager reads its configuration once.
+    // registered as "SQL Server". While the server has no system database the box asks again and
+    // says so; once it has, the window lists its sets. Last, as the driver manager reads its
+    // configuration once.
     void sqlServerChosen()
     {
         OdbcFixture::registerSqliteDriver(m_home->path());  // also moves the default data directory
-        OdbcFixture::useDemoDatabases(home("server"));
-        MessageBox::setRecording(false);
-        ModalAnswers answers({click("连接 SQL Server")});
+        QVERIFY(QDir().mkpath(home("no-server")) && QDir::setCurrent(home("no-server")));
+        const auto serverReady = [this](QWidget *box) {
+            OdbcFixture::useDemoDatabases(home("server"));
+            MessageBox::setRecording(false);
+            click("连接 SQL Server")(box);
+        };
+        ModalAnswers answers({click("连接 SQL Server"), serverReady});
         const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
         QVERIFY(engine && engine->kind == db::EngineKind::Odbc);
         QVERIFY(openWindow(*engine));
         verifyWindowListsDemoSets();
-        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(answers.seen.size(), 2);
+        QVERIFY2(answers.seen[1].startsWith("无法读取系统库 LQsystem：数据库中缺少数据表："), qPrintable(answers.seen[1]));
+        QVERIFY2(answers.seen[1].contains("\n\n" + choicePrompt()), qPrintable(answers.seen[1]));
     }
 };
 
