@@ -1,7 +1,7 @@
 // The command line's words, as real processes of n3fix and n3demo with a home directory of their
 // own: refusals that name the real problem, each failure said once, the check's summary, batch
 // lines naming account set and year, --demo with every command, and n3demo's chart size.
-#include "support/ProgramRun.h"
+#include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
 #include "demo/DemoData.h"
@@ -14,16 +14,24 @@ class tst_CommandLine : public QObject {
     QString data() const { return m_home->filePath("data"); }
     QString defaultDataDirectory() const { return m_home->filePath(".local/share/n3fix"); }
 
+    // What one run of a program wrote, read as UTF-8.
+    struct Run {
+        int status;
+        QString out, err;
+        QJsonDocument json() const { return QJsonDocument::fromJson(out.toUtf8()); }
+    };
+
     // Runs `program` in the test's home directory; arguments with %DATA% get the data folder.
-    ProgramRun start(const QString &program, const QStringList &arguments)
+    Run start(const QString &program, const QStringList &arguments)
     {
         QStringList resolved;
         for (const QString &argument : arguments)
             resolved << QString(argument).replace("%DATA%", data());
-        return runWithHome(program, resolved, m_home->path());
+        const ProcessRun run = runProcess(program, resolved, environmentWithHome(m_home->path()));
+        return {run.status, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
     }
-    ProgramRun n3fix(const QStringList &arguments) { return start(N3FIX, arguments); }
-    ProgramRun n3demo(const QStringList &arguments) { return start(N3DEMO, arguments); }
+    Run n3fix(const QStringList &arguments) { return start(N3FIX, arguments); }
+    Run n3demo(const QStringList &arguments) { return start(N3DEMO, arguments); }
 
     // Makes the database file of account set 002's year 2006 unreadable.
     void breakDatabase()
@@ -78,7 +86,7 @@ private slots:
         QFETCH(QString, said);
         QFETCH(QString, notSaid);
         said.replace("%DATA%", data());
-        const ProgramRun run = n3fix(arguments);
+        const Run run = n3fix(arguments);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.startsWith(said), qPrintable(run.err));
         QVERIFY2(notSaid.isEmpty() || !run.err.contains(notSaid), qPrintable(run.err));
@@ -91,7 +99,7 @@ private slots:
     void failuresSaidOnceAndCountsApart()
     {
         breakDatabase();
-        const ProgramRun json = n3fix({"--check", "--json", "--data-dir", "%DATA%"});
+        const Run json = n3fix({"--check", "--json", "--data-dir", "%DATA%"});
         QCOMPARE(json.status, 2);
         int wrongFlags = 0, withWrongFlags = 0;
         for (const QJsonValue result : json.json().array()) {
@@ -100,14 +108,14 @@ private slots:
         }
         QVERIFY(wrongFlags > 10 && withWrongFlags == 5);
 
-        const ProgramRun check = n3fix({"--check", "--data-dir", "%DATA%"});
+        const Run check = n3fix({"--check", "--data-dir", "%DATA%"});
         QCOMPARE(check.status, 2);
         QCOMPARE((check.out + check.err).count("无法读取："), 1);
         QVERIFY2(check.err.startsWith("帐套 002 2006 年度（LQDATA_002_2006）：无法读取："), qPrintable(check.err));
         QVERIFY2(check.out.endsWith(QString("共检查 6 个数据库：末级标志错误共 %1 个，在 5 个数据库中；无法读取的数据库 1 个。\n").arg(wrongFlags)),
                  qPrintable(check.out));
 
-        const ProgramRun repair = n3fix({"--repair-end-flags", "--data-dir", "%DATA%"});
+        const Run repair = n3fix({"--repair-end-flags", "--data-dir", "%DATA%"});
         QCOMPARE(repair.status, 2);
         QCOMPARE((repair.out + repair.err).count("修复失败"), 1);
         QVERIFY2(repair.err.startsWith("帐套 002 2006 年度（LQDATA_002_2006）：修复失败"), qPrintable(repair.err));
@@ -117,7 +125,7 @@ private slots:
         for (const QString &text : lines)
             QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
 
-        const ProgramRun again = n3fix({"--repair-end-flags", "--account-set", "001", "--json", "--data-dir", "%DATA%"});
+        const Run again = n3fix({"--repair-end-flags", "--account-set", "001", "--json", "--data-dir", "%DATA%"});
         QCOMPARE(again.status, 0);
         QCOMPARE(again.err, QString());
         const QJsonArray results = again.json().array();
@@ -134,26 +142,26 @@ private slots:
     // folder inside it doesn't hide how to get data when the default data directory has none.
     void demoWithEveryCommand()
     {
-        const ProgramRun check = n3fix({"--demo", "--check", "--account-set", "667"});
+        const Run check = n3fix({"--demo", "--check", "--account-set", "667"});
         QCOMPARE(check.status, 1);
         QVERIFY(QFile::exists(defaultDataDirectory() + "/demo/LQsystem.db"));
         QVERIFY(!QFile::exists(defaultDataDirectory() + "/LQsystem.db"));
-        const ProgramRun repair = n3fix({"--demo", "--repair-end-flags", "--account-set", "667", "--json"});
+        const Run repair = n3fix({"--demo", "--repair-end-flags", "--account-set", "667", "--json"});
         QCOMPARE(repair.status, 0);
         const QString id = repair.json().array().at(0)["journal"].toString();
         QVERIFY(!id.isEmpty());
         QCOMPARE(n3fix({"--demo", "--check", "--account-set", "667"}).status, 0);
 
-        const ProgramRun listed = n3fix({"--demo", "--journal"});
+        const Run listed = n3fix({"--demo", "--journal"});
         QCOMPARE(listed.status, 0);
         QVERIFY2(listed.out.startsWith(id + "  "), qPrintable(listed.out));
         QVERIFY(n3fix({"--demo", "--journal", id}).out.startsWith(id));
         QVERIFY(n3fix({"--journal"}).out.contains("没有修复记录"));
-        const ProgramRun withoutData = n3fix({"--check"});
+        const Run withoutData = n3fix({"--check"});
         QCOMPARE(withoutData.status, 2);
         QVERIFY2(withoutData.err.startsWith("数据库文件不存在：" + defaultDataDirectory() + "/LQsystem.db。可加 --demo 改用演示数据，运行 n3demo"),
                  qPrintable(withoutData.err));
-        const ProgramRun undo = n3fix({"--demo", "--undo", id});
+        const Run undo = n3fix({"--demo", "--undo", id});
         QCOMPARE(undo.status, 0);
         QVERIFY2(undo.out.startsWith("已撤销修复 " + id), qPrintable(undo.out));
         QCOMPARE(n3fix({"--demo", "--check", "--account-set", "667"}).status, 1);
@@ -164,15 +172,15 @@ private slots:
     void n3demoWordsAndSizes()
     {
         QCOMPARE(n3fix({"--demo", "--journal"}).status, 0);
-        const ProgramRun filled = n3demo({});
+        const Run filled = n3demo({});
         QCOMPARE(filled.status, 0);
         QVERIFY2(filled.out.contains("帐套 001") && !filled.out.contains("账"), qPrintable(filled.out));
         QVERIFY(QFile::exists(defaultDataDirectory() + "/LQsystem.db"));
-        const ProgramRun again = n3demo({});
+        const Run again = n3demo({});
         QCOMPARE(again.status, 0);
         QVERIFY(again.out.contains("已有数据库"));
 
-        const ProgramRun sized = n3demo({"--codes", "2500", m_home->filePath("big")});
+        const Run sized = n3demo({"--codes", "2500", m_home->filePath("big")});
         QCOMPARE(sized.status, 0);
         for (const QString &file : QDir(m_home->filePath("big")).entryList({"LQDATA_*.db"}))
             QCOMPARE(SqliteFixture::select(m_home->filePath("big/" + file), "select count(*), count(distinct ccode) from code"),
@@ -191,7 +199,7 @@ private slots:
     void n3demoRefusesBadSizes()
     {
         QFETCH(QStringList, arguments);
-        const ProgramRun run = n3demo(arguments << m_home->filePath("sized"));
+        const Run run = n3demo(arguments << m_home->filePath("sized"));
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains("--codes"), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(m_home->filePath("sized")));

@@ -4,7 +4,7 @@
 // a folder picked in the real folder dialog, or SQL Server through the real ODBC driver manager.
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
-#include "support/ProgramRun.h"
+#include "support/ProcessRun.h"
 
 #include "app/CommandLine.h"
 #include "app/FirstStart.h"
@@ -111,7 +111,7 @@ class tst_FirstStart : public QObject {
     }
 
     // Runs n3demo with the test's home directory; gives its exit status.
-    int n3demo(const QStringList &arguments) { return runWithHome(N3DEMO, arguments, m_home->path()).status; }
+    int n3demo(const QStringList &arguments) { return runProcess(N3DEMO, arguments, environmentWithHome(m_home->path())).status; }
 
 private slots:
     void initTestCase()
