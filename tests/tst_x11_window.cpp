@@ -168,7 +168,8 @@ private slots:
     }
 
     // A write refused halfway through the walk: while the failure box is up, the status line shows
-    // the failing row's caption wherever the box leaves it uncovered.
+    // the failing row's caption wherever the box leaves it uncovered. The box, centred on the
+    // window, may cover the whole line: it is first moved down off it, as a user would drag it.
     void statusLineShownUnderTheFailureBox()
     {
         QVERIFY(openWindow(4000, true));
@@ -178,6 +179,8 @@ private slots:
         bool shown = false;
         BoxCloser closer([&](QMessageBox *box) {
             const QRect label(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
+            box->move(box->x(), label.bottom() + 1);
+            QTRY_VERIFY(box->frameGeometry().top() > label.bottom());
             const QRegion uncovered = QRegion(label).subtracted(box->frameGeometry()).translated(-label.topLeft());
             shown = QTest::qWaitFor([&] { return showsCaption(uncovered); });
         });
