@@ -5,14 +5,12 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QQueue>
 
 namespace {
 
 struct Recorder {
     bool recording = false;
     QList<MessageBox::Shown> shown;
-    QQueue<int> answers;
 };
 
 Recorder &recorder()
@@ -57,12 +55,17 @@ void MessageBox::show(const QString &prompt, int style, const QString &title)
     build(prompt, style, title)->exec();
 }
 
-std::unique_ptr<QMessageBox> MessageBox::buildQuestion(const QString &prompt, const QStringList &buttons,
-                                                       int defaultButton, int escapeButton)
+int MessageBox::ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton)
 {
-    auto box = emptyBox(prompt, ODBC::StylePlain, QString());
+    Recorder &r = recorder();
+    if (r.recording) {
+        r.shown.append({prompt, ApplicationTitle, ODBC::StylePlain, buttons});
+        return defaultButton;
+    }
+    const std::unique_ptr<QMessageBox> box = emptyBox(prompt, ODBC::StylePlain, QString());
     for (int i = 0; i < buttons.size(); ++i) {
-        // Each button closes the box with its position, whatever role Qt would give it.
+        // Each button closes the box; its position tells which was pressed, whatever role Qt
+        // would give its text.
         QPushButton *button = box->addButton(buttons.at(i), QMessageBox::ActionRole);
         button->setProperty(PositionProperty, i);
         if (i == defaultButton)
@@ -70,25 +73,9 @@ std::unique_ptr<QMessageBox> MessageBox::buildQuestion(const QString &prompt, co
         if (i == escapeButton)
             box->setEscapeButton(button);
     }
-    return box;
-}
-
-int MessageBox::ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton)
-{
-    Recorder &r = recorder();
-    if (r.recording) {
-        r.shown.append({prompt, ApplicationTitle, ODBC::StylePlain, buttons});
-        return r.answers.isEmpty() ? defaultButton : r.answers.dequeue();
-    }
-    const std::unique_ptr<QMessageBox> box = buildQuestion(prompt, buttons, defaultButton, escapeButton);
     box->exec();
     const QAbstractButton *pressed = box->clickedButton();
     return pressed ? pressed->property(PositionProperty).toInt() : escapeButton;
-}
-
-void MessageBox::answerNext(int button)
-{
-    recorder().answers.enqueue(button);
 }
 
 void MessageBox::showDataLayerMessages()

@@ -29,12 +29,8 @@ public:
 
     // Shows a modal box with one button per text, in order, and returns the position of the one
     // pressed. Enter presses `defaultButton`; Esc or closing the box counts as `escapeButton`.
-    // While recording, the box answers what answerNext() queued, else its default button.
+    // While recording, the box is answered with its default button.
     static int ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton);
-    // The box ask() would display.
-    static std::unique_ptr<QMessageBox> buildQuestion(const QString &prompt, const QStringList &buttons, int defaultButton,
-                                                      int escapeButton);
-    static void answerNext(int button);
 
     // Routes the data layer's messages (the connection error box) through show().
     static void showDataLayerMessages();
