@@ -56,11 +56,12 @@ StartOptions parseCommandLine(const QStringList &arguments)
     const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
         {&o.dataDir, QStringLiteral("目录")}, {&o.undo, QStringLiteral("日志编号")},
         {&o.accountSet, QStringLiteral("帐套编号")}, {&o.year, QStringLiteral("年度")}};
-    const auto valueWanted = [&](const QString &name) {
-        for (const auto &[option, wanted] : valueOptions)
+    const auto valueMissing = [&](const QString &name) {
+        QString wanted = QStringLiteral("值");
+        for (const auto &[option, words] : valueOptions)
             if (option->names().contains(name))
-                return wanted;
-        return QStringLiteral("值");
+                wanted = words;
+        return failed(QStringLiteral("选项 --%1 后面需要给出%2。").arg(name, wanted));
     };
 
     if (!parser.parse(arguments)) {
@@ -72,7 +73,7 @@ StartOptions parseCommandLine(const QStringList &arguments)
         const QString name = quoted.match(parser.errorText()).captured(1);
         if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
             return failed(QStringLiteral("选项 --%1 不带值。").arg(name));
-        return failed(QStringLiteral("选项 --%1 后面需要给出%2。").arg(name, valueWanted(name)));
+        return valueMissing(name);
     }
     const QStringList given = parser.optionNames();
     for (const QString &name : given)
@@ -84,7 +85,7 @@ StartOptions parseCommandLine(const QStringList &arguments)
             continue;
         const QString name = option->names().constLast(), value = parser.value(*option);
         if (value.isEmpty())
-            return failed(QStringLiteral("选项 --%1 后面需要给出%2。").arg(name, wanted));
+            return valueMissing(name);
         if (value.startsWith(QLatin1Char('-')))
             return failed(QStringLiteral("选项 --%1 后面需要给出%2，给出的“%3”却像另一个选项。").arg(name, wanted, value)
                           + (option == &o.dataDir ? QStringLiteral("以“-”开头的目录请写成 ./%1。").arg(value) : QString()));

@@ -34,6 +34,7 @@ QString systemDatabaseProblem(const db::EngineSettings &engine)
     }
 }
 
+// The first start's question, naming the default data directory that has no data yet.
 QString choicePrompt()
 {
     return QStringLiteral("默认数据目录 %1 中还没有数据库。\n\n"
