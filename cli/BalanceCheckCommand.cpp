@@ -60,9 +60,7 @@ int checkBalances(const Request &request)
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::BalanceCheck check = repair::checkBalances(selected.database);
-        QJsonObject result{{QStringLiteral("account_set"), selected.accountSet},
-                           {QStringLiteral("year"), selected.year},
-                           {QStringLiteral("database"), selected.database}};
+        QJsonObject result = whereJson(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
             ++unreadable;
@@ -71,7 +69,7 @@ int checkBalances(const Request &request)
             result.insert(QStringLiteral("disagreements"), QJsonArray());
             result.insert(QStringLiteral("orphans"), QJsonArray());
             result.insert(QStringLiteral("error"), check.failure);
-            Output::error(QStringLiteral("%1：无法读取：%2").arg(placeOf(selected), check.failure));
+            Output::error(QStringLiteral("%1：无法读取：%2").arg(whereText(selected), check.failure));
             results.append(result);
             continue;
         }
@@ -80,7 +78,7 @@ int checkBalances(const Request &request)
             ++withFindings;
         }
         out.line(QStringLiteral("%1：科目 %2 个，与下级科目合计不符的科目 %3 个（%4 个期间），科目表中没有的余额行 %5 行")
-                     .arg(placeOf(selected))
+                     .arg(whereText(selected))
                      .arg(check.codes)
                      .arg(check.accounts)
                      .arg(check.periods)

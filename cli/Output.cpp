@@ -18,6 +18,7 @@ void Output::line(const QString &text) const
 
 void Output::error(const QString &text)
 {
+    std::fflush(stdout);  // keeps the lines in order where both streams go to one file
     std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
 }
 
