@@ -51,19 +51,20 @@ ResetRows resetRows(const db::Connection &connection, const QString &code, const
 
 // 1 for a row whose amounts are all 0 already, as the engine compares them: the reset leaves
 // its values as they are, so it is not journaled.
-const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as n3fix_already_zero");
+const QString AlreadyZeroName = QStringLiteral("n3fix_already_zero");
+const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as ") + AlreadyZeroName;
 
-// Adds the current matched row to the run's list and counts it; true when the reset changes its
-// amounts.
+// Adds the current matched row to the run's list and counts it. True when the reset changes its
+// amounts, that is when they are not all 0 already.
 bool listRow(const db::Recordset &matched, BalanceResetRun &run)
 {
     run.rows.push_back({matched.field(QStringLiteral("iperiod")), matched.field(QStringLiteral("mb")),
                         matched.field(QStringLiteral("md")), matched.field(QStringLiteral("mc"))});
     ++run.rowsMatched;
-    if (matched.field(matched.fieldNames().constLast()).toInt() == 1)  // AlreadyZero
-        return false;
-    ++run.rowsChanged;
-    return true;
+    const bool changes = matched.field(AlreadyZeroName).toInt() != 1;
+    if (changes)
+        ++run.rowsChanged;
+    return changes;
 }
 
 // The journal of the reset, flushed: every matched row whose amounts change, with its amounts,
@@ -84,9 +85,8 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.table = QStringLiteral("GL_accsum");
     record.rowidName = matched.rowIdName();
     record.changedColumns = Amounts;
-    const QString alreadyZero = matched.fieldNames().constLast();
     for (const QString &name : matched.fieldNames())
-        if (!Amounts.contains(name, Qt::CaseInsensitive) && name != alreadyZero)
+        if (!Amounts.contains(name, Qt::CaseInsensitive) && name != AlreadyZeroName)
             record.keyColumns << name;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
     for (; !matched.eof(); matched.moveNext()) {
@@ -95,8 +95,9 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
             row.key << matched.field(name);
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
-        if (listRow(matched, run))
-            journal->addRow(row);
+        if (!listRow(matched, run))
+            continue;
+        journal->addRow(row);
     }
     journal->setRowsVisited(run.rowsMatched);
     journal->flush();
