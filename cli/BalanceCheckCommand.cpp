@@ -22,12 +22,6 @@ QString moneyText(double amount)
     return text;
 }
 
-// A code read from a database; a NULL code is null.
-QVariant codeValue(const QString &code)
-{
-    return code.isNull() ? QVariant() : QVariant(code);
-}
-
 // One disagreement as --json gives it.
 QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 {

@@ -43,7 +43,7 @@ int check(const Request &request)
         out.line(QStringLiteral("%1：科目 %2 个，末级标志错误 %3 个").arg(where).arg(check.codes).arg(check.wrong.size()));
         QJsonArray wrongCodes;
         for (const repair::WrongFlag &wrong : check.wrong) {
-            const QVariant code = wrong.code.isNull() ? QVariant() : QVariant(wrong.code);  // a NULL code stays null
+            const QVariant code = codeValue(wrong.code);
             wrongCodes.append(QJsonObject{{QStringLiteral("code"), jsonValue(code)},
                                           {QStringLiteral("flag"), jsonValue(wrong.flag)},
                                           {QStringLiteral("right"), wrong.right}});

@@ -88,6 +88,11 @@ QString shownValue(const QVariant &value)
     return json.isString() && value.typeId() == QMetaType::QString ? value.toString() : json.toVariant().toString();
 }
 
+QVariant codeValue(const QString &code)
+{
+    return code.isNull() ? QVariant() : QVariant(code);
+}
+
 ConnectionMessages::ConnectionMessages()
 {
     ODBC::setMessageSink([this](const QString &prompt, const QString &, int) { m_messages << prompt; });
