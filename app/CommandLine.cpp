@@ -60,9 +60,9 @@ StartOptions parseCommandLine(const QStringList &arguments)
 
     // What each option that takes a value wants, in the user's words.
     const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
-        {&o.dataDir, QStringLiteral("目录")}, {&o.undo, QStringLiteral("日志编号")},
+        {&o.dataDir, QStringLiteral("目录")},         {&o.undo, QStringLiteral("日志编号")},
         {&o.accountSet, QStringLiteral("帐套编号")}, {&o.year, QStringLiteral("年度")},
-        {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")}};
+        {&o.code, QStringLiteral("科目编码")},       {&o.fromPeriod, QStringLiteral("月份")}};
     const auto valueMissing = [&](const QString &name) {
         QString wanted = QStringLiteral("值");
         for (const auto &[option, words] : valueOptions)

@@ -54,7 +54,7 @@ int checkBalances(const Request &request)
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::BalanceCheck check = repair::checkBalances(selected.database);
-        QJsonObject result = whereJson(selected);
+        QJsonObject result = placeJson(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
             ++unreadable;
@@ -63,7 +63,7 @@ int checkBalances(const Request &request)
             result.insert(QStringLiteral("disagreements"), QJsonArray());
             result.insert(QStringLiteral("orphans"), QJsonArray());
             result.insert(QStringLiteral("error"), check.failure);
-            Output::error(QStringLiteral("%1：无法读取：%2").arg(whereText(selected), check.failure));
+            Output::error(QStringLiteral("%1：无法读取：%2").arg(placeOf(selected), check.failure));
             results.append(result);
             continue;
         }
@@ -72,7 +72,7 @@ int checkBalances(const Request &request)
             ++withFindings;
         }
         out.line(QStringLiteral("%1：科目 %2 个，与下级科目合计不符的科目 %3 个（%4 个期间），科目表中没有的余额行 %5 行")
-                     .arg(whereText(selected))
+                     .arg(placeOf(selected))
                      .arg(check.codes)
                      .arg(check.accounts)
                      .arg(check.periods)

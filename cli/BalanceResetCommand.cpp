@@ -69,7 +69,7 @@ int resetBalance(const Request &request)
     }
     const SelectedDatabase &selected = selection.first();
     json.insert(QStringLiteral("database"), selected.database);
-    const QString where = QStringLiteral("%1：科目 %2 ").arg(whereText(selected), request.code);
+    const QString where = QStringLiteral("%1：科目 %2 ").arg(placeOf(selected), request.code);
 
     ConnectionMessages messages;
     const repair::BalanceResetRun run = repair::resetBalances(selected.accountSet, selected.year, request.code,

@@ -22,8 +22,8 @@ int check(const Request &request)
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::EndFlagCheck check = repair::checkEndFlags(selected.database);
-        QJsonObject result = whereJson(selected);
-        const QString where = whereText(selected);
+        QJsonObject result = placeJson(selected);
+        const QString where = placeOf(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
             ++unreadable;

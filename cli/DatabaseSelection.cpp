@@ -8,6 +8,18 @@
 
 namespace cli {
 
+QString placeOf(const SelectedDatabase &selected)
+{
+    return QStringLiteral("帐套 %1 %2 年度（%3）").arg(selected.accountSet, selected.year, selected.database);
+}
+
+QJsonObject placeJson(const SelectedDatabase &selected)
+{
+    return {{QStringLiteral("account_set"), selected.accountSet},
+            {QStringLiteral("year"), selected.year},
+            {QStringLiteral("database"), selected.database}};
+}
+
 QList<SelectedDatabase> selectDatabases(const Request &request)
 {
     const std::shared_ptr<db::Connection> system = ODBC::openConnection(ODBC::SystemDatabase, true);
@@ -35,18 +47,6 @@ QList<SelectedDatabase> selectDatabases(const Request &request)
         throw db::DbError(QStringLiteral("帐套 %1 没有有效的会计年度。").arg(request.accountSet));
     throw db::DbError(QStringLiteral("帐套 %1 没有 %2 会计年度（它的有效年度：%3）。")
                           .arg(request.accountSet, request.year, yearsOfTheSet.join(QStringLiteral("、"))));
-}
-
-QString whereText(const SelectedDatabase &selected)
-{
-    return QStringLiteral("帐套 %1 %2 年度（%3）").arg(selected.accountSet, selected.year, selected.database);
-}
-
-QJsonObject whereJson(const SelectedDatabase &selected)
-{
-    return {{QStringLiteral("account_set"), selected.accountSet},
-            {QStringLiteral("year"), selected.year},
-            {QStringLiteral("database"), selected.database}};
 }
 
 std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out)

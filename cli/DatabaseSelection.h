@@ -17,6 +17,11 @@ struct SelectedDatabase {
     QString database;  // LQDATA_<account set>_<year>
 };
 
+// The database as a line of output names it: 帐套 001 2007 年度（LQDATA_001_2007）; and as JSON
+// fields: account_set, year, database.
+QString placeOf(const SelectedDatabase &selected);
+QJsonObject placeJson(const SelectedDatabase &selected);
+
 // The account-set databases a command works on: every account set the system database lists,
 // in the order it returns them, with each of its live fiscal years as the window's year list
 // finds them; --account-set and --year narrow it to one set or year. Raises db::DbError when
@@ -26,10 +31,5 @@ QList<SelectedDatabase> selectDatabases(const Request &request);
 // The same, for a command: when there is nothing to work on, says why (on standard error, and
 // with --json as {"error": ...}) and gives nothing.
 std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out);
-
-// One selected database as the user reads it, "帐套 001 2007 年度（LQDATA_001_2007）", and as
-// JSON fields: account_set, year, database.
-QString whereText(const SelectedDatabase &selected);
-QJsonObject whereJson(const SelectedDatabase &selected);
 
 } // namespace cli

@@ -26,20 +26,20 @@ int repairEndFlags(const Request &request)
             run = repair::repairEndFlags(selected.accountSet, selected.year, bar);
         }
         const QString connectionFailure = messages.take();
-        QJsonObject result = whereJson(selected);
+        QJsonObject result = placeJson(selected);
         result.insert(QStringLiteral("codes"), run.codes);
         result.insert(QStringLiteral("changed"), run.rowsChanged);
         result.insert(QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal));
         result.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
         if (run.result == repair::EndFlagResult::Completed) {
             out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
-                         .arg(whereText(selected)).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
+                         .arg(placeOf(selected)).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
             if (!run.unrecorded.isEmpty()) {
                 // every flag is written; only the journal's record of the end is missing
                 status = 2;
                 result.insert(QStringLiteral("error"), run.unrecorded);
                 Output::error(QStringLiteral("%1：末级标志已全部写入，但修复日志未能记下修复的结果：%2")
-                                  .arg(whereText(selected), run.unrecorded));
+                                  .arg(placeOf(selected), run.unrecorded));
             }
         } else {
             status = 2;
@@ -47,7 +47,7 @@ int repairEndFlags(const Request &request)
             result.insert(QStringLiteral("error"), failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
             Output::error(QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
-                              .arg(whereText(selected))
+                              .arg(placeOf(selected))
                               .arg(run.rowsWritten)
                               .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure));
         }
