@@ -90,19 +90,6 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     return journal;
 }
 
-// Writes the walk's current row's flag; a failure names the row, so the journal says where the
-// walk stopped.
-void writeFlag(db::Recordset &walk, const QString &code, int flag)
-{
-    try {
-        walk.setField(1, qint16(flag));
-        walk.update();
-    } catch (const db::DbError &error) {
-        throw db::DbError(QStringLiteral("科目 %1：%2").arg(code.isNull() ? QStringLiteral("（空）") : code,
-                                                         error.description()));
-    }
-}
-
 } // namespace
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
@@ -115,6 +102,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
 
     std::unique_ptr<Journal> journal;
     std::optional<db::RowByRowWrites> writes;
+    std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
         const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
         db::Recordset walk;
@@ -138,16 +126,18 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         for (std::size_t i = 0; i < chart.codes.size(); ++i) {
-            const QString code = connection->textOf(chart.codes[i]);
-            progress.rowStarted(code);
+            atCode = connection->textOf(chart.codes[i]);
+            progress.rowStarted(*atCode);
             int flag = right[i];
             if (probe && (flag = probe->flagOf(chart.codes[i])) != right[i])
                 journalProbedFlag(*journal, chart, i, flag, journaled);
-            writeFlag(walk, code, flag);
+            walk.setField(1, qint16(flag));
+            walk.update();
             ++run.rowsWritten;
             if (!flagIsRight(chart.flags[i], flag))
                 ++run.rowsChanged;
             walk.moveNext();
+            atCode.reset();
             if (!progress.rowWritten()) {
                 run.result = EndFlagResult::Stopped;
                 break;
@@ -163,8 +153,11 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         if (settingsRestored && writes && writes->applies())
             settlePendingSettings(journalDirectory(), journal->record());
         static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
+        const QString where = atCode && run.result == EndFlagResult::Failed
+            ? QStringLiteral("科目 %1：").arg(atCode->isNull() ? QStringLiteral("NULL") : *atCode)
+            : QString();
         run.unrecorded = journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged,
-                                         run.failure, settingsRestored);
+                                         where + run.failure, settingsRestored);
     }
     return run;
 }

@@ -244,8 +244,11 @@ private slots:
                                      " begin select raise(ignore); end;");
         const repair::EndFlagRun run = walk();
         QCOMPARE(run.result, repair::EndFlagResult::Failed);
-        QVERIFY2(run.failure.startsWith("科目 1002：数据库没有执行这次更新"), qPrintable(run.failure));
+        QVERIFY2(run.failure.startsWith("数据库没有执行这次更新"), qPrintable(run.failure));
         QCOMPARE(run.rowsWritten, 1);
+        // the journal says where the walk stopped
+        const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
+        QCOMPARE(record.message, "科目 1002：" + run.failure);
     }
 
     // The journal is read a page at a time: pages put together are the whole journal, in order.
