@@ -283,17 +283,16 @@ void Recordset::update()
         return;
     const QList<int> columns = m_staged.keys();
     QVariantList values = m_staged.values();
-    QVariantList criteria;
-    const QStringList where = rowCriteria(criteria);
-    const QString text = updateText(columns, where);
-    QSqlQuery &query = preparedText(QStringLiteral("W:") + text, text).query;
-    values << criteria;
+    QSqlQuery &query = writeStatement(columns).query;
+    appendRowValues(values);
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
     if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns))) {
-        if (countMatching(where, criteria) > 0)
+        QVariantList criteria;
+        appendRowValues(criteria);
+        if (countMatching(rowCriteria(), criteria) > 0)
             throw DbError(QStringLiteral("数据库没有执行这次更新（可能被触发器忽略，或数据表其实是视图），记录未改动。"));
         throw DbError(QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。"));
     }
@@ -303,16 +302,43 @@ void Recordset::update()
     m_staged.clear();
 }
 
+// The UPDATE of `columns` of the current row, prepared once. A walk writes the same columns of
+// row after row, under conditions that differ only where an original value is NULL: the last
+// statement is kept with the columns and the NULLs it was made for, and reused while they fit.
+Recordset::Statement &Recordset::writeStatement(const QList<int> &columns)
+{
+    Statement &statement = *m_statement;
+    QList<bool> nulls;
+    for (int i = 0; i < statement.names.size(); ++i)
+        nulls << valueAt(i).isNull();
+    if (!statement.lastWrite || statement.lastWriteColumns != columns || statement.lastWriteNulls != nulls) {
+        const QString text = updateText(columns, rowCriteria());
+        statement.lastWrite = &preparedText(QStringLiteral("W:") + text, text);
+        statement.lastWriteColumns = columns;
+        statement.lastWriteNulls = nulls;
+    }
+    return *statement.lastWrite;
+}
+
 // Conditions that pick the current row as it was read: its rowid, where there is one, and its
-// original values. Bound values are appended to `values`.
-QStringList Recordset::rowCriteria(QVariantList &values) const
+// original values, in the order appendRowValues() gives their values.
+QStringList Recordset::rowCriteria() const
 {
     QStringList criteria;
-    if (m_statement->hiddenKeys) {
+    if (m_statement->hiddenKeys)
         criteria << m_statement->rowid + QStringLiteral("=?");
+    QVariantList unused;
+    return criteria + matchingOriginals({}, unused);
+}
+
+// Appends the values rowCriteria()'s conditions are bound to.
+void Recordset::appendRowValues(QVariantList &values) const
+{
+    if (m_statement->hiddenKeys)
         values << m_rows[rowStart()];
-    }
-    return criteria + matchingOriginals({}, values);
+    for (int i = 0; i < m_statement->names.size(); ++i)
+        if (const QVariant &value = valueAt(i); !value.isNull())
+            values << value;
 }
 
 // The number of rows of the statement's table that meet `criteria`.

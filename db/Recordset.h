@@ -73,12 +73,17 @@ private:
         int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid)
         QString table;       // the table rows are written back to, for updatable recordsets
         QString rowid;       // the name the rowid goes by, when rows are located by it
+        Statement *lastWrite = nullptr;  // the last UPDATE of its rows, its columns and conditions
+        QList<int> lastWriteColumns;
+        QList<bool> lastWriteNulls;
     };
     Statement &prepared(const QString &source, bool updatable);
     Statement &preparedText(const QString &key, const QString &text);
     QString updateText(const QList<int> &columns, const QStringList &criteria) const;
     QStringList matchingOriginals(const QList<int> &replaced, QVariantList &values) const;
-    QStringList rowCriteria(QVariantList &values) const;
+    QStringList rowCriteria() const;
+    void appendRowValues(QVariantList &values) const;
+    Statement &writeStatement(const QList<int> &columns);
     qint64 countMatching(const QStringList &criteria, const QVariantList &values);
     bool identicalRowWritten(const QList<int> &columns);
 

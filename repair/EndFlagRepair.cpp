@@ -35,6 +35,7 @@ Chart readChart(db::Recordset &walk)
     return chart;
 }
 
+// Row i of the chart as the journal keeps it, to get `flag`.
 JournalRow journalRow(const Chart &chart, std::size_t i, int flag)
 {
     return {chart.rowids[i], {chart.codes[i]}, {chart.flags[i]}, {flag}};
