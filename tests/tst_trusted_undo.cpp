@@ -2,6 +2,7 @@
 // whatever happened to the table since (rowids reused, VACUUM, the table rebuilt), and on data as
 // import tools leave it (every column TEXT, padded codes, WITHOUT ROWID tables); the journal holds
 // only the rows a repair changes and reads a page at a time.
+#include "db/DbError.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceReset.h"
@@ -279,6 +280,35 @@ private slots:
         QCOMPARE(json.json()["rows"].toArray().size(), 2500);
         QCOMPARE(json.json()["rows_visited"].toInt(), 2500);
         QCOMPARE(json.json()["rows"][2499]["key"]["ccode"].toString(), QStringLiteral("2500"));
+    }
+
+    // A journal written before the count of rows visited was kept is still listed, read and
+    // undone; the count reads as not recorded.
+    void journalOfAnEarlierVersion()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
+        const QString directory = repair::journalDirectory();
+        QVERIFY(QDir().mkpath(directory));
+        SqliteFixture::run(QDir(directory).filePath("20260101-000000-000.journal"),
+                           "create table repair(id, time, database, engine, repair, account_set, year, code, period, undoes,"
+                           " table_name, rowid_name, changed_columns, key_columns, outcome, rows_done, rows_changed, message,"
+                           " journal_mode, settings_pending);"
+                           "insert into repair values('20260101-000000-000','2026-01-01T00:00:00.000+08:00','LQDATA_001_2007',"
+                           "'embedded','end-flags','001','2007','','','','code','rowid','[\"bend\"]','[\"ccode\"]','completed',"
+                           "2,1,null,null,0);"
+                           "create table row(seq integer primary key, row_id, old0, new0, key0);"
+                           "insert into row values(null,1,1,0,'1001'),(null,2,1,1,'100101');");
+        const QList<repair::RepairRecord> repairs = repair::listRepairs(directory);
+        QCOMPARE(repairs.size(), 1);
+        QCOMPARE(repairs[0].rowsVisited, -1);
+        QCOMPARE(repairs[0].rowsChanged, 1);
+        QCOMPARE(repair::countRows(directory, repairs[0].id), 2);
+        // the unchanged row it journaled is passed over; the changed one is put back
+        const ProcessRun undo = n3fix({"--undo", repairs[0].id, "--json"});
+        QCOMPARE(undo.status, 0);
+        QCOMPARE(undo.json()["restored"].toInt(), 1);
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:1", "i:1"}));
+        QVERIFY_THROWS_EXCEPTION(db::DbError, repair::readRows(directory, "20260101-000000-001", 0, 10));
     }
 };
 
