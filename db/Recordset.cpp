@@ -33,9 +33,15 @@ QString withKey(const QString &select, const QString &key)
 
 // A column that finds one row of `table` on SQLite, or an empty string when there is none: the
 // rowid under a name the table's own columns leave free, or for a WITHOUT ROWID table its
-// primary key when that is one column (a composite key leaves rows to be found by their values).
+// primary key when that is one column (a composite key, or a view, leaves rows to be found by
+// their values).
 QString sqliteRowidName(const QSqlDatabase &database, const QString &table)
 {
+    QSqlQuery kind(database);
+    kind.prepare(QStringLiteral("select type from sqlite_master where name=? collate nocase"));
+    kind.addBindValue(table);
+    if (kind.exec() && kind.next() && kind.value(0).toString() == QLatin1String("view"))
+        return QString();  // a view's rows have no rowid of their own: they are found by their values
     QSqlQuery columns(database);
     columns.prepare(QStringLiteral("select lower(name), pk from pragma_table_info(?)"));
     columns.addBindValue(table);
