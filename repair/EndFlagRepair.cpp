@@ -19,16 +19,35 @@ namespace {
 // The chart as the walk found it, in code order.
 struct Chart {
     std::vector<QVariant> codes, flags, rowids;
+    std::vector<QVariantList> rowKeys;  // a composite primary key's values besides the code
 };
+
+// Where a composite primary key finds the rows: the positions of its columns other than the code,
+// which the journal keeps beside the code.
+QList<int> otherKeyColumns(const db::Recordset &walk)
+{
+    QList<int> positions;
+    const QStringList names = walk.rowKeyNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (names.at(i).compare(QLatin1String("ccode"), Qt::CaseInsensitive) != 0)
+            positions << i;
+    return positions;
+}
 
 // Reads the whole chart, then stands the walk on its first row again.
 Chart readChart(db::Recordset &walk)
 {
     Chart chart;
+    const QList<int> otherKeys = otherKeyColumns(walk);
     while (!walk.eof()) {
         chart.codes.push_back(walk.field(0));
         chart.flags.push_back(walk.field(1));
         chart.rowids.push_back(walk.rowId());
+        const QVariantList key = walk.rowKeyValues();
+        QVariantList others;
+        for (const int position : otherKeys)
+            others << key.at(position);
+        chart.rowKeys.push_back(others);
         walk.moveNext();
     }
     walk.moveFirst();
@@ -38,7 +57,7 @@ Chart readChart(db::Recordset &walk)
 // Row i of the chart as the journal keeps it, to get `flag`.
 JournalRow journalRow(const Chart &chart, std::size_t i, int flag)
 {
-    return {chart.rowids[i], {chart.codes[i]}, {chart.flags[i]}, {flag}};
+    return {chart.rowids[i], QVariantList{chart.codes[i]} + chart.rowKeys[i], {chart.flags[i]}, {flag}};
 }
 
 // Makes sure the journal holds row i with the flag the server now gives it, before the row is
@@ -69,6 +88,8 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.rowidName = walk.rowIdName();
     record.changedColumns = {QStringLiteral("bend")};
     record.keyColumns = {QStringLiteral("ccode")};
+    for (const int position : otherKeyColumns(walk))
+        record.keyColumns << walk.rowKeyNames().at(position);
     const QString directory = journalDirectory();
     PendingSettings pending;
     if (writes.applies()) {

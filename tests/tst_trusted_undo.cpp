@@ -205,6 +205,24 @@ private slots:
                  QStringList({"i:10|i:1", "i:20|i:0", "i:30|i:0", "i:40|i:9"}));
     }
 
+    // A WITHOUT ROWID chart with a composite primary key: the walk writes each row by its key and
+    // original values, and journals the key, by which undo finds the rows again.
+    void withoutRowidTableWithACompositeKey()
+    {
+        SqliteFixture::run(yearDb(), "create table code(iyear INTEGER, ccode TEXT, bend INTEGER, primary key(iyear, ccode))"
+                                     " without rowid; insert into code values(2007,'1001',1),(2007,'100101',0),(2007,'1002',0);");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by ccode"), QStringList({"i:0", "i:1", "i:1"}));
+        const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
+        QCOMPARE(record.rowidName + '|' + record.keyColumns.join(','), QStringLiteral("|ccode,iyear"));
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(undo.status, 0);
+        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by ccode"), QStringList({"i:1", "i:0", "i:0"}));
+    }
+
     // Undo journals only the rows it restores, so undoing it changes nothing else; an undo run a
     // second time says by which undo the repair was undone, changes nothing and writes no journal.
     void undoOnceOnly()
