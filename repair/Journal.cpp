@@ -12,11 +12,9 @@
 
 #include <sqlite3.h>
 
-
 namespace repair {
 
 using namespace journalformat;
-
 
 QString journalDirectory()
 {
