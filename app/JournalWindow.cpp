@@ -27,7 +27,6 @@
 
 namespace {
 
-const QString UndoTitle = QStringLiteral("撤销修复");
 // Rows a result box lists one by one; the rest are counted.
 constexpr int LeftAloneListed = 20;
 
@@ -302,21 +301,22 @@ void JournalWindow::undoSelected()
         return;
     const repair::RepairRecord record = *selected;
     if (const QString why = whyNotUndoable(record); !why.isEmpty()) {
-        MessageBox::show(why, ODBC::StylePlain, UndoTitle);
+        MessageBox::show(why, ODBC::StylePlain);
         return;
     }
     qint64 rows = 0;
     try {
         rows = repair::countRows(m_directory, record.id);
     } catch (const db::DbError &error) {
-        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), ODBC::StyleCritical, UndoTitle);
+        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), ODBC::StyleCritical);
         return;
     }
     const QString question = QStringLiteral("撤销修复 %1吗？\n\n日志记有 %2 行。只恢复仍是这次修复写入的值的记录；"
                                             "之后被改动过的记录保持不变，并在结果中列出。")
                                  .arg(RepairDescription::summary(record))
                                  .arg(rows);
-    if (!MessageBox::ask(question, QStringLiteral("撤销(&U)"), UndoTitle))
+    // The second button, 取消, takes Enter and Esc: only 撤销 or Alt+U undoes.
+    if (MessageBox::ask(question, {QStringLiteral("撤销(&U)"), QStringLiteral("取消")}, 1, 1) != 0)
         return;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -324,7 +324,7 @@ void JournalWindow::undoSelected()
     QApplication::restoreOverrideCursor();
     refresh();  // the undo is listed, and the rows' values now changed
     if (!run.failure.isEmpty())
-        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), ODBC::StyleCritical, UndoTitle);
+        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), ODBC::StyleCritical);
     else
-        MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? ODBC::StylePlain : ODBC::StyleCritical, UndoTitle);
+        MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? ODBC::StylePlain : ODBC::StyleCritical);
 }

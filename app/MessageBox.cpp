@@ -11,7 +11,7 @@ namespace {
 struct Recorder {
     bool recording = false;
     QList<MessageBox::Shown> shown;
-    QList<bool> answers;  // for the next recorded questions, in order
+    QList<int> answers;  // for the next recorded questions, in order
 };
 
 Recorder &recorder()
@@ -20,16 +20,26 @@ Recorder &recorder()
     return instance;
 }
 
+// A box with the tool's title rule, without buttons yet.
+std::unique_ptr<QMessageBox> emptyBox(const QString &prompt, int style, const QString &title)
+{
+    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    box->setWindowTitle(title.isEmpty() ? MessageBox::ApplicationTitle : title);
+    box->setText(prompt);
+    box->setIcon(style == ODBC::StyleCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+    return box;
+}
+
+// The property that tells a question box's button its position among the buttons asked for.
+constexpr char PositionProperty[] = "n3fixButtonPosition";
+
 } // namespace
 
 const QString MessageBox::ApplicationTitle = QStringLiteral("N3新会计制度科目增加工具");
 
 std::unique_ptr<QMessageBox> MessageBox::build(const QString &prompt, int style, const QString &title)
 {
-    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
-    box->setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
-    box->setText(prompt);
-    box->setIcon(style == ODBC::StyleCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+    auto box = emptyBox(prompt, style, title);
     QPushButton *ok = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box->setDefaultButton(ok);
     box->setEscapeButton(ok);
@@ -40,40 +50,38 @@ void MessageBox::show(const QString &prompt, int style, const QString &title)
 {
     Recorder &r = recorder();
     if (r.recording) {
-        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, style});
+        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, style, {QStringLiteral("确定")}});
         return;
     }
     build(prompt, style, title)->exec();
 }
 
-std::unique_ptr<QMessageBox> MessageBox::buildQuestion(const QString &prompt, const QString &accept, const QString &title)
-{
-    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
-    box->setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
-    box->setText(prompt);
-    box->setIcon(QMessageBox::Question);
-    box->addButton(accept, QMessageBox::AcceptRole);
-    QPushButton *cancel = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
-    return box;
-}
-
-bool MessageBox::ask(const QString &prompt, const QString &accept, const QString &title)
+int MessageBox::ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton)
 {
     Recorder &r = recorder();
     if (r.recording) {
-        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, StyleQuestion});
-        return !r.answers.isEmpty() && r.answers.takeFirst();
+        r.shown.append({prompt, ApplicationTitle, ODBC::StylePlain, buttons});
+        return r.answers.isEmpty() ? defaultButton : r.answers.takeFirst();
     }
-    const std::unique_ptr<QMessageBox> box = buildQuestion(prompt, accept, title);
+    const std::unique_ptr<QMessageBox> box = emptyBox(prompt, ODBC::StylePlain, QString());
+    for (int i = 0; i < buttons.size(); ++i) {
+        // Each button closes the box; its position tells which was pressed, whatever role Qt
+        // would give its text.
+        QPushButton *button = box->addButton(buttons.at(i), QMessageBox::ActionRole);
+        button->setProperty(PositionProperty, i);
+        if (i == defaultButton)
+            box->setDefaultButton(button);
+        if (i == escapeButton)
+            box->setEscapeButton(button);
+    }
     box->exec();
-    return box->buttonRole(box->clickedButton()) == QMessageBox::AcceptRole;
+    const QAbstractButton *pressed = box->clickedButton();
+    return pressed ? pressed->property(PositionProperty).toInt() : escapeButton;
 }
 
-void MessageBox::answerNext(bool accept)
+void MessageBox::answerNext(int button)
 {
-    recorder().answers.append(accept);
+    recorder().answers.append(button);
 }
 
 void MessageBox::showDataLayerMessages()

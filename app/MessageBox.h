@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -18,25 +19,25 @@ public:
         QString prompt;
         QString title;
         int style;
+        QStringList buttons;
     };
 
     // Shows a modal box with a single "确定" button; style 16 adds the critical-stop icon.
     static void show(const QString &prompt, int style = 0, const QString &title = QString());
-    // Asks before an action that changes data: a box with the question icon, a button `accept`
-    // and "取消", which is the default, so Enter or Escape never starts the action by mistake.
-    // True when `accept` was pressed. Recorded with style StyleQuestion; a test says the answer
-    // in advance with answerNext(), else the recorded box is cancelled.
-    static bool ask(const QString &prompt, const QString &accept, const QString &title = QString());
-    static constexpr int StyleQuestion = 33;  // OK and Cancel, with the question icon
-    // The box ask() would display; its accept button is the one with QMessageBox::AcceptRole.
-    static std::unique_ptr<QMessageBox> buildQuestion(const QString &prompt, const QString &accept, const QString &title);
     // The box show() would display, for callers that need to inspect it.
     static std::unique_ptr<QMessageBox> build(const QString &prompt, int style, const QString &title);
+
+    // Shows a modal box with one button per text, in order, and returns the position of the one
+    // pressed. Enter presses `defaultButton`; Esc or closing the box counts as `escapeButton`.
+    // While recording, the box is answered with the button given by answerNext(), else with its
+    // default button.
+    static int ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton);
+    // The button the next recorded ask() gets, by position; answers queue up in order.
+    static void answerNext(int button);
 
     // Routes the data layer's messages (the connection error box) through show().
     static void showDataLayerMessages();
 
     static void setRecording(bool recording);
-    static void answerNext(bool accept);
     static QList<Shown> takeShown();
 };

@@ -256,8 +256,8 @@ private slots:
         QTest::keyClick(m_window->repairList, Qt::Key_Return);
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].style, MessageBox::StyleQuestion);
-        QCOMPARE(shown[0].title, QStringLiteral("撤销修复"));
+        QCOMPARE(shown[0].buttons, QStringList({"撤销(&U)", "取消"}));
+        QCOMPARE(shown[0].title, MessageBox::ApplicationTitle);
         QVERIFY2(shown[0].prompt.startsWith("撤销修复 " + resetRun.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，3 月起）吗？"),
                  qPrintable(shown[0].prompt));
         const qint64 journaled = repair::countRows(repair::journalDirectory(), resetRun.journal);
@@ -265,14 +265,14 @@ private slots:
         QCOMPARE(balanceRows(), afterReset);
         QCOMPARE(m_window->repairList->model()->rowCount(), 2);
 
-        MessageBox::answerNext(true);
+        MessageBox::answerNext(0);
         QVERIFY(m_window->undoButton->isEnabled());
         QCOMPARE(QApplication::focusWidget(), m_window->repairList);
         QTest::keyClick(m_window->repairList, Qt::Key_U, Qt::AltModifier);
         QTRY_COMPARE(m_window->repairList->model()->rowCount(), 3);  // the button presses itself, on a timer
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[0].style, MessageBox::StyleQuestion);
+        QCOMPARE(shown[0].buttons, QStringList({"撤销(&U)", "取消"}));
         QCOMPARE(shown[1].style, ODBC::StylePlain);
         QVERIFY2(shown[1].prompt.startsWith("已撤销修复 " + resetRun.journal + "：恢复 3 行。"), qPrintable(shown[1].prompt));
         QCOMPARE(balanceRows(), before);
@@ -302,7 +302,7 @@ private slots:
         reset("1");
         SqliteFixture::run(balances(), "update GL_accsum set md = 99 where cnote = 'dup';");
         openWindow();
-        MessageBox::answerNext(true);
+        MessageBox::answerNext(0);
         m_window->undoButton->click();
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
@@ -316,7 +316,7 @@ private slots:
         const QString moved = SqliteFixture::dump(balances(), "moved");
         QTest::keyClick(m_window.get(), Qt::Key_F5);
         selectWithKeys(0);
-        MessageBox::answerNext(true);
+        MessageBox::answerNext(0);
         QTest::keyClick(m_window->repairList, Qt::Key_Return);
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
@@ -336,7 +336,7 @@ private slots:
         m_helper.start(N3FIX, {"--undo", first.journal, "--data-dir", m_dir->path()});
         QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
         const QString undone = balanceRows();
-        MessageBox::answerNext(true);
+        MessageBox::answerNext(0);
         QTest::keyClick(m_window->repairList, Qt::Key_Return);  // before the window hears of it
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
@@ -449,7 +449,7 @@ private slots:
         for (int row = 0; row < rows->model()->rowCount(); ++row)
             QCOMPARE(cell(rows, row, 4), cell(rows, row, 3));
 
-        MessageBox::answerNext(true);
+        MessageBox::answerNext(0);
         m_window->undoButton->click();
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);

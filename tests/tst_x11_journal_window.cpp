@@ -147,7 +147,7 @@ private slots:
             BoxAnswerer answerer({PressEnter});
             QTest::keyClick(list, Qt::Key_Return);
             QTRY_COMPARE(answerer.shown.size(), 1);
-            QVERIFY2(answerer.shown[0].startsWith("撤销修复|撤销修复 " + reset.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，2 月起）吗？"),
+            QVERIFY2(answerer.shown[0].startsWith(MessageBox::ApplicationTitle + "|撤销修复 " + reset.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，2 月起）吗？"),
                      qPrintable(answerer.shown[0]));
             QVERIFY2(answerer.shown[0].endsWith("|取消"), qPrintable(answerer.shown[0]));
         }
@@ -157,7 +157,7 @@ private slots:
             BoxAnswerer answerer({PressAltU, PressEnter});
             QTest::keyClick(list, Qt::Key_Return);
             QTRY_COMPARE(answerer.shown.size(), 2);
-            QCOMPARE(answerer.shown[1], "撤销修复|已撤销修复 " + reset.journal + "：恢复 2 行。|确定");
+            QCOMPARE(answerer.shown[1], MessageBox::ApplicationTitle + "|已撤销修复 " + reset.journal + "：恢复 2 行。|确定");
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), untouched);
         QCOMPARE(list->model()->rowCount(), 6);
