@@ -466,7 +466,8 @@ private slots:
         QTest::addColumn<QString>("expected");  // action|engine|data directory, or the error
         const QString demo = demoDataDirectory();
         QTest::newRow("alone") << QStringList{"--journal-window"} << "journal|embedded|" + db::defaultDataDirectory();
-        QTest::newRow("data dir") << QStringList{"--journal-window", "--data-dir", "/tmp/账 套"} << "journal|embedded|/tmp/账 套";
+        QTest::newRow("data dir") << QStringList{"--journal-window", "--data-dir", "@/帐 套 -1"} << "journal|embedded|@/帐 套 -1";
+        QTest::newRow("missing data dir") << QStringList{"--journal-window", "--data-dir", "@/无"} << "数据目录不存在：@/无";
         QTest::newRow("demo") << QStringList{"--demo", "--journal-window"} << "journal|embedded|" + demo;
         QTest::newRow("odbc") << QStringList{"--journal-window", "--odbc"} << "journal|odbc|" + db::defaultDataDirectory();
         QTest::newRow("single dash") << QStringList{"-journal-window"} << "journal|embedded|" + db::defaultDataDirectory();
@@ -479,6 +480,9 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
+        QVERIFY(QDir().mkpath(data("帐 套 -1")));
+        arguments.replaceInStrings("@", m_dir->path());  // "@" is the test's own folder
+        expected.replace("@", m_dir->path());
         const StartOptions options = parseCommandLine(QStringList{"n3fix"} + arguments);
         QString seen = options.error;
         if (seen.isEmpty() && options.action == Action::Help)
