@@ -5,17 +5,13 @@
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "support/FormDriver.h"
+#include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-// What one run of the command line gave.
-struct Run {
-    int status = -1;
-    QByteArray out, err;
-    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
-};
+using Run = ProcessRun;  // what one run of the command line gave
 
 // Every file under `dir` with its bytes and its modification time, so that two snapshots are equal
 // only when nothing was written, created or touched.
@@ -41,15 +37,7 @@ class SafeRepairs : public QObject {
     {
         if (withDataDir)
             arguments << "--data-dir" << m_dir->path();
-        QProcess process;
-        process.start(N3FIX, arguments);
-        Run run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
+        return runProcess(N3FIX, arguments);
     }
 
 private slots:
