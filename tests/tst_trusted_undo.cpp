@@ -184,6 +184,19 @@ private slots:
         QCOMPARE(n3fix({"--check"}).status, 0);
     }
 
+    // A NULL code with a wrong flag is reported with the code null, not as an empty text, which is
+    // another code (the empty code begins every code, so its flag is 0).
+    void nullCodeStaysNullInTheCheck()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values(null,0),('',1),('1001',1);");
+        const ProcessRun check = n3fix({"--check", "--json"});
+        QCOMPARE(check.status, 1);
+        const QJsonArray wrong = check.json()[0]["wrong_codes"].toArray();
+        QCOMPARE(wrong.size(), 2);
+        QVERIFY(wrong[0]["code"].isNull());
+        QCOMPARE(wrong[1]["code"].toString(QStringLiteral("not a text")), QString());
+    }
+
     // A WITHOUT ROWID chart whose primary key is not the code: rows are found by the key, the walk
     // and undo each touch exactly their rows, and the journal names the key.
     void withoutRowidTableFoundByItsPrimaryKey()
