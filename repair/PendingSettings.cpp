@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace repair {
 
@@ -25,6 +28,26 @@ QString memoPath(const QString &directory, const QString &database, const QStrin
     const QByteArray digest = QCryptographicHash::hash((engine + QLatin1Char('\n') + database).toUtf8(),
                                                        QCryptographicHash::Sha1);
     return QDir(directory).filePath(QStringLiteral("pending-%1.memo").arg(QString::fromLatin1(digest.toHex())));
+}
+
+// Writes `bytes` to the file at `path` durably: into a new file beside it, synced, then renamed
+// over it. QSaveFile is not used: it does not report a failed sync. Returns the error, or empty.
+QString writeDurably(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + QStringLiteral(".%1.new").arg(::getpid());  // one per writer
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return file.errorString();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    const bool synced = written && ::fdatasync(file.handle()) == 0;
+    const QString error = !written ? file.errorString() : QString::fromLocal8Bit(std::strerror(errno));
+    file.close();
+    if (!synced || ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString reason = synced ? QString::fromLocal8Bit(std::strerror(errno)) : error;
+        QFile::remove(temporary);
+        return reason;
+    }
+    return QString();
 }
 
 } // namespace
@@ -44,14 +67,13 @@ PendingSettings pendingSettings(const QString &directory, const QString &databas
 void takeOverPendingSettings(const QString &directory, const PendingSettings &older, const RepairRecord &walk)
 {
     const QString path = memoPath(directory, walk.database, walk.engine);
-    QSaveFile file(path);  // written beside, synced, then renamed over the old memo
     const QJsonObject memo{{QStringLiteral("database"), walk.database},
                            {QStringLiteral("engine"), walk.engine},
                            {QStringLiteral("journal_mode"), walk.journalModeToRestore},
                            {QStringLiteral("journal"), walk.id}};
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(memo).toJson(QJsonDocument::Compact)) < 0
-        || !file.commit())
-        throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QString error = writeDurably(path, QJsonDocument(memo).toJson(QJsonDocument::Compact));
+    if (!error.isEmpty())
+        throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(path), error));
     journalformat::syncDirectory(directory);
     if (older.journal.isEmpty() || older.journal == walk.id)
         return;
