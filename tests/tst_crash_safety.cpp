@@ -77,6 +77,17 @@ class CrashSafety : public QObject {
         copyTree(m_templates.filePath(name), data());
     }
 
+    // The command of one run of `scenario` (a walk, a balance reset, or an undo of the walk of
+    // the "repaired" data) on the work data directory.
+    QStringList scenarioCommand(const QString &scenario) const
+    {
+        if (scenario == "walk")
+            return {N3FIX, "--data-dir", data(), "--json", "--repair-end-flags"};
+        if (scenario == "reset")
+            return {N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3"};
+        return {N3FIX, "--data-dir", data(), "--json", "--undo", m_walkOfRepaired};
+    }
+
     // What must hold after a repair of `kind` was killed or failed on the data directory `dir`,
     // whose books were `before`: the file is whole; if the books changed, the repair is listed,
     // and undoing it (as a real process) gives back exactly `before`. Counts in `undone` the times
@@ -154,12 +165,7 @@ private slots:
             const QString before = books(yearDb());
             QStringList command{"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + sync,
                                 "-e", QStringLiteral("inject=%1:signal=KILL:when=%2").arg(sync).arg(n), "--"};
-            if (scenario == "walk")
-                command << N3FIX << "--data-dir" << data() << "--repair-end-flags";
-            else if (scenario == "reset")
-                command << N3_RESET_RUNNER << data() << "001" << Year << m_resetCode << "3";
-            else
-                command << N3FIX << "--data-dir" << data() << "--undo" << m_walkOfRepaired;
+            command << scenarioCommand(scenario);
             const ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 killed at %2 #%3").arg(scenario, sync).arg(n);
             hot += !QDir(data("journal")).entryList({"*.journal-journal"}).isEmpty();
@@ -212,12 +218,7 @@ private slots:
             const QString trace = m_work->filePath("trace");
             QStringList command{"strace", "-f", "-qq", "-o", trace, "-e", "trace=fdatasync",
                                 "-e", QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(n), "--"};
-            if (scenario == "walk")
-                command << N3FIX << "--data-dir" << data() << "--json" << "--repair-end-flags";
-            else if (scenario == "reset")
-                command << N3_RESET_RUNNER << data() << "001" << Year << m_resetCode << "3";
-            else
-                command << N3FIX << "--data-dir" << data() << "--json" << "--undo" << m_walkOfRepaired;
+            command << scenarioCommand(scenario);
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
                                      .arg(QString::fromUtf8(run.err));
