@@ -106,9 +106,11 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
         if (!flagIsRight(chart.flags[i], right[i]))
             journaled[i] = journal->addRow(journalRow(chart, i, right[i]));
     journal->setRowsVisited(qint64(chart.codes.size()));
+    if (writes.applies())
+        writePendingSettings(directory, journal->record());
     journal->flush();
     if (writes.applies())
-        takeOverPendingSettings(directory, pending, journal->record());
+        settleOlderJournal(directory, pending, journal->record().id);
     return journal;
 }
 

@@ -30,8 +30,9 @@ QString memoPath(const QString &directory, const QString &database, const QStrin
     return QDir(directory).filePath(QStringLiteral("pending-%1.memo").arg(QString::fromLatin1(digest.toHex())));
 }
 
-// Writes `bytes` to the file at `path` durably: into a new file beside it, synced, then renamed
-// over it. QSaveFile is not used: it does not report a failed sync. Returns the error, or empty.
+// Writes `bytes` to the file at `path`: into a new file beside it, synced, then renamed over it,
+// so the file is whole once its folder is synced. QSaveFile is not used: it does not report a
+// failed sync. Returns the error, or empty.
 QString writeDurably(const QString &path, const QByteArray &bytes)
 {
     const QString temporary = path + QStringLiteral(".%1.new").arg(::getpid());  // one per writer
@@ -64,7 +65,7 @@ PendingSettings pendingSettings(const QString &directory, const QString &databas
     return pending;
 }
 
-void takeOverPendingSettings(const QString &directory, const PendingSettings &older, const RepairRecord &walk)
+void writePendingSettings(const QString &directory, const RepairRecord &walk)
 {
     const QString path = memoPath(directory, walk.database, walk.engine);
     const QJsonObject memo{{QStringLiteral("database"), walk.database},
@@ -74,8 +75,11 @@ void takeOverPendingSettings(const QString &directory, const PendingSettings &ol
     const QString error = writeDurably(path, QJsonDocument(memo).toJson(QJsonDocument::Compact));
     if (!error.isEmpty())
         throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(path), error));
-    journalformat::syncDirectory(directory);
-    if (older.journal.isEmpty() || older.journal == walk.id)
+}
+
+void settleOlderJournal(const QString &directory, const PendingSettings &older, const QString &newer)
+{
+    if (older.journal.isEmpty() || older.journal == newer)
         return;
     try {
         journalformat::JournalHandle handle(journalformat::journalPath(directory, older.journal), true);
@@ -90,8 +94,7 @@ void settlePendingSettings(const QString &directory, const RepairRecord &walk)
     const QString path = memoPath(directory, walk.database, walk.engine);
     if (pendingSettings(directory, walk.database, walk.engine).journal != walk.id)
         return;
-    QFile::remove(path);
-    journalformat::syncDirectory(directory);
+    QFile::remove(path);  // not synced: a memo that comes back names the mode the file is in anyway
 }
 
 } // namespace repair
