@@ -356,6 +356,7 @@ private slots:
         const QJsonObject walk = listed().at(0).toObject();
         QCOMPARE(walk["outcome"].toString(), QStringLiteral("running"));
         QVERIFY(walk["running"].toBool());
+        QCOMPARE(walk["rows_visited"].toInt(), 60);  // known from the start
         QCOMPARE(n3fix({"--journal"}).out.count("正在进行"), 1);
         const QString during = books(yearDb());
         const QStringList journals = QDir(data("journal")).entryList({"*.journal"});
