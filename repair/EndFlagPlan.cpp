@@ -85,4 +85,19 @@ bool flagIsRight(const QVariant &stored, int right)
     }
 }
 
+bool flagStoredAs(const QVariant &stored, int flag)
+{
+    switch (stored.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return !stored.isNull() && stored.toLongLong() == flag;
+    default:
+        return false;
+    }
+}
+
 } // namespace repair
