@@ -17,4 +17,10 @@ private:
     QString m_description;
 };
 
+// Why a write found no row to change: the row it was read from is gone, or holds other values now.
+inline QString rowChangedSinceRead()
+{
+    return QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。");
+}
+
 } // namespace db

@@ -298,7 +298,7 @@ void Recordset::update()
     if (!query.exec())
         throw DbError(describe(query.lastError()));
     if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns)))
-        throw DbError(QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。"));
+        throw DbError(rowChangedSinceRead());
 
     for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
         m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + it.key())] = it.value();

@@ -1,0 +1,79 @@
+#include "EndFlagDirectWrite.h"
+
+#include "JournalFormat.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+
+#include <sqlite3.h>
+
+namespace repair {
+
+namespace {
+
+// The SQLite handle behind an open connection made by Qt's SQLite driver, or null for any other
+// driver (an ODBC connection hands out its own kind of handle). Qt's driver is built on the same
+// shared SQLite library as this program, so the handle can be used here directly.
+sqlite3 *qtSqliteHandle(const db::Connection &connection)
+{
+    const QVariant handle = connection.openDatabase().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+// The engine's refusal, described as the recordset describes it.
+QString engineFailure(sqlite3 *db)
+{
+    return db::describe(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
+                                  QString::number(sqlite3_extended_errcode(db))));
+}
+
+} // namespace
+
+std::unique_ptr<EndFlagDirectWrite> EndFlagDirectWrite::forChart(const std::shared_ptr<db::Connection> &connection,
+                                                                  const QString &rowidName)
+{
+    if (rowidName.isEmpty() || connection->dialect() != db::SqlDialect::Sqlite)
+        return nullptr;
+    sqlite3 *db = qtSqliteHandle(*connection);
+    if (!db)
+        return nullptr;
+    // IS rather than = so that a NULL code or flag read is a value the row must still hold.
+    const QByteArray text = "update code set bend=?1 where " + rowidName.toLatin1() + "=?2 and ccode is ?3 and bend is ?4";
+    sqlite3_stmt *update = nullptr;
+    if (sqlite3_prepare_v3(db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &update, nullptr) != SQLITE_OK)
+        throw db::DbError(engineFailure(db));
+    return std::unique_ptr<EndFlagDirectWrite>(new EndFlagDirectWrite(connection, db, update));
+}
+
+EndFlagDirectWrite::EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, sqlite3 *db, sqlite3_stmt *update)
+    : m_connection(std::move(connection)), m_db(db), m_update(update)
+{
+}
+
+EndFlagDirectWrite::~EndFlagDirectWrite()
+{
+    sqlite3_finalize(m_update);
+}
+
+void EndFlagDirectWrite::write(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag, int flag)
+{
+    sqlite3_bind_int(m_update, 1, flag);
+    journalformat::bind(m_update, 2, rowid);
+    journalformat::bind(m_update, 3, code);
+    journalformat::bind(m_update, 4, storedFlag);
+    const bool done = sqlite3_step(m_update) == SQLITE_DONE;
+    const QString failure = done ? QString() : engineFailure(m_db);
+    const bool written = done && sqlite3_changes(m_db) > 0;
+    sqlite3_reset(m_update);
+    if (!done)
+        throw db::DbError(failure);
+    if (!written)
+        throw db::DbError(db::rowChangedSinceRead());
+}
+
+} // namespace repair
