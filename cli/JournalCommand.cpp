@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QJsonArray>
 
+#include <climits>
+
 namespace cli {
 
 int journal(const Request &request)
@@ -30,7 +32,7 @@ int journal(const Request &request)
             return 0;
         }
         const repair::RepairRecord record = repair::readRepair(directory, request.journal);
-        const QList<repair::JournalRow> rows = repair::readRows(directory, request.journal);
+        const QList<repair::JournalRow> rows = repair::readRows(directory, request.journal, 0, INT_MAX);
         out.line(repairLine(record));
         QJsonArray rowList;
         for (const repair::JournalRow &row : rows) {

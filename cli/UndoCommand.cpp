@@ -20,6 +20,8 @@ int undo(const Request &request)
         Output::error(QStringLiteral("撤销 %1 失败，未做任何改动：%2").arg(run.undoes, run.failure));
         json.insert(QStringLiteral("left_alone"), QJsonArray());
         json.insert(QStringLiteral("error"), run.failure);
+        if (!run.undoneBy.isEmpty())
+            json.insert(QStringLiteral("undone_by"), run.undoneBy);
         out.document(json);
         return 2;
     }

@@ -44,6 +44,21 @@ QString journalDirectory()
 
 Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::move(record))
 {
+    try {
+        create(directory);
+    } catch (const db::DbError &) {
+        sqlite3_finalize(m_insert);
+        sqlite3_close(m_db);
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);  // a journal never flushed belongs to a repair that changed nothing
+        throw;
+    }
+}
+
+// Claims the journal's file, takes its lock and writes its header and the empty table of rows,
+// all in one transaction that flush() commits.
+void Journal::create(const QString &directory)
+{
     if (!QDir().mkpath(directory))
         throw db::DbError(QStringLiteral("无法创建修复日志目录 %1").arg(QDir::toNativeSeparators(directory)));
     // The id is the start time; a second repair in the same millisecond gets a suffix. The name
@@ -62,6 +77,8 @@ Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::
                                   .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
         }
     }
+    if (!m_lock.hold(m_path))
+        throw db::DbError(QStringLiteral("无法锁定修复日志 %1").arg(QDir::toNativeSeparators(m_path)));
     if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         fail(QStringLiteral("打开"));
     sqlite3_busy_timeout(m_db, db::EmbeddedBusyTimeoutMs);
@@ -82,7 +99,8 @@ Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::
     exec(("create table row(" + rowColumns.join(QLatin1Char(',')) + ")").toUtf8().constData());
 
     sqlite3_stmt *header = nullptr;
-    const QByteArray insertHeader = QByteArray("insert into repair values(") + QByteArray("?,").repeated(19) + "?)";
+    const QByteArray insertHeader =
+        QByteArray("insert into repair values(") + QByteArray("?,").repeated(HeaderColumnCount - 1) + "?)";
     if (sqlite3_prepare_v2(m_db, insertHeader.constData(), -1, &header, nullptr) != SQLITE_OK)
         fail(QStringLiteral("写入"));
     const RepairRecord &r = m_record;
@@ -90,7 +108,7 @@ Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::
                               r.year, r.code, r.period, r.undoes, r.table, r.rowidName, jsonList(r.changedColumns),
                               jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
                               r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
-                              r.settingsPending ? 1 : 0};
+                              r.settingsPending ? 1 : 0, QVariant()};
     for (int i = 0; i < values.size(); ++i)
         bind(header, i + 1, values.at(i));
     const int stepped = sqlite3_step(header);
@@ -139,12 +157,27 @@ void Journal::addRow(const JournalRow &row)
 
 void Journal::flush()
 {
-    exec("COMMIT");
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // Without a rollback journal a failed first commit can leave a torn file; the repair has
+        // changed nothing yet, so the file goes.
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_finalize(m_insert);
+        m_insert = nullptr;
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        QFile::remove(m_path);
+        m_lock.release();
+        throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(m_path), message));
+    }
     syncDirectory(QFileInfo(m_path).absolutePath());
     // Later changes are all-or-nothing again. They only add to what is on disk already (the
     // outcome, a corrected new value), so they need not wait for every sync a first write needs.
     exec("PRAGMA journal_mode=DELETE");
-    exec("PRAGMA synchronous=NORMAL");
+}
+
+void Journal::appendRow(const JournalRow &row)
+{
+    addRow(row);  // its own transaction, synced before it returns
 }
 
 void Journal::setNewValues(qint64 row, const QVariantList &values)
@@ -177,7 +210,8 @@ QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChan
     sqlite3_stmt *statement = nullptr;
     try {
         if (sqlite3_prepare_v2(m_db,
-                               "update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?",
+                               "update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?,"
+                               " rows_visited=?",
                                -1, &statement, nullptr)
             != SQLITE_OK)
             fail(QStringLiteral("写入"));
@@ -186,6 +220,7 @@ QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChan
         bind(statement, 3, rowsChanged);
         bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));
         bind(statement, 5, m_record.settingsPending ? 1 : 0);
+        bind(statement, 6, m_record.rowsVisited < 0 ? QVariant() : QVariant(m_record.rowsVisited));
         const int stepped = sqlite3_step(statement);
         sqlite3_finalize(statement);
         statement = nullptr;
@@ -193,8 +228,10 @@ QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChan
             fail(QStringLiteral("写入"));
     } catch (const db::DbError &error) {
         sqlite3_finalize(statement);
+        m_lock.release();
         return error.description();
     }
+    m_lock.release();
     return QString();
 }
 

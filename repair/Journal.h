@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JournalLock.h"
 #include "RepairRecord.h"
 
 #include <QString>
@@ -15,7 +16,9 @@ namespace repair {
 
 // The journal of one repair: a SQLite file of its own in the journal directory, written before
 // the repair changes anything and closed with its outcome. A journal that cannot be written
-// stops the repair before it starts. Every failure raises db::DbError.
+// stops the repair before it starts (and is removed). Every failure raises db::DbError. From its
+// creation until its outcome is recorded the journal's lock is held, so readers see the repair
+// as running.
 class Journal {
 public:
     // Starts a new journal for `record` (its id and time are set here). Nothing of it is
@@ -33,14 +36,20 @@ public:
     void flush();
     // Records the value a row is about to get when it differs from the one added.
     void setNewValues(qint64 row, const QVariantList &values);
+    // Adds a row once the journal is on disk, durably, before the repair writes it: a row the
+    // repair had not planned to change when the journal was flushed.
+    void appendRow(const JournalRow &row);
+    // The number of rows the repair looked at, recorded with the outcome.
+    void setRowsVisited(qint64 rows) { m_record.rowsVisited = rows; }
     // Records how the repair ended, and whether the database is back in its own journal mode.
     // The repair is over by then, whatever happens here: a failure to record it raises nothing and
     // is returned as its description (empty when recorded), and the journal then says the repair
-    // never ended.
+    // never ended. The journal's lock is let go either way.
     QString finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString(),
                    bool settingsRestored = false);
 
 private:
+    void create(const QString &directory);
     void exec(const char *sql);
     [[noreturn]] void fail(const QString &what);
 
@@ -48,6 +57,7 @@ private:
     QString m_path;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_insert = nullptr;
+    JournalLock m_lock;
 };
 
 // The journal directory of the engine in use: journal/ in the data directory; with ODBC,

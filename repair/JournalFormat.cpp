@@ -3,8 +3,11 @@
 #include "db/DbError.h"
 #include "db/Engine.h"
 
+#include "JournalLock.h"
+
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -16,24 +19,54 @@ const QString Suffix = QStringLiteral(".journal");
 
 const char *const HeaderColumns =
     "id, time, database, engine, repair, account_set, year, code, period, undoes, table_name, rowid_name,"
-    " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending";
+    " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending,"
+    " rows_visited";
+const int HeaderColumnCount = 21;
 
 QString journalPath(const QString &directory, const QString &id)
 {
     return QDir(directory).filePath(id + Suffix);
 }
 
+namespace {
+
+// Opens the file with `flags`; the error's text when it can't.
+QString openJournal(const QString &path, int flags, sqlite3 **db)
+{
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), db, flags, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(*db, db::EmbeddedBusyTimeoutMs);
+        return QString();
+    }
+    const QString message = QString::fromUtf8(sqlite3_errmsg(*db));
+    sqlite3_close(*db);
+    *db = nullptr;
+    return message;
+}
+
+// Whether the journal's first page can be read: SQLite looks for a hot rollback journal only then,
+// and a read-only connection fails at that moment.
+bool readable(sqlite3 *db)
+{
+    return sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+} // namespace
+
 JournalHandle::JournalHandle(const QString &path, bool write)
 {
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                        write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr)
-        != SQLITE_OK) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close(db);
-        db = nullptr;
-        throw db::DbError(QStringLiteral("无法读取修复日志 %1：%2").arg(QDir::toNativeSeparators(path), message));
+    running = JournalLock::isHeld(path);
+    QString message;
+    if (write || !running) {
+        message = openJournal(path, SQLITE_OPEN_READWRITE, &db);
+        if (db && !write && !readable(db)) {
+            sqlite3_close(db);
+            db = nullptr;
+        }
     }
-    sqlite3_busy_timeout(db, db::EmbeddedBusyTimeoutMs);
+    if (!db && !write)
+        message = openJournal(path, SQLITE_OPEN_READONLY, &db);
+    if (!db)
+        throw db::DbError(QStringLiteral("无法读取修复日志 %1：%2").arg(QDir::toNativeSeparators(path), message));
 }
 
 JournalHandle::~JournalHandle()
@@ -91,11 +124,6 @@ QVariant column(sqlite3_stmt *statement, int index)
 
 namespace {
 
-QString text(sqlite3_stmt *statement, int index)
-{
-    return column(statement, index).toString();
-}
-
 QStringList fromJsonList(const QString &json)
 {
     QStringList names;
@@ -111,41 +139,47 @@ QString jsonList(const QStringList &names)
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
 }
 
-RepairRecord readHeader(sqlite3 *db, const QString &path)
+RepairRecord readHeader(const JournalHandle &handle, const QString &path)
 {
     sqlite3_stmt *statement = nullptr;
-    RepairRecord r;
-    const QByteArray sql = QByteArray("select ") + HeaderColumns + " from repair";
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK
+    if (sqlite3_prepare_v2(handle.db, "select * from repair", -1, &statement, nullptr) != SQLITE_OK
         || sqlite3_step(statement) != SQLITE_ROW) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        const QString message = QString::fromUtf8(sqlite3_errmsg(handle.db));
         sqlite3_finalize(statement);
         throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), message));
     }
-    int i = 0;
-    r.id = text(statement, i++);
-    r.time = QDateTime::fromString(text(statement, i++), Qt::ISODateWithMs);
-    r.database = text(statement, i++);
-    r.engine = text(statement, i++);
-    r.repair = text(statement, i++);
-    r.accountSet = text(statement, i++);
-    r.year = text(statement, i++);
-    r.code = text(statement, i++);
-    r.period = text(statement, i++);
-    r.undoes = text(statement, i++);
-    r.table = text(statement, i++);
-    r.rowidName = text(statement, i++);
-    r.changedColumns = fromJsonList(text(statement, i++));
-    r.keyColumns = fromJsonList(text(statement, i++));
-    r.outcome = text(statement, i++);
-    r.rowsDone = sqlite3_column_type(statement, i) == SQLITE_NULL ? -1 : sqlite3_column_int64(statement, i);
-    ++i;
-    r.rowsChanged = sqlite3_column_type(statement, i) == SQLITE_NULL ? -1 : sqlite3_column_int64(statement, i);
-    ++i;
-    r.message = text(statement, i++);
-    r.journalModeToRestore = text(statement, i++);
-    r.settingsPending = sqlite3_column_int(statement, i++) != 0;
+    QHash<QByteArray, QVariant> values;
+    for (int i = 0; i < sqlite3_column_count(statement); ++i)
+        values.insert(QByteArray(sqlite3_column_name(statement, i)), column(statement, i));
     sqlite3_finalize(statement);
+    const auto text = [&](const char *name) { return values.value(name).toString(); };
+    const auto count = [&](const char *name) {
+        const QVariant value = values.value(name);
+        return value.isNull() ? qint64(-1) : value.toLongLong();
+    };
+    RepairRecord r;
+    r.id = text("id");
+    r.time = QDateTime::fromString(text("time"), Qt::ISODateWithMs);
+    r.database = text("database");
+    r.engine = text("engine");
+    r.repair = text("repair");
+    r.accountSet = text("account_set");
+    r.year = text("year");
+    r.code = text("code");
+    r.period = text("period");
+    r.undoes = text("undoes");
+    r.table = text("table_name");
+    r.rowidName = text("rowid_name");
+    r.changedColumns = fromJsonList(text("changed_columns"));
+    r.keyColumns = fromJsonList(text("key_columns"));
+    r.outcome = text("outcome");
+    r.rowsDone = count("rows_done");
+    r.rowsChanged = count("rows_changed");
+    r.rowsVisited = count("rows_visited");
+    r.message = text("message");
+    r.journalModeToRestore = text("journal_mode");
+    r.settingsPending = values.value("settings_pending").toLongLong() != 0;
+    r.running = handle.running;
     return r;
 }
 

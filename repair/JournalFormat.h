@@ -19,10 +19,16 @@ extern const char *const HeaderColumns;  // of the table repair, in their order
 
 QString journalPath(const QString &directory, const QString &id);
 
+extern const int HeaderColumnCount;
+
 // A journal file opened to read it (or to settle what it says), closed when it goes. Raises
-// db::DbError when the file can't be opened.
+// db::DbError when the file can't be opened. A journal whose repair has ended is opened for
+// writing even to read it: a process killed while it recorded the outcome leaves a hot rollback
+// journal beside the file, which SQLite rolls back only on a connection that may write. Where
+// the folder can't be written it is read as it is.
 struct JournalHandle {
     sqlite3 *db = nullptr;
+    bool running = false;  // the repair's process still holds the journal's lock
     explicit JournalHandle(const QString &path, bool write = false);
     ~JournalHandle();
     JournalHandle(const JournalHandle &) = delete;
@@ -35,7 +41,8 @@ QVariant column(sqlite3_stmt *statement, int index);
 
 QString jsonList(const QStringList &names);
 
-// The header of an open journal; raises db::DbError naming `path` when it can't be read.
-RepairRecord readHeader(sqlite3 *db, const QString &path);
+// The header of an open journal; raises db::DbError naming `path` when it can't be read. Columns
+// that journals of earlier versions lack read as not recorded.
+RepairRecord readHeader(const JournalHandle &handle, const QString &path);
 
 } // namespace repair::journalformat

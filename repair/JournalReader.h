@@ -5,13 +5,20 @@
 #include <QList>
 #include <QString>
 
-// Reading the journals of earlier repairs: for listings, the journal window and undo.
+// Reading the journals of earlier repairs: for listings, the journal window and undo. Nothing here
+// loads more rows than asked for. Reading settles a journal left with a hot rollback journal by a
+// process killed while it recorded the outcome, so that repair stays listed and undoable.
 namespace repair {
 
-// Every repair in `directory`, newest first.
+// Every repair in `directory`, newest first, each with whether it is still running and which
+// undo, if any, has undone it.
 QList<RepairRecord> listRepairs(const QString &directory);
-// One repair and its rows; raises db::DbError when there is no such journal.
+// One repair's record; raises db::DbError when there is no such journal or it can't be read.
 RepairRecord readRepair(const QString &directory, const QString &id);
-QList<JournalRow> readRows(const QString &directory, const QString &id);
+// The number of rows journaled for the repair.
+qint64 countRows(const QString &directory, const QString &id);
+// Rows [offset, offset+limit) in journal order, read without loading the rest: for a table model's
+// fetchMore and for streaming output.
+QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 offset, int limit);
 
 } // namespace repair

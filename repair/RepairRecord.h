@@ -24,13 +24,20 @@ struct RepairRecord {
     QString outcome;       // "completed", "stopped", "failed"; empty until the repair ends
     qint64 rowsDone = -1;     // rows written when it ended (-1: not recorded)
     qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
+    qint64 rowsVisited = -1;  // rows the repair looked at; a walk visits every chart row but journals
+                              // only those whose value it changes (-1: not recorded)
     QString message;          // why it failed
     QString journalModeToRestore;  // SQLite journal mode the database must end in
     bool settingsPending = false;  // the database may still be in the repair's journal mode
+
+    // Filled when a journal is read, not stored in it:
+    bool running = false;  // the repair's process still holds its journal's lock (JournalLock)
+    QString undoneBy;      // by listRepairs(): the id of a completed undo of this repair that is not
+                           // itself undone; empty when none
 };
 
-// One row a repair may change: where to find it, and its values of the changed columns before
-// and after the repair.
+// One row a repair changes: where to find it (its rowid or primary key, and the values of the
+// record's key columns), and its values of the changed columns before and after the repair.
 struct JournalRow {
     QVariant rowid;          // null when the row is found by its key values
     QVariantList key;        // values of the record's key columns, in their order

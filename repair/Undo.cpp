@@ -9,6 +9,8 @@
 
 #include <QHash>
 
+#include <climits>
+
 namespace repair {
 
 namespace {
@@ -173,6 +175,20 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
     return journal;
 }
 
+// Raises the reason a repair can't be undone now: it is still running (its rows are still being
+// written), or a completed undo has already put its rows back.
+void refuseUnlessUndoable(const QString &directory, UndoRun &run)
+{
+    if (run.repair.running)
+        throw db::DbError(QStringLiteral("修复 %1 仍在进行中，不能撤销。请等它结束后再撤销。").arg(run.repair.id));
+    for (const RepairRecord &record : listRepairs(directory)) {
+        if (record.id == run.repair.id && !record.undoneBy.isEmpty()) {
+            run.undoneBy = record.undoneBy;
+            throw db::DbError(QStringLiteral("修复 %1 已由 %2 撤销过，不再重复撤销。").arg(run.repair.id, record.undoneBy));
+        }
+    }
+}
+
 } // namespace
 
 UndoRun undoRepair(const QString &id)
@@ -185,11 +201,12 @@ UndoRun undoRepair(const QString &id)
         const QString directory = journalDirectory();
         run.repair = readRepair(directory, id);
         const RepairRecord &repair = run.repair;
+        refuseUnlessUndoable(directory, run);
         if (repair.engine != ODBC::engineName())
             throw db::DbError(repair.engine == QLatin1String("odbc")
                                   ? QStringLiteral("这次修复是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。")
                                   : QStringLiteral("这次修复是在内置数据库上做的，撤销时不能加 --odbc。"));
-        const QList<JournalRow> rows = readRows(directory, id);
+        const QList<JournalRow> rows = readRows(directory, id, 0, int(qMin<qint64>(countRows(directory, id), INT_MAX)));
         connection = ODBC::openConnection(repair.database, false);
         journal = writeJournal(repair, rows);
         run.journal = journal->record().id;
