@@ -64,7 +64,13 @@ void EndFlagDirectWrite::write(const QVariant &rowid, const QVariant &code, cons
 {
     sqlite3_bind_int(m_update, 1, flag);
     journalformat::bind(m_update, 2, rowid);
-    journalformat::bind(m_update, 3, code);
+    // A text code is bound where the chart holds it, without a copy: the chart outlives the step.
+    if (code.typeId() == QMetaType::QString && !code.isNull()) {
+        const QString &text = *static_cast<const QString *>(code.constData());
+        sqlite3_bind_text16(m_update, 3, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+    } else {
+        journalformat::bind(m_update, 3, code);
+    }
     journalformat::bind(m_update, 4, storedFlag);
     const bool done = sqlite3_step(m_update) == SQLITE_DONE;
     const QString failure = done ? QString() : engineFailure(m_db);
