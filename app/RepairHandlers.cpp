@@ -90,6 +90,9 @@ void Form1::Command2_Click()
         break;
     case repair::EndFlagResult::Completed:
         Label1->setText(QStringLiteral("修复完毕复"));
+        if (!run.unrecorded.isEmpty())
+            MessageBox::show(QStringLiteral("末级标志已全部写入，但修复日志未能记下修复的结果：\r\n") + run.unrecorded,
+                             ODBC::StyleCritical);
         break;
     case repair::EndFlagResult::Stopped:
         break;

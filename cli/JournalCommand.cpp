@@ -10,9 +10,11 @@
 #include <QDir>
 #include <QJsonArray>
 
-#include <climits>
-
 namespace cli {
+
+namespace {
+const int PageRows = 1000;  // journal rows read at a time
+}
 
 int journal(const Request &request)
 {
@@ -32,19 +34,22 @@ int journal(const Request &request)
             return 0;
         }
         const repair::RepairRecord record = repair::readRepair(directory, request.journal);
-        const QList<repair::JournalRow> rows = repair::readRows(directory, request.journal, 0, INT_MAX);
         out.line(repairLine(record));
-        QJsonArray rowList;
-        for (const repair::JournalRow &row : rows) {
-            rowList.append(QJsonObject{{QStringLiteral("key"), keyJson(record, row)},
-                                       {QStringLiteral("old"), valuesJson(record, row.oldValues)},
-                                       {QStringLiteral("new"), valuesJson(record, row.newValues)}});
-            out.line(QStringLiteral("  %1：%2 → %3")
-                         .arg(keyText(record, row), valuesText(record, row.oldValues), valuesText(record, row.newValues)));
+        out.beginStreamedDocument(repairJson(record), QStringLiteral("rows"));
+        // A page at a time: a journal of a million rows is listed in the memory of one page.
+        for (qint64 offset = 0;; offset += PageRows) {
+            const QList<repair::JournalRow> rows = repair::readRows(directory, request.journal, offset, PageRows);
+            for (const repair::JournalRow &row : rows) {
+                out.streamedElement(QJsonObject{{QStringLiteral("key"), keyJson(record, row)},
+                                                {QStringLiteral("old"), valuesJson(record, row.oldValues)},
+                                                {QStringLiteral("new"), valuesJson(record, row.newValues)}});
+                out.line(QStringLiteral("  %1：%2 → %3")
+                             .arg(keyText(record, row), valuesText(record, row.oldValues), valuesText(record, row.newValues)));
+            }
+            if (rows.size() < PageRows)
+                break;
         }
-        QJsonObject json = repairJson(record);
-        json.insert(QStringLiteral("rows"), rowList);
-        out.document(json);
+        out.endStreamedDocument();
         return 0;
     } catch (const db::DbError &error) {
         Output::error(error.description());

@@ -8,7 +8,9 @@ namespace cli {
 
 QString outcomeOf(const repair::RepairRecord &record)
 {
-    return record.outcome.isEmpty() ? QStringLiteral("stopped") : record.outcome;
+    if (record.outcome.isEmpty())
+        return record.running ? QStringLiteral("running") : QStringLiteral("stopped");
+    return record.outcome;
 }
 
 namespace {
@@ -35,7 +37,9 @@ QString outcomeText(const repair::RepairRecord &record)
         return QStringLiteral("在第 %1 行失败：%2").arg(record.rowsDone + 1).arg(record.message);
     if (record.outcome == QLatin1String("stopped"))
         return QStringLiteral("写入 %1 行后停止").arg(record.rowsDone);
-    return QStringLiteral("未记录结束（修复仍在进行，或程序在修复中途被终止）");
+    if (record.running)
+        return QStringLiteral("正在进行");
+    return QStringLiteral("未记录结束（程序在修复中途被终止，或未能写下结果）");
 }
 
 } // namespace
@@ -57,7 +61,11 @@ QJsonObject repairJson(const repair::RepairRecord &record)
                      {QStringLiteral("inputs"), inputs},
                      {QStringLiteral("rows_done"), count(record.rowsDone)},
                      {QStringLiteral("rows_changed"), count(record.rowsChanged)},
-                     {QStringLiteral("outcome"), outcomeOf(record)}};
+                     {QStringLiteral("rows_visited"), count(record.rowsVisited)},
+                     {QStringLiteral("outcome"), outcomeOf(record)},
+                     {QStringLiteral("running"), record.running},
+                     {QStringLiteral("undone_by"), record.undoneBy.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                                             : QJsonValue(record.undoneBy)}};
     if (!record.message.isEmpty())
         json.insert(QStringLiteral("message"), record.message);
     return json;
@@ -68,10 +76,11 @@ QString repairLine(const repair::RepairRecord &record)
     QStringList inputs{QStringLiteral("帐套 %1").arg(record.accountSet), QStringLiteral("年度 %1").arg(record.year)};
     if (record.repair == QLatin1String("balance-reset"))
         inputs << QStringLiteral("科目 %1").arg(record.code) << QStringLiteral("月份 %1 起").arg(record.period);
-    return QStringLiteral("%1  %2  %3  %4（%5）  改动 %6 行  %7")
+    return QStringLiteral("%1  %2  %3  %4（%5）  改动 %6 行  %7%8")
         .arg(record.id, record.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), record.database, repairName(record),
              inputs.join(QStringLiteral("，")), record.rowsChanged < 0 ? QStringLiteral("?") : QString::number(record.rowsChanged),
-             outcomeText(record));
+             outcomeText(record),
+             record.undoneBy.isEmpty() ? QString() : QStringLiteral("  已由 %1 撤销").arg(record.undoneBy));
 }
 
 QJsonObject keyJson(const repair::RepairRecord &record, const repair::JournalRow &row)

@@ -9,8 +9,8 @@ namespace cli {
 
 // How the journal's records and rows read on the command line, in JSON and as text.
 
-// "completed", "stopped" or "failed"; a repair that never recorded its end (still running, or
-// its program was killed) counts as stopped.
+// "completed", "stopped" or "failed"; "running" while the repair's process is still at work; a
+// repair that never recorded its end otherwise (its program was killed) counts as stopped.
 QString outcomeOf(const repair::RepairRecord &record);
 
 // One repair as --journal lists it.

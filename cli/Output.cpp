@@ -29,6 +29,35 @@ void Output::document(const QJsonValue &value) const
     std::fputs(document.toJson(QJsonDocument::Indented).constData(), stdout);
 }
 
+void Output::beginStreamedDocument(const QJsonObject &head, const QString &name) const
+{
+    if (!m_json)
+        return;
+    QByteArray text = QJsonDocument(head).toJson(QJsonDocument::Indented);
+    text.truncate(text.lastIndexOf('}'));  // the object stays open for the array
+    while (text.endsWith('\n'))
+        text.chop(1);
+    const QByteArray quotedName = QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
+    text += (head.isEmpty() ? "\n    " : ",\n    ") + quotedName + ": [";
+    std::fputs(text.constData(), stdout);
+    m_firstElement = true;
+}
+
+void Output::streamedElement(const QJsonObject &element) const
+{
+    if (!m_json)
+        return;
+    std::fputs(m_firstElement ? "\n        " : ",\n        ", stdout);
+    std::fputs(QJsonDocument(element).toJson(QJsonDocument::Compact).constData(), stdout);
+    m_firstElement = false;
+}
+
+void Output::endStreamedDocument() const
+{
+    if (m_json)
+        std::fputs(m_firstElement ? "]\n}\n" : "\n    ]\n}\n", stdout);
+}
+
 QJsonValue jsonValue(const QVariant &value)
 {
     if (value.isNull())

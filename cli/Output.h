@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -17,9 +18,15 @@ public:
     void line(const QString &text) const;   // skipped with --json
     static void error(const QString &text);
     void document(const QJsonValue &value) const;  // only with --json
+    // A document too large to hold: `head`'s fields and then the array `name`, whose elements
+    // are printed one at a time as they come. Only with --json.
+    void beginStreamedDocument(const QJsonObject &head, const QString &name) const;
+    void streamedElement(const QJsonObject &element) const;
+    void endStreamedDocument() const;
 
 private:
     bool m_json;
+    mutable bool m_firstElement = true;
 };
 
 // A value read from a database as JSON: numbers stay numbers, NULL is null, a blob is its bytes

@@ -30,9 +30,17 @@ int repairEndFlags(const Request &request)
                            {QStringLiteral("codes"), run.codes},
                            {QStringLiteral("changed"), run.rowsChanged},
                            {QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)}};
+        result.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
         if (run.result == repair::EndFlagResult::Completed) {
             out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
                          .arg(selected.database).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
+            if (!run.unrecorded.isEmpty()) {
+                // every flag is written; only the journal's record of the end is missing
+                status = 2;
+                result.insert(QStringLiteral("error"), run.unrecorded);
+                Output::error(QStringLiteral("%1：末级标志已全部写入，但修复日志未能记下修复的结果：%2")
+                                  .arg(selected.database, run.unrecorded));
+            }
         } else {
             status = 2;
             const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;

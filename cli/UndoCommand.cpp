@@ -35,6 +35,7 @@ int undo(const Request &request)
                                      {QStringLiteral("new"), valuesJson(record, left.row.newValues)},
                                      {QStringLiteral("now"), left.now.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                                 : QJsonValue(valuesJson(record, left.now))},
+                                     {QStringLiteral("kind"), left.kind},
                                      {QStringLiteral("reason"), left.reason}});
         out.line(QStringLiteral("  未恢复 %1：%2（修复前 %3，修复写入 %4%5）")
                      .arg(keyText(record, left.row), left.reason, valuesText(record, left.row.oldValues),
@@ -42,6 +43,14 @@ int undo(const Request &request)
                           left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + valuesText(record, left.now)));
     }
     json.insert(QStringLiteral("left_alone"), leftAlone);
+    json.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
+    if (!run.unrecorded.isEmpty()) {
+        // the rows are back, but the listing will show this undo as never ended
+        Output::error(QStringLiteral("以上行已恢复，但修复日志未能记下撤销的结果：%1").arg(run.unrecorded));
+        json.insert(QStringLiteral("error"), run.unrecorded);
+        out.document(json);
+        return 2;
+    }
     out.document(json);
     return run.leftAlone.isEmpty() ? 0 : 1;
 }

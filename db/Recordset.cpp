@@ -31,24 +31,31 @@ QString withKey(const QString &select, const QString &key)
     return select.left(match.capturedEnd()) + key + QLatin1Char(',') + select.mid(match.capturedEnd());
 }
 
-// A name under which SQLite gives the rowid of `table`'s rows, or an empty string when it has
-// none: a WITHOUT ROWID table, or one whose own columns take all three names.
+// A column that finds one row of `table` on SQLite, or an empty string when there is none: the
+// rowid under a name the table's own columns leave free, or for a WITHOUT ROWID table its
+// primary key when that is one column (a composite key leaves rows to be found by their values).
 QString sqliteRowidName(const QSqlDatabase &database, const QString &table)
 {
     QSqlQuery columns(database);
-    columns.prepare(QStringLiteral("select lower(name) from pragma_table_info(?)"));
+    columns.prepare(QStringLiteral("select lower(name), pk from pragma_table_info(?)"));
     columns.addBindValue(table);
-    QStringList own;
-    if (columns.exec())
-        while (columns.next())
+    QStringList own, primaryKey;
+    if (columns.exec()) {
+        while (columns.next()) {
             own << columns.value(0).toString();
+            if (columns.value(1).toInt() > 0)
+                primaryKey << columns.value(0).toString();
+        }
+    }
     for (const QString &name : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
         if (own.contains(name))
             continue;
         QSqlQuery probe(database);
-        return probe.prepare(QStringLiteral("select %1 from %2 limit 0").arg(name, table)) ? name : QString();
+        if (probe.prepare(QStringLiteral("select %1 from %2 limit 0").arg(name, table)))
+            return name;
+        break;
     }
-    return QString();
+    return primaryKey.size() == 1 ? primaryKey.first() : QString();
 }
 
 } // namespace
@@ -262,12 +269,13 @@ QString Recordset::updateText(const QList<int> &columns, const QStringList &crit
         + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 }
 
-// Writes the staged fields to the row they were read from: by rowid where SQLite gives one,
-// elsewhere by the row's original values. Rows identical in every selected column can't be told
-// apart by their values, so the first such write reaches them all; a later write of an identical
-// row then finds no row with the old values but every one already holding the new ones, and that
-// is the outcome wanted. An engine that reports no row count (a server with NOCOUNT on) is taken
-// at its word that the statement ran.
+// Writes the staged fields to the row they were read from, and only while it still holds every
+// value read: found by its rowid where SQLite gives one, and in any case by its original values,
+// so another program's change since the read is never overwritten. Rows identical in every
+// selected column can't be told apart by their values, so the first such write reaches them all;
+// a later write of an identical row then finds no row with the old values but every one already
+// holding the new ones, and that is the outcome wanted. An engine that reports no row count (a
+// server with NOCOUNT on) is taken at its word that the statement ran.
 void Recordset::update()
 {
     requireRow();
@@ -275,34 +283,46 @@ void Recordset::update()
         return;
     const QList<int> columns = m_staged.keys();
     QVariantList values = m_staged.values();
-    Statement *write = nullptr;
-    if (m_statement->hiddenKeys) {
-        // A walk writes the same columns of row after row: the statement is looked up once.
-        if (!m_statement->writeByRowid || m_statement->writeByRowidColumns != columns) {
-            const QString text = updateText(columns, {m_statement->rowid + QStringLiteral("=?")});
-            m_statement->writeByRowid = &preparedText(QStringLiteral("W:") + text, text);
-            m_statement->writeByRowidColumns = columns;
-        }
-        write = m_statement->writeByRowid;
-        values << m_rows[rowStart()];
-    } else {
-        QVariantList criteria;
-        const QString text = updateText(columns, matchingOriginals({}, criteria));
-        write = &preparedText(QStringLiteral("W:") + text, text);
-        values << criteria;
-    }
-
-    QSqlQuery &query = write->query;
+    QVariantList criteria;
+    const QStringList where = rowCriteria(criteria);
+    const QString text = updateText(columns, where);
+    QSqlQuery &query = preparedText(QStringLiteral("W:") + text, text).query;
+    values << criteria;
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
     if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns)))
-        throw DbError(rowChangedSinceRead());
+        throw DbError(countMatching(where, criteria) > 0 ? updateIgnored() : rowChangedSinceRead());
 
     for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
         m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + it.key())] = it.value();
     m_staged.clear();
+}
+
+// Conditions that pick the current row as it was read: its rowid, where there is one, and its
+// original values. Bound values are appended to `values`.
+QStringList Recordset::rowCriteria(QVariantList &values) const
+{
+    QStringList criteria;
+    if (m_statement->hiddenKeys) {
+        criteria << m_statement->rowid + QStringLiteral("=?");
+        values << m_rows[rowStart()];
+    }
+    return criteria + matchingOriginals({}, values);
+}
+
+// The number of rows of the statement's table that meet `criteria`.
+qint64 Recordset::countMatching(const QStringList &criteria, const QVariantList &values)
+{
+    const QString text = QStringLiteral("select count(*) from ") + m_statement->table + QStringLiteral(" where ")
+        + criteria.join(QStringLiteral(" and "));
+    QSqlQuery &query = preparedText(QStringLiteral("C:") + text, text).query;
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    const qint64 rows = query.exec() && query.next() ? query.value(0).toLongLong() : 0;
+    query.finish();
+    return rows;
 }
 
 // Conditions that pick the current row by its original values: every field, except that each of
@@ -326,14 +346,8 @@ QStringList Recordset::matchingOriginals(const QList<int> &replaced, QVariantLis
 bool Recordset::identicalRowWritten(const QList<int> &columns)
 {
     QVariantList values;
-    const QString text = QStringLiteral("select count(*) from ") + m_statement->table + QStringLiteral(" where ")
-        + matchingOriginals(columns, values).join(QStringLiteral(" and "));
-    QSqlQuery &query = preparedText(QStringLiteral("C:") + text, text).query;
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    const bool found = query.exec() && query.next() && query.value(0).toLongLong() > 0;
-    query.finish();
-    return found;
+    const QStringList criteria = matchingOriginals(columns, values);
+    return countMatching(criteria, values) > 0;
 }
 
 void Recordset::moveNext()

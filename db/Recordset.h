@@ -54,8 +54,8 @@ public:
     void moveFirst();
 
     // How the current row is found again: for an updatable recordset on SQLite, the row's rowid
-    // under the name rowIdName(); otherwise a null value and an empty name, and the row is found
-    // by its original values.
+    // (or the one-column primary key of a WITHOUT ROWID table) under the name rowIdName();
+    // otherwise a null value and an empty name, and the row is found by its original values.
     QVariant rowId() const;
     QString rowIdName() const;
     const QStringList &fieldNames() const;
@@ -73,13 +73,13 @@ private:
         int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid)
         QString table;       // the table rows are written back to, for updatable recordsets
         QString rowid;       // the name the rowid goes by, when rows are located by it
-        Statement *writeByRowid = nullptr;  // the last UPDATE by rowid, for these columns
-        QList<int> writeByRowidColumns;
     };
     Statement &prepared(const QString &source, bool updatable);
     Statement &preparedText(const QString &key, const QString &text);
     QString updateText(const QList<int> &columns, const QStringList &criteria) const;
     QStringList matchingOriginals(const QList<int> &replaced, QVariantList &values) const;
+    QStringList rowCriteria(QVariantList &values) const;
+    qint64 countMatching(const QStringList &criteria, const QVariantList &values);
     bool identicalRowWritten(const QList<int> &columns);
 
     std::shared_ptr<Connection> m_connection;  // kept alive while its statements are

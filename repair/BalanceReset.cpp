@@ -1,5 +1,6 @@
 #include "BalanceReset.h"
 
+#include "EndFlagVerdict.h"
 #include "Journal.h"
 
 #include "db/Connection.h"
@@ -9,7 +10,6 @@
 
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <optional>
 
 namespace repair {
@@ -31,14 +31,31 @@ std::optional<QVariant> wholePeriod(const QString &text)
     return fits ? QVariant(value) : QVariant(text.trimmed().toDouble());
 }
 
-bool isZero(const QVariant &amount)
+// The rows a balance reset clears, as a condition and its parameters: the account's rows from the
+// period on. The reset and anything that reports which rows it would clear use this one rule.
+// The period is compared as a number and the code without trailing blanks, as the server's
+// integer and char columns compare them, also where a table holds them as text (an import tool's
+// every column TEXT, codes padded to the column's width).
+struct ResetRows {
+    QString where;
+    QVariantList parameters;
+};
+
+ResetRows resetRows(const db::Connection &connection, const QString &code, const QVariant &period)
 {
-    bool number = false;
-    return !amount.isNull() && amount.typeId() != QMetaType::QString && amount.toDouble(&number) == 0 && number;
+    const QString trimmedCode = withoutPadding(code).toString();
+    if (connection.dialect() == db::SqlDialect::Sqlite)
+        return {QStringLiteral("rtrim(ccode,' ')=? and cast(iperiod as integer)>=?"), {trimmedCode, period}};
+    return {QStringLiteral("ccode=? and iperiod>=?"), {trimmedCode, period}};
 }
 
-// The journal of the reset, flushed: every matched row with its amounts, found again by its
-// rowid on SQLite or by the values of its other columns elsewhere.
+// 1 for a row whose amounts are all 0 already, as the engine compares them: the reset leaves
+// its values as they are, so it is not journaled.
+const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as n3fix_already_zero");
+
+// The journal of the reset, flushed: every matched row whose amounts change, with its amounts,
+// found again by its rowid on SQLite (with the values of its other columns), or by those values
+// elsewhere.
 std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
                                       const QString &code, const QString &period, db::Recordset &matched,
                                       BalanceResetRun &run)
@@ -54,8 +71,9 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.table = QStringLiteral("GL_accsum");
     record.rowidName = matched.rowIdName();
     record.changedColumns = Amounts;
+    const QString alreadyZero = matched.fieldNames().constLast();
     for (const QString &name : matched.fieldNames())
-        if (!Amounts.contains(name, Qt::CaseInsensitive))
+        if (!Amounts.contains(name, Qt::CaseInsensitive) && name != alreadyZero)
             record.keyColumns << name;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
     for (; !matched.eof(); matched.moveNext()) {
@@ -65,10 +83,12 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
         ++run.rowsMatched;
-        if (!std::all_of(row.oldValues.cbegin(), row.oldValues.cend(), isZero))
-            ++run.rowsChanged;
+        if (matched.field(alreadyZero).toInt() == 1)
+            continue;
+        ++run.rowsChanged;
         journal->addRow(row);
     }
+    journal->setRowsVisited(run.rowsMatched);
     journal->flush();
     return journal;
 }
@@ -94,13 +114,13 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
     try {
         connection->beginTransaction();
         db::Recordset matched;
-        matched.open(QStringLiteral("select * from GL_accsum where ccode=? and iperiod>=?"), connection,
-                     db::CursorType::Static, db::LockType::Optimistic, {code, *period});
+        const ResetRows rows = resetRows(*connection, code, *period);
+        matched.open(QStringLiteral("select *,") + AlreadyZero + QStringLiteral(" from GL_accsum where ") + rows.where,
+                     connection, db::CursorType::Static, db::LockType::Optimistic, rows.parameters);
         journal = writeJournal(database, accountSet, year, code, firstPeriod, matched, run);
         run.journal = journal->record().id;
         matched.close();
-        connection->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ccode=? and iperiod>=?"),
-                            {code, *period});
+        connection->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ") + rows.where, rows.parameters);
         connection->commit();
     } catch (const db::DbError &error) {
         connection->rollback();

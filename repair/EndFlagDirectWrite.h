@@ -22,8 +22,10 @@ namespace repair {
 //
 // The write is guarded like the recordset's: the row, found by its rowid, is written only while
 // it still holds the code and the flag the walk read, so another program's change is never
-// overwritten unseen; such a row raises db::DbError and the walk stops there. The connection is
-// in autocommit, so each write is committed on its own, as the statement it replaces is.
+// overwritten unseen; such a row raises db::DbError and the walk stops there, as it does where
+// the engine leaves a row that still holds them unchanged (a trigger swallowed the update). The
+// connection is in autocommit, so each write is committed on its own, as the statement it
+// replaces is.
 class EndFlagDirectWrite {
 public:
     // A writer for the rows of table code found by the rowid under `rowidName`, or nothing when
@@ -39,10 +41,15 @@ public:
     void write(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag, int flag);
 
 private:
-    EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, sqlite3 *db, sqlite3_stmt *update);
+    EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, sqlite3 *db, QByteArray rowidName,
+                       sqlite3_stmt *update);
+    void bindRow(sqlite3_stmt *statement, int first, const QVariant &rowid, const QVariant &code,
+                 const QVariant &storedFlag);
+    bool stillAsRead(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag);
 
     std::shared_ptr<db::Connection> m_connection;  // keeps the handle open while the statement lives
     sqlite3 *m_db;
+    QByteArray m_rowidName;
     sqlite3_stmt *m_update;
 };
 

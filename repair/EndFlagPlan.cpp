@@ -62,6 +62,8 @@ std::vector<int> rightEndFlags(const std::shared_ptr<db::Connection> &connection
 
 bool flagIsRight(const QVariant &stored, int right)
 {
+    if (stored.isNull())
+        return false;
     switch (stored.typeId()) {
     case QMetaType::Int:
     case QMetaType::LongLong:
@@ -70,7 +72,14 @@ bool flagIsRight(const QVariant &stored, int right)
     case QMetaType::ULongLong:
     case QMetaType::Double:
     case QMetaType::Bool:
-        return !stored.isNull() && stored.toDouble() == right;
+        return stored.toDouble() == right;
+    case QMetaType::QString: {
+        // a flag kept as text ('1', char(1)) by an import tool: compared by the number it spells,
+        // as the server compares a char column with a number
+        bool number = false;
+        const double value = stored.toString().toDouble(&number);
+        return number && value == right;
+    }
     default:
         return false;
     }

@@ -32,8 +32,8 @@ private:
     std::unique_ptr<db::Recordset> m_probe;
 };
 
-// Whether a stored flag already holds `right`: a number equal to it. A NULL, a text or any other
-// value is rewritten by the repair.
+// Whether a stored flag already holds `right`: a number equal to it, or a text that spells such a
+// number. A NULL, a blob or any other text is changed by the repair.
 bool flagIsRight(const QVariant &stored, int right);
 
 } // namespace repair

@@ -3,6 +3,7 @@
 #include "EndFlagDirectWrite.h"
 #include "EndFlagPlan.h"
 #include "Journal.h"
+#include "PendingSettings.h"
 
 #include "db/DbError.h"
 #include "db/ODBC.h"
@@ -21,6 +22,7 @@ struct Chart {
     std::vector<QVariant> codes, flags, rowids;
 };
 
+// Reads the whole chart, then stands the walk on its first row again.
 Chart readChart(db::Recordset &walk)
 {
     Chart chart;
@@ -34,12 +36,28 @@ Chart readChart(db::Recordset &walk)
     return chart;
 }
 
-// The journal of the walk, flushed: every row with its flag now and the flag it is to get, and
-// on SQLite the journal mode the file must end in. Journal modes earlier walks could not restore
-// are taken over from their journals.
+JournalRow journalRow(const Chart &chart, std::size_t i, int flag)
+{
+    return {chart.rowids[i], {chart.codes[i]}, {chart.flags[i]}, {flag}};
+}
+
+// Makes sure the journal holds row i with the flag the server now gives it, before the row is
+// written: a row the verdict left alone is added, a journaled row gets its new flag.
+void journalProbedFlag(Journal &journal, const Chart &chart, std::size_t i, int flag, std::vector<qint64> &journaled)
+{
+    if (journaled[i] != 0)
+        journal.setNewValues(journaled[i], {flag});
+    else if (!flagIsRight(chart.flags[i], flag))
+        journaled[i] = journal.appendRow(journalRow(chart, i, flag));
+}
+
+// The journal of the walk, flushed: the rows whose flag the walk will change, each with its flag
+// now and the flag it is to get (their journal numbers go into `journaled`, 0 for the rows left
+// out), and on SQLite the journal mode the file must end in. Journal modes earlier walks could not
+// restore are taken over from their memo.
 std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
                                       const db::Recordset &walk, const Chart &chart, const std::vector<int> &right,
-                                      db::RowByRowWrites &writes)
+                                      db::RowByRowWrites &writes, std::vector<qint64> &journaled)
 {
     RepairRecord record;
     record.database = database;
@@ -62,12 +80,34 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
         record.settingsPending = true;
     }
     auto journal = std::make_unique<Journal>(directory, record);
+    journaled.assign(chart.codes.size(), 0);
     for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        journal->addRow({chart.rowids[i], {chart.codes[i]}, {chart.flags[i]}, {right[i]}});
+        if (!flagIsRight(chart.flags[i], right[i]))
+            journaled[i] = journal->addRow(journalRow(chart, i, right[i]));
+    journal->setRowsVisited(qint64(chart.codes.size()));
     journal->flush();
-    if (!pending.journals.isEmpty())
-        settlePendingSettings(directory, pending.journals);
+    if (writes.applies())
+        takeOverPendingSettings(directory, pending, journal->record());
     return journal;
+}
+
+// Writes the walk's current row's flag, row i of the chart: straight through SQLite where `direct`
+// is given, else through the walk's recordset. A failure names the row, so the journal says where
+// the walk stopped.
+void writeFlag(db::Recordset &walk, EndFlagDirectWrite *direct, const Chart &chart, std::size_t i,
+               const QString &code, int flag)
+{
+    try {
+        if (direct) {
+            direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
+        } else {
+            walk.setField(1, qint16(flag));
+            walk.update();
+        }
+    } catch (const db::DbError &error) {
+        throw db::DbError(QStringLiteral("科目 %1：%2").arg(code.isNull() ? QStringLiteral("（空）") : code,
+                                                         error.description()));
+    }
 }
 
 } // namespace
@@ -91,13 +131,14 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         run.codes = int(chart.codes.size());
         const std::vector<int> right = rightEndFlags(connection, chart.codes);
         writes.emplace(connection);
-        journal = writeJournal(run.database, accountSet, year, walk, chart, right, *writes);
+        std::vector<qint64> journaled;
+        journal = writeJournal(run.database, accountSet, year, walk, chart, right, *writes, journaled);
         run.journal = journal->record().id;
         writes->start(journal->record().journalModeToRestore);
 
         // On SQLite the flags are the ones just worked out; elsewhere the server is asked again
         // for each row as the walk reaches it, and a different answer is journaled before it is
-        // written.
+        // written. Each row is written only while it holds the code and flag the walk read.
         std::optional<EndFlagProbe> probe;
         if (connection->dialect() != db::SqlDialect::Sqlite)
             probe.emplace(connection);
@@ -106,19 +147,12 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         for (std::size_t i = 0; i < chart.codes.size(); ++i) {
-            progress.rowStarted(connection->textOf(chart.codes[i]));
+            const QString code = connection->textOf(chart.codes[i]);
+            progress.rowStarted(code);
             int flag = right[i];
-            if (probe) {
-                flag = probe->flagOf(chart.codes[i]);
-                if (flag != right[i])
-                    journal->setNewValues(qint64(i) + 1, {flag});
-            }
-            if (direct) {
-                direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
-            } else {
-                walk.setField(1, qint16(flag));
-                walk.update();
-            }
+            if (probe && (flag = probe->flagOf(chart.codes[i])) != right[i])
+                journalProbedFlag(*journal, chart, i, flag, journaled);
+            writeFlag(walk, direct.get(), chart, i, code, flag);
             ++run.rowsWritten;
             if (!flagIsRight(chart.flags[i], flag))
                 ++run.rowsChanged;
@@ -135,13 +169,11 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
 
     const bool settingsRestored = !writes || writes->finish();
     if (journal) {
+        if (settingsRestored && writes && writes->applies())
+            settlePendingSettings(journalDirectory(), journal->record());
         static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
-        const QString unrecorded = journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten,
-                                                   run.rowsChanged, run.failure, settingsRestored);
-        if (!unrecorded.isEmpty() && run.result != EndFlagResult::Failed) {
-            run.result = EndFlagResult::Failed;
-            run.failure = unrecorded;
-        }
+        run.unrecorded = journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged,
+                                         run.failure, settingsRestored);
     }
     return run;
 }

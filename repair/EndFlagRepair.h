@@ -26,13 +26,17 @@ struct EndFlagRun {
     int rowsChanged = 0;  // of those, rows whose flag was not already right
     QString journal;      // the id of the walk's journal, once it was written
     QString failure;      // why the walk failed (Failed)
+    QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
 };
 
 // Rewrites the end-level flag (bend) of every account in the chart (table code) of the chosen
 // account set and fiscal year: 1 when no longer code begins with the account's code, else 0.
 // Rows are walked in code order and each flag is written, and committed, as the walk passes it,
 // so a walk that fails or is stopped leaves the rows before it with their new flags and the rest
-// untouched. Before the first write the walk's journal holds every row's code, flag and new flag.
+// untouched. A row is written only while it still holds the code and flag the walk read: a row
+// another program changed since stops the walk there, its value kept. Before the first write the
+// walk's journal holds the rows whose flag the walk changes (code, flag, new flag) and the
+// number of rows in the chart.
 // An empty account set or year is NotChosen and opens nothing.
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
 

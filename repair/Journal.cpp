@@ -1,7 +1,6 @@
 #include "Journal.h"
 
 #include "JournalFormat.h"
-#include "JournalReader.h"
 
 #include "db/DbError.h"
 #include "db/Engine.h"
@@ -13,26 +12,11 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace repair {
 
 using namespace journalformat;
 
-namespace {
-
-// Makes a new entry of `directory` itself durable, as a file's own sync does not.
-void syncDirectory(const QString &directory)
-{
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-} // namespace
 
 QString journalDirectory()
 {
@@ -139,7 +123,7 @@ void Journal::exec(const char *sql)
         fail(QStringLiteral("写入"));
 }
 
-void Journal::addRow(const JournalRow &row)
+qint64 Journal::addRow(const JournalRow &row)
 {
     int i = 1;
     bind(m_insert, i++, row.rowid);
@@ -153,6 +137,7 @@ void Journal::addRow(const JournalRow &row)
     sqlite3_reset(m_insert);
     if (stepped != SQLITE_DONE)
         fail(QStringLiteral("写入"));
+    return sqlite3_last_insert_rowid(m_db);
 }
 
 void Journal::flush()
@@ -175,9 +160,9 @@ void Journal::flush()
     exec("PRAGMA journal_mode=DELETE");
 }
 
-void Journal::appendRow(const JournalRow &row)
+qint64 Journal::appendRow(const JournalRow &row)
 {
-    addRow(row);  // its own transaction, synced before it returns
+    return addRow(row);  // its own transaction, synced before it returns
 }
 
 void Journal::setNewValues(qint64 row, const QVariantList &values)
@@ -233,28 +218,6 @@ QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChan
     }
     m_lock.release();
     return QString();
-}
-
-PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine)
-{
-    PendingSettings pending;
-    const QList<RepairRecord> repairs = listRepairs(directory);
-    for (auto it = repairs.crbegin(); it != repairs.crend(); ++it) {  // oldest first
-        if (!it->settingsPending || it->database != database || it->engine != engine)
-            continue;
-        if (pending.journalMode.isEmpty())
-            pending.journalMode = it->journalModeToRestore;
-        pending.journals << it->id;
-    }
-    return pending;
-}
-
-void settlePendingSettings(const QString &directory, const QStringList &journals)
-{
-    for (const QString &id : journals) {
-        JournalHandle handle(journalPath(directory, id), true);
-        sqlite3_exec(handle.db, "update repair set settings_pending=0", nullptr, nullptr, nullptr);
-    }
 }
 
 } // namespace repair

@@ -31,14 +31,15 @@ public:
     const RepairRecord &record() const { return m_record; }
 
     // Rows are numbered from 1 in the order added, before flush().
-    void addRow(const JournalRow &row);
+    // Returns the row's number.
+    qint64 addRow(const JournalRow &row);
     // Writes everything so far to disk; the repair may change rows once this returns.
     void flush();
     // Records the value a row is about to get when it differs from the one added.
     void setNewValues(qint64 row, const QVariantList &values);
     // Adds a row once the journal is on disk, durably, before the repair writes it: a row the
     // repair had not planned to change when the journal was flushed.
-    void appendRow(const JournalRow &row);
+    qint64 appendRow(const JournalRow &row);
     // The number of rows the repair looked at, recorded with the outcome.
     void setRowsVisited(qint64 rows) { m_record.rowsVisited = rows; }
     // Records how the repair ended, and whether the database is back in its own journal mode.
@@ -63,15 +64,5 @@ private:
 // The journal directory of the engine in use: journal/ in the data directory; with ODBC,
 // journal/ in the default data directory.
 QString journalDirectory();
-
-// Journal modes that earlier walks on a database changed and could not restore (a walk that
-// was killed, or another program holding the file when the walk ended).
-struct PendingSettings {
-    QString journalMode;  // the database's own mode, as the oldest such walk found it
-    QStringList journals;
-};
-PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine);
-// Marks those journals as settled, once a newer journal has taken their memo over.
-void settlePendingSettings(const QString &directory, const QStringList &journals);
 
 } // namespace repair

@@ -13,6 +13,9 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace repair::journalformat {
 
 const QString Suffix = QStringLiteral(".journal");
@@ -51,6 +54,15 @@ bool readable(sqlite3 *db)
 }
 
 } // namespace
+
+void syncDirectory(const QString &directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
 
 JournalHandle::JournalHandle(const QString &path, bool write)
 {

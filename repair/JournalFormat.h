@@ -19,6 +19,9 @@ extern const char *const HeaderColumns;  // of the table repair, in their order
 
 QString journalPath(const QString &directory, const QString &id);
 
+// Makes a new, renamed or removed entry of `directory` durable, as a file's own sync does not.
+void syncDirectory(const QString &directory);
+
 extern const int HeaderColumnCount;
 
 // A journal file opened to read it (or to settle what it says), closed when it goes. Raises

@@ -1,5 +1,6 @@
 #include "Undo.h"
 
+#include "Journal.h"
 #include "JournalReader.h"
 
 #include "db/Connection.h"
@@ -9,14 +10,15 @@
 
 #include <QHash>
 
-#include <climits>
-
 namespace repair {
 
 namespace {
 
-// Whether two values are the same as the engine's "=" sees them: numbers by value, everything
-// else exactly; NULL only equals NULL.
+const int PageRows = 1000;  // journal rows read at a time
+
+// Whether two journaled values are the same value: numbers by value, everything else exactly;
+// NULL only equals NULL. Used to tell journaled copies of one row apart, never to judge what a
+// database holds: the engine itself does that.
 bool sameValue(const QVariant &a, const QVariant &b)
 {
     if (a.isNull() || b.isNull())
@@ -27,8 +29,7 @@ bool sameValue(const QVariant &a, const QVariant &b)
             || type == QMetaType::Short || type == QMetaType::Bool || type == QMetaType::UInt;
     };
     if (isNumber(a) && isNumber(b))
-        return a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double ? a.toDouble() == b.toDouble()
-                                                                                  : a.toLongLong() == b.toLongLong();
+        return a.toDouble() == b.toDouble();
     return a.typeId() == b.typeId() && a == b;
 }
 
@@ -52,8 +53,8 @@ QString keyText(const QVariantList &key)
     return text;
 }
 
-// "column=?" with the value bound, or "column is null".
-QStringList conditions(const QStringList &columns, const QVariantList &values, QVariantList &bound)
+// "column=?" with the value appended to `bound`, or "column is null", all joined by "and".
+QString allEqual(const QStringList &columns, const QVariantList &values, QVariantList &bound)
 {
     QStringList parts;
     for (int i = 0; i < columns.size(); ++i) {
@@ -64,10 +65,25 @@ QStringList conditions(const QStringList &columns, const QVariantList &values, Q
             bound << values.value(i);
         }
     }
-    return parts;
+    return parts.isEmpty() ? QStringLiteral("1=1") : parts.join(QStringLiteral(" and "));
 }
 
-// Puts rows back within one transaction on `connection`.
+// 1 when the condition holds for a row, else 0, in a select list of either dialect.
+QString holds(const QString &condition)
+{
+    return QStringLiteral("case when ") + condition + QStringLiteral(" then 1 else 0 end");
+}
+
+// One write undo will make: the rows that `where` finds get their old values back.
+struct Restore {
+    JournalRow row;  // as the undone repair journaled it
+    QString where;   // finds the row(s) still holding what the repair wrote
+    QVariantList bound;
+    int rows = 1;    // rows it must reach
+};
+
+// Works out, inside the undo's transaction, which journaled rows can be put back, and puts them
+// back once the undo's journal holds them.
 class Restorer {
 public:
     Restorer(std::shared_ptr<db::Connection> connection, const RepairRecord &repair, UndoRun &run)
@@ -75,86 +91,170 @@ public:
     {
     }
 
-    // Rows with a rowid: each on its own.
-    void restoreByRowid(const JournalRow &row)
+    // A row with a rowid: the row of that rowid, if it still has the journaled key values.
+    void planByRowid(const JournalRow &row)
     {
-        QVariantList bound{row.rowid};
-        const QStringList where{m_repair.rowidName + QStringLiteral("=?")};
-        restoreMatching({row}, where, bound);
+        QVariantList keyBound, newBound, oldBound;
+        const QString sameKey = allEqual(m_repair.keyColumns, row.key, keyBound);
+        const QString holdsNew = allEqual(m_repair.changedColumns, row.newValues, newBound);
+        const QString holdsOld = allEqual(m_repair.changedColumns, row.oldValues, oldBound);
+        const QString rowid = m_repair.rowidName + QStringLiteral("=?");
+        m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
+                       .arg(m_repair.changedColumns.join(QLatin1Char(',')), holds(sameKey), holds(holdsNew),
+                            holds(holdsOld), m_repair.table, rowid),
+                   m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
+                   keyBound + newBound + oldBound + QVariantList{row.rowid});
+        const int changed = int(m_repair.changedColumns.size());
+        if (m_now.eof()) {
+            m_now.close();
+            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在"));
+            return;
+        }
+        const QVariantList now = currentValues();
+        const bool isSameRow = m_now.field(changed).toInt() == 1;
+        const bool hasNew = m_now.field(changed + 1).toInt() == 1;
+        const bool hasOld = m_now.field(changed + 2).toInt() == 1;
+        m_now.close();
+        if (!isSameRow)
+            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在：原来的行号现在属于另一条记录"));
+        else if (hasOld)
+            return;  // never written, or put back already
+        else if (hasNew)
+            m_plan.append({row, QStringList{rowid, sameKey, holdsNew}.join(QStringLiteral(" and ")),
+                           QVariantList{row.rowid} + keyBound + newBound, 1});
+        else
+            leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
     }
 
-    // Rows found by their key values: every journaled row sharing a key, changed or not, is one
-    // group, put back together; a group whose rows had different values can't be matched to its
-    // rows and stays as it is, its changed rows listed.
-    void restoreByKey(const QList<JournalRow> &group)
+    // Rows found by their key values: every journaled row sharing a key is one group, put back
+    // together. A group whose rows had different values, or whose key now finds more rows holding
+    // the repair's value than the group has, can't be matched to its rows and stays as it is.
+    void planByKey(const QList<JournalRow> &group)
     {
-        QList<JournalRow> changed;
-        for (const JournalRow &row : group)
-            if (!sameValues(row.oldValues, row.newValues))
-                changed << row;
-        if (changed.isEmpty())
-            return;
+        const JournalRow &first = group.first();
         for (const JournalRow &row : group) {
-            if (!sameValues(row.oldValues, group.first().oldValues) || !sameValues(row.newValues, group.first().newValues)) {
-                for (const JournalRow &left : changed)
-                    m_run.leftAlone.append({left, {}, QStringLiteral("有多条相同的记录，原值各不相同，无法分辨")});
+            if (!sameValues(row.oldValues, first.oldValues) || !sameValues(row.newValues, first.newValues)) {
+                for (const JournalRow &left : group)
+                    leaveAlone(left, {}, QStringLiteral("ambiguous"), QStringLiteral("有多条相同的记录，原值各不相同，无法分辨"));
                 return;
             }
         }
-        QVariantList bound;
-        const QStringList where = conditions(m_repair.keyColumns, group.first().key, bound);
-        restoreMatching(group, where, bound);
+        QVariantList keyBound, newBound, oldBound;
+        const QString sameKey = allEqual(m_repair.keyColumns, first.key, keyBound);
+        const QString holdsNew = allEqual(m_repair.changedColumns, first.newValues, newBound);
+        const QString holdsOld = allEqual(m_repair.changedColumns, first.oldValues, oldBound);
+        m_now.open(QStringLiteral("select %1,%2,%3 from %4 where %5")
+                       .arg(m_repair.changedColumns.join(QLatin1Char(',')), holds(holdsNew), holds(holdsOld),
+                            m_repair.table, sameKey),
+                   m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
+        const int changed = int(m_repair.changedColumns.size());
+        int found = 0, toRestore = 0;
+        QList<QVariantList> changedSince;
+        for (; !m_now.eof(); m_now.moveNext(), ++found) {
+            if (m_now.field(changed + 1).toInt() == 1)
+                continue;
+            if (m_now.field(changed).toInt() == 1)
+                ++toRestore;
+            else
+                changedSince << currentValues();
+        }
+        m_now.close();
+        if (found == 0) {
+            for (const JournalRow &gone : group)
+                leaveAlone(gone, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在"));
+            return;
+        }
+        if (toRestore > group.size()) {
+            // more rows hold the repair's value than it changed: rows it left as they were look
+            // the same, and which is which can't be told
+            for (const JournalRow &left : group)
+                leaveAlone(left, {}, QStringLiteral("ambiguous"), QStringLiteral("有多条相同的记录，原值各不相同，无法分辨"));
+            return;
+        }
+        for (const QVariantList &now : std::as_const(changedSince))
+            leaveAlone(first, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+        if (toRestore > 0)
+            m_plan.append({first, sameKey + QStringLiteral(" and ") + holdsNew, keyBound + newBound, toRestore});
     }
 
-private:
-    void restoreMatching(const QList<JournalRow> &group, const QStringList &where, const QVariantList &bound)
+    // The rows to restore, each row as the undo changes it: from the repair's new values back
+    // to its old ones.
+    QList<JournalRow> journalRows() const
     {
-        const JournalRow &row = group.first();
-        db::Recordset now;
-        now.open(QStringLiteral("select ") + m_repair.changedColumns.join(QLatin1Char(',')) + QStringLiteral(" from ")
-                     + m_repair.table + QStringLiteral(" where ") + where.join(QStringLiteral(" and ")),
-                 m_connection, db::CursorType::Static, db::LockType::ReadOnly, bound);
-        if (now.eof()) {
-            for (const JournalRow &gone : group)
-                if (!sameValues(gone.oldValues, gone.newValues))
-                    m_run.leftAlone.append({gone, {}, QStringLiteral("记录已不存在")});
-            return;
-        }
-        int toRestore = 0;
-        for (; !now.eof(); now.moveNext()) {
-            QVariantList values;
-            for (int c = 0; c < m_repair.changedColumns.size(); ++c)
-                values << now.field(c);
-            if (sameValues(values, row.newValues))
-                ++toRestore;
-            else if (!sameValues(values, row.oldValues))
-                m_run.leftAlone.append({row, values, QStringLiteral("修复之后已被改动")});
-        }
-        now.close();
-        if (toRestore == 0)
-            return;
-        QVariantList values = row.oldValues;
+        QList<JournalRow> rows;
+        for (const Restore &restore : m_plan)
+            for (int i = 0; i < restore.rows; ++i)
+                rows.append({restore.row.rowid, restore.row.key, restore.row.newValues, restore.row.oldValues});
+        return rows;
+    }
+
+    // Writes the old values back. A write that does not reach exactly the rows found a moment
+    // ago means another program got in between: the whole undo is then rolled back.
+    void restore()
+    {
         QStringList assignments;
         for (const QString &column : m_repair.changedColumns)
             assignments << column + QStringLiteral("=?");
-        QStringList guard = where;
-        values << bound;
-        guard << conditions(m_repair.changedColumns, row.newValues, values);
-        m_connection->execute(QStringLiteral("update ") + m_repair.table + QStringLiteral(" set ")
-                                  + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
-                                  + guard.join(QStringLiteral(" and ")),
-                              values);
-        m_run.restored += toRestore;
+        for (const Restore &restore : std::as_const(m_plan)) {
+            const int written = m_connection->execute(QStringLiteral("update ") + m_repair.table + QStringLiteral(" set ")
+                                                          + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
+                                                          + restore.where,
+                                                      restore.row.oldValues + restore.bound);
+            if (written != restore.rows)
+                throw db::DbError(QStringLiteral("撤销过程中记录被其他程序改动，撤销没有做任何改动，请重试。"));
+            m_run.restored += written;
+        }
+    }
+
+private:
+    QVariantList currentValues() const
+    {
+        QVariantList values;
+        for (int c = 0; c < m_repair.changedColumns.size(); ++c)
+            values << m_now.field(c);
+        return values;
+    }
+
+    void leaveAlone(const JournalRow &row, const QVariantList &now, const QString &kind, const QString &reason)
+    {
+        m_run.leftAlone.append({row, now, kind, reason});
     }
 
     std::shared_ptr<db::Connection> m_connection;
     const RepairRecord &m_repair;
     UndoRun &m_run;
+    db::Recordset m_now;  // reused for every row: its statements stay prepared
+    QList<Restore> m_plan;
 };
 
-// The undo's own journal: the repair's rows, each with the value it now should hold and the value
-// it gets back. Rows the repair left as they were come too: found by key, they tell copies apart
-// when this undo is undone.
+// Plans the restore of every row the repair journaled, a page of the journal at a time.
+void planRestores(const QString &directory, const RepairRecord &repair, Restorer &restorer)
+{
+    QStringList keys;  // of the groups found by key, in the order first met
+    QHash<QString, QList<JournalRow>> groups;
+    for (qint64 offset = 0;; offset += PageRows) {
+        const QList<JournalRow> page = readRows(directory, repair.id, offset, PageRows);
+        for (const JournalRow &row : page) {
+            if (sameValues(row.oldValues, row.newValues))
+                continue;  // journaled by an earlier version of the tool, which listed unchanged rows too
+            if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
+                restorer.planByRowid(row);
+                continue;
+            }
+            const QString key = keyText(row.key);
+            if (!groups.contains(key))
+                keys << key;
+            groups[key] << row;
+        }
+        if (page.size() < PageRows)
+            break;
+    }
+    for (const QString &key : std::as_const(keys))
+        restorer.planByKey(groups.value(key));
+}
+
+// The undo's own journal: the rows it restores, each with the value it holds now and the value
+// it gets back.
 std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<JournalRow> &rows)
 {
     RepairRecord record;
@@ -170,7 +270,7 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
     record.keyColumns = repair.keyColumns;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
     for (const JournalRow &row : rows)
-        journal->addRow({row.rowid, row.key, row.newValues, row.oldValues});
+        journal->addRow(row);
     journal->flush();
     return journal;
 }
@@ -206,28 +306,13 @@ UndoRun undoRepair(const QString &id)
             throw db::DbError(repair.engine == QLatin1String("odbc")
                                   ? QStringLiteral("这次修复是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。")
                                   : QStringLiteral("这次修复是在内置数据库上做的，撤销时不能加 --odbc。"));
-        const QList<JournalRow> rows = readRows(directory, id, 0, int(qMin<qint64>(countRows(directory, id), INT_MAX)));
         connection = ODBC::openConnection(repair.database, false);
-        journal = writeJournal(repair, rows);
-        run.journal = journal->record().id;
-
         connection->beginTransaction();
         Restorer restorer(connection, repair, run);
-        QStringList keys;  // of the groups, in the order first met
-        QHash<QString, QList<JournalRow>> groups;
-        for (const JournalRow &row : rows) {
-            if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
-                if (!sameValues(row.oldValues, row.newValues))
-                    restorer.restoreByRowid(row);
-                continue;
-            }
-            const QString key = keyText(row.key);
-            if (!groups.contains(key))
-                keys << key;
-            groups[key] << row;
-        }
-        for (const QString &key : std::as_const(keys))
-            restorer.restoreByKey(groups.value(key));
+        planRestores(directory, repair, restorer);
+        journal = writeJournal(repair, restorer.journalRows());
+        run.journal = journal->record().id;
+        restorer.restore();
         connection->commit();
     } catch (const db::DbError &error) {
         if (connection)
@@ -239,9 +324,7 @@ UndoRun undoRepair(const QString &id)
             journal->finish(QStringLiteral("failed"), 0, 0, run.failure);  // unrecorded: the undo never ended
         return run;
     }
-    const QString unrecorded = journal->finish(QStringLiteral("completed"), run.restored, run.restored);
-    if (!unrecorded.isEmpty())
-        run.failure = QStringLiteral("已撤销，但修复日志未能记下结果：") + unrecorded;
+    run.unrecorded = journal->finish(QStringLiteral("completed"), run.restored, run.restored);
     return run;
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+// One run of a program as a real process, to its end.
+struct ProcessRun {
+    int status = -1;  // the exit code; -1 when killed by a signal or not finished in time
+    QByteArray out, err;
+    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
+};
+
+// Runs `program` with `arguments` and waits up to two minutes for it to end.
+ProcessRun runProcess(const QString &program, const QStringList &arguments,
+                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());

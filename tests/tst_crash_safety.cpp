@@ -1,0 +1,319 @@
+// The repairs and undo killed at every moment they sync a file, run on a disk that fills up at every
+// stage, and met by other programs at work on the same database, all as real processes: the
+// database stays whole, the repair stays listed, and undo puts back exactly the rows it wrote.
+#include "demo/DemoData.h"
+#include "support/ProcessRun.h"
+#include "support/SqliteFixture.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Year = QStringLiteral("2007");
+
+// Copies every file of directory `from` (and of its subdirectories) into `to`.
+void copyTree(const QString &from, const QString &to)
+{
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = QDir(to).filePath(QDir(from).relativeFilePath(source));
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(source, target);
+    }
+}
+
+// The environment for a process run under strace: the leak checker of a sanitizer build can't
+// run under ptrace, so it stays off there.
+QProcessEnvironment tracedEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    return environment;
+}
+
+} // namespace
+
+class CrashSafety : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_templates;   // "original": a fresh data directory; "repaired": after one end-flag walk
+    QString m_walkOfRepaired;    // the journal id of that walk
+    QString m_resetCode;         // an account with balances in several periods
+    std::unique_ptr<QTemporaryDir> m_work;
+    QProcess m_walker;           // n3_walk_runner
+
+    QString data(const QString &name = QString()) const { return m_work->filePath("data/" + name); }
+    QString yearDb() const { return data("LQDATA_001_2007.db"); }
+    QString original(const QString &name) const { return m_templates.filePath("original/" + name); }
+
+    ProcessRun n3fix(QStringList arguments, const QString &dataDir = QString())
+    {
+        return runProcess(N3FIX, arguments << "--data-dir" << (dataDir.isEmpty() ? data() : dataDir));
+    }
+    // The tables the repairs change, as they are now.
+    QString books(const QString &db) const
+    {
+        return SqliteFixture::dump(db, "code") + SqliteFixture::dump(db, "GL_accsum");
+    }
+    // The listed repairs, newest first.
+    QJsonArray listed(const QString &dataDir = QString())
+    {
+        const ProcessRun run = n3fix({"--journal", "--json"}, dataDir);
+        return run.json().array();
+    }
+    // A fresh data directory copied from template `name`.
+    void freshData(const QString &name)
+    {
+        m_work = std::make_unique<QTemporaryDir>();
+        copyTree(m_templates.filePath(name), data());
+    }
+
+    // What must hold after a repair of `kind` was killed or failed on the data directory `dir`,
+    // whose books were `before`: the file is whole; if the books changed, the repair is listed,
+    // and undoing it (as a real process) gives back exactly `before`. Counts in `undone` the times
+    // the books had changed.
+    void checkRecoverable(const QString &dir, const QString &kind, const QString &before, const QString &step,
+                          int &undone)
+    {
+        const QString db = QDir(dir).filePath("LQDATA_001_2007.db");
+        QCOMPARE(SqliteFixture::dump(db, "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
+        QString id;
+        for (const QJsonValue &repair : listed(dir))
+            if (repair["repair"].toString() == kind && repair["undone_by"].isNull() && id.isEmpty())
+                id = repair["id"].toString();
+        if (books(db) == before && id.isEmpty())
+            return;  // killed before the journal was on disk: nothing changed
+        QVERIFY2(!id.isEmpty(), qPrintable(step + ": the books changed but no repair is listed"));
+        const bool changed = books(db) != before;
+        const ProcessRun undo = n3fix({"--undo", id, "--json"}, dir);
+        QVERIFY2(undo.status == 0, qPrintable(step + ": " + undo.out + undo.err));
+        QVERIFY2(books(db) == before, qPrintable(step + ": undo did not give back the books as they were"));
+        undone += changed;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_templates.isValid());
+        QDir().mkpath(original(""));
+        writeSystemDatabase(original("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        writeAccountSetDatabase(original("LQDATA_001_2007.db"), generateChart(60, {4, 2, 2}), 0.3, 11);
+        m_resetCode = SqliteFixture::select(original("LQDATA_001_2007.db"),
+                                            "select ccode from GL_accsum group by ccode having count(*) > 3 limit 1")
+                          .section('\'', 1, 1);
+        QVERIFY(!m_resetCode.isEmpty());
+        copyTree(original(""), m_templates.filePath("repaired"));
+        const ProcessRun walk = n3fix({"--repair-end-flags", "--json"}, m_templates.filePath("repaired"));
+        QCOMPARE(walk.status, 0);
+        m_walkOfRepaired = walk.json()[0]["journal"].toString();
+        QVERIFY(!m_walkOfRepaired.isEmpty());
+        QVERIFY(!QStandardPaths::findExecutable("strace").isEmpty());
+    }
+    void cleanup()
+    {
+        if (m_walker.state() != QProcess::NotRunning) {
+            m_walker.kill();
+            m_walker.waitForFinished();
+        }
+        m_work.reset();
+    }
+
+    // strace kills the process at the n-th call of one sync function, for n = 1, 2, ... until the
+    // process ends by itself: every moment at which a walk, a reset or an undo makes something
+    // durable is a moment it may die.
+    void killedAtEverySync_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("sync");
+        for (const char *scenario : {"walk", "reset", "undo"})
+            for (const char *sync : {"fdatasync", "fsync"})
+                QTest::addRow("%s at %s", scenario, sync) << scenario << sync;
+    }
+    void killedAtEverySync()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, sync);
+        const QString start = scenario == "undo" ? "repaired" : "original";
+        int kills = 0, undone = 0, hot = 0;  // hot: kills that left a rollback journal beside a repair's journal
+        for (int n = 1; n < 200; ++n) {
+            freshData(start);
+            const QString before = books(yearDb());
+            QStringList command{"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + sync,
+                                "-e", QStringLiteral("inject=%1:signal=KILL:when=%2").arg(sync).arg(n), "--"};
+            if (scenario == "walk")
+                command << N3FIX << "--data-dir" << data() << "--repair-end-flags";
+            else if (scenario == "reset")
+                command << N3_RESET_RUNNER << data() << "001" << Year << m_resetCode << "3";
+            else
+                command << N3FIX << "--data-dir" << data() << "--undo" << m_walkOfRepaired;
+            const ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
+            const QString step = QStringLiteral("%1 killed at %2 #%3").arg(scenario, sync).arg(n);
+            hot += !QDir(data("journal")).entryList({"*.journal-journal"}).isEmpty();
+            if (scenario == "undo") {
+                // The undo's one transaction either happened or not; either way the walk is
+                // listed, and undoing it (again) ends with the books as they were before the walk.
+                QCOMPARE(SqliteFixture::dump(yearDb(), "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
+                const bool undone = books(yearDb()) == books(original("LQDATA_001_2007.db"));
+                QVERIFY2(undone || books(yearDb()) == before, qPrintable(step + ": half undone"));
+                const ProcessRun again = n3fix({"--undo", m_walkOfRepaired, "--json"});
+                QVERIFY2(again.status == 0 || (undone && again.status == 2 && !again.json()["undone_by"].isNull()),
+                         qPrintable(step + ": " + again.out + again.err));
+                QCOMPARE(books(yearDb()), books(original("LQDATA_001_2007.db")));
+            } else {
+                checkRecoverable(data(), scenario == "walk" ? "end-flags" : "balance-reset", before, step, undone);
+            }
+            if (QTest::currentTestFailed())
+                return;
+            if (run.status != -1 && run.status != 128 + SIGKILL)
+                break;  // the n-th call never came: every sync point has had its kill
+            ++kills;
+        }
+        QVERIFY2(kills > 0 || sync == "fsync", "the repair made no sync call of this kind");
+        // killed while recording its outcome: the repair was still listed and undone above
+        QVERIFY(hot > 0 || sync == "fsync");
+        qDebug("%s: killed at %d sync points, %d times after changing the books, %d times while recording its end",
+               qPrintable(scenario), kills, undone, hot);
+    }
+
+    // A small file system filled up to leave 0, 4, 8, ... KB free: the walk fails at whatever
+    // stage the space runs out (its journal, the memo of the journal mode, the write-ahead log,
+    // the journal's record of the end), and each time the file is whole and the walk, if it
+    // changed anything, is listed and undoable. A walk whose rows are all written but whose end
+    // could not be journaled says so.
+    void diskFullAtEveryStage()
+    {
+        if (geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root; the full-disk stages are not tried here");
+        QTemporaryDir mountPoint;
+        if (::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0, "size=4m") != 0)
+            QSKIP("mounting a small tmpfs is not permitted here; the full-disk stages are not tried");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(mountPoint.path()).constData(), MNT_DETACH); });
+        const QString dir = mountPoint.filePath("data");
+        const QString filler = mountPoint.filePath("filler");
+        const QString before = books(original("LQDATA_001_2007.db"));
+        bool unrecordedSeen = false;
+        int undone = 0, stages = 0;
+        for (qint64 free = 0;; ++stages, free += 4096) {
+            QDir(dir).removeRecursively();
+            QFile::remove(filler);
+            copyTree(original(""), dir);
+            struct statvfs fs {};
+            QVERIFY(::statvfs(QFile::encodeName(mountPoint.path()).constData(), &fs) == 0);
+            const qint64 available = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+            const int fd = ::open(QFile::encodeName(filler).constData(), O_CREAT | O_WRONLY, 0600);
+            QVERIFY(fd >= 0);
+            QVERIFY(available <= free || ::posix_fallocate(fd, 0, available - free) == 0);
+            ::close(fd);
+            const ProcessRun walk = n3fix({"--repair-end-flags", "--json"}, dir);
+            QFile::remove(filler);  // room again for the checks and the undo
+            const QString step = QStringLiteral("%1 KB free").arg(free / 1024);
+            if (walk.status == 2 && walk.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果")) {
+                unrecordedSeen = true;
+                QVERIFY(!walk.json()[0]["outcome_recorded"].toBool());
+            }
+            checkRecoverable(dir, "end-flags", before, step, undone);
+            if (QTest::currentTestFailed() || walk.status == 0)
+                break;
+            QVERIFY2(free < 4 * 1024 * 1024, "the walk never succeeded");
+        }
+        qDebug("%d stages failed, %d after changing the books; a walk's end could not be journaled: %s", stages, undone,
+               unrecordedSeen ? "yes" : "no");
+    }
+
+    // Another program sets a flag on a row the walk has not reached yet: the walk stops at that
+    // row, says where, and the other program's value stays; undo puts back every row the walk wrote.
+    void anotherWriterDuringTheWalk()
+    {
+        freshData("original");
+        const QString codes = SqliteFixture::select(yearDb(), "select ccode from code order by ccode");
+        const QStringList list = codes.split('\n', Qt::SkipEmptyParts);
+        const QString holdAt = list[10].section('\'', 1, 1), changed = list[40].section('\'', 1, 1);
+        m_walker.start(N3_WALK_RUNNER, {data(), Year, holdAt});
+        QVERIFY(m_walker.waitForReadyRead(60000) && m_walker.readAll() == "holding\n");
+        SqliteFixture::run(yearDb(), QStringLiteral("update code set bend=7 where ccode='%1'").arg(changed));
+        m_walker.closeWriteChannel();
+        QVERIFY(m_walker.waitForFinished(60000));
+        QCOMPARE(m_walker.exitCode(), 5);  // the walk did not reach its end
+
+        QCOMPARE(SqliteFixture::select(yearDb(), QStringLiteral("select bend from code where ccode='%1'").arg(changed)),
+                 QStringLiteral("i:7\n"));
+        const QJsonObject walk = listed().at(0).toObject();
+        QCOMPARE(walk["outcome"].toString(), QStringLiteral("failed"));
+        QVERIFY2(walk["message"].toString().startsWith("科目 " + changed + "：找不到要更新的记录"),
+                 qPrintable(walk["message"].toString()));
+        QCOMPARE(walk["rows_done"].toInt(), 40);
+        QCOMPARE(walk["rows_visited"].toInt(), list.size());
+
+        QCOMPARE(n3fix({"--undo", walk["id"].toString()}).status, 0);
+        const QString expected = m_work->filePath("expected.db");
+        QVERIFY(QFile::copy(original("LQDATA_001_2007.db"), expected));
+        SqliteFixture::run(expected, QStringLiteral("update code set bend=7 where ccode='%1'").arg(changed));
+        QCOMPARE(books(yearDb()), books(expected));
+    }
+
+    // An undo of a walk that is still running is refused, changes nothing and writes no journal;
+    // the listing tells the walk is running, and once it has ended, undo works.
+    void undoDuringTheWalk()
+    {
+        freshData("original");
+        const QString before = books(yearDb());
+        m_walker.start(N3_WALK_RUNNER, {data(), Year, "2"});
+        QVERIFY(m_walker.waitForReadyRead(60000) && m_walker.readAll() == "holding\n");
+        const QJsonObject walk = listed().at(0).toObject();
+        QCOMPARE(walk["outcome"].toString(), QStringLiteral("running"));
+        QVERIFY(walk["running"].toBool());
+        QCOMPARE(n3fix({"--journal"}).out.count("正在进行"), 1);
+        const QString during = books(yearDb());
+        const QStringList journals = QDir(data("journal")).entryList({"*.journal"});
+
+        const ProcessRun undo = n3fix({"--undo", walk["id"].toString(), "--json"});
+        QCOMPARE(undo.status, 2);
+        QVERIFY2(undo.json()["error"].toString().contains("仍在进行中，不能撤销"), undo.out.constData());
+        QCOMPARE(books(yearDb()), during);
+        QCOMPARE(QDir(data("journal")).entryList({"*.journal"}), journals);
+
+        m_walker.closeWriteChannel();
+        QVERIFY(m_walker.waitForFinished(60000));
+        QCOMPARE(m_walker.exitCode(), 0);
+        QCOMPARE(listed().at(0)["outcome"].toString(), QStringLiteral("completed"));
+        QCOMPARE(n3fix({"--undo", walk["id"].toString()}).status, 0);
+        QCOMPARE(books(yearDb()), before);
+    }
+
+    // Two walks on one database at once: the second runs to its end while the first waits between
+    // two rows; the first then meets rows the second changed and stops there. Every flag is right,
+    // both walks are listed, and undoing them newest first gives back the books as they were.
+    void twoRepairsAtOnce()
+    {
+        freshData("original");
+        const QString before = books(yearDb());
+        m_walker.start(N3_WALK_RUNNER, {data(), Year, "2"});
+        QVERIFY(m_walker.waitForReadyRead(60000) && m_walker.readAll() == "holding\n");
+        const ProcessRun second = n3fix({"--repair-end-flags", "--json"});
+        QCOMPARE(second.status, 0);
+        m_walker.closeWriteChannel();
+        QVERIFY(m_walker.waitForFinished(60000));
+        QCOMPARE(m_walker.exitCode(), 5);
+
+        QCOMPARE(SqliteFixture::dump(yearDb(), "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
+        QCOMPARE(n3fix({"--check"}).status, 0);
+        const QJsonArray repairs = listed();
+        QCOMPARE(repairs.size(), 2);
+        QCOMPARE(repairs[0]["outcome"].toString(), QStringLiteral("completed"));  // the second
+        QCOMPARE(repairs[1]["outcome"].toString(), QStringLiteral("failed"));
+        QCOMPARE(n3fix({"--undo", repairs[0]["id"].toString()}).status, 0);
+        QCOMPARE(n3fix({"--undo", repairs[1]["id"].toString()}).status, 0);
+        QCOMPARE(books(yearDb()), before);
+    }
+};
+
+QTEST_MAIN(CrashSafety)
+#include "tst_crash_safety.moc"

@@ -1,0 +1,283 @@
+// Undo writes a value only into the very row a repair changed, still holding what the repair wrote,
+// whatever happened to the table since (rowids reused, VACUUM, the table rebuilt), and on data as
+// import tools leave it (every column TEXT, padded codes, WITHOUT ROWID tables); the journal holds
+// only the rows a repair changes and reads a page at a time.
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+#include "repair/BalanceReset.h"
+#include "repair/EndFlagRepair.h"
+#include "repair/Journal.h"
+#include "repair/JournalReader.h"
+#include "support/FormDriver.h"
+#include "support/ProcessRun.h"
+#include "support/SqliteFixture.h"
+
+#include <QtTest>
+
+namespace {
+
+class NothingToShow : public repair::EndFlagProgress {
+    void rowStarted(const QString &) override {}
+    bool rowWritten() override { return true; }
+};
+
+// Rows of `sql`, one string per row.
+QStringList rowsOf(const QString &db, const QString &sql)
+{
+    return SqliteFixture::select(db, sql).split('\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TrustedUndo : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
+
+    ProcessRun n3fix(QStringList arguments) { return runProcess(N3FIX, arguments << "--data-dir" << m_dir->path()); }
+
+    repair::EndFlagRun walk()
+    {
+        NothingToShow progress;
+        return repair::repairEndFlags("001", "2007", progress);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        FormDriver::useDataDirectory(m_dir->path());
+    }
+    void cleanup()
+    {
+        ODBC::DbConn().reset();
+        m_dir.reset();
+    }
+
+    // After a walk, the table changes under the journal; undo (the command line) then restores a
+    // row only where rowid, code and the flag the walk wrote all still match. Whatever it leaves
+    // alone is listed as gone or changed with exit 1; no row gets another row's flag.
+    void undoFindsTheVeryRowAfterAWalk_data()
+    {
+        QTest::addColumn<QString>("meddle");     // run on the year database after the walk
+        QTest::addColumn<int>("restored");
+        QTest::addColumn<QStringList>("kinds");  // of the rows left alone, in journal order
+        // 1001, 1002 and 100101 (rowids 2, 3 and 4) hold wrong flags; the rest are right
+        QTest::newRow("untouched") << "" << 3 << QStringList();
+        QTest::newRow("rowid reused by a new account")
+            << "delete from code where ccode='1002'; insert into code(rowid,ccode,bend) values(3,'1003',0)" << 2
+            << QStringList{"gone"};
+        QTest::newRow("flag changed since") << "update code set bend=5 where ccode='100101'" << 2 << QStringList{"changed"};
+        // rowids 3 and 4 happen to fall on 1002 and 100101 again; rowid 2 is now 100201's
+        QTest::newRow("table rebuilt in another order")
+            << "create table c2 as select * from code order by ccode desc; drop table code; alter table c2 rename to code"
+            << 2 << QStringList{"gone"};
+        QTest::newRow("vacuum after a delete")
+            << "delete from code where ccode='0999'; vacuum" << 0 << QStringList{"gone", "gone", "gone"};
+    }
+    void undoFindsTheVeryRowAfterAWalk()
+    {
+        QFETCH(QString, meddle);
+        QFETCH(int, restored);
+        QFETCH(QStringList, kinds);
+        // no integer primary key: VACUUM may renumber the rows
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "insert into code values('0999',1),('1001',1),('1002',1),('100101',0),('100201',1),('2001',1);");
+        const QString before = SqliteFixture::dump(yearDb(), "code");
+        const QStringList rowsBefore = rowsOf(yearDb(), "select ccode, bend from code order by ccode");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(run.rowsChanged, 3);
+        // the journal holds the three changed rows, and counts the six it looked at
+        QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
+        QCOMPARE(repair::readRepair(repair::journalDirectory(), run.journal).rowsVisited, 6);
+
+        SqliteFixture::run(yearDb(), meddle);
+        const QStringList meddled = rowsOf(yearDb(), "select ccode, bend from code order by ccode");
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
+        QCOMPARE(undo.json()["restored"].toInt(), restored);
+        QStringList listedKinds;
+        for (const QJsonValue &left : undo.json()["left_alone"].toArray())
+            listedKinds << left["kind"].toString();
+        QCOMPARE(listedKinds, kinds);
+
+        // Each row now holds what it held after the meddling, or, for a restored row, exactly its
+        // own flag from before the walk.
+        const QStringList now = rowsOf(yearDb(), "select ccode, bend from code order by ccode");
+        QCOMPARE(now.size(), meddled.size());
+        int changed = 0;
+        for (int i = 0; i < now.size(); ++i) {
+            if (now[i] == meddled[i])
+                continue;
+            ++changed;
+            QVERIFY2(rowsBefore.contains(now[i]), qPrintable(now[i] + " is no row from before the walk"));
+        }
+        QCOMPARE(changed, restored);
+        if (meddle.isEmpty())
+            QCOMPARE(SqliteFixture::dump(yearDb(), "code"), before);
+    }
+
+    // A balance reset on a GL_accsum without an index, then a deleted row and VACUUM: the rowids
+    // move to other periods' rows. Undo restores none of them into a wrong row; it lists them gone.
+    void undoOfAResetAfterVacuum()
+    {
+        QString script = "create table code(ccode TEXT, bend INTEGER);"
+                         "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, mc NUMERIC, md NUMERIC);";
+        for (int period = 1; period <= 12; ++period)
+            script += QStringLiteral("insert into GL_accsum values('1002',%1,%1.5,%1,-%1);").arg(period);
+        SqliteFixture::run(yearDb(), script);
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsChanged, 4);
+        SqliteFixture::run(yearDb(), "delete from GL_accsum where iperiod=2; vacuum");
+        const QString afterVacuum = SqliteFixture::dump(yearDb(), "GL_accsum");
+
+        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
+        QCOMPARE(undo.status, 1);
+        QCOMPARE(undo.json()["restored"].toInt(), 0);
+        QCOMPARE(undo.json()["left_alone"].toArray().size(), 4);
+        for (const QJsonValue &left : undo.json()["left_alone"].toArray())
+            QCOMPARE(left["kind"].toString(), QStringLiteral("gone"));
+        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), afterVacuum);
+    }
+
+    // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
+    // padded to the width of a char column. The reset zeroes exactly the periods from the one asked
+    // for, compared as numbers, finds padded codes, and undo gives back every amount.
+    void textColumnsAsImportToolsLeaveThem()
+    {
+        QString script = "create table code(ccode TEXT, bend TEXT);"
+                         "insert into code values('1002','0'),('100201','1'),('1003','1'),('100301','1'),('2001','0');"
+                         "create table GL_accsum(ccode TEXT, iperiod TEXT, mb TEXT, mc TEXT, md TEXT, cbegind_c TEXT);";
+        for (int period = 1; period <= 12; ++period) {
+            script += QStringLiteral("insert into GL_accsum values('1002      ','%1','%1.50','0','-%1','借');").arg(period);
+            script += QStringLiteral("insert into GL_accsum values('100201','%1','7','7','7','借');").arg(period);
+        }
+        SqliteFixture::run(yearDb(), script);
+        const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
+
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsMatched, 4);
+        QCOMPARE(rowsOf(yearDb(), "select iperiod from GL_accsum where mb='0' order by rowid"),
+                 QStringList({"t:'9'", "t:'10'", "t:'11'", "t:'12'"}));
+        QCOMPARE(rowsOf(yearDb(), "select count(*) from GL_accsum where ccode='100201' and mb='7'"), QStringList{"i:12"});
+
+        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
+        QCOMPARE(undo.status, 0);
+        QCOMPARE(undo.json()["restored"].toInt(), 4);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
+
+        // Flags kept as text are compared by value: only 1003 (a parent) and 2001 are wrong.
+        const ProcessRun check = n3fix({"--check", "--json"});
+        QCOMPARE(check.status, 1);
+        QCOMPARE(check.json()[0]["wrong"].toInt(), 2);
+        const repair::EndFlagRun run = walk();
+        QCOMPARE(run.rowsChanged, 2);
+        ODBC::DbConn().reset();
+        QCOMPARE(n3fix({"--check"}).status, 0);
+    }
+
+    // A WITHOUT ROWID chart whose primary key is not the code: rows are found by the key, the walk
+    // and undo each touch exactly their rows, and the journal names the key.
+    void withoutRowidTableFoundByItsPrimaryKey()
+    {
+        SqliteFixture::run(yearDb(), "create table code(id INTEGER PRIMARY KEY, ccode TEXT, bend INTEGER) without rowid;"
+                                     "insert into code values(10,'1001',1),(20,'100101',0),(30,'1002',0),(40,'1001',1);");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(rowsOf(yearDb(), "select id, bend from code order by id"),
+                 QStringList({"i:10|i:0", "i:20|i:1", "i:30|i:1", "i:40|i:0"}));
+        const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
+        QCOMPARE(record.rowidName, QStringLiteral("id"));
+        SqliteFixture::run(yearDb(), "update code set bend=9 where id=40");  // one copy of 1001 changed since
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(undo.status, 1);
+        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(rowsOf(yearDb(), "select id, bend from code order by id"),
+                 QStringList({"i:10|i:1", "i:20|i:0", "i:30|i:0", "i:40|i:9"}));
+    }
+
+    // Undo journals only the rows it restores, so undoing it changes nothing else; an undo run a
+    // second time says by which undo the repair was undone, changes nothing and writes no journal.
+    void undoOnceOnly()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "insert into code values('1001',1),('100101',1),('1002',1),('2001',0);");
+        const repair::EndFlagRun run = walk();
+        ODBC::DbConn().reset();
+        QCOMPARE(run.rowsChanged, 2);
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(undo.status, 0);
+        const QString undoId = undo.json()["journal"].toString();
+        QCOMPARE(repair::countRows(repair::journalDirectory(), undoId), 2);
+
+        const QStringList journals = QDir(repair::journalDirectory()).entryList({"*.journal"});
+        const ProcessRun again = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(again.status, 2);
+        QCOMPARE(again.json()["undone_by"].toString(), undoId);
+        QVERIFY(again.err.contains(("已由 " + undoId + " 撤销过").toUtf8()));
+        QCOMPARE(QDir(repair::journalDirectory()).entryList({"*.journal"}), journals);
+        const QJsonArray listed = n3fix({"--journal", "--json"}).json().array();
+        QCOMPARE(listed[1]["undone_by"].toString(), undoId);
+
+        // The undo undone: the walk's flags again, and the walk may be undone once more.
+        SqliteFixture::run(yearDb(), "insert into code values('3001',7)");  // a row nobody repaired
+        QCOMPARE(n3fix({"--undo", undoId}).status, 0);
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:0", "i:1", "i:1", "i:1", "i:7"}));
+        QCOMPARE(n3fix({"--undo", run.journal}).status, 0);
+    }
+
+    // A trigger that swallows the update (RAISE(IGNORE)): the walk stops there and says the
+    // database ignored the update, not that another user changed the row.
+    void ignoredUpdateIsNamed()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "insert into code values('1001',0),('1002',0);"
+                                     "create trigger swallow before update on code when old.ccode='1002'"
+                                     " begin select raise(ignore); end;");
+        const repair::EndFlagRun run = walk();
+        QCOMPARE(run.result, repair::EndFlagResult::Failed);
+        QVERIFY2(run.failure.startsWith("科目 1002：数据库没有执行这次更新"), qPrintable(run.failure));
+        QCOMPARE(run.rowsWritten, 1);
+    }
+
+    // The journal is read a page at a time: pages put together are the whole journal, in order.
+    void journalReadInPages()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); with recursive n(x) as (select 1"
+                                     " union all select x+1 from n where x<2500) insert into code select printf('%04d', x), 7 from n;");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        const QString directory = repair::journalDirectory();
+        QCOMPARE(repair::countRows(directory, run.journal), 2500);
+        QStringList codes;
+        for (qint64 offset = 0; offset < 2600; offset += 999)
+            for (const repair::JournalRow &row : repair::readRows(directory, run.journal, offset, 999))
+                codes << row.key.value(0).toString();
+        QCOMPARE(codes.size(), 2500);
+        QCOMPARE(codes.first(), QStringLiteral("0001"));
+        QCOMPARE(codes.last(), QStringLiteral("2500"));
+        QVERIFY(std::is_sorted(codes.begin(), codes.end()));
+        QVERIFY(repair::readRows(directory, run.journal, 2500, 10).isEmpty());
+        QVERIFY(!repair::readRepair(directory, run.journal).running);
+
+        // --journal ID streams the same rows, as text and as one JSON document
+        const ProcessRun text = n3fix({"--journal", run.journal});
+        QCOMPARE(text.status, 0);
+        QCOMPARE(text.out.count("→"), 2500);
+        const ProcessRun json = n3fix({"--journal", run.journal, "--json"});
+        QCOMPARE(json.json()["rows"].toArray().size(), 2500);
+        QCOMPARE(json.json()["rows_visited"].toInt(), 2500);
+        QCOMPARE(json.json()["rows"][2499]["key"]["ccode"].toString(), QStringLiteral("2500"));
+    }
+};
+
+QTEST_MAIN(TrustedUndo)
+#include "tst_trusted_undo.moc"
