@@ -27,6 +27,11 @@ struct Options {
     QCommandLineOption year{QStringLiteral("year"), QString(), QStringLiteral("year")};
     QCommandLineOption verbose{QStringLiteral("verbose")};
     QCommandLineOption json{QStringLiteral("json")};
+    QCommandLineOption checkBalances{QStringLiteral("check-balances")};
+    QCommandLineOption resetBalance{QStringLiteral("reset-balance")};
+    QCommandLineOption code{QStringLiteral("code"), QString(), QStringLiteral("code")};
+    QCommandLineOption fromPeriod{QStringLiteral("from-period"), QString(), QStringLiteral("period")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run")};
 };
 
 StartOptions failed(const QString &error)
@@ -44,7 +49,8 @@ StartOptions parseCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
-                       o.accountSet, o.year, o.verbose, o.json});
+                       o.accountSet, o.year, o.verbose, o.json, o.checkBalances, o.resetBalance, o.code, o.fromPeriod,
+                       o.dryRun});
     for (const char *name : QtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char *name : QtFlagOptions)
@@ -58,7 +64,7 @@ StartOptions parseCommandLine(const QStringList &arguments)
         return failed(QStringLiteral("选项 %1 后面需要给出值。").arg(quoted.match(parser.errorText()).captured(1)));
     }
     // A value that looks like an option is another option the user meant, not the value.
-    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year}) {
+    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod}) {
         const QString value = parser.value(*option);
         if (parser.isSet(*option) && (value.isEmpty() || value.startsWith(QLatin1Char('-'))))
             return failed(QStringLiteral("选项 --%1 后面需要给出值（给出的是“%2”）。以“-”开头的目录请写成 ./%2。")
@@ -69,12 +75,13 @@ StartOptions parseCommandLine(const QStringList &arguments)
     StartOptions options;
     const std::pair<const QCommandLineOption *, cli::Command> commands[] = {
         {&o.check, cli::Command::Check}, {&o.repair, cli::Command::RepairEndFlags},
-        {&o.journal, cli::Command::Journal}, {&o.undo, cli::Command::Undo}};
+        {&o.journal, cli::Command::Journal}, {&o.undo, cli::Command::Undo},
+        {&o.checkBalances, cli::Command::CheckBalances}, {&o.resetBalance, cli::Command::ResetBalance}};
     for (const auto &[option, command] : commands) {
         if (!parser.isSet(*option))
             continue;
         if (options.action == Action::Command)
-            return failed(QStringLiteral("--check、--repair-end-flags、--journal、--undo 每次只能用一个。"));
+            return failed(QStringLiteral("--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance 每次只能用一个。"));
         options.action = Action::Command;
         options.request.command = command;
     }
@@ -93,13 +100,20 @@ StartOptions parseCommandLine(const QStringList &arguments)
     if (isCommand && command == cli::Command::Undo)
         options.request.journal = parser.value(o.undo);
 
-    const bool selects = isCommand && (command == cli::Command::Check || command == cli::Command::RepairEndFlags);
+    const bool selects = isCommand && (command == cli::Command::Check || command == cli::Command::RepairEndFlags
+                                       || command == cli::Command::CheckBalances || command == cli::Command::ResetBalance);
     if (!selects && (parser.isSet(o.accountSet) || parser.isSet(o.year)))
-        return failed(QStringLiteral("--account-set 和 --year 只用于 --check 和 --repair-end-flags。"));
-    if (parser.isSet(o.verbose) && !(isCommand && command == cli::Command::Check))
-        return failed(QStringLiteral("--verbose 只用于 --check。"));
+        return failed(QStringLiteral("--account-set 和 --year 只用于 --check、--repair-end-flags、--check-balances 和 --reset-balance。"));
+    const bool checks = isCommand && (command == cli::Command::Check || command == cli::Command::CheckBalances);
+    if (parser.isSet(o.verbose) && !checks)
+        return failed(QStringLiteral("--verbose 只用于 --check 和 --check-balances。"));
+    const bool resets = isCommand && command == cli::Command::ResetBalance;
+    if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod) || parser.isSet(o.dryRun)))
+        return failed(QStringLiteral("--code、--from-period 和 --dry-run 只用于 --reset-balance。"));
+    if (resets && !(parser.isSet(o.accountSet) && parser.isSet(o.year) && parser.isSet(o.code) && parser.isSet(o.fromPeriod)))
+        return failed(QStringLiteral("--reset-balance 需要给出 --account-set、--year、--code 和 --from-period。"));
     if (parser.isSet(o.json) && !isCommand)
-        return failed(QStringLiteral("--json 只用于 --check、--repair-end-flags、--journal 和 --undo。"));
+        return failed(QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance）。"));
     if (int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo)) > 1)
         return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
     if (parser.isSet(o.demo) && isCommand)
@@ -109,6 +123,9 @@ StartOptions parseCommandLine(const QStringList &arguments)
     options.request.year = parser.value(o.year);
     options.request.verbose = parser.isSet(o.verbose);
     options.request.json = parser.isSet(o.json);
+    options.request.code = parser.value(o.code);
+    options.request.fromPeriod = parser.value(o.fromPeriod);
+    options.request.dryRun = parser.isSet(o.dryRun);
     options.demo = parser.isSet(o.demo);
     options.engine.kind = parser.isSet(o.odbc) ? db::EngineKind::Odbc : db::EngineKind::Embedded;
     options.engine.dataDirectory = parser.isSet(o.dataDir) ? parser.value(o.dataDir)
@@ -131,6 +148,9 @@ QString commandLineHelp()
         "  n3fix --repair-end-flags [--account-set 帐套编号] [--year 年度] [--json]\n"
         "  n3fix --journal [日志编号] [--json]\n"
         "  n3fix --undo 日志编号 [--json]\n"
+        "  n3fix --check-balances [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
+        "  n3fix --reset-balance --account-set 帐套编号 --year 年度 --code 科目编码 --from-period 月份\n"
+        "        [--dry-run] [--json]\n"
         "\n"
         "澄岚N3科目错误修正工具：修正科目余额、重建末级科目标志。\n"
         "\n"
@@ -142,11 +162,20 @@ QString commandLineHelp()
         "  --journal [编号]    列出修复日志（最新的在前）；给出编号时列出该次修复改动的每一行。\n"
         "  --undo 编号         撤销一次修复：仅当记录仍是修复写入的值时才恢复原值，其余的原样保留并列出。\n"
         "                      退出码 0：全部恢复；1：有记录未恢复；2：出错。\n"
+        "  --check-balances    只读检查总账和明细账是否相符：列出余额表中与直接下级科目合计不符的科目和期间，\n"
+        "                      以及科目表中没有的科目的余额行，不改动任何文件。\n"
+        "                      退出码 0：没有发现；1：有不符或多余的余额行；2：有数据库无法读取。\n"
+        "  --reset-balance     把一个科目从某个月份起的余额清零（与“修正科目错误”相同，并写修复日志）。\n"
+        "                      退出码 0：已清零（加 --dry-run 时：有将被清零的行）；1：没有匹配的行；2：出错。\n"
         "\n"
         "选项：\n"
         "  --account-set 编号  只处理这个帐套（编号须完全一致）。\n"
         "  --year 年度         只处理这个会计年度。\n"
-        "  --verbose           检查时列出每个错误的科目编码、现在的标志和正确的标志。\n"
+        "  --verbose           --check 列出每个错误的科目编码、现在的标志和正确的标志；\n"
+        "                      --check-balances 列出每个不符的科目、期间、金额和下级科目合计。\n"
+        "  --code 编码         要清零余额的科目编码（须完全一致，下级科目不受影响）。\n"
+        "  --from-period 月份  从这个月份（期间）起清零。\n"
+        "  --dry-run           只列出将被清零的行及其现有金额，不做任何改动。\n"
         "  --json              以 JSON 格式（UTF-8）输出结果。\n"
         "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
         "                      不给出时使用默认数据目录：%1\n"
@@ -154,6 +183,13 @@ QString commandLineHelp()
         "  --demo              使用演示数据目录（首次使用时自动生成演示数据）：%2\n"
         "  --version           显示版本号并退出。\n"
         "  --help              显示本说明并退出。\n"
+        "\n"
+        "从发现到修正总账和明细账不平：\n"
+        "  1. n3fix --check-balances --verbose      列出不平的科目和期间；\n"
+        "  2. n3fix --reset-balance --account-set 001 --year 2007 --code 1002 --from-period 9 --dry-run\n"
+        "                                           预览将被清零的行；\n"
+        "  3. 去掉 --dry-run 再运行一次：清零，并记下修复日志编号；\n"
+        "  4. 需要恢复时：n3fix --undo 日志编号。\n"
         "\n"
         "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
         "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")

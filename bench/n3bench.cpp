@@ -1,6 +1,6 @@
-// Measures the end-flag repair, its journal, the command line, the check, start-up and the
-// account-set list against the engine's own floor, and prints one table. The end-flag repair and
-// its journal are measured with their data in each folder given, side by side; by default the
+// Measures the end-flag repair, its journal, the command line, the check, the balance check,
+// start-up and the account-set list against the engine's own floor, and prints one table. The
+// end-flag repair and its journal are measured with their data in each folder given, side by side; by default the
 // system's temporary folder (on disk) and /dev/shm (tmpfs, where a sync costs nothing and only the
 // work is measured). Every figure is the median of several rounds, each round on a fresh copy of
 // the same file; ratios are taken to the anchor measured in the same round, and their spread over
@@ -10,6 +10,8 @@
 //
 //   n3bench [FOLDER ...]        run every measurement, with data in a new temporary folder inside
 //                               each FOLDER (kept when N3BENCH_KEEP is set, to profile by hand)
+//   n3bench --balance-check [FOLDER]
+//                               only the balance check
 //   n3bench --walk DIR [--no-paint | --no-window]
 //                               (internal) one end-flag repair of account set 001, year 2007, in
 //                               the data directory DIR, in a process of its own so that its peak
@@ -21,8 +23,10 @@
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
+#include "repair/BalanceCheck.h"
 #include "repair/EndFlagCheck.h"
 #include "repair/EndFlagRepair.h"
+#include "repair/EndFlagVerdict.h"
 #include "repair/Journal.h"
 
 #include <QApplication>
@@ -43,7 +47,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <numeric>
+#include <random>
 #include <map>
 #include <memory>
 
@@ -536,6 +543,92 @@ void checkRow(const Place &place)
     std::printf("\n%-34s %-6s %8.4f %8s\n", "check, 20,000 codes (median of 5)", qPrintable(place.name), median(seconds), "< 0.3");
 }
 
+// Balances for every code of `chart` in twelve periods, as a ledger keeps them: each account's
+// amounts are the sums of its direct sub-accounts', but for one period of every 1,000th account
+// with sub-accounts, whose mb is off by 1. Returns the number of those disagreements.
+int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
+{
+    std::vector<repair::ChartCode> codes;
+    for (const ChartAccount &account : chart)
+        codes.push_back({account.code});
+    const std::vector<qsizetype> parents = repair::directParents(codes);
+    std::vector<std::size_t> longestFirst(chart.size());
+    std::iota(longestFirst.begin(), longestFirst.end(), 0);
+    std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                     [&chart](std::size_t a, std::size_t b) { return chart[int(a)].code.size() > chart[int(b)].code.size(); });
+    std::vector<std::array<qint64, 36>> cents(chart.size());  // mb, md, mc of periods 1 to 12
+    std::mt19937 rng(11);
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        if (chart[int(i)].endLevel)
+            for (qint64 &amount : cents[i])
+                amount = rng() % 10000000;
+    // An account's own 1.00 before the sums are taken: it differs from its sub-accounts, and its
+    // own parent still agrees with it.
+    int disagreements = 0, parentsSeen = 0;
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        if (!chart[int(i)].endLevel && parentsSeen++ % 1000 == 0) {
+            cents[i][3 * (i % 12)] = 100;
+            ++disagreements;
+        }
+    for (const std::size_t i : longestFirst)  // sub-accounts before their parents
+        if (parents[i] >= 0)
+            for (std::size_t k = 0; k < 36; ++k)
+                cents[std::size_t(parents[i])][k] += cents[i][k];
+
+    Sqlite s(path);
+    s.exec("DELETE FROM GL_accsum");
+    s.exec("BEGIN");
+    sqlite3_stmt *insert = s.prepare("INSERT INTO GL_accsum(ccode, iperiod, mb, md, mc) VALUES(?, ?, ?, ?, ?)");
+    for (std::size_t i = 0; i < chart.size(); ++i) {
+        const QByteArray code = chart[int(i)].code.toUtf8();
+        for (int period = 1; period <= 12; ++period) {
+            sqlite3_bind_text(insert, 1, code.constData(), int(code.size()), SQLITE_STATIC);
+            sqlite3_bind_int(insert, 2, period);
+            for (int column = 0; column < 3; ++column)
+                sqlite3_bind_double(insert, 3 + column, cents[i][std::size_t(3 * (period - 1) + column)] / 100.0);
+            if (sqlite3_step(insert) != SQLITE_DONE)
+                qFatal("insert: %s", sqlite3_errmsg(s.db));
+            sqlite3_reset(insert);
+        }
+    }
+    sqlite3_finalize(insert);
+    s.exec("COMMIT");
+    return disagreements;
+}
+
+// The read-only balance check of one database, as n3fix --check-balances runs it: one read of the
+// chart and one of the balances, for 20,000 and 200,000 codes of twelve periods each.
+void balanceCheckRows(const Place &place)
+{
+    std::printf("\n%-34s %10s %10s %10s\n", "balance check, 12 periods", "rows", "seconds", "us/row");
+    std::map<int, double> perRow;
+    for (const int codes : {20000, 200000}) {
+        const QString dir = place.root->filePath(QStringLiteral("ledger%1").arg(codes));
+        QDir().mkpath(dir);
+        const QVector<ChartAccount> chart = generateChart(codes, {4, 2, 2, 2});
+        const QString path = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
+        writeAccountSetDatabase(path, chart, 0, 7);
+        const int disagreements = writeLedger(path, chart);
+        ODBC::setEngine({db::EngineKind::Embedded, dir});
+        std::vector<double> seconds;
+        for (int round = 0; round < 3; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            const repair::BalanceCheck check = repair::checkBalances(QStringLiteral("LQDATA_001_2007"));
+            seconds.push_back(timer.nsecsElapsed() / 1e9);
+            if (!check.failure.isEmpty() || check.codes != codes || check.accounts != disagreements
+                || check.periods != disagreements || !check.orphans.empty())
+                qFatal("the balance check did not find the %d disagreements", disagreements);
+        }
+        const double rows = codes * 12.0;
+        perRow[codes] = median(seconds) / rows * 1e6;
+        std::printf("%-34s %10.0f %10.3f %10.2f\n", qPrintable(QStringLiteral("%1 codes").arg(codes)), rows,
+                    median(seconds), perRow[codes]);
+    }
+    std::printf("%-34s goals: 20,000 codes < 1 s; us/row at 200,000 = %.2f x that at 20,000 (<= 1.3)\n", "",
+                perRow[200000] / perRow[20000]);
+}
+
 void listRows(const Place &place)
 {
     const QString dir = place.root->filePath(QStringLiteral("sets2000"));
@@ -595,7 +688,9 @@ int main(int argc, char *argv[])
         return printTimed([&file] { onFile(file, singleTransaction); });
     }
 
+    const bool onlyBalanceCheck = arguments.contains(QStringLiteral("--balance-check"));
     QStringList folders = arguments.mid(1);
+    folders.removeAll(QStringLiteral("--balance-check"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -610,18 +705,24 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        writeCharts(place);
+        if (!onlyBalanceCheck)
+            writeCharts(place);
         places.push_back(std::move(place));
     }
     // The children's Qt asks for a runtime folder of the user's own.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", places.front().root->path().toLocal8Bit());
 
+    if (onlyBalanceCheck) {
+        balanceCheckRows(places.front());
+        return 0;
+    }
     endFlagRows(places);
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
     for (const Place &place : places)
         journalRow(place);
     checkRow(places.front());
+    balanceCheckRows(places.front());
     listRows(places.front());
     return 0;
 }

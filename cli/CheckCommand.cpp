@@ -24,7 +24,7 @@ int check(const Request &request)
         QJsonObject result{{QStringLiteral("account_set"), selected.accountSet},
                            {QStringLiteral("year"), selected.year},
                            {QStringLiteral("database"), selected.database}};
-        const QString where = QStringLiteral("帐套 %1 %2 年度（%3）").arg(selected.accountSet, selected.year, selected.database);
+        const QString where = placeOf(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
             ++unreadable;

@@ -13,6 +13,10 @@ int run(const Request &request)
         return journal(request);
     case Command::Undo:
         return undo(request);
+    case Command::CheckBalances:
+        return checkBalances(request);
+    case Command::ResetBalance:
+        return resetBalance(request);
     }
     return 2;
 }

@@ -8,13 +8,16 @@
 // status is the same either way. The engine (ODBC::setEngine) is chosen before a command runs.
 namespace cli {
 
-enum class Command { Check, RepairEndFlags, Journal, Undo };
+enum class Command { Check, RepairEndFlags, Journal, Undo, CheckBalances, ResetBalance };
 
 struct Request {
     Command command = Command::Check;
     QString accountSet;  // --account-set: one account set, by its exact number
     QString year;        // --year: one fiscal year
     QString journal;     // --journal ID, --undo ID
+    QString code;        // --code: the account whose balances --reset-balance clears
+    QString fromPeriod;  // --from-period: the first period it clears
+    bool dryRun = false;  // --dry-run: list the rows --reset-balance would clear, change nothing
     bool verbose = false;
     bool json = false;
 };
@@ -27,5 +30,7 @@ int check(const Request &request);           // 0 no flag wrong, 1 some wrong, 2
 int repairEndFlags(const Request &request);  // 0 every walk completed, 2 some failed
 int journal(const Request &request);         // 0, or 2 when the journal can't be read
 int undo(const Request &request);            // 0 all restored, 1 some left alone, 2 error
+int checkBalances(const Request &request);   // 0 ledgers agree, 1 something found, 2 a database unreadable
+int resetBalance(const Request &request);    // 0 rows cleared (or listed), 1 no row matched, 2 error
 
 } // namespace cli

@@ -8,6 +8,11 @@
 
 namespace cli {
 
+QString placeOf(const SelectedDatabase &selected)
+{
+    return QStringLiteral("帐套 %1 %2 年度（%3）").arg(selected.accountSet, selected.year, selected.database);
+}
+
 QList<SelectedDatabase> selectDatabases(const Request &request)
 {
     const std::shared_ptr<db::Connection> system = ODBC::openConnection(ODBC::SystemDatabase, true);

@@ -16,6 +16,9 @@ struct SelectedDatabase {
     QString database;  // LQDATA_<account set>_<year>
 };
 
+// The database as a line of output names it: 帐套 001 2007 年度（LQDATA_001_2007）.
+QString placeOf(const SelectedDatabase &selected);
+
 // The account-set databases a command works on: every account set the system database lists,
 // in the order it returns them, with each of its live fiscal years as the window's year list
 // finds them; --account-set and --year narrow it to one set or year. Raises db::DbError when

@@ -51,7 +51,21 @@ ResetRows resetRows(const db::Connection &connection, const QString &code, const
 
 // 1 for a row whose amounts are all 0 already, as the engine compares them: the reset leaves
 // its values as they are, so it is not journaled.
-const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as n3fix_already_zero");
+const QString AlreadyZeroName = QStringLiteral("n3fix_already_zero");
+const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as ") + AlreadyZeroName;
+
+// Adds the current matched row to the run's list and counts it. True when the reset changes its
+// amounts, that is when they are not all 0 already.
+bool listRow(const db::Recordset &matched, BalanceResetRun &run)
+{
+    run.rows.push_back({matched.field(QStringLiteral("iperiod")), matched.field(QStringLiteral("mb")),
+                        matched.field(QStringLiteral("md")), matched.field(QStringLiteral("mc"))});
+    ++run.rowsMatched;
+    const bool changes = matched.field(AlreadyZeroName).toInt() != 1;
+    if (changes)
+        ++run.rowsChanged;
+    return changes;
+}
 
 // The journal of the reset, flushed: every matched row whose amounts change, with its amounts,
 // found again by its rowid on SQLite (with the values of its other columns), or by those values
@@ -71,9 +85,8 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.table = QStringLiteral("GL_accsum");
     record.rowidName = matched.rowIdName();
     record.changedColumns = Amounts;
-    const QString alreadyZero = matched.fieldNames().constLast();
     for (const QString &name : matched.fieldNames())
-        if (!Amounts.contains(name, Qt::CaseInsensitive) && name != alreadyZero)
+        if (!Amounts.contains(name, Qt::CaseInsensitive) && name != AlreadyZeroName)
             record.keyColumns << name;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
     for (; !matched.eof(); matched.moveNext()) {
@@ -82,10 +95,8 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
             row.key << matched.field(name);
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
-        ++run.rowsMatched;
-        if (matched.field(alreadyZero).toInt() == 1)
+        if (!listRow(matched, run))
             continue;
-        ++run.rowsChanged;
         journal->addRow(row);
     }
     journal->setRowsVisited(run.rowsMatched);
@@ -96,7 +107,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
 } // namespace
 
 BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                              const QString &firstPeriod)
+                              const QString &firstPeriod, bool dryRun)
 {
     BalanceResetRun run;
     if (accountSet.isEmpty() || year.isEmpty())
@@ -117,6 +128,13 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         const ResetRows rows = resetRows(*connection, code, *period);
         matched.open(QStringLiteral("select *,") + AlreadyZero + QStringLiteral(" from GL_accsum where ") + rows.where,
                      connection, db::CursorType::Static, db::LockType::Optimistic, rows.parameters);
+        if (dryRun) {
+            for (; !matched.eof(); matched.moveNext())
+                listRow(matched, run);
+            connection->rollback();
+            run.outcome = BalanceResetOutcome::Succeeded;
+            return run;
+        }
         journal = writeJournal(database, accountSet, year, code, firstPeriod, matched, run);
         run.journal = journal->record().id;
         matched.close();

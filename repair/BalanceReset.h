@@ -1,10 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
+
+#include <vector>
 
 namespace repair {
 
 enum class BalanceResetOutcome { NotChosen, Succeeded, Failed };
+
+// One row the reset matched, with its period and amounts as they were before it.
+struct BalanceRow {
+    QVariant period, mb, md, mc;
+};
 
 struct BalanceResetRun {
     BalanceResetOutcome outcome = BalanceResetOutcome::NotChosen;
@@ -12,6 +20,7 @@ struct BalanceResetRun {
     int rowsChanged = 0;  // of those, rows whose amounts were not all 0 already
     QString journal;      // the id of the reset's journal, once it was written
     QString failure;      // why it failed (Failed)
+    std::vector<BalanceRow> rows;  // the matched rows, in the order the engine gave them
 };
 
 // Clears the balances (mb, mc, md of GL_accsum) of exactly the account `code` in every
@@ -21,7 +30,9 @@ struct BalanceResetRun {
 // anything is sent. The matched rows and their amounts are journaled before the statement runs,
 // in the same transaction. Any failure is Failed and changes nothing; a statement that matched
 // no row is Succeeded.
+// A dry run reads the very rows the reset would clear, by the same selection, and stops there:
+// no journal, no statement, no file changed.
 BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                              const QString &firstPeriod);
+                              const QString &firstPeriod, bool dryRun = false);
 
 } // namespace repair

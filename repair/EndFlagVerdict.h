@@ -15,6 +15,10 @@ struct ChartCode {
 // A code without its trailing blanks: they pad fixed-width columns and are not part of it.
 QStringView withoutPadding(QStringView code);
 
+// Whether `longer` is a sub-account code of `code`: longer than it, and beginning with it. Both
+// are taken as given (already without padding).
+bool isSubAccountCode(QStringView longer, QStringView code);
+
 // The end-level flag of every code, worked out in memory exactly as SQLite answers the lookup
 // "does a longer code begin with this one" (left(ccode,n)=code and len(ccode)>n, rewritten to
 // substr and length(rtrim(...,' '))):
@@ -29,5 +33,12 @@ QStringView withoutPadding(QStringView code);
 // Returns one flag per code, in the order given: true (end level) when no longer code begins
 // with it.
 std::vector<bool> endLevelFlags(const std::vector<ChartCode> &codes);
+
+// The direct parent of every code, by the same reading of codes as the end-level flags: the
+// longest other code of the chart that it begins with, so that no chart code lies between the
+// two. Returns one index per code, in the order given: the position of a code holding the
+// parent's text (the first such code when several do), or -1 for a code without a parent.
+// One sort: O(n log n) for a chart of n codes.
+std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes);
 
 } // namespace repair

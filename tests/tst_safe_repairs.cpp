@@ -4,33 +4,15 @@
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
+#include "support/CommandLineRun.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-// What one run of the command line gave.
-struct Run {
-    int status = -1;
-    QByteArray out, err;
-    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
-};
-
-// Every file under `dir` with its bytes and its modification time, so that two snapshots are equal
-// only when nothing was written, created or touched.
-static QMap<QString, QString> snapshot(const QString &dir)
-{
-    QMap<QString, QString> files;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo entry = it.nextFileInfo();
-        QFile file(entry.filePath());
-        const QByteArray bytes = entry.isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        files[entry.filePath()] = QString::number(qHash(bytes)) + '@' + QString::number(entry.lastModified().toMSecsSinceEpoch());
-    }
-    return files;
-}
+using CommandLineRun::Run;
+using CommandLineRun::snapshot;
 
 class SafeRepairs : public QObject {
     Q_OBJECT
@@ -41,15 +23,7 @@ class SafeRepairs : public QObject {
     {
         if (withDataDir)
             arguments << "--data-dir" << m_dir->path();
-        QProcess process;
-        process.start(N3FIX, arguments);
-        Run run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
+        return CommandLineRun::run(N3FIX, arguments);
     }
 
 private slots:

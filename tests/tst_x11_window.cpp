@@ -168,7 +168,7 @@ private slots:
     }
 
     // A write refused halfway through the walk: while the failure box is up, the status line shows
-    // the failing row's caption wherever the box leaves it uncovered.
+    // the failing row's caption wherever the box leaves it uncovered, also once the box is moved.
     void statusLineShownUnderTheFailureBox()
     {
         QVERIFY(openWindow(4000, true));
@@ -178,12 +178,14 @@ private slots:
         bool shown = false;
         BoxCloser closer([&](QMessageBox *box) {
             const QRect label(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
+            // a long message's box may hide the whole line: moved down as a user would, it uncovers it
+            box->move(box->x(), label.bottom() + 40);
             const QRegion uncovered = QRegion(label).subtracted(box->frameGeometry()).translated(-label.topLeft());
             shown = QTest::qWaitFor([&] { return showsCaption(uncovered); });
         });
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(closer.shown.size(), 1);
-        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n拒绝"), qPrintable(closer.shown[0]));
+        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n科目 " + refused + "：拒绝"), qPrintable(closer.shown[0]));
         QVERIFY(closer.shown[0].endsWith("|确定"));
         QCOMPARE(m_form->Label1->text(), Working + refused);
         QVERIFY(shown);

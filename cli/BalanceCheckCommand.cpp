@@ -1,0 +1,114 @@
+// n3fix --check-balances: where the general ledger and the detail ledgers disagree, in every
+// selected database, read-only.
+#include "Commands.h"
+#include "DatabaseSelection.h"
+#include "Output.h"
+
+#include "repair/BalanceCheck.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace cli {
+
+namespace {
+
+// An amount as a bookkeeper reads it: two decimals, up to four when the cents are not all of it.
+QString moneyText(double amount)
+{
+    QString text = QString::number(amount, 'f', 4);
+    while (text.endsWith(QLatin1Char('0')) && text.indexOf(QLatin1Char('.')) < text.size() - 3)
+        text.chop(1);
+    return text;
+}
+
+// A code read from a database; a NULL code is null.
+QVariant codeValue(const QString &code)
+{
+    return code.isNull() ? QVariant() : QVariant(code);
+}
+
+// One disagreement as --json gives it.
+QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
+{
+    return {{QStringLiteral("code"), found.code},
+            {QStringLiteral("period"), jsonValue(found.period)},
+            {QStringLiteral("column"), found.column},
+            {QStringLiteral("amount"), jsonValue(found.amount)},
+            {QStringLiteral("sub_accounts_sum"), found.subAccountsSum}};
+}
+
+// One disagreement as --verbose says it: "  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.00".
+QString disagreementLine(const repair::BalanceDisagreement &found)
+{
+    return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")
+        .arg(found.code, shownValue(found.period), found.column,
+             found.amount.isNull() ? QStringLiteral("无余额行") : moneyText(found.amount.toDouble()),
+             moneyText(found.subAccountsSum));
+}
+
+} // namespace
+
+int checkBalances(const Request &request)
+{
+    const Output out(request.json);
+    const std::optional<QList<SelectedDatabase>> selection = selectDatabasesOrSay(request, out);
+    if (!selection)
+        return 2;
+    const QList<SelectedDatabase> &databases = *selection;
+    int status = 0, withFindings = 0, unreadable = 0;
+    QJsonArray results;
+    for (const SelectedDatabase &selected : std::as_const(databases)) {
+        const repair::BalanceCheck check = repair::checkBalances(selected.database);
+        QJsonObject result{{QStringLiteral("account_set"), selected.accountSet},
+                           {QStringLiteral("year"), selected.year},
+                           {QStringLiteral("database"), selected.database}};
+        if (!check.failure.isEmpty()) {
+            status = 2;
+            ++unreadable;
+            result.insert(QStringLiteral("accounts"), QJsonValue::Null);
+            result.insert(QStringLiteral("periods"), QJsonValue::Null);
+            result.insert(QStringLiteral("disagreements"), QJsonArray());
+            result.insert(QStringLiteral("orphans"), QJsonArray());
+            result.insert(QStringLiteral("error"), check.failure);
+            Output::error(QStringLiteral("%1：无法读取：%2").arg(placeOf(selected), check.failure));
+            results.append(result);
+            continue;
+        }
+        if (!check.disagreements.empty() || !check.orphans.empty()) {
+            status = std::max(status, 1);
+            ++withFindings;
+        }
+        out.line(QStringLiteral("%1：科目 %2 个，与下级科目合计不符的科目 %3 个（%4 个期间），科目表中没有的余额行 %5 行")
+                     .arg(placeOf(selected))
+                     .arg(check.codes)
+                     .arg(check.accounts)
+                     .arg(check.periods)
+                     .arg(check.orphans.size()));
+        QJsonArray disagreements, orphans;
+        for (const repair::BalanceDisagreement &found : check.disagreements) {
+            disagreements.append(disagreementJson(found));
+            if (request.verbose)
+                out.line(disagreementLine(found));
+        }
+        for (const repair::BalanceOrphan &orphan : check.orphans) {
+            orphans.append(QJsonObject{{QStringLiteral("code"), jsonValue(codeValue(orphan.code))},
+                                       {QStringLiteral("period"), jsonValue(orphan.period)}});
+            if (request.verbose)
+                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(shownValue(codeValue(orphan.code)), shownValue(orphan.period)));
+        }
+        result.insert(QStringLiteral("accounts"), check.accounts);
+        result.insert(QStringLiteral("periods"), check.periods);
+        result.insert(QStringLiteral("disagreements"), disagreements);
+        result.insert(QStringLiteral("orphans"), orphans);
+        results.append(result);
+    }
+    out.line(QStringLiteral("共检查 %1 个数据库：%2 个总账与明细账不符，%3 个无法读取。")
+                 .arg(databases.size())
+                 .arg(withFindings)
+                 .arg(unreadable));
+    out.document(results);
+    return status;
+}
+
+} // namespace cli

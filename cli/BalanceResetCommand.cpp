@@ -1,0 +1,108 @@
+// n3fix --reset-balance: the window's balance reset (修正科目错误) for one account of one account
+// set and year, with its journal; with --dry-run, the rows it would clear and nothing changed.
+#include "Commands.h"
+#include "DatabaseSelection.h"
+#include "Output.h"
+
+#include "db/DbError.h"
+#include "repair/BalanceReset.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace cli {
+
+namespace {
+
+// The first period as given: a number when it is a whole one, else the text.
+QJsonValue periodJson(const QString &period)
+{
+    bool whole = false;
+    const qlonglong number = period.trimmed().toLongLong(&whole);
+    return whole ? QJsonValue(number) : QJsonValue(period);
+}
+
+// One matched row, its amounts as stored, as --json gives it.
+QJsonObject rowJson(const repair::BalanceRow &row)
+{
+    return {{QStringLiteral("period"), jsonValue(row.period)},
+            {QStringLiteral("mb"), jsonValue(row.mb)},
+            {QStringLiteral("md"), jsonValue(row.md)},
+            {QStringLiteral("mc"), jsonValue(row.mc)}};
+}
+
+// One matched row as a line of text: "  第 9 期：mb 1200，md 300，mc 100".
+QString rowLine(const repair::BalanceRow &row)
+{
+    return QStringLiteral("  第 %1 期：mb %2，md %3，mc %4")
+        .arg(shownValue(row.period), shownValue(row.mb), shownValue(row.md), shownValue(row.mc));
+}
+
+// Says why the reset did not run or failed, and that nothing changed; status 2.
+int failed(const Output &out, QJsonObject &json, const QString &where, const QString &failure)
+{
+    Output::error(QStringLiteral("%1余额清零失败，未做任何改动：%2").arg(where, failure));
+    json.insert(QStringLiteral("error"), failure);
+    out.document(json);
+    return 2;
+}
+
+} // namespace
+
+int resetBalance(const Request &request)
+{
+    const Output out(request.json);
+    QJsonObject json{{QStringLiteral("account_set"), request.accountSet},
+                     {QStringLiteral("year"), request.year},
+                     {QStringLiteral("database"), QJsonValue::Null},
+                     {QStringLiteral("code"), request.code},
+                     {QStringLiteral("from_period"), periodJson(request.fromPeriod)},
+                     {QStringLiteral("dry_run"), request.dryRun},
+                     {QStringLiteral("rows"), QJsonArray()},
+                     {QStringLiteral("journal"), QJsonValue::Null}};
+    // The account set and the year are both given, so the selection is one database or an error.
+    QList<SelectedDatabase> selection;
+    try {
+        selection = selectDatabases(request);
+    } catch (const db::DbError &error) {
+        return failed(out, json, QString(), error.description());
+    }
+    const SelectedDatabase &selected = selection.first();
+    json.insert(QStringLiteral("database"), selected.database);
+    const QString where = QStringLiteral("%1：科目 %2 ").arg(placeOf(selected), request.code);
+
+    ConnectionMessages messages;
+    const repair::BalanceResetRun run = repair::resetBalances(selected.accountSet, selected.year, request.code,
+                                                              request.fromPeriod, request.dryRun);
+    const QString connectionFailure = messages.take();
+    if (!run.journal.isEmpty())
+        json.insert(QStringLiteral("journal"), run.journal);
+    if (run.outcome != repair::BalanceResetOutcome::Succeeded)
+        return failed(out, json, where, connectionFailure.isEmpty() ? run.failure : connectionFailure);
+
+    QJsonArray rows;
+    for (const repair::BalanceRow &row : run.rows)
+        rows.append(rowJson(row));
+    json.insert(QStringLiteral("rows"), rows);
+    if (!run.failure.isEmpty()) {  // the balances were cleared, but the journal could not record it
+        json.insert(QStringLiteral("warning"), run.failure);
+        Output::error(where + run.failure);
+    }
+    if (run.rows.empty())
+        out.line(where + QStringLiteral("从第 %1 期起没有余额行，未做任何改动。").arg(request.fromPeriod));
+    else if (request.dryRun)
+        out.line(where + QStringLiteral("从第 %1 期起的 %2 行余额将被清零（预览，未做任何改动）：")
+                             .arg(request.fromPeriod)
+                             .arg(run.rows.size()));
+    else
+        out.line(where + QStringLiteral("从第 %1 期起已清零 %2 行余额，修复日志 %3。清零前：")
+                             .arg(request.fromPeriod)
+                             .arg(run.rows.size())
+                             .arg(run.journal));
+    for (const repair::BalanceRow &row : run.rows)
+        out.line(rowLine(row));
+    out.document(json);
+    return run.rows.empty() ? 1 : 0;
+}
+
+} // namespace cli

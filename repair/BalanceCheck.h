@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+namespace repair {
+
+// One column of one period in which an account's own balance row differs from the sum of its
+// direct sub-accounts' rows.
+struct BalanceDisagreement {
+    QString code;     // the account's code as the engine's text functions see it, without padding
+    QVariant period;  // a whole number when the stored period reads as one; else as stored
+    QString column;   // "mb", "md" or "mc"
+    QVariant amount;  // the account's own amount (NULL stored counts as 0); null when it has no row
+    double subAccountsSum = 0;
+};
+
+// A balance row whose code is not in the chart of accounts.
+struct BalanceOrphan {
+    QString code;  // null for a NULL code
+    QVariant period;
+};
+
+struct BalanceCheck {
+    QString database;
+    int codes = 0;     // rows of the chart of accounts
+    int accounts = 0;  // accounts with at least one disagreement
+    int periods = 0;   // account periods with at least one disagreement
+    std::vector<BalanceDisagreement> disagreements;  // by code, then period, then mb, md, mc
+    std::vector<BalanceOrphan> orphans;               // by code, then period
+    QString failure;   // why the database could not be read
+};
+
+// Reads the chart of accounts (code) and the ledger balances (GL_accsum) of `database` once each,
+// over a read-only connection of its own, and finds where the general ledger and the detail
+// ledgers disagree: every account that has sub-accounts, in every period where its mb, md or mc
+// differs from the sum of that column over its direct sub-accounts' rows, and every balance row
+// of a code the chart does not hold. Sub-accounts are found by the end flags' reading of codes
+// (trailing blanks do not count, numbers read as their digits). A NULL amount counts as 0, a text
+// as the number it reads as (anything else as 0); differences below 0.005 are the rounding of
+// stored amounts and are not reported. Changes nothing in any file.
+BalanceCheck checkBalances(const QString &database);
+
+} // namespace repair
