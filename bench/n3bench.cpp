@@ -82,6 +82,7 @@ struct Sqlite {
 struct Row {
     qint64 rowid;
     QByteArray code;
+    int flag;
 };
 
 std::vector<Row> sortedCodes(const Sqlite &s)
@@ -89,7 +90,8 @@ std::vector<Row> sortedCodes(const Sqlite &s)
     std::vector<Row> rows;
     sqlite3_stmt *walk = s.prepare("select rowid,ccode,bend from code order by ccode");
     while (sqlite3_step(walk) == SQLITE_ROW)
-        rows.push_back({sqlite3_column_int64(walk, 0), QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(walk, 1)))});
+        rows.push_back({sqlite3_column_int64(walk, 0), QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(walk, 1))),
+                        sqlite3_column_int(walk, 2)});
     sqlite3_finalize(walk);
     return rows;
 }
@@ -136,6 +138,12 @@ void perRowStatements(const Sqlite &s)
     sqlite3_finalize(update);
 }
 
+// Whether a longer code begins with row i's code: in code order it is the next row's.
+bool hasLongerCode(const std::vector<Row> &rows, std::size_t i)
+{
+    return i + 1 < rows.size() && rows[i + 1].code.startsWith(rows[i].code);
+}
+
 // (b) The job's floor: one sorted read, the flags worked out from neighbours in code order,
 // and every update in a single transaction.
 void singleTransaction(const Sqlite &s)
@@ -144,8 +152,7 @@ void singleTransaction(const Sqlite &s)
     sqlite3_stmt *update = s.prepare("update code set bend=? where rowid=?");
     s.exec("BEGIN");
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const bool hasLonger = i + 1 < rows.size() && rows[i + 1].code.startsWith(rows[i].code);
-        sqlite3_bind_int(update, 1, hasLonger ? 0 : 1);
+        sqlite3_bind_int(update, 1, hasLongerCode(rows, i) ? 0 : 1);
         sqlite3_bind_int64(update, 2, rows[i].rowid);
         sqlite3_step(update);
         sqlite3_reset(update);
@@ -480,8 +487,8 @@ void endFlagRows(const std::vector<Place> &places)
 }
 
 // The journal's share of the 20,000-code walk in `place`, by the clock and in processor time:
-// the same journal the walk writes (every row's rowid, code, old and new flag, flushed to disk,
-// then closed with its outcome), on its own, against the walk through the window in the same round.
+// the same journal the walk writes (the rowid, code, old and new flag of every row whose flag
+// changes, flushed to disk, then closed with its outcome), on its own, against the walk through the window in the same round.
 void journalRow(const Place &place)
 {
     const QString dir = walkDirectory(place, 20000);
@@ -506,10 +513,17 @@ void journalRow(const Place &place)
             record.changedColumns = {QStringLiteral("bend")};
             record.keyColumns = {QStringLiteral("ccode")};
             repair::Journal j(directory, record);
-            for (const Row &row : rows)
-                j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {0}, {1}});
+            qint64 changed = 0;
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const int flag = hasLongerCode(rows, i) ? 0 : 1;
+                if (flag != rows[i].flag) {
+                    j.addRow({rows[i].rowid, {QString::fromUtf8(rows[i].code)}, {rows[i].flag}, {flag}});
+                    ++changed;
+                }
+            }
+            j.setRowsVisited(qint64(rows.size()));
             j.flush();
-            j.finish(QStringLiteral("completed"), qint64(rows.size()), 0);
+            j.finish(QStringLiteral("completed"), qint64(rows.size()), changed);
         }
         journalClock.push_back(timer.nsecsElapsed() / 1e9);
         journalProcessor.push_back(processorSeconds() - processorAtStart);
