@@ -32,15 +32,6 @@ QString engineFailure(sqlite3 *db)
                                   QString::number(sqlite3_extended_errcode(db))));
 }
 
-// The condition, after the rowid's name, that the row still holds what the walk read: its rowid,
-// code and flag bound from parameter `first` on. IS rather than = so that a NULL code or flag
-// read is a value the row must still hold; otherwise IS compares as = does.
-QByteArray asRead(int first)
-{
-    const auto parameter = [first](int k) { return QByteArray::number(first + k); };
-    return "=?" + parameter(0) + " and ccode is ?" + parameter(1) + " and bend is ?" + parameter(2);
-}
-
 } // namespace
 
 std::unique_ptr<EndFlagDirectWrite> EndFlagDirectWrite::forChart(const std::shared_ptr<db::Connection> &connection,
@@ -52,7 +43,9 @@ std::unique_ptr<EndFlagDirectWrite> EndFlagDirectWrite::forChart(const std::shar
     if (!db)
         return nullptr;
     const QByteArray rowid = rowidName.toLatin1();
-    const QByteArray text = "update code set bend=?1 where " + rowid + asRead(2);
+    // IS rather than = so that a NULL code or flag read is a value the row must still hold;
+    // otherwise IS compares as = does.
+    const QByteArray text = "update code set bend=?1 where " + rowid + "=?2 and ccode is ?3 and bend is ?4";
     sqlite3_stmt *update = nullptr;
     if (sqlite3_prepare_v3(db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &update, nullptr) != SQLITE_OK)
         throw db::DbError(engineFailure(db));
@@ -70,46 +63,77 @@ EndFlagDirectWrite::~EndFlagDirectWrite()
     sqlite3_finalize(m_update);
 }
 
-// Binds what the walk read of a row, its rowid, code and flag, from parameter `first` on.
-void EndFlagDirectWrite::bindRow(sqlite3_stmt *statement, int first, const QVariant &rowid, const QVariant &code,
-                                 const QVariant &storedFlag)
+// Binds what the walk read of a row, its rowid, code and flag, to the UPDATE's condition.
+void EndFlagDirectWrite::bindAsRead(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag)
 {
-    journalformat::bind(statement, first, rowid);
+    journalformat::bind(m_update, 2, rowid);
     // A text code is bound where the chart holds it, without a copy: the chart outlives the step.
     if (code.typeId() == QMetaType::QString && !code.isNull()) {
         const QString &text = *static_cast<const QString *>(code.constData());
-        sqlite3_bind_text16(statement, first + 1, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+        sqlite3_bind_text16(m_update, 3, text.utf16(), int(text.size() * 2), SQLITE_STATIC);
     } else {
-        journalformat::bind(statement, first + 1, code);
+        journalformat::bind(m_update, 3, code);
     }
-    journalformat::bind(statement, first + 2, storedFlag);
+    journalformat::bind(m_update, 4, storedFlag);
 }
 
+// Writes and commits one row's flag, guarded by what the walk read of the row.
 void EndFlagDirectWrite::write(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag, int flag)
 {
     sqlite3_bind_int(m_update, 1, flag);
-    bindRow(m_update, 2, rowid, code, storedFlag);
+    bindAsRead(rowid, code, storedFlag);
+    if (stepUpdate())
+        return;
+    // The row may still be as read, its code or flag stored in bytes that are not valid UTF-8,
+    // which the chart holds as decoded: then it is written by the very values it holds.
+    const bool asRead = bindStoredIfAsRead(rowid, code, storedFlag);
+    if (asRead && stepUpdate())
+        return;
+    throw db::DbError(asRead ? db::updateIgnored() : db::rowChangedSinceRead());
+}
+
+// Steps the bound UPDATE once. True when it changed the row; raises the engine's refusal.
+bool EndFlagDirectWrite::stepUpdate()
+{
     const bool done = sqlite3_step(m_update) == SQLITE_DONE;
     const QString failure = done ? QString() : engineFailure(m_db);
     const bool written = done && sqlite3_changes(m_db) > 0;
     sqlite3_reset(m_update);
     if (!done)
         throw db::DbError(failure);
-    if (!written)
-        throw db::DbError(stillAsRead(rowid, code, storedFlag) ? db::updateIgnored() : db::rowChangedSinceRead());
+    return written;
 }
 
-// Whether the row still holds what the walk read, once a write changed nothing: asked only then.
-bool EndFlagDirectWrite::stillAsRead(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag)
+// Whether the row `rowid` still holds the code and flag the walk read, each compared as the walk
+// read it (a text decoded as SQLite decodes it); if so its stored values are bound to the UPDATE's
+// condition in place of the chart's. Asked only once a write changed nothing.
+bool EndFlagDirectWrite::bindStoredIfAsRead(const QVariant &rowid, const QVariant &code, const QVariant &storedFlag)
 {
-    const QByteArray text = "select 1 from code where " + m_rowidName + asRead(1);
-    sqlite3_stmt *check = nullptr;
-    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &check, nullptr) != SQLITE_OK)
+    const QByteArray text = "select ccode, bend from code where " + m_rowidName + "=?1";
+    sqlite3_stmt *row = nullptr;
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &row, nullptr) != SQLITE_OK)
         return false;
-    bindRow(check, 1, rowid, code, storedFlag);
-    const bool found = sqlite3_step(check) == SQLITE_ROW;
-    sqlite3_finalize(check);
-    return found;
+    journalformat::bind(row, 1, rowid);
+    bool asRead = false;
+    if (sqlite3_step(row) == SQLITE_ROW) {
+        // The stored values are kept before they are decoded for the comparison, which turns a
+        // text into UTF-16 in place.
+        sqlite3_value *storedCode = sqlite3_value_dup(sqlite3_column_value(row, 0));
+        sqlite3_value *storedBend = sqlite3_value_dup(sqlite3_column_value(row, 1));
+        const auto sameAsRead = [row](int column, const QVariant &read) {
+            const QVariant stored = journalformat::column(row, column);
+            return stored.isNull() || read.isNull() ? stored.isNull() && read.isNull() : stored == read;
+        };
+        asRead = storedCode && storedBend && sameAsRead(0, code) && sameAsRead(1, storedFlag);
+        if (asRead) {
+            sqlite3_bind_value(m_update, 3, storedCode);
+            sqlite3_bind_value(m_update, 4, storedBend);
+        }
+        sqlite3_value_free(storedCode);
+        sqlite3_value_free(storedBend);
+    }
+    sqlite3_finalize(row);
+    return asRead;
 }
 
 } // namespace repair

@@ -44,6 +44,7 @@ Q_DECLARE_METATYPE(Change)
 struct Shape {
     QString table;
     QStringList rows;
+    bool overOdbc = true;  // whether the case runs over ODBC too (see storedShapes_data)
 };
 Q_DECLARE_METATYPE(Shape)
 
@@ -173,27 +174,31 @@ private slots:
     {
         QTest::addColumn<Shape>("shape");
         addEngineColumn();
-        // Over ODBC only charts whose columns have a type: the SQLite ODBC driver reads an untyped
-        // column's numbers as text, which no longer equals the number stored, so there the walk
-        // stops at the first such row (and writes nothing over it).
+        // Some charts run on the embedded engine only: over ODBC the walk's recordset gets the
+        // values as the SQLite ODBC driver reads them (an untyped column's numbers as text, a text
+        // that is not valid UTF-8 decoded), which no longer equal the values stored, so there the
+        // walk stops at the first such row, and writes nothing over it.
         const auto newRow = [](const char *name, const Shape &shape) {
             QTest::addRow("embedded: %s", name) << shape << false;
-            if (!shape.table.startsWith("ccode,") && !shape.table.endsWith("bend"))
+            if (shape.overOdbc)
                 QTest::addRow("odbc: %s", name) << shape << true;
         };
         newRow("flags as texts, reals, blobs and NULL", Shape{"ccode TEXT, bend", {
             "'1001' ~ '1' ~ 0", "'100101' ~ ' 1' ~ 1", "'1002' ~ 'abc' ~ 0", "'100201' ~ 1.0 ~ 1", "'1003' ~ 0.5 ~ 0", "'100301' ~ x'01' ~ 1",
-            "'1004' ~ NULL ~ 1", "'1005' ~ 9223372036854775807 ~ 1", "'1006' ~ -0.0 ~ 1", "'1007' ~ '' ~ 1"}});
+            "'1004' ~ NULL ~ 1", "'1005' ~ 9223372036854775807 ~ 1", "'1006' ~ -0.0 ~ 1", "'1007' ~ '' ~ 1"}, false});
         newRow("codes as numbers, blobs and with NUL", Shape{"ccode, bend INTEGER", {
-            "1001 ~ 1 ~ 0", "100101 ~ 0 ~ 1", "1002.5 ~ 0 ~ 1", "x'31303033' ~ 0 ~ 1", "'10'||char(0)||'04' ~ 0 ~ 1", "NULL ~ NULL ~ 1", "'' ~ 0 ~ 0"}});
+            "1001 ~ 1 ~ 0", "100101 ~ 0 ~ 1", "1002.5 ~ 0 ~ 1", "x'31303033' ~ 0 ~ 1", "'10'||char(0)||'04' ~ 0 ~ 1", "NULL ~ NULL ~ 1", "'' ~ 0 ~ 0"}, false});
         newRow("flag column of text affinity", Shape{"ccode TEXT, bend TEXT", {
             "'1001' ~ 1 ~ 0", "'100101' ~ '0' ~ 1", "'1002' ~ ' ' ~ 1"}});
+        newRow("codes not valid UTF-8", Shape{"ccode TEXT, bend INTEGER", {
+            "'1001' ~ 9 ~ 0", "cast(x'31303031ff' as text) ~ 9 ~ 1", "cast(x'c3' as text) ~ 9 ~ 1"}, false});
         newRow("NOCASE codes and copies", Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER", {
             "'a' ~ 1 ~ 0", "'A' ~ 0 ~ 1", "'ab' ~ 0 ~ 1", "'ab' ~ 0 ~ 1", "'b' ~ 0 ~ 1"}});
     }
 
-    // Whatever shape a row's code and flag are stored in, the walk finds the row again by them:
-    // it completes, writes every row's flag and nothing else.
+    // Whatever shape a row's code and flag are stored in, the walk finds the row again by them,
+    // also where a text is not valid UTF-8 (codes imported in another encoding): it completes,
+    // writes every row's flag and nothing else.
     void storedShapes()
     {
         QFETCH(Shape, shape);
