@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -57,18 +58,52 @@ StartOptions parseCommandLine(const QStringList &arguments)
         parser.addOption(QCommandLineOption(QLatin1String(name)));
     parser.addPositionalArgument(QStringLiteral("id"), QString());
 
+    // What each option that takes a value wants, in the user's words.
+    const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
+        {&o.dataDir, QStringLiteral("目录")},         {&o.undo, QStringLiteral("日志编号")},
+        {&o.accountSet, QStringLiteral("帐套编号")}, {&o.year, QStringLiteral("年度")},
+        {&o.code, QStringLiteral("科目编码")},       {&o.fromPeriod, QStringLiteral("月份")}};
+    const auto valueMissing = [&](const QString &name) {
+        QString wanted = QStringLiteral("值");
+        for (const auto &[option, words] : valueOptions)
+            if (option->names().contains(name))
+                wanted = words;
+        return failed(QStringLiteral("选项 --%1 后面需要给出%2。").arg(name, wanted));
+    };
+
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty())
             return failed(QStringLiteral("无法识别的选项：%1").arg(parser.unknownOptionNames().first()));
-        static const QRegularExpression quoted(QStringLiteral("'([^']*)'"));
-        return failed(QStringLiteral("选项 %1 后面需要给出值。").arg(quoted.match(parser.errorText()).captured(1)));
+        // The parser names the option in quotes: a value given to an option that takes none
+        // (--check=1), or none given to one that needs it.
+        static const QRegularExpression quoted(QStringLiteral("'-*([^']*)'"));
+        const QString name = quoted.match(parser.errorText()).captured(1);
+        if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
+            return failed(QStringLiteral("选项 --%1 不带值。").arg(name));
+        return valueMissing(name);
     }
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given)
+        if (given.count(name) > 1)
+            return failed(QStringLiteral("选项 --%1 只能给出一次。").arg(name));
     // A value that looks like an option is another option the user meant, not the value.
-    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod}) {
-        const QString value = parser.value(*option);
-        if (parser.isSet(*option) && (value.isEmpty() || value.startsWith(QLatin1Char('-'))))
-            return failed(QStringLiteral("选项 --%1 后面需要给出值（给出的是“%2”）。以“-”开头的目录请写成 ./%2。")
-                              .arg(option->names().constLast(), value));
+    for (const auto &[option, wanted] : valueOptions) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString name = option->names().constLast(), value = parser.value(*option);
+        if (value.isEmpty())
+            return valueMissing(name);
+        if (value.startsWith(QLatin1Char('-')))
+            return failed(QStringLiteral("选项 --%1 后面需要给出%2，给出的“%3”却像另一个选项。").arg(name, wanted, value)
+                          + (option == &o.dataDir ? QStringLiteral("以“-”开头的目录请写成 ./%1。").arg(value) : QString()));
+    }
+    if (parser.isSet(o.dataDir)) {
+        const QFileInfo dataDir(parser.value(o.dataDir));
+        const QString shown = QDir::toNativeSeparators(dataDir.absoluteFilePath());
+        if (!dataDir.exists())
+            return failed(QStringLiteral("数据目录不存在：%1").arg(shown));
+        if (!dataDir.isDir())
+            return failed(QStringLiteral("--data-dir 给出的 %1 是一个文件，不是目录。").arg(shown));
     }
 
     // At most one command; --help wins over everything else.
@@ -116,8 +151,6 @@ StartOptions parseCommandLine(const QStringList &arguments)
         return failed(QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance）。"));
     if (int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo)) > 1)
         return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
-    if (parser.isSet(o.demo) && isCommand)
-        return failed(QStringLiteral("--demo 只用于打开窗口。"));
 
     options.request.accountSet = parser.value(o.accountSet);
     options.request.year = parser.value(o.year);
@@ -151,6 +184,7 @@ QString commandLineHelp()
         "  n3fix --check-balances [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
         "  n3fix --reset-balance --account-set 帐套编号 --year 年度 --code 科目编码 --from-period 月份\n"
         "        [--dry-run] [--json]\n"
+        "每个命令都可以加 --data-dir 目录、--odbc 或 --demo，选择处理哪里的数据库。\n"
         "\n"
         "澄岚N3科目错误修正工具：修正科目余额、重建末级科目标志。\n"
         "\n"
@@ -179,8 +213,10 @@ QString commandLineHelp()
         "  --json              以 JSON 格式（UTF-8）输出结果。\n"
         "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
         "                      不给出时使用默认数据目录：%1\n"
-        "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库。\n"
-        "  --demo              使用演示数据目录（首次使用时自动生成演示数据）：%2\n"
+        "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库\n"
+        "                      （设置方法见 man n3fix）。\n"
+        "  --demo              使用演示数据目录（首次使用时自动生成演示数据），在演示数据上做的修复\n"
+        "                      也记在这里：%2\n"
         "  --version           显示版本号并退出。\n"
         "  --help              显示本说明并退出。\n"
         "\n"

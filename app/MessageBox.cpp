@@ -19,16 +19,26 @@ Recorder &recorder()
     return instance;
 }
 
+// A box with the tool's title rule, without buttons yet.
+std::unique_ptr<QMessageBox> emptyBox(const QString &prompt, int style, const QString &title)
+{
+    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
+    box->setWindowTitle(title.isEmpty() ? MessageBox::ApplicationTitle : title);
+    box->setText(prompt);
+    box->setIcon(style == ODBC::StyleCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+    return box;
+}
+
+// The property that tells a question box's button its position among the buttons asked for.
+constexpr char PositionProperty[] = "n3fixButtonPosition";
+
 } // namespace
 
 const QString MessageBox::ApplicationTitle = QStringLiteral("N3新会计制度科目增加工具");
 
 std::unique_ptr<QMessageBox> MessageBox::build(const QString &prompt, int style, const QString &title)
 {
-    auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
-    box->setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
-    box->setText(prompt);
-    box->setIcon(style == ODBC::StyleCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+    auto box = emptyBox(prompt, style, title);
     QPushButton *ok = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box->setDefaultButton(ok);
     box->setEscapeButton(ok);
@@ -39,10 +49,33 @@ void MessageBox::show(const QString &prompt, int style, const QString &title)
 {
     Recorder &r = recorder();
     if (r.recording) {
-        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, style});
+        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, style, {QStringLiteral("确定")}});
         return;
     }
     build(prompt, style, title)->exec();
+}
+
+int MessageBox::ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton)
+{
+    Recorder &r = recorder();
+    if (r.recording) {
+        r.shown.append({prompt, ApplicationTitle, ODBC::StylePlain, buttons});
+        return defaultButton;
+    }
+    const std::unique_ptr<QMessageBox> box = emptyBox(prompt, ODBC::StylePlain, QString());
+    for (int i = 0; i < buttons.size(); ++i) {
+        // Each button closes the box; its position tells which was pressed, whatever role Qt
+        // would give its text.
+        QPushButton *button = box->addButton(buttons.at(i), QMessageBox::ActionRole);
+        button->setProperty(PositionProperty, i);
+        if (i == defaultButton)
+            box->setDefaultButton(button);
+        if (i == escapeButton)
+            box->setEscapeButton(button);
+    }
+    box->exec();
+    const QAbstractButton *pressed = box->clickedButton();
+    return pressed ? pressed->property(PositionProperty).toInt() : escapeButton;
 }
 
 void MessageBox::showDataLayerMessages()

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -18,12 +19,18 @@ public:
         QString prompt;
         QString title;
         int style;
+        QStringList buttons;
     };
 
     // Shows a modal box with a single "确定" button; style 16 adds the critical-stop icon.
     static void show(const QString &prompt, int style = 0, const QString &title = QString());
     // The box show() would display, for callers that need to inspect it.
     static std::unique_ptr<QMessageBox> build(const QString &prompt, int style, const QString &title);
+
+    // Shows a modal box with one button per text, in order, and returns the position of the one
+    // pressed. Enter presses `defaultButton`; Esc or closing the box counts as `escapeButton`.
+    // While recording, the box is answered with its default button.
+    static int ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton);
 
     // Routes the data layer's messages (the connection error box) through show().
     static void showDataLayerMessages();

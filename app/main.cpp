@@ -1,14 +1,13 @@
 #include "Artwork.h"
 #include "CommandLine.h"
+#include "FirstStart.h"
 #include "Form1.h"
 #include "MessageBox.h"
 
 #include "cli/Commands.h"
 #include "db/ODBC.h"
-#include "demo/DemoData.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -19,19 +18,6 @@ namespace {
 void print(FILE *stream, const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stream);
-}
-
-// Creates the demo folder with demo data the first time it is asked for; later it is used as
-// the user left it.
-void prepareDemoData(const QString &dir)
-{
-    if (QDir(dir).exists())
-        return;
-    try {
-        createDemoDataDirectory(dir);
-    } catch (const std::exception &e) {
-        print(stderr, QStringLiteral("生成演示数据失败：%1\n").arg(QString::fromUtf8(e.what())));
-    }
 }
 
 } // namespace
@@ -60,6 +46,13 @@ int main(int argc, char *argv[])
         return 0;
     case Action::Command: {
         QCoreApplication application(argc, argv);
+        if (options.demo) {
+            const QString problem = FirstStart::prepareDemoData(options.engine.dataDirectory);
+            if (!problem.isEmpty()) {
+                print(stderr, problem + QLatin1Char('\n'));
+                return 2;
+            }
+        }
         ODBC::setEngine(options.engine);
         return cli::run(options.request);
     }
@@ -75,9 +68,10 @@ int main(int argc, char *argv[])
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
-    if (options.demo)
-        prepareDemoData(options.engine.dataDirectory);
-    ODBC::setEngine(options.engine);
+    const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options);
+    if (!engine)
+        return 0;
+    ODBC::setEngine(*engine);
     MessageBox::showDataLayerMessages();
 
     Form1 window;

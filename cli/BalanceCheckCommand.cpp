@@ -22,12 +22,6 @@ QString moneyText(double amount)
     return text;
 }
 
-// A code read from a database; a NULL code is null.
-QVariant codeValue(const QString &code)
-{
-    return code.isNull() ? QVariant() : QVariant(code);
-}
-
 // One disagreement as --json gives it.
 QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 {
@@ -60,9 +54,7 @@ int checkBalances(const Request &request)
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::BalanceCheck check = repair::checkBalances(selected.database);
-        QJsonObject result{{QStringLiteral("account_set"), selected.accountSet},
-                           {QStringLiteral("year"), selected.year},
-                           {QStringLiteral("database"), selected.database}};
+        QJsonObject result = placeJson(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
             ++unreadable;

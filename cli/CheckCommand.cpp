@@ -18,12 +18,11 @@ int check(const Request &request)
         return 2;
     const QList<SelectedDatabase> &databases = *selection;
     int status = 0, withWrongFlags = 0, unreadable = 0;
+    qint64 wrongFlags = 0;
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::EndFlagCheck check = repair::checkEndFlags(selected.database);
-        QJsonObject result{{QStringLiteral("account_set"), selected.accountSet},
-                           {QStringLiteral("year"), selected.year},
-                           {QStringLiteral("database"), selected.database}};
+        QJsonObject result = placeJson(selected);
         const QString where = placeOf(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
@@ -32,7 +31,6 @@ int check(const Request &request)
             result.insert(QStringLiteral("wrong"), QJsonValue::Null);
             result.insert(QStringLiteral("wrong_codes"), QJsonArray());
             result.insert(QStringLiteral("error"), check.failure);
-            out.line(QStringLiteral("%1：无法读取：%2").arg(where, check.failure));
             Output::error(QStringLiteral("%1：无法读取：%2").arg(where, check.failure));
             results.append(result);
             continue;
@@ -40,11 +38,12 @@ int check(const Request &request)
         if (!check.wrong.empty()) {
             status = std::max(status, 1);
             ++withWrongFlags;
+            wrongFlags += qint64(check.wrong.size());
         }
         out.line(QStringLiteral("%1：科目 %2 个，末级标志错误 %3 个").arg(where).arg(check.codes).arg(check.wrong.size()));
         QJsonArray wrongCodes;
         for (const repair::WrongFlag &wrong : check.wrong) {
-            const QVariant code = wrong.code.isNull() ? QVariant() : QVariant(wrong.code);  // a NULL code stays null
+            const QVariant code = codeValue(wrong.code);
             wrongCodes.append(QJsonObject{{QStringLiteral("code"), jsonValue(code)},
                                           {QStringLiteral("flag"), jsonValue(wrong.flag)},
                                           {QStringLiteral("right"), wrong.right}});
@@ -56,8 +55,9 @@ int check(const Request &request)
         result.insert(QStringLiteral("wrong_codes"), wrongCodes);
         results.append(result);
     }
-    out.line(QStringLiteral("共检查 %1 个数据库：%2 个有错误的末级标志，%3 个无法读取。")
-                 .arg(databases.size()).arg(withWrongFlags).arg(unreadable));
+    // Flags and databases are counted apart, each with its own noun.
+    out.line(QStringLiteral("共检查 %1 个数据库：末级标志错误共 %2 个，在 %3 个数据库中；无法读取的数据库 %4 个。")
+                 .arg(databases.size()).arg(wrongFlags).arg(withWrongFlags).arg(unreadable));
     out.document(results);
     return status;
 }

@@ -13,25 +13,40 @@ QString placeOf(const SelectedDatabase &selected)
     return QStringLiteral("帐套 %1 %2 年度（%3）").arg(selected.accountSet, selected.year, selected.database);
 }
 
+QJsonObject placeJson(const SelectedDatabase &selected)
+{
+    return {{QStringLiteral("account_set"), selected.accountSet},
+            {QStringLiteral("year"), selected.year},
+            {QStringLiteral("database"), selected.database}};
+}
+
 QList<SelectedDatabase> selectDatabases(const Request &request)
 {
     const std::shared_ptr<db::Connection> system = ODBC::openConnection(ODBC::SystemDatabase, true);
     QList<SelectedDatabase> selected;
     bool setFound = request.accountSet.isEmpty();
+    QStringList yearsOfTheSet;  // the live years of the one account set asked for
     for (const db::AccountSet &set : db::accountSets(system)) {
         if (!request.accountSet.isEmpty() && set.number != request.accountSet)
             continue;
         setFound = true;
-        for (const QString &year : db::liveYears(system, set.number))
+        const QStringList years = db::liveYears(system, set.number);
+        yearsOfTheSet += years;
+        for (const QString &year : years)
             if (request.year.isEmpty() || year == request.year)
                 selected.append({set.number, year, ODBC::accountSetDatabaseName(set.number, year)});
     }
     if (!setFound)
         throw db::DbError(QStringLiteral("系统库中没有编号为“%1”的帐套。").arg(request.accountSet));
-    if (selected.isEmpty())
+    if (!selected.isEmpty())
+        return selected;
+    if (request.accountSet.isEmpty())
         throw db::DbError(request.year.isEmpty() ? QStringLiteral("没有可处理的帐套年度。")
                                                 : QStringLiteral("没有帐套有 %1 会计年度。").arg(request.year));
-    return selected;
+    if (yearsOfTheSet.isEmpty())
+        throw db::DbError(QStringLiteral("帐套 %1 没有有效的会计年度。").arg(request.accountSet));
+    throw db::DbError(QStringLiteral("帐套 %1 没有 %2 会计年度（它的有效年度：%3）。")
+                          .arg(request.accountSet, request.year, yearsOfTheSet.join(QStringLiteral("、"))));
 }
 
 std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out)

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Output.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -16,8 +17,10 @@ struct SelectedDatabase {
     QString database;  // LQDATA_<account set>_<year>
 };
 
-// The database as a line of output names it: 帐套 001 2007 年度（LQDATA_001_2007）.
+// The database as a line of output names it: 帐套 001 2007 年度（LQDATA_001_2007）; and as JSON
+// fields: account_set, year, database.
 QString placeOf(const SelectedDatabase &selected);
+QJsonObject placeJson(const SelectedDatabase &selected);
 
 // The account-set databases a command works on: every account set the system database lists,
 // in the order it returns them, with each of its live fiscal years as the window's year list

@@ -18,6 +18,7 @@ void Output::line(const QString &text) const
 
 void Output::error(const QString &text)
 {
+    std::fflush(stdout);  // keeps the lines in order where both streams go to one file
     std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
 }
 
@@ -85,6 +86,11 @@ QString shownValue(const QVariant &value)
         return QStringLiteral("NULL");
     const QJsonValue json = jsonValue(value);
     return json.isString() && value.typeId() == QMetaType::QString ? value.toString() : json.toVariant().toString();
+}
+
+QVariant codeValue(const QString &code)
+{
+    return code.isNull() ? QVariant() : QVariant(code);
 }
 
 ConnectionMessages::ConnectionMessages()

@@ -34,6 +34,9 @@ private:
 QJsonValue jsonValue(const QVariant &value);
 // The same value as the user reads it in a line of text.
 QString shownValue(const QVariant &value);
+// A code as read from a database, for jsonValue() and shownValue(): a NULL code (a null text)
+// stays null.
+QVariant codeValue(const QString &code);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

@@ -26,32 +26,30 @@ int repairEndFlags(const Request &request)
             run = repair::repairEndFlags(selected.accountSet, selected.year, bar);
         }
         const QString connectionFailure = messages.take();
-        QJsonObject result{{QStringLiteral("database"), selected.database},
-                           {QStringLiteral("codes"), run.codes},
-                           {QStringLiteral("changed"), run.rowsChanged},
-                           {QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)}};
+        QJsonObject result = placeJson(selected);
+        result.insert(QStringLiteral("codes"), run.codes);
+        result.insert(QStringLiteral("changed"), run.rowsChanged);
+        result.insert(QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal));
         result.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
         if (run.result == repair::EndFlagResult::Completed) {
             out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
-                         .arg(selected.database).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
+                         .arg(placeOf(selected)).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
             if (!run.unrecorded.isEmpty()) {
                 // every flag is written; only the journal's record of the end is missing
                 status = 2;
                 result.insert(QStringLiteral("error"), run.unrecorded);
                 Output::error(QStringLiteral("%1：末级标志已全部写入，但修复日志未能记下修复的结果：%2")
-                                  .arg(selected.database, run.unrecorded));
+                                  .arg(placeOf(selected), run.unrecorded));
             }
         } else {
             status = 2;
             const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
             result.insert(QStringLiteral("error"), failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
-            const QString line = QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
-                                     .arg(selected.database)
-                                     .arg(run.rowsWritten)
-                                     .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure);
-            out.line(line);
-            Output::error(line);
+            Output::error(QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
+                              .arg(placeOf(selected))
+                              .arg(run.rowsWritten)
+                              .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure));
         }
         results.append(result);
     }

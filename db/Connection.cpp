@@ -2,6 +2,7 @@
 
 #include "ConnectionString.h"
 #include "DbError.h"
+#include "ODBC.h"
 #include "TsqlRewrite.h"
 
 #include <QAtomicInteger>
@@ -57,7 +58,7 @@ QString describe(const QSqlError &error)
         text += QLatin1Char(' ') + driver;
 
     static const char NoDriver[] = "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
-                                   "并按 README 的说明在 /etc/odbcinst.ini 中加入 [SQL Server] 一节";
+                                   "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 man n3fix）";
     static const std::pair<const char *, const char *> explanations[] = {
         {"database is locked", "数据库正被其他程序使用（已锁定），请稍后再试"},
         {"readonly database", "数据库文件是只读的，不能写入"},
@@ -70,15 +71,15 @@ QString describe(const QSqlError &error)
         {"Can't open lib 'SQL Server'", NoDriver},
         {"Data source name not found", NoDriver},
         {"Can't open lib", "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节"
-                           "的 Driver 路径（见 README）"},
+                           "的 Driver 路径（见 man n3fix）"},
         // FreeTDS. Qt ends every failed ODBC connection with "Unable to connect", so the server's
         // refusal comes first and an unreachable server is known by FreeTDS's own words.
         {"Login failed", "SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），"
                          "且该用户须有权访问此数据库"},
         // FreeTDS takes SERVER=(local) for a host name; TDSHOST and TDSPORT name the server instead.
         {"Adaptive Server is unavailable or does not exist",
-         "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并按 README 的说明设置环境变量 "
-         "TDSHOST 和 TDSPORT（FreeTDS 不认识服务器名“(local)”）"},
+         "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并设置环境变量 "
+         "TDSHOST 和 TDSPORT（FreeTDS 不认识服务器名“(local)”，见 man n3fix）"},
     };
     for (const auto &[engineText, explanation] : explanations)
         if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))
@@ -128,12 +129,21 @@ void Connection::open()
 // the server, and a file that is not a database fails here rather than at the first query.
 void Connection::openEmbedded(const QString &databaseName)
 {
-    if (!QFileInfo(m_engine.dataDirectory).isDir())
-        fail(QStringLiteral("数据目录不存在：%1。可运行 n3demo 生成演示数据，或用 --data-dir 指定存放数据库的目录。")
-                 .arg(QDir::toNativeSeparators(QDir(m_engine.dataDirectory).absolutePath())));
+    const QFileInfo dataDirectory(m_engine.dataDirectory);
+    const QString shownDirectory = QDir::toNativeSeparators(dataDirectory.absoluteFilePath());
+    // In the default data directory the user may simply have no data yet: say how to get some.
+    const QString howToGetData = QDir::cleanPath(dataDirectory.absoluteFilePath())
+            == QDir::cleanPath(QFileInfo(defaultDataDirectory()).absoluteFilePath())
+        ? QStringLiteral("。可加 --demo 改用演示数据，运行 n3demo 在这里生成演示数据，或用 --data-dir 指定存放数据库的目录。")
+        : QString();
+    if (dataDirectory.exists() && !dataDirectory.isDir())
+        fail(QStringLiteral("数据目录 %1 是一个文件，不是目录。").arg(shownDirectory));
+    if (!dataDirectory.isDir())
+        fail(QStringLiteral("数据目录不存在：%1").arg(shownDirectory) + howToGetData);
     const QString path = QDir(m_engine.dataDirectory).absoluteFilePath(databaseName + QStringLiteral(".db"));
     if (!QFileInfo(path).isFile())
-        fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path)));
+        fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path))
+             + (databaseName == ODBC::SystemDatabase ? howToGetData : QString()));
 
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
     database.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)

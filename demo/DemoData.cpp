@@ -263,8 +263,10 @@ QString accountSetFileName(const QString &id, int year)
     return QStringLiteral("LQDATA_%1_%2.db").arg(id).arg(year);
 }
 
-void createDemoDataDirectory(const QString &dir)
+void createDemoDataDirectory(const QString &dir, int codesPerChart)
 {
+    if (codesPerChart < 0 || codesPerChart > MaxDemoChartCodes)
+        failWith(QStringLiteral("科目数须在 1 到 %1 之间。").arg(MaxDemoChartCodes));
     const QString shown = QDir::toNativeSeparators(dir);
     const QFileInfo info(dir);
     if (info.exists() && !info.isDir())
@@ -286,7 +288,7 @@ void createDemoDataDirectory(const QString &dir)
             for (int year : set.liveYears) {
                 // Each set and year has its own chart of 60 to 150 accounts, the same every run.
                 const quint32 seed = set.id.toUInt() * 10000u + quint32(year);
-                const int codeCount = 60 + int(std::mt19937(seed)() % 91);
+                const int codeCount = codesPerChart > 0 ? codesPerChart : 60 + int(std::mt19937(seed)() % 91);
                 const QString file = target.filePath(accountSetFileName(set.id, year));
                 writeAccountSetDatabase(file, generateChart(codeCount, {4, 2, 2}, seed), 0.1, seed);
                 written << file;
@@ -301,4 +303,10 @@ void createDemoDataDirectory(const QString &dir)
             QDir().rmdir(dir);
         throw;
     }
+}
+
+void fillDemoDataUnlessPresent(const QString &dir)
+{
+    if (!directoryHoldsDatabase(dir))
+        createDemoDataDirectory(dir);
 }

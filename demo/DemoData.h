@@ -35,8 +35,16 @@ bool directoryHoldsDatabase(const QString &dir);
 // The file name of the database of account set `id` for fiscal year `year`.
 QString accountSetFileName(const QString &id, int year);
 
+// The most codes a demo chart may be asked to hold.
+constexpr int MaxDemoChartCodes = 500000;
+
 // Fills `dir` (created if needed) with LQsystem.db and one database per live year of each demo
-// account set. Never overwrites: throws std::runtime_error with a message for the user when the
-// directory already holds a database, cannot be created, or SQLite fails (files written so far
-// are then removed).
-void createDemoDataDirectory(const QString &dir);
+// account set. Each chart holds `codesPerChart` accounts, or, with 0, 60 to 150 of its own.
+// Never overwrites: throws std::runtime_error with a message for the user when the directory
+// already holds a database, cannot be created, or SQLite fails (files written so far are then
+// removed).
+void createDemoDataDirectory(const QString &dir, int codesPerChart = 0);
+
+// Fills `dir` with demo data unless it already holds a database, so a demo folder is made on
+// first use and afterwards used as the user left it. Throws as createDemoDataDirectory.
+void fillDemoDataUnlessPresent(const QString &dir);

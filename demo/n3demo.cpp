@@ -2,6 +2,7 @@
 
 #include "demo/DemoData.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -21,36 +22,46 @@ void say(FILE *stream, const QString &text)
 QString usage()
 {
     return QStringLiteral(
-        "用法：n3demo [目录]\n"
+        "用法：n3demo [--codes 科目数] [目录]\n"
         "\n"
-        "在目录中生成 n3fix 使用的演示数据库：系统库 LQsystem.db，以及每个演示账套每个年度的\n"
-        "账套库 LQDATA_<账套号>_<年度>.db。目录不存在时自动创建；目录中已有数据库文件时拒绝执行，\n"
+        "在目录中生成 n3fix 使用的演示数据库：系统库 LQsystem.db，以及每个演示帐套每个年度的\n"
+        "帐套库 LQDATA_<帐套号>_<年度>.db。目录不存在时自动创建；目录中已有数据库文件时拒绝执行，\n"
         "绝不覆盖已有数据。\n"
         "\n"
-        "不指定目录时使用 n3fix 的默认数据目录；该目录已存在时不做任何改动。\n"
+        "不指定目录时使用 n3fix 的默认数据目录；该目录中已有数据库时不做任何改动。\n"
         "\n"
         "选项：\n"
-        "  -h, --help  显示本说明");
+        "  --codes 科目数  每个帐套库的科目表有这么多个科目（1 到 %1，用于练习和性能测试）；\n"
+        "                  不给出时每个科目表有 60 到 150 个科目。\n"
+        "  -h, --help      显示本说明")
+        .arg(MaxDemoChartCodes);
 }
 
 // Fills `dir` with the demo databases and lists them; returns the exit code.
-int fill(const QString &dir)
+int fill(const QString &dir, int codesPerChart)
 {
     const QString shown = QDir::toNativeSeparators(QFileInfo(dir).absoluteFilePath());
     try {
-        createDemoDataDirectory(dir);
+        createDemoDataDirectory(dir, codesPerChart);
     } catch (const std::exception &e) {
         say(stderr, QStringLiteral("生成演示数据失败：%1").arg(QString::fromUtf8(e.what())));
         return 1;
     }
     const QVector<DemoAccountSet> sets = demoAccountSets();
     say(stdout, QStringLiteral("已在目录“%1”中生成演示数据：").arg(shown));
-    say(stdout, QStringLiteral("  LQsystem.db  系统库，%1 个账套").arg(sets.size()));
+    say(stdout, QStringLiteral("  LQsystem.db  系统库，%1 个帐套").arg(sets.size()));
     for (const DemoAccountSet &set : sets)
         for (int year : set.liveYears)
-            say(stdout, QStringLiteral("  %1  账套 %2 %3，%4 年度")
+            say(stdout, QStringLiteral("  %1  帐套 %2 %3，%4 年度")
                             .arg(accountSetFileName(set.id, year), set.id, set.name).arg(year));
     return 0;
+}
+
+// Refuses the arguments with `reason`; returns the exit code.
+int refuse(const QString &reason)
+{
+    say(stderr, reason + QStringLiteral("\n\n") + usage());
+    return 2;
 }
 
 } // namespace
@@ -61,15 +72,31 @@ int main(int argc, char *argv[])
     // The default data directory is the one n3fix itself uses.
     QCoreApplication::setApplicationName(QStringLiteral("n3fix"));
 
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption codes(QStringLiteral("codes"), QString(), QStringLiteral("count"));
+    QCommandLineParser parser;
+    parser.addOptions({help, codes});
+    parser.addPositionalArgument(QStringLiteral("dir"), QString());
+    if (!parser.parse(QCoreApplication::arguments()))
+        return refuse(parser.unknownOptionNames().isEmpty()
+                          ? QStringLiteral("选项 --codes 后面需要给出科目数。")
+                          : QStringLiteral("无法识别的选项：%1").arg(parser.unknownOptionNames().first()));
+    if (parser.isSet(help)) {
         say(stdout, usage());
         return 0;
     }
-    if (args.size() > 1 || (args.size() == 1 && args.first().startsWith(QLatin1Char('-')))) {
-        say(stderr, QStringLiteral("参数有误。\n\n") + usage());
-        return 2;
+    int codesPerChart = 0;
+    if (parser.isSet(codes)) {
+        bool isNumber = false;
+        codesPerChart = parser.value(codes).toInt(&isNumber);
+        if (!isNumber || codesPerChart < 1 || codesPerChart > MaxDemoChartCodes || parser.values(codes).size() > 1)
+            return refuse(QStringLiteral("--codes 须给出一个 1 到 %1 之间的整数（给出的是“%2”）。")
+                              .arg(MaxDemoChartCodes)
+                              .arg(parser.values(codes).join(QStringLiteral("”“"))));
     }
+    const QStringList args = parser.positionalArguments();
+    if (args.size() > 1)
+        return refuse(QStringLiteral("只能给出一个目录（给出了 %1 个）。").arg(args.size()));
 
     if (args.size() == 1) {
         const QString dir = args.first();
@@ -78,19 +105,21 @@ int main(int argc, char *argv[])
                             .arg(QDir::toNativeSeparators(dir)));
             return 2;
         }
-        return fill(dir);
+        return fill(dir, codesPerChart);
     }
 
+    // The default data directory may already hold other things of n3fix's (the demo folder, the
+    // journal of repairs made over ODBC): only a database there is the user's data.
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (dir.isEmpty()) {
         say(stderr, QStringLiteral("无法确定默认数据目录，请在命令行中指定目录。"));
         return 1;
     }
-    if (QFileInfo::exists(dir)) {
-        say(stdout, QStringLiteral("默认数据目录“%1”已存在，n3demo 不改动其中已有的数据。\n"
+    if (directoryHoldsDatabase(dir)) {
+        say(stdout, QStringLiteral("默认数据目录“%1”中已有数据库，n3demo 不改动已有的数据。\n"
                                    "如需演示数据，请指定一个新目录：n3demo <目录>")
                         .arg(QDir::toNativeSeparators(dir)));
         return 0;
     }
-    return fill(dir);
+    return fill(dir, codesPerChart);
 }

@@ -184,6 +184,77 @@ void compare(const QString &code, const QVariant &period, const PeriodTotals &to
     }
 }
 
+// The balances, by account and period number: (account << 32 | period).
+struct Ledger {
+    PeriodNumbers periods;
+    std::unordered_map<quint64, PeriodTotals> totals;
+};
+
+// One read of the balances. Each row counts towards its own account's totals (kept only for
+// accounts that have sub-accounts) and towards its parent's sum of sub-accounts; a row of a code
+// the chart lacks is an orphan.
+Ledger readLedger(const std::shared_ptr<db::Connection> &connection, const Chart &chart, BalanceCheck &check)
+{
+    Ledger ledger;
+    db::Recordset rows;
+    rows.open(QStringLiteral("select ccode,iperiod,mb,md,mc from GL_accsum"), connection, db::CursorType::Keyset,
+              db::LockType::ReadOnly);
+    for (; !rows.eof(); rows.moveNext()) {
+        QString code = connection->textOf(rows.field(0));
+        code.truncate(withoutPadding(code).size());
+        const QVariant period = periodOf(rows.field(1));
+        const auto account = code.isNull() ? chart.byCode.constEnd() : chart.byCode.constFind(code);
+        if (account == chart.byCode.constEnd()) {
+            check.orphans.push_back({code, period});
+            continue;
+        }
+        const quint64 periodNumber = ledger.periods.numberOf(period);
+        const Amounts amounts{amountOf(rows.field(2)), amountOf(rows.field(3)), amountOf(rows.field(4))};
+        const auto index = std::size_t(account.value());
+        if (chart.hasSubAccounts[index]) {
+            PeriodTotals &own = ledger.totals[quint64(index) << 32 | periodNumber];
+            own.hasRow = true;
+            for (std::size_t column = 0; column < 3; ++column)
+                own.own[column] += amounts[column];
+        }
+        if (const qsizetype parent = chart.parents[index]; parent >= 0) {
+            PeriodTotals &sum = ledger.totals[quint64(parent) << 32 | periodNumber];
+            for (std::size_t column = 0; column < 3; ++column)
+                sum.subAccounts[column] += amounts[column];
+        }
+    }
+    rows.close();
+    return ledger;
+}
+
+// The disagreements of every account and period, in code order (the chart's indexes are), then
+// period order, with the accounts and account periods that have any counted.
+void listDisagreements(const Chart &chart, const Ledger &ledger, BalanceCheck &check)
+{
+    const auto accountOf = [](quint64 key) { return std::size_t(key >> 32); };
+    const auto periodAt = [&ledger](quint64 key) -> const QVariant & { return ledger.periods[quint32(key)]; };
+    std::vector<std::pair<quint64, const PeriodTotals *>> entries;
+    entries.reserve(ledger.totals.size());
+    for (const auto &[key, periodTotals] : ledger.totals)
+        entries.emplace_back(key, &periodTotals);
+    std::sort(entries.begin(), entries.end(), [&](const auto &a, const auto &b) {
+        if (accountOf(a.first) != accountOf(b.first))
+            return accountOf(a.first) < accountOf(b.first);
+        return periodBefore(periodAt(a.first), periodAt(b.first));
+    });
+    std::optional<std::size_t> lastAccount;
+    for (const auto &[key, periodTotals] : entries) {
+        const std::size_t before = check.disagreements.size();
+        compare(chart.codes[accountOf(key)], periodAt(key), *periodTotals, check);
+        if (check.disagreements.size() == before)
+            continue;
+        ++check.periods;
+        if (lastAccount != accountOf(key))
+            ++check.accounts;
+        lastAccount = accountOf(key);
+    }
+}
+
 } // namespace
 
 BalanceCheck checkBalances(const QString &database)
@@ -194,61 +265,7 @@ BalanceCheck checkBalances(const QString &database)
         const std::shared_ptr<db::Connection> connection = ODBC::openConnection(database, true);
         const Chart chart = readChart(connection);
         check.codes = chart.rows;
-
-        // One read of the balances. Each row counts towards its own account's totals (kept only for
-        // accounts that have sub-accounts) and towards its parent's sum of sub-accounts.
-        PeriodNumbers periods;
-        std::unordered_map<quint64, PeriodTotals> totals;
-        db::Recordset rows;
-        rows.open(QStringLiteral("select ccode,iperiod,mb,md,mc from GL_accsum"), connection, db::CursorType::Keyset,
-                  db::LockType::ReadOnly);
-        for (; !rows.eof(); rows.moveNext()) {
-            QString code = connection->textOf(rows.field(0));
-            code.truncate(withoutPadding(code).size());
-            const QVariant period = periodOf(rows.field(1));
-            const auto account = code.isNull() ? chart.byCode.constEnd() : chart.byCode.constFind(code);
-            if (account == chart.byCode.constEnd()) {
-                check.orphans.push_back({code, period});
-                continue;
-            }
-            const quint32 periodId = periods.numberOf(period);
-            const Amounts amounts{amountOf(rows.field(2)), amountOf(rows.field(3)), amountOf(rows.field(4))};
-            const auto index = std::size_t(account.value());
-            if (chart.hasSubAccounts[index]) {
-                PeriodTotals &own = totals[quint64(index) << 32 | periodId];
-                own.hasRow = true;
-                for (std::size_t column = 0; column < 3; ++column)
-                    own.own[column] += amounts[column];
-            }
-            if (const qsizetype parent = chart.parents[index]; parent >= 0) {
-                PeriodTotals &sum = totals[quint64(parent) << 32 | periodId];
-                for (std::size_t column = 0; column < 3; ++column)
-                    sum.subAccounts[column] += amounts[column];
-            }
-        }
-        rows.close();
-
-        // In code order (the chart's indexes are), then period order.
-        std::vector<std::pair<quint64, const PeriodTotals *>> entries;
-        entries.reserve(totals.size());
-        for (const auto &[key, periodTotals] : totals)
-            entries.emplace_back(key, &periodTotals);
-        std::sort(entries.begin(), entries.end(), [&periods](const auto &a, const auto &b) {
-            if (a.first >> 32 != b.first >> 32)
-                return a.first >> 32 < b.first >> 32;
-            return periodBefore(periods[a.first & 0xffffffffu], periods[b.first & 0xffffffffu]);
-        });
-        qint64 lastAccount = -1;
-        for (const auto &[key, periodTotals] : entries) {
-            const std::size_t before = check.disagreements.size();
-            compare(chart.codes[key >> 32], periods[key & 0xffffffffu], *periodTotals, check);
-            if (check.disagreements.size() == before)
-                continue;
-            ++check.periods;
-            if (qint64(key >> 32) != lastAccount)
-                ++check.accounts;
-            lastAccount = qint64(key >> 32);
-        }
+        listDisagreements(chart, readLedger(connection, chart, check), check);
         std::stable_sort(check.orphans.begin(), check.orphans.end(), [](const BalanceOrphan &a, const BalanceOrphan &b) {
             return a.code != b.code ? a.code < b.code : periodBefore(a.period, b.period);
         });

@@ -13,7 +13,7 @@
 #include <QtTest>
 
 static const QString NoDriver = "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
-                                "并按 README 的说明在 /etc/odbcinst.ini 中加入 [SQL Server] 一节：";
+                                "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 man n3fix）：";
 
 // The first row of `sql` on the current connection, as strings.
 static QStringList firstRow(const QString &sql, int columns)
@@ -76,11 +76,11 @@ private slots:
         QTest::addColumn<QByteArray>("odbcinst");
         QTest::addColumn<QString>("explained");  // how the message begins, up to the driver's words
         QTest::newRow("driver missing") << QByteArray("[SQL Server]\nDriver=/nonexistent/libtdsodbc.so\n")
-                                        << "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 README）："
+                                        << "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 man n3fix）："
                                            "[unixODBC][Driver Manager]Can't open lib '/nonexistent/libtdsodbc.so'";
         QTest::newRow("no server") << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
-                                   << "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并按 README 的说明设置环境变量 TDSHOST 和 TDSPORT"
-                                      "（FreeTDS 不认识服务器名“(local)”）：[FreeTDS][SQL Server]";
+                                   << "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并设置环境变量 TDSHOST 和 TDSPORT"
+                                      "（FreeTDS 不认识服务器名“(local)”，见 man n3fix）：[FreeTDS][SQL Server]";
     }
     void odbcFailuresExplained()
     {

@@ -49,7 +49,7 @@ private slots:
             {"Chinese numeral", "三"}, {"period too large", "99999999999"}, {"negative period", "-1"}};
         for (const char *field : {"Combo3", "Combo5", "txtCode", "Combo1"})
             for (const auto &[name, text] : texts)
-                QTest::addRow("%s: %s", field, name) << field << text;
+                QTest::newRow(qPrintable(QLatin1String(field) + QStringLiteral(": ") + QLatin1String(name))) << field << text;
     }
     // Account set 001, year 2007, code 1011 and the first period 9, then one field replaced by hostile text
     // (short printable ASCII typed key by key, anything else pasted), then both repairs.

@@ -196,7 +196,7 @@ private slots:
         QTest::newRow("--year without command") << QStringList{"--year", "2007"} << 2 << "--year";
         QTest::newRow("unknown journal") << QStringList{"--undo", "20000101-000000-000", "--json"} << 2 << "找不到编号";
         QTest::newRow("no such account set") << QStringList{"--check", "--account-set", "00", "--json"} << 2 << "没有编号为“00”的帐套";
-        QTest::newRow("no data directory") << QStringList{"--check", "--data-dir", "/nonexistent/n3fix"} << 2 << "数据目录不存在：/nonexistent/n3fix。可运行 n3demo";
+        QTest::newRow("no data directory") << QStringList{"--check", "--data-dir", "/nonexistent/n3fix"} << 2 << "数据目录不存在：/nonexistent/n3fix\n";
         QTest::newRow("help with Qt options") << QStringList{"-style", "fusion", "-reverse", "--help"} << 0 << "";
     }
     void commandLine()
@@ -212,7 +212,7 @@ private slots:
     }
 
     // -platform chooses the window system as in any Qt program: with no X display, -platform offscreen
-    // opens the window (it waits on its boxes) instead of failing at once.
+    // opens the window (it waits for the user) instead of failing at once.
     void qtPlatformOption()
     {
         QProcess process;
@@ -221,7 +221,7 @@ private slots:
         environment.remove("WAYLAND_DISPLAY");
         environment.insert("QT_QPA_PLATFORM", "xcb");
         process.setProcessEnvironment(environment);
-        process.start(N3FIX, {"-platform", "offscreen", "-reverse", "--data-dir", m_dir->filePath("none")});
+        process.start(N3FIX, {"-platform", "offscreen", "-reverse", "--data-dir", m_dir->path()});
         QVERIFY(process.waitForStarted());
         QVERIFY2(!process.waitForFinished(3000), process.readAllStandardError().constData());
         process.kill();

@@ -18,3 +18,11 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments, cons
     run.err = process.readAllStandardError();
     return run;
 }
+
+QProcessEnvironment environmentWithHome(const QString &home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.remove(QStringLiteral("XDG_DATA_HOME"));
+    return environment;
+}

@@ -15,3 +15,7 @@ struct ProcessRun {
 // Runs `program` with `arguments` and waits up to two minutes for it to end.
 ProcessRun runProcess(const QString &program, const QStringList &arguments,
                       const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+
+// The system's environment with `home` as the home directory, as on a fresh account: the program
+// finds and keeps its data there.
+QProcessEnvironment environmentWithHome(const QString &home);

@@ -1,0 +1,210 @@
+// The command line's words, as real processes of n3fix and n3demo with a home directory of their
+// own: refusals that name the real problem, each failure said once, the check's summary, batch
+// lines naming account set and year, --demo with every command, and n3demo's chart size.
+#include "support/ProcessRun.h"
+#include "support/SqliteFixture.h"
+
+#include "demo/DemoData.h"
+
+#include <QtTest>
+
+class tst_CommandLine : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString data() const { return m_home->filePath("data"); }
+    QString defaultDataDirectory() const { return m_home->filePath(".local/share/n3fix"); }
+
+    // What one run of a program wrote, read as UTF-8.
+    struct Run {
+        int status;
+        QString out, err;
+        QJsonDocument json() const { return QJsonDocument::fromJson(out.toUtf8()); }
+    };
+
+    // Runs `program` in the test's home directory; arguments with %DATA% get the data folder.
+    Run start(const QString &program, const QStringList &arguments)
+    {
+        QStringList resolved;
+        for (const QString &argument : arguments)
+            resolved << QString(argument).replace("%DATA%", data());
+        const ProcessRun run = runProcess(program, resolved, environmentWithHome(m_home->path()));
+        return {run.status, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
+    }
+    Run n3fix(const QStringList &arguments) { return start(N3FIX, arguments); }
+    Run n3demo(const QStringList &arguments) { return start(N3DEMO, arguments); }
+
+    // Makes the database file of account set 002's year 2006 unreadable.
+    void breakDatabase()
+    {
+        QFile broken(data() + "/LQDATA_002_2006.db");
+        QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate) && broken.write(QByteArray(4096, 'x')) == 4096);
+    }
+
+private slots:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        createDemoDataDirectory(data());
+    }
+
+    // Each refusal names what is wrong with what the user typed, on standard error, with status 2.
+    void refusalsNameTheProblem_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("notSaid");
+        const QString wanted = "选项 --%1 后面需要给出%2。";
+        QTest::newRow("year the set lacks")
+            << QStringList{"--check", "--account-set", "003", "--year", "2006", "--data-dir", "%DATA%"}
+            << "帐套 003 没有 2006 会计年度（它的有效年度：2007）。" << "没有帐套有";
+        QTest::newRow("year no set has") << QStringList{"--check", "--year", "1999", "--data-dir", "%DATA%"}
+                                         << "没有帐套有 1999 会计年度。" << "";
+        QTest::newRow("flag given a value") << QStringList{"--check=1"} << "选项 --check 不带值。" << "需要给出";
+        QTest::newRow("account set missing at the end") << QStringList{"--check", "--account-set"}
+                                                        << wanted.arg("account-set", "帐套编号") << "目录";
+        QTest::newRow("account set before another option") << QStringList{"--check", "--account-set", "--year", "2006"}
+                                                           << "选项 --account-set 后面需要给出帐套编号，给出的“--year”却像另一个选项。\n" << "目录";
+        QTest::newRow("empty undo id") << QStringList{"--undo", ""} << wanted.arg("undo", "日志编号") << "目录";
+        QTest::newRow("empty year") << QStringList{"--check", "--year="} << wanted.arg("year", "年度") << "目录";
+        QTest::newRow("data directory that is a file") << QStringList{"--check", "--data-dir", "%DATA%/LQsystem.db"}
+                                                       << "--data-dir 给出的 %DATA%/LQsystem.db 是一个文件，不是目录。" << "不存在";
+        QTest::newRow("journal of a missing folder") << QStringList{"--journal", "--data-dir", "%DATA%/none"}
+                                                     << "数据目录不存在：%DATA%/none" << "用 --data-dir";
+        QTest::newRow("window on a missing folder") << QStringList{"--data-dir", "%DATA%/none"}
+                                                    << "数据目录不存在：%DATA%/none" << "用 --data-dir";
+        QTest::newRow("data directory twice") << QStringList{"--check", "--data-dir", "%DATA%", "--data-dir", "/tmp"}
+                                              << "选项 --data-dir 只能给出一次。" << "";
+        QTest::newRow("flag twice") << QStringList{"--check", "--verbose", "--verbose"} << "选项 --verbose 只能给出一次。" << "";
+        QTest::newRow("dash directory") << QStringList{"--check", "--data-dir", "-x"}
+                                        << "选项 --data-dir 后面需要给出目录，给出的“-x”却像另一个选项。以“-”开头的目录请写成 ./-x。\n"
+                                        << "";
+        QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"} << "--data-dir、--odbc 和 --demo 只能选一个。" << "";
+    }
+    void refusalsNameTheProblem()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        QFETCH(QString, notSaid);
+        said.replace("%DATA%", data());
+        const Run run = n3fix(arguments);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.startsWith(said), qPrintable(run.err));
+        QVERIFY2(notSaid.isEmpty() || !run.err.contains(notSaid), qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+    }
+
+    // With an unreadable database, the check and the batch repair say each failure once (on standard
+    // error) and go on with the others. The check's summary counts the wrong flags and the databases
+    // apart; every line names the account set and the year, and so does the JSON.
+    void failuresSaidOnceAndCountsApart()
+    {
+        breakDatabase();
+        const Run json = n3fix({"--check", "--json", "--data-dir", "%DATA%"});
+        QCOMPARE(json.status, 2);
+        int wrongFlags = 0, withWrongFlags = 0;
+        for (const QJsonValue result : json.json().array()) {
+            wrongFlags += result["wrong"].toInt();
+            withWrongFlags += result["wrong"].toInt() > 0;
+        }
+        QVERIFY(wrongFlags > 10 && withWrongFlags == 5);
+
+        const Run check = n3fix({"--check", "--data-dir", "%DATA%"});
+        QCOMPARE(check.status, 2);
+        QCOMPARE((check.out + check.err).count("无法读取："), 1);
+        QVERIFY2(check.err.startsWith("帐套 002 2006 年度（LQDATA_002_2006）：无法读取："), qPrintable(check.err));
+        QVERIFY2(check.out.endsWith(QString("共检查 6 个数据库：末级标志错误共 %1 个，在 5 个数据库中；无法读取的数据库 1 个。\n").arg(wrongFlags)),
+                 qPrintable(check.out));
+
+        const Run repair = n3fix({"--repair-end-flags", "--data-dir", "%DATA%"});
+        QCOMPARE(repair.status, 2);
+        QCOMPARE((repair.out + repair.err).count("修复失败"), 1);
+        QVERIFY2(repair.err.startsWith("帐套 002 2006 年度（LQDATA_002_2006）：修复失败"), qPrintable(repair.err));
+        const QStringList lines = repair.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        static const QRegularExpression line("^帐套 (\\d+) (\\d+) 年度（LQDATA_\\1_\\2）：修复科目 \\d+ 个，改动末级标志 \\d+ 个，修复日志 [-0-9]+$");
+        for (const QString &text : lines)
+            QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
+
+        const Run again = n3fix({"--repair-end-flags", "--account-set", "001", "--json", "--data-dir", "%DATA%"});
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.err, QString());
+        const QJsonArray results = again.json().array();
+        QCOMPARE(results.size(), 2);
+        for (const QJsonValue result : results) {
+            QCOMPARE(result["account_set"].toString(), QStringLiteral("001"));
+            QCOMPARE(result["database"].toString(), "LQDATA_001_" + result["year"].toString());
+            QCOMPARE(result["changed"].toInt(-1), 0);
+        }
+    }
+
+    // --demo works with every command, on the demo folder made on first use: the repairs made there
+    // are listed and undone there, and the default data directory's journal stays apart. The demo
+    // folder inside it doesn't hide how to get data when the default data directory has none.
+    void demoWithEveryCommand()
+    {
+        const Run check = n3fix({"--demo", "--check", "--account-set", "667"});
+        QCOMPARE(check.status, 1);
+        QVERIFY(QFile::exists(defaultDataDirectory() + "/demo/LQsystem.db"));
+        QVERIFY(!QFile::exists(defaultDataDirectory() + "/LQsystem.db"));
+        const Run repair = n3fix({"--demo", "--repair-end-flags", "--account-set", "667", "--json"});
+        QCOMPARE(repair.status, 0);
+        const QString id = repair.json().array().at(0)["journal"].toString();
+        QVERIFY(!id.isEmpty());
+        QCOMPARE(n3fix({"--demo", "--check", "--account-set", "667"}).status, 0);
+
+        const Run listed = n3fix({"--demo", "--journal"});
+        QCOMPARE(listed.status, 0);
+        QVERIFY2(listed.out.startsWith(id + "  "), qPrintable(listed.out));
+        QVERIFY(n3fix({"--demo", "--journal", id}).out.startsWith(id));
+        QVERIFY(n3fix({"--journal"}).out.contains("没有修复记录"));
+        const Run withoutData = n3fix({"--check"});
+        QCOMPARE(withoutData.status, 2);
+        QVERIFY2(withoutData.err.startsWith("数据库文件不存在：" + defaultDataDirectory() + "/LQsystem.db。可加 --demo 改用演示数据，运行 n3demo"),
+                 qPrintable(withoutData.err));
+        const Run undo = n3fix({"--demo", "--undo", id});
+        QCOMPARE(undo.status, 0);
+        QVERIFY2(undo.out.startsWith("已撤销修复 " + id), qPrintable(undo.out));
+        QCOMPARE(n3fix({"--demo", "--check", "--account-set", "667"}).status, 1);
+    }
+
+    // n3demo writes 帐套, fills the default data directory while it holds no database even when the
+    // demo folder is in it, and makes charts of the size asked for.
+    void n3demoWordsAndSizes()
+    {
+        QCOMPARE(n3fix({"--demo", "--journal"}).status, 0);
+        const Run filled = n3demo({});
+        QCOMPARE(filled.status, 0);
+        QVERIFY2(filled.out.contains("帐套 001") && !filled.out.contains("账"), qPrintable(filled.out));
+        QVERIFY(QFile::exists(defaultDataDirectory() + "/LQsystem.db"));
+        const Run again = n3demo({});
+        QCOMPARE(again.status, 0);
+        QVERIFY(again.out.contains("已有数据库"));
+
+        const Run sized = n3demo({"--codes", "2500", m_home->filePath("big")});
+        QCOMPARE(sized.status, 0);
+        for (const QString &file : QDir(m_home->filePath("big")).entryList({"LQDATA_*.db"}))
+            QCOMPARE(SqliteFixture::select(m_home->filePath("big/" + file), "select count(*), count(distinct ccode) from code"),
+                     QStringLiteral("i:2500|i:2500\n"));
+        QCOMPARE(QDir(m_home->filePath("big")).entryList({"LQDATA_*.db"}).size(), 6);
+    }
+    void n3demoRefusesBadSizes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("zero") << QStringList{"--codes", "0"};
+        QTest::newRow("too many") << QStringList{"--codes", QString::number(MaxDemoChartCodes + 1)};
+        QTest::newRow("not a number") << QStringList{"--codes", "2k"};
+        QTest::newRow("no value") << QStringList{"--codes"};
+        QTest::newRow("twice") << QStringList{"--codes", "10", "--codes", "20"};
+    }
+    void n3demoRefusesBadSizes()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = n3demo(arguments << m_home->filePath("sized"));
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains("--codes"), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(m_home->filePath("sized")));
+    }
+};
+
+QTEST_MAIN(tst_CommandLine)
+#include "tst_command_line.moc"
