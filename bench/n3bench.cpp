@@ -493,11 +493,18 @@ void journalRow(const Place &place)
 {
     const QString dir = walkDirectory(place, 20000);
     const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
-    std::vector<Row> rows;
+    std::vector<Row> rows, changed;
     {
         Sqlite s(chartMaster(place, 20000));
         rows = sortedCodes(s);
     }
+    std::vector<repair::ChartCode> codes;
+    for (const Row &row : rows)
+        codes.push_back({QString::fromUtf8(row.code), true});
+    const std::vector<bool> endLevel = repair::endLevelFlags(codes);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].flag != int(endLevel[i]))
+            changed.push_back(rows[i]);
     std::vector<double> journalClock, journalProcessor, walkClock, walkProcessor;
     for (int round = 0; round < 5; ++round) {
         const QString directory = place.root->filePath(QStringLiteral("journal%1").arg(round));
@@ -513,17 +520,11 @@ void journalRow(const Place &place)
             record.changedColumns = {QStringLiteral("bend")};
             record.keyColumns = {QStringLiteral("ccode")};
             repair::Journal j(directory, record);
-            qint64 changed = 0;
-            for (std::size_t i = 0; i < rows.size(); ++i) {
-                const int flag = hasLongerCode(rows, i) ? 0 : 1;
-                if (flag != rows[i].flag) {
-                    j.addRow({rows[i].rowid, {QString::fromUtf8(rows[i].code)}, {rows[i].flag}, {flag}});
-                    ++changed;
-                }
-            }
+            for (const Row &row : changed)
+                j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {row.flag}, {row.flag == 0 ? 1 : 0}});
             j.setRowsVisited(qint64(rows.size()));
             j.flush();
-            j.finish(QStringLiteral("completed"), qint64(rows.size()), changed);
+            j.finish(QStringLiteral("completed"), qint64(rows.size()), qint64(changed.size()));
         }
         journalClock.push_back(timer.nsecsElapsed() / 1e9);
         journalProcessor.push_back(processorSeconds() - processorAtStart);
@@ -535,8 +536,35 @@ void journalRow(const Place &place)
     std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   goal <= 5%%\n", "journal, 20,000-code walk", qPrintable(place.name),
                 "clock", median(walkClock), median(journalClock),
                 qPrintable(medianAndSpread(sharesOf(journalClock, walkClock), "%.1f")));
-    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s\n", "", qPrintable(place.name), "processor", median(walkProcessor),
-                median(journalProcessor), qPrintable(medianAndSpread(sharesOf(journalProcessor, walkProcessor), "%.1f")));
+    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   (%zu of %zu rows journaled)\n", "", qPrintable(place.name),
+                "processor", median(walkProcessor), median(journalProcessor),
+                qPrintable(medianAndSpread(sharesOf(journalProcessor, walkProcessor), "%.1f")), changed.size(), rows.size());
+}
+
+// A walk's start with many journals kept: the 1,000-code walk through the window in `place` with
+// an empty journal folder and with 5,000 earlier journals in it, in processor time.
+void journalsKeptRow(const Place &place)
+{
+    const QString dir = walkDirectory(place, 1000);
+    const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
+    const QString journals = dir + QStringLiteral("/journal");
+    const auto walkSeconds = [&] {
+        std::vector<double> seconds;
+        for (int round = 0; round < 5; ++round) {
+            QFile::remove(database);
+            QFile::copy(chartMaster(place, 1000), database);
+            seconds.push_back(walkInChildProcess(dir, WalkKind::Window).processor);
+        }
+        return median(seconds);
+    };
+    QDir(journals).removeRecursively();
+    const double none = walkSeconds();
+    const QString sample = QDir(journals).filePath(QDir(journals).entryList({QStringLiteral("*.journal")}).value(0));
+    for (int i = 0; i < 5000; ++i)
+        QFile::copy(sample, QDir(journals).filePath(QStringLiteral("20200101-000000-000-%1.journal").arg(i + 2)));
+    const double many = walkSeconds();
+    std::printf("\n%-34s %-6s %8s %8s %8s\n", "1,000-code walk, journals kept", "where", "none s", "5,000 s", "ratio");
+    std::printf("%-34s %-6s %8.3f %8.3f %8.2f   goal <= 1.1\n", "", qPrintable(place.name), none, many, many / none);
 }
 
 // The read-only check of one database, as n3fix --check runs it.
@@ -739,6 +767,7 @@ int main(int argc, char *argv[])
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
     for (const Place &place : places)
         journalRow(place);
+    journalsKeptRow(places.front());
     checkRow(places.front());
     balanceCheckRows(places.front());
     listRows(places.front());

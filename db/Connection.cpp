@@ -7,6 +7,7 @@
 
 #include <QAtomicInteger>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -127,6 +128,22 @@ void Connection::open()
 // SQLite stands in for the local server: DATABASE=X is the file X.db in the data directory.
 // The file is opened read-write but never created, so a missing database fails as it would on
 // the server, and a file that is not a database fails here rather than at the first query.
+namespace {
+
+// Whether the SQLite file at `path` is in write-ahead-log mode with no log beside it: a reader
+// must then create the log and its index, and only a connection that may write removes them
+// again when it closes.
+bool logToBeCreated(const QString &path)
+{
+    QFile file(path);
+    if (QFile::exists(path + QStringLiteral("-wal")) || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(20);
+    return header.size() == 20 && header.at(18) == 2 && header.at(19) == 2;  // read and write versions 2: WAL
+}
+
+} // namespace
+
 void Connection::openEmbedded(const QString &databaseName)
 {
     const QFileInfo dataDirectory(m_engine.dataDirectory);
@@ -145,13 +162,25 @@ void Connection::openEmbedded(const QString &databaseName)
         fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path))
              + (databaseName == ODBC::SystemDatabase ? howToGetData : QString()));
 
+    // A reader of a file in write-ahead-log mode opens it for writing but is held to reading
+    // (query_only), so that closing removes the log files it had to create: the reader leaves no
+    // file it did not find.
+    const bool readOnlyInLogMode = m_readOnly && logToBeCreated(path);
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
     database.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)
-                             + (m_readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
+                             + (m_readOnly && !readOnlyInLogMode ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw")));
     database.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(EmbeddedBusyTimeoutMs));
     if (!database.open())
         fail(QStringLiteral("%1：%2").arg(describe(database.lastError()), QDir::toNativeSeparators(path)));
     m_dialect = SqlDialect::Sqlite;
+    if (readOnlyInLogMode) {
+        QSqlQuery query(database);
+        query.exec(QStringLiteral("PRAGMA query_only=1"));
+        query.finish();
+        if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
+            fail(QStringLiteral("数据库文件处于预写日志（WAL）模式，读取时要在它所在的文件夹中建立日志文件，"
+                                "但该文件夹不可写入：%1").arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
+    }
     applyEmbeddedSettings();
 }
 

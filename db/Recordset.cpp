@@ -31,13 +31,18 @@ QString withKey(const QString &select, const QString &key)
     return select.left(match.capturedEnd()) + key + QLatin1Char(',') + select.mid(match.capturedEnd());
 }
 
-// A column that finds one row of `table` on SQLite, or an empty string when there is none: the
-// rowid under a name the table's own columns leave free, or for a WITHOUT ROWID table its
-// primary key when that is one column (a composite key leaves rows to be found by their values).
-QString sqliteRowidName(const QSqlDatabase &database, const QString &table)
+// The columns that find one row of `table` on SQLite, or none: the rowid under a name the
+// table's own columns leave free, or for a WITHOUT ROWID table its primary key. A view's rows
+// have neither and are found by their values.
+QStringList sqliteRowLocator(const QSqlDatabase &database, const QString &table)
 {
+    QSqlQuery kind(database);
+    kind.prepare(QStringLiteral("select type from sqlite_master where name=? collate nocase"));
+    kind.addBindValue(table);
+    if (kind.exec() && kind.next() && kind.value(0).toString() == QLatin1String("view"))
+        return {};
     QSqlQuery columns(database);
-    columns.prepare(QStringLiteral("select lower(name), pk from pragma_table_info(?)"));
+    columns.prepare(QStringLiteral("select lower(name), pk from pragma_table_info(?) order by pk"));
     columns.addBindValue(table);
     QStringList own, primaryKey;
     if (columns.exec()) {
@@ -52,10 +57,10 @@ QString sqliteRowidName(const QSqlDatabase &database, const QString &table)
             continue;
         QSqlQuery probe(database);
         if (probe.prepare(QStringLiteral("select %1 from %2 limit 0").arg(name, table)))
-            return name;
+            return {name};
         break;
     }
-    return primaryKey.size() == 1 ? primaryKey.first() : QString();
+    return primaryKey;
 }
 
 } // namespace
@@ -87,15 +92,15 @@ Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
         return found->second;
     QString text = m_connection->statementText(source);
     const QString table = updatable ? baseTable(source) : QString();
-    const QString rowid = !table.isEmpty() && m_connection->dialect() == SqlDialect::Sqlite
-        ? sqliteRowidName(m_connection->openDatabase(), table)
-        : QString();
-    if (!rowid.isEmpty())
-        text = withKey(text, rowid);
+    const QStringList locator = !table.isEmpty() && m_connection->dialect() == SqlDialect::Sqlite
+        ? sqliteRowLocator(m_connection->openDatabase(), table)
+        : QStringList();
+    if (!locator.isEmpty())
+        text = withKey(text, locator.join(QLatin1Char(',')));
     Statement &statement = preparedText(key, text);
     statement.table = table;
-    statement.rowid = rowid;
-    statement.hiddenKeys = rowid.isEmpty() ? 0 : 1;
+    statement.locator = locator;
+    statement.hiddenKeys = int(locator.size());
     return statement;
 }
 
@@ -185,12 +190,27 @@ void Recordset::moveFirst()
 QVariant Recordset::rowId() const
 {
     requireRow();
-    return m_statement->hiddenKeys ? m_rows[rowStart()] : QVariant();
+    return m_statement->hiddenKeys == 1 ? m_rows[rowStart()] : QVariant();
 }
 
 QString Recordset::rowIdName() const
 {
-    return m_statement ? m_statement->rowid : QString();
+    return m_statement && m_statement->hiddenKeys == 1 ? m_statement->locator.first() : QString();
+}
+
+QStringList Recordset::rowKeyNames() const
+{
+    return m_statement && m_statement->hiddenKeys > 1 ? m_statement->locator : QStringList();
+}
+
+QVariantList Recordset::rowKeyValues() const
+{
+    requireRow();
+    QVariantList values;
+    if (m_statement->hiddenKeys > 1)
+        for (int i = 0; i < m_statement->hiddenKeys; ++i)
+            values << m_rows[rowStart() + std::size_t(i)];
+    return values;
 }
 
 const QStringList &Recordset::fieldNames() const
@@ -270,12 +290,12 @@ QString Recordset::updateText(const QList<int> &columns, const QStringList &crit
 }
 
 // Writes the staged fields to the row they were read from, and only while it still holds every
-// value read: found by its rowid where SQLite gives one, and in any case by its original values,
-// so another program's change since the read is never overwritten. Rows identical in every
-// selected column can't be told apart by their values, so the first such write reaches them all;
-// a later write of an identical row then finds no row with the old values but every one already
-// holding the new ones, and that is the outcome wanted. An engine that reports no row count (a
-// server with NOCOUNT on) is taken at its word that the statement ran.
+// value read: found by its rowid (or primary key) where SQLite gives one, and in any case by its
+// original values, so another program's change since the read is never overwritten. Rows
+// identical in every selected column can't be told apart by their values, so the first such
+// write reaches them all; a later write of an identical row then finds no row with the old values
+// but every one already holding the new ones, and that is the outcome wanted. An engine that
+// reports no row count (a server with NOCOUNT on) is taken at its word that the statement ran.
 void Recordset::update()
 {
     requireRow();
@@ -283,33 +303,60 @@ void Recordset::update()
         return;
     const QList<int> columns = m_staged.keys();
     QVariantList values = m_staged.values();
-    QVariantList criteria;
-    const QStringList where = rowCriteria(criteria);
-    const QString text = updateText(columns, where);
-    QSqlQuery &query = preparedText(QStringLiteral("W:") + text, text).query;
-    values << criteria;
+    QSqlQuery &query = writeStatement(columns).query;
+    appendRowValues(values);
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
-    if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns)))
-        throw DbError(countMatching(where, criteria) > 0 ? updateIgnored() : rowChangedSinceRead());
+    if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns))) {
+        QVariantList criteria;
+        appendRowValues(criteria);
+        throw DbError(countMatching(rowCriteria(), criteria) > 0 ? updateIgnored() : rowChangedSinceRead());
+    }
 
     for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
         m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + it.key())] = it.value();
     m_staged.clear();
 }
 
-// Conditions that pick the current row as it was read: its rowid, where there is one, and its
-// original values. Bound values are appended to `values`.
-QStringList Recordset::rowCriteria(QVariantList &values) const
+// The UPDATE of `columns` of the current row, prepared once. A walk writes the same columns of
+// row after row, under conditions that differ only where an original value is NULL: the last
+// statement is kept with the columns and the NULLs it was made for, and reused while they fit.
+Recordset::Statement &Recordset::writeStatement(const QList<int> &columns)
+{
+    Statement &statement = *m_statement;
+    QList<bool> nulls;
+    for (int i = 0; i < statement.names.size(); ++i)
+        nulls << valueAt(i).isNull();
+    if (!statement.lastWrite || statement.lastWriteColumns != columns || statement.lastWriteNulls != nulls) {
+        const QString text = updateText(columns, rowCriteria());
+        statement.lastWrite = &preparedText(QStringLiteral("W:") + text, text);
+        statement.lastWriteColumns = columns;
+        statement.lastWriteNulls = nulls;
+    }
+    return *statement.lastWrite;
+}
+
+// Conditions that pick the current row as it was read: its rowid or primary key, where there is
+// one, and its original values, in the order appendRowValues() gives their values.
+QStringList Recordset::rowCriteria() const
 {
     QStringList criteria;
-    if (m_statement->hiddenKeys) {
-        criteria << m_statement->rowid + QStringLiteral("=?");
-        values << m_rows[rowStart()];
-    }
-    return criteria + matchingOriginals({}, values);
+    for (const QString &column : std::as_const(m_statement->locator))
+        criteria << column + QStringLiteral("=?");
+    QVariantList unused;
+    return criteria + matchingOriginals({}, unused);
+}
+
+// Appends the values rowCriteria()'s conditions are bound to.
+void Recordset::appendRowValues(QVariantList &values) const
+{
+    for (int i = 0; i < m_statement->hiddenKeys; ++i)
+        values << m_rows[rowStart() + std::size_t(i)];
+    for (int i = 0; i < m_statement->names.size(); ++i)
+        if (const QVariant &value = valueAt(i); !value.isNull())
+            values << value;
 }
 
 // The number of rows of the statement's table that meet `criteria`.

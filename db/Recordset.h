@@ -55,9 +55,14 @@ public:
 
     // How the current row is found again: for an updatable recordset on SQLite, the row's rowid
     // (or the one-column primary key of a WITHOUT ROWID table) under the name rowIdName();
-    // otherwise a null value and an empty name, and the row is found by its original values.
+    // otherwise a null value and an empty name, and the row is found by its original values
+    // (with a composite primary key, which the recordset's own writes still use).
     QVariant rowId() const;
     QString rowIdName() const;
+    // The columns of a composite primary key that find the current row, and its values of them;
+    // empty where rowId() finds the row, or nothing does.
+    QStringList rowKeyNames() const;
+    QVariantList rowKeyValues() const;
     const QStringList &fieldNames() const;
 
 private:
@@ -70,15 +75,20 @@ private:
     struct Statement {
         QSqlQuery query;
         QStringList names;   // visible fields, in select-list order (known after the first run)
-        int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid)
+        int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid or primary key)
         QString table;       // the table rows are written back to, for updatable recordsets
-        QString rowid;       // the name the rowid goes by, when rows are located by it
+        QStringList locator; // those columns' names
+        Statement *lastWrite = nullptr;  // the last UPDATE of its rows, its columns and conditions
+        QList<int> lastWriteColumns;
+        QList<bool> lastWriteNulls;
     };
     Statement &prepared(const QString &source, bool updatable);
     Statement &preparedText(const QString &key, const QString &text);
     QString updateText(const QList<int> &columns, const QStringList &criteria) const;
     QStringList matchingOriginals(const QList<int> &replaced, QVariantList &values) const;
-    QStringList rowCriteria(QVariantList &values) const;
+    QStringList rowCriteria() const;
+    void appendRowValues(QVariantList &values) const;
+    Statement &writeStatement(const QList<int> &columns);
     qint64 countMatching(const QStringList &criteria, const QVariantList &values);
     bool identicalRowWritten(const QList<int> &columns);
 

@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <numeric>
@@ -143,6 +145,38 @@ bool creditNormal(const QString &code)
         || (first == QLatin1Char('6') && code.at(1) < QLatin1Char('4')) || contraAssets.contains(code.left(4));
 }
 
+// One period's balances of an account, in cents: opening (debit-positive), debit, credit, closing.
+struct Amounts {
+    qint64 opening = 0, debit = 0, credit = 0, closing = 0;
+    Amounts &operator+=(const Amounts &other)
+    {
+        opening += other.opening;
+        debit += other.debit;
+        credit += other.credit;
+        closing += other.closing;
+        return *this;
+    }
+};
+
+// For each account of the chart, itself and every account whose code begins its code: the
+// accounts its balances add up into.
+std::vector<std::vector<int>> ancestorsOf(const QVector<ChartAccount> &chart)
+{
+    QHash<QString, int> byCode;
+    for (int i = 0; i < chart.size(); ++i)
+        byCode.insert(chart[i].code, i);
+    std::vector<std::vector<int>> ancestors(chart.size());
+    for (int i = 0; i < chart.size(); ++i) {
+        const QString &code = chart[i].code;
+        for (qsizetype length = 1; length <= code.size(); ++length) {
+            const auto found = byCode.constFind(code.left(length));
+            if (found != byCode.constEnd())
+                ancestors[i].push_back(*found);
+        }
+    }
+    return ancestors;
+}
+
 // The balance direction the ledger writes beside an amount stored debit-positive.
 QString direction(qint64 cents)
 {
@@ -180,27 +214,43 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
 
         // About 60% of the end-level accounts get a year of balances: each period opens with the
         // previous one's closing balance, which wanders around its level and never crosses to
-        // the unusual side.
-        sqlite3_stmt *insertSum = db.prepare("INSERT INTO GL_accsum(ccode, iperiod, cbegind_c, mb, md, mc, cendd_c, me)"
-                                             " VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
+        // the unusual side. Every account above them carries, period by period, the sums of its
+        // end-level accounts' amounts, so the general ledger agrees with the detail ledgers.
+        std::vector<std::array<Amounts, 12>> sums(chart.size());
+        std::vector<bool> hasBalances(chart.size(), false);
+        const std::vector<std::vector<int>> ancestors = ancestorsOf(chart);
         bool anySampled = false;
-        for (const ChartAccount &a : chart) {
+        for (int i = 0; i < rows; ++i) {
+            const ChartAccount &a = chart[i];
             if (!a.endLevel || (rng() % 10 >= 6 && anySampled))
                 continue;
             anySampled = true;
             const bool credit = creditNormal(a.code);
             const qint64 sign = credit ? -1 : 1;
             qint64 balance = 100000 + below(50000000);
-            for (int period = 1; period <= 12; ++period) {
+            for (int period = 0; period < 12; ++period) {
                 const qint64 increase = 1000 + balance / 5 + below(quint64(balance * 6 / 10));
                 const qint64 decrease = 1 + std::min((balance + increase) * 95 / 100,
                                                      increase * 7 / 10 + below(quint64(increase * 6 / 10)));
                 const qint64 closing = balance + increase - decrease;
-                const qint64 debit = credit ? decrease : increase;
-                const qint64 creditAmount = credit ? increase : decrease;
-                db.insert(insertSum, a.code, period, direction(sign * balance), sign * balance / 100.0,
-                          debit / 100.0, creditAmount / 100.0, direction(sign * closing), sign * closing / 100.0);
+                const Amounts amounts{sign * balance, credit ? decrease : increase, credit ? increase : decrease,
+                                      sign * closing};
+                for (const int account : ancestors[i]) {
+                    sums[account][period] += amounts;
+                    hasBalances[account] = true;
+                }
                 balance = closing;
+            }
+        }
+        sqlite3_stmt *insertSum = db.prepare("INSERT INTO GL_accsum(ccode, iperiod, cbegind_c, mb, md, mc, cendd_c, me)"
+                                             " VALUES(?, ?, ?, ?, ?, ?, ?, ?)");
+        for (int i = 0; i < rows; ++i) {
+            if (!hasBalances[i])
+                continue;
+            for (int period = 0; period < 12; ++period) {
+                const Amounts &a = sums[i][period];
+                db.insert(insertSum, chart[i].code, period + 1, direction(a.opening), a.opening / 100.0, a.debit / 100.0,
+                          a.credit / 100.0, direction(a.closing), a.closing / 100.0);
             }
         }
         db.exec("CREATE INDEX ix_GL_accsum_ccode_iperiod ON GL_accsum(ccode, iperiod)");

@@ -16,7 +16,8 @@ struct DemoAccountSet {
 
 // Writes a new account-set database: table `code` from `chart`, with about `wrongFlagShare` of
 // the end-level flags (bend) deliberately wrong, and table GL_accsum with twelve periods of
-// balances for a sample of the end-level accounts. Same arguments, same content.
+// balances for a sample of the end-level accounts and, as their sums, for every account above
+// them. Same arguments, same content.
 // Throws std::runtime_error if the file exists or SQLite fails; a failed file is removed.
 void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart,
                              double wrongFlagShare, quint32 seed);

@@ -27,9 +27,10 @@ struct BalanceResetRun {
 // period from `firstPeriod` on, in the database of the chosen account set and fiscal year.
 // An empty account set or year is NotChosen and opens nothing. The code and the period go
 // into the statement as parameters; a period that is not a whole number is refused before
-// anything is sent. The matched rows and their amounts are journaled before the statement runs,
-// in the same transaction. Any failure is Failed and changes nothing; a statement that matched
-// no row is Succeeded.
+// anything is sent. The code is matched without its trailing blanks and the period as a number,
+// also where the table keeps them as text. The matched rows whose amounts change are journaled
+// with their amounts before the statement runs, in the same transaction. Any failure is Failed
+// and changes nothing; a statement that matched no row is Succeeded.
 // A dry run reads the very rows the reset would clear, by the same selection, and stops there:
 // no journal, no statement, no file changed.
 BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,

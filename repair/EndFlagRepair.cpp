@@ -20,25 +20,45 @@ namespace {
 // The chart as the walk found it, in code order.
 struct Chart {
     std::vector<QVariant> codes, flags, rowids;
+    std::vector<QVariantList> rowKeys;  // a composite primary key's values besides the code
 };
+
+// Where a composite primary key finds the rows: the positions of its columns other than the code,
+// which the journal keeps beside the code.
+QList<int> otherKeyColumns(const db::Recordset &walk)
+{
+    QList<int> positions;
+    const QStringList names = walk.rowKeyNames();
+    for (int i = 0; i < names.size(); ++i)
+        if (names.at(i).compare(QLatin1String("ccode"), Qt::CaseInsensitive) != 0)
+            positions << i;
+    return positions;
+}
 
 // Reads the whole chart, then stands the walk on its first row again.
 Chart readChart(db::Recordset &walk)
 {
     Chart chart;
+    const QList<int> otherKeys = otherKeyColumns(walk);
     while (!walk.eof()) {
         chart.codes.push_back(walk.field(0));
         chart.flags.push_back(walk.field(1));
         chart.rowids.push_back(walk.rowId());
+        const QVariantList key = walk.rowKeyValues();
+        QVariantList others;
+        for (const int position : otherKeys)
+            others << key.at(position);
+        chart.rowKeys.push_back(others);
         walk.moveNext();
     }
     walk.moveFirst();
     return chart;
 }
 
+// Row i of the chart as the journal keeps it, to get `flag`.
 JournalRow journalRow(const Chart &chart, std::size_t i, int flag)
 {
-    return {chart.rowids[i], {chart.codes[i]}, {chart.flags[i]}, {flag}};
+    return {chart.rowids[i], QVariantList{chart.codes[i]} + chart.rowKeys[i], {chart.flags[i]}, {flag}};
 }
 
 // Makes sure the journal holds row i with the flag the server now gives it, before the row is
@@ -69,6 +89,8 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.rowidName = walk.rowIdName();
     record.changedColumns = {QStringLiteral("bend")};
     record.keyColumns = {QStringLiteral("ccode")};
+    for (const int position : otherKeyColumns(walk))
+        record.keyColumns << walk.rowKeyNames().at(position);
     const QString directory = journalDirectory();
     PendingSettings pending;
     if (writes.applies()) {
@@ -91,25 +113,6 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     return journal;
 }
 
-// Writes the walk's current row's flag, row i of the chart: straight through SQLite where `direct`
-// is given, else through the walk's recordset. A failure names the row, so the journal says where
-// the walk stopped.
-void writeFlag(db::Recordset &walk, EndFlagDirectWrite *direct, const Chart &chart, std::size_t i,
-               const QString &code, int flag)
-{
-    try {
-        if (direct) {
-            direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
-        } else {
-            walk.setField(1, qint16(flag));
-            walk.update();
-        }
-    } catch (const db::DbError &error) {
-        throw db::DbError(QStringLiteral("科目 %1：%2").arg(code.isNull() ? QStringLiteral("（空）") : code,
-                                                         error.description()));
-    }
-}
-
 } // namespace
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
@@ -122,6 +125,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
 
     std::unique_ptr<Journal> journal;
     std::optional<db::RowByRowWrites> writes;
+    std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
         const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
         db::Recordset walk;
@@ -147,16 +151,22 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         for (std::size_t i = 0; i < chart.codes.size(); ++i) {
-            const QString code = connection->textOf(chart.codes[i]);
-            progress.rowStarted(code);
+            atCode = connection->textOf(chart.codes[i]);
+            progress.rowStarted(*atCode);
             int flag = right[i];
             if (probe && (flag = probe->flagOf(chart.codes[i])) != right[i])
                 journalProbedFlag(*journal, chart, i, flag, journaled);
-            writeFlag(walk, direct.get(), chart, i, code, flag);
+            if (direct) {
+                direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
+            } else {
+                walk.setField(1, qint16(flag));
+                walk.update();
+            }
             ++run.rowsWritten;
             if (!flagIsRight(chart.flags[i], flag))
                 ++run.rowsChanged;
             walk.moveNext();
+            atCode.reset();
             if (!progress.rowWritten()) {
                 run.result = EndFlagResult::Stopped;
                 break;
@@ -172,8 +182,11 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         if (settingsRestored && writes && writes->applies())
             settlePendingSettings(journalDirectory(), journal->record());
         static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
+        const QString where = atCode && run.result == EndFlagResult::Failed
+            ? QStringLiteral("科目 %1：").arg(atCode->isNull() ? QStringLiteral("NULL") : *atCode)
+            : QString();
         run.unrecorded = journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged,
-                                         run.failure, settingsRestored);
+                                         where + run.failure, settingsRestored);
     }
     return run;
 }

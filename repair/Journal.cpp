@@ -12,11 +12,9 @@
 
 #include <sqlite3.h>
 
-
 namespace repair {
 
 using namespace journalformat;
-
 
 QString journalDirectory()
 {
@@ -156,13 +154,15 @@ void Journal::flush()
     }
     syncDirectory(QFileInfo(m_path).absolutePath());
     // Later changes are all-or-nothing again. They only add to what is on disk already (the
-    // outcome, a corrected new value), so they need not wait for every sync a first write needs.
+    // outcome, a corrected or added row), so they need not wait for every sync a first write
+    // needs; each is still on disk when its statement returns.
     exec("PRAGMA journal_mode=DELETE");
+    exec("PRAGMA synchronous=NORMAL");
 }
 
 qint64 Journal::appendRow(const JournalRow &row)
 {
-    return addRow(row);  // its own transaction, synced before it returns
+    return addRow(row);  // its own transaction, on disk before it returns
 }
 
 void Journal::setNewValues(qint64 row, const QVariantList &values)

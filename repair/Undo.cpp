@@ -207,6 +207,7 @@ public:
     }
 
 private:
+    // The changed columns of the row m_now stands on.
     QVariantList currentValues() const
     {
         QVariantList values;
@@ -215,6 +216,7 @@ private:
         return values;
     }
 
+    // Lists a journaled row undo does not touch.
     void leaveAlone(const JournalRow &row, const QVariantList &now, const QString &kind, const QString &reason)
     {
         m_run.leftAlone.append({row, now, kind, reason});

@@ -47,6 +47,7 @@ class CrashSafety : public QObject {
     QTemporaryDir m_templates;   // "original": a fresh data directory; "repaired": after one end-flag walk
     QString m_walkOfRepaired;    // the journal id of that walk
     QString m_resetCode;         // an account with balances in several periods
+    bool m_canTrace = false;     // strace is installed and may trace here
     std::unique_ptr<QTemporaryDir> m_work;
     QProcess m_walker;           // n3_walk_runner
 
@@ -115,7 +116,8 @@ private slots:
         QCOMPARE(walk.status, 0);
         m_walkOfRepaired = walk.json()[0]["journal"].toString();
         QVERIFY(!m_walkOfRepaired.isEmpty());
-        QVERIFY(!QStandardPaths::findExecutable("strace").isEmpty());
+        m_canTrace = !QStandardPaths::findExecutable("strace").isEmpty()
+            && runProcess("strace", {"-o", "/dev/null", "true"}).status == 0;
     }
     void cleanup()
     {
@@ -141,6 +143,8 @@ private slots:
     {
         QFETCH(QString, scenario);
         QFETCH(QString, sync);
+        if (!m_canTrace)
+            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         const QString start = scenario == "undo" ? "repaired" : "original";
         int kills = 0, undone = 0, hot = 0;  // hot: kills that left a rollback journal beside a repair's journal
         for (int n = 1; n < 200; ++n) {

@@ -71,6 +71,19 @@ private slots:
             QVERIFY2(query(dir + '/' + file, "SELECT (SELECT COUNT(*) > 0 FROM GL_accsum) AND SUM(bend <> (NOT EXISTS"
                            " (SELECT 1 FROM code d WHERE d.ccode LIKE c.ccode || '_%'))) BETWEEN 1 AND COUNT(*) / 5"
                            " FROM code c") == "1", qPrintable(file));
+        // The general ledger agrees with the detail ledgers: every account above the end level
+        // holds, in each period, the sums of its end-level accounts' rows, to the cent.
+        for (const QString &file : QDir(dir).entryList({"LQDATA_*"})) {
+            QCOMPARE(query(dir + '/' + file, "SELECT COUNT(*) > 0 FROM GL_accsum p"
+                           " WHERE EXISTS (SELECT 1 FROM code d WHERE d.ccode LIKE p.ccode || '_%')"), QString("1"));
+            QCOMPARE(query(dir + '/' + file, "SELECT COUNT(*) FROM GL_accsum p JOIN code c ON c.ccode = p.ccode"
+                           " WHERE EXISTS (SELECT 1 FROM code d WHERE d.ccode LIKE p.ccode || '_%')"
+                           " AND (SELECT round(sum(l.mb), 2) || ' ' || round(sum(l.md), 2) || ' ' || round(sum(l.mc), 2)"
+                           " || ' ' || round(sum(l.me), 2) FROM GL_accsum l WHERE l.iperiod = p.iperiod"
+                           " AND l.ccode LIKE p.ccode || '_%' AND NOT EXISTS (SELECT 1 FROM code e WHERE e.ccode LIKE l.ccode || '_%'))"
+                           " IS NOT round(p.mb, 2) || ' ' || round(p.md, 2) || ' ' || round(p.mc, 2) || ' ' || round(p.me, 2)"),
+                     QString("0"));
+        }
     }
 
     // A directory already holding a database is refused and left exactly as it was.

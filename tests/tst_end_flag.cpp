@@ -96,7 +96,7 @@ private slots:
         const QString refuse = "create trigger refuse before update on code when old.ccode='1002' begin select raise(abort, '拒绝'); end;";
         QTest::newRow("no code table") << Walk{five, nines, {}, {failure + "数据库中缺少数据表：no such table: code"}, "", "2007", 0, noTable};
         QTest::newRow("year without database") << Walk{five, nines, {}, {"16|数据库连接错误|数据库LQDATA_001_2006连接错误", failure}, "", "2006"};
-        QTest::newRow("write refused at 1002") << Walk{five, nines, {0, 1, 9, 9, 9}, {failure + "科目 1002：拒绝"}, Working + "1002", "2007", 0, refuse};
+        QTest::newRow("write refused at 1002") << Walk{five, nines, {0, 1, 9, 9, 9}, {failure + "拒绝"}, Working + "1002", "2007", 0, refuse};
     }
 
     // Every row is written once, in code order, with 1 when no longer code begins with its code and

@@ -50,7 +50,7 @@ private slots:
         QTest::newRow("missing columns") << "alter table code drop bend; alter table GL_accsum drop mb" << "2007" << "" << "数据表中缺少字段：no such column: bend*";
         QTest::newRow("garbage file") << "garbage" << "2007" << "文件不是有效的数据库：file is not a database*" << "";
         QTest::newRow("read-only file") << "read-only" << "2007" << "" << "数据库文件是只读的，不能写入：*";
-        QTest::newRow("locked by another program") << "locked" << "2007" << "" << "科目 1001：数据库正被其他程序使用（已锁定），请稍后再试：database is locked*";
+        QTest::newRow("locked by another program") << "locked" << "2007" << "" << "数据库正被其他程序使用（已锁定），请稍后再试：database is locked*";
         QTest::newRow("year leading outside") << "" << "2007/../../x" << "数据库名称中含有不允许的字符 “/”：名称只能由字母、数字和下划线组成。" << "";
     }
     void faultIsReportedAndNothingChanges()

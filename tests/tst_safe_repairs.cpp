@@ -92,6 +92,18 @@ private slots:
         QCOMPARE(listed, journals);
     }
 
+    // A file in write-ahead-log mode, with no log beside it: the check reads it and leaves no log
+    // file behind, nor touches any file.
+    void checkLeavesNoLogFileBehind()
+    {
+        SqliteFixture::run(db("LQDATA_001_2007"), "pragma journal_mode=wal");
+        QVERIFY(!QFile::exists(db("LQDATA_001_2007") + "-wal"));
+        const QMap<QString, QString> before = snapshot(m_dir->path());
+        const Run check = n3fix({"--check", "--account-set", "001", "--year", "2007"});
+        QCOMPARE(check.status, 1);
+        QCOMPARE(snapshot(m_dir->path()), before);
+    }
+
     // Undo puts back every flag the walk changed except one changed since, which it lists; the undo is
     // journaled and can itself be undone.
     void undoLeavesAloneARowChangedSince()

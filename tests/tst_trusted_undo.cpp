@@ -2,6 +2,7 @@
 // whatever happened to the table since (rowids reused, VACUUM, the table rebuilt), and on data as
 // import tools leave it (every column TEXT, padded codes, WITHOUT ROWID tables); the journal holds
 // only the rows a repair changes and reads a page at a time.
+#include "db/DbError.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceReset.h"
@@ -204,6 +205,24 @@ private slots:
                  QStringList({"i:10|i:1", "i:20|i:0", "i:30|i:0", "i:40|i:9"}));
     }
 
+    // A WITHOUT ROWID chart with a composite primary key: the walk writes each row by its key and
+    // original values, and journals the key, by which undo finds the rows again.
+    void withoutRowidTableWithACompositeKey()
+    {
+        SqliteFixture::run(yearDb(), "create table code(iyear INTEGER, ccode TEXT, bend INTEGER, primary key(iyear, ccode))"
+                                     " without rowid; insert into code values(2007,'1001',1),(2007,'100101',0),(2007,'1002',0);");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by ccode"), QStringList({"i:0", "i:1", "i:1"}));
+        const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
+        QCOMPARE(record.rowidName + '|' + record.keyColumns.join(','), QStringLiteral("|ccode,iyear"));
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(undo.status, 0);
+        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by ccode"), QStringList({"i:1", "i:0", "i:0"}));
+    }
+
     // Undo journals only the rows it restores, so undoing it changes nothing else; an undo run a
     // second time says by which undo the repair was undone, changes nothing and writes no journal.
     void undoOnceOnly()
@@ -234,18 +253,44 @@ private slots:
         QCOMPARE(n3fix({"--undo", run.journal}).status, 0);
     }
 
-    // A trigger that swallows the update (RAISE(IGNORE)): the walk stops there and says the
-    // database ignored the update, not that another user changed the row.
+    // A trigger that swallows the update (RAISE(IGNORE), or an INSTEAD OF trigger of a view that
+    // does nothing): the walk stops there and says the database ignored the update, not that
+    // another user changed the row. A view whose trigger does write the row is walked to its end.
+    void ignoredUpdateIsNamed_data()
+    {
+        QTest::addColumn<QString>("schema");
+        QTest::addColumn<int>("written");  // -1: the walk completes
+        QTest::newRow("trigger raises ignore")
+            << "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('1002',0);"
+               "create trigger swallow before update on code when old.ccode='1002' begin select raise(ignore); end;"
+            << 1;
+        QTest::newRow("view whose trigger does nothing")
+            << "create table chart(ccode TEXT, bend INTEGER); insert into chart values('1001',0),('1002',0);"
+               "create view code as select * from chart;"
+               "create trigger swallow instead of update on code begin select 1; end;"
+            << 0;
+        QTest::newRow("view whose trigger writes")
+            << "create table chart(ccode TEXT, bend INTEGER); insert into chart values('1001',0),('1002',0);"
+               "create view code as select * from chart;"
+               "create trigger pass instead of update on code begin update chart set bend=new.bend where ccode=old.ccode; end;"
+            << -1;
+    }
     void ignoredUpdateIsNamed()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
-                                     "insert into code values('1001',0),('1002',0);"
-                                     "create trigger swallow before update on code when old.ccode='1002'"
-                                     " begin select raise(ignore); end;");
+        QFETCH(QString, schema);
+        QFETCH(int, written);
+        SqliteFixture::run(yearDb(), schema);
         const repair::EndFlagRun run = walk();
+        if (written < 0) {
+            QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+            return;
+        }
         QCOMPARE(run.result, repair::EndFlagResult::Failed);
-        QVERIFY2(run.failure.startsWith("科目 1002：数据库没有执行这次更新"), qPrintable(run.failure));
-        QCOMPARE(run.rowsWritten, 1);
+        QVERIFY2(run.failure.startsWith("数据库没有执行这次更新"), qPrintable(run.failure));
+        QCOMPARE(run.rowsWritten, written);
+        // the journal says where the walk stopped
+        const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
+        QCOMPARE(record.message, QStringLiteral("科目 %1：").arg(1001 + written) + run.failure);
     }
 
     // The journal is read a page at a time: pages put together are the whole journal, in order.
@@ -276,6 +321,35 @@ private slots:
         QCOMPARE(json.json()["rows"].toArray().size(), 2500);
         QCOMPARE(json.json()["rows_visited"].toInt(), 2500);
         QCOMPARE(json.json()["rows"][2499]["key"]["ccode"].toString(), QStringLiteral("2500"));
+    }
+
+    // A journal written before the count of rows visited was kept is still listed, read and
+    // undone; the count reads as not recorded.
+    void journalOfAnEarlierVersion()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
+        const QString directory = repair::journalDirectory();
+        QVERIFY(QDir().mkpath(directory));
+        SqliteFixture::run(QDir(directory).filePath("20260101-000000-000.journal"),
+                           "create table repair(id, time, database, engine, repair, account_set, year, code, period, undoes,"
+                           " table_name, rowid_name, changed_columns, key_columns, outcome, rows_done, rows_changed, message,"
+                           " journal_mode, settings_pending);"
+                           "insert into repair values('20260101-000000-000','2026-01-01T00:00:00.000+08:00','LQDATA_001_2007',"
+                           "'embedded','end-flags','001','2007','','','','code','rowid','[\"bend\"]','[\"ccode\"]','completed',"
+                           "2,1,null,null,0);"
+                           "create table row(seq integer primary key, row_id, old0, new0, key0);"
+                           "insert into row values(null,1,1,0,'1001'),(null,2,1,1,'100101');");
+        const QList<repair::RepairRecord> repairs = repair::listRepairs(directory);
+        QCOMPARE(repairs.size(), 1);
+        QCOMPARE(repairs[0].rowsVisited, -1);
+        QCOMPARE(repairs[0].rowsChanged, 1);
+        QCOMPARE(repair::countRows(directory, repairs[0].id), 2);
+        // the unchanged row it journaled is passed over; the changed one is put back
+        const ProcessRun undo = n3fix({"--undo", repairs[0].id, "--json"});
+        QCOMPARE(undo.status, 0);
+        QCOMPARE(undo.json()["restored"].toInt(), 1);
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:1", "i:1"}));
+        QVERIFY_THROWS_EXCEPTION(db::DbError, repair::readRows(directory, "20260101-000000-001", 0, 10));
     }
 };
 

@@ -185,7 +185,7 @@ private slots:
         });
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(closer.shown.size(), 1);
-        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n科目 " + refused + "：拒绝"), qPrintable(closer.shown[0]));
+        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n拒绝"), qPrintable(closer.shown[0]));
         QVERIFY(closer.shown[0].endsWith("|确定"));
         QCOMPARE(m_form->Label1->text(), Working + refused);
         QVERIFY(shown);
