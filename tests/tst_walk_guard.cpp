@@ -129,8 +129,8 @@ private slots:
     }
 
     // The row another program changed since the walk read it is not written: the walk stops there
-    // with the box naming it, keeps what it wrote before, leaves that row and the rest as they are,
-    // and its journal says how far it came. An update a trigger swallows stops it likewise. A change the walk can't see (other columns, rows already
+    // with the box, keeps what it wrote before, leaves that row and the rest as they are, and its
+    // journal says how far it came and at which row it failed. An update a trigger swallows stops it likewise. A change the walk can't see (other columns, rows already
     // written, new rows, a copy identical to the row it replaced) lets it complete.
     void anotherProgramChangesTheChart()
     {
@@ -164,9 +164,10 @@ private slots:
             QCOMPARE(journals[0].outcome, "completed");
         } else {
             QCOMPARE(boxes.size(), 1);
-            QVERIFY2(boxes[0].endsWith("科目 " + Codes[change.written] + "：" + change.failure), qPrintable(boxes[0]));
+            QVERIFY2(boxes[0].endsWith("\r\n" + change.failure), qPrintable(boxes[0]));
             QCOMPARE(form->Label1->text(), Working + Codes[change.written]);
             QCOMPARE(journals[0].outcome, "failed");
+            QCOMPARE(journals[0].message, "科目 " + Codes[change.written] + "：" + change.failure);
         }
     }
 
