@@ -91,7 +91,8 @@ void Form1::Command2_Click()
     case repair::EndFlagResult::Completed:
         Label1->setText(QStringLiteral("修复完毕复"));
         if (!run.unrecorded.isEmpty())
-            MessageBox::show(QStringLiteral("末级标志已全部写入，但修复日志未能记下修复的结果：\r\n") + run.unrecorded,
+            MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n末级标志已全部写入，但修复日志未能记下修复的结果：")
+                                 + run.unrecorded,
                              ODBC::StyleCritical);
         break;
     case repair::EndFlagResult::Stopped:

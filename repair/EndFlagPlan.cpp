@@ -22,6 +22,22 @@ QString codeWithoutPadding(db::Connection &connection, const QVariant &code)
     return text.isNull() ? text : withoutPadding(text).toString();
 }
 
+// Whether a value read from the engine is a whole number type (an integer column, a bit).
+bool isWholeNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 EndFlagProbe::EndFlagProbe(std::shared_ptr<db::Connection> connection)
@@ -64,25 +80,21 @@ bool flagIsRight(const QVariant &stored, int right)
 {
     if (stored.isNull())
         return false;
-    switch (stored.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Bool:
+    if (isWholeNumber(stored) || stored.typeId() == QMetaType::Double)
         return stored.toDouble() == right;
-    case QMetaType::QString: {
+    if (stored.typeId() == QMetaType::QString) {
         // a flag kept as text ('1', char(1)) by an import tool: compared by the number it spells,
         // as the server compares a char column with a number
         bool number = false;
         const double value = stored.toString().toDouble(&number);
         return number && value == right;
     }
-    default:
-        return false;
-    }
+    return false;
+}
+
+bool flagStoredAs(const QVariant &stored, int flag)
+{
+    return !stored.isNull() && isWholeNumber(stored) && stored.toLongLong() == flag;
 }
 
 } // namespace repair

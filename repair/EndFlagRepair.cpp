@@ -67,7 +67,7 @@ void journalProbedFlag(Journal &journal, const Chart &chart, std::size_t i, int 
 {
     if (journaled[i] != 0)
         journal.setNewValues(journaled[i], {flag});
-    else if (!flagIsRight(chart.flags[i], flag))
+    else if (!flagStoredAs(chart.flags[i], flag))
         journaled[i] = journal.appendRow(journalRow(chart, i, flag));
 }
 
@@ -104,12 +104,14 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     auto journal = std::make_unique<Journal>(directory, record);
     journaled.assign(chart.codes.size(), 0);
     for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        if (!flagIsRight(chart.flags[i], right[i]))
+        if (!flagStoredAs(chart.flags[i], right[i]))
             journaled[i] = journal->addRow(journalRow(chart, i, right[i]));
     journal->setRowsVisited(qint64(chart.codes.size()));
+    if (writes.applies())
+        writePendingSettings(directory, journal->record());
     journal->flush();
     if (writes.applies())
-        takeOverPendingSettings(directory, pending, journal->record());
+        settleOlderJournal(directory, pending, journal->record().id);
     return journal;
 }
 

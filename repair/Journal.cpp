@@ -140,6 +140,8 @@ qint64 Journal::addRow(const JournalRow &row)
 
 void Journal::flush()
 {
+    if (m_record.rowsVisited >= 0)
+        exec(QByteArray("update repair set rows_visited=" + QByteArray::number(m_record.rowsVisited)).constData());
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         // Without a rollback journal a failed first commit can leave a torn file; the repair has
         // changed nothing yet, so the file goes.

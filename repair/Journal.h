@@ -30,8 +30,7 @@ public:
 
     const RepairRecord &record() const { return m_record; }
 
-    // Rows are numbered from 1 in the order added, before flush().
-    // Returns the row's number.
+    // Adds a row before flush(); returns its number (rows are numbered from 1 in the order added).
     qint64 addRow(const JournalRow &row);
     // Writes everything so far to disk; the repair may change rows once this returns.
     void flush();
@@ -40,7 +39,7 @@ public:
     // Adds a row once the journal is on disk, durably, before the repair writes it: a row the
     // repair had not planned to change when the journal was flushed.
     qint64 appendRow(const JournalRow &row);
-    // The number of rows the repair looked at, recorded with the outcome.
+    // The number of rows the repair looked at; set before flush(), which records it.
     void setRowsVisited(qint64 rows) { m_record.rowsVisited = rows; }
     // Records how the repair ended, and whether the database is back in its own journal mode.
     // The repair is over by then, whatever happens here: a failure to record it raises nothing and

@@ -16,13 +16,12 @@ namespace repair::journalformat {
 
 extern const QString Suffix;  // of a journal file's name
 extern const char *const HeaderColumns;  // of the table repair, in their order
+extern const int HeaderColumnCount;
 
 QString journalPath(const QString &directory, const QString &id);
 
 // Makes a new, renamed or removed entry of `directory` durable, as a file's own sync does not.
 void syncDirectory(const QString &directory);
-
-extern const int HeaderColumnCount;
 
 // A journal file opened to read it (or to settle what it says), closed when it goes. Raises
 // db::DbError when the file can't be opened. A journal whose repair has ended is opened for

@@ -9,10 +9,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace repair {
 
@@ -25,6 +28,27 @@ QString memoPath(const QString &directory, const QString &database, const QStrin
     const QByteArray digest = QCryptographicHash::hash((engine + QLatin1Char('\n') + database).toUtf8(),
                                                        QCryptographicHash::Sha1);
     return QDir(directory).filePath(QStringLiteral("pending-%1.memo").arg(QString::fromLatin1(digest.toHex())));
+}
+
+// Writes `bytes` to the file at `path`: into a new file beside it, synced, then renamed over it,
+// so the file is whole once its folder is synced. QSaveFile is not used: it does not report a
+// failed sync. Returns the error, or empty.
+QString writeDurably(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + QStringLiteral(".%1.new").arg(::getpid());  // one per writer
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return file.errorString();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    const bool synced = written && ::fdatasync(file.handle()) == 0;
+    const QString error = !written ? file.errorString() : QString::fromLocal8Bit(std::strerror(errno));
+    file.close();
+    if (!synced || ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString reason = synced ? QString::fromLocal8Bit(std::strerror(errno)) : error;
+        QFile::remove(temporary);
+        return reason;
+    }
+    return QString();
 }
 
 } // namespace
@@ -41,19 +65,21 @@ PendingSettings pendingSettings(const QString &directory, const QString &databas
     return pending;
 }
 
-void takeOverPendingSettings(const QString &directory, const PendingSettings &older, const RepairRecord &walk)
+void writePendingSettings(const QString &directory, const RepairRecord &walk)
 {
     const QString path = memoPath(directory, walk.database, walk.engine);
-    QSaveFile file(path);  // written beside, synced, then renamed over the old memo
     const QJsonObject memo{{QStringLiteral("database"), walk.database},
                            {QStringLiteral("engine"), walk.engine},
                            {QStringLiteral("journal_mode"), walk.journalModeToRestore},
                            {QStringLiteral("journal"), walk.id}};
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(memo).toJson(QJsonDocument::Compact)) < 0
-        || !file.commit())
-        throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    journalformat::syncDirectory(directory);
-    if (older.journal.isEmpty() || older.journal == walk.id)
+    const QString error = writeDurably(path, QJsonDocument(memo).toJson(QJsonDocument::Compact));
+    if (!error.isEmpty())
+        throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(path), error));
+}
+
+void settleOlderJournal(const QString &directory, const PendingSettings &older, const QString &newer)
+{
+    if (older.journal.isEmpty() || older.journal == newer)
         return;
     try {
         journalformat::JournalHandle handle(journalformat::journalPath(directory, older.journal), true);
@@ -68,8 +94,7 @@ void settlePendingSettings(const QString &directory, const RepairRecord &walk)
     const QString path = memoPath(directory, walk.database, walk.engine);
     if (pendingSettings(directory, walk.database, walk.engine).journal != walk.id)
         return;
-    QFile::remove(path);
-    journalformat::syncDirectory(directory);
+    QFile::remove(path);  // not synced: a memo that comes back names the mode the file is in anyway
 }
 
 } // namespace repair

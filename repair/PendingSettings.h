@@ -18,10 +18,13 @@ struct PendingSettings {
 
 // The memo left for `database` on `engine`; empty when there is none.
 PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine);
-// Makes `walk` (its journal flushed) the memo's owner, durably: the mode to restore is the one its
-// journal records. The journal of the walk that left the memo before, if any, is marked settled.
-// Raises db::DbError when the memo can't be written; the walk must not start then.
-void takeOverPendingSettings(const QString &directory, const PendingSettings &older, const RepairRecord &walk);
+// Makes `walk` the memo's owner: writes the memo with the mode its journal records, synced. The
+// journal's flush, which follows and syncs the folder, makes the memo's name durable with the
+// journal's. Raises db::DbError when the memo can't be written; the walk must not start then.
+void writePendingSettings(const QString &directory, const RepairRecord &walk);
+// Marks the journal of the walk that left the memo before, if any, as settled: a newer walk's
+// journal, now on disk, has taken its memo over.
+void settleOlderJournal(const QString &directory, const PendingSettings &older, const QString &newer);
 // `walk` has put the database's mode back: its memo goes, unless a later walk owns it now.
 void settlePendingSettings(const QString &directory, const RepairRecord &walk);
 

@@ -200,9 +200,10 @@ public:
                                                           + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
                                                           + restore.where,
                                                       restore.row.oldValues + restore.bound);
-            if (written != restore.rows)
+            // a server that reports no row count (NOCOUNT on) is taken at its word
+            if (written >= 0 && written != restore.rows)
                 throw db::DbError(QStringLiteral("撤销过程中记录被其他程序改动，撤销没有做任何改动，请重试。"));
-            m_run.restored += written;
+            m_run.restored += restore.rows;
         }
     }
 

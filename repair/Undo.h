@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Journal.h"  // undo is addressed by a journal of journalDirectory()
 #include "RepairRecord.h"
 
 #include <QList>

@@ -77,6 +77,17 @@ class CrashSafety : public QObject {
         copyTree(m_templates.filePath(name), data());
     }
 
+    // The command of one run of `scenario` (a walk, a balance reset, or an undo of the walk of
+    // the "repaired" data) on the work data directory.
+    QStringList scenarioCommand(const QString &scenario) const
+    {
+        if (scenario == "walk")
+            return {N3FIX, "--data-dir", data(), "--json", "--repair-end-flags"};
+        if (scenario == "reset")
+            return {N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3"};
+        return {N3FIX, "--data-dir", data(), "--json", "--undo", m_walkOfRepaired};
+    }
+
     // What must hold after a repair of `kind` was killed or failed on the data directory `dir`,
     // whose books were `before`: the file is whole; if the books changed, the repair is listed,
     // and undoing it (as a real process) gives back exactly `before`. Counts in `undone` the times
@@ -87,9 +98,11 @@ class CrashSafety : public QObject {
         const QString db = QDir(dir).filePath("LQDATA_001_2007.db");
         QCOMPARE(SqliteFixture::dump(db, "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
         QString id;
-        for (const QJsonValue &repair : listed(dir))
+        for (const QJsonValue &repair : listed(dir)) {
+            QVERIFY2(!repair["running"].toBool(), qPrintable(step + ": a dead repair is listed as running"));
             if (repair["repair"].toString() == kind && repair["undone_by"].isNull() && id.isEmpty())
                 id = repair["id"].toString();
+        }
         if (books(db) == before && id.isEmpty())
             return;  // killed before the journal was on disk: nothing changed
         QVERIFY2(!id.isEmpty(), qPrintable(step + ": the books changed but no repair is listed"));
@@ -152,12 +165,7 @@ private slots:
             const QString before = books(yearDb());
             QStringList command{"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + sync,
                                 "-e", QStringLiteral("inject=%1:signal=KILL:when=%2").arg(sync).arg(n), "--"};
-            if (scenario == "walk")
-                command << N3FIX << "--data-dir" << data() << "--repair-end-flags";
-            else if (scenario == "reset")
-                command << N3_RESET_RUNNER << data() << "001" << Year << m_resetCode << "3";
-            else
-                command << N3FIX << "--data-dir" << data() << "--undo" << m_walkOfRepaired;
+            command << scenarioCommand(scenario);
             const ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 killed at %2 #%3").arg(scenario, sync).arg(n);
             hot += !QDir(data("journal")).entryList({"*.journal-journal"}).isEmpty();
@@ -185,6 +193,80 @@ private slots:
         QVERIFY(hot > 0 || sync == "fsync");
         qDebug("%s: killed at %d sync points, %d times after changing the books, %d times while recording its end",
                qPrintable(scenario), kills, undone, hot);
+    }
+
+    // The n-th sync fails (EIO), for n = 1, 2, ...: whatever the stage, the command says what
+    // happened. Success only when all is done and journaled; "nothing changed" only when nothing
+    // did; rows written but their end not journaled is said as such. The books stay recoverable.
+    void failedSyncAtEveryStage_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::newRow("walk") << "walk";
+        QTest::newRow("reset") << "reset";
+        QTest::newRow("undo") << "undo";
+    }
+    void failedSyncAtEveryStage()
+    {
+        QFETCH(QString, scenario);
+        if (!m_canTrace)
+            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        const QString originalBooks = books(original("LQDATA_001_2007.db"));
+        int unrecorded = 0, failed = 0;
+        for (int n = 1; n < 200; ++n) {
+            freshData(scenario == "walk" ? "original" : "repaired");
+            const QString before = books(yearDb());
+            const QString trace = m_work->filePath("trace");
+            QStringList command{"strace", "-f", "-qq", "-o", trace, "-e", "trace=fdatasync",
+                                "-e", QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(n), "--"};
+            command << scenarioCommand(scenario);
+            ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
+            const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
+                                     .arg(QString::fromUtf8(run.err));
+            const QJsonValue result = scenario == "walk" ? run.json()[0] : QJsonValue(run.json().object());
+            // the reset's runner exits 3 when the reset is done but its end not journaled
+            const bool recorded = scenario == "reset" ? run.status != 3 : result["outcome_recorded"].toBool(true);
+            if (scenario == "reset" && run.status == 3)
+                run.status = 2;
+            QFile traced(trace);
+            QVERIFY(traced.open(QIODevice::ReadOnly));
+            if (!traced.readAll().contains("(INJECTED)")) {
+                QVERIFY2(run.status == 0 && recorded, qPrintable(step));
+                break;  // the n-th sync never came
+            }
+            if (run.status == 0) {
+                QVERIFY2(recorded && books(yearDb()) != before, qPrintable(step));
+                continue;  // a failed sync the tool could do without (a folder's, say)
+            }
+            QCOMPARE(run.status, 2);
+            if (!recorded) {
+                ++unrecorded;
+                if (scenario == "walk")
+                    QVERIFY2(run.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果"), qPrintable(step));
+                if (scenario == "undo")
+                    QVERIFY2(run.err.contains("以上行已恢复，但修复日志未能记下撤销的结果"), qPrintable(step));
+                if (scenario == "undo")
+                    QVERIFY2(books(yearDb()) == originalBooks, qPrintable(step));
+                else if (scenario == "walk")
+                    QVERIFY2(n3fix({"--check"}).status == 0, qPrintable(step));
+                else
+                    QVERIFY2(books(yearDb()) != before, qPrintable(step));
+            } else {
+                ++failed;
+                if (scenario == "undo")  // "撤销 … 失败，未做任何改动"
+                    QVERIFY2(run.err.contains("未做任何改动") && books(yearDb()) == before, qPrintable(step));
+                if (scenario == "reset")  // 修复失败！: one transaction, so nothing changed
+                    QVERIFY2(books(yearDb()) == before, qPrintable(step));
+            }
+            if (scenario != "undo") {
+                int undone = 0;
+                checkRecoverable(data(), scenario == "walk" ? "end-flags" : "balance-reset", before, step, undone);
+            }
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QVERIFY(failed > 0);
+        qDebug("%s: failed at %d syncs, %d times with its rows written but its end not journaled", qPrintable(scenario),
+               failed + unrecorded, unrecorded);
     }
 
     // A small file system filled up to leave 0, 4, 8, ... KB free: the walk fails at whatever
@@ -274,6 +356,7 @@ private slots:
         const QJsonObject walk = listed().at(0).toObject();
         QCOMPARE(walk["outcome"].toString(), QStringLiteral("running"));
         QVERIFY(walk["running"].toBool());
+        QCOMPARE(walk["rows_visited"].toInt(), 60);  // known from the start
         QCOMPARE(n3fix({"--journal"}).out.count("正在进行"), 1);
         const QString during = books(yearDb());
         const QStringList journals = QDir(data("journal")).entryList({"*.journal"});

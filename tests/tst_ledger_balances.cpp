@@ -2,15 +2,14 @@
 // clearing one account's balances from the command line (n3fix --reset-balance), as real
 // processes on real database files.
 #include "repair/EndFlagVerdict.h"
-#include "support/CommandLineRun.h"
+#include "support/ProcessRun.h"
 #include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
-using CommandLineRun::Run;
-using CommandLineRun::snapshot;
+using Run = ProcessRun;  // what one run of the command line gave
 
 namespace {
 
@@ -54,7 +53,7 @@ class LedgerBalances : public QObject {
     QProcess m_lockHolder;
     QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
 
-    Run n3fix(const QStringList &arguments) { return CommandLineRun::run(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
+    Run n3fix(const QStringList &arguments) { return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
 
 private slots:
     void init()
@@ -334,7 +333,7 @@ private slots:
         QVERIFY(QDir().mkpath(data));
         QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
         QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
-        const auto odbc = [&data](QStringList arguments) { return CommandLineRun::run(N3FIX, arguments << "--odbc", data); };
+        const auto odbc = [&data](QStringList arguments) { return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data); };
 
         const QMap<QString, QString> before = snapshot(config.path());
         const Run check = odbc({"--check-balances", "--year", "2007", "--json"});

@@ -4,15 +4,14 @@
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
-#include "support/CommandLineRun.h"
 #include "support/FormDriver.h"
+#include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-using CommandLineRun::Run;
-using CommandLineRun::snapshot;
+using Run = ProcessRun;  // what one run of the command line gave
 
 class SafeRepairs : public QObject {
     Q_OBJECT
@@ -23,7 +22,7 @@ class SafeRepairs : public QObject {
     {
         if (withDataDir)
             arguments << "--data-dir" << m_dir->path();
-        return CommandLineRun::run(N3FIX, arguments);
+        return runProcess(N3FIX, arguments);
     }
 
 private slots:

@@ -152,7 +152,7 @@ private slots:
     void textColumnsAsImportToolsLeaveThem()
     {
         QString script = "create table code(ccode TEXT, bend TEXT);"
-                         "insert into code values('1002','0'),('100201','1'),('1003','1'),('100301','1'),('2001','0');"
+                         "insert into code values('1002','0'),('100201','1'),('1003','1'),('100301','1 '),('2001','0');"
                          "create table GL_accsum(ccode TEXT, iperiod TEXT, mb TEXT, mc TEXT, md TEXT, cbegind_c TEXT);";
         for (int period = 1; period <= 12; ++period) {
             script += QStringLiteral("insert into GL_accsum values('1002      ','%1','%1.50','0','-%1','借');").arg(period);
@@ -174,7 +174,9 @@ private slots:
         QCOMPARE(undo.json()["restored"].toInt(), 4);
         QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
 
-        // Flags kept as text are compared by value: only 1003 (a parent) and 2001 are wrong.
+        // Flags kept as text are compared by value: only 1003 (a parent) and 2001 are wrong. The
+        // walk writes every flag as a number, so undo gives back each text as it was, '1 ' too.
+        const QString codesBefore = SqliteFixture::dump(yearDb(), "code");
         const ProcessRun check = n3fix({"--check", "--json"});
         QCOMPARE(check.status, 1);
         QCOMPARE(check.json()[0]["wrong"].toInt(), 2);
@@ -182,6 +184,21 @@ private slots:
         QCOMPARE(run.rowsChanged, 2);
         ODBC::DbConn().reset();
         QCOMPARE(n3fix({"--check"}).status, 0);
+        QCOMPARE(n3fix({"--undo", run.journal}).status, 0);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "code"), codesBefore);
+    }
+
+    // A NULL code with a wrong flag is reported with the code null, not as an empty text, which is
+    // another code (the empty code begins every code, so its flag is 0).
+    void nullCodeStaysNullInTheCheck()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values(null,0),('',1),('1001',1);");
+        const ProcessRun check = n3fix({"--check", "--json"});
+        QCOMPARE(check.status, 1);
+        const QJsonArray wrong = check.json()[0]["wrong_codes"].toArray();
+        QCOMPARE(wrong.size(), 2);
+        QVERIFY(wrong[0]["code"].isNull());
+        QCOMPARE(wrong[1]["code"].toString(QStringLiteral("not a text")), QString());
     }
 
     // A WITHOUT ROWID chart whose primary key is not the code: rows are found by the key, the walk

@@ -1,11 +1,15 @@
 #include "ProcessRun.h"
 
+#include <QDateTime>
+#include <QDirIterator>
 #include <QProcess>
 
-ProcessRun runProcess(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
+ProcessRun runProcess(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+                      const QString &workingDirectory)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
     process.start(program, arguments);
     ProcessRun run;
     if (!process.waitForFinished(120000)) {
@@ -25,4 +29,18 @@ QProcessEnvironment environmentWithHome(const QString &home)
     environment.insert(QStringLiteral("HOME"), home);
     environment.remove(QStringLiteral("XDG_DATA_HOME"));
     return environment;
+}
+
+QMap<QString, QString> snapshot(const QString &dir)
+{
+    QMap<QString, QString> files;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        QFile file(entry.filePath());
+        const QByteArray bytes = entry.isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        files[entry.filePath()] = QString::fromLatin1(bytes.toBase64()) + '@'
+            + QString::number(entry.lastModified().toMSecsSinceEpoch());
+    }
+    return files;
 }

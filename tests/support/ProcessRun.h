@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QProcessEnvironment>
 #include <QStringList>
 
@@ -12,10 +13,16 @@ struct ProcessRun {
     QJsonDocument json() const { return QJsonDocument::fromJson(out); }
 };
 
-// Runs `program` with `arguments` and waits up to two minutes for it to end.
+// Runs `program` with `arguments`, in `workingDirectory` when one is given, and waits up to two
+// minutes for it to end.
 ProcessRun runProcess(const QString &program, const QStringList &arguments,
-                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+                      const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                      const QString &workingDirectory = QString());
 
 // The system's environment with `home` as the home directory, as on a fresh account: the program
 // finds and keeps its data there.
 QProcessEnvironment environmentWithHome(const QString &home);
+
+// Every entry under `dir`, at any depth, with its bytes and its modification time: two snapshots
+// are equal only when nothing was written, created or touched.
+QMap<QString, QString> snapshot(const QString &dir);
