@@ -1,14 +1,26 @@
-// Measures the end-flag repair, its journal, the check, the balance check, start-up and the account-set list
-// against the engine's own floor, on data it generates in a temporary data directory, and prints
-// one table. The window runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise
-// (xvfb-run -a env QT_QPA_PLATFORM=xcb n3bench measures painting on a real X server).
+// Measures the end-flag repair, its journal, the command line, the check, the balance check,
+// start-up and the account-set list against the engine's own floor, and prints one table. The
+// end-flag repair and its journal are measured with their data in each folder given, side by side; by default the
+// system's temporary folder (on disk) and /dev/shm (tmpfs, where a sync costs nothing and only the
+// work is measured). Every figure is the median of several rounds, each round on a fresh copy of
+// the same file; ratios are taken to the anchor measured in the same round, and their spread over
+// the rounds is printed beside them. The window runs on Qt's offscreen platform unless
+// QT_QPA_PLATFORM says otherwise (xvfb-run -a env QT_QPA_PLATFORM=xcb n3bench measures painting
+// on a real X server).
 //
-//   n3bench                          run every measurement
-//   n3bench --balance-check          only the balance check
-//   n3bench --journal-window         only the journal window's
-//   n3bench --walk DIR [--no-paint]  (internal) one end-flag repair through the window, in a
-//                                    process of its own so that its peak memory is its own;
-//                                    --no-paint hides the status line, which is then never painted
+//   n3bench [FOLDER ...]        run every measurement, with data in a new temporary folder inside
+//                               each FOLDER (kept when N3BENCH_KEEP is set, to profile by hand)
+//   n3bench --balance-check [FOLDER]
+//                               only the balance check
+//   n3bench --journal-window [FOLDER]
+//                               only the journal window's
+//   n3bench --walk DIR [--no-paint | --no-window]
+//                               (internal) one end-flag repair of account set 001, year 2007, in
+//                               the data directory DIR, in a process of its own so that its peak
+//                               memory is its own: through the window; with --no-paint the status
+//                               line is hidden and never painted; with --no-window the repair runs
+//                               without the window, as the command line runs it, with no progress
+//   n3bench --floor a|b FILE    (internal) the engine's floor (a) or (b) on the database FILE
 #include "JournalWindowBench.h"
 #include "Median.h"
 
@@ -18,13 +30,16 @@
 #include "demo/DemoData.h"
 #include "repair/BalanceCheck.h"
 #include "repair/EndFlagCheck.h"
+#include "repair/EndFlagRepair.h"
 #include "repair/EndFlagVerdict.h"
 #include "repair/Journal.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -34,7 +49,7 @@
 
 #include <sqlite3.h>
 #include <sys/resource.h>
-#include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -42,7 +57,7 @@
 #include <numeric>
 #include <random>
 #include <map>
-#include <set>
+#include <memory>
 
 namespace {
 
@@ -72,6 +87,7 @@ struct Sqlite {
 struct Row {
     qint64 rowid;
     QByteArray code;
+    int flag;
 };
 
 std::vector<Row> sortedCodes(const Sqlite &s)
@@ -79,25 +95,22 @@ std::vector<Row> sortedCodes(const Sqlite &s)
     std::vector<Row> rows;
     sqlite3_stmt *walk = s.prepare("select rowid,ccode,bend from code order by ccode");
     while (sqlite3_step(walk) == SQLITE_ROW)
-        rows.push_back({sqlite3_column_int64(walk, 0), QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(walk, 1)))});
+        rows.push_back({sqlite3_column_int64(walk, 0), QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(walk, 1))),
+                        sqlite3_column_int(walk, 2)});
     sqlite3_finalize(walk);
     return rows;
 }
 
-// Seconds taken by `work` on the file at `path`, closing included: closing the last connection
-// checkpoints the write-ahead log into the file, as the tool's walk does before it ends.
+// Runs `work` on the file at `path` with the tool's settings for a walk, closing included:
+// closing the last connection checkpoints the write-ahead log into the file, as the tool's walk
+// does before it ends.
 template <typename Work>
-double secondsFor(const QString &path, Work work)
+void onFile(const QString &path, Work work)
 {
-    QElapsedTimer timer;
-    timer.start();
-    {
-        Sqlite s(path);
-        s.exec("PRAGMA journal_mode=WAL");
-        s.exec("PRAGMA synchronous=NORMAL");
-        work(s);
-    }
-    return timer.nsecsElapsed() / 1e9;
+    Sqlite s(path);
+    s.exec("PRAGMA journal_mode=WAL");
+    s.exec("PRAGMA synchronous=NORMAL");
+    work(s);
 }
 
 // (a) The tool's per-row statements with the tool's settings: the sorted walk, one indexed
@@ -130,6 +143,12 @@ void perRowStatements(const Sqlite &s)
     sqlite3_finalize(update);
 }
 
+// Whether a longer code begins with row i's code: in code order it is the next row's.
+bool hasLongerCode(const std::vector<Row> &rows, std::size_t i)
+{
+    return i + 1 < rows.size() && rows[i + 1].code.startsWith(rows[i].code);
+}
+
 // (b) The job's floor: one sorted read, the flags worked out from neighbours in code order,
 // and every update in a single transaction.
 void singleTransaction(const Sqlite &s)
@@ -138,8 +157,7 @@ void singleTransaction(const Sqlite &s)
     sqlite3_stmt *update = s.prepare("update code set bend=? where rowid=?");
     s.exec("BEGIN");
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const bool hasLonger = i + 1 < rows.size() && rows[i + 1].code.startsWith(rows[i].code);
-        sqlite3_bind_int(update, 1, hasLonger ? 0 : 1);
+        sqlite3_bind_int(update, 1, hasLongerCode(rows, i) ? 0 : 1);
         sqlite3_bind_int64(update, 2, rows[i].rowid);
         sqlite3_step(update);
         sqlite3_reset(update);
@@ -150,50 +168,129 @@ void singleTransaction(const Sqlite &s)
 
 // --- the tool ----------------------------------------------------------------------------------
 
-// Opens the window on `dir`, chooses the account set and year, and times one press of 彻底根除.
-int walkThroughTheWindow(const QString &dir, bool paint)
+// Seconds of processor time (user and system) this process, or with RUSAGE_CHILDREN its waited-for
+// children, have used so far. Unlike the time on the clock it hardly moves when other programs
+// take the shared processors, so it shows the work itself; the clock also counts waiting for
+// syncs to reach the disk.
+double processorSeconds(int who = RUSAGE_SELF)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The most memory this process has held, in KB. Read from /proc rather than getrusage, whose
+// figure a child inherits from the parent that started it.
+long peakMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+// Prints the seconds `work` took on the clock and of processor time, and the process's peak
+// memory in KB, as the parent reads them.
+template <typename Work>
+int printTimed(Work work)
+{
+    const double processorAtStart = processorSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    std::printf("%.6f %.6f %ld\n", seconds, processorSeconds() - processorAtStart, peakMemoryKb());
+    return 0;
+}
+
+// Progress that shows nothing and never stops the walk: the repair as the command line runs it
+// when standard error is not a terminal.
+class NoProgress : public repair::EndFlagProgress {
+public:
+    void rowStarted(const QString &) override {}
+    bool rowWritten() override { return true; }
+};
+
+enum class WalkKind { Window, WindowNoPaint, NoWindow };
+
+// One end-flag repair on `dir`, timed: through the window (one press of 彻底根除, with the
+// account set and year chosen and the window painted, as a person presses it) or without it.
+int timedWalk(const QString &dir, WalkKind kind)
 {
     ODBC::setEngine({db::EngineKind::Embedded, dir});
+    if (kind == WalkKind::NoWindow) {
+        return printTimed([] {
+            NoProgress progress;
+            if (repair::repairEndFlags(AccountSet, QString::number(Year), progress).result != repair::EndFlagResult::Completed)
+                qFatal("the walk did not complete");
+        });
+    }
     MessageBox::showDataLayerMessages();
     MessageBox::setRecording(true);
     Form1 form;
     form.show();
     form.Combo3->setEditText(AccountSet);
     form.Combo5->setEditText(QString::number(Year));
-    // The window is on the screen and painted, as it is when a person presses the button.
     if (!QTest::qWaitForWindowExposed(&form))
         qFatal("the window was not shown");
     QTest::qWait(50);
-    form.Label1->setVisible(paint);
-    QElapsedTimer timer;
-    timer.start();
-    QTest::mouseClick(form.Command2, Qt::LeftButton);
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    form.Label1->setVisible(kind == WalkKind::Window);
+    const int status = printTimed([&form] { QTest::mouseClick(form.Command2, Qt::LeftButton); });
     if (form.Label1->text() != QStringLiteral("修复完毕复") || !MessageBox::takeShown().isEmpty())
         qFatal("the walk did not complete");
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
-    return 0;
+    return status;
 }
 
-struct WalkFigures {
-    double seconds;
+struct Figures {
+    double seconds;     // on the clock
+    double processor;   // of processor time
     long peakKb;
 };
 
-WalkFigures walkInChildProcess(const QString &dir, bool paint = true)
+// Runs this program again with `arguments` and reads the figures it prints.
+Figures measuredInChildProcess(const QStringList &arguments)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList arguments{QStringLiteral("--walk"), dir};
-    if (!paint)
-        arguments << QStringLiteral("--no-paint");
     child.start(QCoreApplication::applicationFilePath(), arguments);
-    if (!child.waitForFinished(600000) || child.exitCode() != 0)
-        qFatal("the walk process failed");
+    if (!child.waitForFinished(600000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        qFatal("the measurement %s failed", qPrintable(arguments.join(QLatin1Char(' '))));
     const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
-    return {figures.value(0).toDouble(), figures.value(1).toLong()};
+    return {figures.value(0).toDouble(), figures.value(1).toDouble(), figures.value(2).toLong()};
+}
+
+Figures walkInChildProcess(const QString &dir, WalkKind kind)
+{
+    QStringList arguments{QStringLiteral("--walk"), dir};
+    if (kind == WalkKind::WindowNoPaint)
+        arguments << QStringLiteral("--no-paint");
+    if (kind == WalkKind::NoWindow)
+        arguments << QStringLiteral("--no-window");
+    return measuredInChildProcess(arguments);
+}
+
+Figures floorInChildProcess(const char *which, const QString &file)
+{
+    return measuredInChildProcess({QStringLiteral("--floor"), QLatin1String(which), file});
+}
+
+// The whole command-line process repairing account set 001, year 2007 in `dir`, start to exit.
+Figures commandLineFigures(const QString &dir)
+{
+    QProcess n3fix;
+    n3fix.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const double processorAtStart = processorSeconds(RUSAGE_CHILDREN);
+    QElapsedTimer timer;
+    timer.start();
+    n3fix.start(QStringLiteral(N3FIX), {QStringLiteral("--repair-end-flags"), QStringLiteral("--data-dir"), dir,
+                                        QStringLiteral("--account-set"), AccountSet, QStringLiteral("--year"),
+                                        QString::number(Year)});
+    if (!n3fix.waitForFinished(600000) || n3fix.exitStatus() != QProcess::NormalExit || n3fix.exitCode() != 0)
+        qFatal("n3fix --repair-end-flags failed");
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    return {seconds, processorSeconds(RUSAGE_CHILDREN) - processorAtStart, 0};
 }
 
 void writeSystemDatabaseWithSets(const QString &path, int count)
@@ -204,78 +301,213 @@ void writeSystemDatabaseWithSets(const QString &path, int count)
     writeSystemDatabase(path, sets);
 }
 
-// Each figure is the median of several rounds, every round on a fresh copy of the same file.
-void endFlagRows(const QTemporaryDir &root)
+// The median of several rounds' figures, with the smallest and largest beside it.
+QString medianAndSpread(const std::vector<double> &values, const char *format)
 {
-    std::printf("\n%-26s %8s %8s %8s %8s %8s %8s %8s\n", "end-flag repair (4-2-2-2)", "tool s", "no paint",
-                "(a) s", "(b) s", "tool/(a)", "us/row", "peak MB");
-    std::map<int, double> perRow;
-    std::map<int, long> peak;
-    for (const int codes : {1000, 5000, 20000, 200000}) {
-        const int rounds = codes > 20000 ? 3 : 5;
-        const QString dir = root.filePath(QStringLiteral("walk%1").arg(codes));
-        QDir().mkpath(dir);
-        writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
-        const QString master = root.filePath(QStringLiteral("chart%1.db").arg(codes));
-        writeAccountSetDatabase(master, generateChart(codes, {4, 2, 2, 2}), 0.1, 7);
-        const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
-        const QString copy = root.filePath(QStringLiteral("copy.db"));
-        const auto fresh = [&master](const QString &path) {
-            QFile::remove(path);
-            QFile::copy(master, path);
-        };
-
-        std::vector<double> tool, bare, a, b;
-        for (int round = 0; round < rounds; ++round) {
-            fresh(database);
-            const WalkFigures figures = walkInChildProcess(dir);
-            tool.push_back(figures.seconds);
-            peak[codes] = std::max(peak[codes], figures.peakKb);
-            fresh(database);
-            bare.push_back(walkInChildProcess(dir, false).seconds);
-            fresh(copy);
-            a.push_back(secondsFor(copy, perRowStatements));
-            fresh(copy);
-            b.push_back(secondsFor(copy, singleTransaction));
-        }
-        const double t = median(tool), ma = median(a), mb = median(b);
-        perRow[codes] = t / codes * 1e6;
-        std::printf("%-26s %8.3f %8.3f %8.3f %8.3f %8.2f %8.1f %8.1f\n", qPrintable(QStringLiteral("%1 codes").arg(codes)),
-                    t, median(bare), ma, mb, t / ma, perRow[codes], peak[codes] / 1024.0);
-    }
-    std::printf("%-26s goals: tool/(a) <= 1.2; painting <= 5%%; peak +%.1f MB from 1,000 to 20,000 codes (< 10);\n"
-                "%-26s        us/row at 200,000 = %.2f x that at 20,000 (<= 1.3)\n",
-                "", (peak[20000] - peak[1000]) / 1024.0, "", perRow[200000] / perRow[20000]);
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    return QString::asprintf(format, median(values)) + QString::asprintf(" [%.2f-%.2f]", *low, *high);
 }
 
-// The journal's share of the 20,000-code walk: the same journal the walk writes (the rowid, code,
-// old and new flag of each row whose flag changes, flushed to disk, then closed with its outcome
-// and the number of rows visited), on its own.
-void journalRow(const QTemporaryDir &root)
+// Each round's `part` as a share of `whole`, in per cent.
+std::vector<double> sharesOf(const std::vector<double> &part, const std::vector<double> &whole)
 {
-    const QString database = root.filePath(QStringLiteral("walk20000/") + accountSetFileName(AccountSet, Year));
-    QFile::remove(database);
-    QFile::copy(root.filePath(QStringLiteral("chart20000.db")), database);
-    std::vector<Row> rows, changed;
-    std::vector<int> flags;
+    std::vector<double> shares;
+    for (std::size_t i = 0; i < part.size(); ++i)
+        shares.push_back(100.0 * part[i] / whole[i]);
+    return shares;
+}
+
+std::vector<double> ratiosOf(const std::vector<double> &numerator, const std::vector<double> &denominator)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < numerator.size(); ++i)
+        ratios.push_back(numerator[i] / denominator[i]);
+    return ratios;
+}
+
+// A copy of `master` at `path`, on the storage before anything is timed, with no log or lock
+// files beside it and no journals of earlier walks in its data directory.
+void freshCopy(const QString &master, const QString &path)
+{
+    for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
+        QFile::remove(file);
+    QDir(QFileInfo(path).absolutePath() + QStringLiteral("/journal")).removeRecursively();
+    QFile copy(path);
+    if (!QFile::copy(master, path) || !copy.open(QIODevice::ReadWrite) || ::fsync(copy.handle()) != 0)
+        qFatal("cannot copy %s", qPrintable(master));
+}
+
+// The data of one measured place: the folder and the name it is shown under.
+struct Place {
+    QString name;
+    std::unique_ptr<QTemporaryDir> root;
+};
+
+// What the end-flag rows learnt of one place, by the clock and in processor time, for the lines
+// of goals under the table.
+struct PlaceSummary {
+    struct Measure {
+        std::map<int, double> toolPerA, perRow;
+        double windowShare = 0, commandLinePerWalk = 0;
+    } clock, processor;
+    std::map<int, long> peakKb;
+};
+
+const int ChartSizes[] = {1000, 20000, 200000};
+
+// The master copy of a chart of `codes` codes in `place`, and the data directory its walks use.
+QString chartMaster(const Place &place, int codes)
+{
+    return place.root->filePath(QStringLiteral("chart%1.db").arg(codes));
+}
+
+QString walkDirectory(const Place &place, int codes)
+{
+    return place.root->filePath(QStringLiteral("walk%1").arg(codes));
+}
+
+void writeCharts(const Place &place)
+{
+    for (const int codes : ChartSizes) {
+        const QString dir = walkDirectory(place, codes);
+        QDir().mkpath(dir);
+        writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
+        writeAccountSetDatabase(chartMaster(place, codes), generateChart(codes, {4, 2, 2, 2}), 0.1, 7);
+    }
+}
+
+// The walk's measures, one per round, by the clock or in processor time.
+struct Rounds {
+    std::vector<double> tool, noPaint, noWindow, commandLine, a, b;
+    void add(const Figures &tool_, const Figures &noPaint_, const Figures &noWindow_, const Figures &commandLine_,
+             const Figures &a_, const Figures &b_, double Figures::*measure)
     {
-        Sqlite s(database);
+        tool.push_back(tool_.*measure);
+        noPaint.push_back(noPaint_.*measure);
+        noWindow.push_back(noWindow_.*measure);
+        commandLine.push_back(commandLine_.*measure);
+        a.push_back(a_.*measure);
+        b.push_back(b_.*measure);
+    }
+};
+
+// Prints one line of the end-flag table and notes what the goals need.
+void printEndFlagLine(int codes, const QString &place, const char *measureName, const Rounds &r,
+                      PlaceSummary::Measure &summary, long peakKb)
+{
+    std::vector<double> painting, window;
+    for (std::size_t i = 0; i < r.tool.size(); ++i) {
+        painting.push_back(r.tool[i] - r.noPaint[i]);
+        window.push_back(r.tool[i] - r.noWindow[i]);
+    }
+    const std::vector<double> toolPerA = ratiosOf(r.tool, r.a);
+    const std::vector<double> commandLinePerWalk = ratiosOf(r.commandLine, r.noPaint);
+    summary.toolPerA[codes] = median(toolPerA);
+    summary.perRow[codes] = median(r.tool) / codes * 1e6;
+    if (codes == 20000)
+        summary.windowShare = median(sharesOf(window, r.tool));
+    if (codes == 200000)
+        summary.commandLinePerWalk = median(commandLinePerWalk);
+    std::printf("%-7d %-6s %-9s %7.3f %7.3f %7.3f %-17s %-19s %-19s %-17s %6.1f %7.1f\n", codes, qPrintable(place),
+                measureName, median(r.tool), median(r.a), median(r.b), qPrintable(medianAndSpread(toolPerA, "%.2f")),
+                qPrintable(medianAndSpread(sharesOf(painting, r.tool), "%.1f")),
+                qPrintable(medianAndSpread(sharesOf(window, r.tool), "%.1f")),
+                qPrintable(medianAndSpread(commandLinePerWalk, "%.2f")), summary.perRow[codes], peakKb / 1024.0);
+}
+
+// Two lines of the end-flag table, by the clock and in processor time: the walk of a chart of
+// `codes` codes in `place`, through the window, without painting, without the window and through
+// the command line, and the floors (a) and (b), each round in turn on a fresh copy.
+void endFlagRow(const Place &place, int codes, PlaceSummary &summary)
+{
+    const int rounds = codes > 20000 ? 3 : 5;
+    const QString dir = walkDirectory(place, codes);
+    const QString master = chartMaster(place, codes);
+    const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
+    const QString copy = place.root->filePath(QStringLiteral("copy.db"));
+    Rounds clock, processor;
+    long peak = 0;
+    for (int round = 0; round < rounds; ++round) {
+        freshCopy(master, database);
+        const Figures tool = walkInChildProcess(dir, WalkKind::Window);
+        freshCopy(master, database);
+        const Figures noPaint = walkInChildProcess(dir, WalkKind::WindowNoPaint);
+        freshCopy(master, database);
+        const Figures noWindow = walkInChildProcess(dir, WalkKind::NoWindow);
+        freshCopy(master, database);
+        const Figures commandLine = commandLineFigures(dir);
+        freshCopy(master, copy);
+        const Figures a = floorInChildProcess("a", copy);
+        freshCopy(master, copy);
+        const Figures b = floorInChildProcess("b", copy);
+        clock.add(tool, noPaint, noWindow, commandLine, a, b, &Figures::seconds);
+        processor.add(tool, noPaint, noWindow, commandLine, a, b, &Figures::processor);
+        peak = std::max(peak, tool.peakKb);
+    }
+    summary.peakKb[codes] = peak;
+    printEndFlagLine(codes, place.name, "clock", clock, summary.clock, peak);
+    printEndFlagLine(codes, place.name, "processor", processor, summary.processor, peak);
+    std::fflush(stdout);
+}
+
+// Whether one place met the goals by one measure, with the figures that decide it.
+void printGoals(const QString &place, const char *measureName, const PlaceSummary::Measure &s,
+                const std::map<int, long> &peakKb)
+{
+    const bool met = s.toolPerA.at(1000) <= 1.2 && s.toolPerA.at(20000) <= 1.0 && s.toolPerA.at(200000) <= 1.0
+        && s.windowShare <= 5 && s.commandLinePerWalk <= 1.05 && s.perRow.at(200000) / s.perRow.at(20000) <= 1.3;
+    std::printf("%-6s %-9s tool/(a) %.2f %.2f %.2f; window %.1f%%; command line/walk %.2f; peak +%.1f MB; "
+                "us/row 200,000/20,000 %.2f: %s\n",
+                qPrintable(place), measureName, s.toolPerA.at(1000), s.toolPerA.at(20000), s.toolPerA.at(200000),
+                s.windowShare, s.commandLinePerWalk, (peakKb.at(20000) - peakKb.at(1000)) / 1024.0,
+                s.perRow.at(200000) / s.perRow.at(20000), met ? "met" : "NOT met");
+}
+
+void endFlagRows(const std::vector<Place> &places)
+{
+    std::printf("\nend-flag repair, chart 4-2-2-2: medians of 5 rounds (3 at 200,000 codes), [smallest-largest];\n"
+                "(a) a lookup and an update a row, each committed; (b) one sorted read, one transaction;\n"
+                "processor: user and system time of the process, which other programs on the machine hardly move\n"
+                "%-7s %-6s %-9s %7s %7s %7s %-17s %-19s %-19s %-17s %6s %7s\n",
+                "codes", "where", "measure", "tool s", "(a) s", "(b) s", "tool/(a)", "painting %", "window %",
+                "command line/walk", "us/row", "peak MB");
+    std::vector<PlaceSummary> summaries(places.size());
+    for (const int codes : ChartSizes)
+        for (std::size_t i = 0; i < places.size(); ++i)
+            endFlagRow(places[i], codes, summaries[i]);
+    std::printf("goals: tool/(a) <= 1.2 at 1,000 codes and <= 1.0 at 20,000 and 200,000; window (painting and\n"
+                "       event handling) <= 5%% at 20,000; command line as a whole process within 5%% of the walk\n"
+                "       without painting at 200,000; peak memory +6.6 MB from 1,000 to 20,000 codes; us/row at\n"
+                "       200,000 within 1.3x of 20,000\n");
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        printGoals(places[i].name, "clock", summaries[i].clock, summaries[i].peakKb);
+        printGoals(places[i].name, "processor", summaries[i].processor, summaries[i].peakKb);
+    }
+}
+
+// The journal's share of the 20,000-code walk in `place`, by the clock and in processor time:
+// the same journal the walk writes (the rowid, code, old and new flag of every row whose flag
+// changes, flushed to disk, then closed with its outcome), on its own, against the walk through the window in the same round.
+void journalRow(const Place &place)
+{
+    const QString dir = walkDirectory(place, 20000);
+    const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
+    std::vector<Row> rows, changed;
+    {
+        Sqlite s(chartMaster(place, 20000));
         rows = sortedCodes(s);
-        sqlite3_stmt *read = s.prepare("select bend from code order by ccode");
-        while (sqlite3_step(read) == SQLITE_ROW)
-            flags.push_back(sqlite3_column_int(read, 0));
-        sqlite3_finalize(read);
     }
     std::vector<repair::ChartCode> codes;
     for (const Row &row : rows)
         codes.push_back({QString::fromUtf8(row.code), true});
     const std::vector<bool> endLevel = repair::endLevelFlags(codes);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (flags[i] != int(endLevel[i]))
+        if (rows[i].flag != int(endLevel[i]))
             changed.push_back(rows[i]);
-    std::vector<double> journal, walk;
+    std::vector<double> journalClock, journalProcessor, walkClock, walkProcessor;
     for (int round = 0; round < 5; ++round) {
-        const QString directory = root.filePath(QStringLiteral("journal%1").arg(round));
+        const QString directory = place.root->filePath(QStringLiteral("journal%1").arg(round));
+        const double processorAtStart = processorSeconds();
         QElapsedTimer timer;
         timer.start();
         {
@@ -288,35 +520,39 @@ void journalRow(const QTemporaryDir &root)
             record.keyColumns = {QStringLiteral("ccode")};
             repair::Journal j(directory, record);
             for (const Row &row : changed)
-                j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {0}, {1}});
+                j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {row.flag}, {row.flag == 0 ? 1 : 0}});
             j.setRowsVisited(qint64(rows.size()));
             j.flush();
             j.finish(QStringLiteral("completed"), qint64(rows.size()), qint64(changed.size()));
         }
-        journal.push_back(timer.nsecsElapsed() / 1e9);
-        QFile::remove(database);
-        QFile::copy(root.filePath(QStringLiteral("chart20000.db")), database);
-        walk.push_back(walkInChildProcess(root.filePath(QStringLiteral("walk20000"))).seconds);
+        journalClock.push_back(timer.nsecsElapsed() / 1e9);
+        journalProcessor.push_back(processorSeconds() - processorAtStart);
+        freshCopy(chartMaster(place, 20000), database);
+        const Figures walk = walkInChildProcess(dir, WalkKind::Window);
+        walkClock.push_back(walk.seconds);
+        walkProcessor.push_back(walk.processor);
     }
-    const double w = median(walk), j = median(journal);
-    std::printf("\n%-34s %10s %10s %14s\n", "journal, 20,000-code walk", "walk s", "journal s", "share");
-    std::printf("%-34s %10.3f %10.3f %13.1f%%   goal <= 5%% (%zu of %zu rows journaled)\n", "", w, j, 100 * j / w,
-                changed.size(), rows.size());
+    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   goal <= 5%%\n", "journal, 20,000-code walk", qPrintable(place.name),
+                "clock", median(walkClock), median(journalClock),
+                qPrintable(medianAndSpread(sharesOf(journalClock, walkClock), "%.1f")));
+    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   (%zu of %zu rows journaled)\n", "", qPrintable(place.name),
+                "processor", median(walkProcessor), median(journalProcessor),
+                qPrintable(medianAndSpread(sharesOf(journalProcessor, walkProcessor), "%.1f")), changed.size(), rows.size());
 }
 
-// A walk's start with many journals kept: the 1,000-code walk with an empty journal folder and
-// with 5,000 earlier journals in it.
-void journalsKeptRow(const QTemporaryDir &root)
+// A walk's start with many journals kept: the 1,000-code walk through the window in `place` with
+// an empty journal folder and with 5,000 earlier journals in it, in processor time.
+void journalsKeptRow(const Place &place)
 {
-    const QString dir = root.filePath(QStringLiteral("walk1000"));
+    const QString dir = walkDirectory(place, 1000);
     const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
     const QString journals = dir + QStringLiteral("/journal");
     const auto walkSeconds = [&] {
         std::vector<double> seconds;
         for (int round = 0; round < 5; ++round) {
             QFile::remove(database);
-            QFile::copy(root.filePath(QStringLiteral("chart1000.db")), database);
-            seconds.push_back(walkInChildProcess(dir).seconds);
+            QFile::copy(chartMaster(place, 1000), database);
+            seconds.push_back(walkInChildProcess(dir, WalkKind::Window).processor);
         }
         return median(seconds);
     };
@@ -326,16 +562,15 @@ void journalsKeptRow(const QTemporaryDir &root)
     for (int i = 0; i < 5000; ++i)
         QFile::copy(sample, QDir(journals).filePath(QStringLiteral("20200101-000000-000-%1.journal").arg(i + 2)));
     const double many = walkSeconds();
-    std::printf("\n%-34s %10s %10s %14s\n", "1,000-code walk, journals kept", "none s", "5,000 s", "ratio");
-    std::printf("%-34s %10.3f %10.3f %14.2f   goal <= 1.1\n", "", none, many, many / none);
+    std::printf("\n%-34s %-6s %8s %8s %8s\n", "1,000-code walk, journals kept", "where", "none s", "5,000 s", "ratio");
+    std::printf("%-34s %-6s %8.3f %8.3f %8.2f   goal <= 1.1\n", "", qPrintable(place.name), none, many, many / none);
 }
 
 // The read-only check of one database, as n3fix --check runs it.
-void checkRow(const QTemporaryDir &root)
+void checkRow(const Place &place)
 {
-    const QString dir = root.filePath(QStringLiteral("walk20000"));
-    QFile::remove(dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
-    QFile::copy(root.filePath(QStringLiteral("chart20000.db")), dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
+    const QString dir = walkDirectory(place, 20000);
+    freshCopy(chartMaster(place, 20000), dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
     ODBC::setEngine({db::EngineKind::Embedded, dir});
     std::vector<double> seconds;
     for (int round = 0; round < 5; ++round) {
@@ -346,16 +581,7 @@ void checkRow(const QTemporaryDir &root)
         if (!check.failure.isEmpty() || check.codes != 20000 || check.wrong.empty())
             qFatal("the check did not read the chart");
     }
-    std::printf("\n%-34s %10.4f %10s\n", "check, 20,000 codes (median of 5)", median(seconds), "< 0.3");
-}
-
-// The CPU time this process has used: unlike the clock, not lengthened by other programs sharing
-// the machine.
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + now.tv_nsec / 1e9;
+    std::printf("\n%-34s %-6s %8.4f %8s\n", "check, 20,000 codes (median of 5)", qPrintable(place.name), median(seconds), "< 0.3");
 }
 
 // Balances for every code of `chart` in twelve periods, as a ledger keeps them: each account's
@@ -373,14 +599,14 @@ int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
                      [&chart](std::size_t a, std::size_t b) { return chart[int(a)].code.size() > chart[int(b)].code.size(); });
     std::vector<std::array<qint64, 36>> cents(chart.size());  // mb, md, mc of periods 1 to 12
     std::mt19937 rng(11);
-    for (std::size_t i = 0; i < chart.size(); ++i)
+    for (std::size_t i = 0; i < std::size_t(chart.size()); ++i)
         if (chart[int(i)].endLevel)
             for (qint64 &amount : cents[i])
                 amount = rng() % 10000000;
     // An account's own 1.00 before the sums are taken: it differs from its sub-accounts, and its
     // own parent still agrees with it.
     int disagreements = 0, parentsSeen = 0;
-    for (std::size_t i = 0; i < chart.size(); ++i)
+    for (std::size_t i = 0; i < std::size_t(chart.size()); ++i)
         if (!chart[int(i)].endLevel && parentsSeen++ % 1000 == 0) {
             cents[i][3 * (i % 12)] = 100;
             ++disagreements;
@@ -394,7 +620,7 @@ int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
     s.exec("DELETE FROM GL_accsum");
     s.exec("BEGIN");
     sqlite3_stmt *insert = s.prepare("INSERT INTO GL_accsum(ccode, iperiod, mb, md, mc) VALUES(?, ?, ?, ?, ?)");
-    for (std::size_t i = 0; i < chart.size(); ++i) {
+    for (std::size_t i = 0; i < std::size_t(chart.size()); ++i) {
         const QByteArray code = chart[int(i)].code.toUtf8();
         for (int period = 1; period <= 12; ++period) {
             sqlite3_bind_text(insert, 1, code.constData(), int(code.size()), SQLITE_STATIC);
@@ -413,13 +639,13 @@ int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
 
 // The read-only balance check of one database, as n3fix --check-balances runs it: one read of the
 // chart and one of the balances, for 20,000 and 200,000 codes of twelve periods each.
-void balanceCheckRows(const QTemporaryDir &root)
+void balanceCheckRows(const Place &place)
 {
     std::printf("\n%-34s %10s %10s %10s %10s %10s\n", "balance check, 12 periods", "rows", "seconds", "us/row",
                 "cpu s", "cpu us/row");
     std::map<int, double> perRow, cpuPerRow;
     for (const int codes : {20000, 200000}) {
-        const QString dir = root.filePath(QStringLiteral("ledger%1").arg(codes));
+        const QString dir = place.root->filePath(QStringLiteral("ledger%1").arg(codes));
         QDir().mkpath(dir);
         const QVector<ChartAccount> chart = generateChart(codes, {4, 2, 2, 2});
         const QString path = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
@@ -430,9 +656,9 @@ void balanceCheckRows(const QTemporaryDir &root)
         for (int round = 0; round < 3; ++round) {
             QElapsedTimer timer;
             timer.start();
-            const double cpuBefore = processCpuSeconds();
+            const double cpuBefore = processorSeconds();
             const repair::BalanceCheck check = repair::checkBalances(QStringLiteral("LQDATA_001_2007"));
-            cpuSeconds.push_back(processCpuSeconds() - cpuBefore);
+            cpuSeconds.push_back(processorSeconds() - cpuBefore);
             seconds.push_back(timer.nsecsElapsed() / 1e9);
             if (!check.failure.isEmpty() || check.codes != codes || check.accounts != disagreements
                 || check.periods != disagreements || !check.orphans.empty())
@@ -448,9 +674,9 @@ void balanceCheckRows(const QTemporaryDir &root)
                 "", perRow[200000] / perRow[20000], cpuPerRow[200000] / cpuPerRow[20000]);
 }
 
-void listRows(const QTemporaryDir &root)
+void listRows(const Place &place)
 {
-    const QString dir = root.filePath(QStringLiteral("sets2000"));
+    const QString dir = place.root->filePath(QStringLiteral("sets2000"));
     QDir().mkpath(dir);
     writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 2000);
     ODBC::setEngine({db::EngineKind::Embedded, dir});
@@ -494,26 +720,62 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("--walk"))
-        return walkThroughTheWindow(arguments.at(2), !arguments.contains(QStringLiteral("--no-paint")));
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("--walk")) {
+        const WalkKind kind = arguments.contains(QStringLiteral("--no-window")) ? WalkKind::NoWindow
+            : arguments.contains(QStringLiteral("--no-paint"))                   ? WalkKind::WindowNoPaint
+                                                                                  : WalkKind::Window;
+        return timedWalk(arguments.at(2), kind);
+    }
+    if (arguments.size() == 4 && arguments.at(1) == QLatin1String("--floor")) {
+        const QString file = arguments.at(3);
+        if (arguments.at(2) == QLatin1String("a"))
+            return printTimed([&file] { onFile(file, perRowStatements); });
+        return printTimed([&file] { onFile(file, singleTransaction); });
+    }
 
-    QTemporaryDir root;
-    root.setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile a walk by hand
-    std::printf("n3bench: SQLite %s, data in %s\n", sqlite3_libversion(), qPrintable(root.path()));
-    if (arguments.contains(QStringLiteral("--balance-check"))) {
-        balanceCheckRows(root);
+    const bool onlyBalanceCheck = arguments.contains(QStringLiteral("--balance-check"));
+    const bool onlyJournalWindow = arguments.contains(QStringLiteral("--journal-window"));
+    QStringList folders = arguments.mid(1);
+    folders.removeAll(QStringLiteral("--balance-check"));
+    folders.removeAll(QStringLiteral("--journal-window"));
+    if (folders.isEmpty()) {
+        folders << QDir::tempPath();
+        if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
+            folders << QStringLiteral("/dev/shm");
+    }
+    std::vector<Place> places;
+    for (const QString &folder : std::as_const(folders)) {
+        Place place{folder == QLatin1String("/dev/shm") ? QStringLiteral("tmpfs") : QStringLiteral("disk"),
+                    std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral("n3bench-XXXXXX")))};
+        if (!place.root->isValid())
+            qFatal("cannot make a folder in %s", qPrintable(folder));
+        place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
+        std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
+                    qPrintable(place.root->path()));
+        if (!onlyBalanceCheck && !onlyJournalWindow)
+            writeCharts(place);
+        places.push_back(std::move(place));
+    }
+    // The children's Qt asks for a runtime folder of the user's own.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", places.front().root->path().toLocal8Bit());
+
+    if (onlyBalanceCheck) {
+        balanceCheckRows(places.front());
         return 0;
     }
-    if (arguments.contains(QStringLiteral("--journal-window"))) {
-        journalWindowRows(root);
+    if (onlyJournalWindow) {
+        journalWindowRows(*places.front().root);
         return 0;
     }
-    endFlagRows(root);
-    journalRow(root);
-    journalsKeptRow(root);
-    checkRow(root);
-    balanceCheckRows(root);
-    listRows(root);
-    journalWindowRows(root);
+    endFlagRows(places);
+    std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
+    for (const Place &place : places)
+        journalRow(place);
+    journalsKeptRow(places.front());
+    checkRow(places.front());
+    balanceCheckRows(places.front());
+    listRows(places.front());
+    journalWindowRows(*places.front().root);
     return 0;
 }

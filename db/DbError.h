@@ -17,4 +17,17 @@ private:
     QString m_description;
 };
 
+// Why a write changed no row although the row still holds the values it was read with: a trigger
+// swallowed the update, or the table is a view.
+inline QString updateIgnored()
+{
+    return QStringLiteral("数据库没有执行这次更新（可能被触发器忽略，或数据表其实是视图），记录未改动。");
+}
+
+// Why a write found no row to change: the row it was read from is gone, or holds other values now.
+inline QString rowChangedSinceRead()
+{
+    return QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。");
+}
+
 } // namespace db

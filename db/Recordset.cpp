@@ -312,9 +312,7 @@ void Recordset::update()
     if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns))) {
         QVariantList criteria;
         appendRowValues(criteria);
-        if (countMatching(rowCriteria(), criteria) > 0)
-            throw DbError(QStringLiteral("数据库没有执行这次更新（可能被触发器忽略，或数据表其实是视图），记录未改动。"));
-        throw DbError(QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。"));
+        throw DbError(countMatching(rowCriteria(), criteria) > 0 ? updateIgnored() : rowChangedSinceRead());
     }
 
     for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)

@@ -1,5 +1,6 @@
 #include "EndFlagRepair.h"
 
+#include "EndFlagDirectWrite.h"
 #include "EndFlagPlan.h"
 #include "Journal.h"
 #include "PendingSettings.h"
@@ -147,6 +148,8 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         std::optional<EndFlagProbe> probe;
         if (connection->dialect() != db::SqlDialect::Sqlite)
             probe.emplace(connection);
+        // On a file opened by Qt's SQLite driver each row is written straight through SQLite.
+        const std::unique_ptr<EndFlagDirectWrite> direct = EndFlagDirectWrite::forChart(connection, walk.rowIdName());
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         for (std::size_t i = 0; i < chart.codes.size(); ++i) {
@@ -155,8 +158,12 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
             int flag = right[i];
             if (probe && (flag = probe->flagOf(chart.codes[i])) != right[i])
                 journalProbedFlag(*journal, chart, i, flag, journaled);
-            walk.setField(1, qint16(flag));
-            walk.update();
+            if (direct) {
+                direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
+            } else {
+                walk.setField(1, qint16(flag));
+                walk.update();
+            }
             ++run.rowsWritten;
             if (!flagIsRight(chart.flags[i], flag))
                 ++run.rowsChanged;
