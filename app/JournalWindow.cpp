@@ -50,6 +50,10 @@ QTableView *makeTable(QWidget *parent, const QString &name)
     view->setWordWrap(false);
     view->setAlternatingRowColors(true);
     view->verticalHeader()->hide();
+    // Columns as wide as what they hold, judged from the rows in sight and a few hundred more,
+    // so that a journal of a million rows costs no more to lay out than a small one.
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setResizeContentsPrecision(200);
     view->horizontalHeader()->setStretchLastSection(true);
     return view;
 }
