@@ -6,6 +6,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
+#include "db/QuotedName.h"
 #include "db/Recordset.h"
 
 #include <QHash>
@@ -59,9 +60,9 @@ QString allEqual(const QStringList &columns, const QVariantList &values, QVarian
     QStringList parts;
     for (int i = 0; i < columns.size(); ++i) {
         if (values.value(i).isNull()) {
-            parts << columns.at(i) + QStringLiteral(" is null");
+            parts << db::quotedName(columns.at(i)) + QStringLiteral(" is null");
         } else {
-            parts << columns.at(i) + QStringLiteral("=?");
+            parts << db::quotedName(columns.at(i)) + QStringLiteral("=?");
             bound << values.value(i);
         }
     }
@@ -98,10 +99,10 @@ public:
         const QString sameKey = allEqual(m_repair.keyColumns, row.key, keyBound);
         const QString holdsNew = allEqual(m_repair.changedColumns, row.newValues, newBound);
         const QString holdsOld = allEqual(m_repair.changedColumns, row.oldValues, oldBound);
-        const QString rowid = m_repair.rowidName + QStringLiteral("=?");
+        const QString rowid = db::quotedName(m_repair.rowidName) + QStringLiteral("=?");
         m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
-                       .arg(m_repair.changedColumns.join(QLatin1Char(',')), holds(sameKey), holds(holdsNew),
-                            holds(holdsOld), m_repair.table, rowid),
+                       .arg(db::quotedNames(m_repair.changedColumns), holds(sameKey), holds(holdsNew),
+                            holds(holdsOld), db::quotedName(m_repair.table), rowid),
                    m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
                    keyBound + newBound + oldBound + QVariantList{row.rowid});
         const int changed = int(m_repair.changedColumns.size());
@@ -144,8 +145,8 @@ public:
         const QString holdsNew = allEqual(m_repair.changedColumns, first.newValues, newBound);
         const QString holdsOld = allEqual(m_repair.changedColumns, first.oldValues, oldBound);
         m_now.open(QStringLiteral("select %1,%2,%3 from %4 where %5")
-                       .arg(m_repair.changedColumns.join(QLatin1Char(',')), holds(holdsNew), holds(holdsOld),
-                            m_repair.table, sameKey),
+                       .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld),
+                            db::quotedName(m_repair.table), sameKey),
                    m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
         const int changed = int(m_repair.changedColumns.size());
         int found = 0, toRestore = 0;
@@ -194,9 +195,9 @@ public:
     {
         QStringList assignments;
         for (const QString &column : m_repair.changedColumns)
-            assignments << column + QStringLiteral("=?");
+            assignments << db::quotedName(column) + QStringLiteral("=?");
         for (const Restore &restore : std::as_const(m_plan)) {
-            const int written = m_connection->execute(QStringLiteral("update ") + m_repair.table + QStringLiteral(" set ")
+            const int written = m_connection->execute(QStringLiteral("update ") + db::quotedName(m_repair.table) + QStringLiteral(" set ")
                                                           + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
                                                           + restore.where,
                                                       restore.row.oldValues + restore.bound);

@@ -146,6 +146,27 @@ private slots:
         QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), afterVacuum);
     }
 
+    // Column names that are SQL words or hold blanks: the reset journals them as key columns and
+    // undo finds the rows by them and gives back every amount.
+    void columnNamesThatAreNoPlainWords()
+    {
+        QString script = "create table code(ccode TEXT, bend INTEGER);"
+                         "create table GL_accsum(ccode TEXT, iperiod INTEGER, \"group\" TEXT, \"c name\" TEXT,"
+                         " mb NUMERIC, mc NUMERIC, md NUMERIC);";
+        for (int period = 1; period <= 4; ++period)
+            script += QStringLiteral("insert into GL_accsum values('1002',%1,'g','n',%1.5,%1,-%1);").arg(period);
+        SqliteFixture::run(yearDb(), script);
+        const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "3");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsChanged, 2);
+        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(undo.json()["restored"].toInt(), 2);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
+    }
+
     // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
     // padded to the width of a char column. The reset zeroes exactly the periods from the one asked
     // for, compared as numbers, finds padded codes, and undo gives back every amount.
