@@ -1,5 +1,6 @@
 #include "BalanceReset.h"
 
+#include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 #include "Journal.h"
 
@@ -49,25 +50,33 @@ ResetRows resetRows(const db::Connection &connection, const QString &code, const
     return {QStringLiteral("ccode=? and iperiod>=?"), {trimmedCode, period}};
 }
 
-// 1 for a row whose amounts are all 0 already, as the engine compares them: the reset leaves
-// its values as they are, so it is not journaled.
+// 1 for a row whose amounts are all 0 already, as the engine compares them: the reset does not
+// count it as changed.
 const QString AlreadyZeroName = QStringLiteral("n3fix_already_zero");
 const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as ") + AlreadyZeroName;
 
-// Adds the current matched row to the run's list and counts it. True when the reset changes its
-// amounts, that is when they are not all 0 already.
-bool listRow(const db::Recordset &matched, BalanceResetRun &run)
+// Adds the current matched row to the run's list and counts it, as changed when its amounts are
+// not all 0 by value.
+void listRow(const db::Recordset &matched, BalanceResetRun &run)
 {
     run.rows.push_back({matched.field(QStringLiteral("iperiod")), matched.field(QStringLiteral("mb")),
                         matched.field(QStringLiteral("md")), matched.field(QStringLiteral("mc"))});
     ++run.rowsMatched;
-    const bool changes = matched.field(AlreadyZeroName).toInt() != 1;
-    if (changes)
+    if (matched.field(AlreadyZeroName).toInt() != 1)
         ++run.rowsChanged;
-    return changes;
 }
 
-// The journal of the reset, flushed: every matched row whose amounts change, with its amounts,
+// Whether the reset's write leaves the current row exactly as it is: each amount stored as the
+// integer 0. An amount 0 in another form (0.0, '0') is rewritten, so its row is journaled.
+bool keepsItsAmounts(const db::Recordset &matched)
+{
+    for (const QString &amount : Amounts)
+        if (!storedAsInteger(matched.field(amount), 0))
+            return false;
+    return true;
+}
+
+// The journal of the reset, flushed: every matched row the write changes, with its amounts,
 // found again by its rowid on SQLite (with the values of its other columns), or by those values
 // elsewhere.
 std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
@@ -95,9 +104,9 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
             row.key << matched.field(name);
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
-        if (!listRow(matched, run))
-            continue;
-        journal->addRow(row);
+        listRow(matched, run);
+        if (!keepsItsAmounts(matched))
+            journal->addRow(row);
     }
     journal->setRowsVisited(run.rowsMatched);
     journal->flush();

@@ -92,9 +92,9 @@ bool flagIsRight(const QVariant &stored, int right)
     return false;
 }
 
-bool flagStoredAs(const QVariant &stored, int flag)
+bool storedAsInteger(const QVariant &stored, int value)
 {
-    return !stored.isNull() && isWholeNumber(stored) && stored.toLongLong() == flag;
+    return !stored.isNull() && isWholeNumber(stored) && stored.toLongLong() == value;
 }
 
 } // namespace repair

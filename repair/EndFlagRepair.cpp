@@ -67,7 +67,7 @@ void journalProbedFlag(Journal &journal, const Chart &chart, std::size_t i, int 
 {
     if (journaled[i] != 0)
         journal.setNewValues(journaled[i], {flag});
-    else if (!flagStoredAs(chart.flags[i], flag))
+    else if (!storedAsInteger(chart.flags[i], flag))
         journaled[i] = journal.appendRow(journalRow(chart, i, flag));
 }
 
@@ -104,7 +104,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     auto journal = std::make_unique<Journal>(directory, record);
     journaled.assign(chart.codes.size(), 0);
     for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        if (!flagStoredAs(chart.flags[i], right[i]))
+        if (!storedAsInteger(chart.flags[i], right[i]))
             journaled[i] = journal->addRow(journalRow(chart, i, right[i]));
     journal->setRowsVisited(qint64(chart.codes.size()));
     if (writes.applies())

@@ -167,6 +167,24 @@ private slots:
         QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
     }
 
+    // Amounts that are 0 by value but not stored as the integer 0 (0.0 in an untyped column) are
+    // rewritten by the reset, so their rows are journaled though not counted as changed.
+    void resetJournalsZeroInAnotherForm()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                                     "insert into GL_accsum values('1002',8,1.5,2,3),('1002',9,1.5,2,3),"
+                                     "('1002',10,0.0,0.0,0.0),('1002',11,0,0,0),('1002',12,0,0.0,0);");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsMatched, 4);
+        QCOMPARE(reset.rowsChanged, 1);
+        QCOMPARE(repair::countRows(repair::journalDirectory(), reset.journal), 3);  // all but period 11
+        QCOMPARE(rowsOf(yearDb(), "select typeof(mb)||typeof(mc)||typeof(md) from GL_accsum where iperiod>=9"),
+                 QStringList(4, "t:'integerintegerinteger'"));
+    }
+
     // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
     // padded to the width of a char column. The reset zeroes exactly the periods from the one asked
     // for, compared as numbers, finds padded codes, and undo gives back every amount.
