@@ -34,14 +34,61 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a.typeId() == b.typeId() && a == b;
 }
 
-bool sameValues(const QVariantList &a, const QVariantList &b)
+// The form a value is stored in: whole numbers of any width are one form, reals another, every
+// other type its own.
+int formOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+        return QMetaType::LongLong;
+    default:
+        return value.typeId();
+    }
+}
+
+// Whether two values are identical: the same value in the same form (1 and 1.0 are not), NULL
+// only NULL. A row whose old and new values are identical was not changed by its repair.
+bool identicalValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (formOf(a) != formOf(b))
+        return false;
+    return formOf(a) == QMetaType::LongLong ? a.toLongLong() == b.toLongLong() : a == b;
+}
+
+// Whether the values of one list are each the same as those of the other, by `same`.
+bool allSame(const QVariantList &a, const QVariantList &b, bool (*same)(const QVariant &, const QVariant &))
 {
     if (a.size() != b.size())
         return false;
     for (int i = 0; i < a.size(); ++i)
-        if (!sameValue(a.at(i), b.at(i)))
+        if (!same(a.at(i), b.at(i)))
             return false;
     return true;
+}
+
+bool sameValues(const QVariantList &a, const QVariantList &b)
+{
+    return allSame(a, b, sameValue);
+}
+
+bool identicalValues(const QVariantList &a, const QVariantList &b)
+{
+    return allSame(a, b, identicalValue);
+}
+
+// Whether a row holding `now` holds the old values the repair replaced. Where old and new values
+// are equal by value (1.0 written over as 1) the engine can't tell them apart, so only the old
+// values in their own form count.
+bool holdsOldValues(const JournalRow &row, bool holdsOldByValue, const QVariantList &now)
+{
+    return sameValues(row.oldValues, row.newValues) ? identicalValues(now, row.oldValues) : holdsOldByValue;
 }
 
 // A key as text that tells values of different types apart, to group rows by it.
@@ -114,7 +161,7 @@ public:
         const QVariantList now = currentValues();
         const bool isSameRow = m_now.field(changed).toInt() == 1;
         const bool hasNew = m_now.field(changed + 1).toInt() == 1;
-        const bool hasOld = m_now.field(changed + 2).toInt() == 1;
+        const bool hasOld = holdsOldValues(row, m_now.field(changed + 2).toInt() == 1, now);
         m_now.close();
         if (!isSameRow)
             leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在：原来的行号现在属于另一条记录"));
@@ -152,7 +199,7 @@ public:
         int found = 0, toRestore = 0;
         QList<QVariantList> changedSince;
         for (; !m_now.eof(); m_now.moveNext(), ++found) {
-            if (m_now.field(changed + 1).toInt() == 1)
+            if (holdsOldValues(first, m_now.field(changed + 1).toInt() == 1, currentValues()))
                 continue;
             if (m_now.field(changed).toInt() == 1)
                 ++toRestore;
@@ -239,7 +286,7 @@ void planRestores(const QString &directory, const RepairRecord &repair, Restorer
     for (qint64 offset = 0;; offset += PageRows) {
         const QList<JournalRow> page = readRows(directory, repair.id, offset, PageRows);
         for (const JournalRow &row : page) {
-            if (sameValues(row.oldValues, row.newValues))
+            if (identicalValues(row.oldValues, row.newValues))
                 continue;  // journaled by an earlier version of the tool, which listed unchanged rows too
             if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
                 restorer.planByRowid(row);

@@ -168,13 +168,15 @@ private slots:
     }
 
     // Amounts that are 0 by value but not stored as the integer 0 (0.0 in an untyped column) are
-    // rewritten by the reset, so their rows are journaled though not counted as changed.
+    // rewritten by the reset, so their rows are journaled though not counted as changed; undo
+    // then gives back each amount in the form it had.
     void resetJournalsZeroInAnotherForm()
     {
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
                                      "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
                                      "insert into GL_accsum values('1002',8,1.5,2,3),('1002',9,1.5,2,3),"
                                      "('1002',10,0.0,0.0,0.0),('1002',11,0,0,0),('1002',12,0,0.0,0);");
+        const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
         QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
         ODBC::DbConn().reset();
@@ -183,6 +185,28 @@ private slots:
         QCOMPARE(repair::countRows(repair::journalDirectory(), reset.journal), 3);  // all but period 11
         QCOMPARE(rowsOf(yearDb(), "select typeof(mb)||typeof(mc)||typeof(md) from GL_accsum where iperiod>=9"),
                  QStringList(4, "t:'integerintegerinteger'"));
+        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
+    }
+
+    // Flags equal by value to the right one but stored as reals: the walk rewrites them as
+    // integers and journals them; undo gives back each real, and a second undo is refused.
+    void walkRewritesAFlagInAnotherForm()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend);"
+                                     "insert into code values('1001',0.0),('100101',1.0),('1002',1),('2001',0);");
+        const QString before = SqliteFixture::dump(yearDb(), "code");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(run.rowsChanged, 1);
+        QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "code"), before);
     }
 
     // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
