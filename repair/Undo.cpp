@@ -153,25 +153,66 @@ public:
                    m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
                    keyBound + newBound + oldBound + QVariantList{row.rowid});
         const int changed = int(m_repair.changedColumns.size());
-        if (m_now.eof()) {
+        const bool isSameRow = !m_now.eof() && m_now.field(changed).toInt() == 1;
+        if (!isSameRow) {
             m_now.close();
-            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在"));
+            planByKeyValues(row);
             return;
         }
         const QVariantList now = currentValues();
-        const bool isSameRow = m_now.field(changed).toInt() == 1;
         const bool hasNew = m_now.field(changed + 1).toInt() == 1;
         const bool hasOld = holdsOldValues(row, m_now.field(changed + 2).toInt() == 1, now);
         m_now.close();
-        if (!isSameRow)
-            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在：原来的行号现在属于另一条记录"));
-        else if (hasOld)
+        if (hasOld)
             return;  // never written, or put back already
         else if (hasNew)
             m_plan.append({row, QStringList{rowid, sameKey, holdsNew}.join(QStringLiteral(" and ")),
                            QVariantList{row.rowid} + keyBound + newBound, 1});
         else
             leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+    }
+
+    // A row its rowid no longer finds (VACUUM renumbered the rows, a deleted row's rowid went to
+    // another): found by everything the journal knows it held, and put back only when exactly one
+    // row holds all of it.
+    void planByKeyValues(const JournalRow &row)
+    {
+        QVariantList keyBound, newBound, oldBound;
+        const QString sameKey = allEqual(m_repair.keyColumns, row.key, keyBound);
+        const QString holdsNew = allEqual(m_repair.changedColumns, row.newValues, newBound);
+        const QString holdsOld = allEqual(m_repair.changedColumns, row.oldValues, oldBound);
+        const QString rowid = db::quotedName(m_repair.rowidName);
+        m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
+                       .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld), rowid,
+                            db::quotedName(m_repair.table), sameKey),
+                   m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
+        const int changed = int(m_repair.changedColumns.size());
+        int found = 0;
+        QVariantList now;
+        bool hasNew = false, hasOld = false;
+        QVariant rowidNow;
+        for (; !m_now.eof() && found < 2; m_now.moveNext(), ++found) {
+            now = currentValues();
+            hasNew = m_now.field(changed).toInt() == 1;
+            hasOld = holdsOldValues(row, m_now.field(changed + 1).toInt() == 1, now);
+            rowidNow = m_now.field(changed + 2);
+        }
+        m_now.close();
+        if (found == 0) {
+            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("按行号和原有内容都找不到这条记录"));
+        } else if (found > 1) {
+            leaveAlone(row, {}, QStringLiteral("ambiguous"),
+                       QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨"));
+        } else if (hasOld) {
+            return;  // never written, or put back already
+        } else if (hasNew) {
+            JournalRow moved = row;
+            moved.rowid = rowidNow;
+            m_plan.append({moved, QStringList{rowid + QStringLiteral("=?"), sameKey, holdsNew}.join(QStringLiteral(" and ")),
+                           QVariantList{rowidNow} + keyBound + newBound, 1});
+        } else {
+            leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+        }
     }
 
     // Rows found by their key values: every journaled row sharing a key is one group, put back
