@@ -1,5 +1,6 @@
 #include "Undo.h"
 
+#include "EndFlagPlan.h"
 #include "Journal.h"
 #include "JournalReader.h"
 
@@ -38,17 +39,7 @@ bool sameValue(const QVariant &a, const QVariant &b)
 // other type its own.
 int formOf(const QVariant &value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-        return QMetaType::LongLong;
-    default:
-        return value.typeId();
-    }
+    return isWholeNumber(value) ? QMetaType::LongLong : value.typeId();
 }
 
 // Whether two values are identical: the same value in the same form (1 and 1.0 are not), NULL

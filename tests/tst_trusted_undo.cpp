@@ -28,6 +28,15 @@ QStringList rowsOf(const QString &db, const QString &sql)
     return SqliteFixture::select(db, sql).split('\n', Qt::SkipEmptyParts);
 }
 
+// The kinds of the rows an undo left alone, as its JSON lists them.
+QStringList kindsLeftAlone(const ProcessRun &undo)
+{
+    QStringList kinds;
+    for (const QJsonValue &left : undo.json()["left_alone"].toArray())
+        kinds << left["kind"].toString();
+    return kinds;
+}
+
 } // namespace
 
 class TrustedUndo : public QObject {
@@ -41,6 +50,16 @@ class TrustedUndo : public QObject {
     {
         NothingToShow progress;
         return repair::repairEndFlags("001", "2007", progress);
+    }
+
+    // Undoes a repair on the command line: it must succeed, restore `restored` rows and leave
+    // `table` as `before`.
+    void undoRestoresAll(const QString &journal, int restored, const QString &table, const QString &before)
+    {
+        const ProcessRun undo = n3fix({"--undo", journal, "--json"});
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(undo.json()["restored"].toInt(), restored);
+        QCOMPARE(SqliteFixture::dump(yearDb(), table), before);
     }
 
 private slots:
@@ -101,10 +120,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QStringList listedKinds;
-        for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-            listedKinds << left["kind"].toString();
-        QCOMPARE(listedKinds, kinds);
+        QCOMPARE(kindsLeftAlone(undo), kinds);
 
         // Each row now holds what it held after the meddling, or, for a restored row, exactly its
         // own flag from before the walk.
@@ -163,10 +179,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QStringList listedKinds;
-        for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-            listedKinds << left["kind"].toString();
-        QCOMPARE(listedKinds, kinds);
+        QCOMPARE(kindsLeftAlone(undo), kinds);
         QCOMPARE(rowsOf(yearDb(), "select ccode, cname, bend from code order by rowid"), after);
     }
 
@@ -209,10 +222,7 @@ private slots:
         QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 2);
-        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
-        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
-        QCOMPARE(undo.json()["restored"].toInt(), 2);
-        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
+        undoRestoresAll(reset.journal, 2, "GL_accsum", before);
     }
 
     // Amounts that are 0 by value but not stored as the integer 0 (0.0 in an untyped column) are
@@ -233,10 +243,7 @@ private slots:
         QCOMPARE(repair::countRows(repair::journalDirectory(), reset.journal), 3);  // all but period 11
         QCOMPARE(rowsOf(yearDb(), "select typeof(mb)||typeof(mc)||typeof(md) from GL_accsum where iperiod>=9"),
                  QStringList(4, "t:'integerintegerinteger'"));
-        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
-        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
-        QCOMPARE(undo.json()["restored"].toInt(), 3);
-        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), before);
+        undoRestoresAll(reset.journal, 3, "GL_accsum", before);
     }
 
     // Flags equal by value to the right one but stored as reals: the walk rewrites them as
@@ -251,10 +258,7 @@ private slots:
         ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 1);
         QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
-        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
-        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
-        QCOMPARE(undo.json()["restored"].toInt(), 3);
-        QCOMPARE(SqliteFixture::dump(yearDb(), "code"), before);
+        undoRestoresAll(run.journal, 3, "code", before);
     }
 
     // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
