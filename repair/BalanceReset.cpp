@@ -3,6 +3,7 @@
 #include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 #include "Journal.h"
+#include "StoredText.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -79,9 +80,9 @@ bool keepsItsAmounts(const db::Recordset &matched)
 // The journal of the reset, flushed: every matched row the write changes, with its amounts,
 // found again by its rowid on SQLite (with the values of its other columns), or by those values
 // elsewhere.
-std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
-                                      const QString &code, const QString &period, db::Recordset &matched,
-                                      BalanceResetRun &run)
+std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString &database, const QString &accountSet,
+                                      const QString &year, const QString &code, const QString &period,
+                                      db::Recordset &matched, BalanceResetRun &run)
 {
     RepairRecord record;
     record.database = database;
@@ -101,7 +102,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     for (; !matched.eof(); matched.moveNext()) {
         JournalRow row{matched.rowId(), {}, {}, {0, 0, 0}};
         for (const QString &name : std::as_const(record.keyColumns))
-            row.key << matched.field(name);
+            row.key << storedText(connection, record.table, record.rowidName, row.rowid, name, matched.field(name));
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
         listRow(matched, run);
@@ -144,7 +145,7 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
             run.outcome = BalanceResetOutcome::Succeeded;
             return run;
         }
-        journal = writeJournal(database, accountSet, year, code, firstPeriod, matched, run);
+        journal = writeJournal(*connection, database, accountSet, year, code, firstPeriod, matched, run);
         run.journal = journal->record().id;
         matched.close();
         connection->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ") + rows.where, rows.parameters);

@@ -1,5 +1,7 @@
 #include "ChartRowContents.h"
 
+#include "StoredText.h"
+
 #include "db/Connection.h"
 #include "db/QuotedName.h"
 #include "db/Recordset.h"
@@ -38,7 +40,18 @@ QVariantList ChartRowContents::of(const QVariantList &values)
     for (int c = 0; c < m_columns.size(); ++c)
         contents << (m_row->eof() ? QVariant() : m_row->field(c));
     m_row->close();
+    if (m_locator.size() == 1)
+        for (int c = 0; c < m_columns.size(); ++c)
+            contents[c] = storedText(*m_connection, QStringLiteral("code"), m_locator.first(), values.value(0),
+                                     m_columns.at(c), contents.at(c));
     return contents;
+}
+
+QVariant ChartRowContents::storedCode(const QVariant &rowid, const QVariant &code)
+{
+    return m_locator.size() == 1
+        ? storedText(*m_connection, QStringLiteral("code"), m_locator.first(), rowid, QStringLiteral("ccode"), code)
+        : code;
 }
 
 } // namespace repair

@@ -28,6 +28,9 @@ public:
     const QStringList &columns() const { return m_columns; }
     // The values of columns() of the row the locator's `values` find; NULLs for a row gone.
     QVariantList of(const QVariantList &values);
+    // The code of the row of `rowid` as the journal keeps it: as stored where it is a text that
+    // is not valid UTF-8 (see storedText), else `code` as read.
+    QVariant storedCode(const QVariant &rowid, const QVariant &code);
 
 private:
     std::shared_ptr<db::Connection> m_connection;

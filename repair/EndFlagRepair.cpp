@@ -75,8 +75,10 @@ QStringList rowLocator(const db::Recordset &walk)
 JournalRow journalRow(const Chart &chart, std::size_t i, int flag, ChartRowContents &contents)
 {
     const QVariantList key = QVariantList{chart.codes[i]} + chart.rowKeys[i];
-    const QVariantList locator = chart.rowids[i].isNull() ? key : QVariantList{chart.rowids[i]};
-    return {chart.rowids[i], key + contents.of(locator), {chart.flags[i]}, {flag}};
+    if (chart.rowids[i].isNull())
+        return {chart.rowids[i], key + contents.of(key), {chart.flags[i]}, {flag}};
+    const QVariantList stored = QVariantList{contents.storedCode(chart.rowids[i], chart.codes[i])} + chart.rowKeys[i];
+    return {chart.rowids[i], stored + contents.of({chart.rowids[i]}), {chart.flags[i]}, {flag}};
 }
 
 // Makes sure the journal holds row i with the flag the server now gives it, before the row is

@@ -92,15 +92,19 @@ QString keyText(const QVariantList &key)
     return text;
 }
 
-// "column=?" with the value appended to `bound`, or "column is null", all joined by "and".
-QString allEqual(const QStringList &columns, const QVariantList &values, QVariantList &bound)
+// "column=?" with the value appended to `bound`, or "column is null", all joined by "and". On
+// SQLite bytes are compared with the column's bytes: a journal keeps a text that is not valid
+// UTF-8 as its bytes.
+QString allEqual(db::SqlDialect dialect, const QStringList &columns, const QVariantList &values, QVariantList &bound)
 {
     QStringList parts;
     for (int i = 0; i < columns.size(); ++i) {
+        const QString column = db::quotedName(columns.at(i));
         if (values.value(i).isNull()) {
-            parts << db::quotedName(columns.at(i)) + QStringLiteral(" is null");
+            parts << column + QStringLiteral(" is null");
         } else {
-            parts << db::quotedName(columns.at(i)) + QStringLiteral("=?");
+            const bool bytes = dialect == db::SqlDialect::Sqlite && values.value(i).typeId() == QMetaType::QByteArray;
+            parts << (bytes ? QStringLiteral("cast(%1 as blob)=?").arg(column) : column + QStringLiteral("=?"));
             bound << values.value(i);
         }
     }
@@ -134,9 +138,9 @@ public:
     void planByRowid(const JournalRow &row)
     {
         QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_repair.keyColumns, row.key, keyBound);
-        const QString holdsNew = allEqual(m_repair.changedColumns, row.newValues, newBound);
-        const QString holdsOld = allEqual(m_repair.changedColumns, row.oldValues, oldBound);
+        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, row.key, keyBound);
+        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues, newBound);
+        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues, oldBound);
         const QString rowid = db::quotedName(m_repair.rowidName) + QStringLiteral("=?");
         m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
                        .arg(db::quotedNames(m_repair.changedColumns), holds(sameKey), holds(holdsNew),
@@ -169,9 +173,9 @@ public:
     void planByKeyValues(const JournalRow &row)
     {
         QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_repair.keyColumns, row.key, keyBound);
-        const QString holdsNew = allEqual(m_repair.changedColumns, row.newValues, newBound);
-        const QString holdsOld = allEqual(m_repair.changedColumns, row.oldValues, oldBound);
+        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, row.key, keyBound);
+        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues, newBound);
+        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues, oldBound);
         const QString rowid = db::quotedName(m_repair.rowidName);
         m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
                        .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld), rowid,
@@ -220,9 +224,9 @@ public:
             }
         }
         QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_repair.keyColumns, first.key, keyBound);
-        const QString holdsNew = allEqual(m_repair.changedColumns, first.newValues, newBound);
-        const QString holdsOld = allEqual(m_repair.changedColumns, first.oldValues, oldBound);
+        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, first.key, keyBound);
+        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, first.newValues, newBound);
+        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, first.oldValues, oldBound);
         m_now.open(QStringLiteral("select %1,%2,%3 from %4 where %5")
                        .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld),
                             db::quotedName(m_repair.table), sameKey),

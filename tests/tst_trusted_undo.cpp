@@ -261,6 +261,32 @@ private slots:
         undoRestoresAll(run.journal, 3, "code", before);
     }
 
+    // Texts imported in another encoding (bytes that are not valid UTF-8) in the columns that
+    // find a row: the reset's and the walk's journals keep them as stored, and undo finds the rows
+    // by them and gives back every value.
+    void textsNotValidUtf8()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, cname TEXT, bend INTEGER);"
+                                     "insert into code values('1001',cast(x'bde8' as text),1),('100101','a',1),"
+                                     "(cast(x'31303032ff' as text),cast(x'c3' as text),0);"
+                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, cbegind_c TEXT, mb, mc, md);"
+                                     "insert into GL_accsum values('1002',9,cast(x'bde8' as text),1.5,2,3),"
+                                     "('1002',10,cast(x'bde8' as text),4,5,6);");
+        QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsChanged, 2);
+        undoRestoresAll(reset.journal, 2, "GL_accsum", before);
+
+        before = SqliteFixture::dump(yearDb(), "code");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(run.rowsChanged, 2);
+        undoRestoresAll(run.journal, 2, "code", before);
+    }
+
     // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
     // padded to the width of a char column. The reset zeroes exactly the periods from the one asked
     // for, compared as numbers, finds padded codes, and undo gives back every amount.
