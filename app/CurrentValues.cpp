@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
+#include "db/QuotedName.h"
 
 #include <QStringList>
 
@@ -27,19 +28,19 @@ QList<QVariantList> CurrentValues::of(const repair::JournalRow &row)
     QStringList where;
     QVariantList bound;
     if (!m_record.rowidName.isEmpty() && !row.rowid.isNull()) {
-        where << m_record.rowidName + QStringLiteral("=?");
+        where << db::quotedName(m_record.rowidName) + QStringLiteral("=?");
         bound << row.rowid;
     } else {
         for (int i = 0; i < m_record.keyColumns.size(); ++i) {
             const QVariant value = row.key.value(i);
-            where << m_record.keyColumns.at(i) + (value.isNull() ? QStringLiteral(" is null") : QStringLiteral("=?"));
+            where << db::quotedName(m_record.keyColumns.at(i)) + (value.isNull() ? QStringLiteral(" is null") : QStringLiteral("=?"));
             if (!value.isNull())
                 bound << value;
         }
     }
-    // Column and table names come from the journal, which the tool wrote; the values are bound.
-    m_found.open(QStringLiteral("select ") + m_record.changedColumns.join(QLatin1Char(',')) + QStringLiteral(" from ")
-                     + m_record.table + QStringLiteral(" where ") + where.join(QStringLiteral(" and ")),
+    // Column and table names come from the journal and are quoted; the values are bound.
+    m_found.open(QStringLiteral("select ") + db::quotedNames(m_record.changedColumns) + QStringLiteral(" from ")
+                     + db::quotedName(m_record.table) + QStringLiteral(" where ") + where.join(QStringLiteral(" and ")),
                  m_connection, db::CursorType::Static, db::LockType::ReadOnly, bound);
     QList<QVariantList> found;
     for (; !m_found.eof(); m_found.moveNext()) {

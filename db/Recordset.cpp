@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "DbError.h"
+#include "QuotedName.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -96,7 +97,7 @@ Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
         ? sqliteRowLocator(m_connection->openDatabase(), table)
         : QStringList();
     if (!locator.isEmpty())
-        text = withKey(text, locator.join(QLatin1Char(',')));
+        text = withKey(text, quotedNames(locator));
     Statement &statement = preparedText(key, text);
     statement.table = table;
     statement.locator = locator;
@@ -284,7 +285,7 @@ QString Recordset::updateText(const QList<int> &columns, const QStringList &crit
 {
     QStringList assignments;
     for (const int column : columns)
-        assignments << m_statement->names.at(column) + QStringLiteral("=?");
+        assignments << quotedName(m_statement->names.at(column)) + QStringLiteral("=?");
     return QStringLiteral("update ") + m_statement->table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
         + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
 }
@@ -344,7 +345,7 @@ QStringList Recordset::rowCriteria() const
 {
     QStringList criteria;
     for (const QString &column : std::as_const(m_statement->locator))
-        criteria << column + QStringLiteral("=?");
+        criteria << quotedName(column) + QStringLiteral("=?");
     QVariantList unused;
     return criteria + matchingOriginals({}, unused);
 }
@@ -380,9 +381,9 @@ QStringList Recordset::matchingOriginals(const QList<int> &replaced, QVariantLis
     for (int i = 0; i < m_statement->names.size(); ++i) {
         const QVariant value = replaced.contains(i) ? m_staged.value(i) : valueAt(i);
         if (value.isNull()) {
-            criteria << m_statement->names.at(i) + QStringLiteral(" is null");
+            criteria << quotedName(m_statement->names.at(i)) + QStringLiteral(" is null");
         } else {
-            criteria << m_statement->names.at(i) + QStringLiteral("=?");
+            criteria << quotedName(m_statement->names.at(i)) + QStringLiteral("=?");
             values << value;
         }
     }

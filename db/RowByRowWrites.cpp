@@ -1,6 +1,7 @@
 #include "RowByRowWrites.h"
 
 #include "Connection.h"
+#include "QuotedName.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -52,7 +53,7 @@ bool RowByRowWrites::dropLeftoverIndexes()
                 names << query.value(0).toString();
     }
     for (const QString &name : std::as_const(names))
-        run(QStringLiteral("DROP INDEX IF EXISTS \"%1\"").arg(name));
+        run(QStringLiteral("DROP INDEX IF EXISTS ") + quotedName(name));
     return !names.isEmpty();
 }
 

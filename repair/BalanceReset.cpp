@@ -1,7 +1,9 @@
 #include "BalanceReset.h"
 
+#include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 #include "Journal.h"
+#include "StoredText.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -49,30 +51,38 @@ ResetRows resetRows(const db::Connection &connection, const QString &code, const
     return {QStringLiteral("ccode=? and iperiod>=?"), {trimmedCode, period}};
 }
 
-// 1 for a row whose amounts are all 0 already, as the engine compares them: the reset leaves
-// its values as they are, so it is not journaled.
+// 1 for a row whose amounts are all 0 already, as the engine compares them: the reset does not
+// count it as changed.
 const QString AlreadyZeroName = QStringLiteral("n3fix_already_zero");
 const QString AlreadyZero = QStringLiteral("case when mb=0 and mc=0 and md=0 then 1 else 0 end as ") + AlreadyZeroName;
 
-// Adds the current matched row to the run's list and counts it. True when the reset changes its
-// amounts, that is when they are not all 0 already.
-bool listRow(const db::Recordset &matched, BalanceResetRun &run)
+// Adds the current matched row to the run's list and counts it, as changed when its amounts are
+// not all 0 by value.
+void listRow(const db::Recordset &matched, BalanceResetRun &run)
 {
     run.rows.push_back({matched.field(QStringLiteral("iperiod")), matched.field(QStringLiteral("mb")),
                         matched.field(QStringLiteral("md")), matched.field(QStringLiteral("mc"))});
     ++run.rowsMatched;
-    const bool changes = matched.field(AlreadyZeroName).toInt() != 1;
-    if (changes)
+    if (matched.field(AlreadyZeroName).toInt() != 1)
         ++run.rowsChanged;
-    return changes;
 }
 
-// The journal of the reset, flushed: every matched row whose amounts change, with its amounts,
+// Whether the reset's write leaves the current row exactly as it is: each amount stored as the
+// integer 0. An amount 0 in another form (0.0, '0') is rewritten, so its row is journaled.
+bool keepsItsAmounts(const db::Recordset &matched)
+{
+    for (const QString &amount : Amounts)
+        if (!storedAsInteger(matched.field(amount), 0))
+            return false;
+    return true;
+}
+
+// The journal of the reset, flushed: every matched row the write changes, with its amounts,
 // found again by its rowid on SQLite (with the values of its other columns), or by those values
 // elsewhere.
-std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
-                                      const QString &code, const QString &period, db::Recordset &matched,
-                                      BalanceResetRun &run)
+std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString &database, const QString &accountSet,
+                                      const QString &year, const QString &code, const QString &period,
+                                      db::Recordset &matched, BalanceResetRun &run)
 {
     RepairRecord record;
     record.database = database;
@@ -92,12 +102,12 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     for (; !matched.eof(); matched.moveNext()) {
         JournalRow row{matched.rowId(), {}, {}, {0, 0, 0}};
         for (const QString &name : std::as_const(record.keyColumns))
-            row.key << matched.field(name);
+            row.key << storedText(connection, record.table, record.rowidName, row.rowid, name, matched.field(name));
         for (const QString &amount : Amounts)
             row.oldValues << matched.field(amount);
-        if (!listRow(matched, run))
-            continue;
-        journal->addRow(row);
+        listRow(matched, run);
+        if (!keepsItsAmounts(matched))
+            journal->addRow(row);
     }
     journal->setRowsVisited(run.rowsMatched);
     journal->flush();
@@ -135,7 +145,7 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
             run.outcome = BalanceResetOutcome::Succeeded;
             return run;
         }
-        journal = writeJournal(database, accountSet, year, code, firstPeriod, matched, run);
+        journal = writeJournal(*connection, database, accountSet, year, code, firstPeriod, matched, run);
         run.journal = journal->record().id;
         matched.close();
         connection->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ") + rows.where, rows.parameters);

@@ -4,6 +4,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/QuotedName.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -42,7 +43,7 @@ std::unique_ptr<EndFlagDirectWrite> EndFlagDirectWrite::forChart(const std::shar
     sqlite3 *db = qtSqliteHandle(*connection);
     if (!db)
         return nullptr;
-    const QByteArray rowid = rowidName.toLatin1();
+    const QByteArray rowid = db::quotedName(rowidName).toUtf8();
     // IS rather than = so that a NULL code or flag read is a value the row must still hold;
     // otherwise IS compares as = does.
     const QByteArray text = "update code set bend=?1 where " + rowid + "=?2 and ccode is ?3 and bend is ?4";

@@ -22,7 +22,8 @@ QString codeWithoutPadding(db::Connection &connection, const QVariant &code)
     return text.isNull() ? text : withoutPadding(text).toString();
 }
 
-// Whether a value read from the engine is a whole number type (an integer column, a bit).
+} // namespace
+
 bool isWholeNumber(const QVariant &value)
 {
     switch (value.typeId()) {
@@ -37,8 +38,6 @@ bool isWholeNumber(const QVariant &value)
         return false;
     }
 }
-
-} // namespace
 
 EndFlagProbe::EndFlagProbe(std::shared_ptr<db::Connection> connection)
     : m_connection(std::move(connection)), m_probe(std::make_unique<db::Recordset>())
@@ -92,9 +91,9 @@ bool flagIsRight(const QVariant &stored, int right)
     return false;
 }
 
-bool flagStoredAs(const QVariant &stored, int flag)
+bool storedAsInteger(const QVariant &stored, int value)
 {
-    return !stored.isNull() && isWholeNumber(stored) && stored.toLongLong() == flag;
+    return !stored.isNull() && isWholeNumber(stored) && stored.toLongLong() == value;
 }
 
 } // namespace repair

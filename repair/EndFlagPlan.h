@@ -36,9 +36,12 @@ private:
 // number. A NULL, a blob or any other text is changed by the repair.
 bool flagIsRight(const QVariant &stored, int right);
 
-// Whether writing `flag` leaves the stored value exactly as it is: an integer of that value. A flag
-// kept in another form ('1 ', 1.0) is right by value but is rewritten as an integer, so the walk
-// journals it all the same, and undo can give the old form back.
-bool flagStoredAs(const QVariant &stored, int flag);
+// Whether a value read from the engine is a whole number type (an integer column, a bit).
+bool isWholeNumber(const QVariant &value);
+
+// Whether writing the integer `value` leaves the stored value exactly as it is: an integer of that
+// value. A value kept in another form ('1 ', 1.0) is equal by value but is rewritten as an
+// integer, so a repair journals it all the same, and undo can give the old form back.
+bool storedAsInteger(const QVariant &stored, int value);
 
 } // namespace repair

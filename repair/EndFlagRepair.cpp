@@ -1,5 +1,6 @@
 #include "EndFlagRepair.h"
 
+#include "ChartRowContents.h"
 #include "EndFlagDirectWrite.h"
 #include "EndFlagPlan.h"
 #include "Journal.h"
@@ -55,29 +56,50 @@ Chart readChart(db::Recordset &walk)
     return chart;
 }
 
-// Row i of the chart as the journal keeps it, to get `flag`.
-JournalRow journalRow(const Chart &chart, std::size_t i, int flag)
+// The columns that find one chart row again where the walk has them: its rowid, or a composite
+// primary key (the code first, as the journal's key begins). None where rows are found by value.
+QStringList rowLocator(const db::Recordset &walk)
 {
-    return {chart.rowids[i], QVariantList{chart.codes[i]} + chart.rowKeys[i], {chart.flags[i]}, {flag}};
+    if (!walk.rowIdName().isEmpty())
+        return {walk.rowIdName()};
+    if (walk.rowKeyNames().isEmpty())
+        return {};
+    QStringList names{QStringLiteral("ccode")};
+    for (const int position : otherKeyColumns(walk))
+        names << walk.rowKeyNames().at(position);
+    return names;
+}
+
+// Row i of the chart as the journal keeps it, to get `flag`: found by its rowid or key, and known
+// by everything else it holds.
+JournalRow journalRow(const Chart &chart, std::size_t i, int flag, ChartRowContents &contents)
+{
+    const QVariantList key = QVariantList{chart.codes[i]} + chart.rowKeys[i];
+    if (chart.rowids[i].isNull())
+        return {chart.rowids[i], key + contents.of(key), {chart.flags[i]}, {flag}};
+    const QVariantList stored = QVariantList{contents.storedCode(chart.rowids[i], chart.codes[i])} + chart.rowKeys[i];
+    return {chart.rowids[i], stored + contents.of({chart.rowids[i]}), {chart.flags[i]}, {flag}};
 }
 
 // Makes sure the journal holds row i with the flag the server now gives it, before the row is
 // written: a row the verdict left alone is added, a journaled row gets its new flag.
-void journalProbedFlag(Journal &journal, const Chart &chart, std::size_t i, int flag, std::vector<qint64> &journaled)
+void journalProbedFlag(Journal &journal, const Chart &chart, std::size_t i, int flag, ChartRowContents &contents,
+                       std::vector<qint64> &journaled)
 {
     if (journaled[i] != 0)
         journal.setNewValues(journaled[i], {flag});
-    else if (!flagStoredAs(chart.flags[i], flag))
-        journaled[i] = journal.appendRow(journalRow(chart, i, flag));
+    else if (!storedAsInteger(chart.flags[i], flag))
+        journaled[i] = journal.appendRow(journalRow(chart, i, flag, contents));
 }
 
 // The journal of the walk, flushed: the rows whose flag the walk will change, each with its flag
-// now and the flag it is to get (their journal numbers go into `journaled`, 0 for the rows left
+// now and the flag it is to get and all else it holds (their journal numbers go into `journaled`, 0 for the rows left
 // out), and on SQLite the journal mode the file must end in. Journal modes earlier walks could not
 // restore are taken over from their memo.
 std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
                                       const db::Recordset &walk, const Chart &chart, const std::vector<int> &right,
-                                      db::RowByRowWrites &writes, std::vector<qint64> &journaled)
+                                      ChartRowContents &contents, db::RowByRowWrites &writes,
+                                      std::vector<qint64> &journaled)
 {
     RepairRecord record;
     record.database = database;
@@ -91,6 +113,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.keyColumns = {QStringLiteral("ccode")};
     for (const int position : otherKeyColumns(walk))
         record.keyColumns << walk.rowKeyNames().at(position);
+    record.keyColumns << contents.columns();
     const QString directory = journalDirectory();
     PendingSettings pending;
     if (writes.applies()) {
@@ -104,8 +127,8 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     auto journal = std::make_unique<Journal>(directory, record);
     journaled.assign(chart.codes.size(), 0);
     for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        if (!flagStoredAs(chart.flags[i], right[i]))
-            journaled[i] = journal->addRow(journalRow(chart, i, right[i]));
+        if (!storedAsInteger(chart.flags[i], right[i]))
+            journaled[i] = journal->addRow(journalRow(chart, i, right[i], contents));
     journal->setRowsVisited(qint64(chart.codes.size()));
     if (writes.applies())
         writePendingSettings(directory, journal->record());
@@ -138,7 +161,9 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         const std::vector<int> right = rightEndFlags(connection, chart.codes);
         writes.emplace(connection);
         std::vector<qint64> journaled;
-        journal = writeJournal(run.database, accountSet, year, walk, chart, right, *writes, journaled);
+        ChartRowContents contents(connection, rowLocator(walk),
+                                  QStringList{QStringLiteral("ccode"), QStringLiteral("bend")} + walk.rowKeyNames());
+        journal = writeJournal(run.database, accountSet, year, walk, chart, right, contents, *writes, journaled);
         run.journal = journal->record().id;
         writes->start(journal->record().journalModeToRestore);
 
@@ -157,7 +182,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
             progress.rowStarted(*atCode);
             int flag = right[i];
             if (probe && (flag = probe->flagOf(chart.codes[i])) != right[i])
-                journalProbedFlag(*journal, chart, i, flag, journaled);
+                journalProbedFlag(*journal, chart, i, flag, contents, journaled);
             if (direct) {
                 direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
             } else {

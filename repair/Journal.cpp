@@ -115,6 +115,19 @@ void Journal::fail(const QString &what)
                           .arg(what, QDir::toNativeSeparators(m_path), QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
+// Gives up a journal that could not be made durable, before the repair has changed anything:
+// the file goes, its lock is let go, and `reason` is raised.
+void Journal::discard(const QString &reason)
+{
+    sqlite3_finalize(m_insert);
+    m_insert = nullptr;
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    QFile::remove(m_path);
+    m_lock.release();
+    throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(m_path), reason));
+}
+
 void Journal::exec(const char *sql)
 {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -142,19 +155,13 @@ void Journal::flush()
 {
     if (m_record.rowsVisited >= 0)
         exec(QByteArray("update repair set rows_visited=" + QByteArray::number(m_record.rowsVisited)).constData());
-    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        // Without a rollback journal a failed first commit can leave a torn file; the repair has
-        // changed nothing yet, so the file goes.
-        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
-        sqlite3_finalize(m_insert);
-        m_insert = nullptr;
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        QFile::remove(m_path);
-        m_lock.release();
-        throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(m_path), message));
-    }
-    syncDirectory(QFileInfo(m_path).absolutePath());
+    // Without a rollback journal a failed first commit can leave a torn file
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        discard(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    // a journal whose name in its folder may not survive a crash can't vouch for the repair
+    const QString unsynced = syncDirectory(QFileInfo(m_path).absolutePath());
+    if (!unsynced.isEmpty())
+        discard(unsynced);
     // Later changes are all-or-nothing again. They only add to what is on disk already (the
     // outcome, a corrected or added row), so they need not wait for every sync a first write
     // needs; each is still on disk when its statement returns.

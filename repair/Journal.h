@@ -52,6 +52,7 @@ private:
     void create(const QString &directory);
     void exec(const char *sql);
     [[noreturn]] void fail(const QString &what);
+    [[noreturn]] void discard(const QString &reason);
 
     RepairRecord m_record;
     QString m_path;

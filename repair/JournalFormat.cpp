@@ -13,6 +13,9 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -55,13 +58,14 @@ bool readable(sqlite3 *db)
 
 } // namespace
 
-void syncDirectory(const QString &directory)
+QString syncDirectory(const QString &directory)
 {
     const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const QString reason = synced ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (fd >= 0)
         ::close(fd);
-    }
+    return reason;
 }
 
 JournalHandle::JournalHandle(const QString &path, bool write)

@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -31,8 +32,8 @@ QString memoPath(const QString &directory, const QString &database, const QStrin
 }
 
 // Writes `bytes` to the file at `path`: into a new file beside it, synced, then renamed over it,
-// so the file is whole once its folder is synced. QSaveFile is not used: it does not report a
-// failed sync. Returns the error, or empty.
+// and the folder synced, so the file is whole and in place once this returns. QSaveFile is not
+// used: it does not report a failed sync. Returns the error, or empty.
 QString writeDurably(const QString &path, const QByteArray &bytes)
 {
     const QString temporary = path + QStringLiteral(".%1.new").arg(::getpid());  // one per writer
@@ -48,7 +49,7 @@ QString writeDurably(const QString &path, const QByteArray &bytes)
         QFile::remove(temporary);
         return reason;
     }
-    return QString();
+    return journalformat::syncDirectory(QFileInfo(path).absolutePath());
 }
 
 } // namespace

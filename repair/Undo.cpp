@@ -1,11 +1,13 @@
 #include "Undo.h"
 
+#include "EndFlagPlan.h"
 #include "Journal.h"
 #include "JournalReader.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
+#include "db/QuotedName.h"
 #include "db/Recordset.h"
 
 #include <QHash>
@@ -33,14 +35,51 @@ bool sameValue(const QVariant &a, const QVariant &b)
     return a.typeId() == b.typeId() && a == b;
 }
 
-bool sameValues(const QVariantList &a, const QVariantList &b)
+// The form a value is stored in: whole numbers of any width are one form, reals another, every
+// other type its own.
+int formOf(const QVariant &value)
+{
+    return isWholeNumber(value) ? QMetaType::LongLong : value.typeId();
+}
+
+// Whether two values are identical: the same value in the same form (1 and 1.0 are not), NULL
+// only NULL. A row whose old and new values are identical was not changed by its repair.
+bool identicalValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (formOf(a) != formOf(b))
+        return false;
+    return formOf(a) == QMetaType::LongLong ? a.toLongLong() == b.toLongLong() : a == b;
+}
+
+// Whether the values of one list are each the same as those of the other, by `same`.
+bool allSame(const QVariantList &a, const QVariantList &b, bool (*same)(const QVariant &, const QVariant &))
 {
     if (a.size() != b.size())
         return false;
     for (int i = 0; i < a.size(); ++i)
-        if (!sameValue(a.at(i), b.at(i)))
+        if (!same(a.at(i), b.at(i)))
             return false;
     return true;
+}
+
+bool sameValues(const QVariantList &a, const QVariantList &b)
+{
+    return allSame(a, b, sameValue);
+}
+
+bool identicalValues(const QVariantList &a, const QVariantList &b)
+{
+    return allSame(a, b, identicalValue);
+}
+
+// Whether a row holding `now` holds the old values the repair replaced. Where old and new values
+// are equal by value (1.0 written over as 1) the engine can't tell them apart, so only the old
+// values in their own form count.
+bool holdsOldValues(const JournalRow &row, bool holdsOldByValue, const QVariantList &now)
+{
+    return sameValues(row.oldValues, row.newValues) ? identicalValues(now, row.oldValues) : holdsOldByValue;
 }
 
 // A key as text that tells values of different types apart, to group rows by it.
@@ -53,15 +92,19 @@ QString keyText(const QVariantList &key)
     return text;
 }
 
-// "column=?" with the value appended to `bound`, or "column is null", all joined by "and".
-QString allEqual(const QStringList &columns, const QVariantList &values, QVariantList &bound)
+// "column=?" with the value appended to `bound`, or "column is null", all joined by "and". On
+// SQLite bytes are compared with the column's bytes: a journal keeps a text that is not valid
+// UTF-8 as its bytes.
+QString allEqual(db::SqlDialect dialect, const QStringList &columns, const QVariantList &values, QVariantList &bound)
 {
     QStringList parts;
     for (int i = 0; i < columns.size(); ++i) {
+        const QString column = db::quotedName(columns.at(i));
         if (values.value(i).isNull()) {
-            parts << columns.at(i) + QStringLiteral(" is null");
+            parts << column + QStringLiteral(" is null");
         } else {
-            parts << columns.at(i) + QStringLiteral("=?");
+            const bool bytes = dialect == db::SqlDialect::Sqlite && values.value(i).typeId() == QMetaType::QByteArray;
+            parts << (bytes ? QStringLiteral("cast(%1 as blob)=?").arg(column) : column + QStringLiteral("=?"));
             bound << values.value(i);
         }
     }
@@ -95,35 +138,76 @@ public:
     void planByRowid(const JournalRow &row)
     {
         QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_repair.keyColumns, row.key, keyBound);
-        const QString holdsNew = allEqual(m_repair.changedColumns, row.newValues, newBound);
-        const QString holdsOld = allEqual(m_repair.changedColumns, row.oldValues, oldBound);
-        const QString rowid = m_repair.rowidName + QStringLiteral("=?");
+        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, row.key, keyBound);
+        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues, newBound);
+        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues, oldBound);
+        const QString rowid = db::quotedName(m_repair.rowidName) + QStringLiteral("=?");
         m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
-                       .arg(m_repair.changedColumns.join(QLatin1Char(',')), holds(sameKey), holds(holdsNew),
-                            holds(holdsOld), m_repair.table, rowid),
+                       .arg(db::quotedNames(m_repair.changedColumns), holds(sameKey), holds(holdsNew),
+                            holds(holdsOld), db::quotedName(m_repair.table), rowid),
                    m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
                    keyBound + newBound + oldBound + QVariantList{row.rowid});
         const int changed = int(m_repair.changedColumns.size());
-        if (m_now.eof()) {
+        const bool isSameRow = !m_now.eof() && m_now.field(changed).toInt() == 1;
+        if (!isSameRow) {
             m_now.close();
-            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在"));
+            planByKeyValues(row);
             return;
         }
         const QVariantList now = currentValues();
-        const bool isSameRow = m_now.field(changed).toInt() == 1;
         const bool hasNew = m_now.field(changed + 1).toInt() == 1;
-        const bool hasOld = m_now.field(changed + 2).toInt() == 1;
+        const bool hasOld = holdsOldValues(row, m_now.field(changed + 2).toInt() == 1, now);
         m_now.close();
-        if (!isSameRow)
-            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在：原来的行号现在属于另一条记录"));
-        else if (hasOld)
+        if (hasOld)
             return;  // never written, or put back already
         else if (hasNew)
             m_plan.append({row, QStringList{rowid, sameKey, holdsNew}.join(QStringLiteral(" and ")),
                            QVariantList{row.rowid} + keyBound + newBound, 1});
         else
             leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+    }
+
+    // A row its rowid no longer finds (VACUUM renumbered the rows, a deleted row's rowid went to
+    // another): found by everything the journal knows it held, and put back only when exactly one
+    // row holds all of it.
+    void planByKeyValues(const JournalRow &row)
+    {
+        QVariantList keyBound, newBound, oldBound;
+        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, row.key, keyBound);
+        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues, newBound);
+        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues, oldBound);
+        const QString rowid = db::quotedName(m_repair.rowidName);
+        m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
+                       .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld), rowid,
+                            db::quotedName(m_repair.table), sameKey),
+                   m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
+        const int changed = int(m_repair.changedColumns.size());
+        int found = 0;
+        QVariantList now;
+        bool hasNew = false, hasOld = false;
+        QVariant rowidNow;
+        for (; !m_now.eof() && found < 2; m_now.moveNext(), ++found) {
+            now = currentValues();
+            hasNew = m_now.field(changed).toInt() == 1;
+            hasOld = holdsOldValues(row, m_now.field(changed + 1).toInt() == 1, now);
+            rowidNow = m_now.field(changed + 2);
+        }
+        m_now.close();
+        if (found == 0) {
+            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("按行号和原有内容都找不到这条记录"));
+        } else if (found > 1) {
+            leaveAlone(row, {}, QStringLiteral("ambiguous"),
+                       QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨"));
+        } else if (hasOld) {
+            return;  // never written, or put back already
+        } else if (hasNew) {
+            JournalRow moved = row;
+            moved.rowid = rowidNow;
+            m_plan.append({moved, QStringList{rowid + QStringLiteral("=?"), sameKey, holdsNew}.join(QStringLiteral(" and ")),
+                           QVariantList{rowidNow} + keyBound + newBound, 1});
+        } else {
+            leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+        }
     }
 
     // Rows found by their key values: every journaled row sharing a key is one group, put back
@@ -140,18 +224,18 @@ public:
             }
         }
         QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_repair.keyColumns, first.key, keyBound);
-        const QString holdsNew = allEqual(m_repair.changedColumns, first.newValues, newBound);
-        const QString holdsOld = allEqual(m_repair.changedColumns, first.oldValues, oldBound);
+        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, first.key, keyBound);
+        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, first.newValues, newBound);
+        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, first.oldValues, oldBound);
         m_now.open(QStringLiteral("select %1,%2,%3 from %4 where %5")
-                       .arg(m_repair.changedColumns.join(QLatin1Char(',')), holds(holdsNew), holds(holdsOld),
-                            m_repair.table, sameKey),
+                       .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld),
+                            db::quotedName(m_repair.table), sameKey),
                    m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
         const int changed = int(m_repair.changedColumns.size());
         int found = 0, toRestore = 0;
         QList<QVariantList> changedSince;
         for (; !m_now.eof(); m_now.moveNext(), ++found) {
-            if (m_now.field(changed + 1).toInt() == 1)
+            if (holdsOldValues(first, m_now.field(changed + 1).toInt() == 1, currentValues()))
                 continue;
             if (m_now.field(changed).toInt() == 1)
                 ++toRestore;
@@ -194,9 +278,9 @@ public:
     {
         QStringList assignments;
         for (const QString &column : m_repair.changedColumns)
-            assignments << column + QStringLiteral("=?");
+            assignments << db::quotedName(column) + QStringLiteral("=?");
         for (const Restore &restore : std::as_const(m_plan)) {
-            const int written = m_connection->execute(QStringLiteral("update ") + m_repair.table + QStringLiteral(" set ")
+            const int written = m_connection->execute(QStringLiteral("update ") + db::quotedName(m_repair.table) + QStringLiteral(" set ")
                                                           + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
                                                           + restore.where,
                                                       restore.row.oldValues + restore.bound);
@@ -238,7 +322,7 @@ void planRestores(const QString &directory, const RepairRecord &repair, Restorer
     for (qint64 offset = 0;; offset += PageRows) {
         const QList<JournalRow> page = readRows(directory, repair.id, offset, PageRows);
         for (const JournalRow &row : page) {
-            if (sameValues(row.oldValues, row.newValues))
+            if (identicalValues(row.oldValues, row.newValues))
                 continue;  // journaled by an earlier version of the tool, which listed unchanged rows too
             if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
                 restorer.planByRowid(row);

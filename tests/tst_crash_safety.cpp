@@ -198,16 +198,22 @@ private slots:
     // The n-th sync fails (EIO), for n = 1, 2, ...: whatever the stage, the command says what
     // happened. Success only when all is done and journaled; "nothing changed" only when nothing
     // did; rows written but their end not journaled is said as such. The books stay recoverable.
+    // fdatasync is SQLite's sync of its files; fsync is the tool's own sync of the journal's
+    // folder, without which a journal may vanish in a crash: no repair goes on after it fails.
     void failedSyncAtEveryStage_data()
     {
         QTest::addColumn<QString>("scenario");
-        QTest::newRow("walk") << "walk";
-        QTest::newRow("reset") << "reset";
-        QTest::newRow("undo") << "undo";
+        QTest::addColumn<QString>("sync");
+        for (const char *sync : {"fdatasync", "fsync"}) {
+            QTest::addRow("walk, %s", sync) << "walk" << sync;
+            QTest::addRow("reset, %s", sync) << "reset" << sync;
+            QTest::addRow("undo, %s", sync) << "undo" << sync;
+        }
     }
     void failedSyncAtEveryStage()
     {
         QFETCH(QString, scenario);
+        QFETCH(QString, sync);
         if (!m_canTrace)
             QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         const QString originalBooks = books(original("LQDATA_001_2007.db"));
@@ -216,8 +222,8 @@ private slots:
             freshData(scenario == "walk" ? "original" : "repaired");
             const QString before = books(yearDb());
             const QString trace = m_work->filePath("trace");
-            QStringList command{"strace", "-f", "-qq", "-o", trace, "-e", "trace=fdatasync",
-                                "-e", QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(n), "--"};
+            QStringList command{"strace", "-f", "-qq", "-o", trace, "-e", "trace=" + sync,
+                                "-e", QStringLiteral("inject=%1:error=EIO:when=%2").arg(sync).arg(n), "--"};
             command << scenarioCommand(scenario);
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
@@ -234,7 +240,7 @@ private slots:
                 break;  // the n-th sync never came
             }
             if (run.status == 0) {
-                QVERIFY2(recorded && books(yearDb()) != before, qPrintable(step));
+                QVERIFY2(sync == "fdatasync" && recorded && books(yearDb()) != before, qPrintable(step));
                 continue;  // a failed sync the tool could do without (a folder's, say)
             }
             QCOMPARE(run.status, 2);

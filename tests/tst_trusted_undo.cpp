@@ -28,6 +28,15 @@ QStringList rowsOf(const QString &db, const QString &sql)
     return SqliteFixture::select(db, sql).split('\n', Qt::SkipEmptyParts);
 }
 
+// The kinds of the rows an undo left alone, as its JSON lists them.
+QStringList kindsLeftAlone(const ProcessRun &undo)
+{
+    QStringList kinds;
+    for (const QJsonValue &left : undo.json()["left_alone"].toArray())
+        kinds << left["kind"].toString();
+    return kinds;
+}
+
 } // namespace
 
 class TrustedUndo : public QObject {
@@ -41,6 +50,16 @@ class TrustedUndo : public QObject {
     {
         NothingToShow progress;
         return repair::repairEndFlags("001", "2007", progress);
+    }
+
+    // Undoes a repair on the command line: it must succeed, restore `restored` rows and leave
+    // `table` as `before`.
+    void undoRestoresAll(const QString &journal, int restored, const QString &table, const QString &before)
+    {
+        const ProcessRun undo = n3fix({"--undo", journal, "--json"});
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(undo.json()["restored"].toInt(), restored);
+        QCOMPARE(SqliteFixture::dump(yearDb(), table), before);
     }
 
 private slots:
@@ -70,12 +89,13 @@ private slots:
             << "delete from code where ccode='1002'; insert into code(rowid,ccode,bend) values(3,'1003',0)" << 2
             << QStringList{"gone"};
         QTest::newRow("flag changed since") << "update code set bend=5 where ccode='100101'" << 2 << QStringList{"changed"};
-        // rowids 3 and 4 happen to fall on 1002 and 100101 again; rowid 2 is now 100201's
+        // rowids 3 and 4 happen to fall on 1002 and 100101 again; rowid 2 is now 100201's, and
+        // 1001 is found by its code
         QTest::newRow("table rebuilt in another order")
             << "create table c2 as select * from code order by ccode desc; drop table code; alter table c2 rename to code"
-            << 2 << QStringList{"gone"};
-        QTest::newRow("vacuum after a delete")
-            << "delete from code where ccode='0999'; vacuum" << 0 << QStringList{"gone", "gone", "gone"};
+            << 3 << QStringList();
+        // every rowid now finds another row; each code is found once
+        QTest::newRow("vacuum after a delete") << "delete from code where ccode='0999'; vacuum" << 3 << QStringList();
     }
     void undoFindsTheVeryRowAfterAWalk()
     {
@@ -100,10 +120,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QStringList listedKinds;
-        for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-            listedKinds << left["kind"].toString();
-        QCOMPARE(listedKinds, kinds);
+        QCOMPARE(kindsLeftAlone(undo), kinds);
 
         // Each row now holds what it held after the meddling, or, for a restored row, exactly its
         // own flag from before the walk.
@@ -121,8 +138,54 @@ private slots:
             QCOMPARE(SqliteFixture::dump(yearDb(), "code"), before);
     }
 
+    // The walk journals everything a row it changes holds; undo knows the row only by all of it.
+    // When the rowid finds another row, the row is looked for by what it held and put back only
+    // when exactly one row holds it all.
+    void undoKnowsARowByAllItHeld_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<QString>("meddle");
+        QTest::addColumn<int>("restored");
+        QTest::addColumn<QStringList>("kinds");
+        QTest::addColumn<QStringList>("after");  // ccode|cname|bend in rowid order
+        // A (rowid 2) is written; after VACUUM rowid 2 is B's, a copy of the same code
+        QTest::newRow("duplicate codes, vacuum")
+            << "('0999','x',1),('1001','A',0),('1001','B',1)" << "delete from code where ccode='0999'; vacuum" << 1
+            << QStringList() << QStringList{"t:'1001'|t:'A'|i:0", "t:'1001'|t:'B'|i:1"};
+        QTest::newRow("row deleted, another imported in its rowid")
+            << "('1001','A',1),('100101','A1',1),('1002','B',0)"
+            << "delete from code where ccode='1002'; insert into code(rowid,ccode,cname,bend) values(3,'1002','B2',1)" << 1
+            << QStringList{"gone"} << QStringList{"t:'1001'|t:'A'|i:1", "t:'100101'|t:'A1'|i:1", "t:'1002'|t:'B2'|i:1"};
+        // rowid 2 still finds a row holding all the first copy held; rowid 3 finds none, and
+        // what it held is in two rows
+        QTest::newRow("two identical rows, vacuum")
+            << "('0999','x',1),('1001','A',0),('1001','A',0)"
+            << "delete from code where ccode='0999'; vacuum" << 1 << QStringList{"ambiguous"}
+            << QStringList{"t:'1001'|t:'A'|i:1", "t:'1001'|t:'A'|i:0"};
+    }
+    void undoKnowsARowByAllItHeld()
+    {
+        QFETCH(QString, rows);
+        QFETCH(QString, meddle);
+        QFETCH(int, restored);
+        QFETCH(QStringList, kinds);
+        QFETCH(QStringList, after);
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, cname TEXT, bend INTEGER); insert into code values" + rows);
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(repair::readRepair(repair::journalDirectory(), run.journal).keyColumns, QStringList({"ccode", "cname"}));
+        SqliteFixture::run(yearDb(), meddle);
+        const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
+        QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
+        QCOMPARE(undo.json()["restored"].toInt(), restored);
+        QCOMPARE(kindsLeftAlone(undo), kinds);
+        QCOMPARE(rowsOf(yearDb(), "select ccode, cname, bend from code order by rowid"), after);
+    }
+
     // A balance reset on a GL_accsum without an index, then a deleted row and VACUUM: the rowids
-    // move to other periods' rows. Undo restores none of them into a wrong row; it lists them gone.
+    // move to other periods' rows. Undo restores none of them into a wrong row: it finds each by
+    // its code and period.
     void undoOfAResetAfterVacuum()
     {
         QString script = "create table code(ccode TEXT, bend INTEGER);"
@@ -130,20 +193,98 @@ private slots:
         for (int period = 1; period <= 12; ++period)
             script += QStringLiteral("insert into GL_accsum values('1002',%1,%1.5,%1,-%1);").arg(period);
         SqliteFixture::run(yearDb(), script);
+        const QString periods = "select iperiod, mb, mc, md from GL_accsum where iperiod<>2 order by iperiod";
+        const QStringList before = rowsOf(yearDb(), periods);
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
         QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 4);
         SqliteFixture::run(yearDb(), "delete from GL_accsum where iperiod=2; vacuum");
-        const QString afterVacuum = SqliteFixture::dump(yearDb(), "GL_accsum");
 
         const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
-        QCOMPARE(undo.status, 1);
-        QCOMPARE(undo.json()["restored"].toInt(), 0);
-        QCOMPARE(undo.json()["left_alone"].toArray().size(), 4);
-        for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-            QCOMPARE(left["kind"].toString(), QStringLiteral("gone"));
-        QCOMPARE(SqliteFixture::dump(yearDb(), "GL_accsum"), afterVacuum);
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(undo.json()["restored"].toInt(), 4);
+        QCOMPARE(rowsOf(yearDb(), periods), before);
+    }
+
+    // Column names that are SQL words or hold blanks: the reset journals them as key columns and
+    // undo finds the rows by them and gives back every amount.
+    void columnNamesThatAreNoPlainWords()
+    {
+        QString script = "create table code(ccode TEXT, bend INTEGER);"
+                         "create table GL_accsum(ccode TEXT, iperiod INTEGER, \"group\" TEXT, \"c name\" TEXT,"
+                         " mb NUMERIC, mc NUMERIC, md NUMERIC);";
+        for (int period = 1; period <= 4; ++period)
+            script += QStringLiteral("insert into GL_accsum values('1002',%1,'g','n',%1.5,%1,-%1);").arg(period);
+        SqliteFixture::run(yearDb(), script);
+        const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "3");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsChanged, 2);
+        undoRestoresAll(reset.journal, 2, "GL_accsum", before);
+    }
+
+    // Amounts that are 0 by value but not stored as the integer 0 (0.0 in an untyped column) are
+    // rewritten by the reset, so their rows are journaled though not counted as changed; undo
+    // then gives back each amount in the form it had.
+    void resetJournalsZeroInAnotherForm()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                                     "insert into GL_accsum values('1002',8,1.5,2,3),('1002',9,1.5,2,3),"
+                                     "('1002',10,0.0,0.0,0.0),('1002',11,0,0,0),('1002',12,0,0.0,0);");
+        const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsMatched, 4);
+        QCOMPARE(reset.rowsChanged, 1);
+        QCOMPARE(repair::countRows(repair::journalDirectory(), reset.journal), 3);  // all but period 11
+        QCOMPARE(rowsOf(yearDb(), "select typeof(mb)||typeof(mc)||typeof(md) from GL_accsum where iperiod>=9"),
+                 QStringList(4, "t:'integerintegerinteger'"));
+        undoRestoresAll(reset.journal, 3, "GL_accsum", before);
+    }
+
+    // Flags equal by value to the right one but stored as reals: the walk rewrites them as
+    // integers and journals them; undo gives back each real.
+    void walkRewritesAFlagInAnotherForm()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend);"
+                                     "insert into code values('1001',0.0),('100101',1.0),('1002',1),('2001',0);");
+        const QString before = SqliteFixture::dump(yearDb(), "code");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(run.rowsChanged, 1);
+        QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
+        undoRestoresAll(run.journal, 3, "code", before);
+    }
+
+    // Texts imported in another encoding (bytes that are not valid UTF-8) in the columns that
+    // find a row: the reset's and the walk's journals keep them as stored, and undo finds the rows
+    // by them and gives back every value.
+    void textsNotValidUtf8()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, cname TEXT, bend INTEGER);"
+                                     "insert into code values('1001',cast(x'bde8' as text),1),('100101','a',1),"
+                                     "(cast(x'31303032ff' as text),cast(x'c3' as text),0);"
+                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, cbegind_c TEXT, mb, mc, md);"
+                                     "insert into GL_accsum values('1002',9,cast(x'bde8' as text),1.5,2,3),"
+                                     "('1002',10,cast(x'bde8' as text),4,5,6);");
+        QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(reset.rowsChanged, 2);
+        undoRestoresAll(reset.journal, 2, "GL_accsum", before);
+
+        before = SqliteFixture::dump(yearDb(), "code");
+        const repair::EndFlagRun run = walk();
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        ODBC::DbConn().reset();
+        QCOMPARE(run.rowsChanged, 2);
+        undoRestoresAll(run.journal, 2, "code", before);
     }
 
     // Data as a CSV import leaves it: every column TEXT, periods, amounts and flags as text, codes
