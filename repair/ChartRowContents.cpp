@@ -31,19 +31,55 @@ ChartRowContents::ChartRowContents(std::shared_ptr<db::Connection> connection, Q
 
 ChartRowContents::~ChartRowContents() = default;
 
+void ChartRowContents::readAhead(const std::vector<QVariant> &rowids)
+{
+    if (m_select.isEmpty() || m_locator.size() != 1 || m_connection->dialect() != db::SqlDialect::Sqlite)
+        return;
+    // One statement for a batch of rowids, the last batch filled up with NULLs, which find no row.
+    constexpr int Batch = 256;
+    const QString select = QStringLiteral("select %1,%2 from code where %1 in (%3)")
+                               .arg(db::quotedName(m_locator.first()), db::quotedNames(m_columns),
+                                    QStringLiteral("?,").repeated(Batch - 1) + QLatin1Char('?'));
+    for (std::size_t start = 0; start < rowids.size(); start += Batch) {
+        QVariantList batch;
+        for (std::size_t i = start; i < start + Batch; ++i)
+            batch << (i < rowids.size() ? rowids[i] : QVariant());
+        m_row->open(select, m_connection, db::CursorType::Keyset, db::LockType::ReadOnly, batch);
+        for (; !m_row->eof(); m_row->moveNext()) {
+            QVariantList contents;
+            for (int c = 0; c < m_columns.size(); ++c)
+                contents << m_row->field(c + 1);
+            m_readAhead.insert(m_row->field(0).toLongLong(), contents);
+        }
+        m_row->close();
+    }
+}
+
 QVariantList ChartRowContents::of(const QVariantList &values)
 {
     QVariantList contents;
     if (m_select.isEmpty())
         return contents;
-    m_row->open(m_select, m_connection, db::CursorType::Keyset, db::LockType::ReadOnly, values);
-    for (int c = 0; c < m_columns.size(); ++c)
-        contents << (m_row->eof() ? QVariant() : m_row->field(c));
-    m_row->close();
+    const auto ahead = m_locator.size() == 1 ? m_readAhead.constFind(values.value(0).toLongLong()) : m_readAhead.constEnd();
+    if (ahead != m_readAhead.constEnd())
+        contents = *ahead;
+    else
+        contents = readOne(values);
     if (m_locator.size() == 1)
         for (int c = 0; c < m_columns.size(); ++c)
             contents[c] = storedText(*m_connection, QStringLiteral("code"), m_locator.first(), values.value(0),
                                      m_columns.at(c), contents.at(c));
+    return contents;
+}
+
+// The values of columns() of one row, read by its locator's values; NULLs for a row gone.
+QVariantList ChartRowContents::readOne(const QVariantList &values)
+{
+    QVariantList contents;
+    m_row->open(m_select, m_connection, db::CursorType::Keyset, db::LockType::ReadOnly, values);
+    for (int c = 0; c < m_columns.size(); ++c)
+        contents << (m_row->eof() ? QVariant() : m_row->field(c));
+    m_row->close();
     return contents;
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QStringList>
 #include <QVariantList>
 
 #include <memory>
+#include <vector>
 
 namespace db {
 class Connection;
@@ -26,6 +28,9 @@ public:
 
     // The other columns of the chart, in the order of()'s values come; empty when nothing is read.
     const QStringList &columns() const { return m_columns; }
+    // Reads ahead the rows of these rowids (the locator is the rowid) in a statement per few
+    // hundred rows, so that of() answers them without a statement each.
+    void readAhead(const std::vector<QVariant> &rowids);
     // The values of columns() of the row the locator's `values` find; NULLs for a row gone.
     QVariantList of(const QVariantList &values);
     // The code of the row of `rowid` as the journal keeps it: as stored where it is a text that
@@ -33,10 +38,13 @@ public:
     QVariant storedCode(const QVariant &rowid, const QVariant &code);
 
 private:
+    QVariantList readOne(const QVariantList &values);
+
     std::shared_ptr<db::Connection> m_connection;
     QStringList m_locator, m_columns;
     QString m_select;
     std::unique_ptr<db::Recordset> m_row;  // reused for every row: its statement stays prepared
+    QHash<qlonglong, QVariantList> m_readAhead;  // by rowid
 };
 
 } // namespace repair

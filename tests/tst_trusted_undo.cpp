@@ -454,16 +454,20 @@ private slots:
     // The journal is read a page at a time: pages put together are the whole journal, in order.
     void journalReadInPages()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); with recursive n(x) as (select 1"
-                                     " union all select x+1 from n where x<2500) insert into code select printf('%04d', x), 7 from n;");
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, ccode_name TEXT, bend INTEGER); with recursive n(x) as"
+                                     " (select 1 union all select x+1 from n where x<2500)"
+                                     " insert into code select printf('%04d', x), 'name ' || x, 7 from n order by random();");
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
         const QString directory = repair::journalDirectory();
         QCOMPARE(repair::countRows(directory, run.journal), 2500);
         QStringList codes;
         for (qint64 offset = 0; offset < 2600; offset += 999)
-            for (const repair::JournalRow &row : repair::readRows(directory, run.journal, offset, 999))
+            for (const repair::JournalRow &row : repair::readRows(directory, run.journal, offset, 999)) {
                 codes << row.key.value(0).toString();
+                // each row is known by all it holds, read with the others of its batch
+                QCOMPARE(row.key.value(1).toString(), "name " + QString::number(codes.last().toInt()));
+            }
         QCOMPARE(codes.size(), 2500);
         QCOMPARE(codes.first(), QStringLiteral("0001"));
         QCOMPARE(codes.last(), QStringLiteral("2500"));
