@@ -33,26 +33,24 @@ ChartRowContents::~ChartRowContents() = default;
 
 void ChartRowContents::readAhead(const std::vector<QVariant> &rowids)
 {
-    if (m_select.isEmpty() || m_locator.size() != 1 || m_connection->dialect() != db::SqlDialect::Sqlite)
+    if (m_select.isEmpty() || m_locator.size() != 1 || m_connection->dialect() != db::SqlDialect::Sqlite
+        || rowids.empty())
         return;
-    // One statement for a batch of rowids, the last batch filled up with NULLs, which find no row.
-    constexpr int Batch = 256;
-    const QString select = QStringLiteral("select %1,%2 from code where %1 in (%3)")
-                               .arg(db::quotedName(m_locator.first()), db::quotedNames(m_columns),
-                                    QStringLiteral("?,").repeated(Batch - 1) + QLatin1Char('?'));
-    for (std::size_t start = 0; start < rowids.size(); start += Batch) {
-        QVariantList batch;
-        for (std::size_t i = start; i < start + Batch; ++i)
-            batch << (i < rowids.size() ? rowids[i] : QVariant());
-        m_row->open(select, m_connection, db::CursorType::Keyset, db::LockType::ReadOnly, batch);
-        for (; !m_row->eof(); m_row->moveNext()) {
-            QVariantList contents;
-            for (int c = 0; c < m_columns.size(); ++c)
-                contents << m_row->field(c + 1);
-            m_readAhead.insert(m_row->field(0).toLongLong(), contents);
-        }
-        m_row->close();
+    // One statement for them all: the rowids go in as one JSON array, which SQLite unpacks.
+    QByteArray list = "[";
+    for (const QVariant &rowid : rowids)
+        list += QByteArray::number(rowid.toLongLong()) + ',';
+    list.back() = ']';
+    m_row->open(QStringLiteral("select %1,%2 from code where %1 in (select value from json_each(?))")
+                    .arg(db::quotedName(m_locator.first()), db::quotedNames(m_columns)),
+                m_connection, db::CursorType::Keyset, db::LockType::ReadOnly, {QString::fromLatin1(list)});
+    for (; !m_row->eof(); m_row->moveNext()) {
+        QVariantList contents;
+        for (int c = 0; c < m_columns.size(); ++c)
+            contents << m_row->field(c + 1);
+        m_readAhead.insert(m_row->field(0).toLongLong(), contents);
     }
+    m_row->close();
 }
 
 QVariantList ChartRowContents::of(const QVariantList &values)

@@ -28,8 +28,8 @@ public:
 
     // The other columns of the chart, in the order of()'s values come; empty when nothing is read.
     const QStringList &columns() const { return m_columns; }
-    // Reads ahead the rows of these rowids (the locator is the rowid) in a statement per few
-    // hundred rows, so that of() answers them without a statement each.
+    // Reads ahead the rows of these rowids (the locator is the rowid) in one statement, so that
+    // of() answers them without a statement each.
     void readAhead(const std::vector<QVariant> &rowids);
     // The values of columns() of the row the locator's `values` find; NULLs for a row gone.
     QVariantList of(const QVariantList &values);
