@@ -126,15 +126,17 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     }
     auto journal = std::make_unique<Journal>(directory, record);
     journaled.assign(chart.codes.size(), 0);
-    std::vector<QVariant> changing;  // the rowids of the rows to journal
+    std::vector<std::size_t> changing;  // the rows to journal
+    std::vector<QVariant> changingRowids;
     for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        if (!storedAsInteger(chart.flags[i], right[i]))
-            changing.push_back(chart.rowids[i]);
+        if (!storedAsInteger(chart.flags[i], right[i])) {
+            changing.push_back(i);
+            changingRowids.push_back(chart.rowids[i]);
+        }
     if (!walk.rowIdName().isEmpty())
-        contents.readAhead(changing);
-    for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        if (!storedAsInteger(chart.flags[i], right[i]))
-            journaled[i] = journal->addRow(journalRow(chart, i, right[i], contents));
+        contents.readAhead(changingRowids);
+    for (const std::size_t i : changing)
+        journaled[i] = journal->addRow(journalRow(chart, i, right[i], contents));
     journal->setRowsVisited(qint64(chart.codes.size()));
     if (writes.applies())
         writePendingSettings(directory, journal->record());
