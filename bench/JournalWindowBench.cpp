@@ -1,5 +1,5 @@
 #include "JournalWindowBench.h"
-#include "Median.h"
+#include "Measures.h"
 
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
@@ -14,8 +14,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,29 +33,12 @@ long residentKb()
     return pages.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// Processor time this process has used, in seconds: on a machine shared with other work, what the
-// wall clock can't show.
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // A finished end-flag walk's journal over `rows` codes of the chart in `chart`, written by the
 // journal writer the walk uses.
 void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &chart, int rows)
 {
-    repair::RepairRecord record;
-    record.database = QStringLiteral("LQDATA_001_2007");
+    repair::RepairRecord record = endFlagJournalRecord();
     record.engine = ODBC::engineName();
-    record.repair = QStringLiteral("end-flags");
-    record.accountSet = QStringLiteral("001");
-    record.year = QStringLiteral("2007");
-    record.table = QStringLiteral("code");
-    record.rowidName = QStringLiteral("rowid");
-    record.changedColumns = {QStringLiteral("bend")};
-    record.keyColumns = {QStringLiteral("ccode")};
     repair::Journal journal(directory, record);
     for (int i = 0; i < rows; ++i)
         journal.addRow({qlonglong(i + 1), {chart.at(i % chart.size()).code}, {0}, {1}});
@@ -97,9 +78,9 @@ void journalWindowRows(const QTemporaryDir &root)
         writeWalkJournal(repair::journalDirectory(), chart, 3);
     std::vector<double> folder, folderCpu;
     for (int round = 0; round < 5; ++round) {
-        const double cpu = cpuSeconds();
+        const double cpu = processorSeconds();
         folder.push_back(openWindow(5000));
-        folderCpu.push_back(cpuSeconds() - cpu);
+        folderCpu.push_back(processorSeconds() - cpu);
     }
 
     // one repair of 200,000 rows, with the chart it changed

@@ -22,7 +22,7 @@
 //                               without the window, as the command line runs it, with no progress
 //   n3bench --floor a|b FILE    (internal) the engine's floor (a) or (b) on the database FILE
 #include "JournalWindowBench.h"
-#include "Median.h"
+#include "Measures.h"
 
 #include "app/Form1.h"
 #include "app/MessageBox.h"
@@ -167,17 +167,6 @@ void singleTransaction(const Sqlite &s)
 }
 
 // --- the tool ----------------------------------------------------------------------------------
-
-// Seconds of processor time (user and system) this process, or with RUSAGE_CHILDREN its waited-for
-// children, have used so far. Unlike the time on the clock it hardly moves when other programs
-// take the shared processors, so it shows the work itself; the clock also counts waiting for
-// syncs to reach the disk.
-double processorSeconds(int who = RUSAGE_SELF)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The most memory this process has held, in KB. Read from /proc rather than getrusage, whose
 // figure a child inherits from the parent that started it.
@@ -511,14 +500,7 @@ void journalRow(const Place &place)
         QElapsedTimer timer;
         timer.start();
         {
-            repair::RepairRecord record;
-            record.database = QStringLiteral("LQDATA_001_2007");
-            record.repair = QStringLiteral("end-flags");
-            record.table = QStringLiteral("code");
-            record.rowidName = QStringLiteral("rowid");
-            record.changedColumns = {QStringLiteral("bend")};
-            record.keyColumns = {QStringLiteral("ccode")};
-            repair::Journal j(directory, record);
+            repair::Journal j(directory, endFlagJournalRecord());
             for (const Row &row : changed)
                 j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {row.flag}, {row.flag == 0 ? 1 : 0}});
             j.setRowsVisited(qint64(rows.size()));
