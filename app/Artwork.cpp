@@ -87,7 +87,10 @@ QImage iconImage(int size)
 
 QIcon applicationIcon()
 {
-    return QIcon(QPixmap::fromImage(iconImage(32)));
+    QIcon icon;
+    for (const int size : {32, 16, 48})  // the title bar's 32, and what panels and task lists pick
+        icon.addPixmap(QPixmap::fromImage(iconImage(size)));
+    return icon;
 }
 
 } // namespace Artwork

@@ -14,7 +14,7 @@ QPixmap backgroundPicture();
 // are rendered from it at build time).
 QImage iconImage(int size);
 
-// The red-and-black 32 x 32 application icon.
+// The red-and-black application icon of the windows: 32 x 32, with 16 and 48 for the panels.
 QIcon applicationIcon();
 
 } // namespace Artwork

@@ -1,9 +1,13 @@
 #include "CommandLine.h"
 
+#include "DataLocation.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -34,6 +38,7 @@ struct Options {
     QCommandLineOption fromPeriod{QStringLiteral("from-period"), QString(), QStringLiteral("period")};
     QCommandLineOption dryRun{QStringLiteral("dry-run")};
     QCommandLineOption journalWindow{QStringLiteral("journal-window")};
+    QCommandLineOption chooseData{QStringLiteral("choose-data")};
 };
 
 StartOptions failed(const QString &error)
@@ -43,16 +48,62 @@ StartOptions failed(const QString &error)
     return options;
 }
 
-} // namespace
+// The number of edits (a letter added, dropped or changed, two neighbours swapped) that turn
+// one word into the other.
+int editDistance(const QString &a, const QString &b)
+{
+    QList<QList<int>> d(a.size() + 1, QList<int>(b.size() + 1));
+    for (int i = 0; i <= a.size(); ++i)
+        for (int j = 0; j <= b.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + int(a[i - 1] != b[j - 1])});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
 
-StartOptions parseCommandLine(const QStringList &arguments)
+// "是不是要用 --check？" for the option of the help nearest to `word`, when it is near enough to
+// be a slip of the keys: at most two edits, and fewer than a third of the option's letters.
+QString nearestOptionHint(const QString &word)
+{
+    static const QRegularExpression helpOption(QStringLiteral("--([a-z][a-z-]+)"));
+    QString nearest;
+    int nearestDistance = 3;
+    for (const QRegularExpressionMatch &match : helpOption.globalMatch(commandLineHelp())) {
+        const QString name = match.captured(1);
+        const int distance = editDistance(word.toLower(), name);
+        if (distance < nearestDistance && distance * 3 < name.size()) {
+            nearest = name;
+            nearestDistance = distance;
+        }
+    }
+    return nearest.isEmpty() ? QString() : QStringLiteral("是不是要用 --%1？").arg(nearest);
+}
+
+// An option the parser doesn't know, as the user typed it (--chek, -chek), and the one meant.
+QString unknownOption(const QString &name, const QStringList &arguments)
+{
+    QString typed = QStringLiteral("--") + name;
+    for (const QString &argument : arguments.mid(1)) {
+        const QString option = argument.section(QLatin1Char('='), 0, 0);
+        if (option.startsWith(QLatin1Char('-')) && QString(option).remove(QRegularExpression(QStringLiteral("^--?"))) == name)
+            typed = option;
+    }
+    return QStringLiteral("无法识别的选项：%1。%2").arg(typed, nearestOptionHint(name));
+}
+
+StartOptions parseArguments(const QStringList &arguments)
 {
     Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
                        o.accountSet, o.year, o.verbose, o.json, o.checkBalances, o.resetBalance, o.code, o.fromPeriod,
-                       o.dryRun, o.journalWindow});
+                       o.dryRun, o.journalWindow, o.chooseData});
     for (const char *name : QtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char *name : QtFlagOptions)
@@ -74,7 +125,7 @@ StartOptions parseCommandLine(const QStringList &arguments)
 
     if (!parser.parse(arguments)) {
         if (!parser.unknownOptionNames().isEmpty())
-            return failed(QStringLiteral("无法识别的选项：%1").arg(parser.unknownOptionNames().first()));
+            return failed(unknownOption(parser.unknownOptionNames().first(), arguments));
         // The parser names the option in quotes: a value given to an option that takes none
         // (--check=1), or none given to one that needs it.
         static const QRegularExpression quoted(QStringLiteral("'-*([^']*)'"));
@@ -137,7 +188,7 @@ StartOptions parseCommandLine(const QStringList &arguments)
     if (isCommand && command == cli::Command::Journal && positional.size() <= 1)
         options.request.journal = positional.value(0);
     else if (!positional.isEmpty())
-        return failed(QStringLiteral("无法识别的参数：%1").arg(positional.first()));
+        return failed(QStringLiteral("无法识别的参数：%1。%2").arg(positional.first(), nearestOptionHint(positional.first())));
     if (isCommand && command == cli::Command::Undo)
         options.request.journal = parser.value(o.undo);
 
@@ -151,12 +202,23 @@ StartOptions parseCommandLine(const QStringList &arguments)
     const bool resets = isCommand && command == cli::Command::ResetBalance;
     if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod) || parser.isSet(o.dryRun)))
         return failed(QStringLiteral("--code、--from-period 和 --dry-run 只用于 --reset-balance。"));
-    if (resets && !(parser.isSet(o.accountSet) && parser.isSet(o.year) && parser.isSet(o.code) && parser.isSet(o.fromPeriod)))
-        return failed(QStringLiteral("--reset-balance 需要给出 --account-set、--year、--code 和 --from-period。"));
+    if (resets) {
+        QStringList missing;
+        for (const QCommandLineOption *option : {&o.accountSet, &o.year, &o.code, &o.fromPeriod})
+            if (!parser.isSet(*option))
+                missing << QStringLiteral("--") + option->names().constLast();
+        if (!missing.isEmpty())
+            return failed(QStringLiteral("--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 %1。")
+                              .arg(missing.join(QStringLiteral("、"))));
+    }
     if (parser.isSet(o.json) && !isCommand)
         return failed(QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance）。"));
-    if (int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo)) > 1)
+    const int places = int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo));
+    if (places > 1)
         return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
+    if (parser.isSet(o.chooseData) && (isCommand || options.action == Action::JournalWindow || places > 0))
+        return failed(QStringLiteral("--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
+                                     "--data-dir、--odbc 或 --demo 同用。"));
 
     options.request.accountSet = parser.value(o.accountSet);
     options.request.year = parser.value(o.year);
@@ -166,10 +228,23 @@ StartOptions parseCommandLine(const QStringList &arguments)
     options.request.fromPeriod = parser.value(o.fromPeriod);
     options.request.dryRun = parser.isSet(o.dryRun);
     options.demo = parser.isSet(o.demo);
+    options.placeGiven = places > 0;
+    options.chooseData = parser.isSet(o.chooseData);
     options.engine.kind = parser.isSet(o.odbc) ? db::EngineKind::Odbc : db::EngineKind::Embedded;
     options.engine.dataDirectory = parser.isSet(o.dataDir) ? parser.value(o.dataDir)
         : options.demo                                     ? demoDataDirectory()
                                                            : db::defaultDataDirectory();
+    return options;
+}
+
+} // namespace
+
+StartOptions parseCommandLine(const QStringList &arguments)
+{
+    StartOptions options = parseArguments(arguments);
+    // A script that asked for JSON reads its error as JSON too, whatever else is wrong.
+    if (!options.error.isEmpty())
+        options.request.json = arguments.contains(QStringLiteral("--json")) || arguments.contains(QStringLiteral("-json"));
     return options;
 }
 
@@ -183,6 +258,7 @@ QString commandLineHelp()
     return QStringLiteral(
         "用法：\n"
         "  n3fix [--data-dir 目录 | --odbc | --demo]     打开修正工具窗口\n"
+        "  n3fix --choose-data                          重新选择数据位置，然后打开修正工具窗口\n"
         "  n3fix --journal-window [--data-dir 目录 | --odbc | --demo]\n"
         "                                               打开修复日志窗口：查看每次修复，选中一次撤销\n"
         "  n3fix --check [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
@@ -193,6 +269,8 @@ QString commandLineHelp()
         "  n3fix --reset-balance --account-set 帐套编号 --year 年度 --code 科目编码 --from-period 月份\n"
         "        [--dry-run] [--json]\n"
         "每个命令都可以加 --data-dir 目录、--odbc 或 --demo，选择处理哪里的数据库。\n"
+        "都不加时，窗口和命令都使用上次在提示框中选择的数据位置（记在 %3 中）；\n"
+        "没有选择过时使用默认数据目录。\n"
         "\n"
         "澄岚N3科目错误修正工具：修正科目余额、重建末级科目标志。\n"
         "\n"
@@ -220,12 +298,14 @@ QString commandLineHelp()
         "  --dry-run           只列出将被清零的行及其现有金额，不做任何改动。\n"
         "  --json              以 JSON 格式（UTF-8）输出结果。\n"
         "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
-        "                      不给出时使用默认数据目录：%1\n"
+        "                      默认数据目录：%1\n"
         "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库\n"
         "                      （设置方法见 man n3fix）。\n"
         "  --demo              使用演示数据目录（首次使用时自动生成演示数据），在演示数据上做的修复\n"
         "                      也记在这里：%2\n"
         "  --journal-window    打开修复日志窗口：列出每次修复及其改动的记录，可选中一次修复撤销。\n"
+        "  --choose-data       再次显示首次启动时的提示框，重新选择数据位置（演示数据、SQL Server 或文件夹），\n"
+        "                      选中的记下来供以后使用，然后打开窗口。\n"
         "  --version           显示版本号并退出。\n"
         "  --help              显示本说明并退出。\n"
         "\n"
@@ -238,5 +318,6 @@ QString commandLineHelp()
         "\n"
         "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
         "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
-        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(demoDataDirectory()));
+        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(demoDataDirectory()),
+             QDir::toNativeSeparators(DataLocation::settingsFile()));
 }

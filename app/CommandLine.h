@@ -16,7 +16,10 @@ struct StartOptions {
     cli::Request request;    // for Action::Command
     db::EngineSettings engine;
     bool demo = false;       // the engine works on the demo folder, created on first use
-    QString error;           // set when the command line can't be understood
+    bool placeGiven = false; // --data-dir, --odbc or --demo: for this run, instead of the place chosen last
+    bool chooseData = false; // --choose-data: the first-start box again, to change the place chosen
+    QString error;           // set when the command line can't be understood; with --json given,
+                             // request.json is then set too
 };
 
 // Reads the command line. Qt's own options (-platform, -style, -reverse, ...) are accepted and

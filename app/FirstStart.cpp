@@ -1,5 +1,6 @@
 #include "FirstStart.h"
 
+#include "DataLocation.h"
 #include "MessageBox.h"
 
 #include "db/DbError.h"
@@ -34,35 +35,39 @@ QString systemDatabaseProblem(const db::EngineSettings &engine)
     }
 }
 
-// The first start's question, naming the default data directory that has no data yet.
-QString choicePrompt()
+// The question: `lead` says what the window would open on now; then the three places to choose
+// from.
+QString choicePrompt(const QString &lead)
 {
-    return QStringLiteral("默认数据目录 %1 中还没有数据库。\n\n"
-                          "可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 man n3fix）；"
-                          "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
-        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()));
+    return lead
+        + QStringLiteral("可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 man n3fix）；"
+                         "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。");
+}
+
+// The first start's lead, naming the default data directory that has no data yet.
+QString noDataLead()
+{
+    return QStringLiteral("默认数据目录 %1 中还没有数据库。\n\n").arg(QDir::toNativeSeparators(db::defaultDataDirectory()));
 }
 
 // Asks until the user makes a choice whose system database can be read, or quits. A choice
 // that gives none (demo data that can't be written, SQL Server not set up, a folder without a
-// system database) is named above the question when it is asked again.
-std::optional<db::EngineSettings> askUser()
+// system database) is named above the question when it is asked again, as `problem` is the
+// first time.
+std::optional<DataLocation> askUser(const QString &lead, QString problem)
 {
-    QString problem;
     for (;;) {
-        const int choice = MessageBox::ask(problem.isEmpty() ? choicePrompt() : problem + QStringLiteral("\n\n") + choicePrompt(),
+        const int choice = MessageBox::ask(problem.isEmpty() ? choicePrompt(lead) : problem + QStringLiteral("\n\n") + choicePrompt(lead),
                                            choiceButtons(), DemoData, Quit);
         switch (choice) {
-        case DemoData: {
-            const QString dir = demoDataDirectory();
-            problem = prepareDemoData(dir);
+        case DemoData:
+            problem = prepareDemoData(demoDataDirectory());
             if (problem.isEmpty())
-                return db::EngineSettings{db::EngineKind::Embedded, dir};
+                return DataLocation(DataLocation::Demo);
             break;
-        }
         case SqlServer: {
-            const db::EngineSettings server{db::EngineKind::Odbc, db::defaultDataDirectory()};
-            problem = systemDatabaseProblem(server);
+            const DataLocation server(DataLocation::SqlServer);
+            problem = systemDatabaseProblem(server.engine());
             if (problem.isEmpty())
                 return server;
             break;
@@ -73,9 +78,9 @@ std::optional<db::EngineSettings> askUser()
                 problem.clear();
                 break;
             }
-            const db::EngineSettings folder{db::EngineKind::Embedded, dir};
+            const DataLocation folder(DataLocation::Folder, dir);
             problem = holdsSystemDatabase(dir)
-                ? systemDatabaseProblem(folder)
+                ? systemDatabaseProblem(folder.engine())
                 : QStringLiteral("文件夹 %1 中没有系统库 LQsystem.db。").arg(QDir::toNativeSeparators(dir));
             if (problem.isEmpty())
                 return folder;
@@ -85,6 +90,27 @@ std::optional<db::EngineSettings> askUser()
             return std::nullopt;
         }
     }
+}
+
+// Asks, and keeps the place chosen for the starts to come; a place that can't be kept still
+// opens, and the user is told that it will be asked for again.
+std::optional<db::EngineSettings> askAndRemember(const QString &lead, const QString &problem)
+{
+    const std::optional<DataLocation> chosen = askUser(lead, problem);
+    if (!chosen)
+        return std::nullopt;
+    const QString notKept = chosen->remember();
+    if (!notKept.isEmpty())
+        MessageBox::show(notKept);
+    return chosen->engine();
+}
+
+// The lead of a choice asked for again: the place in use until now.
+QString currentDataLead(const DataLocation::ForStart &now)
+{
+    if (!now.remembered && !holdsSystemDatabase(now.location.engine().dataDirectory))
+        return noDataLead();
+    return QStringLiteral("现在使用的数据：%1。\n\n").arg(now.location.shown());
 }
 
 } // namespace
@@ -113,17 +139,35 @@ QString prepareDemoData(const QString &dir)
 
 std::optional<db::EngineSettings> windowEngine(const StartOptions &options)
 {
-    if (options.demo) {
-        const QString problem = prepareDemoData(options.engine.dataDirectory);
-        if (!problem.isEmpty()) {
-            MessageBox::show(problem);
-            return std::nullopt;
-        }
-        return options.engine;
+    const DataLocation::ForStart start = DataLocation::forStart(options);
+    if (options.chooseData)
+        return askAndRemember(currentDataLead(start), QString());
+    const DataLocation &location = start.location;
+    if (start.remembered && !location.goneProblem().isEmpty())
+        return askAndRemember(location.goneProblem() + QStringLiteral("请重新选择数据位置。\n\n"), QString());
+    if (location.kind() == DataLocation::Demo) {
+        const QString problem = prepareDemoData(demoDataDirectory());
+        if (problem.isEmpty())
+            return location.engine();
+        if (start.remembered)
+            return askAndRemember(QString(), problem);
+        MessageBox::show(problem);
+        return std::nullopt;
     }
-    if (isNeeded(options.engine))
-        return askUser();
-    return options.engine;
+    if (!start.remembered && isNeeded(location.engine()))
+        return askAndRemember(noDataLead(), QString());
+    return location.engine();
+}
+
+std::optional<db::EngineSettings> journalEngine(const StartOptions &options)
+{
+    const DataLocation::ForStart start = DataLocation::forStart(options);
+    if (start.remembered && !start.location.goneProblem().isEmpty()) {
+        MessageBox::show(start.location.goneProblem()
+                         + QStringLiteral("请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择，或用 --data-dir 目录 打开别处的修复日志。"));
+        return std::nullopt;
+    }
+    return start.location.engine();
 }
 
 } // namespace FirstStart

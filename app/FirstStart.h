@@ -8,9 +8,11 @@
 
 #include <optional>
 
-// Where the window's databases come from. Asked for on the command line, or, when the default
-// data directory holds no system database yet (a first start from the menu), chosen by the user
-// in one box before the window appears: the demo data, SQL Server, or a folder of databases.
+// Where the window's databases come from. Asked for on the command line; else the place chosen
+// last; else, when the default data directory holds no system database yet (a first start from
+// the menu), chosen by the user in one box before the window appears: the demo data, SQL Server,
+// or a folder of databases. The box comes back with --choose-data, and when the folder chosen
+// last is gone; what is chosen there is kept for the starts to come.
 namespace FirstStart {
 
 // The button texts of the choice, in the order shown.
@@ -20,9 +22,15 @@ QStringList choiceButtons();
 // Whether the window is to open on the default data directory while it has no system database.
 bool isNeeded(const db::EngineSettings &engine);
 
-// The engine the window opens on; none when the user quits, or the demo folder can't be made.
-// Makes the demo folder on first use.
+// The engine a window over the account sets opens on (the main window and any other that needs
+// the system database); none when the user quits, or the demo folder can't be made. Makes the demo folder on
+// first use.
 std::optional<db::EngineSettings> windowEngine(const StartOptions &options);
+
+// The engine the journal window opens on: the place asked for or chosen last, with neither the
+// first-start box nor demo data, since it lists only what repairs left. None when the folder
+// chosen last is gone; a box has then said so and what to do.
+std::optional<db::EngineSettings> journalEngine(const StartOptions &options);
 
 // Fills the demo folder on first use; gives what went wrong, or nothing.
 QString prepareDemoData(const QString &dir);

@@ -1,11 +1,12 @@
 #include "Artwork.h"
 #include "CommandLine.h"
+#include "CommandStart.h"
+#include "DisplayConnection.h"
 #include "FirstStart.h"
 #include "Form1.h"
 #include "JournalWindow.h"
 #include "MessageBox.h"
 
-#include "cli/Commands.h"
 #include "db/ODBC.h"
 
 #include <QApplication>
@@ -35,8 +36,9 @@ int main(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     const StartOptions options = parseCommandLine(arguments);
     if (!options.error.isEmpty()) {
-        print(stderr, options.error + QStringLiteral("\n用 n3fix --help 查看用法。\n"));
-        return 2;
+        const int status = refuseStart(options.error, options.request.json);
+        print(stderr, QStringLiteral("用 n3fix --help 查看用法。\n"));
+        return status;
     }
     switch (options.action) {
     case Action::Help:
@@ -47,22 +49,14 @@ int main(int argc, char *argv[])
         return 0;
     case Action::Command: {
         QCoreApplication application(argc, argv);
-        if (options.demo) {
-            const QString problem = FirstStart::prepareDemoData(options.engine.dataDirectory);
-            if (!problem.isEmpty()) {
-                print(stderr, problem + QLatin1Char('\n'));
-                return 2;
-            }
-        }
-        ODBC::setEngine(options.engine);
-        return cli::run(options.request);
+        return startCommand(options);
     }
     case Action::Window:
     case Action::JournalWindow:
         break;
     }
 
-    QApplication application(argc, argv);
+    const std::unique_ptr<QApplication> application = connectToDisplay(argc, argv);
     QApplication::setWindowIcon(Artwork::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.chenglan.n3fix"));  // ties the window to its menu entry
     QTranslator qtTranslations;
@@ -71,10 +65,11 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTranslations);
 
     if (options.action == Action::JournalWindow) {
-        // The journal needs no system database and no demo data: it opens on the folder asked for,
-        // and lists nothing where no repair was made.
-        ODBC::setEngine(options.engine);
         MessageBox::showDataLayerMessages();
+        const std::optional<db::EngineSettings> engine = FirstStart::journalEngine(options);
+        if (!engine)
+            return 2;
+        ODBC::setEngine(*engine);
         JournalWindow window;
         window.show();
         return QApplication::exec();

@@ -20,13 +20,31 @@ QJsonObject placeJson(const SelectedDatabase &selected)
             {QStringLiteral("database"), selected.database}};
 }
 
+namespace {
+
+// The numbers of the account sets the system database lists, for a number it doesn't: all of
+// them, or the first twenty and how many there are.
+QString existingSets(const QStringList &numbers)
+{
+    constexpr int listed = 20;
+    if (numbers.isEmpty())
+        return QStringLiteral("系统库中还没有帐套");
+    if (numbers.size() <= listed)
+        return QStringLiteral("现有帐套：%1").arg(numbers.join(QStringLiteral("、")));
+    return QStringLiteral("现有帐套：%1 等，共 %2 个").arg(numbers.mid(0, listed).join(QStringLiteral("、"))).arg(numbers.size());
+}
+
+} // namespace
+
 QList<SelectedDatabase> selectDatabases(const Request &request)
 {
     const std::shared_ptr<db::Connection> system = ODBC::openConnection(ODBC::SystemDatabase, true);
     QList<SelectedDatabase> selected;
     bool setFound = request.accountSet.isEmpty();
     QStringList yearsOfTheSet;  // the live years of the one account set asked for
+    QStringList numbers;
     for (const db::AccountSet &set : db::accountSets(system)) {
+        numbers << set.number;
         if (!request.accountSet.isEmpty() && set.number != request.accountSet)
             continue;
         setFound = true;
@@ -37,7 +55,7 @@ QList<SelectedDatabase> selectDatabases(const Request &request)
                 selected.append({set.number, year, ODBC::accountSetDatabaseName(set.number, year)});
     }
     if (!setFound)
-        throw db::DbError(QStringLiteral("系统库中没有编号为“%1”的帐套。").arg(request.accountSet));
+        throw db::DbError(QStringLiteral("系统库中没有编号为“%1”的帐套（%2）。").arg(request.accountSet, existingSets(numbers)));
     if (!selected.isEmpty())
         return selected;
     if (request.accountSet.isEmpty())

@@ -4,6 +4,7 @@
 #include "Output.h"
 
 #include "db/DbError.h"
+#include "db/ODBC.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
 
@@ -13,8 +14,26 @@
 namespace cli {
 
 namespace {
+
 const int PageRows = 1000;  // journal rows read at a time
+
+// Which repairs, by the engine that made them.
+QString madeThrough(bool odbc)
+{
+    return odbc ? QStringLiteral("通过 ODBC（SQL Server）做的") : QStringLiteral("在内置数据库上做的");
 }
+
+// The repairs of the other engine that share the journal directory (the embedded engine's default
+// data directory keeps ODBC's journal too): how many, and the option that lists them.
+QString otherEngineLine(int count)
+{
+    const bool odbc = ODBC::engine().kind == db::EngineKind::Odbc;
+    const QString option = odbc ? QStringLiteral("--data-dir ") + QDir::toNativeSeparators(db::defaultDataDirectory())
+                                : QStringLiteral("--odbc");
+    return QStringLiteral("另有 %1 次%2修复，加 %3 查看。").arg(QString::number(count), madeThrough(!odbc), option);
+}
+
+} // namespace
 
 int journal(const Request &request)
 {
@@ -22,14 +41,24 @@ int journal(const Request &request)
     const QString directory = repair::journalDirectory();
     try {
         if (request.journal.isEmpty()) {
-            const QList<repair::RepairRecord> repairs = repair::listRepairs(directory);
+            // Only the engine in use, as the journal window lists them: a repair made through the other
+            // engine is read and undone through that one.
             QJsonArray list;
-            for (const repair::RepairRecord &record : repairs) {
+            int otherEngine = 0;
+            for (const repair::RepairRecord &record : repair::listRepairs(directory)) {
+                if (record.engine != ODBC::engineName()) {
+                    ++otherEngine;
+                    continue;
+                }
                 list.append(repairJson(record));
                 out.line(repairLine(record));
             }
-            if (repairs.isEmpty())
-                out.line(QStringLiteral("修复日志目录 %1 中没有修复记录。").arg(QDir::toNativeSeparators(directory)));
+            if (list.isEmpty())
+                out.line(QStringLiteral("修复日志目录 %1 中没有%2修复记录。")
+                             .arg(QDir::toNativeSeparators(directory),
+                                  otherEngine ? madeThrough(ODBC::engine().kind == db::EngineKind::Odbc) : QString()));
+            if (otherEngine)
+                out.line(otherEngineLine(otherEngine));
             out.document(list);
             return 0;
         }

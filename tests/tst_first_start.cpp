@@ -2,9 +2,12 @@
 // with no system database in the default data directory one real box comes before the window and
 // leads, by key presses and clicks, to a window that lists account sets: the demo data (Enter),
 // a folder picked in the real folder dialog, or SQL Server through the real ODBC driver manager.
+// The place chosen is kept in the settings file and used by the next starts: of the window, the
+// journal window and the commands, also as real processes of n3fix; --choose-data asks again.
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
 #include "support/ProcessRun.h"
+#include "support/X11Windows.h"
 
 #include "app/CommandLine.h"
 #include "app/FirstStart.h"
@@ -112,6 +115,36 @@ class tst_FirstStart : public QObject {
 
     // Runs n3demo with the test's home directory; gives its exit status.
     int n3demo(const QStringList &arguments) { return runProcess(N3DEMO, arguments, environmentWithHome(m_home->path())).status; }
+    // Runs an n3fix command with the test's home directory.
+    ProcessRun n3fix(const QStringList &arguments) { return runProcess(N3FIX, arguments, environmentWithHome(m_home->path())); }
+
+    // The settings file as the user finds it, and one written as by hand.
+    QString settingsFile() const { return home(".config/n3fix/n3fix.conf"); }
+    QString settings() const
+    {
+        QFile file(settingsFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("(none)");
+    }
+    void writeSettings(const QString &text)
+    {
+        QVERIFY(QDir().mkpath(home(".config/n3fix")));
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+    }
+
+    // Starts n3fix as a real program on this X server with the test's home directory and waits for
+    // a window titled `title`; gives the titles of every window then shown, and ends the program.
+    QStringList programShows(const QStringList &arguments, const QString &title)
+    {
+        QProcess program;
+        program.setProcessEnvironment(environmentWithHome(m_home->path()));
+        program.start(N3FIX, arguments);
+        const QString id = X11Windows::waitFor(title);
+        const QStringList titles = X11Windows::titles();
+        program.kill();
+        program.waitForFinished();
+        return id.isEmpty() ? QStringList{"no window " + title} + titles : titles;
+    }
 
 private slots:
     void initTestCase()
@@ -126,6 +159,8 @@ private slots:
         m_home = std::make_unique<QTemporaryDir>();
         qputenv("HOME", QFile::encodeName(m_home->path()));
         qunsetenv("XDG_DATA_HOME");
+        // Qt finds the settings folder once per process; the programs started here find it by HOME.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home(".config"));
         MessageBox::showDataLayerMessages();
         MessageBox::setRecording(false);
     }
@@ -136,8 +171,8 @@ private slots:
     }
 
     // Enter opens the demo data: one box, then a window with the demo sets and no other box. The
-    // demo folder leaves the default data directory free: n3demo still fills it, and the next start
-    // then opens it without a box.
+    // choice is kept: though n3demo then fills the default data directory, the next start and the
+    // commands keep to the one demo folder, and the commands say so.
     void enterOpensTheDemoData()
     {
         ModalAnswers answers({key(Qt::Key_Return)});
@@ -152,12 +187,126 @@ private slots:
         QCOMPARE(answers.seen.size(), 1);
         m_form.reset();
 
+        QCOMPARE(settings(), QStringLiteral("[data]\nlocation=demo\n"));
+
         QCOMPARE(n3demo({}), 0);
         QVERIFY(QFile::exists(db::defaultDataDirectory() + "/LQsystem.db"));
         const std::optional<db::EngineSettings> next = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
-        QVERIFY(next && next->dataDirectory == db::defaultDataDirectory());
+        QVERIFY(next && next->dataDirectory == demoDataDirectory());
         QCOMPARE(answers.seen.size(), 1);
-        QVERIFY(QFile::exists(demoDataDirectory() + "/LQsystem.db"));
+        const ProcessRun repair = n3fix({"--repair-end-flags", "--account-set", "667"});
+        QCOMPARE(repair.status, 0);
+        QCOMPARE(QString::fromUtf8(repair.err), "使用上次选择的数据位置：演示数据（" + demoDataDirectory() + "）\n");
+        QVERIFY(n3fix({"--journal", "--demo"}).out.contains("帐套 667"));
+        QVERIFY(!n3fix({"--journal", "--data-dir", db::defaultDataDirectory()}).out.contains("帐套 667"));
+    }
+
+    // A folder picked in the box is kept in the settings file and used by the next starts, without
+    // a box: of the window, the journal window and the commands, as real programs too. A command
+    // says where its data comes from on standard error, apart from --json's document; --data-dir
+    // takes another folder for one run and leaves the kept place as it was.
+    void folderKeptForTheNextStarts()
+    {
+        createDemoDataDirectory(home("books"));
+        QVERIFY(QDir().mkpath(home("other")));
+        writeSystemDatabase(home("other/LQsystem.db"), {{"900", "别处", {2030}, {}}});
+        ModalAnswers answers({click("选择文件夹…"), typeFolder(home("books"))});
+        QVERIFY(FirstStart::windowEngine(parseCommandLine({"n3fix"})));
+        QCOMPARE(answers.seen.size(), 2);
+        const QString kept = "[data]\nfolder=" + home("books") + "\nlocation=folder\n";
+        QCOMPARE(settings(), kept);
+
+        const std::optional<db::EngineSettings> next = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
+        QVERIFY(next && next->kind == db::EngineKind::Embedded);
+        QCOMPARE(next->dataDirectory, home("books"));
+        const std::optional<db::EngineSettings> other = FirstStart::windowEngine(parseCommandLine({"n3fix", "--data-dir", home("other")}));
+        QVERIFY(other && other->dataDirectory == home("other"));
+        QCoreApplication::processEvents();
+        QCOMPARE(answers.seen.size(), 2);
+
+        const QString said = "使用上次选择的数据位置：文件夹 " + home("books") + "\n";
+        const ProcessRun check = n3fix({"--check", "--account-set", "667"});
+        QCOMPARE(check.status, 1);
+        QCOMPARE(QString::fromUtf8(check.err), said);
+        QVERIFY2(check.out.startsWith("帐套 667 2007 年度（LQDATA_667_2007）："), check.out.constData());
+        const ProcessRun json = n3fix({"--check", "--account-set", "667", "--json"});
+        QCOMPARE(json.status, 1);
+        QCOMPARE(QString::fromUtf8(json.err), said);
+        QCOMPARE(json.json().array().at(0)["database"].toString(), QStringLiteral("LQDATA_667_2007"));
+        const ProcessRun elsewhere = n3fix({"--check", "--account-set", "667", "--data-dir", home("other")});
+        QCOMPARE(elsewhere.status, 2);
+        QCOMPARE(QString::fromUtf8(elsewhere.err), QStringLiteral("系统库中没有编号为“667”的帐套（现有帐套：900）。\n"));
+
+        const QString caption = QStringLiteral("澄岚N3科目错误修正工具（修复总账和明细账不平的错误）");
+        const QStringList shown = programShows({}, caption);
+        QVERIFY2(shown.contains(caption) && !shown.contains(MessageBox::ApplicationTitle), qPrintable(shown.join('|')));
+        const QString journalTitle = "修复日志 — " + home("books");
+        QVERIFY2(programShows({"--journal-window"}, journalTitle).contains(journalTitle), qPrintable(X11Windows::titles().join('|')));
+        QCOMPARE(settings(), kept);
+    }
+
+    // --choose-data brings the box back, naming the place in use: Esc leaves it kept, a choice
+    // replaces it. The settings file is read as written by hand.
+    void chooseDataAgain()
+    {
+        createDemoDataDirectory(home("books"));
+        const QString kept = "[data]\nlocation=folder\nfolder=" + home("books") + "\n";
+        writeSettings(kept);
+        ModalAnswers answers({key(Qt::Key_Escape), key(Qt::Key_Return)});
+        QVERIFY(!FirstStart::windowEngine(parseCommandLine({"n3fix", "--choose-data"})));
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen[0].startsWith("现在使用的数据：文件夹 " + home("books") + "。\n\n可以先打开演示数据练习；"),
+                 qPrintable(answers.seen[0]));
+        QCOMPARE(settings(), kept);
+
+        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix", "--choose-data"}));
+        QVERIFY(engine && engine->dataDirectory == demoDataDirectory());
+        QCOMPARE(answers.seen.size(), 2);
+        QCOMPARE(settings(), QStringLiteral("[data]\nlocation=demo\n"));
+    }
+
+    // A folder kept from an earlier start and since moved: the window's box says so and asks again;
+    // the journal window and the commands say so and what to do, and open or change nothing.
+    void keptFolderGone()
+    {
+        const QString kept = "[data]\nlocation=folder\nfolder=" + home("moved") + "\n";
+        writeSettings(kept);
+        const QString gone = "上次选择的数据文件夹 " + home("moved") + " 已不存在（可能已被移动、改名或删除）。";
+        ModalAnswers answers({key(Qt::Key_Escape)});
+        QVERIFY(!FirstStart::windowEngine(parseCommandLine({"n3fix"})));
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen[0].startsWith(gone + "请重新选择数据位置。\n\n可以先打开演示数据练习；"), qPrintable(answers.seen[0]));
+
+        MessageBox::setRecording(true);
+        QVERIFY(!FirstStart::journalEngine(parseCommandLine({"n3fix", "--journal-window"})));
+        const QList<MessageBox::Shown> boxes = MessageBox::takeShown();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].prompt.startsWith(gone + "请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择"), qPrintable(boxes[0].prompt));
+
+        const ProcessRun check = n3fix({"--check"});
+        QCOMPARE(check.status, 2);
+        QVERIFY2(QString::fromUtf8(check.err).contains(gone + "可用 n3fix --choose-data 重新选择，或加 --data-dir 目录"), check.err.constData());
+        const ProcessRun json = n3fix({"--journal", "--json"});
+        QCOMPARE(json.status, 2);
+        QVERIFY2(json.json()["error"].toString().startsWith(gone), json.out.constData());
+        QCOMPARE(settings(), kept);
+        QVERIFY(!QFileInfo::exists(home("moved")) && !QFileInfo::exists(db::defaultDataDirectory()));
+    }
+
+    // A choice that can't be kept (where the settings folder should be, there is a file): the
+    // window still opens on it, after a box that says it will be asked for again.
+    void choiceThatCannotBeKept()
+    {
+        QVERIFY(QDir().mkpath(home(".config")));
+        QFile blocker(home(".config/n3fix"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("x") == 1);
+        blocker.close();
+        ModalAnswers answers({key(Qt::Key_Return), key(Qt::Key_Return)});
+        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
+        QVERIFY(engine && engine->dataDirectory == demoDataDirectory());
+        QCOMPARE(answers.seen.size(), 2);
+        QVERIFY2(answers.seen[1].startsWith("无法把所选的数据位置写入设置文件 " + settingsFile() + "，下次启动时还会询问。"),
+                 qPrintable(answers.seen[1]));
     }
 
     // A folder without a system database is named in the box asked again; the next folder, with

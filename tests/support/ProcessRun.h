@@ -20,7 +20,7 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments,
                       const QString &workingDirectory = QString());
 
 // The system's environment with `home` as the home directory, as on a fresh account: the program
-// finds and keeps its data there.
+// finds and keeps its data and its settings there.
 QProcessEnvironment environmentWithHome(const QString &home);
 
 // Every entry under `dir`, at any depth, with its bytes and its modification time: two snapshots

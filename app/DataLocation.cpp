@@ -1,0 +1,102 @@
+#include "DataLocation.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+// The settings: [data] location=folder|sqlserver|demo, and for a folder, folder=its path.
+const QString LocationKey = QStringLiteral("data/location");
+const QString FolderKey = QStringLiteral("data/folder");
+const QString KindNames[] = {QStringLiteral("folder"), QStringLiteral("sqlserver"), QStringLiteral("demo")};
+
+// The user's own settings file. Named here rather than through the application's organisation,
+// which would also move the default data directory.
+QSettings userSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("n3fix"), QStringLiteral("n3fix"));
+}
+
+} // namespace
+
+DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_folder(kind == Folder ? folder : QString()) {}
+
+DataLocation::ForStart DataLocation::forStart(const StartOptions &options)
+{
+    if (options.placeGiven) {
+        const Kind kind = options.demo ? Demo : options.engine.kind == db::EngineKind::Odbc ? SqlServer : Folder;
+        return {DataLocation(kind, options.engine.dataDirectory), false};
+    }
+    if (const std::optional<DataLocation> chosen = remembered())
+        return {*chosen, true};
+    return {DataLocation(Folder, db::defaultDataDirectory()), false};
+}
+
+db::EngineSettings DataLocation::engine() const
+{
+    switch (m_kind) {
+    case SqlServer:
+        return {db::EngineKind::Odbc, db::defaultDataDirectory()};  // its journal is kept there
+    case Demo:
+        return {db::EngineKind::Embedded, demoDataDirectory()};
+    case Folder:
+        break;
+    }
+    return {db::EngineKind::Embedded, m_folder};
+}
+
+QString DataLocation::shown() const
+{
+    switch (m_kind) {
+    case SqlServer:
+        return QStringLiteral("SQL Server（ODBC）");
+    case Demo:
+        return QStringLiteral("演示数据（%1）").arg(QDir::toNativeSeparators(demoDataDirectory()));
+    case Folder:
+        break;
+    }
+    return QStringLiteral("文件夹 %1").arg(QDir::toNativeSeparators(m_folder));
+}
+
+QString DataLocation::goneProblem() const
+{
+    if (m_kind != Folder || QFileInfo(m_folder).isDir())
+        return QString();
+    return QStringLiteral("上次选择的数据文件夹 %1 已不存在（可能已被移动、改名或删除）。").arg(QDir::toNativeSeparators(m_folder));
+}
+
+std::optional<DataLocation> DataLocation::remembered()
+{
+    const QSettings settings = userSettings();
+    const QString name = settings.value(LocationKey).toString();
+    for (const Kind kind : {Folder, SqlServer, Demo}) {
+        if (name != KindNames[kind])
+            continue;
+        const QString folder = settings.value(FolderKey).toString();
+        if (kind == Folder && folder.isEmpty())
+            return std::nullopt;
+        return DataLocation(kind, folder);
+    }
+    return std::nullopt;
+}
+
+QString DataLocation::remember() const
+{
+    QSettings settings = userSettings();
+    settings.setValue(LocationKey, KindNames[m_kind]);
+    if (m_kind == Folder)
+        settings.setValue(FolderKey, QFileInfo(m_folder).absoluteFilePath());
+    else
+        settings.remove(FolderKey);
+    settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return QString();
+    return QStringLiteral("无法把所选的数据位置写入设置文件 %1，下次启动时还会询问。请检查这个文件和它所在的文件夹是否可写。")
+        .arg(QDir::toNativeSeparators(settings.fileName()));
+}
+
+QString DataLocation::settingsFile()
+{
+    return userSettings().fileName();
+}

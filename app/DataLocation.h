@@ -1,0 +1,51 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include "db/Engine.h"
+
+#include <QString>
+
+#include <optional>
+
+// Where a start's databases are: a folder of embedded databases, SQL Server over ODBC, or the
+// demo folder. The place chosen in the first-start box is kept in the user's settings and used
+// by every later start whose command line names no place of its own (--data-dir, --odbc,
+// --demo): the windows and the commands alike, so repairs made there stay within reach.
+class DataLocation {
+public:
+    enum Kind { Folder, SqlServer, Demo };
+
+    explicit DataLocation(Kind kind, const QString &folder = QString());
+
+    // The place a start works on, and whether it came from the settings: the one the command
+    // line names, else the one chosen last, else the default data directory.
+    struct ForStart;
+    static ForStart forStart(const StartOptions &options);
+
+    Kind kind() const { return m_kind; }
+    db::EngineSettings engine() const;
+    // The place as the user reads it: 文件夹 /home/li/帐套, SQL Server（ODBC）, 演示数据（/…/demo）.
+    QString shown() const;
+    // For a folder that is no longer there (moved, renamed, deleted since it was chosen): says so;
+    // the caller adds what to do. Empty when the place is there.
+    QString goneProblem() const;
+
+    // The place chosen last, if any; nothing when none was, or the settings name no place this
+    // program knows.
+    static std::optional<DataLocation> remembered();
+    // Keeps this place for later starts; gives what went wrong, or nothing.
+    QString remember() const;
+    // The file the place is kept in: n3fix/n3fix.conf in the user's configuration folder
+    // ($XDG_CONFIG_HOME, by default ~/.config).
+    static QString settingsFile();
+
+private:
+    Kind m_kind;
+    QString m_folder;
+};
+
+struct DataLocation::ForStart {
+    DataLocation location;
+    bool remembered = false;
+};
