@@ -1,6 +1,8 @@
 // The command line's words, as real processes of n3fix and n3demo with a home directory of their
-// own: refusals that name the real problem, each failure said once, the check's summary, batch
-// lines naming account set and year, --demo with every command, and n3demo's chart size.
+// own: refusals that name the real problem and lead on (the sets there are, the options missing,
+// the option meant), as JSON too; each failure said once, the check's summary, batch lines naming
+// account set and year, --demo with every command, the journal of each engine, a window started
+// without a display, and n3demo's chart size.
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
@@ -22,15 +24,19 @@ class tst_CommandLine : public QObject {
     };
 
     // Runs `program` in the test's home directory; arguments with %DATA% get the data folder.
-    Run start(const QString &program, const QStringList &arguments)
+    Run start(const QString &program, const QStringList &arguments, const QMap<QString, QString> &environment = {},
+              const QString &workingDirectory = QString())
     {
         QStringList resolved;
         for (const QString &argument : arguments)
             resolved << QString(argument).replace("%DATA%", data());
-        const ProcessRun run = runProcess(program, resolved, environmentWithHome(m_home->path()));
+        QProcessEnvironment changed = environmentWithHome(m_home->path());
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it)
+            it.value().isNull() ? changed.remove(it.key()) : changed.insert(it.key(), it.value());
+        const ProcessRun run = runProcess(program, resolved, changed, workingDirectory);
         return {run.status, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
     }
-    Run n3fix(const QStringList &arguments) { return start(N3FIX, arguments); }
+    Run n3fix(const QStringList &arguments, const QMap<QString, QString> &environment = {}) { return start(N3FIX, arguments, environment); }
     Run n3demo(const QStringList &arguments) { return start(N3DEMO, arguments); }
 
     // Makes the database file of account set 002's year 2006 unreadable.
@@ -79,6 +85,21 @@ private slots:
                                         << "选项 --data-dir 后面需要给出目录，给出的“-x”却像另一个选项。以“-”开头的目录请写成 ./-x。\n"
                                         << "";
         QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"} << "--data-dir、--odbc 和 --demo 只能选一个。" << "";
+        QTest::newRow("choose data with a command") << QStringList{"--choose-data", "--check"} << "--choose-data 重新选择数据位置" << "";
+        QTest::newRow("set that isn't there") << QStringList{"--check", "--account-set", "9", "--data-dir", "%DATA%"}
+                                              << "系统库中没有编号为“9”的帐套（现有帐套：001、002、003、667）。\n" << "";
+        QTest::newRow("reset without two of its options")
+            << QStringList{"--reset-balance", "--year", "2007", "--code", "1002"}
+            << "--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 --account-set、--from-period。\n" << "";
+        QTest::newRow("option misspelt") << QStringList{"--chek"} << "无法识别的选项：--chek。是不是要用 --check？\n" << "";
+        QTest::newRow("letters swapped, one dash") << QStringList{"-jounral"} << "无法识别的选项：-jounral。是不是要用 --journal？\n" << "";
+        QTest::newRow("a letter short") << QStringList{"--check-balance", "--data-dir", "%DATA%"}
+                                        << "无法识别的选项：--check-balance。是不是要用 --check-balances？\n" << "";
+        QTest::newRow("misspelt with a value") << QStringList{"--acount-set=001", "--check"}
+                                               << "无法识别的选项：--acount-set。是不是要用 --account-set？\n" << "";
+        QTest::newRow("nothing near") << QStringList{"--fix-everything"} << "无法识别的选项：--fix-everything。\n" << "是不是";
+        QTest::newRow("too short to guess") << QStringList{"--ch"} << "无法识别的选项：--ch。\n" << "是不是";
+        QTest::newRow("dashes left out") << QStringList{"check"} << "无法识别的参数：check。是不是要用 --check？\n" << "";
     }
     void refusalsNameTheProblem()
     {
@@ -91,6 +112,14 @@ private slots:
         QVERIFY2(run.err.startsWith(said), qPrintable(run.err));
         QVERIFY2(notSaid.isEmpty() || !run.err.contains(notSaid), qPrintable(run.err));
         QCOMPARE(run.out, QString());
+
+        // A script that asks for JSON gets the same refusal as {"error": ...}, and the same status.
+        const Run json = n3fix(QStringList{"--json"} + arguments);
+        QCOMPARE(json.status, 2);
+        QCOMPARE(json.err, run.err);
+        const QJsonObject error = json.json().object();
+        QCOMPARE(error.keys(), QStringList{"error"});
+        QCOMPARE(error["error"].toString() + '\n', run.err.section('\n', 0, 0) + '\n');
     }
 
     // With an unreadable database, the check and the batch repair say each failure once (on standard
@@ -165,6 +194,82 @@ private slots:
         QCOMPARE(undo.status, 0);
         QVERIFY2(undo.out.startsWith("已撤销修复 " + id), qPrintable(undo.out));
         QCOMPARE(n3fix({"--demo", "--check", "--account-set", "667"}).status, 1);
+    }
+
+    // The default data directory keeps the journals of the embedded engine there and of ODBC side by
+    // side: --journal lists those of the engine in use, as the journal window does, and counts the
+    // others with the option that lists them. ODBC is the real driver manager with the SQLite
+    // driver registered as "SQL Server", its databases in the working directory.
+    void journalOfTheEngineInUse()
+    {
+        const QString odbcConfig = m_home->filePath("odbc");
+        QVERIFY(QDir().mkpath(odbcConfig));
+        QFile ini(odbcConfig + "/odbcinst.ini");
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
+        ini.close();
+        const QMap<QString, QString> odbc{{"ODBCSYSINI", odbcConfig}};
+        createDemoDataDirectory(m_home->filePath("server"));
+        for (const QString &name : QDir(m_home->filePath("server")).entryList({"*.db"}))
+            QVERIFY(QDir(m_home->filePath("server")).rename(name, name.chopped(3)));
+        createDemoDataDirectory(defaultDataDirectory());
+
+        const Run viaOdbc = start(N3FIX, {"--odbc", "--repair-end-flags", "--account-set", "667", "--json"}, odbc, m_home->filePath("server"));
+        QCOMPARE(viaOdbc.status, 0);
+        const QString odbcId = viaOdbc.json().array().at(0)["journal"].toString();
+        const Run embedded = n3fix({"--repair-end-flags", "--account-set", "003", "--json"});
+        QCOMPARE(embedded.status, 0);
+        const QString embeddedId = embedded.json().array().at(0)["journal"].toString();
+        QVERIFY(!odbcId.isEmpty() && !embeddedId.isEmpty());
+
+        const Run listed = n3fix({"--journal"});
+        QCOMPARE(listed.status, 0);
+        QStringList lines = listed.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(embeddedId + "  "), qPrintable(lines[0]));
+        QCOMPARE(lines[1], QStringLiteral("另有 1 次通过 ODBC（SQL Server）做的修复，加 --odbc 查看。"));
+        const Run json = n3fix({"--journal", "--json"});
+        QCOMPARE(json.json().array().size(), 1);
+        QCOMPARE(json.json().array().at(0)["id"].toString(), embeddedId);
+
+        const Run server = start(N3FIX, {"--journal", "--odbc"}, odbc, m_home->filePath("server"));
+        QCOMPARE(server.status, 0);
+        lines = server.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(odbcId + "  "), qPrintable(lines[0]));
+        QCOMPARE(lines[1], "另有 1 次在内置数据库上做的修复，加 --data-dir " + defaultDataDirectory() + " 查看。");
+
+        QVERIFY(QDir(defaultDataDirectory() + "/journal").removeRecursively());
+        const Run none = start(N3FIX, {"--journal", "--odbc"}, odbc);
+        QCOMPARE(none.out, "修复日志目录 " + defaultDataDirectory() + "/journal 中没有修复记录。\n");
+    }
+
+    // A window started without a display (over ssh, on a console) says so in Chinese and names the
+    // commands that need none, with status 2, instead of Qt's abort; nothing is made on the way.
+    void windowWithoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("display");  // DISPLAY, none when null
+        QTest::addColumn<QString>("platform"); // QT_QPA_PLATFORM, none when null
+        QTest::addColumn<QString>("said");
+        const QString none = "没有找到图形显示（没有设置环境变量 DISPLAY 或 WAYLAND_DISPLAY，例如通过 ssh 登录而没有转发图形界面），无法打开窗口。";
+        QTest::newRow("demo, nothing set") << QStringList{"--demo"} << QString() << QString() << none;
+        QTest::newRow("journal window, xcb asked for") << QStringList{"--journal-window"} << QString() << "xcb" << none;
+        QTest::newRow("window, display not there") << QStringList{} << ":987" << "xcb"
+                                                   << "没有找到图形显示：连接不上 DISPLAY=:987，无法打开窗口。";
+    }
+    void windowWithoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, display);
+        QFETCH(QString, platform);
+        QFETCH(QString, said);
+        const Run run = n3fix(arguments, {{"DISPLAY", display}, {"WAYLAND_DISPLAY", QString()}, {"QT_QPA_PLATFORM", platform}});
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.err, said + "\n不需要窗口的命令照常可用，例如 n3fix --check、n3fix --check-balances、n3fix --journal、"
+                                 "n3fix --undo 日志编号；用 n3fix --help 查看全部命令。\n");
+        QCOMPARE(run.out, QString());
+        QVERIFY(!QFileInfo::exists(defaultDataDirectory()));
+        QVERIFY(!QFileInfo::exists(m_home->filePath(".config")));
     }
 
     // n3demo writes 帐套, fills the default data directory while it holds no database even when the
