@@ -90,7 +90,7 @@ QString unknownOption(const QString &name, const QStringList &arguments)
     QString typed = QStringLiteral("--") + name;
     for (const QString &argument : arguments.mid(1)) {
         const QString option = argument.section(QLatin1Char('='), 0, 0);
-        if (option.startsWith(QLatin1Char('-')) && QString(option).remove(QRegularExpression(QStringLiteral("^--?"))) == name)
+        if (option == QLatin1Char('-') + name || option == QStringLiteral("--") + name)
             typed = option;
     }
     return QStringLiteral("无法识别的选项：%1。%2").arg(typed, nearestOptionHint(name));

@@ -23,8 +23,8 @@ QStringList choiceButtons();
 bool isNeeded(const db::EngineSettings &engine);
 
 // The engine a window over the account sets opens on (the main window and any other that needs
-// the system database); none when the user quits, or the demo folder can't be made. Makes the demo folder on
-// first use.
+// the system database); none when the user quits, or the demo folder can't be made. Makes the
+// demo folder on first use.
 std::optional<db::EngineSettings> windowEngine(const StartOptions &options);
 
 // The engine the journal window opens on: the place asked for or chosen last, with neither the
