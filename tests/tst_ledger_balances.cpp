@@ -211,7 +211,7 @@ private slots:
         const Run verbose = n3fix({"--check-balances", "--account-set", "001", "--year", "2007", "--verbose"});
         QCOMPARE(verbose.status, 1);
         const QStringList lines = QString::fromUtf8(verbose.out).split('\n');
-        QCOMPARE(lines.mid(1, 3), QStringList({"  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.125",
+        QCOMPARE(lines.mid(1, 3), QStringList({"  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.13",
                                               "  1002 第 10 期：mb 本科目 无余额行，下级科目合计 1.00",
                                               "  77 第 1 期：科目表中没有这个科目"}));
     }
