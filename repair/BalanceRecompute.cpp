@@ -289,7 +289,8 @@ private:
     // to 2.
     int openWhole(const Write &write)
     {
-        m_whole.open(QStringLiteral("select * from ") + db::quotedName(Table) + QStringLiteral(" where ") + write.guard.where,
+        // the table named bare, as the recordset finds the rowid of a table it reads
+        m_whole.open(QStringLiteral("select * from ") + Table + QStringLiteral(" where ") + write.guard.where,
                      m_connection, db::CursorType::Static, db::LockType::Optimistic, write.guard.bound);
         if (m_whole.eof())
             return 0;
