@@ -77,14 +77,20 @@ class CrashSafety : public QObject {
         copyTree(m_templates.filePath(name), data());
     }
 
-    // The command of one run of `scenario` (a walk, a balance reset, or an undo of the walk of
-    // the "repaired" data) on the work data directory.
+    // The command of one run of `scenario` (a walk, a balance reset, a recompute of the parent
+    // accounts, or an undo of the walk of the "repaired" data) on the work data directory.
+    static QString kindOf(const QString &scenario)
+    {
+        return scenario == "walk" ? "end-flags" : scenario == "reset" ? "balance-reset" : "recompute-balances";
+    }
     QStringList scenarioCommand(const QString &scenario) const
     {
         if (scenario == "walk")
             return {N3FIX, "--data-dir", data(), "--json", "--repair-end-flags"};
         if (scenario == "reset")
             return {N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3"};
+        if (scenario == "recompute")
+            return {N3FIX, "--data-dir", data(), "--json", "--recompute-balances"};
         return {N3FIX, "--data-dir", data(), "--json", "--undo", m_walkOfRepaired};
     }
 
@@ -120,6 +126,7 @@ private slots:
         QDir().mkpath(original(""));
         writeSystemDatabase(original("LQsystem.db"), {{"001", "演示", {2007}, {}}});
         writeAccountSetDatabase(original("LQDATA_001_2007.db"), generateChart(60, {4, 2, 2}), 0.3, 11);
+        plantBalanceDisagreements(original("LQDATA_001_2007.db"));  // rows for the recompute to write
         m_resetCode = SqliteFixture::select(original("LQDATA_001_2007.db"),
                                             "select ccode from GL_accsum group by ccode having count(*) > 3 limit 1")
                           .section('\'', 1, 1);
@@ -148,7 +155,7 @@ private slots:
     {
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("sync");
-        for (const char *scenario : {"walk", "reset", "undo"})
+        for (const char *scenario : {"walk", "reset", "recompute", "undo"})
             for (const char *sync : {"fdatasync", "fsync"})
                 QTest::addRow("%s at %s", scenario, sync) << scenario << sync;
     }
@@ -180,7 +187,7 @@ private slots:
                          qPrintable(step + ": " + again.out + again.err));
                 QCOMPARE(books(yearDb()), books(original("LQDATA_001_2007.db")));
             } else {
-                checkRecoverable(data(), scenario == "walk" ? "end-flags" : "balance-reset", before, step, undone);
+                checkRecoverable(data(), kindOf(scenario), before, step, undone);
             }
             if (QTest::currentTestFailed())
                 return;
@@ -207,6 +214,7 @@ private slots:
         for (const char *sync : {"fdatasync", "fsync"}) {
             QTest::addRow("walk, %s", sync) << "walk" << sync;
             QTest::addRow("reset, %s", sync) << "reset" << sync;
+            QTest::addRow("recompute, %s", sync) << "recompute" << sync;
             QTest::addRow("undo, %s", sync) << "undo" << sync;
         }
     }
@@ -228,7 +236,7 @@ private slots:
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
                                      .arg(QString::fromUtf8(run.err));
-            const QJsonValue result = scenario == "walk" ? run.json()[0] : QJsonValue(run.json().object());
+            const QJsonValue result = scenario == "walk" || scenario == "recompute" ? run.json()[0] : QJsonValue(run.json().object());
             // the reset's runner exits 3 when the reset is done but its end not journaled
             const bool recorded = scenario == "reset" ? run.status != 3 : result["outcome_recorded"].toBool(true);
             if (scenario == "reset" && run.status == 3)
@@ -250,6 +258,8 @@ private slots:
                     QVERIFY2(run.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果"), qPrintable(step));
                 if (scenario == "undo")
                     QVERIFY2(run.err.contains("以上行已恢复，但修复日志未能记下撤销的结果"), qPrintable(step));
+                if (scenario == "recompute")
+                    QVERIFY2(run.err.contains("余额已重算，但修复日志未能记下修复的结果"), qPrintable(step));
                 if (scenario == "undo")
                     QVERIFY2(books(yearDb()) == originalBooks, qPrintable(step));
                 else if (scenario == "walk")
@@ -260,12 +270,12 @@ private slots:
                 ++failed;
                 if (scenario == "undo")  // "撤销 … 失败，未做任何改动"
                     QVERIFY2(run.err.contains("未做任何改动") && books(yearDb()) == before, qPrintable(step));
-                if (scenario == "reset")  // 修复失败！: one transaction, so nothing changed
+                if (scenario == "reset" || scenario == "recompute")  // one transaction, so nothing changed
                     QVERIFY2(books(yearDb()) == before, qPrintable(step));
             }
             if (scenario != "undo") {
                 int undone = 0;
-                checkRecoverable(data(), scenario == "walk" ? "end-flags" : "balance-reset", before, step, undone);
+                checkRecoverable(data(), kindOf(scenario), before, step, undone);
             }
             if (QTest::currentTestFailed())
                 return;
