@@ -663,7 +663,7 @@ void balanceCheckRows(const Place &place)
 }
 
 // One run of n3fix with `arguments` as a process of its own, start to exit: its time on the clock,
-// its processor time and its own peak memory (wait4 reports them for this child alone).
+// its processor time and its own peak memory.
 Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
 {
     std::vector<QByteArray> texts{QByteArray(N3FIX)};
@@ -682,14 +682,27 @@ Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
     if (posix_spawn(&pid, N3FIX, &actions, nullptr, argv.data(), environ) != 0)
         qFatal("cannot start n3fix");
     posix_spawn_file_actions_destroy(&actions);
+    // The child's own high-water mark, read until it ends: wait4's ru_maxrss starts from the
+    // memory of the process that spawned it.
+    const QString statusFile = QStringLiteral("/proc/%1/status").arg(pid);
+    long peakKb = 0;
     int status = 0;
     rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
+    pid_t ended = 0;
+    while ((ended = wait4(pid, &status, WNOHANG, &usage)) == 0) {
+        QFile file(statusFile);
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (line.startsWith("VmHWM:"))
+                    peakKb = std::max(peakKb, line.mid(6).trimmed().split(' ').value(0).toLong());
+        ::usleep(2000);
+    }
+    if (ended != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
         qFatal("n3fix %s did not end with status %d", qPrintable(arguments.join(QLatin1Char(' '))), expectedStatus);
     const double seconds = timer.nsecsElapsed() / 1e9;
     const double processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return {seconds, processor, usage.ru_maxrss};
+    return {seconds, processor, peakKb};
 }
 
 // The recompute of parent accounts, n3fix --recompute-balances, against n3fix --check-balances on
