@@ -91,15 +91,15 @@ int recomputeBalances(const Request &request)
         QJsonObject result = placeJson(selected);
         result.insert(QStringLiteral("dry_run"), request.dryRun);
         result.insert(QStringLiteral("journal"), QJsonValue::Null);
-        repair::RecomputePlan plan = repair::planRecompute(selected.database);
-        QString failure = plan.failure, journal, unrecorded;
-        if (failure.isEmpty() && !request.dryRun && !plan.rows.empty()) {
-            repair::RecomputeRun run = repair::runRecompute(plan, selected.accountSet, selected.year);
-            failure = run.failure;
-            journal = run.journal;
-            unrecorded = run.unrecorded;
-            plan = std::move(run.plan);
-        }
+        // Without a preview there is no plan to hold the run to: it reads and writes in one transaction.
+        repair::RecomputeRun run;
+        if (request.dryRun)
+            run.plan = repair::planRecompute(selected.database);
+        else
+            run = repair::runRecompute(selected.accountSet, selected.year);
+        const repair::RecomputePlan &plan = run.plan;
+        const QString failure = request.dryRun ? plan.failure : run.failure;
+        const QString &journal = run.journal, &unrecorded = run.unrecorded;
         if (!failure.isEmpty()) {
             status = 2;
             ++failed;

@@ -347,17 +347,20 @@ RecomputePlan planRecompute(const QString &database)
     }
 }
 
-RecomputeRun runRecompute(const RecomputePlan &confirmed, const QString &accountSet, const QString &year,
+RecomputeRun runRecompute(const QString &accountSet, const QString &year, const RecomputePlan *confirmed,
                           const RecomputeProgress &progress)
 {
     RecomputeRun run;
+    const QString database = ODBC::accountSetDatabaseName(accountSet, year);
+    run.plan.database = database;
     std::shared_ptr<db::Connection> connection;
     std::unique_ptr<Journal> journal;
     try {
-        connection = ODBC::openConnection(confirmed.database, false, true);
+        connection = ODBC::openConnection(database, false, true);
         connection->beginTransaction();
-        run.plan = readPlan(connection, confirmed.database);
-        refuseUnlessConfirmed(confirmed, run.plan);
+        run.plan = readPlan(connection, database);
+        if (confirmed)
+            refuseUnlessConfirmed(*confirmed, run.plan);
         if (!run.plan.rows.empty()) {
             Writer writer(connection, run.plan);
             journal = writer.journal(accountSet, year);

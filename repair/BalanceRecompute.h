@@ -78,9 +78,9 @@ struct RecomputeRun {
     QString unrecorded;   // the rows were written, but the journal could not record the end
 };
 
-// Recomputes the parent accounts of the database `confirmed` was planned on, in account set
-// `accountSet` and `year`, over a connection of its own, in one transaction: the plan is made
-// again inside it and must be the one confirmed (a row or a sub-account's amount changed by
+// Recomputes the parent accounts of account set `accountSet`, year `year`, over a connection of
+// its own, in one transaction: the plan is made inside it and, when a `confirmed` plan is given
+// (one shown to the user before), must be that one (a row or a sub-account's amount changed by
 // another program since stops it, naming the row); the journal (kind recompute-balances, every
 // row with its old and new amounts, shaped as the balance reset's so that undo treats both alike)
 // is on disk before the first write; every write is guarded by the row's rowid (where there is
@@ -88,7 +88,7 @@ struct RecomputeRun {
 // everything back. Sums are written as numbers with no more decimals than they have: on SQLite an
 // integer when whole, else a real; on a server as the exact decimal, which its money and decimal
 // columns take as it is. Touches no window: a window may run it from a thread of its own.
-RecomputeRun runRecompute(const RecomputePlan &confirmed, const QString &accountSet, const QString &year,
+RecomputeRun runRecompute(const QString &accountSet, const QString &year, const RecomputePlan *confirmed = nullptr,
                           const RecomputeProgress &progress = {});
 
 } // namespace repair

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     std::string line;
     std::getline(std::cin, line);
-    const repair::RecomputeRun run = repair::runRecompute(plan, accountSet, year);
+    const repair::RecomputeRun run = repair::runRecompute(accountSet, year, &plan);
     std::puts((run.failure.isEmpty() ? run.journal : run.failure).toUtf8().constData());
     if (!run.failure.isEmpty())
         return 2;
