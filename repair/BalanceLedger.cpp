@@ -131,10 +131,10 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
             try {
                 amounts[std::size_t(column)] = Money::fromStored(rows.field(2 + column)).value_or(Money());
             } catch (const MoneyOutOfRange &) {
-                throw db::DbError(QStringLiteral("科目 %1 第 %2 期的 %3 金额“%4”超出可计算的范围（约 ±1.7×10^28）。"
-                                                 "请在财务软件中核对这一行。")
+                throw db::DbError(QStringLiteral("科目 %1 第 %2 期的 %3 金额“%4”：")
                                       .arg(shown(code), shown(period), QLatin1String(AmountNames[column]),
-                                           shown(rows.field(2 + column))));
+                                           shown(rows.field(2 + column)))
+                                  + moneyOutOfRangeText());
             }
         }
         visit({account == m_byCode.constEnd() ? -1 : account.value(), code, period, periodNumber(period), amounts, rows});

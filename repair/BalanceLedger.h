@@ -92,7 +92,8 @@ inline quint64 accountPeriodKey(qsizetype account, quint32 period)
     return quint64(account) << 32 | period;
 }
 
-// Turns an amount or a sum beyond what Money holds into the failure of the database it belongs to.
+// Why a database whose amounts or their sums go beyond what Money holds can't be checked or
+// recomputed, and what to do.
 QString moneyOutOfRangeText();
 
 } // namespace repair

@@ -3,6 +3,7 @@
 // processes on real database files.
 #include "repair/EndFlagVerdict.h"
 #include "support/ProcessRun.h"
+#include "support/LedgerFixture.h"
 #include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 
@@ -19,18 +20,9 @@ const QString SystemScript =
     "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
     "insert into KS_period values('001',2007,1,0),('001',2008,1,0);";
 
-const QString Typical = "create table code(ccode TEXT primary key, bend INTEGER);"
-                        "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);";
+const QString Typical = LedgerFixture::TypicalTables;
 
-// A JSON value as the expected findings spell it: null, a number, or a text in quotes.
-QString spelled(const QJsonValue &value)
-{
-    if (value.isNull())
-        return "null";
-    if (value.isString())
-        return '\'' + value.toString() + '\'';
-    return QString::number(value.toDouble(), 'g', 15);
-}
+using LedgerFixture::spelled;
 
 // One database's findings, one line each: "code|period|column|amount|sum", then "orphan code|period".
 QStringList findings(const QJsonObject &result)

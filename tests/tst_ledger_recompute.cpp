@@ -2,6 +2,7 @@
 // as real processes on real database files: what it writes, what it leaves, its preview, its
 // undo, another program at work between its reading and its writing, the demo's planted faults,
 // and the same over the real ODBC driver manager.
+#include "support/LedgerFixture.h"
 #include "support/OdbcFixture.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
@@ -16,23 +17,14 @@ const QString SystemScript =
     "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
     "insert into KS_period values('001',2007,1,0);";
 
-const QString Typical = "create table code(ccode TEXT primary key, bend INTEGER);"
-                        "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);";
+const QString Typical = LedgerFixture::TypicalTables;
 
 // A parent off in period 9 (md 400 where its sub-accounts add up to 300), and agreeing in period 10.
 const QString ParentOff = Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
                                     "insert into GL_accsum values('1002',9,1200,400,5),('100201',9,600,200,0),"
                                     "('100202',9,600,100,5),('1002',10,50,0,0),('100201',10,20,0,0),('100202',10,30,0,0);";
 
-// A JSON value as the expected lines spell it: null, a number, or a text in quotes.
-QString spelled(const QJsonValue &value)
-{
-    if (value.isNull())
-        return "null";
-    if (value.isString())
-        return '\'' + value.toString() + '\'';
-    return QString::number(value.toDouble(), 'g', 15);
-}
+using LedgerFixture::spelled;
 
 // One database's result, one line each: "code|period|column old>new" for every amount changed,
 // then "missing code|period", "duplicate code|period|rows" and "orphan code|period".
