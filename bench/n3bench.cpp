@@ -754,8 +754,7 @@ void balanceRecomputeTable(const std::vector<Place> &places)
     for (const Place &place : places) {
         std::map<int, long> peakKb;
         balanceRecomputeRows(place, peakKb);
-        // Linear in the rows: the peak grows by the same amount a row from 20,000 to 200,000 codes as
-        // the process holds a row at 20,000 codes, over what it holds with no rows at all.
+        // Memory linear in the rows: what each row added from 20,000 to 200,000 codes costs.
         const double rowsAdded = (200000 - 20000) * 12.0;
         std::printf("%-24s %-6s goals: recompute/check <= 3 at 20,000 codes; memory linear in rows: %.0f bytes a row "
                     "added from 20,000 to 200,000 codes\n",
