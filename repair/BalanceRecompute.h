@@ -71,7 +71,7 @@ RecomputePlan planRecompute(const QString &database);
 using RecomputeProgress = std::function<void(qint64 written, qint64 total)>;
 
 struct RecomputeRun {
-    RecomputePlan plan;   // as read again inside the run's transaction
+    RecomputePlan plan;   // as read inside the run's transaction: what it wrote, or would have
     QString journal;      // the id of its journal, once written (none when there was nothing to write)
     qint64 written = 0;   // rows written
     QString failure;      // why it failed; nothing was changed then
