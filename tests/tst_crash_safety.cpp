@@ -269,7 +269,7 @@ private slots:
             } else {
                 ++failed;
                 if (scenario == "undo")  // "撤销 … 失败，未做任何改动"
-                    QVERIFY2(run.err.contains("未做任何改动") && books(yearDb()) == before, qPrintable(step));
+                    QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动") && books(yearDb()) == before, qPrintable(step));
                 if (scenario == "reset" || scenario == "recompute")  // one transaction, so nothing changed
                     QVERIFY2(books(yearDb()) == before, qPrintable(step));
             }
@@ -285,13 +285,22 @@ private slots:
                failed + unrecorded, unrecorded);
     }
 
-    // A small file system filled up to leave 0, 4, 8, ... KB free: the walk fails at whatever
-    // stage the space runs out (its journal, the memo of the journal mode, the write-ahead log,
-    // the journal's record of the end), and each time the file is whole and the walk, if it
-    // changed anything, is listed and undoable. A walk whose rows are all written but whose end
-    // could not be journaled says so.
+    // A small file system filled up to leave 0, 4, 8, ... KB free: the walk (or the recompute)
+    // fails at whatever stage the space runs out (its journal, the memo of the journal mode, the
+    // write-ahead log or the database's rollback journal, the journal's record of the end), and
+    // each time the file is whole and the repair, if it changed anything, is listed and undoable.
+    // A repair whose rows are all written but whose end could not be journaled says so.
+    void diskFullAtEveryStage_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("unrecordedSays");
+        QTest::newRow("walk") << "walk" << "末级标志已全部写入，但修复日志未能记下修复的结果";
+        QTest::newRow("recompute") << "recompute" << "余额已重算，但修复日志未能记下修复的结果";
+    }
     void diskFullAtEveryStage()
     {
+        QFETCH(QString, scenario);
+        QFETCH(QString, unrecordedSays);
         if (geteuid() != 0)
             QSKIP("mounting a small tmpfs needs root; the full-disk stages are not tried here");
         QTemporaryDir mountPoint;
@@ -314,19 +323,22 @@ private slots:
             QVERIFY(fd >= 0);
             QVERIFY(available <= free || ::posix_fallocate(fd, 0, available - free) == 0);
             ::close(fd);
-            const ProcessRun walk = n3fix({"--repair-end-flags", "--json"}, dir);
+            const ProcessRun run = n3fix({scenario == "walk" ? "--repair-end-flags" : "--recompute-balances", "--json"}, dir);
             QFile::remove(filler);  // room again for the checks and the undo
-            const QString step = QStringLiteral("%1 KB free").arg(free / 1024);
-            if (walk.status == 2 && walk.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果")) {
+            const QString step = QStringLiteral("%1 KB free: %2").arg(free / 1024).arg(QString::fromUtf8(run.err));
+            const bool unrecorded = run.status == 2 && QString::fromUtf8(run.err).contains(unrecordedSays);
+            if (unrecorded) {
                 unrecordedSeen = true;
-                QVERIFY(!walk.json()[0]["outcome_recorded"].toBool());
+                QVERIFY(!run.json()[0]["outcome_recorded"].toBool());
+            } else if (run.status == 2 && scenario == "recompute") {  // one transaction: nothing changed
+                QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动") && books(QDir(dir).filePath("LQDATA_001_2007.db")) == before, qPrintable(step));
             }
-            checkRecoverable(dir, "end-flags", before, step, undone);
-            if (QTest::currentTestFailed() || walk.status == 0)
+            checkRecoverable(dir, kindOf(scenario), before, step, undone);
+            if (QTest::currentTestFailed() || run.status == 0)
                 break;
-            QVERIFY2(free < 4 * 1024 * 1024, "the walk never succeeded");
+            QVERIFY2(free < 4 * 1024 * 1024, "the repair never succeeded");
         }
-        qDebug("%d stages failed, %d after changing the books; a walk's end could not be journaled: %s", stages, undone,
+        qDebug("%s: %d stages failed, %d after changing the books; its end could not be journaled: %s", qPrintable(scenario), stages, undone,
                unrecordedSeen ? "yes" : "no");
     }
 
