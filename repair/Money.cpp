@@ -1,10 +1,12 @@
 #include "Money.h"
 
-#include <QLocale>
-
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace repair {
 
@@ -13,10 +15,14 @@ namespace {
 // 10^n, for n from 0 to 38.
 __int128 powerOfTen(int n)
 {
-    __int128 power = 1;
-    for (int i = 0; i < n; ++i)
-        power *= 10;
-    return power;
+    static const auto powers = [] {
+        std::array<__int128, 39> table{};
+        table[0] = 1;
+        for (std::size_t i = 1; i < table.size(); ++i)
+            table[i] = table[i - 1] * 10;
+        return table;
+    }();
+    return powers[std::size_t(n)];
 }
 
 const __int128 UnitsPerWhole = powerOfTen(Money::Decimals);
@@ -60,26 +66,43 @@ Money Money::fromInteger(qint64 value)
     return Money(__int128(value) * UnitsPerWhole);
 }
 
-std::optional<Money> Money::fromText(QStringView text)
+namespace {
+
+// The character at `i` of either kind of text, as a UTF-16 code unit.
+char16_t unitAt(QStringView text, qsizetype i)
 {
-    text = text.trimmed();
+    return text[i].unicode();
+}
+
+char16_t unitAt(std::string_view text, qsizetype i)
+{
+    return static_cast<unsigned char>(text[std::size_t(i)]);
+}
+
+// The units of the decimal `text` spells (no blanks around it), for fromText() and fromDouble():
+// an optional sign, digits with an optional point, an optional exponent; nothing for anything
+// else.
+template <typename Text>
+std::optional<__int128> unitsOf(Text text)
+{
+    const auto size = qsizetype(text.size());
     qsizetype at = 0;
-    const auto next = [&] { return at < text.size() ? text[at] : QChar(); };
+    const auto next = [&] { return at < size ? unitAt(text, at) : char16_t(0); };
     const bool negative = next() == u'-';
     if (next() == u'-' || next() == u'+')
         ++at;
     // The digits without the point, leading zeros dropped; the exponent of their last digit.
-    QString digits;
+    std::string digits;
     qint64 exponent = 0;
     bool anyDigit = false, point = false;
-    for (; at < text.size(); ++at) {
-        const QChar c = text[at];
+    for (; at < size; ++at) {
+        const char16_t c = unitAt(text, at);
         if (c == u'.' && !point) {
             point = true;
         } else if (c >= u'0' && c <= u'9') {
             anyDigit = true;
-            if (!digits.isEmpty() || c != u'0')
-                digits += c;
+            if (!digits.empty() || c != u'0')
+                digits += char(c);
             if (point)
                 --exponent;
         } else {
@@ -95,38 +118,50 @@ std::optional<Money> Money::fromText(QStringView text)
             ++at;
         qint64 written = 0;
         bool exponentDigit = false;
-        for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at) {
+        for (; at < size && next() >= u'0' && next() <= u'9'; ++at) {
             exponentDigit = true;
-            written = std::min<qint64>(written * 10 + (text[at].unicode() - u'0'), 100000);
+            written = std::min<qint64>(written * 10 + (next() - u'0'), 100000);
         }
         if (!exponentDigit)
             return std::nullopt;
         exponent += negativeExponent ? -written : written;
     }
-    if (at != text.size())
+    if (at != size)
         return std::nullopt;
-    if (digits.isEmpty())
-        return Money();
+    if (digits.empty())
+        return __int128(0);
 
     // value = digits * 10^exponent; in units, digits * 10^(exponent + Decimals)
-    const qint64 shift = exponent + Decimals;
-    const qsizetype kept = shift >= 0 ? digits.size() : std::max<qint64>(0, digits.size() + shift);
+    const auto count = qsizetype(digits.size());
+    const qint64 shift = exponent + Money::Decimals;
+    const qsizetype kept = shift >= 0 ? count : std::max<qint64>(0, count + shift);
     require(shift <= 38 && kept + std::max<qint64>(shift, 0) <= 39);
     __int128 units = 0;
     for (qsizetype i = 0; i < kept; ++i)
-        require(!__builtin_mul_overflow(units, 10, &units) && !__builtin_add_overflow(units, digits[i].unicode() - u'0', &units));
+        require(!__builtin_mul_overflow(units, 10, &units) && !__builtin_add_overflow(units, digits[std::size_t(i)] - '0', &units));
     if (shift > 0)
         require(!__builtin_mul_overflow(units, powerOfTen(int(shift)), &units));
-    else if (kept < digits.size() && kept == digits.size() + shift && digits[kept] >= u'5')
+    else if (kept < count && kept == count + shift && digits[std::size_t(kept)] >= '5')
         ++units;  // half away from zero: the first digit dropped decides, when it is the next one
-    return Money(negative ? -units : units);
+    return negative ? -units : units;
+}
+
+} // namespace
+
+std::optional<Money> Money::fromText(QStringView text)
+{
+    const std::optional<__int128> units = unitsOf(text.trimmed());
+    return units ? std::optional<Money>(Money(*units)) : std::nullopt;
 }
 
 std::optional<Money> Money::fromDouble(double value)
 {
     if (!std::isfinite(value))
         return std::nullopt;
-    return fromText(QString::number(value, 'g', QLocale::FloatingPointShortest));
+    char shortest[32];
+    const std::to_chars_result written = std::to_chars(shortest, shortest + sizeof shortest, value);
+    const std::optional<__int128> units = unitsOf(std::string_view(shortest, std::size_t(written.ptr - shortest)));
+    return units ? std::optional<Money>(Money(*units)) : std::nullopt;
 }
 
 std::optional<Money> Money::fromStored(const QVariant &stored)

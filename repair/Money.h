@@ -27,7 +27,8 @@ public:
     // Decimals are rounded half away from zero.
     static std::optional<Money> fromText(QStringView text);
     // The shortest decimal that reads back as the same double (0.1 for the double nearest 0.1),
-    // which is what the number stored means. Nothing for infinities and NaN.
+    // which is what the number stored means. Nothing for infinities and NaN. Digits beyond
+    // Decimals are rounded half away from zero.
     static std::optional<Money> fromDouble(double value);
     // A value read from a database as the amount it stands for: a whole number as it is, a real
     // as fromDouble(), a text as fromText(). Nothing for NULL, blobs and texts that spell no number.
