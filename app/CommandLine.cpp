@@ -34,6 +34,7 @@ struct Options {
     QCommandLineOption json{QStringLiteral("json")};
     QCommandLineOption checkBalances{QStringLiteral("check-balances")};
     QCommandLineOption resetBalance{QStringLiteral("reset-balance")};
+    QCommandLineOption recomputeBalances{QStringLiteral("recompute-balances")};
     QCommandLineOption code{QStringLiteral("code"), QString(), QStringLiteral("code")};
     QCommandLineOption fromPeriod{QStringLiteral("from-period"), QString(), QStringLiteral("period")};
     QCommandLineOption dryRun{QStringLiteral("dry-run")};
@@ -103,7 +104,7 @@ StartOptions parseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
                        o.accountSet, o.year, o.verbose, o.json, o.checkBalances, o.resetBalance, o.code, o.fromPeriod,
-                       o.dryRun, o.journalWindow, o.chooseData});
+                       o.dryRun, o.journalWindow, o.chooseData, o.recomputeBalances});
     for (const char *name : QtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char *name : QtFlagOptions)
@@ -163,12 +164,14 @@ StartOptions parseArguments(const QStringList &arguments)
     const std::pair<const QCommandLineOption *, cli::Command> commands[] = {
         {&o.check, cli::Command::Check}, {&o.repair, cli::Command::RepairEndFlags},
         {&o.journal, cli::Command::Journal}, {&o.undo, cli::Command::Undo},
-        {&o.checkBalances, cli::Command::CheckBalances}, {&o.resetBalance, cli::Command::ResetBalance}};
+        {&o.checkBalances, cli::Command::CheckBalances}, {&o.resetBalance, cli::Command::ResetBalance},
+        {&o.recomputeBalances, cli::Command::RecomputeBalances}};
     for (const auto &[option, command] : commands) {
         if (!parser.isSet(*option))
             continue;
         if (options.action == Action::Command)
-            return failed(QStringLiteral("--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance 每次只能用一个。"));
+            return failed(QStringLiteral("--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance、"
+                                         "--recompute-balances 每次只能用一个。"));
         options.action = Action::Command;
         options.request.command = command;
     }
@@ -192,16 +195,21 @@ StartOptions parseArguments(const QStringList &arguments)
     if (isCommand && command == cli::Command::Undo)
         options.request.journal = parser.value(o.undo);
 
+    const bool recomputes = isCommand && command == cli::Command::RecomputeBalances;
     const bool selects = isCommand && (command == cli::Command::Check || command == cli::Command::RepairEndFlags
-                                       || command == cli::Command::CheckBalances || command == cli::Command::ResetBalance);
+                                       || command == cli::Command::CheckBalances || command == cli::Command::ResetBalance
+                                       || recomputes);
     if (!selects && (parser.isSet(o.accountSet) || parser.isSet(o.year)))
-        return failed(QStringLiteral("--account-set 和 --year 只用于 --check、--repair-end-flags、--check-balances 和 --reset-balance。"));
+        return failed(QStringLiteral("--account-set 和 --year 只用于 --check、--repair-end-flags、--check-balances、"
+                                     "--reset-balance 和 --recompute-balances。"));
     const bool checks = isCommand && (command == cli::Command::Check || command == cli::Command::CheckBalances);
     if (parser.isSet(o.verbose) && !checks)
         return failed(QStringLiteral("--verbose 只用于 --check 和 --check-balances。"));
     const bool resets = isCommand && command == cli::Command::ResetBalance;
-    if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod) || parser.isSet(o.dryRun)))
-        return failed(QStringLiteral("--code、--from-period 和 --dry-run 只用于 --reset-balance。"));
+    if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod)))
+        return failed(QStringLiteral("--code 和 --from-period 只用于 --reset-balance。"));
+    if (!resets && !recomputes && parser.isSet(o.dryRun))
+        return failed(QStringLiteral("--dry-run 只用于 --reset-balance 和 --recompute-balances。"));
     if (resets) {
         QStringList missing;
         for (const QCommandLineOption *option : {&o.accountSet, &o.year, &o.code, &o.fromPeriod})
@@ -212,7 +220,8 @@ StartOptions parseArguments(const QStringList &arguments)
                               .arg(missing.join(QStringLiteral("、"))));
     }
     if (parser.isSet(o.json) && !isCommand)
-        return failed(QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance）。"));
+        return failed(QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、"
+                                     "--reset-balance、--recompute-balances）。"));
     const int places = int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo));
     if (places > 1)
         return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
@@ -266,13 +275,14 @@ QString commandLineHelp()
         "  n3fix --journal [日志编号] [--json]\n"
         "  n3fix --undo 日志编号 [--json]\n"
         "  n3fix --check-balances [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
+        "  n3fix --recompute-balances [--account-set 帐套编号] [--year 年度] [--dry-run] [--json]\n"
         "  n3fix --reset-balance --account-set 帐套编号 --year 年度 --code 科目编码 --from-period 月份\n"
         "        [--dry-run] [--json]\n"
         "每个命令都可以加 --data-dir 目录、--odbc 或 --demo，选择处理哪里的数据库。\n"
         "都不加时，窗口和命令都使用上次在提示框中选择的数据位置（记在 %3 中）；\n"
         "没有选择过时使用默认数据目录。\n"
         "\n"
-        "澄岚N3科目错误修正工具：修正科目余额、重建末级科目标志。\n"
+        "澄岚N3科目错误修正工具：按下级科目重算或清零科目余额、重建末级科目标志。\n"
         "\n"
         "命令：\n"
         "  --check             只读检查：列出每个帐套每个年度中末级科目标志错误的个数，不改动任何文件。\n"
@@ -285,7 +295,14 @@ QString commandLineHelp()
         "  --check-balances    只读检查总账和明细账是否相符：列出余额表中与直接下级科目合计不符的科目和期间，\n"
         "                      以及科目表中没有的科目的余额行，不改动任何文件。\n"
         "                      退出码 0：没有发现；1：有不符或多余的余额行；2：有数据库无法读取。\n"
-        "  --reset-balance     把一个科目从某个月份起的余额清零（与“修正科目错误”相同，并写修复日志）。\n"
+        "  --recompute-balances\n"
+        "                      按下级科目重算上级科目余额：以末级科目为准，从最下一级起逐级向上，把每个有下级\n"
+        "                      科目的科目每个期间的 mb、md、mc 改为其直接下级科目的合计。只改已有余额行中与合计\n"
+        "                      相差 0.005 及以上的金额，一个数据库一次完成，先写修复日志，可以撤销。缺少余额行的\n"
+        "                      期间和科目表中没有的科目的余额行只列出，不改动。\n"
+        "                      退出码 0：重算后都相符（加 --dry-run 时：列出将改动的行）；1：有无法重算的行；2：出错。\n"
+        "  --reset-balance     把一个科目从某个月份起各期的 mb、md、mc 清零（与“修正科目错误”相同，并写修复日志）。\n"
+        "                      清零后余额检查会报告这些期间与下级科目合计不符；总账和明细账不平请用 --recompute-balances。\n"
         "                      退出码 0：已清零（加 --dry-run 时：有将被清零的行）；1：没有匹配的行；2：出错。\n"
         "\n"
         "选项：\n"
@@ -295,7 +312,8 @@ QString commandLineHelp()
         "                      --check-balances 列出每个不符的科目、期间、金额和下级科目合计。\n"
         "  --code 编码         要清零余额的科目编码（须完全一致，下级科目不受影响）。\n"
         "  --from-period 月份  从这个月份（期间）起清零。\n"
-        "  --dry-run           只列出将被清零的行及其现有金额，不做任何改动。\n"
+        "  --dry-run           --reset-balance、--recompute-balances 只列出将改动的行及其现有金额（重算时还有新金额），\n"
+        "                      不做任何改动。\n"
         "  --json              以 JSON 格式（UTF-8）输出结果。\n"
         "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
         "                      默认数据目录：%1\n"
@@ -311,10 +329,9 @@ QString commandLineHelp()
         "\n"
         "从发现到修正总账和明细账不平：\n"
         "  1. n3fix --check-balances --verbose      列出不平的科目和期间；\n"
-        "  2. n3fix --reset-balance --account-set 001 --year 2007 --code 1002 --from-period 9 --dry-run\n"
-        "                                           预览将被清零的行；\n"
-        "  3. 去掉 --dry-run 再运行一次：清零，并记下修复日志编号；\n"
-        "  4. 需要恢复时：n3fix --undo 日志编号。\n"
+        "  2. n3fix --recompute-balances --dry-run  预览按下级科目重算将改动的行，以及原值和新值；\n"
+        "  3. 去掉 --dry-run 再运行一次：重算，并记下修复日志编号；\n"
+        "  4. n3fix --check-balances                确认已经相符；需要恢复时：n3fix --undo 日志编号。\n"
         "\n"
         "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
         "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")

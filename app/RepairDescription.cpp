@@ -13,6 +13,8 @@ QString kind(const repair::RepairRecord &record)
         return QStringLiteral("修正科目错误");
     if (record.repair == QLatin1String("end-flags"))
         return QStringLiteral("彻底根除");
+    if (record.repair == QLatin1String("recompute-balances"))
+        return QStringLiteral("按下级科目重算");
     return QStringLiteral("撤销 %1").arg(record.undoes);
 }
 

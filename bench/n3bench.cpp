@@ -12,6 +12,9 @@
 //                               each FOLDER (kept when N3BENCH_KEEP is set, to profile by hand)
 //   n3bench --balance-check [FOLDER]
 //                               only the balance check
+//   n3bench --balance-recompute [FOLDER ...]
+//                               only the recompute of parent accounts against the balance check,
+//                               both as whole processes, with data in each FOLDER
 //   n3bench --journal-window [FOLDER]
 //                               only the journal window's
 //   n3bench --walk DIR [--no-paint | --no-window]
@@ -48,7 +51,10 @@
 #include <QTest>
 
 #include <sqlite3.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -656,6 +662,106 @@ void balanceCheckRows(const Place &place)
                 "", perRow[200000] / perRow[20000], cpuPerRow[200000] / cpuPerRow[20000]);
 }
 
+// One run of n3fix with `arguments` as a process of its own, start to exit: its time on the clock,
+// its processor time and its own peak memory.
+Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
+{
+    std::vector<QByteArray> texts{QByteArray(N3FIX)};
+    for (const QString &argument : arguments)
+        texts.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &text : texts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, N3FIX, &actions, nullptr, argv.data(), environ) != 0)
+        qFatal("cannot start n3fix");
+    posix_spawn_file_actions_destroy(&actions);
+    // The child's own high-water mark, read until it ends: wait4's ru_maxrss starts from the
+    // memory of the process that spawned it.
+    const QString statusFile = QStringLiteral("/proc/%1/status").arg(pid);
+    long peakKb = 0;
+    int status = 0;
+    rusage usage{};
+    pid_t ended = 0;
+    while ((ended = wait4(pid, &status, WNOHANG, &usage)) == 0) {
+        QFile file(statusFile);
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (line.startsWith("VmHWM:"))
+                    peakKb = std::max(peakKb, line.mid(6).trimmed().split(' ').value(0).toLong());
+        ::usleep(2000);
+    }
+    if (ended != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
+        qFatal("n3fix %s did not end with status %d", qPrintable(arguments.join(QLatin1Char(' '))), expectedStatus);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {seconds, processor, peakKb};
+}
+
+// The recompute of parent accounts, n3fix --recompute-balances, against n3fix --check-balances on
+// the same data, both as whole processes, in `place`: 20,000 and 200,000 codes of twelve periods,
+// one account with sub-accounts in every 1,000 off in one period. Each round runs both on a fresh
+// copy of the same file, the check first.
+void balanceRecomputeRows(const Place &place, std::map<int, long> &peakKb)
+{
+    std::printf("\n%-24s %-6s %10s %-9s %8s %8s %-17s %9s %9s\n", "recompute vs check", "where", "rows", "measure",
+                "check s", "recomp s", "recompute/check", "check MB", "recomp MB");
+    for (const int codes : {20000, 200000}) {
+        const QString dir = place.root->filePath(QStringLiteral("recompute%1").arg(codes));
+        QDir().mkpath(dir);
+        writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
+        const QString master = place.root->filePath(QStringLiteral("ledger-master%1.db").arg(codes));
+        const QVector<ChartAccount> chart = generateChart(codes, {4, 2, 2, 2});
+        writeAccountSetDatabase(master, chart, 0, 7);
+        writeLedger(master, chart);
+        const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
+        const QStringList selection{QStringLiteral("--data-dir"), dir, QStringLiteral("--account-set"), AccountSet,
+                                    QStringLiteral("--year"), QString::number(Year)};
+        std::vector<double> checkClock, recomputeClock, checkCpu, recomputeCpu;
+        long checkPeak = 0, recomputePeak = 0;
+        for (int round = 0; round < (codes > 20000 ? 3 : 5); ++round) {
+            freshCopy(master, database);
+            const Figures check = n3fixProcessFigures(QStringList{QStringLiteral("--check-balances")} + selection, 1);
+            const Figures recompute = n3fixProcessFigures(QStringList{QStringLiteral("--recompute-balances")} + selection, 0);
+            checkClock.push_back(check.seconds);
+            recomputeClock.push_back(recompute.seconds);
+            checkCpu.push_back(check.processor);
+            recomputeCpu.push_back(recompute.processor);
+            checkPeak = std::max(checkPeak, check.peakKb);
+            recomputePeak = std::max(recomputePeak, recompute.peakKb);
+        }
+        peakKb[codes] = recomputePeak;
+        const QString rows = QString::number(codes * 12);
+        std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s %9.1f %9.1f\n", "", qPrintable(place.name), qPrintable(rows),
+                    "clock", median(checkClock), median(recomputeClock),
+                    qPrintable(medianAndSpread(ratiosOf(recomputeClock, checkClock), "%.2f")), checkPeak / 1024.0,
+                    recomputePeak / 1024.0);
+        std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s\n", "", qPrintable(place.name), qPrintable(rows), "processor",
+                    median(checkCpu), median(recomputeCpu), qPrintable(medianAndSpread(ratiosOf(recomputeCpu, checkCpu), "%.2f")));
+        std::fflush(stdout);
+    }
+}
+
+void balanceRecomputeTable(const std::vector<Place> &places)
+{
+    for (const Place &place : places) {
+        std::map<int, long> peakKb;
+        balanceRecomputeRows(place, peakKb);
+        // Memory linear in the rows: what each row added from 20,000 to 200,000 codes costs.
+        const double rowsAdded = (200000 - 20000) * 12.0;
+        std::printf("%-24s %-6s goals: recompute/check <= 3 at 20,000 codes; memory linear in rows: %.0f bytes a row "
+                    "added from 20,000 to 200,000 codes\n",
+                    "", qPrintable(place.name), (peakKb[200000] - peakKb[20000]) * 1024.0 / rowsAdded);
+    }
+}
+
 void listRows(const Place &place)
 {
     const QString dir = place.root->filePath(QStringLiteral("sets2000"));
@@ -716,9 +822,11 @@ int main(int argc, char *argv[])
     }
 
     const bool onlyBalanceCheck = arguments.contains(QStringLiteral("--balance-check"));
+    const bool onlyRecompute = arguments.contains(QStringLiteral("--balance-recompute"));
     const bool onlyJournalWindow = arguments.contains(QStringLiteral("--journal-window"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
+    folders.removeAll(QStringLiteral("--balance-recompute"));
     folders.removeAll(QStringLiteral("--journal-window"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
@@ -734,7 +842,7 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        if (!onlyBalanceCheck && !onlyJournalWindow)
+        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute)
             writeCharts(place);
         places.push_back(std::move(place));
     }
@@ -742,6 +850,10 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", places.front().root->path().toLocal8Bit());
 
+    if (onlyRecompute) {
+        balanceRecomputeTable(places);
+        return 0;
+    }
     if (onlyBalanceCheck) {
         balanceCheckRows(places.front());
         return 0;
@@ -757,6 +869,7 @@ int main(int argc, char *argv[])
     journalsKeptRow(places.front());
     checkRow(places.front());
     balanceCheckRows(places.front());
+    balanceRecomputeTable(places);
     listRows(places.front());
     journalWindowRows(*places.front().root);
     return 0;

@@ -13,23 +13,14 @@ namespace cli {
 
 namespace {
 
-// An amount as a bookkeeper reads it: two decimals, up to four when the cents are not all of it.
-QString moneyText(double amount)
-{
-    QString text = QString::number(amount, 'f', 4);
-    while (text.endsWith(QLatin1Char('0')) && text.indexOf(QLatin1Char('.')) < text.size() - 3)
-        text.chop(1);
-    return text;
-}
-
 // One disagreement as --json gives it.
 QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 {
     return {{QStringLiteral("code"), found.code},
             {QStringLiteral("period"), jsonValue(found.period)},
             {QStringLiteral("column"), found.column},
-            {QStringLiteral("amount"), jsonValue(found.amount)},
-            {QStringLiteral("sub_accounts_sum"), found.subAccountsSum}};
+            {QStringLiteral("amount"), found.amount ? moneyJson(*found.amount) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("sub_accounts_sum"), moneyJson(found.subAccountsSum)}};
 }
 
 // One disagreement as --verbose says it: "  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.00".
@@ -37,7 +28,7 @@ QString disagreementLine(const repair::BalanceDisagreement &found)
 {
     return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")
         .arg(found.code, shownValue(found.period), found.column,
-             found.amount.isNull() ? QStringLiteral("无余额行") : moneyText(found.amount.toDouble()),
+             found.amount ? moneyText(*found.amount) : QStringLiteral("无余额行"),
              moneyText(found.subAccountsSum));
 }
 

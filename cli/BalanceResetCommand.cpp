@@ -31,11 +31,11 @@ QJsonObject rowJson(const repair::BalanceRow &row)
             {QStringLiteral("mc"), jsonValue(row.mc)}};
 }
 
-// One matched row as a line of text: "  第 9 期：mb 1200，md 300，mc 100".
+// One matched row as a line of text: "  第 9 期：mb 1200.00，md 300.00，mc 100.00".
 QString rowLine(const repair::BalanceRow &row)
 {
     return QStringLiteral("  第 %1 期：mb %2，md %3，mc %4")
-        .arg(shownValue(row.period), shownValue(row.mb), shownValue(row.md), shownValue(row.mc));
+        .arg(shownValue(row.period), amountText(row.mb), amountText(row.md), amountText(row.mc));
 }
 
 // Says why the reset did not run or failed, and that nothing changed; status 2.

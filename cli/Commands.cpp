@@ -17,6 +17,8 @@ int run(const Request &request)
         return checkBalances(request);
     case Command::ResetBalance:
         return resetBalance(request);
+    case Command::RecomputeBalances:
+        return recomputeBalances(request);
     }
     return 2;
 }

@@ -8,7 +8,7 @@
 // status is the same either way. The engine (ODBC::setEngine) is chosen before a command runs.
 namespace cli {
 
-enum class Command { Check, RepairEndFlags, Journal, Undo, CheckBalances, ResetBalance };
+enum class Command { Check, RepairEndFlags, Journal, Undo, CheckBalances, ResetBalance, RecomputeBalances };
 
 struct Request {
     Command command = Command::Check;
@@ -17,7 +17,7 @@ struct Request {
     QString journal;     // --journal ID, --undo ID
     QString code;        // --code: the account whose balances --reset-balance clears
     QString fromPeriod;  // --from-period: the first period it clears
-    bool dryRun = false;  // --dry-run: list the rows --reset-balance would clear, change nothing
+    bool dryRun = false;  // --dry-run: list the rows --reset-balance or --recompute-balances would change, change nothing
     bool verbose = false;
     bool json = false;
 };
@@ -32,5 +32,6 @@ int journal(const Request &request);         // 0, or 2 when the journal can't b
 int undo(const Request &request);            // 0 all restored, 1 some left alone, 2 error
 int checkBalances(const Request &request);   // 0 ledgers agree, 1 something found, 2 a database unreadable
 int resetBalance(const Request &request);    // 0 rows cleared (or listed), 1 no row matched, 2 error
+int recomputeBalances(const Request &request);  // 0 parents agree afterwards, 1 rows left it can't mend, 2 error
 
 } // namespace cli

@@ -26,6 +26,8 @@ QString repairName(const repair::RepairRecord &record)
         return QStringLiteral("余额清零（修正科目错误）");
     if (record.repair == QLatin1String("end-flags"))
         return QStringLiteral("重建末级标志（彻底根除）");
+    if (record.repair == QLatin1String("recompute-balances"))
+        return QStringLiteral("按下级科目重算");
     return QStringLiteral("撤销 %1").arg(record.undoes);
 }
 

@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "db/ODBC.h"
+#include "repair/Money.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -91,6 +92,26 @@ QString shownValue(const QVariant &value)
 QVariant codeValue(const QString &code)
 {
     return code.isNull() ? QVariant() : QVariant(code);
+}
+
+QString moneyText(const repair::Money &amount)
+{
+    return amount.toString(2);
+}
+
+QJsonValue moneyJson(const repair::Money &amount)
+{
+    return QJsonValue(amount.toDouble());
+}
+
+QString amountText(const QVariant &stored)
+{
+    try {
+        if (const std::optional<repair::Money> amount = repair::Money::fromStored(stored))
+            return moneyText(*amount);
+    } catch (const repair::MoneyOutOfRange &) {
+    }
+    return shownValue(stored);
 }
 
 ConnectionMessages::ConnectionMessages()

@@ -6,6 +6,10 @@
 #include <QStringList>
 #include <QVariant>
 
+namespace repair {
+class Money;
+}
+
 namespace cli {
 
 // Where a command's words go: lines for the user on standard output (or, with --json, nothing
@@ -37,6 +41,14 @@ QString shownValue(const QVariant &value);
 // A code as read from a database, for jsonValue() and shownValue(): a NULL code (a null text)
 // stays null.
 QVariant codeValue(const QString &code);
+
+// Money as a line of text shows it, always with two decimals ("142183.50"), and as JSON gives it
+// (a number).
+QString moneyText(const repair::Money &amount);
+QJsonValue moneyJson(const repair::Money &amount);
+// A stored amount as a line of text shows it: with two decimals when it reads as a number, else
+// as shownValue() shows it.
+QString amountText(const QVariant &stored);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

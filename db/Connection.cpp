@@ -212,6 +212,9 @@ void Connection::openOdbc()
     m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
         ? SqlDialect::Sqlite
         : SqlDialect::TransactSql;
+    // Every statement prepared from here on takes the driver's policy.
+    if (m_exactDecimals && m_dialect == SqlDialect::TransactSql)
+        database.setNumericalPrecisionPolicy(QSql::HighPrecision);
 }
 
 // Leaves the connection closed and raises the failure.

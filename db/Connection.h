@@ -26,6 +26,10 @@ public:
     const QString &connectionString() const { return m_connectionString; }
     // Asks for a connection that can only read. Set before open().
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Asks for a server's DECIMAL, NUMERIC and MONEY values (and its floats) as the text the
+    // driver gives, not as doubles, so that money is read to the last digit. Set before open();
+    // SQLite has no such types and hands over its reals as they are stored.
+    void setExactDecimals(bool exact) { m_exactDecimals = exact; }
 
     // Opens the connection described by the connection string.
     void open();
@@ -64,6 +68,7 @@ private:
     QString m_qtName;
     QString m_connectionString;
     bool m_readOnly = false;
+    bool m_exactDecimals = false;
     SqlDialect m_dialect = SqlDialect::TransactSql;
 };
 

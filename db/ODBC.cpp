@@ -75,10 +75,11 @@ void open(db::Connection &connection, const QString &dbName)
 
 } // namespace
 
-std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly)
+std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly, bool exactDecimals)
 {
     auto connection = std::make_shared<db::Connection>(state().engine);
     connection->setReadOnly(readOnly);
+    connection->setExactDecimals(exactDecimals);
     open(*connection, dbName);
     return connection;
 }

@@ -33,7 +33,8 @@ bool ConnectDatabase(const QString &dbName);
 
 // A connection of its own, apart from DbConn, on `dbName`, for work outside the window (the
 // check, undo). Raises db::DbError with the description the connection error box would show.
-std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly);
+// With `exactDecimals`, a server's decimal values are read exactly (Connection::setExactDecimals).
+std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly, bool exactDecimals = false);
 
 // The engine in use, as the journal names it: "embedded" or "odbc".
 QString engineName();

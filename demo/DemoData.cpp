@@ -257,6 +257,28 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
     });
 }
 
+void plantBalanceDisagreements(const QString &filePath)
+{
+    sqlite3 *db = nullptr;
+    const bool planted = sqlite3_open_v2(filePath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+        && sqlite3_exec(db,
+                        "BEGIN;"
+                        "CREATE TEMP TABLE detail AS SELECT ccode FROM GL_accsum g WHERE NOT EXISTS"
+                        " (SELECT 1 FROM code d WHERE d.ccode LIKE g.ccode || '_%') ORDER BY length(ccode) DESC, ccode LIMIT 1;"
+                        "UPDATE GL_accsum SET md = md + 1000, mc = mc + 1000 WHERE iperiod = 6 AND ccode IN (SELECT ccode FROM detail);"
+                        "UPDATE GL_accsum SET md = md + 100 WHERE iperiod = 9 AND ccode = (SELECT g.ccode FROM GL_accsum g"
+                        " WHERE length(g.ccode) = 4 AND EXISTS (SELECT 1 FROM code d WHERE d.ccode LIKE g.ccode || '_%')"
+                        " AND (SELECT ccode FROM detail) NOT LIKE g.ccode || '%' ORDER BY g.ccode LIMIT 1);"
+                        "DROP TABLE detail;"
+                        "COMMIT;",
+                        nullptr, nullptr, nullptr)
+            == SQLITE_OK;
+    const QString reason = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("内存不足");
+    sqlite3_close(db);
+    if (!planted)
+        failWith(QStringLiteral("写入数据库文件“%1”失败：%2").arg(QDir::toNativeSeparators(filePath), reason));
+}
+
 void writeSystemDatabase(const QString &filePath, const QVector<DemoAccountSet> &sets)
 {
     writeNewDatabase(filePath, [&](SqliteWriter &db) {
@@ -342,6 +364,7 @@ void createDemoDataDirectory(const QString &dir, int codesPerChart)
                 const QString file = target.filePath(accountSetFileName(set.id, year));
                 writeAccountSetDatabase(file, generateChart(codeCount, {4, 2, 2}, seed), 0.1, seed);
                 written << file;
+                plantBalanceDisagreements(file);
             }
         }
     } catch (...) {

@@ -22,6 +22,14 @@ struct DemoAccountSet {
 void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart,
                              double wrongFlagShare, quint32 seed);
 
+// Plants, in the account-set database at `filePath`, disagreements between the general ledger and
+// the detail ledgers for practising their repair: the end-level account with balances of the
+// longest code gets 1000.00 more debit and credit in period 6 (its closing balance stays), so that
+// every account above it disagrees with its sub-accounts in that period; and the first top-level
+// account outside that line has 100.00 more debit in period 9 than its sub-accounts add up to.
+// Throws std::runtime_error if SQLite fails.
+void plantBalanceDisagreements(const QString &filePath);
+
 // Writes a new system database listing `sets` (KS_Account) and their periods (KS_period),
 // including deleted years and one stray year 9999 for the first set.
 // Throws std::runtime_error if the file exists or SQLite fails; a failed file is removed.
@@ -40,7 +48,7 @@ QString accountSetFileName(const QString &id, int year);
 constexpr int MaxDemoChartCodes = 500000;
 
 // Fills `dir` (created if needed) with LQsystem.db and one database per live year of each demo
-// account set. Each chart holds `codesPerChart` accounts, or, with 0, 60 to 150 of its own.
+// account set, each with its planted balance disagreements. Each chart holds `codesPerChart` accounts, or, with 0, 60 to 150 of its own.
 // Never overwrites: throws std::runtime_error with a message for the user when the directory
 // already holds a database, cannot be created, or SQLite fails (files written so far are then
 // removed).

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "BalanceLedger.h"
+#include "Money.h"
+
 #include <QString>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
 namespace repair {
@@ -13,14 +17,8 @@ struct BalanceDisagreement {
     QString code;     // the account's code as the engine's text functions see it, without padding
     QVariant period;  // a whole number when the stored period reads as one; else as stored
     QString column;   // "mb", "md" or "mc"
-    QVariant amount;  // the account's own amount (NULL stored counts as 0); null when it has no row
-    double subAccountsSum = 0;
-};
-
-// A balance row whose code is not in the chart of accounts.
-struct BalanceOrphan {
-    QString code;  // null for a NULL code
-    QVariant period;
+    std::optional<Money> amount;  // the account's own amount (NULL stored counts as 0); none when it has no row
+    Money subAccountsSum;
 };
 
 struct BalanceCheck {
@@ -37,10 +35,9 @@ struct BalanceCheck {
 // over a read-only connection of its own, and finds where the general ledger and the detail
 // ledgers disagree: every account that has sub-accounts, in every period where its mb, md or mc
 // differs from the sum of that column over its direct sub-accounts' rows, and every balance row
-// of a code the chart does not hold. Sub-accounts are found by the end flags' reading of codes
-// (trailing blanks do not count, numbers read as their digits). A NULL amount counts as 0, a text
-// as the number it reads as (anything else as 0); differences below 0.005 are the rounding of
-// stored amounts and are not reported. Changes nothing in any file.
+// of a code the chart does not hold. Amounts are read and summed exactly (BalanceLedger);
+// differences below 0.005 are the rounding of stored amounts and are not reported. Changes
+// nothing in any file.
 BalanceCheck checkBalances(const QString &database);
 
 } // namespace repair

@@ -1,9 +1,9 @@
 #include "BalanceReset.h"
 
+#include "BalanceJournal.h"
 #include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 #include "Journal.h"
-#include "StoredText.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
@@ -17,8 +17,6 @@
 namespace repair {
 
 namespace {
-
-const QStringList Amounts{QStringLiteral("mb"), QStringLiteral("mc"), QStringLiteral("md")};
 
 // The period as a whole number: optional blanks around an optional sign and decimal digits.
 // Anything else (empty, decimals, SQL) is no period at all. A number beyond 64 bits is still a
@@ -71,7 +69,7 @@ void listRow(const db::Recordset &matched, BalanceResetRun &run)
 // integer 0. An amount 0 in another form (0.0, '0') is rewritten, so its row is journaled.
 bool keepsItsAmounts(const db::Recordset &matched)
 {
-    for (const QString &amount : Amounts)
+    for (const QString &amount : BalanceJournalAmounts)
         if (!storedAsInteger(matched.field(amount), 0))
             return false;
     return true;
@@ -84,27 +82,14 @@ std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString 
                                       const QString &year, const QString &code, const QString &period,
                                       db::Recordset &matched, BalanceResetRun &run)
 {
-    RepairRecord record;
-    record.database = database;
-    record.engine = ODBC::engineName();
-    record.repair = QStringLiteral("balance-reset");
-    record.accountSet = accountSet;
-    record.year = year;
+    RepairRecord record = balanceJournalRecord(QStringLiteral("balance-reset"), database, accountSet, year, matched,
+                                               {AlreadyZeroName});
     record.code = code;
     record.period = period;
-    record.table = QStringLiteral("GL_accsum");
-    record.rowidName = matched.rowIdName();
-    record.changedColumns = Amounts;
-    for (const QString &name : matched.fieldNames())
-        if (!Amounts.contains(name, Qt::CaseInsensitive) && name != AlreadyZeroName)
-            record.keyColumns << name;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
     for (; !matched.eof(); matched.moveNext()) {
-        JournalRow row{matched.rowId(), {}, {}, {0, 0, 0}};
-        for (const QString &name : std::as_const(record.keyColumns))
-            row.key << storedText(connection, record.table, record.rowidName, row.rowid, name, matched.field(name));
-        for (const QString &amount : Amounts)
-            row.oldValues << matched.field(amount);
+        JournalRow row = balanceJournalRow(connection, record, matched);
+        row.newValues = {0, 0, 0};
         listRow(matched, run);
         if (!keepsItsAmounts(matched))
             journal->addRow(row);

@@ -14,7 +14,7 @@ struct RepairRecord {
     QDateTime time;        // when the repair started
     QString database;      // the database it changed, by name
     QString engine;        // "embedded" or "odbc": where that name was opened
-    QString repair;        // "balance-reset", "end-flags" or "undo"
+    QString repair;        // "balance-reset", "recompute-balances", "end-flags" or "undo"
     QString accountSet, year, code, period;  // the inputs the repair was given (as far as it has them)
     QString undoes;        // for an undo: the id of the repair it undoes
     QString table;         // the table whose rows it changes

@@ -77,14 +77,20 @@ class CrashSafety : public QObject {
         copyTree(m_templates.filePath(name), data());
     }
 
-    // The command of one run of `scenario` (a walk, a balance reset, or an undo of the walk of
-    // the "repaired" data) on the work data directory.
+    // The command of one run of `scenario` (a walk, a balance reset, a recompute of the parent
+    // accounts, or an undo of the walk of the "repaired" data) on the work data directory.
+    static QString kindOf(const QString &scenario)
+    {
+        return scenario == "walk" ? "end-flags" : scenario == "reset" ? "balance-reset" : "recompute-balances";
+    }
     QStringList scenarioCommand(const QString &scenario) const
     {
         if (scenario == "walk")
             return {N3FIX, "--data-dir", data(), "--json", "--repair-end-flags"};
         if (scenario == "reset")
             return {N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3"};
+        if (scenario == "recompute")
+            return {N3FIX, "--data-dir", data(), "--json", "--recompute-balances"};
         return {N3FIX, "--data-dir", data(), "--json", "--undo", m_walkOfRepaired};
     }
 
@@ -120,6 +126,7 @@ private slots:
         QDir().mkpath(original(""));
         writeSystemDatabase(original("LQsystem.db"), {{"001", "演示", {2007}, {}}});
         writeAccountSetDatabase(original("LQDATA_001_2007.db"), generateChart(60, {4, 2, 2}), 0.3, 11);
+        plantBalanceDisagreements(original("LQDATA_001_2007.db"));  // rows for the recompute to write
         m_resetCode = SqliteFixture::select(original("LQDATA_001_2007.db"),
                                             "select ccode from GL_accsum group by ccode having count(*) > 3 limit 1")
                           .section('\'', 1, 1);
@@ -148,7 +155,7 @@ private slots:
     {
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("sync");
-        for (const char *scenario : {"walk", "reset", "undo"})
+        for (const char *scenario : {"walk", "reset", "recompute", "undo"})
             for (const char *sync : {"fdatasync", "fsync"})
                 QTest::addRow("%s at %s", scenario, sync) << scenario << sync;
     }
@@ -180,7 +187,7 @@ private slots:
                          qPrintable(step + ": " + again.out + again.err));
                 QCOMPARE(books(yearDb()), books(original("LQDATA_001_2007.db")));
             } else {
-                checkRecoverable(data(), scenario == "walk" ? "end-flags" : "balance-reset", before, step, undone);
+                checkRecoverable(data(), kindOf(scenario), before, step, undone);
             }
             if (QTest::currentTestFailed())
                 return;
@@ -207,6 +214,7 @@ private slots:
         for (const char *sync : {"fdatasync", "fsync"}) {
             QTest::addRow("walk, %s", sync) << "walk" << sync;
             QTest::addRow("reset, %s", sync) << "reset" << sync;
+            QTest::addRow("recompute, %s", sync) << "recompute" << sync;
             QTest::addRow("undo, %s", sync) << "undo" << sync;
         }
     }
@@ -228,7 +236,7 @@ private slots:
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
                                      .arg(QString::fromUtf8(run.err));
-            const QJsonValue result = scenario == "walk" ? run.json()[0] : QJsonValue(run.json().object());
+            const QJsonValue result = scenario == "walk" || scenario == "recompute" ? run.json()[0] : QJsonValue(run.json().object());
             // the reset's runner exits 3 when the reset is done but its end not journaled
             const bool recorded = scenario == "reset" ? run.status != 3 : result["outcome_recorded"].toBool(true);
             if (scenario == "reset" && run.status == 3)
@@ -250,6 +258,8 @@ private slots:
                     QVERIFY2(run.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果"), qPrintable(step));
                 if (scenario == "undo")
                     QVERIFY2(run.err.contains("以上行已恢复，但修复日志未能记下撤销的结果"), qPrintable(step));
+                if (scenario == "recompute")
+                    QVERIFY2(run.err.contains("余额已重算，但修复日志未能记下修复的结果"), qPrintable(step));
                 if (scenario == "undo")
                     QVERIFY2(books(yearDb()) == originalBooks, qPrintable(step));
                 else if (scenario == "walk")
@@ -259,13 +269,13 @@ private slots:
             } else {
                 ++failed;
                 if (scenario == "undo")  // "撤销 … 失败，未做任何改动"
-                    QVERIFY2(run.err.contains("未做任何改动") && books(yearDb()) == before, qPrintable(step));
-                if (scenario == "reset")  // 修复失败！: one transaction, so nothing changed
+                    QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动") && books(yearDb()) == before, qPrintable(step));
+                if (scenario == "reset" || scenario == "recompute")  // one transaction, so nothing changed
                     QVERIFY2(books(yearDb()) == before, qPrintable(step));
             }
             if (scenario != "undo") {
                 int undone = 0;
-                checkRecoverable(data(), scenario == "walk" ? "end-flags" : "balance-reset", before, step, undone);
+                checkRecoverable(data(), kindOf(scenario), before, step, undone);
             }
             if (QTest::currentTestFailed())
                 return;
@@ -275,13 +285,22 @@ private slots:
                failed + unrecorded, unrecorded);
     }
 
-    // A small file system filled up to leave 0, 4, 8, ... KB free: the walk fails at whatever
-    // stage the space runs out (its journal, the memo of the journal mode, the write-ahead log,
-    // the journal's record of the end), and each time the file is whole and the walk, if it
-    // changed anything, is listed and undoable. A walk whose rows are all written but whose end
-    // could not be journaled says so.
+    // A small file system filled up to leave 0, 4, 8, ... KB free: the walk (or the recompute)
+    // fails at whatever stage the space runs out (its journal, the memo of the journal mode, the
+    // write-ahead log or the database's rollback journal, the journal's record of the end), and
+    // each time the file is whole and the repair, if it changed anything, is listed and undoable.
+    // A repair whose rows are all written but whose end could not be journaled says so.
+    void diskFullAtEveryStage_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("unrecordedSays");
+        QTest::newRow("walk") << "walk" << "末级标志已全部写入，但修复日志未能记下修复的结果";
+        QTest::newRow("recompute") << "recompute" << "余额已重算，但修复日志未能记下修复的结果";
+    }
     void diskFullAtEveryStage()
     {
+        QFETCH(QString, scenario);
+        QFETCH(QString, unrecordedSays);
         if (geteuid() != 0)
             QSKIP("mounting a small tmpfs needs root; the full-disk stages are not tried here");
         QTemporaryDir mountPoint;
@@ -304,19 +323,22 @@ private slots:
             QVERIFY(fd >= 0);
             QVERIFY(available <= free || ::posix_fallocate(fd, 0, available - free) == 0);
             ::close(fd);
-            const ProcessRun walk = n3fix({"--repair-end-flags", "--json"}, dir);
+            const ProcessRun run = n3fix({scenario == "walk" ? "--repair-end-flags" : "--recompute-balances", "--json"}, dir);
             QFile::remove(filler);  // room again for the checks and the undo
-            const QString step = QStringLiteral("%1 KB free").arg(free / 1024);
-            if (walk.status == 2 && walk.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果")) {
+            const QString step = QStringLiteral("%1 KB free: %2").arg(free / 1024).arg(QString::fromUtf8(run.err));
+            const bool unrecorded = run.status == 2 && QString::fromUtf8(run.err).contains(unrecordedSays);
+            if (unrecorded) {
                 unrecordedSeen = true;
-                QVERIFY(!walk.json()[0]["outcome_recorded"].toBool());
+                QVERIFY(!run.json()[0]["outcome_recorded"].toBool());
+            } else if (run.status == 2 && scenario == "recompute") {  // one transaction: nothing changed
+                QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动") && books(QDir(dir).filePath("LQDATA_001_2007.db")) == before, qPrintable(step));
             }
-            checkRecoverable(dir, "end-flags", before, step, undone);
-            if (QTest::currentTestFailed() || walk.status == 0)
+            checkRecoverable(dir, kindOf(scenario), before, step, undone);
+            if (QTest::currentTestFailed() || run.status == 0)
                 break;
-            QVERIFY2(free < 4 * 1024 * 1024, "the walk never succeeded");
+            QVERIFY2(free < 4 * 1024 * 1024, "the repair never succeeded");
         }
-        qDebug("%d stages failed, %d after changing the books; a walk's end could not be journaled: %s", stages, undone,
+        qDebug("%s: %d stages failed, %d after changing the books; its end could not be journaled: %s", qPrintable(scenario), stages, undone,
                unrecordedSeen ? "yes" : "no");
     }
 

@@ -53,7 +53,8 @@ private slots:
     }
 
     // The written directory: its files, the stray year 9999, the deleted years flagged in all twelve
-    // periods, live flags both 0 and NULL, and in each account set some but not all end flags wrong.
+    // periods, live flags both 0 and NULL, in each account set some but not all end flags wrong, and
+    // the planted disagreements of the ledgers.
     void demoDirectory()
     {
         QTemporaryDir temp;
@@ -71,18 +72,25 @@ private slots:
             QVERIFY2(query(dir + '/' + file, "SELECT (SELECT COUNT(*) > 0 FROM GL_accsum) AND SUM(bend <> (NOT EXISTS"
                            " (SELECT 1 FROM code d WHERE d.ccode LIKE c.ccode || '_%'))) BETWEEN 1 AND COUNT(*) / 5"
                            " FROM code c") == "1", qPrintable(file));
-        // The general ledger agrees with the detail ledgers: every account above the end level
-        // holds, in each period, the sums of its end-level accounts' rows, to the cent.
+        // The general ledger agrees with the detail ledgers but for the planted disagreements: every
+        // account above the end level holds, in each period, the sums of its end-level accounts'
+        // rows, to the cent, except in period 6 a line of accounts each above the next (every level
+        // above one detail account) and in period 9 one top-level account outside that line.
         for (const QString &file : QDir(dir).entryList({"LQDATA_*"})) {
             QCOMPARE(query(dir + '/' + file, "SELECT COUNT(*) > 0 FROM GL_accsum p"
                            " WHERE EXISTS (SELECT 1 FROM code d WHERE d.ccode LIKE p.ccode || '_%')"), QString("1"));
-            QCOMPARE(query(dir + '/' + file, "SELECT COUNT(*) FROM GL_accsum p JOIN code c ON c.ccode = p.ccode"
+            const QStringList off = query(dir + '/' + file, "SELECT p.iperiod || ':' || p.ccode FROM GL_accsum p JOIN code c ON c.ccode = p.ccode"
                            " WHERE EXISTS (SELECT 1 FROM code d WHERE d.ccode LIKE p.ccode || '_%')"
                            " AND (SELECT round(sum(l.mb), 2) || ' ' || round(sum(l.md), 2) || ' ' || round(sum(l.mc), 2)"
                            " || ' ' || round(sum(l.me), 2) FROM GL_accsum l WHERE l.iperiod = p.iperiod"
                            " AND l.ccode LIKE p.ccode || '_%' AND NOT EXISTS (SELECT 1 FROM code e WHERE e.ccode LIKE l.ccode || '_%'))"
-                           " IS NOT round(p.mb, 2) || ' ' || round(p.md, 2) || ' ' || round(p.mc, 2) || ' ' || round(p.me, 2)"),
-                     QString("0"));
+                           " IS NOT round(p.mb, 2) || ' ' || round(p.md, 2) || ' ' || round(p.mc, 2) || ' ' || round(p.me, 2)"
+                           " ORDER BY p.iperiod, length(p.ccode)").split(',');
+            const QStringList line = off.filter(QRegularExpression("^6:")), topLevel = off.filter(QRegularExpression("^9:"));
+            QVERIFY2(line.size() >= 2 && topLevel.size() == 1 && line.size() + 1 == off.size(), qPrintable(file + ": " + off.join(' ')));
+            for (qsizetype i = 1; i < line.size(); ++i)
+                QVERIFY2(line[i].startsWith(line[i - 1]) && line[i] != line[i - 1], qPrintable(file + ": " + off.join(' ')));
+            QVERIFY2(topLevel[0].size() == 6 && !line[0].mid(2).startsWith(topLevel[0].mid(2)), qPrintable(file + ": " + off.join(' ')));
         }
     }
 

@@ -3,6 +3,7 @@
 // processes on real database files.
 #include "repair/EndFlagVerdict.h"
 #include "support/ProcessRun.h"
+#include "support/LedgerFixture.h"
 #include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 
@@ -19,18 +20,9 @@ const QString SystemScript =
     "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
     "insert into KS_period values('001',2007,1,0),('001',2008,1,0);";
 
-const QString Typical = "create table code(ccode TEXT primary key, bend INTEGER);"
-                        "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);";
+const QString Typical = LedgerFixture::TypicalTables;
 
-// A JSON value as the expected findings spell it: null, a number, or a text in quotes.
-QString spelled(const QJsonValue &value)
-{
-    if (value.isNull())
-        return "null";
-    if (value.isString())
-        return '\'' + value.toString() + '\'';
-    return QString::number(value.toDouble(), 'g', 15);
-}
+using LedgerFixture::spelled;
 
 // One database's findings, one line each: "code|period|column|amount|sum", then "orphan code|period".
 QStringList findings(const QJsonObject &result)
@@ -211,7 +203,7 @@ private slots:
         const Run verbose = n3fix({"--check-balances", "--account-set", "001", "--year", "2007", "--verbose"});
         QCOMPARE(verbose.status, 1);
         const QStringList lines = QString::fromUtf8(verbose.out).split('\n');
-        QCOMPARE(lines.mid(1, 3), QStringList({"  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.125",
+        QCOMPARE(lines.mid(1, 3), QStringList({"  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.13",
                                               "  1002 第 10 期：mb 本科目 无余额行，下级科目合计 1.00",
                                               "  77 第 1 期：科目表中没有这个科目"}));
     }

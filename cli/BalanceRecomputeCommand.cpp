@@ -1,0 +1,155 @@
+// n3fix --recompute-balances: every parent account's balances set to the sums of its sub-accounts,
+// with its journal, on every selected database; with --dry-run, the rows it would change and
+// nothing changed.
+#include "Commands.h"
+#include "DatabaseSelection.h"
+#include "Output.h"
+
+#include "repair/BalanceRecompute.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace cli {
+
+namespace {
+
+using repair::AmountNames;
+
+// A row's amounts as --json gives them: what it holds (null for NULL), and what it is to hold.
+QJsonObject oldJson(const repair::RecomputedRow &row)
+{
+    QJsonObject json;
+    for (std::size_t c = 0; c < 3; ++c)
+        json.insert(QLatin1String(AmountNames[c]), row.stored[c].isNull() ? QJsonValue(QJsonValue::Null) : moneyJson(row.old[c]));
+    return json;
+}
+
+QJsonObject newJson(const repair::RecomputedRow &row)
+{
+    QJsonObject json = oldJson(row);
+    for (std::size_t c = 0; c < 3; ++c)
+        if (row.changes[c])
+            json.insert(QLatin1String(AmountNames[c]), moneyJson(row.sums[c]));
+    return json;
+}
+
+QJsonObject codeAndPeriod(const QString &code, const QVariant &period)
+{
+    return {{QStringLiteral("code"), jsonValue(codeValue(code))}, {QStringLiteral("period"), jsonValue(period)}};
+}
+
+// One changed row as a line: "  1002 第 9 期：md 12345.00 → 12245.00".
+QString rowLine(const repair::RecomputedRow &row)
+{
+    QStringList changes;
+    for (std::size_t c = 0; c < 3; ++c)
+        if (row.changes[c])
+            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(AmountNames[c]), amountText(row.stored[c]),
+                                                         moneyText(row.sums[c]));
+    return QStringLiteral("  %1 第 %2 期：%3").arg(row.code, shownValue(row.period), changes.join(QStringLiteral("，")));
+}
+
+// The rows of one database the recompute leaves as they are, as lines and into `result`.
+void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonObject &result)
+{
+    QJsonArray missing, duplicates, orphans;
+    for (const repair::MissingBalanceRow &row : plan.missingRows) {
+        missing.append(codeAndPeriod(row.code, row.period));
+        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(row.code, shownValue(row.period)));
+    }
+    for (const repair::DuplicateBalanceRows &rows : plan.duplicateRows) {
+        QJsonObject json = codeAndPeriod(rows.code, rows.period);
+        json.insert(QStringLiteral("rows"), rows.rows);
+        duplicates.append(json);
+        out.line(QStringLiteral("  科目 %1 第 %2 期有 %3 条余额行，合计与下级科目不符，无法判断改哪一条，无法重算")
+                     .arg(rows.code, shownValue(rows.period))
+                     .arg(rows.rows));
+    }
+    for (const repair::BalanceOrphan &orphan : plan.orphans) {
+        orphans.append(codeAndPeriod(orphan.code, orphan.period));
+        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动").arg(shownValue(codeValue(orphan.code)), shownValue(orphan.period)));
+    }
+    result.insert(QStringLiteral("missing_rows"), missing);
+    result.insert(QStringLiteral("duplicate_rows"), duplicates);
+    result.insert(QStringLiteral("orphans"), orphans);
+}
+
+} // namespace
+
+int recomputeBalances(const Request &request)
+{
+    const Output out(request.json);
+    const std::optional<QList<SelectedDatabase>> selection = selectDatabasesOrSay(request, out);
+    if (!selection)
+        return 2;
+    const QList<SelectedDatabase> &databases = *selection;
+    int status = 0, leaving = 0, failed = 0;
+    qint64 changedRows = 0;
+    QJsonArray results;
+    for (const SelectedDatabase &selected : std::as_const(databases)) {
+        QJsonObject result = placeJson(selected);
+        result.insert(QStringLiteral("dry_run"), request.dryRun);
+        result.insert(QStringLiteral("journal"), QJsonValue::Null);
+        // Without a preview there is no plan to hold the run to: it reads and writes in one transaction.
+        repair::RecomputeRun run;
+        if (request.dryRun)
+            run.plan = repair::planRecompute(selected.database);
+        else
+            run = repair::runRecompute(selected.accountSet, selected.year);
+        const repair::RecomputePlan &plan = run.plan;
+        const QString failure = request.dryRun ? plan.failure : run.failure;
+        const QString &journal = run.journal, &unrecorded = run.unrecorded;
+        if (!failure.isEmpty()) {
+            status = 2;
+            ++failed;
+            result.insert(QStringLiteral("rows"), QJsonArray());
+            result.insert(QStringLiteral("error"), failure);
+            Output::error(QStringLiteral("%1：按下级科目重算失败，未做任何改动：%2").arg(placeOf(selected), failure));
+            results.append(result);
+            continue;
+        }
+        if (!journal.isEmpty())
+            result.insert(QStringLiteral("journal"), journal);
+        const qsizetype rows = qsizetype(plan.rows.size());
+        if (rows == 0)
+            out.line(QStringLiteral("%1：上级科目的余额都与下级科目合计相符，未做任何改动。").arg(placeOf(selected)));
+        else if (request.dryRun)
+            out.line(QStringLiteral("%1：按下级科目重算将改动 %2 行余额（预览，未做任何改动）：").arg(placeOf(selected)).arg(rows));
+        else
+            out.line(QStringLiteral("%1：已按下级科目重算 %2 行余额，修复日志 %3：").arg(placeOf(selected)).arg(rows).arg(journal));
+        changedRows += rows;
+        QJsonArray changed;
+        for (const repair::RecomputedRow &row : plan.rows) {
+            QJsonObject json = codeAndPeriod(row.code, row.period);
+            json.insert(QStringLiteral("old"), oldJson(row));
+            json.insert(QStringLiteral("new"), newJson(row));
+            changed.append(json);
+            out.line(rowLine(row));
+        }
+        result.insert(QStringLiteral("rows"), changed);
+        listLeftAlone(out, plan, result);
+        if (plan.leavesSomething()) {
+            status = std::max(status, 1);
+            ++leaving;
+        }
+        if (!unrecorded.isEmpty()) {
+            // every row is written; only the journal's record of the end is missing
+            status = 2;
+            result.insert(QStringLiteral("outcome_recorded"), false);
+            result.insert(QStringLiteral("error"), unrecorded);
+            Output::error(QStringLiteral("%1：余额已重算，但修复日志未能记下修复的结果：%2").arg(placeOf(selected), unrecorded));
+        }
+        results.append(result);
+    }
+    out.line(QStringLiteral("共 %1 个数据库：%2 %3 行余额；%4 个数据库留有无法重算的余额行，%5 个出错。")
+                 .arg(databases.size())
+                 .arg(request.dryRun ? QStringLiteral("将改动") : QStringLiteral("改动"))
+                 .arg(changedRows)
+                 .arg(leaving)
+                 .arg(failed));
+    out.document(results);
+    return status;
+}
+
+} // namespace cli

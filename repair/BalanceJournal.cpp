@@ -1,0 +1,40 @@
+#include "BalanceJournal.h"
+
+#include "StoredText.h"
+
+#include "db/ODBC.h"
+#include "db/Recordset.h"
+
+namespace repair {
+
+const QStringList BalanceJournalAmounts{QStringLiteral("mb"), QStringLiteral("mc"), QStringLiteral("md")};
+
+RepairRecord balanceJournalRecord(const QString &repair, const QString &database, const QString &accountSet,
+                                  const QString &year, const db::Recordset &rows, const QStringList &notColumns)
+{
+    RepairRecord record;
+    record.database = database;
+    record.engine = ODBC::engineName();
+    record.repair = repair;
+    record.accountSet = accountSet;
+    record.year = year;
+    record.table = QStringLiteral("GL_accsum");
+    record.rowidName = rows.rowIdName();
+    record.changedColumns = BalanceJournalAmounts;
+    for (const QString &name : rows.fieldNames())
+        if (!BalanceJournalAmounts.contains(name, Qt::CaseInsensitive) && !notColumns.contains(name))
+            record.keyColumns << name;
+    return record;
+}
+
+JournalRow balanceJournalRow(db::Connection &connection, const RepairRecord &record, const db::Recordset &rows)
+{
+    JournalRow row{rows.rowId(), {}, {}, {}};
+    for (const QString &name : record.keyColumns)
+        row.key << storedText(connection, record.table, record.rowidName, row.rowid, name, rows.field(name));
+    for (const QString &amount : record.changedColumns)
+        row.oldValues << rows.field(amount);
+    return row;
+}
+
+} // namespace repair

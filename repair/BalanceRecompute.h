@@ -1,0 +1,94 @@
+#pragma once
+
+#include "BalanceLedger.h"
+#include "Money.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace repair {
+
+// A balance row of an account with sub-accounts whose amounts the recompute sets to the sums.
+struct RecomputedRow {
+    QString code;     // the account's code without padding
+    QVariant period;  // as the books count it
+    // The row as stored, which the write finds it by: its rowid (SQLite), ccode, iperiod, and
+    // mb, md, mc.
+    QVariant rowid, storedCode, storedPeriod;
+    std::array<QVariant, 3> stored;
+    Amounts old;                 // the stored amounts as read (NULL and no number as 0)
+    Amounts sums;                // what the sub-accounts add up to
+    std::array<bool, 3> changes{};  // the amounts written: those 0.005 or more off their sum
+};
+
+// An account with sub-accounts and no balance row in a period where they add up to an amount:
+// the recompute adds no row.
+struct MissingBalanceRow {
+    QString code;
+    QVariant period;
+    Amounts sums;
+};
+
+// An account with several balance rows in one period whose total is off the sum: which of them
+// to change can't be told.
+struct DuplicateBalanceRows {
+    QString code;
+    QVariant period;
+    int rows = 0;
+};
+
+// What a recompute of one database does, or would do.
+struct RecomputePlan {
+    QString database;
+    int codes = 0;         // rows of the chart of accounts
+    qint64 rowsRead = 0;   // rows of GL_accsum
+    QString rowidName;     // the name of the rowid the rows are found by (SQLite); empty elsewhere
+    std::vector<RecomputedRow> rows;              // by code, then period
+    std::vector<MissingBalanceRow> missingRows;   // by code, then period
+    std::vector<DuplicateBalanceRows> duplicateRows;
+    std::vector<BalanceOrphan> orphans;           // by code, then period; never touched
+    QString failure;       // why the database could not be read
+
+    // Whether something is left that a recompute cannot mend.
+    bool leavesSomething() const { return !missingRows.empty() || !duplicateRows.empty() || !orphans.empty(); }
+};
+
+// Works out, over a read-only connection of its own, what recomputing the parent accounts of
+// `database` from their sub-accounts changes. The detail ledgers (end-level accounts) are the
+// source: for every account with sub-accounts and every period, each of mb, md and mc should be
+// the sum of its direct sub-accounts' amounts, where a sub-account's amount is itself computed
+// the same way when it has sub-accounts and is its stored amount when it is end-level. Deepest
+// accounts first, so every level follows the one below it. Only an existing row of such an
+// account, and in it only an amount 0.005 or more off its sum, is to be written. The chart, the
+// rows and the amounts are read as the balance check reads them (BalanceLedger). Changes nothing.
+RecomputePlan planRecompute(const QString &database);
+
+// Rows written so far, of the rows to write.
+using RecomputeProgress = std::function<void(qint64 written, qint64 total)>;
+
+struct RecomputeRun {
+    RecomputePlan plan;   // as read inside the run's transaction: what it wrote, or would have
+    QString journal;      // the id of its journal, once written (none when there was nothing to write)
+    qint64 written = 0;   // rows written
+    QString failure;      // why it failed; nothing was changed then
+    QString unrecorded;   // the rows were written, but the journal could not record the end
+};
+
+// Recomputes the parent accounts of account set `accountSet`, year `year`, over a connection of
+// its own, in one transaction: the plan is made inside it and, when a `confirmed` plan is given
+// (one shown to the user before), must be that one (a row or a sub-account's amount changed by
+// another program since stops it, naming the row); the journal (kind recompute-balances, every
+// row with its old and new amounts, shaped as the balance reset's so that undo treats both alike)
+// is on disk before the first write; every write is guarded by the row's rowid (where there is
+// one) and the code, period and amounts read, and reaching no row stops it. Any failure rolls
+// everything back. Sums are written as numbers with no more decimals than they have: on SQLite an
+// integer when whole, else a real; on a server as the exact decimal, which its money and decimal
+// columns take as it is. Touches no window: a window may run it from a thread of its own.
+RecomputeRun runRecompute(const QString &accountSet, const QString &year, const RecomputePlan *confirmed = nullptr,
+                          const RecomputeProgress &progress = {});
+
+} // namespace repair

@@ -1,0 +1,14 @@
+#include "LedgerFixture.h"
+
+namespace LedgerFixture {
+
+QString spelled(const QJsonValue &value)
+{
+    if (value.isNull())
+        return "null";
+    if (value.isString())
+        return '\'' + value.toString() + '\'';
+    return QString::number(value.toDouble(), 'g', 15);
+}
+
+} // namespace LedgerFixture

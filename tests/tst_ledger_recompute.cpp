@@ -1,0 +1,354 @@
+// Recomputing every parent account's balances from its sub-accounts (n3fix --recompute-balances),
+// as real processes on real database files: what it writes, what it leaves, its preview, its
+// undo, another program at work between its reading and its writing, the demo's planted faults,
+// and the same over the real ODBC driver manager.
+#include "support/LedgerFixture.h"
+#include "support/OdbcFixture.h"
+#include "support/ProcessRun.h"
+#include "support/SqliteFixture.h"
+
+#include <QtTest>
+
+namespace {
+
+// One account set, 001, with the live year 2007.
+const QString SystemScript =
+    "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT); insert into KS_Account values('001','测试');"
+    "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
+    "insert into KS_period values('001',2007,1,0);";
+
+const QString Typical = LedgerFixture::TypicalTables;
+
+// A parent off in period 9 (md 400 where its sub-accounts add up to 300), and agreeing in period 10.
+const QString ParentOff = Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
+                                    "insert into GL_accsum values('1002',9,1200,400,5),('100201',9,600,200,0),"
+                                    "('100202',9,600,100,5),('1002',10,50,0,0),('100201',10,20,0,0),('100202',10,30,0,0);";
+
+using LedgerFixture::spelled;
+
+// One database's result, one line each: "code|period|column old>new" for every amount changed,
+// then "missing code|period", "duplicate code|period|rows" and "orphan code|period".
+QStringList outcome(const QJsonObject &result)
+{
+    QStringList lines;
+    for (const QJsonValue &row : result["rows"].toArray())
+        for (const char *column : {"mb", "md", "mc"})
+            if (row["old"][column] != row["new"][column])
+                lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
+                                                              spelled(row["old"][column]), spelled(row["new"][column]));
+    for (const QJsonValue &row : result["missing_rows"].toArray())
+        lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
+    for (const QJsonValue &row : result["duplicate_rows"].toArray())
+        lines << "duplicate " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + spelled(row["rows"]);
+    for (const QJsonValue &row : result["orphans"].toArray())
+        lines << "orphan " + spelled(row["code"]) + '|' + spelled(row["period"]);
+    return lines;
+}
+
+// Every table of the file, each row with its stored types: the rowid's order where the table has
+// one, else its columns' order.
+QString books(const QString &path)
+{
+    const bool withoutRowid = SqliteFixture::select(path, "select count(*) from sqlite_master where sql like '%without rowid%'") != "i:0\n";
+    if (!withoutRowid)
+        return SqliteFixture::dumpAll(path);
+    return SqliteFixture::select(path, "select * from code order by 1") + SqliteFixture::select(path, "select * from GL_accsum order by 1, 2, 3");
+}
+
+} // namespace
+
+class LedgerRecompute : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
+
+    ProcessRun n3fix(const QStringList &arguments) { return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        SqliteFixture::run(m_dir->filePath("LQsystem.db"), SystemScript);
+    }
+
+    // Books in the shapes real ledgers and import tools leave them, each with what the recompute
+    // changes and leaves worked out by hand, and what the changed rows then hold as stored.
+    void recompute_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("afterSql");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("a parent off in one period")
+            << ParentOff << QStringList{"'1002'|9|md 400>300"}
+            << "select mb, md, mc from GL_accsum where ccode='1002' order by iperiod" << "i:1200|i:300|i:5\ni:50|i:0|i:0\n";
+        // 10020101 raised from 400 to 450: 100201 follows (700 to 750), and 1002 follows it (1000 to 1050).
+        QTest::newRow("a detail account off, every level above follows")
+            << Typical + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1);"
+                         "insert into GL_accsum values('1002',3,1000,9,0),('100201',3,700,9,0),('10020101',3,450,4,0),"
+                         "('10020102',3,300,5,0),('100202',3,300,0,0),('1002',4,1,0,0),('100201',4,1,0,0),('10020101',4,1,0,0);"
+            << QStringList{"'1002'|3|mb 1000>1050", "'100201'|3|mb 700>750"}
+            << "select ccode, mb from GL_accsum where iperiod=3 and ccode in ('1002','100201') order by ccode"
+            << "t:'1002'|i:1050\nt:'100201'|i:750\n";
+        // 100301 has no row in period 2: it is listed, and 1003 still gets what it would hold (7);
+        // 1004 has no row in period 5.
+        QTest::newRow("parents without a row")
+            << Typical + "insert into code values('1003',0),('100301',0),('10030101',1),('1004',0),('100401',1);"
+                         "insert into GL_accsum values('1003',2,0,0,0),('10030101',2,7,0,0),('100401',5,9,1,0),"
+                         "('1004',6,0,0,0),('100401',6,0,0,0);"
+            << QStringList{"'1003'|2|mb 0>7", "missing '100301'|2", "missing '1004'|5"}
+            << "select ccode, mb from GL_accsum where ccode in ('1003','1004') order by ccode" << "t:'1003'|i:7\nt:'1004'|i:0\n";
+        QTest::newRow("rows of codes not in the chart, untouched")
+            << Typical + "insert into code values('1002',0),('100201',1);"
+                         "insert into GL_accsum values('1002',1,100,0,0),('100201',1,90,0,0),('9999',1,1,1,1),(NULL,2,5,0,0),"
+                         "('100299',1,50,0,0);"
+            << QStringList{"'1002'|1|mb 100>90", "orphan null|2", "orphan '100299'|1", "orphan '9999'|1"}
+            << "select mb from GL_accsum where ccode is null or ccode in ('9999','100299') order by rowid" << "i:1\ni:5\ni:50\n";
+        // '09' is period 9; NULL counts as 0 and stays NULL where the sum is 0; 'abc' counts as 0.
+        QTest::newRow("every column TEXT, NULL and text amounts")
+            << "create table code(ccode TEXT, bend TEXT); create table GL_accsum(ccode TEXT, iperiod TEXT, mb TEXT,"
+               " md TEXT, mc TEXT); insert into code values('1002','0'),('100201','1'),('100202','1');"
+               "insert into GL_accsum values('1002','9','1200.00',NULL,' 15 '),('100201','9','600',NULL,'10'),"
+               "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','10','7',NULL,NULL);"
+            << QStringList{"'1002'|9|mb 1200>1000", "'1002'|10|mb 7>0"}
+            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid" << "t:'1000'|NULL|t:' 15 '\nt:'0'|NULL|NULL\n";
+        // Untyped columns keep numbers as numbers; blanks pad fixed-width codes; the padded row is the one written.
+        QTest::newRow("codes padded or stored as numbers")
+            << "create table code(ccode, bend); create table GL_accsum(ccode, iperiod, mb, md, mc);"
+               "insert into code values(1002,0),('100201  ',1),(100202.0,1),('1002 ',0);"
+               "insert into GL_accsum values('1002   ',1,300,0,0),(100201,1,100,0,0),('100202',1,150,0,0),"
+               "(1002.0,2,10,0,0),('100201 ',2,4,0,0),(100202,2,6,0,0);"
+            << QStringList{"'1002'|1|mb 300>250"} << "select ccode, mb from GL_accsum where rowid=1" << "t:'1002   '|i:250\n";
+        // 1.2e15 is written as that integer; 0.1 + 0.2 as the real 0.3, not as 0.30000000000000004.
+        QTest::newRow("huge amounts and exact sums")
+            << Typical + "insert into code values('1002',0),('100201',1),('100202',1),('1003',0),('100301',1),('100302',1);"
+                         "insert into GL_accsum values('1002',1,0,0,0),('100201',1,1200000000000000,0,0),('100202',1,0,0,0),"
+                         "('1003',1,0,0,0),('100301',1,0.1,0,0),('100302',1,0.2,0,0);"
+            << QStringList{"'1002'|1|mb 0>1.2e+15", "'1003'|1|mb 0>0.3"}
+            << "select mb, typeof(mb), mb = 0.3 from GL_accsum where ccode in ('1002','1003') order by ccode"
+            << "i:1200000000000000|t:'integer'|i:0\nf:0.29999999999999999|t:'real'|i:1\n";
+        // 500 sub-accounts of 50000000000.1234 and 500 of 50000000000.8766 make exactly
+        // 50000000000500, the parent's mb; their md of 1.2e12 each make 1.2e15 against the parent's 0.
+        QTest::newRow("1,000 sub-accounts")
+            << Typical + "insert into code values('1002',0);"
+                         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
+                         " insert into code select '1002' || printf('%04d', i), 1 from n;"
+                         "insert into GL_accsum values('1002',1,50000000000500,0,0);"
+                         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
+                         " insert into GL_accsum select '1002' || printf('%04d', i), 1,"
+                         " case when i % 2 then 50000000000.1234 else 50000000000.8766 end, 1200000000000, 0 from n;"
+            << QStringList{"'1002'|1|md 0>1.2e+15"} << "select mb, md from GL_accsum where ccode='1002'"
+            << "i:50000000000500|i:1200000000000000\n";
+        // Several rows of 1002 in period 1 whose total is off: which to change can't be told; in
+        // period 12 their total agrees. Below half a cent off is not written, half a cent is.
+        QTest::newRow("several rows of a period, half a cent, no rowid")
+            << "create table code(ccode TEXT primary key, bend INTEGER) without rowid;"
+               "create table GL_accsum(ccode TEXT, iperiod INTEGER, seq INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC,"
+               " primary key(ccode, iperiod, seq)) without rowid;"
+               "insert into code values('1002',0),('100201',1);"
+               "insert into GL_accsum values('1002',1,1,100,0,0),('1002',1,2,50,0,0),('100201',1,1,100,0,0),"
+               "('1002',12,1,0,0,3),('1002',12,2,0,0,4),('100201',12,1,0,0,7),"
+               "('1002',2,1,100.004,0,0),('100201',2,1,100,0,0),('1002',3,1,100.005,0,0),('100201',3,1,100,0,0);"
+            << QStringList{"'1002'|3|mb 100.005>100", "duplicate '1002'|1|2"}
+            << "select iperiod, seq, mb from GL_accsum where ccode='1002' and iperiod in (2, 3) order by iperiod"
+            << "i:2|i:1|f:100.004\ni:3|i:1|i:100\n";
+        QTest::newRow("nothing to change") << Typical + "insert into code values('1002',0),('100201',1);"
+                                                        "insert into GL_accsum values('1002',1,5,0,0),('100201',1,5,0,0);"
+                                           << QStringList() << "select mb from GL_accsum order by rowid" << "i:5\ni:5\n";
+    }
+
+    // The preview lists exactly what the run then changes and changes nothing; the run changes only
+    // those rows, with exit status 1 exactly when something is left; the check then agrees where
+    // nothing is left; the journal names the repair; undo gives back the books as they were.
+    void recompute()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, afterSql);
+        QFETCH(QString, after);
+        SqliteFixture::run(yearDb(), script);
+        const QString original = books(yearDb());
+        const QMap<QString, QString> before = snapshot(m_dir->path());
+        const bool leaves = !expected.filter(QRegularExpression("^(missing|duplicate|orphan) ")).isEmpty();
+        const qsizetype changes = expected.size() - expected.filter(QRegularExpression("^(missing|duplicate|orphan) ")).size();
+
+        const ProcessRun dry = n3fix({"--recompute-balances", "--dry-run", "--json"});
+        QCOMPARE(snapshot(m_dir->path()), before);
+        QVERIFY2(dry.status == (leaves ? 1 : 0), dry.err.constData());
+        const QJsonObject preview = dry.json().array().at(0).toObject();
+        QCOMPARE(preview["database"].toString(), "LQDATA_001_2007");
+        QCOMPARE(preview["dry_run"], QJsonValue(true));
+        QCOMPARE(preview["journal"], QJsonValue());
+        QCOMPARE(outcome(preview), expected);
+
+        const ProcessRun real = n3fix({"--recompute-balances", "--json"});
+        QVERIFY2(real.status == (leaves ? 1 : 0), real.err.constData());
+        const QJsonObject result = real.json().array().at(0).toObject();
+        QCOMPARE(result["rows"], preview["rows"]);
+        QCOMPARE(outcome(result), expected);
+        QCOMPARE(SqliteFixture::select(yearDb(), afterSql), after);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
+        // no row but those listed changed
+        const QStringList was = original.split('\n'), now = books(yearDb()).split('\n');
+        QCOMPARE(now.size(), was.size());
+        qsizetype changedLines = 0;
+        for (qsizetype i = 0; i < now.size(); ++i)
+            changedLines += now[i] != was[i];
+        QCOMPARE(changedLines, result["rows"].toArray().size());
+        if (!leaves)
+            QCOMPARE(n3fix({"--check-balances"}).status, 0);
+
+        const QString journal = result["journal"].toString();
+        if (changes == 0) {
+            QVERIFY(journal.isEmpty());
+            QCOMPARE(books(yearDb()), original);
+            return;
+        }
+        const QJsonObject listed = n3fix({"--journal", "--json"}).json().array().at(0).toObject();
+        QCOMPARE(listed["id"].toString(), journal);
+        QCOMPARE(listed["repair"].toString(), "recompute-balances");
+        QCOMPARE(listed["outcome"].toString(), "completed");
+        QCOMPARE(listed["rows_changed"].toInt(), result["rows"].toArray().size());
+        QVERIFY(n3fix({"--journal"}).out.contains("按下级科目重算"));
+        const ProcessRun undo = n3fix({"--undo", journal});
+        QVERIFY2(undo.status == 0, undo.out + undo.err);
+        QCOMPARE(books(yearDb()), original);
+    }
+
+    // What a person reads: the rows with their amounts in two decimals, what is left, the total.
+    void inWords()
+    {
+        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1);"
+                                                 "insert into GL_accsum values('100301',4,2.5,0,0),('77',1,0,0,0);");
+        const ProcessRun dry = n3fix({"--recompute-balances", "--dry-run"});
+        QCOMPARE(dry.status, 1);
+        QCOMPARE(QString::fromUtf8(dry.out),
+                 "帐套 001 2007 年度（LQDATA_001_2007）：按下级科目重算将改动 1 行余额（预览，未做任何改动）：\n"
+                 "  1002 第 9 期：md 400.00 → 300.00\n"
+                 "  科目 1003 第 4 期没有余额行，无法重算\n"
+                 "  77 第 1 期：科目表中没有这个科目，未改动\n"
+                 "共 1 个数据库：将改动 1 行余额；1 个数据库留有无法重算的余额行，0 个出错。\n");
+        const ProcessRun real = n3fix({"--recompute-balances", "--account-set", "001", "--year", "2007"});
+        QCOMPARE(real.status, 1);
+        const QStringList lines = QString::fromUtf8(real.out).split('\n');
+        QVERIFY2(QRegularExpression("^帐套 001 2007 年度（LQDATA_001_2007）：已按下级科目重算 1 行余额，修复日志 [0-9-]+：$")
+                     .match(lines[0]).hasMatch(), qPrintable(lines[0]));
+        QCOMPARE(lines[1], "  1002 第 9 期：md 400.00 → 300.00");
+        const ProcessRun again = n3fix({"--recompute-balances"});
+        QVERIFY(again.out.startsWith("帐套 001 2007 年度（LQDATA_001_2007）：上级科目的余额都与下级科目合计相符，未做任何改动。\n"));
+    }
+
+    // Bad input says why, with status 2, and changes nothing.
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("no such account set") << QStringList{"--recompute-balances", "--account-set", "00"} << "没有编号为“00”的帐套";
+        QTest::newRow("--code") << QStringList{"--recompute-balances", "--code", "1002"} << "只用于 --reset-balance";
+        QTest::newRow("with another command") << QStringList{"--recompute-balances", "--check-balances"} << "每次只能用一个";
+        QTest::newRow("no table") << QStringList{"--recompute-balances", "--json"} << "数据库中缺少数据表";
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, says);
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1002',0);");
+        const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(m_dir->path());
+        const ProcessRun run = n3fix(arguments);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(QString::fromUtf8(run.err).contains(says), run.err.constData());
+        QCOMPARE(SqliteFixture::dumpDirectory(m_dir->path()), before);
+        QVERIFY(!QDir(m_dir->filePath("journal")).exists() || QDir(m_dir->filePath("journal")).isEmpty());
+    }
+
+    // Another program changes the books after the recompute read them and before it writes (while
+    // a window would show its plan): the recompute stops, names the row, and changes nothing, so
+    // the other program's change stays; no repair is journaled.
+    void anotherWriterBetweenReadAndWrite_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("a sub-account's amount") << "update GL_accsum set md=250 where ccode='100202' and iperiod=9" << "科目 1002 第 9 期";
+        QTest::newRow("the row to write") << "update GL_accsum set md=401 where ccode='1002' and iperiod=9" << "科目 1002 第 9 期";
+        QTest::newRow("a row that agreed") << "update GL_accsum set mb=51 where ccode='1002' and iperiod=10" << "科目 1002 第 10 期";
+    }
+    void anotherWriterBetweenReadAndWrite()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, names);
+        SqliteFixture::run(yearDb(), ParentOff);
+        QProcess runner;
+        runner.start(N3_RECOMPUTE_RUNNER, {m_dir->path(), "001", "2007"});
+        QVERIFY(runner.waitForReadyRead(60000) && runner.readLine() == "planned\n");
+        SqliteFixture::run(yearDb(), change);
+        const QString expected = books(yearDb());
+        runner.closeWriteChannel();
+        QVERIFY(runner.waitForFinished(60000));
+        QCOMPARE(runner.exitCode(), 2);
+        const QString said = QString::fromUtf8(runner.readAllStandardOutput());
+        QVERIFY2(said.contains(names) && said.contains("被其他程序改动") && said.contains("没有做任何改动"), qPrintable(said));
+        QCOMPARE(books(yearDb()), expected);
+        QCOMPARE(n3fix({"--journal", "--json"}).json().array().size(), 0);
+    }
+
+    // The demo's planted faults: the check finds them; after the recompute it finds none.
+    void demoFlow()
+    {
+        QTemporaryDir home;
+        const auto demo = [&home](const QStringList &arguments) {
+            return runProcess(N3FIX, QStringList{"--demo"} + arguments, environmentWithHome(home.path()));
+        };
+        const ProcessRun found = demo({"--check-balances", "--json"});
+        QCOMPARE(found.status, 1);
+        int disagreements = 0;
+        for (const QJsonValue &database : found.json().array()) {
+            QVERIFY2(database["disagreements"].toArray().size() >= 2, qPrintable(database["database"].toString()));
+            disagreements += int(database["disagreements"].toArray().size());
+        }
+        const ProcessRun recomputed = demo({"--recompute-balances", "--json"});
+        QVERIFY2(recomputed.status == 0, recomputed.err.constData());
+        for (const QJsonValue &database : recomputed.json().array())
+            QVERIFY2(database["rows"].toArray().size() >= 3, qPrintable(database["database"].toString()));  // two levels and the top-level account
+        QCOMPARE(demo({"--check-balances"}).status, 0);
+        QVERIFY(disagreements > 0);
+    }
+
+    // Over the real ODBC driver manager (Debian's SQLite driver registered as "SQL Server"): the
+    // same preview, the same writes and the same undo as on the embedded engine.
+    void overOdbc()
+    {
+        QTemporaryDir config;
+        OdbcFixture::registerSqliteDriver(config.path());
+        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1),('100302',1);"
+                                                 "insert into GL_accsum values('1003',1,0,0,0),('100301',1,0.1,'7',0),"
+                                                 "('100302',1,0.2,NULL,0),('9',1,0,0,0);");
+        const QString data = config.filePath("data");
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
+        QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
+        const auto odbc = [&data](QStringList arguments) { return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data); };
+
+        const ProcessRun embedded = n3fix({"--recompute-balances", "--dry-run", "--json"});
+        QCOMPARE(embedded.status, 1);
+        const QMap<QString, QString> before = snapshot(config.path());
+        const ProcessRun dry = odbc({"--recompute-balances", "--dry-run", "--json"});
+        QCOMPARE(dry.status, 1);
+        QCOMPARE(snapshot(config.path()), before);
+        QCOMPARE(dry.json(), embedded.json());
+        QCOMPARE(outcome(dry.json()[0].toObject()), QStringList({"'1002'|9|md 400>300", "'1003'|1|mb 0>0.3", "'1003'|1|md 0>7", "orphan '9'|1"}));
+
+        const QString original = books(data + "/LQDATA_001_2007");
+        const ProcessRun real = odbc({"--recompute-balances", "--json"});
+        QCOMPARE(real.status, 1);
+        QCOMPARE(real.json()[0]["rows"], dry.json()[0]["rows"]);
+        QCOMPARE(SqliteFixture::select(data + "/LQDATA_001_2007", "select md, mb = 0.3 from GL_accsum where ccode in ('1002', '1003')"
+                                                                  " and iperiod in (1, 9) order by ccode"),
+                 "i:300|i:0\ni:7|i:1\n");
+        QCOMPARE(odbc({"--journal", "--json"}).json()[0]["repair"].toString(), "recompute-balances");
+        QCOMPARE(odbc({"--undo", real.json()[0]["journal"].toString()}).status, 0);
+        QCOMPARE(books(data + "/LQDATA_001_2007"), original);
+    }
+};
+
+QTEST_GUILESS_MAIN(LedgerRecompute)
+#include "tst_ledger_recompute.moc"
