@@ -288,7 +288,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_Enter);
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].prompt, "修复 " + resetRun.journal + " 已由 " + idAt(list, 0) + " 撤销，不能再次撤销。");
+        QCOMPARE(shown[0].prompt, "修复 " + resetRun.journal + " 已由 " + idAt(list, 0) + " 撤销过，不再重复撤销。");
         QCOMPARE(balanceRows(), before);
         QCOMPARE(list->model()->rowCount(), 3);
     }
@@ -413,7 +413,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].prompt.endsWith("仍在进行，结束之后才能撤销。"), qPrintable(shown[0].prompt));
+        QVERIFY2(shown[0].prompt.endsWith("仍在进行中，不能撤销。请等它结束后再撤销。"), qPrintable(shown[0].prompt));
 
         m_helper.kill();
         QVERIFY(m_helper.waitForFinished());
