@@ -381,6 +381,69 @@ private slots:
         QCOMPARE(books(yearDb()), before);
     }
 
+    // Another program that writes with an ordinary busy timeout (5 s) gets every write in while a
+    // walk commits row after row: the walk leaves it room now and then. Some of its writes land
+    // while the walk is half-way, and the walk still completes. In the write-ahead log a commit is
+    // quick; where the walk could not switch to it (another program was reading as it began) every
+    // commit syncs the file, and with syncs as slow as a busy disk's (strace holds each for 20 ms)
+    // the walk holds the lock nearly all the time.
+    void anotherProgramWritesDuringALongWalk_data()
+    {
+        QTest::addColumn<int>("codes");
+        QTest::addColumn<bool>("slowSyncs");
+        QTest::newRow("write-ahead log, 150,000 codes") << 150000 << false;
+        QTest::newRow("rollback journal, slow syncs") << 150 << true;
+    }
+    void anotherProgramWritesDuringALongWalk()
+    {
+        QFETCH(int, codes);
+        QFETCH(bool, slowSyncs);
+        if (slowSyncs && !m_canTrace)
+            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        m_work = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(data()));
+        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        SqliteFixture::run(yearDb(), QStringLiteral("create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
+                                                    "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                                                    "create table other_writes(walked INTEGER);"
+                                                    "with recursive n(x) as (select 1 union all select x+1 from n where x<%1)"
+                                                    " insert into code select printf('%06d', x), 'name ' || x, 9 from n;")
+                                         .arg(codes));
+        const QString walkedSoFar = "select count(*) from code where bend is not 9";
+        QProcess reader, walk, writer;
+        if (slowSyncs) {
+            reader.start(N3_LOCK_HOLDER, {yearDb(), "read"});
+            QVERIFY(reader.waitForReadyRead(60000) && reader.readAll() == "locked\n");
+        }
+        QStringList command{N3FIX, "--data-dir", data(), "--repair-end-flags"};
+        if (slowSyncs)
+            command = QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                                  "inject=fdatasync:delay_exit=20000", "--"} + command;
+        walk.setProcessEnvironment(tracedEnvironment());
+        walk.start(slowSyncs ? "strace" : command.takeFirst(), command);
+        if (slowSyncs) {
+            // the walk's first row waits for the reader, in the file's own journal mode
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(yearDb() + "-journal"), 60000);
+            reader.closeWriteChannel();
+            QVERIFY(reader.waitForFinished(60000));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(SqliteFixture::select(yearDb(), walkedSoFar) != "i:0\n", 120000);
+        }
+        writer.start(N3_OTHER_WRITER, {yearDb()});
+        QVERIFY(writer.waitForStarted());
+        QVERIFY(walk.waitForFinished(600000));
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(60000));
+        const QByteArray said = writer.readAllStandardOutput();
+        QVERIFY2(writer.exitCode() == 0, said.constData());
+        QCOMPARE(walk.exitCode(), 0);
+        QCOMPARE(SqliteFixture::select(yearDb(), walkedSoFar), QStringLiteral("i:%1\n").arg(codes));
+        const int midWalk = SqliteFixture::select(yearDb(), QStringLiteral("select count(*) from other_writes where walked<%1").arg(codes))
+                                .mid(2).toInt();
+        QVERIFY2(midWalk > 0, said.constData());
+        qDebug("the other program wrote %d times while the walk was at work (%s)", midWalk, said.trimmed().constData());
+    }
+
     // Two walks on one database at once: the second runs to its end while the first waits between
     // two rows; the first then meets rows the second changed and stops there. Every flag is right,
     // both walks are listed, and undoing them newest first gives back the books as they were.
