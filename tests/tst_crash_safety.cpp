@@ -275,6 +275,44 @@ private slots:
                failed + unrecorded, unrecorded);
     }
 
+    // The window's reset whose end its journal can't record (the last of its syncs fails): the
+    // window says 修复成功！ as it always did, then a second box names the journal and what it
+    // lacks. The reset is listed as never ended, and undoing it gives back the books.
+    void windowSaysTheResetsEndIsUnrecorded()
+    {
+        if (!m_canTrace)
+            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        const auto press = [&] { return QStringList{N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3", "window"}; };
+        freshData("original");
+        const QString trace = m_work->filePath("trace");
+        const ProcessRun counted = runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + press(),
+                                              tracedEnvironment());
+        QCOMPARE(counted.out, QByteArray("0|修复成功！\n"));
+        QFile traced(trace);
+        QVERIFY(traced.open(QIODevice::ReadOnly));
+        const int syncs = int(QString::fromUtf8(traced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
+                                                                                            QRegularExpression::MultilineOption)));
+        QVERIFY(syncs > 0);
+
+        freshData("original");
+        const QString before = books(yearDb());
+        const ProcessRun run = runProcess(
+            "strace",
+            QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(syncs), "--"} + press(),
+            tracedEnvironment());
+        const QStringList boxes = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
+        const QJsonObject reset = listed().at(0).toObject();
+        QCOMPARE(reset["outcome"].toString(), QStringLiteral("stopped"));  // never recorded
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0], QStringLiteral("0|修复成功！"));
+        QVERIFY2(boxes[1].startsWith("16|余额已清零，但修复日志 " + reset["id"].toString() + " 未能记下修复的结果"),
+                 qPrintable(boxes[1]));
+        QVERIFY(books(yearDb()) != before);
+        QCOMPARE(n3fix({"--undo", reset["id"].toString()}).status, 0);
+        QCOMPARE(books(yearDb()), before);
+    }
+
     // A small file system filled up to leave 0, 4, 8, ... KB free: the walk fails at whatever
     // stage the space runs out (its journal, the memo of the journal mode, the write-ahead log,
     // the journal's record of the end), and each time the file is whole and the walk, if it
