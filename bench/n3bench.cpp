@@ -14,6 +14,8 @@
 //                               only the balance check
 //   n3bench --journal-window [FOLDER]
 //                               only the journal window's
+//   n3bench --write-pauses [FOLDER]
+//                               only the pauses a walk makes for other programs
 //   n3bench --walk DIR [--no-paint | --no-window]
 //                               (internal) one end-flag repair of account set 001, year 2007, in
 //                               the data directory DIR, in a process of its own so that its peak
@@ -27,6 +29,7 @@
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
+#include "db/WritePauses.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceCheck.h"
 #include "repair/EndFlagCheck.h"
@@ -355,9 +358,10 @@ QString walkDirectory(const Place &place, int codes)
     return place.root->filePath(QStringLiteral("walk%1").arg(codes));
 }
 
-void writeCharts(const Place &place)
+// The charts of the first `sizes` of ChartSizes.
+void writeCharts(const Place &place, std::size_t sizes)
 {
-    for (const int codes : ChartSizes) {
+    for (const int codes : std::vector<int>(std::begin(ChartSizes), std::begin(ChartSizes) + sizes)) {
         const QString dir = walkDirectory(place, codes);
         QDir().mkpath(dir);
         writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
@@ -656,6 +660,40 @@ void balanceCheckRows(const Place &place)
                 "", perRow[200000] / perRow[20000], cpuPerRow[200000] / cpuPerRow[20000]);
 }
 
+// The pauses a walk makes for other programs that write (db::WritePauses): what rowWritten()
+// costs a row, and what the pauses cost a walk long enough to have them: 6.5 s of rows of the
+// 200,000-code walk's pace (7 us of work each), their share of the clock and of processor time.
+void writePausesRow(const Place &place)
+{
+    const QString dir = walkDirectory(place, 1000);
+    freshCopy(chartMaster(place, 1000), dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
+    ODBC::setEngine({db::EngineKind::Embedded, dir});
+    const std::shared_ptr<db::Connection> connection = ODBC::openConnection(QStringLiteral("LQDATA_001_2007"), true);
+    const int calls = 10000000;  // well within the 2 s before a first pause
+    db::WritePauses unpaused(*connection);
+    double cpu = processorSeconds();
+    for (int i = 0; i < calls; ++i)
+        unpaused.rowWritten();
+    const double perCallNs = (processorSeconds() - cpu) / calls * 1e9;
+
+    db::WritePauses pauses(*connection);
+    QElapsedTimer clock, work;
+    clock.start();
+    cpu = processorSeconds();
+    while (clock.elapsed() < 6500) {
+        for (work.start(); work.nsecsElapsed() < 7000;) {
+        }
+        pauses.rowWritten();
+    }
+    // The pauses are the time off the processor: on a quiet machine the rows keep it busy otherwise.
+    const double seconds = clock.nsecsElapsed() / 1e9, cpuSeconds = processorSeconds() - cpu;
+    std::printf("\nwrite pauses (%d ms after every %d ms of writing): rowWritten() %.2f ns of processor time a row\n"
+                "(%.3f%% of a 7 us row); over %.2f s of rows, %.2f s of processor time: %.1f%% of the clock paused, and no\n"
+                "processor time (a walk under 2 s never pauses)\n",
+                db::WritePauses::PauseMs, db::WritePauses::IntervalMs, perCallNs, perCallNs / 70, seconds, cpuSeconds,
+                (seconds - cpuSeconds) / seconds * 100);
+}
+
 void listRows(const Place &place)
 {
     const QString dir = place.root->filePath(QStringLiteral("sets2000"));
@@ -715,11 +753,13 @@ int main(int argc, char *argv[])
         return printTimed([&file] { onFile(file, singleTransaction); });
     }
 
+    const bool onlyWritePauses = arguments.contains(QStringLiteral("--write-pauses"));
     const bool onlyBalanceCheck = arguments.contains(QStringLiteral("--balance-check"));
     const bool onlyJournalWindow = arguments.contains(QStringLiteral("--journal-window"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--journal-window"));
+    folders.removeAll(QStringLiteral("--write-pauses"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -735,7 +775,7 @@ int main(int argc, char *argv[])
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
         if (!onlyBalanceCheck && !onlyJournalWindow)
-            writeCharts(place);
+            writeCharts(place, onlyWritePauses ? 1 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
     // The children's Qt asks for a runtime folder of the user's own.
@@ -750,12 +790,17 @@ int main(int argc, char *argv[])
         journalWindowRows(*places.front().root);
         return 0;
     }
+    if (onlyWritePauses) {
+        writePausesRow(places.front());
+        return 0;
+    }
     endFlagRows(places);
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
     for (const Place &place : places)
         journalRow(place);
     journalsKeptRow(places.front());
     checkRow(places.front());
+    writePausesRow(places.front());
     balanceCheckRows(places.front());
     listRows(places.front());
     journalWindowRows(*places.front().root);
