@@ -73,10 +73,9 @@ QStringList rowLocator(const db::Recordset &walk)
     return names;
 }
 
-// Row i of the chart as the journal keeps it, to get `flag`: found by its rowid or key, and known
-// by everything else it holds.
-// Its position is its place in the walk: the walk writes rows in chart order, so the rows it wrote
-// are those up to the number it wrote.
+// Row i of the chart as the journal keeps it, to get `flag`: found by its rowid or key, known by
+// everything else it holds, and placed in the walk, which writes rows in chart order: the rows a
+// walk wrote are those up to the number it wrote.
 JournalRow journalRow(const Chart &chart, std::size_t i, int flag, ChartRowContents &contents)
 {
     const qint64 position = qint64(i) + 1;

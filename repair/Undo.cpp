@@ -16,6 +16,7 @@
 #include "db/TableTriggers.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace repair {
 
@@ -45,14 +46,19 @@ bool wasWritten(const RepairRecord &repair, const JournalRow &row)
 }
 
 // For each row written by a repair made after `repair` on its table: its account (and period),
-// and the id of that repair. The repairs are those of listRepairs(), newest first.
+// and the id of that repair. Undos of `repair`, and undos of those, wrote its own values or put
+// them back: they are not among them. The repairs are those of listRepairs(), newest first.
 QHash<QString, QString> writtenLater(const QString &directory, const QList<RepairRecord> &repairs, const RepairRecord &repair)
 {
+    QSet<QString> ownChain{repair.id};
+    for (auto r = repairs.crbegin(); r != repairs.crend(); ++r)  // oldest first: each undo after what it undoes
+        if (ownChain.contains(r->undoes))
+            ownChain.insert(r->id);
     QHash<QString, QString> later;
     for (const RepairRecord &other : repairs) {
         if (other.id == repair.id)
             break;  // the rest are older
-        if (other.database != repair.database || other.engine != repair.engine
+        if (ownChain.contains(other.id) || other.database != repair.database || other.engine != repair.engine
             || other.table.compare(repair.table, Qt::CaseInsensitive) != 0 || other.outcome == QLatin1String("rolled-back"))
             continue;
         for (qint64 offset = 0;; offset += PageRows) {

@@ -10,6 +10,7 @@
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
 #include "support/FormDriver.h"
+#include "support/JournalDriver.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
@@ -26,15 +27,6 @@ class NothingToShow : public repair::EndFlagProgress {
 QStringList rowsOf(const QString &db, const QString &sql)
 {
     return SqliteFixture::select(db, sql).split('\n', Qt::SkipEmptyParts);
-}
-
-// The kinds of the rows an undo left alone, as its JSON lists them.
-QStringList kindsLeftAlone(const ProcessRun &undo)
-{
-    QStringList kinds;
-    for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-        kinds << left["kind"].toString();
-    return kinds;
 }
 
 } // namespace
@@ -120,7 +112,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QCOMPARE(kindsLeftAlone(undo), kinds);
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), kinds);
 
         // Each row now holds what it held after the meddling, or, for a restored row, exactly its
         // own flag from before the walk.
@@ -185,7 +177,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QCOMPARE(kindsLeftAlone(undo), kinds);
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), kinds);
         QCOMPARE(rowsOf(yearDb(), "select ccode, cname, bend from code order by rowid"), after);
     }
 
@@ -432,7 +424,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
         QCOMPARE(undo.status, 1);
         QCOMPARE(undo.json()["restored"].toInt(), 2);
-        QCOMPARE(kindsLeftAlone(undo), QStringList{"changed"});
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList{"changed"});
         QCOMPARE(undo.json()["left_alone"][0]["reason"].toString(), QStringLiteral("修复之后这条记录的字段 me 已被改动"));
         QCOMPARE(rowsOf(yearDb(), "select iperiod, mb, mc, md, me from GL_accsum order by rowid"),
                  QStringList({"i:9|f:1.5|i:2|i:3|t:'a'", "i:10|i:0|i:0|i:0|t:'x'", "i:11|i:7|i:8|i:9|t:'c'"}));
@@ -558,8 +550,8 @@ private slots:
         QCOMPARE(json.json()["rows"][2499]["key"]["ccode"].toString(), QStringLiteral("2500"));
     }
 
-    // A journal written before the count of rows visited was kept is still listed, read and
-    // undone; the count reads as not recorded.
+    // A journal written before the count of rows visited and the rows' places were kept is still
+    // listed, read and undone; the count reads as not recorded.
     void journalOfAnEarlierVersion()
     {
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
@@ -585,6 +577,21 @@ private slots:
         QCOMPARE(undo.json()["restored"].toInt(), 1);
         QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:1", "i:1"}));
         QVERIFY_THROWS_EXCEPTION(db::DbError, repair::readRows(directory, "20260101-000000-001", 0, 10));
+
+        // A reset of that version that failed, recorded as failed: one transaction, so it is read
+        // as rolled back, and its undo is refused.
+        SqliteFixture::run(QDir(directory).filePath("20260101-000001-000.journal"),
+                           "create table repair(id, time, database, engine, repair, account_set, year, code, period, undoes,"
+                           " table_name, rowid_name, changed_columns, key_columns, outcome, rows_done, rows_changed, message,"
+                           " journal_mode, settings_pending);"
+                           "insert into repair values('20260101-000001-000','2026-01-01T00:00:01.000+08:00','LQDATA_001_2007',"
+                           "'embedded','balance-reset','001','2007','1002','9','','GL_accsum','rowid','[\"mb\",\"mc\",\"md\"]',"
+                           "'[\"ccode\",\"iperiod\"]','failed',0,0,'database is locked',null,0);"
+                           "create table row(seq integer primary key, row_id, old0, new0, old1, new1, old2, new2, key0, key1);");
+        QCOMPARE(repair::readRepair(directory, "20260101-000001-000").outcome, QStringLiteral("rolled-back"));
+        const ProcessRun refused = n3fix({"--undo", "20260101-000001-000", "--json"});
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.json()["error"].toString().contains("没有改动任何记录"), refused.out.constData());
     }
 };
 

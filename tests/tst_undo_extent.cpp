@@ -25,15 +25,6 @@ const QString Chart = "create table code(ccode TEXT, ccode_name TEXT, bend INTEG
                       "with recursive n(x) as (select 1 union all select x+1 from n where x<10)"
                       " insert into code select 1000+x, 'name ' || x, 9 from n;";
 
-// The kinds of the rows an undo left alone, as its JSON lists them.
-QStringList kindsLeftAlone(const ProcessRun &undo)
-{
-    QStringList kinds;
-    for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-        kinds << left["kind"].toString();
-    return kinds;
-}
-
 } // namespace
 
 class UndoExtent : public QObject {
@@ -99,7 +90,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", walk, "--json"});
         QCOMPARE(undo.status, 1);
         QCOMPARE(undo.json()["restored"].toInt(), Codes - 1);
-        QCOMPARE(kindsLeftAlone(undo), QStringList{"changed"});
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList{"changed"});
         QCOMPARE(flags(), QStringLiteral("99799999995"));
     }
 
@@ -154,7 +145,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", walk, "--json"});
         QCOMPARE(undo.status, 1);
         QCOMPARE(undo.json()["restored"].toInt(), 3);
-        QCOMPARE(kindsLeftAlone(undo), QStringList({"changed"}) + QStringList(6, "written_later"));
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList({"changed"}) + QStringList(6, "written_later"));
         QVERIFY2(undo.out.contains("之后的修复"), undo.out.constData());
         QCOMPARE(flags(), QStringLiteral("9799111111"));
     }
@@ -171,7 +162,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", walk, "--json"});
         QCOMPARE(undo.status, 1);
         QCOMPARE(undo.json()["restored"].toInt(), 4);
-        QCOMPARE(kindsLeftAlone(undo), QStringList(6, "written_later"));
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList(6, "written_later"));
         QCOMPARE(flags(), QStringLiteral("9999111111"));
     }
 
