@@ -687,7 +687,8 @@ void writePausesRow(const Place &place)
         }
         const qint64 before = clock.nsecsElapsed();
         pauses.rowWritten();
-        if (const qint64 took = clock.nsecsElapsed() - before; took > 1000000) {  // a pause, not a look
+        // a pause, not a look at the clock the scheduler happened to hold up
+        if (const qint64 took = clock.nsecsElapsed() - before; took > db::WritePauses::PauseMs * 500000LL) {
             pausedNs += took;
             ++paused;
         }

@@ -13,9 +13,9 @@ WritePauses::WritePauses(const Connection &connection) : m_applies(connection.di
 
 void WritePauses::rowWritten()
 {
-    // The clock is read every RowsPerLook rows only: a row takes microseconds, a look at the clock
-    // a fair share of one.
-    if (!m_applies || ++m_rows % RowsPerLook != 0 || m_sincePause.elapsed() < IntervalMs)
+    // The clock is read for every row: where each row waits for a sync, rows counted between two
+    // looks could add up to a waiter's whole busy timeout.
+    if (!m_applies || m_sincePause.elapsed() < IntervalMs)
         return;
     QThread::msleep(PauseMs);
     m_sincePause.restart();

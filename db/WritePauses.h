@@ -27,10 +27,7 @@ public:
     void rowWritten();
 
 private:
-    static constexpr unsigned RowsPerLook = 64;
-
     bool m_applies = false;
-    unsigned m_rows = 0;
     QElapsedTimer m_sincePause;
 };
 
