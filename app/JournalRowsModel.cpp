@@ -17,7 +17,7 @@ void JournalRowsModel::setRepair(const QString &directory, const repair::RepairR
     m_hasPeriod = record.keyColumns.contains(QStringLiteral("iperiod"), Qt::CaseInsensitive);
     m_rows.clear();
     m_failure.clear();
-    m_current = std::make_unique<CurrentValues>(record);
+    m_current = std::make_unique<repair::CurrentValues>(record);
     try {
         m_journaled = repair::countRows(directory, record.id);
     } catch (const db::DbError &error) {

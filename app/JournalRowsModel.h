@@ -1,7 +1,6 @@
 #pragma once
 
-#include "CurrentValues.h"
-
+#include "repair/CurrentValues.h"
 #include "repair/RepairRecord.h"
 
 #include <QAbstractTableModel>
@@ -53,5 +52,5 @@ private:
     qint64 m_journaled = 0;
     QString m_failure;
     QList<Row> m_rows;
-    std::unique_ptr<CurrentValues> m_current;
+    std::unique_ptr<repair::CurrentValues> m_current;
 };

@@ -69,12 +69,13 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
 QString undoReport(const repair::UndoRun &run)
 {
     QString text = QStringLiteral("已撤销修复 %1：恢复 %2 行").arg(run.undoes).arg(run.restored);
-    // The rows are back even when the undo's own journal could not record its end: say both.
-    const QString unrecorded = run.unrecorded.isEmpty()
-        ? QString()
-        : QStringLiteral("\n\n以上行已恢复，但修复日志未能记下撤销的结果：") + run.unrecorded;
+    // After the rows: what triggers may have done besides, and that the rows are back even where
+    // the undo's own journal could not record its end.
+    const QString afterwords = (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice)
+        + (run.unrecorded.isEmpty() ? QString()
+                                    : QStringLiteral("\n\n以上行已恢复，但修复日志未能记下撤销的结果：") + run.unrecorded);
     if (run.leftAlone.isEmpty())
-        return text + QStringLiteral("。") + unrecorded;
+        return text + QStringLiteral("。") + afterwords;
     text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
     for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i) {
         const repair::LeftAlone &left = run.leftAlone.at(i);
@@ -87,7 +88,7 @@ QString undoReport(const repair::UndoRun &run)
     }
     if (run.leftAlone.size() > LeftAloneListed)
         text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
-    return text + unrecorded;
+    return text + afterwords;
 }
 
 // What of a repair decides the rows shown for it: when any of it changes, they are read again.
@@ -266,7 +267,7 @@ void JournalWindow::showSelectedRepair()
 void JournalWindow::updateControls()
 {
     const repair::RepairRecord *record = selectedRepair();
-    undoButton->setEnabled(record && whyNotUndoable(*record).isEmpty());
+    undoButton->setEnabled(record && repair::whyNotUndoable(*record).isEmpty());
     if (!record)
         rowSummary->setText(m_repairs->rowCount() == 0
                                 ? QStringLiteral("日志目录 %1 中没有修复记录。").arg(QDir::toNativeSeparators(m_directory))
@@ -287,15 +288,6 @@ const repair::RepairRecord *JournalWindow::selectedRepair() const
     return current.isValid() ? &m_repairs->repairAt(current.row()) : nullptr;
 }
 
-QString JournalWindow::whyNotUndoable(const repair::RepairRecord &record) const
-{
-    if (record.running)
-        return QStringLiteral("修复 %1 仍在进行，结束之后才能撤销。").arg(record.id);
-    if (!record.undoneBy.isEmpty())
-        return QStringLiteral("修复 %1 已由 %2 撤销，不能再次撤销。").arg(record.id, record.undoneBy);
-    return QString();
-}
-
 // The confirmation box names the repair and its journaled rows; the undo itself is the command
 // line's, and its result or failure is reported in a box once the list shows the new undo.
 void JournalWindow::undoSelected()
@@ -304,7 +296,7 @@ void JournalWindow::undoSelected()
     if (!selected)
         return;
     const repair::RepairRecord record = *selected;
-    if (const QString why = whyNotUndoable(record); !why.isEmpty()) {
+    if (const QString why = repair::whyNotUndoable(record); !why.isEmpty()) {
         MessageBox::show(why, ODBC::StylePlain);
         return;
     }

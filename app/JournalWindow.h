@@ -52,8 +52,6 @@ private:
     void updateControls();
     // The selected repair, or null.
     const repair::RepairRecord *selectedRepair() const;
-    // Why the selected repair can't be undone; empty when it can.
-    QString whyNotUndoable(const repair::RepairRecord &record) const;
 
     QString m_directory;  // the journal directory of the engine in use
     RepairListModel *m_repairs;

@@ -40,6 +40,8 @@ QString outcome(const repair::RepairRecord &record)
         return QStringLiteral("在第 %1 行停止").arg(reached);
     if (record.outcome == QLatin1String("failed"))
         return QStringLiteral("在第 %1 行失败：%2").arg(reached + 1).arg(record.message);
+    if (record.outcome == QLatin1String("rolled-back"))
+        return QStringLiteral("失败，未改动任何记录：%1").arg(record.message);
     return record.running ? QStringLiteral("正在进行") : QStringLiteral("未记录结束");
 }
 

@@ -14,7 +14,7 @@ QString kind(const repair::RepairRecord &record);
 QString accountSetAndYear(const repair::RepairRecord &record);
 // What the user typed for a balance reset: "科目 1011，3 月起"; empty for the others.
 QString inputs(const repair::RepairRecord &record);
-// "完成", "在第 N 行停止", "在第 N 行失败：…", "正在进行" or "未记录结束".
+// "完成", "在第 N 行停止", "在第 N 行失败：…", "失败，未改动任何记录：…", "正在进行" or "未记录结束".
 QString outcome(const repair::RepairRecord &record);
 // Rows the repair changed, or "—" when it never recorded them.
 QString rowsChanged(const repair::RepairRecord &record);

@@ -59,16 +59,24 @@ private:
 
 } // namespace
 
+// The reset's success is the one the window always showed; a second box follows when what is
+// journaled falls short of it: its end could not be recorded, or triggers may have changed rows
+// the journal does not hold.
 void Form1::Command1_Click()
 {
-    switch (repair::resetBalances(Combo4->currentText(), Combo5->currentText(), txtCode->text(),
-                                  Combo1->currentText())
-                .outcome) {
+    const repair::BalanceResetRun run =
+        repair::resetBalances(Combo4->currentText(), Combo5->currentText(), txtCode->text(), Combo1->currentText());
+    switch (run.outcome) {
     case repair::BalanceResetOutcome::NotChosen:
         MessageBox::show(NotChosenMessage);
         break;
     case repair::BalanceResetOutcome::Succeeded:
         MessageBox::show(QStringLiteral("修复成功！"));
+        if (!run.failure.isEmpty())
+            MessageBox::show(run.failure + QStringLiteral("\r\n这次修复在修复日志中显示为“未记录结束”，仍可撤销。"),
+                             ODBC::StyleCritical);
+        if (!run.triggerNotice.isEmpty())
+            MessageBox::show(run.triggerNotice);
         break;
     case repair::BalanceResetOutcome::Failed:
         MessageBox::show(QStringLiteral("修复失败！"));
@@ -94,11 +102,15 @@ void Form1::Command2_Click()
             MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n末级标志已全部写入，但修复日志未能记下修复的结果：")
                                  + run.unrecorded,
                              ODBC::StyleCritical);
+        if (!run.triggerNotice.isEmpty())
+            MessageBox::show(run.triggerNotice);
         break;
     case repair::EndFlagResult::Stopped:
         break;
     case repair::EndFlagResult::Failed:
-        MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n") + run.failure, ODBC::StyleCritical);
+        MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n") + run.failure
+                             + (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\r\n") + run.triggerNotice),
+                         ODBC::StyleCritical);
         break;
     }
     if (m_walkLock->closeRequested())

@@ -17,6 +17,8 @@
 //                               both as whole processes, with data in each FOLDER
 //   n3bench --journal-window [FOLDER]
 //                               only the journal window's
+//   n3bench --write-pauses [FOLDER]
+//                               only the pauses a walk makes for other programs
 //   n3bench --walk DIR [--no-paint | --no-window]
 //                               (internal) one end-flag repair of account set 001, year 2007, in
 //                               the data directory DIR, in a process of its own so that its peak
@@ -30,6 +32,7 @@
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
+#include "db/WritePauses.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceCheck.h"
 #include "repair/EndFlagCheck.h"
@@ -361,9 +364,10 @@ QString walkDirectory(const Place &place, int codes)
     return place.root->filePath(QStringLiteral("walk%1").arg(codes));
 }
 
-void writeCharts(const Place &place)
+// The charts of the first `sizes` of ChartSizes.
+void writeCharts(const Place &place, std::size_t sizes)
 {
-    for (const int codes : ChartSizes) {
+    for (const int codes : std::vector<int>(std::begin(ChartSizes), std::begin(ChartSizes) + sizes)) {
         const QString dir = walkDirectory(place, codes);
         QDir().mkpath(dir);
         writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 1);
@@ -762,6 +766,47 @@ void balanceRecomputeTable(const std::vector<Place> &places)
     }
 }
 
+// The pauses a walk makes for other programs that write (db::WritePauses): what rowWritten()
+// costs a row, and what the pauses cost a walk long enough to have them: 6.5 s of rows of the
+// 200,000-code walk's pace (7 us of work each), their share of the clock. A pause is a sleep, so
+// it costs no processor time.
+void writePausesRow(const Place &place)
+{
+    const QString dir = walkDirectory(place, 1000);
+    freshCopy(chartMaster(place, 1000), dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year));
+    ODBC::setEngine({db::EngineKind::Embedded, dir});
+    const std::shared_ptr<db::Connection> connection = ODBC::openConnection(QStringLiteral("LQDATA_001_2007"), true);
+    const int calls = 10000000;  // well within the 2 s before a first pause
+    db::WritePauses unpaused(*connection);
+    double cpu = processorSeconds();
+    for (int i = 0; i < calls; ++i)
+        unpaused.rowWritten();
+    const double perCallNs = (processorSeconds() - cpu) / calls * 1e9;
+
+    db::WritePauses pauses(*connection);
+    QElapsedTimer clock, work;
+    clock.start();
+    qint64 pausedNs = 0;
+    int paused = 0;
+    while (clock.elapsed() < 6500) {
+        for (work.start(); work.nsecsElapsed() < 7000;) {
+        }
+        const qint64 before = clock.nsecsElapsed();
+        pauses.rowWritten();
+        // a pause, not a look at the clock the scheduler happened to hold up
+        if (const qint64 took = clock.nsecsElapsed() - before; took > db::WritePauses::PauseMs * 500000LL) {
+            pausedNs += took;
+            ++paused;
+        }
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    std::printf("\nwrite pauses (%d ms after every %d ms of writing): rowWritten() %.2f ns of processor time a row\n"
+                "(%.3f%% of a 7 us row); over %.2f s of rows, %d pauses, %.3f s asleep: %.1f%% of the clock (a walk\n"
+                "under 2 s never pauses)\n",
+                db::WritePauses::PauseMs, db::WritePauses::IntervalMs, perCallNs, perCallNs / 70, seconds, paused,
+                pausedNs / 1e9, pausedNs / 1e7 / seconds);
+}
+
 void listRows(const Place &place)
 {
     const QString dir = place.root->filePath(QStringLiteral("sets2000"));
@@ -821,6 +866,7 @@ int main(int argc, char *argv[])
         return printTimed([&file] { onFile(file, singleTransaction); });
     }
 
+    const bool onlyWritePauses = arguments.contains(QStringLiteral("--write-pauses"));
     const bool onlyBalanceCheck = arguments.contains(QStringLiteral("--balance-check"));
     const bool onlyRecompute = arguments.contains(QStringLiteral("--balance-recompute"));
     const bool onlyJournalWindow = arguments.contains(QStringLiteral("--journal-window"));
@@ -828,6 +874,7 @@ int main(int argc, char *argv[])
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--balance-recompute"));
     folders.removeAll(QStringLiteral("--journal-window"));
+    folders.removeAll(QStringLiteral("--write-pauses"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -843,7 +890,7 @@ int main(int argc, char *argv[])
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
         if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute)
-            writeCharts(place);
+            writeCharts(place, onlyWritePauses ? 1 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
     // The children's Qt asks for a runtime folder of the user's own.
@@ -862,12 +909,17 @@ int main(int argc, char *argv[])
         journalWindowRows(*places.front().root);
         return 0;
     }
+    if (onlyWritePauses) {
+        writePausesRow(places.front());
+        return 0;
+    }
     endFlagRows(places);
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
     for (const Place &place : places)
         journalRow(place);
     journalsKeptRow(places.front());
     checkRow(places.front());
+    writePausesRow(places.front());
     balanceCheckRows(places.front());
     balanceRecomputeTable(places);
     listRows(places.front());

@@ -133,6 +133,11 @@ int recomputeBalances(const Request &request)
             status = std::max(status, 1);
             ++leaving;
         }
+        if (!run.triggerNotice.isEmpty()) {
+            status = std::max(status, 1);
+            result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
+            Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
+        }
         if (!unrecorded.isEmpty()) {
             // every row is written; only the journal's record of the end is missing
             status = 2;

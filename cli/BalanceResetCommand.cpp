@@ -101,8 +101,12 @@ int resetBalance(const Request &request)
                              .arg(run.journal));
     for (const repair::BalanceRow &row : run.rows)
         out.line(rowLine(row));
+    if (!run.triggerNotice.isEmpty()) {
+        json.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
+        Output::error(where + run.triggerNotice);
+    }
     out.document(json);
-    return run.rows.empty() ? 1 : 0;
+    return run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0;
 }
 
 } // namespace cli

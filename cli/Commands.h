@@ -27,11 +27,14 @@ int run(const Request &request);
 
 // The commands, each in a file of its own.
 int check(const Request &request);           // 0 no flag wrong, 1 some wrong, 2 a database unreadable
-int repairEndFlags(const Request &request);  // 0 every walk completed, 2 some failed
+int repairEndFlags(const Request &request);  // 0 every walk completed, 1 completed where triggers may
+                                             // have changed rows outside the journal, 2 some failed
 int journal(const Request &request);         // 0, or 2 when the journal can't be read
-int undo(const Request &request);            // 0 all restored, 1 some left alone, 2 error
+int undo(const Request &request);            // 0 all restored, 1 some left alone, or triggers may have
+                                             // changed rows outside the journal, 2 error
 int checkBalances(const Request &request);   // 0 ledgers agree, 1 something found, 2 a database unreadable
-int resetBalance(const Request &request);    // 0 rows cleared (or listed), 1 no row matched, 2 error
+int resetBalance(const Request &request);    // 0 rows cleared (or listed), 1 no row matched, or triggers
+                                             // may have changed rows outside the journal, 2 error
 int recomputeBalances(const Request &request);  // 0 parents agree afterwards, 1 rows left it can't mend, 2 error
 
 } // namespace cli

@@ -39,6 +39,8 @@ QString outcomeText(const repair::RepairRecord &record)
         return QStringLiteral("在第 %1 行失败：%2").arg(record.rowsDone + 1).arg(record.message);
     if (record.outcome == QLatin1String("stopped"))
         return QStringLiteral("写入 %1 行后停止").arg(record.rowsDone);
+    if (record.outcome == QLatin1String("rolled-back"))
+        return QStringLiteral("修复失败，未改动任何记录：%1").arg(record.message);
     if (record.running)
         return QStringLiteral("正在进行");
     return QStringLiteral("未记录结束（程序在修复中途被终止，或未能写下结果）");

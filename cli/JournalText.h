@@ -9,8 +9,9 @@ namespace cli {
 
 // How the journal's records and rows read on the command line, in JSON and as text.
 
-// "completed", "stopped" or "failed"; "running" while the repair's process is still at work; a
-// repair that never recorded its end otherwise (its program was killed) counts as stopped.
+// "completed", "stopped", "failed" or "rolled-back"; "running" while the repair's process is still
+// at work; a repair that never recorded its end otherwise (its program was killed) counts as
+// stopped.
 QString outcomeOf(const repair::RepairRecord &record);
 
 // One repair as --journal lists it.

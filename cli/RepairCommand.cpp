@@ -41,6 +41,11 @@ int repairEndFlags(const Request &request)
                 Output::error(QStringLiteral("%1：末级标志已全部写入，但修复日志未能记下修复的结果：%2")
                                   .arg(placeOf(selected), run.unrecorded));
             }
+            if (!run.triggerNotice.isEmpty()) {
+                status = std::max(status, 1);
+                result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
+                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
+            }
         } else {
             status = 2;
             const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
@@ -50,6 +55,10 @@ int repairEndFlags(const Request &request)
                               .arg(placeOf(selected))
                               .arg(run.rowsWritten)
                               .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure));
+            if (!run.triggerNotice.isEmpty()) {
+                result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
+                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
+            }
         }
         results.append(result);
     }

@@ -51,8 +51,12 @@ int undo(const Request &request)
         out.document(json);
         return 2;
     }
+    if (!run.triggerNotice.isEmpty()) {
+        json.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
+        Output::error(run.triggerNotice);
+    }
     out.document(json);
-    return run.leftAlone.isEmpty() ? 0 : 1;
+    return run.leftAlone.isEmpty() && run.triggerNotice.isEmpty() ? 0 : 1;
 }
 
 } // namespace cli

@@ -82,6 +82,14 @@ QString describe(const QSqlError &error)
          "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并设置环境变量 "
          "TDSHOST 和 TDSPORT（FreeTDS 不认识服务器名“(local)”，见 man n3fix）"},
     };
+    // SQLite's SQLITE_READONLY_ROLLBACK: a change was cut off mid-write, and its rollback journal
+    // must be played back before the file can be read, which a read-only connection can't do
+    if (error.nativeErrorCode() == QLatin1String("776"))
+        return QStringLiteral("数据库上次的改动在写入中途被打断（程序被终止或断电），文件旁留有它的回滚日志（-journal），"
+                              "要先回滚这次改动才能读取。检查和预览只以只读方式打开数据库，不会回滚它：请先对这个数据库"
+                              "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo 它的编号），"
+                              "以读写方式打开时会自动回滚：")
+            + text;
     for (const auto &[engineText, explanation] : explanations)
         if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))
             return QString::fromUtf8(explanation) + QStringLiteral("：") + text;

@@ -3,12 +3,14 @@
 #include "BalanceJournal.h"
 #include "Journal.h"
 #include "StoredText.h"
+#include "TriggerNotice.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/QuotedName.h"
 #include "db/Recordset.h"
+#include "db/TableTriggers.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -250,6 +252,7 @@ public:
             journaled.newValues = journaled.oldValues;
             for (int c = 0; c < write.columns.size(); ++c)
                 journaled.newValues[int(record.changedColumns.indexOf(write.columns[c]))] = write.values[c];
+            journaled.position = qint64(m_writes.size()) + 1;  // one transaction writes them all, or none
             journal->addRow(journaled);
             m_whole.close();
             m_writes.push_back(std::move(write));
@@ -363,6 +366,7 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
             refuseUnlessConfirmed(*confirmed, run.plan);
         if (!run.plan.rows.empty()) {
             Writer writer(connection, run.plan);
+            run.triggerNotice = triggerNotice(Table, db::tableTriggers(connection, Table));
             journal = writer.journal(accountSet, year);
             run.journal = journal->record().id;
             run.written = writer.write(progress);
@@ -376,8 +380,9 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
             throw;
         run.failure = failure ? failure->description() : moneyOutOfRangeText();
         run.written = 0;
+        run.triggerNotice.clear();
         if (journal)
-            journal->finish(QStringLiteral("failed"), 0, 0, run.failure);  // unrecorded: the recompute never ended
+            journal->finish(QStringLiteral("rolled-back"), 0, 0, run.failure);  // unrecorded: the recompute never ended
         return run;
     }
     if (journal)

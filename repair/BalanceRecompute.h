@@ -76,6 +76,7 @@ struct RecomputeRun {
     qint64 written = 0;   // rows written
     QString failure;      // why it failed; nothing was changed then
     QString unrecorded;   // the rows were written, but the journal could not record the end
+    QString triggerNotice;  // rows were written, and triggers may have changed rows outside its journal
 };
 
 // Recomputes the parent accounts of account set `accountSet`, year `year`, over a connection of

@@ -4,11 +4,13 @@
 #include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 #include "Journal.h"
+#include "TriggerNotice.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "db/TableTriggers.h"
 
 #include <QRegularExpression>
 
@@ -91,6 +93,7 @@ std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString 
         JournalRow row = balanceJournalRow(connection, record, matched);
         row.newValues = {0, 0, 0};
         listRow(matched, run);
+        row.position = run.rowsMatched;  // one statement writes them all: the reset's rowsDone is all or none
         if (!keepsItsAmounts(matched))
             journal->addRow(row);
     }
@@ -109,27 +112,40 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         return run;
     run.outcome = BalanceResetOutcome::Failed;
     const QString database = ODBC::accountSetDatabaseName(accountSet, year);
-    ODBC::ConnectDatabase(database);
+    // A dry run reads over a read-only connection of its own, which leaves the database and its
+    // log as they are, byte for byte; the reset writes over the shared connection.
+    std::shared_ptr<db::Connection> connection;
+    if (dryRun) {
+        try {
+            connection = ODBC::openConnection(database, true);
+        } catch (const db::DbError &error) {
+            run.failure = error.description();
+            return run;
+        }
+    } else {
+        ODBC::ConnectDatabase(database);
+        connection = ODBC::DbConn();
+    }
     const std::optional<QVariant> period = wholePeriod(firstPeriod);
     if (!period) {
         run.failure = QStringLiteral("月份“%1”不是整数。").arg(firstPeriod);
         return run;
     }
-    const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
+    const ResetRows rows = resetRows(*connection, code, *period);
+    const QString selectMatched = QStringLiteral("select *,") + AlreadyZero + QStringLiteral(" from GL_accsum where ") + rows.where;
     std::unique_ptr<Journal> journal;
     try {
-        connection->beginTransaction();
         db::Recordset matched;
-        const ResetRows rows = resetRows(*connection, code, *period);
-        matched.open(QStringLiteral("select *,") + AlreadyZero + QStringLiteral(" from GL_accsum where ") + rows.where,
-                     connection, db::CursorType::Static, db::LockType::Optimistic, rows.parameters);
         if (dryRun) {
+            matched.open(selectMatched, connection, db::CursorType::Static, db::LockType::ReadOnly, rows.parameters);
             for (; !matched.eof(); matched.moveNext())
                 listRow(matched, run);
-            connection->rollback();
             run.outcome = BalanceResetOutcome::Succeeded;
             return run;
         }
+        connection->beginTransaction();
+        matched.open(selectMatched, connection, db::CursorType::Static, db::LockType::Optimistic, rows.parameters);
+        run.triggerNotice = triggerNotice(QStringLiteral("GL_accsum"), db::tableTriggers(connection, QStringLiteral("GL_accsum")));
         journal = writeJournal(*connection, database, accountSet, year, code, firstPeriod, matched, run);
         run.journal = journal->record().id;
         matched.close();
@@ -138,14 +154,15 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
     } catch (const db::DbError &error) {
         connection->rollback();
         run.failure = error.description();
+        run.triggerNotice.clear();
         if (journal)
-            journal->finish(QStringLiteral("failed"), 0, 0, run.failure);  // unrecorded: the reset never ended
+            journal->finish(QStringLiteral("rolled-back"), 0, 0, run.failure);  // unrecorded: the reset never ended
         return run;
     }
     run.outcome = BalanceResetOutcome::Succeeded;
     const QString unrecorded = journal->finish(QStringLiteral("completed"), run.rowsMatched, run.rowsChanged);
     if (!unrecorded.isEmpty())
-        run.failure = QStringLiteral("余额已清零，但修复日志未能记下结果：") + unrecorded;
+        run.failure = QStringLiteral("余额已清零，但修复日志 %1 未能记下修复的结果：").arg(run.journal) + unrecorded;
     return run;
 }
 

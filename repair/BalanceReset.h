@@ -19,7 +19,8 @@ struct BalanceResetRun {
     int rowsMatched = 0;  // rows of the code from the period on
     int rowsChanged = 0;  // of those, rows whose amounts were not all 0 already
     QString journal;      // the id of the reset's journal, once it was written
-    QString failure;      // why it failed (Failed)
+    QString failure;      // why it failed (Failed); when Succeeded, that its end could not be journaled
+    QString triggerNotice;  // when Succeeded: triggers may have changed rows outside its journal
     std::vector<BalanceRow> rows;  // the matched rows, in the order the engine gave them
 };
 
@@ -30,9 +31,10 @@ struct BalanceResetRun {
 // anything is sent. The code is matched without its trailing blanks and the period as a number,
 // also where the table keeps them as text. The matched rows whose amounts change are journaled
 // with their amounts before the statement runs, in the same transaction. Any failure is Failed
-// and changes nothing; a statement that matched no row is Succeeded.
-// A dry run reads the very rows the reset would clear, by the same selection, and stops there:
-// no journal, no statement, no file changed.
+// and changes nothing (the journal records it as rolled back); a statement that matched no row is
+// Succeeded.
+// A dry run reads the very rows the reset would clear, by the same selection, over a read-only
+// connection, and stops there: no journal, no statement, no change to the database or its log.
 BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
                               const QString &firstPeriod, bool dryRun = false);
 

@@ -5,11 +5,14 @@
 #include "EndFlagPlan.h"
 #include "Journal.h"
 #include "PendingSettings.h"
+#include "TriggerNotice.h"
 
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
 #include "db/RowByRowWrites.h"
+#include "db/TableTriggers.h"
+#include "db/WritePauses.h"
 
 #include <optional>
 #include <vector>
@@ -70,15 +73,17 @@ QStringList rowLocator(const db::Recordset &walk)
     return names;
 }
 
-// Row i of the chart as the journal keeps it, to get `flag`: found by its rowid or key, and known
-// by everything else it holds.
+// Row i of the chart as the journal keeps it, to get `flag`: found by its rowid or key, known by
+// everything else it holds, and placed in the walk, which writes rows in chart order: the rows a
+// walk wrote are those up to the number it wrote.
 JournalRow journalRow(const Chart &chart, std::size_t i, int flag, ChartRowContents &contents)
 {
+    const qint64 position = qint64(i) + 1;
     const QVariantList key = QVariantList{chart.codes[i]} + chart.rowKeys[i];
     if (chart.rowids[i].isNull())
-        return {chart.rowids[i], key + contents.of(key), {chart.flags[i]}, {flag}};
+        return {chart.rowids[i], key + contents.of(key), {chart.flags[i]}, {flag}, position};
     const QVariantList stored = QVariantList{contents.storedCode(chart.rowids[i], chart.codes[i])} + chart.rowKeys[i];
-    return {chart.rowids[i], stored + contents.of({chart.rowids[i]}), {chart.flags[i]}, {flag}};
+    return {chart.rowids[i], stored + contents.of({chart.rowids[i]}), {chart.flags[i]}, {flag}, position};
 }
 
 // Makes sure the journal holds row i with the flag the server now gives it, before the row is
@@ -174,6 +179,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         journal = writeJournal(run.database, accountSet, year, walk, chart, right, contents, *writes, journaled);
         run.journal = journal->record().id;
         writes->start(journal->record().journalModeToRestore);
+        run.triggerNotice = triggerNotice(QStringLiteral("code"), db::tableTriggers(connection, QStringLiteral("code")));
 
         // On SQLite the flags are the ones just worked out; elsewhere the server is asked again
         // for each row as the walk reaches it, and a different answer is journaled before it is
@@ -183,6 +189,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
             probe.emplace(connection);
         // On a file opened by Qt's SQLite driver each row is written straight through SQLite.
         const std::unique_ptr<EndFlagDirectWrite> direct = EndFlagDirectWrite::forChart(connection, walk.rowIdName());
+        db::WritePauses pauses(*connection);
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         for (std::size_t i = 0; i < chart.codes.size(); ++i) {
@@ -198,6 +205,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
                 walk.update();
             }
             ++run.rowsWritten;
+            pauses.rowWritten();
             if (!flagIsRight(chart.flags[i], flag))
                 ++run.rowsChanged;
             walk.moveNext();
@@ -212,6 +220,8 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
         run.failure = error.description();
     }
 
+    if (run.rowsWritten == 0)
+        run.triggerNotice.clear();  // no trigger fired
     const bool settingsRestored = !writes || writes->finish();
     if (journal) {
         if (settingsRestored && writes && writes->applies())

@@ -27,6 +27,7 @@ struct EndFlagRun {
     QString journal;      // the id of the walk's journal, once it was written
     QString failure;      // why the walk failed (Failed)
     QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
+    QString triggerNotice;  // once it wrote a row: triggers may have changed rows outside the journal
 };
 
 // Rewrites the end-level flag (bend) of every account in the chart (table code) of the chosen
@@ -35,8 +36,9 @@ struct EndFlagRun {
 // so a walk that fails or is stopped leaves the rows before it with their new flags and the rest
 // untouched. A row is written only while it still holds the code and flag the walk read: a row
 // another program changed since stops the walk there, its value kept. Before the first write the
-// walk's journal holds the rows whose flag the walk changes (code, flag, new flag) and the
-// number of rows in the chart.
+// walk's journal holds the rows whose flag the walk changes (code, flag, new flag), each with its
+// place in the walk, and the number of rows in the chart; at the end it records how many rows were
+// written. On SQLite the walk pauses now and then, so other programs can write too.
 // An empty account set or year is NotChosen and opens nothing.
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
 

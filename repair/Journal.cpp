@@ -78,6 +78,7 @@ void Journal::create(const QString &directory)
         rowColumns << QStringLiteral("old%1").arg(i) << QStringLiteral("new%1").arg(i);
     for (int i = 0; i < m_record.keyColumns.size(); ++i)
         rowColumns << QStringLiteral("key%1").arg(i);
+    rowColumns << QStringLiteral("\"row\"");  // JournalRow::position
     exec(("create table row(" + rowColumns.join(QLatin1Char(',')) + ")").toUtf8().constData());
 
     sqlite3_stmt *header = nullptr;
@@ -144,6 +145,7 @@ qint64 Journal::addRow(const JournalRow &row)
     }
     for (int k = 0; k < m_record.keyColumns.size(); ++k)
         bind(m_insert, i++, row.key.value(k));
+    bind(m_insert, i++, row.position > 0 ? QVariant(row.position) : QVariant());
     const int stepped = sqlite3_step(m_insert);
     sqlite3_reset(m_insert);
     if (stepped != SQLITE_DONE)

@@ -12,6 +12,48 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+// How a repair's journal stays true to what the repair did, through a kill or a full disk at any
+// moment. Each rule names the function that keeps it and the test that breaks the program to
+// check it (tst_crash_safety kills the program or fails its syncs at every sync, one at a time).
+//
+//  1. The journal, with every row the repair means to change, is on disk, and so is its name in
+//     its folder, before the first row changes; if it can't be, the repair changes nothing.
+//     Journal::flush() (one sync of the file, then syncDirectory()).
+//     tst_crash_safety: killedAtEverySync, failedSyncAtEveryStage.
+//  2. A walk that switches the database to the write-ahead log writes and syncs the memo of the
+//     file's own journal mode first, so a killed walk's successor can put the mode back.
+//     writePendingSettings() before Journal::flush() and db::RowByRowWrites::start().
+//     tst_crash_safety: killedAtEverySync, diskFullAtEveryStage.
+//  3. A row the repair had not planned to change (the server's answer changed under the walk) is
+//     appended to the journal, on disk, before it is written. Journal::appendRow() in the walk.
+//     No crash test reaches the server path, where alone this happens.
+//  4. Every journaled row carries its place in the order the repair writes rows, and the outcome
+//     records how many it wrote: of a walk that stopped or failed, the rows it wrote are exactly
+//     those up to there. Journal::addRow(), Journal::finish(); undo reads them in wasWritten().
+//     tst_crash_safety: anotherWriterDuringTheWalk, twoRepairsAtOnce; tst_undo_extent.
+//  5. A repair made in one transaction (a reset, an undo) that fails rolls back, and its journal
+//     records it as rolled back: it wrote nothing and is never undone. Journal::finish(),
+//     whyNotUndoable(). tst_crash_safety: failedSyncAtEveryStage; tst_undo_extent.
+//  6. The outcome is recorded after the repair's last change, and the journal's lock is held
+//     until then: a journal without an outcome whose lock is free belongs to a repair that died,
+//     or whose end could not be recorded, and says nothing of how far it got. Journal::finish(),
+//     JournalLock. Undo of such a repair leaves alone each row a later repair wrote
+//     (writtenLater()). tst_crash_safety: killedAtEverySync; tst_undo_extent.
+//  7. Recording the outcome is one transaction of the journal file; a program killed in the
+//     middle of it leaves a hot rollback journal, which is rolled back when the journal is next
+//     read, so the repair stays listed and undoable. JournalHandle opens a finished journal for
+//     writing for that. tst_crash_safety: killedAtEverySync (the kills "while recording its end").
+//  8. Undo plans inside its own transaction on the database, journals the rows it will restore,
+//     then writes them, and commits: all of it or none. undoRepair(). tst_crash_safety:
+//     killedAtEverySync and failedSyncAtEveryStage, undo rows.
+//  9. An undo holds the undo lock of the repair it undoes from before it reads the listing until
+//     its own outcome is recorded: a second undo of that repair is refused meanwhile, and one that
+//     comes after sees the first in the listing. JournalLock::holdUndoOf() in undoRepair().
+//     tst_undo_extent: twoUndosAtOnce.
+// 10. Journal writes after the first (an outcome, a corrected or appended row) run with the
+//     journal file at synchronous=NORMAL: each is on disk when it returns should the program die;
+//     a power loss may take the last back, and the journal then reads as under rule 6.
+//     Journal::flush().
 namespace repair {
 
 // The journal of one repair: a SQLite file of its own in the journal directory, written before

@@ -189,6 +189,11 @@ RepairRecord readHeader(const JournalHandle &handle, const QString &path)
     r.changedColumns = fromJsonList(text("changed_columns"));
     r.keyColumns = fromJsonList(text("key_columns"));
     r.outcome = text("outcome");
+    // Earlier versions recorded a reset or an undo that failed as failed. Each runs in one
+    // transaction, which a failure rolls back: it wrote nothing.
+    if (r.outcome == QLatin1String("failed")
+        && (r.repair == QLatin1String("balance-reset") || r.repair == QLatin1String("undo")))
+        r.outcome = QStringLiteral("rolled-back");
     r.rowsDone = count("rows_done");
     r.rowsChanged = count("rows_changed");
     r.rowsVisited = count("rows_visited");

@@ -45,7 +45,8 @@ QVariant column(sqlite3_stmt *statement, int index);
 QString jsonList(const QStringList &names);
 
 // The header of an open journal; raises db::DbError naming `path` when it can't be read. Columns
-// that journals of earlier versions lack read as not recorded.
+// that journals of earlier versions lack read as not recorded, and their outcomes as they are
+// recorded now.
 RepairRecord readHeader(const JournalHandle &handle, const QString &path);
 
 } // namespace repair::journalformat

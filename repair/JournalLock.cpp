@@ -15,17 +15,37 @@ JournalLock::~JournalLock()
     release();
 }
 
+namespace {
+
+// Opens the file at `path` (made when `create`) and takes its exclusive lock without waiting:
+// the descriptor, or -1.
+int lockedFile(const QString &path, bool create)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), create ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDONLY | O_CLOEXEC,
+                          0600);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
 bool JournalLock::hold(const QString &path)
 {
     release();
-    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
-        return false;
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-        release();
-        return false;
-    }
-    return true;
+    m_fd = lockedFile(path, false);
+    return m_fd >= 0;
+}
+
+bool JournalLock::holdUndoOf(const QString &path)
+{
+    release();
+    // The file stays when the lock goes: removing it could let a third undo lock a new file of
+    // the same name while the second still holds the old one.
+    m_fd = lockedFile(path + QStringLiteral(".undo-lock"), true);
+    return m_fd >= 0;
 }
 
 void JournalLock::release()

@@ -6,6 +6,10 @@
 // exclusive flock() on it from the moment the journal is created until its outcome is recorded,
 // and the kernel lets it go when the process dies however it dies. flock() locks are separate
 // from the POSIX locks SQLite takes on the same file, so neither disturbs the other.
+//
+// An undo holds a second lock, on a file beside the journal of the repair it undoes, while it
+// decides and restores: two undos of one repair can't both run. The journal's own lock is not
+// taken for that, since it tells readers the repair itself is running.
 namespace repair {
 
 class JournalLock {
@@ -18,6 +22,9 @@ public:
     // Takes the exclusive lock on the journal at `path`; false when the file can't be opened or
     // another process holds it.
     bool hold(const QString &path);
+    // Takes the exclusive lock an undo holds on the repair whose journal is at `path`; false when
+    // the lock's file can't be made or another process holds the lock.
+    bool holdUndoOf(const QString &path);
     void release();
 
     // Whether some process (this one included, through another descriptor) holds the journal's

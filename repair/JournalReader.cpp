@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+#include <functional>
+
 #include <sqlite3.h>
 
 namespace repair {
@@ -32,19 +35,43 @@ QString existingJournal(const QString &directory, const QString &id)
 }
 
 // Marks each repair undone by a completed undo that is not itself undone. Undos of undos form
-// chains, walked from the newest end: an undo counts once nothing later undid it.
+// chains, each link made after the one it undoes, so whether an undo counts follows from the
+// chain alone, whatever the clocks said: an undo counts when no counting undo undid it. Where
+// more than one counts (an undo undone, then the repair undone again), the newest is named.
 void markUndone(QList<RepairRecord> &repairs)
 {
-    QHash<QString, qsizetype> byId;
+    QHash<QString, QList<qsizetype>> undosOf;  // completed undos of each repair, newest first
     for (qsizetype i = 0; i < repairs.size(); ++i)
-        byId.insert(repairs.at(i).id, i);
-    for (const RepairRecord &undo : std::as_const(repairs)) {  // newest first
-        if (undo.undoes.isEmpty() || undo.outcome != QLatin1String("completed") || !undo.undoneBy.isEmpty())
-            continue;
-        const auto target = byId.constFind(undo.undoes);
-        if (target != byId.constEnd() && repairs[*target].undoneBy.isEmpty())
-            repairs[*target].undoneBy = undo.id;
-    }
+        if (!repairs.at(i).undoes.isEmpty() && repairs.at(i).outcome == QLatin1String("completed"))
+            undosOf[repairs.at(i).undoes] << i;
+    QHash<QString, bool> counts;  // of the undos settled so far
+    const std::function<bool(qsizetype)> undoCounts = [&](qsizetype undo) {
+        const QString &id = repairs.at(undo).id;
+        if (const auto settled = counts.constFind(id); settled != counts.constEnd())
+            return *settled;
+        counts.insert(id, true);  // the chain never comes back to it: each link is newer
+        for (const qsizetype later : undosOf.value(id))
+            if (undoCounts(later)) {
+                counts.insert(id, false);
+                break;
+            }
+        return counts.value(id);
+    };
+    for (RepairRecord &repair : repairs)
+        for (const qsizetype undo : undosOf.value(repair.id))
+            if (undoCounts(undo)) {
+                repair.undoneBy = repairs.at(undo).id;
+                break;
+            }
+}
+
+// Newest first, by the moment each began, whatever time zone its program ran in; repairs begun
+// in the same millisecond by their ids, whose suffix counts up.
+bool startedLater(const RepairRecord &a, const RepairRecord &b)
+{
+    const qint64 at = a.time.isValid() ? a.time.toMSecsSinceEpoch() : 0;
+    const qint64 bt = b.time.isValid() ? b.time.toMSecsSinceEpoch() : 0;
+    return at != bt ? at > bt : a.id > b.id;
 }
 
 } // namespace
@@ -64,6 +91,7 @@ QList<RepairRecord> listRepairs(const QString &directory)
             // a repair killed while its journal was first written: it never changed a row
         }
     }
+    std::sort(repairs.begin(), repairs.end(), startedLater);
     markUndone(repairs);
     return repairs;
 }
@@ -115,6 +143,10 @@ QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 o
         }
         for (int k = 0; k < record.keyColumns.size(); ++k)
             row.key << column(statement, 2 + 2 * changed + k);
+        // journals of earlier versions end with the key columns
+        const int position = 2 + 2 * changed + int(record.keyColumns.size());
+        if (position < sqlite3_column_count(statement))
+            row.position = sqlite3_column_int64(statement, position);
         rows << row;
     }
     sqlite3_finalize(statement);

@@ -10,8 +10,8 @@
 // process killed while it recorded the outcome, so that repair stays listed and undoable.
 namespace repair {
 
-// Every repair in `directory`, newest first, each with whether it is still running and which
-// undo, if any, has undone it.
+// Every repair in `directory`, newest first by the moment it began, each with whether it is still
+// running and which undo, if any, has undone it.
 QList<RepairRecord> listRepairs(const QString &directory);
 // One repair's record; raises db::DbError when there is no such journal or it can't be read.
 RepairRecord readRepair(const QString &directory, const QString &id);

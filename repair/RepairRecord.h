@@ -21,8 +21,13 @@ struct RepairRecord {
     QString rowidName;     // how SQLite names a row's rowid there; empty when rows are found by key
     QStringList changedColumns;  // the columns it writes
     QStringList keyColumns;      // the other columns it read, which find a row without a rowid
-    QString outcome;       // "completed", "stopped", "failed"; empty until the repair ends
-    qint64 rowsDone = -1;     // rows written when it ended (-1: not recorded)
+    // How it ended: "completed"; "stopped" or "failed" for a walk, which keeps the rows it wrote
+    // before that; "rolled-back" for a repair in one transaction (a reset, an undo) that failed and
+    // so wrote nothing. Empty until the repair ends, and for good when its program died first or
+    // the end could not be recorded.
+    QString outcome;
+    qint64 rowsDone = -1;     // rows written when it ended; the walk writes rows in their order, so
+                              // for a walk the position it reached (-1: not recorded)
     qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
     qint64 rowsVisited = -1;  // rows the repair looked at; a walk visits every chart row but journals
                               // only those whose value it changes (-1: not recorded)
@@ -43,6 +48,8 @@ struct JournalRow {
     QVariantList key;        // values of the record's key columns, in their order
     QVariantList oldValues;  // of the changed columns, in their order
     QVariantList newValues;
+    qint64 position = 0;     // its place in the order the repair writes rows (1 on): written once
+                             // the repair's rowsDone reaches it; 0 in journals of earlier versions
 };
 
 } // namespace repair

@@ -1,86 +1,28 @@
 #include "Undo.h"
 
-#include "EndFlagPlan.h"
 #include "Journal.h"
+#include "JournalFormat.h"
+#include "JournalLock.h"
 #include "JournalReader.h"
+#include "JournaledValues.h"
+#include "RowLookup.h"
+#include "TriggerNotice.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/QuotedName.h"
 #include "db/Recordset.h"
+#include "db/TableTriggers.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace repair {
 
 namespace {
 
 const int PageRows = 1000;  // journal rows read at a time
-
-// Whether two journaled values are the same value: numbers by value, everything else exactly;
-// NULL only equals NULL. Used to tell journaled copies of one row apart, never to judge what a
-// database holds: the engine itself does that.
-bool sameValue(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() && b.isNull();
-    const auto isNumber = [](const QVariant &v) {
-        const int type = v.typeId();
-        return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Double
-            || type == QMetaType::Short || type == QMetaType::Bool || type == QMetaType::UInt;
-    };
-    if (isNumber(a) && isNumber(b))
-        return a.toDouble() == b.toDouble();
-    return a.typeId() == b.typeId() && a == b;
-}
-
-// The form a value is stored in: whole numbers of any width are one form, reals another, every
-// other type its own.
-int formOf(const QVariant &value)
-{
-    return isWholeNumber(value) ? QMetaType::LongLong : value.typeId();
-}
-
-// Whether two values are identical: the same value in the same form (1 and 1.0 are not), NULL
-// only NULL. A row whose old and new values are identical was not changed by its repair.
-bool identicalValue(const QVariant &a, const QVariant &b)
-{
-    if (a.isNull() || b.isNull())
-        return a.isNull() && b.isNull();
-    if (formOf(a) != formOf(b))
-        return false;
-    return formOf(a) == QMetaType::LongLong ? a.toLongLong() == b.toLongLong() : a == b;
-}
-
-// Whether the values of one list are each the same as those of the other, by `same`.
-bool allSame(const QVariantList &a, const QVariantList &b, bool (*same)(const QVariant &, const QVariant &))
-{
-    if (a.size() != b.size())
-        return false;
-    for (int i = 0; i < a.size(); ++i)
-        if (!same(a.at(i), b.at(i)))
-            return false;
-    return true;
-}
-
-bool sameValues(const QVariantList &a, const QVariantList &b)
-{
-    return allSame(a, b, sameValue);
-}
-
-bool identicalValues(const QVariantList &a, const QVariantList &b)
-{
-    return allSame(a, b, identicalValue);
-}
-
-// Whether a row holding `now` holds the old values the repair replaced. Where old and new values
-// are equal by value (1.0 written over as 1) the engine can't tell them apart, so only the old
-// values in their own form count.
-bool holdsOldValues(const JournalRow &row, bool holdsOldByValue, const QVariantList &now)
-{
-    return sameValues(row.oldValues, row.newValues) ? identicalValues(now, row.oldValues) : holdsOldByValue;
-}
 
 // A key as text that tells values of different types apart, to group rows by it.
 QString keyText(const QVariantList &key)
@@ -92,36 +34,51 @@ QString keyText(const QVariantList &key)
     return text;
 }
 
-// "column=?" with the value appended to `bound`, or "column is null", all joined by "and". On
-// SQLite bytes are compared with the column's bytes: a journal keeps a text that is not valid
-// UTF-8 as its bytes.
-QString allEqual(db::SqlDialect dialect, const QStringList &columns, const QVariantList &values, QVariantList &bound)
+// Whether `repair` wrote `row`. One that completed wrote every row it journaled; a walk that
+// stopped or failed wrote its rows in order up to the number it wrote, and none after. In a
+// journal of an earlier version rows have no position and count as written. A repair whose end
+// was never recorded may have written any of them.
+bool wasWritten(const RepairRecord &repair, const JournalRow &row)
 {
-    QStringList parts;
-    for (int i = 0; i < columns.size(); ++i) {
-        const QString column = db::quotedName(columns.at(i));
-        if (values.value(i).isNull()) {
-            parts << column + QStringLiteral(" is null");
-        } else {
-            const bool bytes = dialect == db::SqlDialect::Sqlite && values.value(i).typeId() == QMetaType::QByteArray;
-            parts << (bytes ? QStringLiteral("cast(%1 as blob)=?").arg(column) : column + QStringLiteral("=?"));
-            bound << values.value(i);
-        }
-    }
-    return parts.isEmpty() ? QStringLiteral("1=1") : parts.join(QStringLiteral(" and "));
+    if (repair.outcome != QLatin1String("stopped") && repair.outcome != QLatin1String("failed"))
+        return true;
+    return row.position <= 0 || row.position <= repair.rowsDone;
 }
 
-// 1 when the condition holds for a row, else 0, in a select list of either dialect.
-QString holds(const QString &condition)
+// For each row written by a repair made after `repair` on its table: its account (and period),
+// and the id of that repair. Undos of `repair`, and undos of those, wrote its own values or put
+// them back: they are not among them. The repairs are those of listRepairs(), newest first.
+QHash<QString, QString> writtenLater(const QString &directory, const QList<RepairRecord> &repairs, const RepairRecord &repair)
 {
-    return QStringLiteral("case when ") + condition + QStringLiteral(" then 1 else 0 end");
+    QSet<QString> ownChain{repair.id};
+    for (auto r = repairs.crbegin(); r != repairs.crend(); ++r)  // oldest first: each undo after what it undoes
+        if (ownChain.contains(r->undoes))
+            ownChain.insert(r->id);
+    QHash<QString, QString> later;
+    for (const RepairRecord &other : repairs) {
+        if (other.id == repair.id)
+            break;  // the rest are older
+        if (ownChain.contains(other.id) || other.database != repair.database || other.engine != repair.engine
+            || other.table.compare(repair.table, Qt::CaseInsensitive) != 0 || other.outcome == QLatin1String("rolled-back"))
+            continue;
+        for (qint64 offset = 0;; offset += PageRows) {
+            const QList<JournalRow> page = readRows(directory, other.id, offset, PageRows);
+            for (const JournalRow &row : page) {
+                const QString account = RowLookup::accountOf(other, row);
+                if (!account.isEmpty() && wasWritten(other, row) && !identicalValues(row.oldValues, row.newValues))
+                    later.insert(account, other.id);
+            }
+            if (page.size() < PageRows)
+                break;
+        }
+    }
+    return later;
 }
 
 // One write undo will make: the rows that `where` finds get their old values back.
 struct Restore {
-    JournalRow row;  // as the undone repair journaled it
-    QString where;   // finds the row(s) still holding what the repair wrote
-    QVariantList bound;
+    JournalRow row;  // as the undone repair journaled it, found where it is now
+    RowLookup::Condition where;  // finds the row(s) still holding what the repair wrote
     int rows = 1;    // rows it must reach
 };
 
@@ -129,85 +86,38 @@ struct Restore {
 // back once the undo's journal holds them.
 class Restorer {
 public:
-    Restorer(std::shared_ptr<db::Connection> connection, const RepairRecord &repair, UndoRun &run)
-        : m_connection(std::move(connection)), m_repair(repair), m_run(run)
+    Restorer(std::shared_ptr<db::Connection> connection, const RepairRecord &repair, UndoRun &run,
+             QHash<QString, QString> writtenLater, bool countsUnreliable)
+        : m_connection(connection), m_repair(repair), m_run(run), m_lookup(std::move(connection), repair),
+          m_writtenLater(std::move(writtenLater)), m_countsUnreliable(countsUnreliable)
     {
     }
 
-    // A row with a rowid: the row of that rowid, if it still has the journaled key values.
+    // A row with a rowid, found where RowLookup finds it.
     void planByRowid(const JournalRow &row)
     {
-        QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, row.key, keyBound);
-        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues, newBound);
-        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues, oldBound);
-        const QString rowid = db::quotedName(m_repair.rowidName) + QStringLiteral("=?");
-        m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
-                       .arg(db::quotedNames(m_repair.changedColumns), holds(sameKey), holds(holdsNew),
-                            holds(holdsOld), db::quotedName(m_repair.table), rowid),
-                   m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
-                   keyBound + newBound + oldBound + QVariantList{row.rowid});
-        const int changed = int(m_repair.changedColumns.size());
-        const bool isSameRow = !m_now.eof() && m_now.field(changed).toInt() == 1;
-        if (!isSameRow) {
-            m_now.close();
-            planByKeyValues(row);
+        const RowLookup::Result found = m_lookup.byRowid(row);
+        if (found.where == RowLookup::Where::Gone) {
+            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("按行号和原有内容都找不到这条记录"));
             return;
         }
-        const QVariantList now = currentValues();
-        const bool hasNew = m_now.field(changed + 1).toInt() == 1;
-        const bool hasOld = holdsOldValues(row, m_now.field(changed + 2).toInt() == 1, now);
-        m_now.close();
-        if (hasOld)
-            return;  // never written, or put back already
-        else if (hasNew)
-            m_plan.append({row, QStringList{rowid, sameKey, holdsNew}.join(QStringLiteral(" and ")),
-                           QVariantList{row.rowid} + keyBound + newBound, 1});
-        else
-            leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
-    }
-
-    // A row its rowid no longer finds (VACUUM renumbered the rows, a deleted row's rowid went to
-    // another): found by everything the journal knows it held, and put back only when exactly one
-    // row holds all of it.
-    void planByKeyValues(const JournalRow &row)
-    {
-        QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, row.key, keyBound);
-        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues, newBound);
-        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues, oldBound);
-        const QString rowid = db::quotedName(m_repair.rowidName);
-        m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
-                       .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld), rowid,
-                            db::quotedName(m_repair.table), sameKey),
-                   m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
-        const int changed = int(m_repair.changedColumns.size());
-        int found = 0;
-        QVariantList now;
-        bool hasNew = false, hasOld = false;
-        QVariant rowidNow;
-        for (; !m_now.eof() && found < 2; m_now.moveNext(), ++found) {
-            now = currentValues();
-            hasNew = m_now.field(changed).toInt() == 1;
-            hasOld = holdsOldValues(row, m_now.field(changed + 1).toInt() == 1, now);
-            rowidNow = m_now.field(changed + 2);
-        }
-        m_now.close();
-        if (found == 0) {
-            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("按行号和原有内容都找不到这条记录"));
-        } else if (found > 1) {
+        if (found.where == RowLookup::Where::Ambiguous) {
             leaveAlone(row, {}, QStringLiteral("ambiguous"),
                        QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨"));
-        } else if (hasOld) {
-            return;  // never written, or put back already
-        } else if (hasNew) {
-            JournalRow moved = row;
-            moved.rowid = rowidNow;
-            m_plan.append({moved, QStringList{rowid + QStringLiteral("=?"), sameKey, holdsNew}.join(QStringLiteral(" and ")),
-                           QVariantList{rowidNow} + keyBound + newBound, 1});
-        } else {
-            leaveAlone(row, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+            return;
         }
+        const RowLookup::Found &now = found.rows.first();
+        if (now.holdsOld)
+            return;  // never written, or put back already
+        if (found.where == RowLookup::Where::Altered)
+            leaveAlone(row, now.now, QStringLiteral("changed"),
+                       QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(found.alteredColumns.join(QStringLiteral("、"))));
+        else if (!now.holdsNew)
+            leaveAlone(row, now.now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+        else if (const QString later = laterRepair(row); !later.isEmpty())
+            leaveAloneAsWrittenLater(row, now.now, later);
+        else
+            plan(row, now.rowid, 1);
     }
 
     // Rows found by their key values: every journaled row sharing a key is one group, put back
@@ -223,27 +133,18 @@ public:
                 return;
             }
         }
-        QVariantList keyBound, newBound, oldBound;
-        const QString sameKey = allEqual(m_connection->dialect(), m_repair.keyColumns, first.key, keyBound);
-        const QString holdsNew = allEqual(m_connection->dialect(), m_repair.changedColumns, first.newValues, newBound);
-        const QString holdsOld = allEqual(m_connection->dialect(), m_repair.changedColumns, first.oldValues, oldBound);
-        m_now.open(QStringLiteral("select %1,%2,%3 from %4 where %5")
-                       .arg(db::quotedNames(m_repair.changedColumns), holds(holdsNew), holds(holdsOld),
-                            db::quotedName(m_repair.table), sameKey),
-                   m_connection, db::CursorType::Static, db::LockType::ReadOnly, newBound + oldBound + keyBound);
-        const int changed = int(m_repair.changedColumns.size());
-        int found = 0, toRestore = 0;
+        const QList<RowLookup::Found> found = m_lookup.byKey(first);
+        int toRestore = 0;
         QList<QVariantList> changedSince;
-        for (; !m_now.eof(); m_now.moveNext(), ++found) {
-            if (holdsOldValues(first, m_now.field(changed + 1).toInt() == 1, currentValues()))
+        for (const RowLookup::Found &now : found) {
+            if (now.holdsOld)
                 continue;
-            if (m_now.field(changed).toInt() == 1)
+            if (now.holdsNew)
                 ++toRestore;
             else
-                changedSince << currentValues();
+                changedSince << now.now;
         }
-        m_now.close();
-        if (found == 0) {
+        if (found.isEmpty()) {
             for (const JournalRow &gone : group)
                 leaveAlone(gone, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在"));
             return;
@@ -257,8 +158,14 @@ public:
         }
         for (const QVariantList &now : std::as_const(changedSince))
             leaveAlone(first, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
-        if (toRestore > 0)
-            m_plan.append({first, sameKey + QStringLiteral(" and ") + holdsNew, keyBound + newBound, toRestore});
+        if (toRestore == 0)
+            return;
+        if (const QString later = laterRepair(first); !later.isEmpty()) {
+            for (int i = 0; i < toRestore; ++i)
+                leaveAloneAsWrittenLater(first, first.newValues, later);
+            return;
+        }
+        plan(first, QVariant(), toRestore);
     }
 
     // The rows to restore, each row as the undo changes it: from the repair's new values back
@@ -268,37 +175,63 @@ public:
         QList<JournalRow> rows;
         for (const Restore &restore : m_plan)
             for (int i = 0; i < restore.rows; ++i)
-                rows.append({restore.row.rowid, restore.row.key, restore.row.newValues, restore.row.oldValues});
+                rows.append({restore.row.rowid, restore.row.key, restore.row.newValues, restore.row.oldValues,
+                             qint64(rows.size()) + 1});
         return rows;
     }
 
     // Writes the old values back. A write that does not reach exactly the rows found a moment
-    // ago means another program got in between: the whole undo is then rolled back.
+    // ago means another program got in between: the whole undo is then rolled back. Where
+    // triggers write the table the engine's count of changed rows says nothing; the rows found
+    // are then read again, and must no longer hold what the repair wrote.
     void restore()
     {
         QStringList assignments;
         for (const QString &column : m_repair.changedColumns)
             assignments << db::quotedName(column) + QStringLiteral("=?");
+        const QString update = QStringLiteral("update ") + db::quotedName(m_repair.table) + QStringLiteral(" set ")
+            + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ");
         for (const Restore &restore : std::as_const(m_plan)) {
-            const int written = m_connection->execute(QStringLiteral("update ") + db::quotedName(m_repair.table) + QStringLiteral(" set ")
-                                                          + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
-                                                          + restore.where,
-                                                      restore.row.oldValues + restore.bound);
-            // a server that reports no row count (NOCOUNT on) is taken at its word
-            if (written >= 0 && written != restore.rows)
+            const int written = m_connection->execute(update + restore.where.sql, restore.row.oldValues + restore.where.bound);
+            if (m_countsUnreliable) {
+                if (!sameValues(restore.row.oldValues, restore.row.newValues) && stillFound(restore.where) > 0)
+                    throw db::DbError(QStringLiteral("数据库没有执行撤销的更新（可能被触发器忽略），撤销没有做任何改动。"));
+            } else if (written >= 0 && written != restore.rows) {
+                // a server that reports no row count (NOCOUNT on) is taken at its word
                 throw db::DbError(QStringLiteral("撤销过程中记录被其他程序改动，撤销没有做任何改动，请重试。"));
+            }
             m_run.restored += restore.rows;
         }
     }
 
 private:
-    // The changed columns of the row m_now stands on.
-    QVariantList currentValues() const
+    void plan(const JournalRow &row, const QVariant &rowidNow, int rows)
     {
-        QVariantList values;
-        for (int c = 0; c < m_repair.changedColumns.size(); ++c)
-            values << m_now.field(c);
-        return values;
+        JournalRow at = row;
+        at.rowid = rowidNow;
+        m_plan.append({at, m_lookup.stillWritten(row, rowidNow), rows});
+    }
+
+    // The repair made later that also wrote the row, where this one's end was never recorded, or
+    // empty. The value there may then be that repair's: the row is listed instead of put back.
+    QString laterRepair(const JournalRow &row) const
+    {
+        return m_writtenLater.isEmpty() ? QString() : m_writtenLater.value(RowLookup::accountOf(m_repair, row));
+    }
+
+    void leaveAloneAsWrittenLater(const JournalRow &row, const QVariantList &now, const QString &later)
+    {
+        leaveAlone(row, now, QStringLiteral("written_later"),
+                   QStringLiteral("这次修复没有记下写到了哪一行，而之后的修复 %1 也写过这条记录，现在的值可能是那次写的").arg(later));
+    }
+
+    qint64 stillFound(const RowLookup::Condition &where)
+    {
+        m_count.open(QStringLiteral("select count(*) from ") + db::quotedName(m_repair.table) + QStringLiteral(" where ") + where.sql,
+                     m_connection, db::CursorType::Static, db::LockType::ReadOnly, where.bound);
+        const qint64 rows = m_count.eof() ? 0 : m_count.field(0).toLongLong();
+        m_count.close();
+        return rows;
     }
 
     // Lists a journaled row undo does not touch.
@@ -310,11 +243,14 @@ private:
     std::shared_ptr<db::Connection> m_connection;
     const RepairRecord &m_repair;
     UndoRun &m_run;
-    db::Recordset m_now;  // reused for every row: its statements stay prepared
+    RowLookup m_lookup;
+    QHash<QString, QString> m_writtenLater;  // when the repair's end is unknown (writtenLater())
+    bool m_countsUnreliable;
+    db::Recordset m_count;
     QList<Restore> m_plan;
 };
 
-// Plans the restore of every row the repair journaled, a page of the journal at a time.
+// Plans the restore of every row the repair wrote, a page of the journal at a time.
 void planRestores(const QString &directory, const RepairRecord &repair, Restorer &restorer)
 {
     QStringList keys;  // of the groups found by key, in the order first met
@@ -322,6 +258,8 @@ void planRestores(const QString &directory, const RepairRecord &repair, Restorer
     for (qint64 offset = 0;; offset += PageRows) {
         const QList<JournalRow> page = readRows(directory, repair.id, offset, PageRows);
         for (const JournalRow &row : page) {
+            if (!wasWritten(repair, row))
+                continue;  // beyond where the walk stopped: it never wrote the row
             if (identicalValues(row.oldValues, row.newValues))
                 continue;  // journaled by an earlier version of the tool, which listed unchanged rows too
             if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
@@ -362,21 +300,24 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
     return journal;
 }
 
-// Raises the reason a repair can't be undone now: it is still running (its rows are still being
-// written), or a completed undo has already put its rows back.
-void refuseUnlessUndoable(const QString &directory, UndoRun &run)
-{
-    if (run.repair.running)
-        throw db::DbError(QStringLiteral("修复 %1 仍在进行中，不能撤销。请等它结束后再撤销。").arg(run.repair.id));
-    for (const RepairRecord &record : listRepairs(directory)) {
-        if (record.id == run.repair.id && !record.undoneBy.isEmpty()) {
-            run.undoneBy = record.undoneBy;
-            throw db::DbError(QStringLiteral("修复 %1 已由 %2 撤销过，不再重复撤销。").arg(run.repair.id, record.undoneBy));
-        }
-    }
-}
-
 } // namespace
+
+QString whyNotUndoable(const RepairRecord &record)
+{
+    if (record.running)
+        return QStringLiteral("修复 %1 仍在进行中，不能撤销。请等它结束后再撤销。").arg(record.id);
+    if (!record.undoneBy.isEmpty())
+        return QStringLiteral("修复 %1 已由 %2 撤销过，不再重复撤销。").arg(record.id, record.undoneBy);
+    if (record.outcome == QLatin1String("rolled-back"))
+        return QStringLiteral("修复 %1 失败，已整体回滚，没有改动任何记录，无需撤销。").arg(record.id);
+    if ((record.outcome == QLatin1String("stopped") || record.outcome == QLatin1String("failed")) && record.rowsDone == 0)
+        return QStringLiteral("修复 %1 在写入第一行之前就已结束，没有改动任何记录，无需撤销。").arg(record.id);
+    if (record.engine != ODBC::engineName())
+        return record.engine == QLatin1String("odbc")
+            ? QStringLiteral("修复 %1 是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。").arg(record.id)
+            : QStringLiteral("修复 %1 是在内置数据库上做的，撤销时不能加 --odbc。").arg(record.id);
+    return QString();
+}
 
 UndoRun undoRepair(const QString &id)
 {
@@ -384,31 +325,43 @@ UndoRun undoRepair(const QString &id)
     run.undoes = id;
     std::shared_ptr<db::Connection> connection;
     std::unique_ptr<Journal> journal;
+    JournalLock undoing;  // held until the undo's outcome is recorded
     try {
         const QString directory = journalDirectory();
-        run.repair = readRepair(directory, id);
+        run.repair = readRepair(directory, id);  // raises when there is no such journal
+        if (!undoing.holdUndoOf(journalformat::journalPath(directory, id)))
+            throw db::DbError(QStringLiteral("修复 %1 正由另一个撤销处理，不能同时撤销。请等它结束后再看是否还需要撤销。").arg(id));
+        // Read once the lock is held: an undo that ended a moment ago is listed by now.
+        const QList<RepairRecord> repairs = listRepairs(directory);
+        for (const RepairRecord &record : repairs)
+            if (record.id == id)
+                run.repair = record;  // with the undo that undid it, if any
         const RepairRecord &repair = run.repair;
-        refuseUnlessUndoable(directory, run);
-        if (repair.engine != ODBC::engineName())
-            throw db::DbError(repair.engine == QLatin1String("odbc")
-                                  ? QStringLiteral("这次修复是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。")
-                                  : QStringLiteral("这次修复是在内置数据库上做的，撤销时不能加 --odbc。"));
+        if (const QString why = whyNotUndoable(repair); !why.isEmpty()) {
+            run.undoneBy = repair.undoneBy;
+            throw db::DbError(why);
+        }
         connection = ODBC::openConnection(repair.database, false);
         connection->beginTransaction();
-        Restorer restorer(connection, repair, run);
+        const db::TableTriggers triggers = db::tableTriggers(connection, repair.table);
+        Restorer restorer(connection, repair, run,
+                          repair.outcome.isEmpty() ? writtenLater(directory, repairs, repair) : QHash<QString, QString>(),
+                          triggers.any());
         planRestores(directory, repair, restorer);
         journal = writeJournal(repair, restorer.journalRows());
         run.journal = journal->record().id;
         restorer.restore();
         connection->commit();
+        run.triggerNotice = run.restored > 0 ? triggerNotice(repair.table, triggers) : QString();
     } catch (const db::DbError &error) {
         if (connection)
             connection->rollback();
         run.failure = error.description();
         run.restored = 0;
         run.leftAlone.clear();
+        run.triggerNotice.clear();
         if (journal)
-            journal->finish(QStringLiteral("failed"), 0, 0, run.failure);  // unrecorded: the undo never ended
+            journal->finish(QStringLiteral("rolled-back"), 0, 0, run.failure);  // unrecorded: the undo never ended
         return run;
     }
     run.unrecorded = journal->finish(QStringLiteral("completed"), run.restored, run.restored);

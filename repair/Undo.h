@@ -13,7 +13,7 @@ namespace repair {
 struct LeftAlone {
     JournalRow row;       // as the undone repair journaled it
     QVariantList now;     // its values now (empty when the row is gone)
-    QString kind;         // "gone", "changed" or "ambiguous", for machines
+    QString kind;         // "gone", "changed", "ambiguous" or "written_later", for machines
     QString reason;       // the same for the user
 };
 
@@ -26,16 +26,26 @@ struct UndoRun {
     QString failure;      // why the undo could not run; nothing was changed then
     QString undoneBy;     // when refused because a completed undo already put the rows back: its id
     QString unrecorded;   // the rows were put back, but the undo's journal could not record its end
+    QString triggerNotice;  // rows were put back where triggers may have changed rows outside the journal
 };
 
-// Puts back the old values of the rows repair `id` changed. A row is restored only when it is still
-// the very row the repair changed: found by its rowid (or primary key) and its journaled key
-// values, and holding the value the repair wrote, as the engine compares values. A row that holds
-// its old value already (a walk stopped or killed before it) needs nothing. Rows gone, changed
-// since, or not to be told apart from an identical row with other old values are left alone and
-// listed. All of it happens in one transaction, journaled first like any repair (the rows it
-// restores and nothing else), so an undo can itself be undone. A repair still running, or already
-// undone, is refused: nothing changes and no journal is written.
+// Why repair `record` (as listRepairs() gives it) can't be undone now, for the user; empty when it
+// can. A repair still running, one already undone, one that wrote nothing (rolled back, or
+// stopped before its first row) and one made through the other engine are refused. The one rule
+// for every front end.
+QString whyNotUndoable(const RepairRecord &record);
+
+// Puts back the old values of the rows repair `id` wrote. Only rows the repair really wrote are
+// considered: all it journaled once it completed, those up to where a walk stopped or failed. A
+// row is restored only when it is still the very row the repair changed (found by RowLookup) and
+// holds the value the repair wrote, as the engine compares values. A row that holds its old value
+// already needs nothing. Rows gone, changed since, or not to be told apart from an identical row
+// with other old values are left alone and listed; so is, where the repair's end was never
+// recorded, a row that a later repair wrote too. All of it happens in one transaction, journaled
+// first like any repair (the rows it restores and nothing else), so an undo can itself be undone.
+// While it runs it holds the undo lock of the repair (JournalLock), so a second undo of the same
+// repair is refused. A repair whyNotUndoable() refuses, or one another undo is at, is refused:
+// nothing changes and no journal is written.
 UndoRun undoRepair(const QString &id);
 
 } // namespace repair

@@ -101,6 +101,30 @@ private slots:
         if (press.boxes == QStringList{plain("未选择帐套或年度！")})
             QCOMPARE(ODBC::DbConn().get(), connection);  // no database was opened
     }
+
+    // A trigger that writes another table with every row the reset clears: 修复成功！ as ever,
+    // then a box naming the trigger, since its writes are not in the journal.
+    void triggerNamedAfterSuccess()
+    {
+        QTemporaryDir dir;
+        SqliteFixture::run(dir.filePath("LQsystem.db"), SystemScript);
+        SqliteFixture::run(dir.filePath("LQDATA_001_2007.db"),
+                           YearScript + "create table audit(ccode TEXT);"
+                                        "create trigger audit_writes after update on GL_accsum begin insert into audit values(new.ccode); end;");
+        FormDriver::useDataDirectory(dir.path());
+        const std::unique_ptr<Form1> form = FormDriver::openWindow();
+        QVERIFY(form);
+        FormDriver::pickFromList(form->Combo3, 0);
+        enter(form->Combo5, "2007");
+        QTest::keyClicks(form->txtCode, "1011");
+        enter(form->Combo1, "11");
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        const QStringList boxes = FormDriver::boxesShown();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0], plain("修复成功！"));
+        QVERIFY2(boxes[1].startsWith(plain("数据表 GL_accsum 上有触发器 audit_writes：")), qPrintable(boxes[1]));
+        QCOMPARE(SqliteFixture::select(dir.filePath("LQDATA_001_2007.db"), "select count(*) from audit"), QStringLiteral("i:2\n"));
+    }
 };
 
 QTEST_MAIN(BalanceReset)

@@ -96,24 +96,32 @@ class CrashSafety : public QObject {
 
     // What must hold after a repair of `kind` was killed or failed on the data directory `dir`,
     // whose books were `before`: the file is whole; if the books changed, the repair is listed,
-    // and undoing it (as a real process) gives back exactly `before`. Counts in `undone` the times
-    // the books had changed.
+    // and undoing it (as a real process) gives back exactly `before`. A repair listed as having
+    // written nothing (rolled back, or ended before its first row) must have left the books as
+    // they were, and its undo is refused. Counts in `undone` the times the books had changed.
     void checkRecoverable(const QString &dir, const QString &kind, const QString &before, const QString &step,
                           int &undone)
     {
         const QString db = QDir(dir).filePath("LQDATA_001_2007.db");
         QCOMPARE(SqliteFixture::dump(db, "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
-        QString id;
+        QJsonObject found;
         for (const QJsonValue &repair : listed(dir)) {
             QVERIFY2(!repair["running"].toBool(), qPrintable(step + ": a dead repair is listed as running"));
-            if (repair["repair"].toString() == kind && repair["undone_by"].isNull() && id.isEmpty())
-                id = repair["id"].toString();
+            if (repair["repair"].toString() == kind && repair["undone_by"].isNull() && found.isEmpty())
+                found = repair.toObject();
         }
+        const QString id = found["id"].toString();
         if (books(db) == before && id.isEmpty())
             return;  // killed before the journal was on disk: nothing changed
         QVERIFY2(!id.isEmpty(), qPrintable(step + ": the books changed but no repair is listed"));
         const bool changed = books(db) != before;
         const ProcessRun undo = n3fix({"--undo", id, "--json"}, dir);
+        if (found["outcome"] == "rolled-back" || (found["outcome"] != "completed" && found["rows_done"] == 0)) {
+            QVERIFY2(!changed, qPrintable(step + ": a repair listed as writing nothing changed the books"));
+            QVERIFY2(undo.status == 2 && undo.json()["error"].toString().contains("没有改动任何记录"),
+                     qPrintable(step + ": " + undo.out + undo.err));
+            return;
+        }
         QVERIFY2(undo.status == 0, qPrintable(step + ": " + undo.out + undo.err));
         QVERIFY2(books(db) == before, qPrintable(step + ": undo did not give back the books as they were"));
         undone += changed;
@@ -285,6 +293,44 @@ private slots:
                failed + unrecorded, unrecorded);
     }
 
+    // The window's reset whose end its journal can't record (the last of its syncs fails): the
+    // window says 修复成功！ as it always did, then a second box names the journal and what it
+    // lacks. The reset is listed as never ended, and undoing it gives back the books.
+    void windowSaysTheResetsEndIsUnrecorded()
+    {
+        if (!m_canTrace)
+            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        const auto press = [&] { return QStringList{N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3", "window"}; };
+        freshData("original");
+        const QString trace = m_work->filePath("trace");
+        const ProcessRun counted = runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + press(),
+                                              tracedEnvironment());
+        QCOMPARE(counted.out, QByteArray("0|修复成功！\n"));
+        QFile traced(trace);
+        QVERIFY(traced.open(QIODevice::ReadOnly));
+        const int syncs = int(QString::fromUtf8(traced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
+                                                                                            QRegularExpression::MultilineOption)));
+        QVERIFY(syncs > 0);
+
+        freshData("original");
+        const QString before = books(yearDb());
+        const ProcessRun run = runProcess(
+            "strace",
+            QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(syncs), "--"} + press(),
+            tracedEnvironment());
+        const QStringList boxes = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
+        const QJsonObject reset = listed().at(0).toObject();
+        QCOMPARE(reset["outcome"].toString(), QStringLiteral("stopped"));  // never recorded
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0], QStringLiteral("0|修复成功！"));
+        QVERIFY2(boxes[1].startsWith("16|余额已清零，但修复日志 " + reset["id"].toString() + " 未能记下修复的结果"),
+                 qPrintable(boxes[1]));
+        QVERIFY(books(yearDb()) != before);
+        QCOMPARE(n3fix({"--undo", reset["id"].toString()}).status, 0);
+        QCOMPARE(books(yearDb()), before);
+    }
+
     // A small file system filled up to leave 0, 4, 8, ... KB free: the walk (or the recompute)
     // fails at whatever stage the space runs out (its journal, the memo of the journal mode, the
     // write-ahead log or the database's rollback journal, the journal's record of the end), and
@@ -401,6 +447,72 @@ private slots:
         QCOMPARE(listed().at(0)["outcome"].toString(), QStringLiteral("completed"));
         QCOMPARE(n3fix({"--undo", walk["id"].toString()}).status, 0);
         QCOMPARE(books(yearDb()), before);
+    }
+
+    // Another program that writes with an ordinary busy timeout (5 s) gets every write in while a
+    // walk commits row after row: the walk leaves it room now and then. Some of its writes land
+    // while the walk is half-way, and the walk still completes. In the write-ahead log a commit is
+    // quick; where the walk could not switch to it (another program was reading as it began) every
+    // commit syncs the file, and with syncs as slow as a busy disk's (strace holds each for 20 ms)
+    // the walk holds the lock nearly all the time.
+    void anotherProgramWritesDuringALongWalk_data()
+    {
+        QTest::addColumn<int>("codes");
+        QTest::addColumn<bool>("slowSyncs");
+        QTest::newRow("write-ahead log, 150,000 codes") << 150000 << false;
+        QTest::newRow("rollback journal, slow syncs") << 150 << true;
+    }
+    void anotherProgramWritesDuringALongWalk()
+    {
+        QFETCH(int, codes);
+        QFETCH(bool, slowSyncs);
+        if (slowSyncs && !m_canTrace)
+            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        m_work = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(data()));
+        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        SqliteFixture::run(yearDb(), QStringLiteral("create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
+                                                    "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                                                    "create table other_writes(walked INTEGER);"
+                                                    "with recursive n(x) as (select 1 union all select x+1 from n where x<%1)"
+                                                    " insert into code select printf('%06d', x), 'name ' || x, 9 from n;")
+                                         .arg(codes));
+        const QString walkedSoFar = "select count(*) from code where bend is not 9";
+        QProcess reader, walk, writer;
+        if (slowSyncs) {
+            reader.start(N3_LOCK_HOLDER, {yearDb(), "read"});
+            QVERIFY(reader.waitForReadyRead(60000) && reader.readAll() == "locked\n");
+        }
+        QStringList command{N3FIX, "--data-dir", data(), "--repair-end-flags"};
+        if (slowSyncs)
+            command = QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                                  "inject=fdatasync:delay_exit=20000", "--"} + command;
+        walk.setProcessEnvironment(tracedEnvironment());
+        walk.start(slowSyncs ? "strace" : command.takeFirst(), command);
+        // Nothing here reads the file before the walk is under way: a reader at the moment the
+        // walk switches to the log keeps it in the file's own journal mode.
+        if (slowSyncs) {
+            // the walk's first row waits for the reader, in the file's own journal mode
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(yearDb() + "-journal"), 60000);
+            reader.closeWriteChannel();
+            QVERIFY(reader.waitForFinished(60000));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(yearDb() + "-wal"), 120000);
+        }
+        writer.start(N3_OTHER_WRITER, {yearDb()});
+        QVERIFY(writer.waitForStarted());
+        QVERIFY(walk.waitForFinished(600000));
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(60000));
+        const QByteArray said = writer.readAllStandardOutput();
+        QVERIFY2(writer.exitCode() == 0, said.constData());
+        QCOMPARE(walk.exitCode(), 0);
+        QCOMPARE(SqliteFixture::select(yearDb(), walkedSoFar), QStringLiteral("i:%1\n").arg(codes));
+        const int midWalk = SqliteFixture::select(yearDb(), QStringLiteral("select count(*) from other_writes where walked between 1 and %1")
+                                                               .arg(codes - 1))
+                                .mid(2).toInt();
+        QVERIFY2(midWalk > 0, said.constData());
+        qDebug("the other program wrote %d times while the walk was at work (%s)", midWalk, said.trimmed().constData());
     }
 
     // Two walks on one database at once: the second runs to its end while the first waits between

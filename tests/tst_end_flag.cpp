@@ -110,9 +110,14 @@ private slots:
         SqliteFixture::run(reference, chartScript(walk.codes, walk.before, walk.after) + walk.extra);
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         const QStringList shown = FormDriver::boxesShown();
-        QCOMPARE(shown.size(), walk.boxes.size());
+        // the chart's logging trigger writes another table: once rows are written, a walk that
+        // ends says so in a box of its own; a failure says it in its box
+        QStringList boxes = walk.boxes;
+        if (walk.label == Done && SqliteFixture::dump(m_yearDb, "written").count('\n') > 0)
+            boxes << "0|" + MessageBox::ApplicationTitle + "|数据表 code 上有触发器 log_writes：";
+        QCOMPARE(shown.size(), boxes.size());
         for (int i = 0; i < shown.size(); ++i)
-            QVERIFY2(shown[i].startsWith(walk.boxes[i]), qPrintable(shown[i]));
+            QVERIFY2(shown[i].startsWith(boxes[i]), qPrintable(shown[i]));
         QCOMPARE(m_form->Label1->text(), walk.label);
         QCOMPARE(SqliteFixture::dumpAll(m_yearDb), SqliteFixture::dumpAll(reference));
     }
@@ -124,8 +129,9 @@ private slots:
             QTest::newRow(input) << QString(input);
     }
 
-    // Input during a walk of 3000 codes is ignored: the walk ends once, with no box and the choice
-    // as it was. A close stops it after the row in hand: the rows written are a prefix in code order.
+    // Input during a walk of 3000 codes is ignored: the walk ends once, with only the box its
+    // trigger earns and the choice as it was. A close stops it after the row in hand: the rows
+    // written are a prefix in code order.
     void interruptedWalk()
     {
         QFETCH(QString, input);
@@ -166,7 +172,7 @@ private slots:
         QVERIFY(interrupted);
         const bool closed = input == "close";
         QCOMPARE(m_form->isVisible(), !closed);
-        QCOMPARE(MessageBox::takeShown().size(), 0);
+        QCOMPARE(MessageBox::takeShown().size(), closed ? 0 : 1);  // the logging trigger's notice, once the walk ends
         const int k = int(SqliteFixture::dump(m_yearDb, "written").count('\n'));
         QVERIFY2(closed ? k > 0 && k < codes.size() : k == codes.size(), qPrintable(QString::number(k)));
         const QString reference = m_dir->filePath("reference.db");

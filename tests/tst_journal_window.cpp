@@ -209,6 +209,28 @@ private slots:
         QVERIFY2(cell(rows, 0, 4).contains("LQDATA_007_2031"), qPrintable(cell(rows, 0, 4)));
     }
 
+    // After a VACUUM renumbered the rows, a row's old rowid finds another account's row: what the
+    // window shows now is still the row's own (found as undo finds it), or that it is gone.
+    void nowAfterVacuumIsTheRowsOwn()
+    {
+        SqliteFixture::run(balances(), "drop table GL_accsum; create table GL_accsum(ccode, iperiod integer, mb, mc, md);"
+                                       "insert into GL_accsum values('0999', 1, 1, 1, 1), ('0999', 2, 1, 1, 1),"
+                                       " ('1011', 9, 5, 6, 7), ('1011', 10, 8, 9, 10), ('1011', 11, 3, 3, 3),"
+                                       " ('101101', 9, 50, 60, 70), ('101101', 10, 80, 90, 100);");
+        reset("9");
+        SqliteFixture::run(balances(), "delete from GL_accsum where ccode = '0999' or iperiod = 11; vacuum;"
+                                       "update GL_accsum set mc = 4 where ccode = '1011' and iperiod = 10;");
+        // 1011's rows were rowids 3 to 5; now 3 and 4 are 101101's
+        QCOMPARE(SqliteFixture::select(balances(), "select rowid from GL_accsum where ccode = '101101' order by rowid"),
+                 QStringLiteral("i:3\ni:4\n"));
+        openWindow();
+        QTableView *rows = m_window->rowList;
+        QTRY_COMPARE(rows->model()->rowCount(), 3);
+        QCOMPARE(rowText(rows, 0), QStringLiteral("1011 | 9 | mb=5 mc=6 md=7 | mb=0 mc=0 md=0 | mb=0 mc=0 md=0"));
+        QCOMPARE(rowText(rows, 1), QStringLiteral("1011 | 10 | mb=8 mc=9 md=10 | mb=0 mc=0 md=0 | mb=0 mc=4 md=0"));
+        QCOMPARE(rowText(rows, 2), QStringLiteral("1011 | 11 | mb=3 mc=3 md=3 | mb=0 mc=0 md=0 | 记录已不存在"));
+    }
+
     // A walk's rows on a chart of 1,000 wrong flags are read a page at a time as the user scrolls
     // down with the keyboard, the last page short, each row once, in the walk's order.
     void rowsAreReadAPageAtATime()
@@ -288,7 +310,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_Enter);
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].prompt, "修复 " + resetRun.journal + " 已由 " + idAt(list, 0) + " 撤销，不能再次撤销。");
+        QCOMPARE(shown[0].prompt, "修复 " + resetRun.journal + " 已由 " + idAt(list, 0) + " 撤销过，不再重复撤销。");
         QCOMPARE(balanceRows(), before);
         QCOMPARE(list->model()->rowCount(), 3);
     }
@@ -394,6 +416,30 @@ private slots:
         QTRY_VERIFY(!m_window->undoButton->isEnabled());  // the reset, still selected, is undone
     }
 
+    // A reset a trigger refused rolled back and wrote nothing; so did a walk that failed at its first
+    // row. The list says so, and 撤销 is off for both, as --undo refuses them: Enter says why.
+    void repairsThatWroteNothingCannotBeUndone()
+    {
+        SqliteFixture::run(balances(), "create trigger refuse before update on GL_accsum begin select raise(abort, '不许改'); end;"
+                                       "create trigger refuse_code before update on code begin select raise(abort, '不许改'); end;");
+        QCOMPARE(repair::resetBalances("007", "2031", "1011", "3").outcome, repair::BalanceResetOutcome::Failed);
+        QCOMPARE(walk().result, repair::EndFlagResult::Failed);
+        openWindow();
+        QTableView *list = m_window->repairList;
+        QCOMPARE(list->model()->rowCount(), 2);
+        QCOMPARE(cell(list, 0, 5), QStringLiteral("在第 1 行失败：科目 1001：不许改"));
+        QCOMPARE(cell(list, 1, 5), QStringLiteral("失败，未改动任何记录：不许改 Unable to fetch row"));
+        for (int row : {0, 1}) {
+            selectWithKeys(row);
+            QVERIFY(!m_window->undoButton->isEnabled());
+            QTest::keyClick(list, Qt::Key_Return);
+            const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].prompt, repair::whyNotUndoable(qobject_cast<const RepairListModel *>(list->model())->repairAt(row)));
+            QVERIFY2(shown[0].prompt.contains("没有改动任何记录，无需撤销"), qPrintable(shown[0].prompt));
+        }
+    }
+
     // A walk running in another process is 正在进行 and can't be undone; killed, it never
     // recorded its end and can be undone.
     void runningRepairCannotBeUndone()
@@ -413,7 +459,7 @@ private slots:
         QTest::keyClick(list, Qt::Key_Return);
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].prompt.endsWith("仍在进行，结束之后才能撤销。"), qPrintable(shown[0].prompt));
+        QVERIFY2(shown[0].prompt.endsWith("仍在进行中，不能撤销。请等它结束后再撤销。"), qPrintable(shown[0].prompt));
 
         m_helper.kill();
         QVERIFY(m_helper.waitForFinished());

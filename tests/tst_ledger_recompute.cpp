@@ -238,6 +238,28 @@ private slots:
         QVERIFY(again.out.startsWith("帐套 001 2007 年度（LQDATA_001_2007）：上级科目的余额都与下级科目合计相符，未做任何改动。\n"));
     }
 
+    // A trigger on GL_accsum that writes a row outside the recompute's journal whenever it writes a
+    // parent: the recompute says so, naming the trigger (exit 1); undo gives back the row it
+    // journaled and says the same; the trigger's row stays as the trigger left it, twice over.
+    void triggerWritesAnotherRow()
+    {
+        SqliteFixture::run(yearDb(), ParentOff + "insert into GL_accsum values('9',9,0,0,0);"
+                                                 "create trigger tally after update on GL_accsum when new.ccode='1002'"
+                                                 " begin update GL_accsum set mb=mb+1 where ccode='9'; end;");
+        const ProcessRun real = n3fix({"--recompute-balances", "--json"});
+        QCOMPARE(real.status, 1);
+        const QJsonObject result = real.json().array().at(0).toObject();
+        QVERIFY2(real.err.contains("数据表 GL_accsum 上有触发器 tally"), real.err.constData());
+        QVERIFY(result["trigger_notice"].toString().contains("撤销也不能恢复"));
+        QCOMPARE(outcome(result), QStringList({"'1002'|9|md 400>300", "orphan '9'|9"}));
+        const ProcessRun undo = n3fix({"--undo", result["journal"].toString(), "--json"});
+        QCOMPARE(undo.status, 1);
+        QCOMPARE(undo.json()["restored"].toInt(), 1);
+        QVERIFY(undo.json()["left_alone"].toArray().isEmpty());
+        QCOMPARE(SqliteFixture::select(yearDb(), "select ccode, iperiod, mb, md, mc from GL_accsum where ccode in ('1002','9') order by rowid"),
+                 QStringLiteral("t:'1002'|i:9|i:1200|i:400|i:5\nt:'1002'|i:10|i:50|i:0|i:0\nt:'9'|i:9|i:2|i:0|i:0\n"));
+    }
+
     // Bad input says why, with status 2, and changes nothing.
     void refusals_data()
     {

@@ -103,6 +103,62 @@ private slots:
         QCOMPARE(snapshot(m_dir->path()), before);
     }
 
+    // On a file left in the write-ahead log with changes in its log, the checks and the reset's dry
+    // run read it read-only: the database and its -wal stay byte for byte as they were (SQLite may
+    // update the -shm index, which every reader of a log uses), and they see the changes the log
+    // holds.
+    void checksAndDryRunLeaveTheLogAsItIs()
+    {
+        const QString year = db("LQDATA_001_2007");
+        const QString code = SqliteFixture::select(year, "select ccode from GL_accsum group by ccode having count(*) > 3 limit 1")
+                                 .section('\'', 1, 1);
+        const QString first = SqliteFixture::select(year, "select ccode from code order by ccode limit 1").section('\'', 1, 1);
+        SqliteFixture::runLeavingLog(year, "update code set bend=7 where ccode='" + first + "';");
+        QVERIFY(QFileInfo(year + "-wal").size() > 0);
+        const auto bytes = [&] {
+            QFile file(year), log(year + "-wal");
+            return file.open(QIODevice::ReadOnly) && log.open(QIODevice::ReadOnly) ? file.readAll() + "|" + log.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        const QStringList selection{"--account-set", "001", "--year", "2007"};
+        const Run check = n3fix(QStringList{"--check", "--verbose"} + selection);
+        QCOMPARE(check.status, 1);
+        QVERIFY2(check.out.contains(first.toUtf8() + "  现为 7"), check.out.constData());
+        QCOMPARE(bytes(), before);
+        QCOMPARE(n3fix(QStringList{"--check-balances"} + selection).status, 1);  // the demo's planted disagreements
+        QCOMPARE(bytes(), before);
+        const Run dryRun = n3fix(QStringList{"--reset-balance", "--code", code, "--from-period", "1", "--dry-run"} + selection);
+        QCOMPARE(dryRun.status, 0);
+        QCOMPARE(bytes(), before);
+        QVERIFY(QFile::exists(year + "-shm"));
+    }
+
+    // A change cut off mid-write leaves a hot rollback journal beside the file: the checks and the
+    // dry run, which open the database read-only, can't read it, say why and what to do, and change
+    // nothing. A repair opens the file for writing, SQLite rolls the change back, and the check then
+    // reads the file again.
+    void checkAfterAnInterruptedChange()
+    {
+        const QString year = db("LQDATA_001_2007");
+        QProcess dying;
+        dying.start(N3_LOCK_HOLDER, {year, "die"});
+        QVERIFY(dying.waitForFinished(60000) && dying.exitCode() == 0);
+        QVERIFY(QFileInfo(year + "-journal").size() > 0);
+        const QMap<QString, QString> before = snapshot(m_dir->path());
+        const QStringList selection{"--account-set", "001", "--year", "2007"};
+        for (const QStringList &command : {QStringList{"--check"}, QStringList{"--check-balances"},
+                                           QStringList{"--reset-balance", "--code", "1001", "--from-period", "1", "--dry-run"}}) {
+            const Run run = n3fix(command + selection);
+            QCOMPARE(run.status, 2);
+            QVERIFY2(run.err.contains("要先回滚这次改动才能读取") && run.err.contains("n3fix --undo"), run.err.constData());
+            QVERIFY2(!run.err.contains("数据库文件是只读的"), run.err.constData());
+            QCOMPARE(snapshot(m_dir->path()), before);
+        }
+        QCOMPARE(n3fix(QStringList{"--repair-end-flags"} + selection).status, 0);
+        QVERIFY(!QFile::exists(year + "-journal"));
+        QCOMPARE(n3fix(QStringList{"--check"} + selection).status, 0);
+    }
+
     // Undo puts back every flag the walk changed except one changed since, which it lists; the undo is
     // journaled and can itself be undone.
     void undoLeavesAloneARowChangedSince()

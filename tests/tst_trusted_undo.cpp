@@ -10,6 +10,7 @@
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
 #include "support/FormDriver.h"
+#include "support/JournalDriver.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
@@ -26,15 +27,6 @@ class NothingToShow : public repair::EndFlagProgress {
 QStringList rowsOf(const QString &db, const QString &sql)
 {
     return SqliteFixture::select(db, sql).split('\n', Qt::SkipEmptyParts);
-}
-
-// The kinds of the rows an undo left alone, as its JSON lists them.
-QStringList kindsLeftAlone(const ProcessRun &undo)
-{
-    QStringList kinds;
-    for (const QJsonValue &left : undo.json()["left_alone"].toArray())
-        kinds << left["kind"].toString();
-    return kinds;
 }
 
 } // namespace
@@ -120,7 +112,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QCOMPARE(kindsLeftAlone(undo), kinds);
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), kinds);
 
         // Each row now holds what it held after the meddling, or, for a restored row, exactly its
         // own flag from before the walk.
@@ -152,10 +144,16 @@ private slots:
         QTest::newRow("duplicate codes, vacuum")
             << "('0999','x',1),('1001','A',0),('1001','B',1)" << "delete from code where ccode='0999'; vacuum" << 1
             << QStringList() << QStringList{"t:'1001'|t:'A'|i:0", "t:'1001'|t:'B'|i:1"};
+        // what its rowid finds is still account 1002, holding the flag the walk wrote: its name
+        // changed since, so it is left alone as changed, whoever wrote it
         QTest::newRow("row deleted, another imported in its rowid")
             << "('1001','A',1),('100101','A1',1),('1002','B',0)"
             << "delete from code where ccode='1002'; insert into code(rowid,ccode,cname,bend) values(3,'1002','B2',1)" << 1
-            << QStringList{"gone"} << QStringList{"t:'1001'|t:'A'|i:1", "t:'100101'|t:'A1'|i:1", "t:'1002'|t:'B2'|i:1"};
+            << QStringList{"changed"} << QStringList{"t:'1001'|t:'A'|i:1", "t:'100101'|t:'A1'|i:1", "t:'1002'|t:'B2'|i:1"};
+        QTest::newRow("another account imported in its rowid")
+            << "('1001','A',1),('100101','A1',1),('1002','B',0)"
+            << "delete from code where ccode='1002'; insert into code(rowid,ccode,cname,bend) values(3,'1003','B',1)" << 1
+            << QStringList{"gone"} << QStringList{"t:'1001'|t:'A'|i:1", "t:'100101'|t:'A1'|i:1", "t:'1003'|t:'B'|i:1"};
         // rowid 2 still finds a row holding all the first copy held; rowid 3 finds none, and
         // what it held is in two rows
         QTest::newRow("two identical rows, vacuum")
@@ -179,7 +177,7 @@ private slots:
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, kinds.isEmpty() ? 0 : 1);
         QCOMPARE(undo.json()["restored"].toInt(), restored);
-        QCOMPARE(kindsLeftAlone(undo), kinds);
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), kinds);
         QCOMPARE(rowsOf(yearDb(), "select ccode, cname, bend from code order by rowid"), after);
     }
 
@@ -411,6 +409,73 @@ private slots:
         QCOMPARE(n3fix({"--undo", run.journal}).status, 0);
     }
 
+    // A row the reset cleared whose other column (me) another program changed since: at its rowid
+    // it is still that account's row of that period, holding the zeros the reset wrote. Undo leaves
+    // it alone as changed, naming the column, and gives the other rows back.
+    void anotherColumnChangedSince()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md, me TEXT);"
+                                     "insert into GL_accsum values('1002',9,1.5,2,3,'a'),('1002',10,4,5,6,'b'),('1002',11,7,8,9,'c');");
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
+        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        ODBC::DbConn().reset();
+        SqliteFixture::run(yearDb(), "update GL_accsum set me='x' where iperiod=10");
+        const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
+        QCOMPARE(undo.status, 1);
+        QCOMPARE(undo.json()["restored"].toInt(), 2);
+        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList{"changed"});
+        QCOMPARE(undo.json()["left_alone"][0]["reason"].toString(), QStringLiteral("修复之后这条记录的字段 me 已被改动"));
+        QCOMPARE(rowsOf(yearDb(), "select iperiod, mb, mc, md, me from GL_accsum order by rowid"),
+                 QStringList({"i:9|f:1.5|i:2|i:3|t:'a'", "i:10|i:0|i:0|i:0|t:'x'", "i:11|i:7|i:8|i:9|t:'c'"}));
+    }
+
+    // A trigger on GL_accsum that changes another account's row with each row the reset clears:
+    // the reset says so, naming the trigger (exit 1), and so does undo, which gives back the rows
+    // the reset journaled; the other account's row is as the trigger left it, twice over.
+    void triggerWritesAnotherAccount()
+    {
+        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
+                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                                     "insert into GL_accsum values('1002',9,1.5,2,3),('1002',10,4,5,6),('2001',9,0,0,0),('2001',10,0,0,0);"
+                                     "create trigger mirror after update on GL_accsum when new.ccode='1002'"
+                                     " begin update GL_accsum set mb=mb+1 where ccode='2001' and iperiod=new.iperiod; end;");
+        const QStringList reset{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002", "--from-period", "9", "--json"};
+        const ProcessRun cleared = n3fix(reset);
+        QCOMPARE(cleared.status, 1);
+        QVERIFY2(cleared.err.contains("数据表 GL_accsum 上有触发器 mirror"), cleared.err.constData());
+        QVERIFY(cleared.json()["trigger_notice"].toString().contains("撤销也不能恢复"));
+        const ProcessRun undo = n3fix({"--undo", cleared.json()["journal"].toString(), "--json"});
+        QCOMPARE(undo.status, 1);
+        QCOMPARE(undo.json()["restored"].toInt(), 2);
+        QVERIFY(undo.json()["left_alone"].toArray().isEmpty());
+        QVERIFY2(undo.err.contains("触发器 mirror"), undo.err.constData());
+        QCOMPARE(rowsOf(yearDb(), "select ccode, iperiod, mb, mc, md from GL_accsum order by rowid"),
+                 QStringList({"t:'1002'|i:9|f:1.5|i:2|i:3", "t:'1002'|i:10|i:4|i:5|i:6", "t:'2001'|i:9|i:2|i:0|i:0",
+                              "t:'2001'|i:10|i:2|i:0|i:0"}));
+    }
+
+    // The chart as a view whose INSTEAD OF trigger writes the table beneath: the walk writes every
+    // flag and says the view's trigger writes them; undo, whose row counts the engine can't give
+    // through a view, reads its rows again and gives back every flag.
+    void chartIsAViewWithATrigger()
+    {
+        SqliteFixture::run(yearDb(), "create table chart(ccode TEXT, bend INTEGER);"
+                                     "insert into chart values('1001',1),('100101',0),('1002',0);"
+                                     "create view code as select * from chart;"
+                                     "create trigger pass instead of update on code"
+                                     " begin update chart set bend=new.bend where ccode=old.ccode; end;");
+        const QString before = SqliteFixture::dump(yearDb(), "chart");
+        const ProcessRun walk = n3fix({"--repair-end-flags", "--json"});
+        QCOMPARE(walk.status, 1);
+        QVERIFY2(walk.err.contains("code 是视图，由触发器 pass 写入"), walk.err.constData());
+        QCOMPARE(rowsOf(yearDb(), "select bend from chart order by rowid"), QStringList({"i:0", "i:1", "i:1"}));
+        const ProcessRun undo = n3fix({"--undo", walk.json()[0]["journal"].toString(), "--json"});
+        QCOMPARE(undo.status, 1);  // the notice again
+        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "chart"), before);
+    }
+
     // A trigger that swallows the update (RAISE(IGNORE), or an INSTEAD OF trigger of a view that
     // does nothing): the walk stops there and says the database ignored the update, not that
     // another user changed the row. A view whose trigger does write the row is walked to its end.
@@ -485,8 +550,8 @@ private slots:
         QCOMPARE(json.json()["rows"][2499]["key"]["ccode"].toString(), QStringLiteral("2500"));
     }
 
-    // A journal written before the count of rows visited was kept is still listed, read and
-    // undone; the count reads as not recorded.
+    // A journal written before the count of rows visited and the rows' places were kept is still
+    // listed, read and undone; the count reads as not recorded.
     void journalOfAnEarlierVersion()
     {
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
@@ -512,6 +577,21 @@ private slots:
         QCOMPARE(undo.json()["restored"].toInt(), 1);
         QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:1", "i:1"}));
         QVERIFY_THROWS_EXCEPTION(db::DbError, repair::readRows(directory, "20260101-000000-001", 0, 10));
+
+        // A reset of that version that failed, recorded as failed: one transaction, so it is read
+        // as rolled back, and its undo is refused.
+        SqliteFixture::run(QDir(directory).filePath("20260101-000001-000.journal"),
+                           "create table repair(id, time, database, engine, repair, account_set, year, code, period, undoes,"
+                           " table_name, rowid_name, changed_columns, key_columns, outcome, rows_done, rows_changed, message,"
+                           " journal_mode, settings_pending);"
+                           "insert into repair values('20260101-000001-000','2026-01-01T00:00:01.000+08:00','LQDATA_001_2007',"
+                           "'embedded','balance-reset','001','2007','1002','9','','GL_accsum','rowid','[\"mb\",\"mc\",\"md\"]',"
+                           "'[\"ccode\",\"iperiod\"]','failed',0,0,'database is locked',null,0);"
+                           "create table row(seq integer primary key, row_id, old0, new0, old1, new1, old2, new2, key0, key1);");
+        QCOMPARE(repair::readRepair(directory, "20260101-000001-000").outcome, QStringLiteral("rolled-back"));
+        const ProcessRun refused = n3fix({"--undo", "20260101-000001-000", "--json"});
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.json()["error"].toString().contains("没有改动任何记录"), refused.out.constData());
     }
 };
 

@@ -182,7 +182,7 @@ private slots:
             BoxAnswerer answerer({PressEnter});
             QTest::keyClick(list, Qt::Key_Return);
             QTRY_COMPARE(answerer.shown.size(), 1);
-            QVERIFY2(answerer.shown[0].contains("已由 ") && answerer.shown[0].endsWith("撤销，不能再次撤销。|确定"), qPrintable(answerer.shown[0]));
+            QVERIFY2(answerer.shown[0].contains("已由 ") && answerer.shown[0].endsWith("撤销过，不再重复撤销。|确定"), qPrintable(answerer.shown[0]));
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), untouched);
         QCOMPARE(list->model()->rowCount(), 6);

@@ -1,6 +1,7 @@
 // What the screen shows, read back from a real X server (Xvfb, Qt's xcb platform): the status
-// line while the end-flag walk runs and under the walk's failure box, and the boxes of one pick
-// from the account-set list once the system database is gone. Message boxes are the real ones,
+// line while the end-flag walk runs and under the walk's failure box, the boxes of one pick from
+// the account-set list once the system database is gone, and the two boxes of a reset on a table
+// with a trigger. Message boxes are the real ones,
 // each closed by a click on its button.
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
@@ -205,6 +206,25 @@ private slots:
         QVERIFY2(closer.shown[0].startsWith("数据库连接错误|数据库LQsystem连接错误 "), qPrintable(closer.shown[0]));
         QVERIFY2(closer.shown[1].startsWith(MessageBox::ApplicationTitle + "|读取会计年度时出错："), qPrintable(closer.shown[1]));
         QVERIFY(closer.shown[0].endsWith("|确定") && closer.shown[1].endsWith("|确定"));
+    }
+
+    // A balance reset on a GL_accsum with a trigger: 修复成功！, then the box that names the
+    // trigger, each a real box on the screen, each once.
+    void resetNamesTheTriggerInASecondBox()
+    {
+        QVERIFY(openWindow(40, true));
+        const QString code = SqliteFixture::select(data("LQDATA_001_2007.db"), "select ccode from GL_accsum limit 1").section('\'', 1, 1);
+        SqliteFixture::run(data("LQDATA_001_2007.db"), "create table audit(ccode TEXT); create trigger audit_writes after update"
+                                                       " on GL_accsum begin insert into audit values(new.ccode); end;");
+        QTest::keyClicks(m_form->txtCode, code);
+        BoxCloser closer;
+        QTest::mouseClick(m_form->Command1, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(closer.shown.size(), 2);
+        QCOMPARE(closer.shown[0], MessageBox::ApplicationTitle + "|修复成功！|确定");
+        QVERIFY2(closer.shown[1].startsWith(MessageBox::ApplicationTitle + "|数据表 GL_accsum 上有触发器 audit_writes："),
+                 qPrintable(closer.shown[1]));
+        QVERIFY(closer.shown[1].endsWith("|确定"));
     }
 };
 

@@ -1,5 +1,9 @@
 #include "JournalDriver.h"
 
+#include "ProcessRun.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTableView>
 
 namespace JournalDriver {
@@ -7,6 +11,14 @@ namespace JournalDriver {
 QString cell(const QTableView *view, int row, int column)
 {
     return view->model()->index(row, column).data().toString();
+}
+
+QStringList kindsLeftAlone(const ProcessRun &undo)
+{
+    QStringList kinds;
+    for (const QJsonValue &left : undo.json()["left_alone"].toArray())
+        kinds << left["kind"].toString();
+    return kinds;
 }
 
 } // namespace JournalDriver

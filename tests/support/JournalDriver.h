@@ -3,11 +3,13 @@
 #include "repair/EndFlagRepair.h"
 
 #include <QString>
+#include <QStringList>
 
 class QTableView;
+struct ProcessRun;
 
-// What the journal window's tests share: a walk that can be stopped, and the tables read as the
-// user reads them.
+// What the journal's tests share: a walk that can be stopped, the tables read as the user reads
+// them, and what an undo on the command line left alone.
 namespace JournalDriver {
 
 // Lets the end-flag walk run to its end, or stops it after `stopAfter` rows.
@@ -23,5 +25,8 @@ private:
 
 // A cell of a table view as shown.
 QString cell(const QTableView *view, int row, int column);
+
+// The kinds of the rows an undo (n3fix --undo --json) left alone, in its order.
+QStringList kindsLeftAlone(const ProcessRun &undo);
 
 } // namespace JournalDriver

@@ -72,6 +72,19 @@ void run(const QString &path, const QString &script)
     }
 }
 
+void runLeavingLog(const QString &path, const QString &script)
+{
+    Handle handle(path);
+    sqlite3_db_config(handle.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    char *error = nullptr;
+    if (sqlite3_exec(handle.db, ("pragma journal_mode=wal; pragma wal_autocheckpoint=0;" + script).toUtf8().constData(),
+                     nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(error);
+        sqlite3_free(error);
+        QFAIL(qPrintable(QStringLiteral("fixture script failed: ") + message));
+    }
+}
+
 QString select(const QString &path, const QString &sql)
 {
     Handle handle(path);

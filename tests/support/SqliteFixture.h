@@ -13,6 +13,10 @@ QString literal(QString text);
 // Creates (or extends) the database file at `path` by running `script`; fails the test on error.
 void run(const QString &path, const QString &script);
 
+// Runs `script` on the file at `path` in the write-ahead log, and leaves the log as a program that
+// never checkpoints does: its changes in the -wal file, the -shm index beside it.
+void runLeavingLog(const QString &path, const QString &script);
+
 // The rows `sql` yields, one line per row with typed values joined by "|".
 QString select(const QString &path, const QString &sql);
 

@@ -7,7 +7,10 @@
 //    the server they take a number as its text, keep NULL, count in UTF-16 code units, and len
 //    ignores trailing blanks. LEFT is a keyword to SQLite's parser, so a call left( in a statement
 //    (SQLPrepareW, SQLExecDirectW: all Qt uses) is passed on as "left"(, the same function under a
-//    quoted name; the statement is otherwise passed on as it came.
+//    quoted name; the statement is otherwise passed on as it came;
+//  - the server's catalogue of triggers and views as far as the tool reads it: object_id(name),
+//    and sys.triggers (name, parent_id) and sys.views (object_id), filled from sqlite_master
+//    when the driver opens the database.
 // Everything else goes to the real functions, found with dlsym(RTLD_NEXT, ...).
 #include <dlfcn.h>
 #include <sql.h>
@@ -110,6 +113,30 @@ void tsqlLen(sqlite3_context *context, int, sqlite3_value **arguments)
         units += utf16Units(text[i]);
     sqlite3_result_int64(context, units);
 }
+
+// object_id(name): the number of the table or view of that name (sqlite_master's rowid), or NULL.
+void tsqlObjectId(sqlite3_context *context, int, sqlite3_value **arguments)
+{
+    sqlite3_stmt *find = nullptr;
+    sqlite3_prepare_v2(sqlite3_context_db_handle(context),
+                       "select rowid from main.sqlite_master where type in ('table','view') and name=?1 collate nocase",
+                       -1, &find, nullptr);
+    sqlite3_bind_value(find, 1, arguments[0]);
+    if (sqlite3_step(find) == SQLITE_ROW)
+        sqlite3_result_int64(context, sqlite3_column_int64(find, 0));
+    else
+        sqlite3_result_null(context);
+    sqlite3_finalize(find);
+}
+
+// The schema sys of the server's catalogue, as the database holds it when it is opened.
+const char Catalogue[] =
+    "attach ':memory:' as sys;"
+    "create table sys.triggers(name text, parent_id integer);"
+    "create table sys.views(object_id integer);"
+    "insert into sys.triggers select name, (select rowid from main.sqlite_master o where o.type in ('table','view')"
+    " and o.name=t.tbl_name collate nocase) from main.sqlite_master t where type='trigger';"
+    "insert into sys.views select rowid from main.sqlite_master where type='view';";
 
 bool isWordCharacter(SQLWCHAR c) { return c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
 
@@ -220,7 +247,9 @@ __attribute__((visibility("default"))) int sqlite3_open_v2(const char *file, sql
         return result;
     const int text = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     if (sqlite3_create_function(*database, "left", 2, text, nullptr, tsqlLeft, nullptr, nullptr) != SQLITE_OK
-        || sqlite3_create_function(*database, "len", 1, text, nullptr, tsqlLen, nullptr, nullptr) != SQLITE_OK)
+        || sqlite3_create_function(*database, "len", 1, text, nullptr, tsqlLen, nullptr, nullptr) != SQLITE_OK
+        || sqlite3_create_function(*database, "object_id", 1, SQLITE_UTF8, nullptr, tsqlObjectId, nullptr, nullptr) != SQLITE_OK
+        || sqlite3_exec(*database, Catalogue, nullptr, nullptr, nullptr) != SQLITE_OK)
         std::abort();
     return result;
 }

@@ -1,0 +1,61 @@
+#include "JournaledValues.h"
+
+#include "EndFlagPlan.h"
+
+namespace repair {
+
+namespace {
+
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    const auto isNumber = [](const QVariant &v) {
+        const int type = v.typeId();
+        return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Double
+            || type == QMetaType::Short || type == QMetaType::Bool || type == QMetaType::UInt;
+    };
+    if (isNumber(a) && isNumber(b))
+        return a.toDouble() == b.toDouble();
+    return a.typeId() == b.typeId() && a == b;
+}
+
+// The form a value is stored in: whole numbers of any width are one form, reals another, every
+// other type its own.
+int formOf(const QVariant &value)
+{
+    return isWholeNumber(value) ? QMetaType::LongLong : value.typeId();
+}
+
+bool identicalValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if (formOf(a) != formOf(b))
+        return false;
+    return formOf(a) == QMetaType::LongLong ? a.toLongLong() == b.toLongLong() : a == b;
+}
+
+bool allSame(const QVariantList &a, const QVariantList &b, bool (*same)(const QVariant &, const QVariant &))
+{
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i)
+        if (!same(a.at(i), b.at(i)))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool sameValues(const QVariantList &a, const QVariantList &b)
+{
+    return allSame(a, b, sameValue);
+}
+
+bool identicalValues(const QVariantList &a, const QVariantList &b)
+{
+    return allSame(a, b, identicalValue);
+}
+
+} // namespace repair
