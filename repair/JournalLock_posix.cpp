@@ -18,10 +18,10 @@ JournalLock::~JournalLock()
 bool JournalLock::hold(const QString &path)
 {
     release();
-    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    m_handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (m_handle < 0)
         return false;
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(int(m_handle), LOCK_EX | LOCK_NB) != 0) {
         release();
         return false;
     }
@@ -30,9 +30,9 @@ bool JournalLock::hold(const QString &path)
 
 void JournalLock::release()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);  // closing the last descriptor of the open file drops its lock
-    m_fd = -1;
+    if (m_handle >= 0)
+        ::close(int(m_handle));  // closing the last descriptor of the open file drops its lock
+    m_handle = -1;
 }
 
 bool JournalLock::isHeld(const QString &path)
