@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 
 #include "db/DbError.h"
+#include "db/OdbcAdvice.h"
 #include "db/ODBC.h"
 #include "db/SystemDatabase.h"
 #include "demo/DemoData.h"
@@ -38,9 +39,9 @@ QString systemDatabaseProblem(const db::EngineSettings &engine)
 QString choicePrompt()
 {
     return QStringLiteral("默认数据目录 %1 中还没有数据库。\n\n"
-                          "可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 man n3fix）；"
+                          "可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 %2）；"
                           "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
-        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()));
+        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), db::odbcSetupGuide());
 }
 
 // Asks until the user makes a choice whose system database can be read, or quits. A choice

@@ -4,8 +4,10 @@
 #include "Form1.h"
 #include "JournalWindow.h"
 #include "MessageBox.h"
+#include "ProgramArguments.h"
 
 #include "cli/Commands.h"
+#include "cli/Console.h"
 #include "db/ODBC.h"
 
 #include <QApplication>
@@ -30,10 +32,8 @@ int main(int argc, char *argv[])
 
     // The options are read before any window system is needed, so every command but the window
     // itself works anywhere.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const StartOptions options = parseCommandLine(arguments);
+    cli::console::showUtf8();
+    const StartOptions options = parseCommandLine(programArguments(argc, argv));
     if (!options.error.isEmpty()) {
         print(stderr, options.error + QStringLiteral("\n用 n3fix --help 查看用法。\n"));
         return 2;

@@ -1,11 +1,12 @@
 #include "ProgressBar.h"
 
+#include "Console.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace cli {
 
-ProgressBar::ProgressBar(const QString &database) : m_shown(::isatty(STDERR_FILENO) == 1), m_database(database)
+ProgressBar::ProgressBar(const QString &database) : m_shown(console::redrawsLines(stderr)), m_database(database)
 {
 }
 
