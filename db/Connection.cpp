@@ -17,6 +17,9 @@
 
 #include <cmath>
 
+#ifdef _WIN32
+#include <windows.h>  // Windows' ODBC headers take their types from it
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
