@@ -42,11 +42,14 @@ QString odbcDbmsName(const QSqlDatabase &database)
     if (handle.metaType() != QMetaType::fromType<void *>())
         return QString();
     SQLHDBC hdbc = handle.value<void *>();
-    SQLCHAR name[256] = {};
+    // The wide call by name: Qt builds for Windows with UNICODE, which makes SQLGetInfo the wide
+    // one there, and unixODBC has both. SQLWCHAR is UTF-16 on both.
+    static_assert(sizeof(SQLWCHAR) == 2, "ODBC wide characters in UTF-16");
+    SQLWCHAR name[256] = {};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+    if (!SQL_SUCCEEDED(SQLGetInfoW(hdbc, SQL_DBMS_NAME, name, sizeof name - sizeof name[0], &length)))
         return QString();
-    return QString::fromUtf8(reinterpret_cast<const char *>(name));
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(name));
 }
 
 } // namespace
