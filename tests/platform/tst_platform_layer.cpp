@@ -15,6 +15,10 @@
 
 #include <sqlite3.h>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -259,6 +263,52 @@ private slots:
         QVERIFY(!base.isEmpty());
         QCOMPARE(db::defaultDataDirectory(), base + QStringLiteral("/n3fix"));
     }
+
+#ifdef Q_OS_WIN
+    // The program file's version record and icon, as Windows' own calls read them: version 1.00 in
+    // Chinese (PRC), the application title as product name. N3FIX_EXE names the program.
+    void programIdentity()
+    {
+        const QString program = qEnvironmentVariable("N3FIX_EXE");
+        if (program.isEmpty())
+            QSKIP("N3FIX_EXE names no program file");
+        const auto wide = reinterpret_cast<const wchar_t *>(program.utf16());
+        DWORD unused = 0;
+        QByteArray record(int(GetFileVersionInfoSizeW(wide, &unused)), 0);
+        QVERIFY(!record.isEmpty() && GetFileVersionInfoW(wide, 0, DWORD(record.size()), record.data()));
+        const auto value = [&](const QString &name) {
+            void *text = nullptr;
+            UINT length = 0;
+            const bool found = VerQueryValueW(record.data(), reinterpret_cast<const wchar_t *>(name.utf16()), &text, &length);
+            return found ? QString::fromWCharArray(static_cast<const wchar_t *>(text)) : QStringLiteral("(none)");
+        };
+        void *found = nullptr;
+        UINT length = 0;
+        QVERIFY(VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &found, &length) && length >= 4);
+        const auto *translation = static_cast<const WORD *>(found);
+        QCOMPARE(translation[0], WORD(0x0804));  // Chinese (PRC)
+        QCOMPARE(translation[1], WORD(1200));    // Unicode
+        const QString strings = QStringLiteral("\\StringFileInfo\\080404b0\\");
+        QCOMPARE(value(strings + "ProductName"), QStringLiteral("N3新会计制度科目增加工具"));
+        QCOMPARE(value(strings + "FileVersion"), QStringLiteral("1.00"));
+        QCOMPARE(value(strings + "ProductVersion"), QStringLiteral("1.00"));
+        QVERIFY(VerQueryValueW(record.data(), L"\\", &found, &length));
+        const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(found);
+        QCOMPARE(fixed->dwFileVersionMS, DWORD(0x00010000));
+        QCOMPARE(fixed->dwProductVersionMS, DWORD(0x00010000));
+
+        HICON large = nullptr;
+        QCOMPARE(ExtractIconExW(wide, 0, &large, nullptr, 1), UINT(1));
+        ICONINFO icon = {};
+        QVERIFY(GetIconInfo(large, &icon));
+        BITMAP bitmap = {};
+        GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
+        QCOMPARE(bitmap.bmWidth, GetSystemMetrics(SM_CXICON));  // the size the system asks for
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+        DestroyIcon(large);
+    }
+#endif
 };
 
 int main(int argc, char *argv[])

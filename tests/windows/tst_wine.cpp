@@ -188,12 +188,14 @@ private slots:
         QCOMPARE(demo.status, 0);
     }
 
-    // The Windows build's tests of its lock, syncs, replace, console, arguments and paths. Qt Test
+    // The Windows build's tests of its lock, syncs, replace, console, arguments and paths, and of
+    // the version record and icon of n3fix.exe. Qt Test
     // on Windows writes its log to a file named for it.
     void windowsLayer()
     {
         QProcessEnvironment environment = wineEnvironment();
         environment.insert("WINEPATH", qEnvironmentVariable("N3FIX_WINDOWS_DLLS"));
+        environment.insert("N3FIX_EXE", wineName(QDir(windowsFolder()).filePath("n3fix.exe")));
         const QString log = m_dir.filePath(QStringLiteral("platform-layer.txt"));
         const ProcessRun run = runProcess(QStringLiteral("wine"),
                                           {qEnvironmentVariable("N3FIX_WINDOWS_TESTS"), "-o", wineName(log) + ",txt"},
