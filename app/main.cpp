@@ -20,7 +20,7 @@ namespace {
 
 void print(FILE *stream, const QString &text)
 {
-    std::fputs(text.toUtf8().constData(), stream);
+    cli::console::write(stream, text.toUtf8());
 }
 
 } // namespace
@@ -62,6 +62,7 @@ int main(int argc, char *argv[])
         break;
     }
 
+    cli::console::closeOwnConsole();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(Artwork::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.chenglan.n3fix"));  // ties the window to its menu entry

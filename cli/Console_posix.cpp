@@ -4,6 +4,11 @@
 
 namespace cli::console {
 
+void write(std::FILE *stream, const QByteArray &utf8)
+{
+    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stream);
+}
+
 void showUtf8()
 {
 }
@@ -11,6 +16,10 @@ void showUtf8()
 bool redrawsLines(std::FILE *stream)
 {
     return ::isatty(::fileno(stream)) == 1;
+}
+
+void closeOwnConsole()
+{
 }
 
 } // namespace cli::console

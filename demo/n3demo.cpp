@@ -18,7 +18,7 @@ namespace {
 // Writes one line for the user, in UTF-8 as n3fix does.
 void say(FILE *stream, const QString &text)
 {
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stream);
+    cli::console::write(stream, (text + QLatin1Char('\n')).toUtf8());
 }
 
 QString usage()

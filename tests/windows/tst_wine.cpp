@@ -163,7 +163,25 @@ class WineTests : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_dir{QDir::temp().filePath(QStringLiteral("n3fix-wine-XXXXXX"))};
-    QString m_demo;  // demo data made by the Linux n3demo
+    QString m_demo;   // demo data made by the Linux n3demo
+    QString m_large;  // the same with 100,000 codes a chart, for walks that take a while
+
+    // A folder named `name` holding the system database and the first demo account set's first
+    // year with 100,000 codes; the path of that year's database.
+    QString largeChart(const QString &name, QString *dir)
+    {
+        *dir = m_dir.filePath(name);
+        QDir().mkpath(*dir);
+        const DemoAccountSet set = demoAccountSets().first();
+        for (const QString &file : {QStringLiteral("LQsystem.db"), accountSetFileName(set.id, set.liveYears.first())})
+            QFile::copy(QDir(m_large).filePath(file), QDir(*dir).filePath(file));
+        return QDir(*dir).filePath(accountSetFileName(set.id, set.liveYears.first()));
+    }
+    static QStringList walkOfFirstSet()
+    {
+        const DemoAccountSet set = demoAccountSets().first();
+        return {"--repair-end-flags", "--account-set", set.id, "--year", QString::number(set.liveYears.first())};
+    }
 
     TwoBuilds twoBuilds(const QString &name, const QString &source)
     {
@@ -184,8 +202,9 @@ private slots:
         QVERIFY2(QFileInfo(QDir(windowsFolder()).filePath("n3fix.exe")).isFile(), "N3FIX_WINDOWS names no folder with n3fix.exe");
         QVERIFY(m_dir.isValid());
         m_demo = m_dir.filePath(QStringLiteral("demo"));
-        const ProcessRun demo = runProcess(QStringLiteral(N3DEMO), {m_demo});
-        QCOMPARE(demo.status, 0);
+        QCOMPARE(runProcess(QStringLiteral(N3DEMO), {m_demo}).status, 0);
+        m_large = m_dir.filePath(QStringLiteral("large"));
+        QCOMPARE(runProcess(QStringLiteral(N3DEMO), {"--codes", "100000", m_large}).status, 0);
     }
 
     // The Windows build's tests of its lock, syncs, replace, console, arguments and paths, and of
@@ -266,17 +285,14 @@ private slots:
     // undone to the very chart it began on.
     void walkKilledMidway()
     {
-        const QString dir = m_dir.filePath(QStringLiteral("killed 中途"));
-        QCOMPARE(runProcess(QStringLiteral(N3DEMO), {"--codes", "100000", dir}).status, 0);
-        const DemoAccountSet set = demoAccountSets().first();
-        const QString database = QDir(dir).filePath(accountSetFileName(set.id, set.liveYears.first()));
+        QString dir;
+        const QString database = largeChart(QStringLiteral("killed 中途"), &dir);
         const QString before = dump(database);
 
         QProcess walk;
         walk.setProcessEnvironment(wineEnvironment());
-        walk.start(QStringLiteral("wine"), {QDir(windowsFolder()).filePath("n3fix.exe"), "--data-dir", wineName(dir),
-                                            "--repair-end-flags", "--account-set", set.id, "--year",
-                                            QString::number(set.liveYears.first())});
+        walk.start(QStringLiteral("wine"), QStringList{QDir(windowsFolder()).filePath("n3fix.exe"), "--data-dir", wineName(dir)}
+                                               + walkOfFirstSet());
         QVERIFY(walk.waitForStarted());
         // killed while it writes the chart: once its write-ahead log holds a few hundred rows' pages
         QElapsedTimer waited;
@@ -296,6 +312,38 @@ private slots:
         const ProcessRun undone = wine(QStringLiteral("n3fix.exe"), {"--data-dir", wineName(dir), "--undo", repair.value("id").toString()});
         QVERIFY2(undone.status == 0, (undone.out + undone.err).constData());
         QCOMPARE(dump(database), before);
+    }
+
+    // On a console (Wine's, in a terminal that tmux keeps), the walk draws its progress bar, and
+    // clears it before its last words.
+    void progressBarOnConsole()
+    {
+        QString dir;
+        largeChart(QStringLiteral("console"), &dir);
+        const QString session = QStringLiteral("n3fix-wine-%1").arg(QCoreApplication::applicationPid());
+        QStringList command{"env"};
+        for (const char *variable : {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES"})
+            command << QString::fromLatin1(variable) + QLatin1Char('=') + wineEnvironment().value(QString::fromLatin1(variable));
+        command << "wine" << QDir(windowsFolder()).filePath("n3fix.exe") << "--data-dir" << wineName(dir) << walkOfFirstSet();
+        QCOMPARE(runProcess("tmux", QStringList{"-u", "new-session", "-d", "-s", session, "-x", "120", "-y", "10", "--",
+                                                "sh", "-c", "\"$@\"; sleep 600", "walk"} + command).status, 0);
+        const QRegularExpression bar(QStringLiteral("^LQDATA_001_2006 \\[(#*)(\\.*)\\] (\\d+)/100000 *$"));
+        QString screen;
+        bool barSeen = false;
+        QElapsedTimer waited;
+        waited.start();
+        while (!screen.contains(QStringLiteral("修复日志")) && waited.elapsed() < 300000) {
+            QThread::msleep(200);
+            screen = QString::fromUtf8(runProcess("tmux", {"capture-pane", "-p", "-t", session}).out);
+            for (const QString &line : screen.split(QLatin1Char('\n'))) {
+                const QRegularExpressionMatch m = bar.match(line);
+                barSeen |= m.hasMatch() && m.captured(1).size() + m.captured(2).size() == 30 && m.captured(3).toInt() > 0;
+            }
+        }
+        runProcess("tmux", {"kill-session", "-t", session});
+        QVERIFY2(barSeen, qPrintable(screen));
+        QVERIFY2(screen.contains(QStringLiteral("修复科目 100000 个")), qPrintable(screen));
+        QVERIFY2(!screen.contains(QLatin1Char('[')), qPrintable(screen));  // the bar is gone
     }
 
     // Through Wine's ODBC, which hands the connection to the host's unixODBC: the SQLite ODBC
