@@ -21,7 +21,8 @@ HANDLE consoleOf(std::FILE *stream)
 } // namespace
 
 // Bytes written to a console are read in its code page, which SetConsoleOutputCP does not always
-// make UTF-8 (Wine's console ignores it): the console is given the text itself.
+// make UTF-8 (Wine's console in a terminal went on reading them in its own): the console is given
+// the text itself.
 void write(std::FILE *stream, const QByteArray &utf8)
 {
     const HANDLE console = consoleOf(stream);
