@@ -2,6 +2,8 @@
 
 #include "DataLocation.h"
 
+#include "db/OdbcAdvice.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -321,7 +323,7 @@ QString commandLineHelp()
         "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
         "                      默认数据目录：%1\n"
         "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库\n"
-        "                      （设置方法见 man n3fix）。\n"
+        "                      （设置方法见 %4）。\n"
         "  --demo              使用演示数据目录（首次使用时自动生成演示数据），在演示数据上做的修复\n"
         "                      也记在这里：%2\n"
         "  --journal-window    打开修复日志窗口：列出每次修复及其改动的记录，可选中一次修复撤销。\n"
@@ -339,5 +341,5 @@ QString commandLineHelp()
         "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
         "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
         .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(demoDataDirectory()),
-             QDir::toNativeSeparators(DataLocation::settingsFile()));
+             QDir::toNativeSeparators(DataLocation::settingsFile()), db::odbcSetupGuide());
 }

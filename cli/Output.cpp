@@ -1,5 +1,6 @@
 #include "Output.h"
 
+#include "Console.h"
 #include "db/ODBC.h"
 #include "repair/Money.h"
 
@@ -14,13 +15,13 @@ namespace cli {
 void Output::line(const QString &text) const
 {
     if (!m_json)
-        std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+        console::write(stdout, (text + QLatin1Char('\n')).toUtf8());
 }
 
 void Output::error(const QString &text)
 {
     std::fflush(stdout);  // keeps the lines in order where both streams go to one file
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    console::write(stderr, (text + QLatin1Char('\n')).toUtf8());
 }
 
 void Output::document(const QJsonValue &value) const
@@ -28,7 +29,7 @@ void Output::document(const QJsonValue &value) const
     if (!m_json)
         return;
     const QJsonDocument document = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
-    std::fputs(document.toJson(QJsonDocument::Indented).constData(), stdout);
+    console::write(stdout, document.toJson(QJsonDocument::Indented));
 }
 
 void Output::beginStreamedDocument(const QJsonObject &head, const QString &name) const
@@ -41,7 +42,7 @@ void Output::beginStreamedDocument(const QJsonObject &head, const QString &name)
         text.chop(1);
     const QByteArray quotedName = QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
     text += (head.isEmpty() ? "\n    " : ",\n    ") + quotedName + ": [";
-    std::fputs(text.constData(), stdout);
+    console::write(stdout, text);
     m_firstElement = true;
 }
 
@@ -49,15 +50,15 @@ void Output::streamedElement(const QJsonObject &element) const
 {
     if (!m_json)
         return;
-    std::fputs(m_firstElement ? "\n        " : ",\n        ", stdout);
-    std::fputs(QJsonDocument(element).toJson(QJsonDocument::Compact).constData(), stdout);
+    console::write(stdout, m_firstElement ? "\n        " : ",\n        ");
+    console::write(stdout, QJsonDocument(element).toJson(QJsonDocument::Compact));
     m_firstElement = false;
 }
 
 void Output::endStreamedDocument() const
 {
     if (m_json)
-        std::fputs(m_firstElement ? "]\n}\n" : "\n    ]\n}\n", stdout);
+        console::write(stdout, m_firstElement ? "]\n}\n" : "\n    ]\n}\n");
 }
 
 QJsonValue jsonValue(const QVariant &value)
