@@ -68,6 +68,14 @@ private:
     QTimer m_timer;
 };
 
+// Whether the cell's text fits the width its column has on the screen, so none of it is cut off.
+bool shownWhole(const QTableView *view, int row, int column)
+{
+    const QModelIndex index = view->model()->index(row, column);
+    const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    return view->fontMetrics().horizontalAdvance(index.data().toString()) + margins <= view->visualRect(index).width();
+}
+
 const BoxAnswerer::Keys PressEnter{{Qt::Key_Return, Qt::NoModifier}};
 const BoxAnswerer::Keys PressAltU{{Qt::Key_U, Qt::AltModifier}};
 
@@ -171,6 +179,11 @@ private slots:
             QCOMPARE(answerer.shown[1], MessageBox::ApplicationTitle + "|已撤销修复 " + reset.journal + "：恢复 2 行。|确定");
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), untouched);
+        // the rows read again after the undo show the old amounts and those written whole
+        QTableView *rows = m_window->rowList;
+        QTRY_COMPARE(rows->model()->rowCount(), 2);
+        QTRY_VERIFY2(shownWhole(rows, 0, 2) && shownWhole(rows, 0, 3), qPrintable(cell(rows, 0, 2)));
+        QCOMPARE(cell(rows, 0, 2), QStringLiteral("mb=100.25 mc=-0.01 md=3"));
         QCOMPARE(list->model()->rowCount(), 6);
         QCOMPARE(cell(list, 0, 2), "撤销 " + reset.journal);
         QVERIFY(!m_window->undoButton->isEnabled());
