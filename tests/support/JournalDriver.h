@@ -6,8 +6,8 @@
 
 class QTableView;
 
-// What the journal window's tests share: a walk that can be stopped, and the tables read as the
-// user reads them.
+// What the tests of the journal window and the check-and-repair window share: a walk that can be
+// stopped, and the tables read as the user reads them.
 namespace JournalDriver {
 
 // Lets the end-flag walk run to its end, or stops it after `stopAfter` rows.
@@ -23,5 +23,7 @@ private:
 
 // A cell of a table view as shown.
 QString cell(const QTableView *view, int row, int column);
+// Whether the cell's text fits the width its column has on the screen, so none of it is cut off.
+bool shownWhole(const QTableView *view, int row, int column);
 
 } // namespace JournalDriver
