@@ -358,54 +358,58 @@ void CheckWindow::rebuildEndFlagsSelected()
         recheck(*selected, [this](const DatabaseCheck &database) { askAndRebuildEndFlags(database); });
 }
 
+// Whether a repair may run on `database`: nothing stands in its way (refused()), it has something
+// to do (else a box says `nothingToDo`), and the user answers `question` with `confirm`. The second
+// button, 取消, takes Enter and Esc: only `confirm` or its access key repairs.
+bool CheckWindow::confirmed(const DatabaseCheck &database, const QString &failure, bool somethingToDo,
+                            const QString &nothingToDo, const QString &question, const QString &confirm)
+{
+    if (refused(database, failure))
+        return false;
+    if (!somethingToDo) {
+        MessageBox::show(nothingToDo);
+        return false;
+    }
+    m_work = Work::Asking;
+    updateControls();
+    const int answer = MessageBox::ask(question, {confirm, QStringLiteral("取消")}, 1, 1);
+    m_work = Work::None;
+    updateControls();
+    return answer == 0;
+}
+
+// The repair running in `future`, and once it is done, its report.
+template <typename Run>
+void CheckWindow::runRepair(const DatabaseCheck &database, const QString &what, QFuture<Run> future,
+                            std::pair<QString, int> (*report)(const DatabaseCheck &, const Run &))
+{
+    begin(Work::Repairing, what, QFuture<void>(future));
+    future.then(this, [this, database, report](const Run &run) {
+        const auto [text, style] = report(database, run);
+        repaired(database, text, style);
+    });
+}
+
 // Asks with the plan just read; the recompute is held to that plan, so a row another program
 // changes meanwhile stops it with nothing changed.
 void CheckWindow::askAndRecompute(const DatabaseCheck &database)
 {
-    if (refused(database, database.recompute.failure))
-        return;
-    if (database.recompute.rows.empty()) {
-        MessageBox::show(QStringLiteral("%1中上级科目的余额都与下级科目合计相符，不需要重算。").arg(place(database)));
-        return;
-    }
-    m_work = Work::Asking;
-    updateControls();
-    // The second button, 取消, takes Enter and Esc: only 重算 or Alt+R recomputes.
-    const int answer = MessageBox::ask(recomputeQuestion(database), {QStringLiteral("重算(&R)"), QStringLiteral("取消")}, 1, 1);
-    m_work = Work::None;
-    updateControls();
-    if (answer != 0)
-        return;
-    QFuture<repair::RecomputeRun> future = CheckWork::recompute(database, database.recompute);
-    begin(Work::Repairing, QStringLiteral("正在按下级科目重算%1……").arg(place(database)), QFuture<void>(future));
-    future.then(this, [this, database](const repair::RecomputeRun &run) {
-        const auto [report, style] = recomputeReport(database, run);
-        repaired(database, report, style);
-    });
+    if (confirmed(database, database.recompute.failure, !database.recompute.rows.empty(),
+                  QStringLiteral("%1中上级科目的余额都与下级科目合计相符，不需要重算。").arg(place(database)),
+                  recomputeQuestion(database), QStringLiteral("重算(&R)")))
+        runRepair(database, QStringLiteral("正在按下级科目重算%1……").arg(place(database)),
+                  CheckWork::recompute(database, database.recompute), &recomputeReport);
 }
 
 void CheckWindow::askAndRebuildEndFlags(const DatabaseCheck &database)
 {
-    if (refused(database, database.endFlags.failure))
-        return;
-    if (database.endFlags.wrong.empty()) {
-        MessageBox::show(QStringLiteral("%1的末级标志都正确，不需要重建。").arg(place(database)));
-        return;
-    }
-    m_work = Work::Asking;
-    updateControls();
-    const int answer = MessageBox::ask(endFlagsQuestion(database), {QStringLiteral("重建(&E)"), QStringLiteral("取消")}, 1, 1);
-    m_work = Work::None;
-    updateControls();
-    if (answer != 0)
+    if (!confirmed(database, database.endFlags.failure, !database.endFlags.wrong.empty(),
+                   QStringLiteral("%1的末级标志都正确，不需要重建。").arg(place(database)), endFlagsQuestion(database),
+                   QStringLiteral("重建(&E)")))
         return;
     *m_stopWalk = false;
-    QFuture<repair::EndFlagRun> future = CheckWork::rebuildEndFlags(database, m_stopWalk);
-    begin(Work::Repairing, QStringLiteral("正在重建%1的末级标志……").arg(place(database)), QFuture<void>(future));
-    future.then(this, [this, database](const repair::EndFlagRun &run) {
-        const auto [report, style] = endFlagsReport(database, run);
-        repaired(database, report, style);
-    });
+    runRepair(database, QStringLiteral("正在重建%1的末级标志……").arg(place(database)),
+              CheckWork::rebuildEndFlags(database, m_stopWalk), &endFlagsReport);
 }
 
 // The box reports the repair while the database is checked again behind it.

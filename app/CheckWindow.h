@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class CheckListModel;
 class DisagreementsModel;
@@ -73,6 +74,11 @@ private:
     void recheck(const DatabaseCheck &database, const std::function<void(const DatabaseCheck &)> &next);
     // Says why a repair can't be made on `database` now, in a box; false when it can be.
     bool refused(const DatabaseCheck &database, const QString &failure);
+    bool confirmed(const DatabaseCheck &database, const QString &failure, bool somethingToDo, const QString &nothingToDo,
+                   const QString &question, const QString &confirm);
+    template <typename Run>
+    void runRepair(const DatabaseCheck &database, const QString &what, QFuture<Run> future,
+                   std::pair<QString, int> (*report)(const DatabaseCheck &, const Run &));
     void askAndRecompute(const DatabaseCheck &database);
     void askAndRebuildEndFlags(const DatabaseCheck &database);
     // After a repair: the database is checked again while the box reports what was done.

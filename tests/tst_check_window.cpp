@@ -23,22 +23,8 @@
 namespace {
 
 using JournalDriver::cell;
-
-QString rowText(const QTableView *view, int row)
-{
-    QStringList cells;
-    for (int column = 0; column < view->model()->columnCount(); ++column)
-        cells << cell(view, row, column);
-    return cells.join(" | ");
-}
-
-QString headers(const QTableView *view)
-{
-    QStringList names;
-    for (int column = 0; column < view->model()->columnCount(); ++column)
-        names << view->model()->headerData(column, Qt::Horizontal).toString();
-    return names.join(" | ");
-}
+using JournalDriver::headers;
+using JournalDriver::rowText;
 
 // A recorded box as "style|prompt".
 QStringList boxes()

@@ -21,19 +21,11 @@
 namespace {
 
 using JournalDriver::cell;
+using JournalDriver::rowText;
 using JournalDriver::shownWhole;
 
 const BoxAnswerer::Keys PressAltR{{Qt::Key_R, Qt::AltModifier}};
 const BoxAnswerer::Keys PressAltE{{Qt::Key_E, Qt::AltModifier}};
-
-// A row of a table as shown, its cells joined by " | ".
-QString rowText(const QTableView *view, int row)
-{
-    QStringList cells;
-    for (int column = 0; column < view->model()->columnCount(); ++column)
-        cells << cell(view, row, column);
-    return cells.join(" | ");
-}
 
 // Whether what the screen shows of `widget` is what it paints: the window is on the screen, not
 // only in memory.

@@ -1,5 +1,6 @@
 #include "JournalDriver.h"
 
+#include <QStringList>
 #include <QStyle>
 #include <QTableView>
 
@@ -8,6 +9,22 @@ namespace JournalDriver {
 QString cell(const QTableView *view, int row, int column)
 {
     return view->model()->index(row, column).data().toString();
+}
+
+QString rowText(const QTableView *view, int row)
+{
+    QStringList cells;
+    for (int column = 0; column < view->model()->columnCount(); ++column)
+        cells << cell(view, row, column);
+    return cells.join(" | ");
+}
+
+QString headers(const QTableView *view)
+{
+    QStringList names;
+    for (int column = 0; column < view->model()->columnCount(); ++column)
+        names << view->model()->headerData(column, Qt::Horizontal).toString();
+    return names.join(" | ");
 }
 
 bool shownWhole(const QTableView *view, int row, int column)

@@ -23,6 +23,10 @@ private:
 
 // A cell of a table view as shown.
 QString cell(const QTableView *view, int row, int column);
+// One row of a view, its cells joined by " | ".
+QString rowText(const QTableView *view, int row);
+// The column headers a screen reader reads with the cells, joined by " | ".
+QString headers(const QTableView *view);
 // Whether the cell's text fits the width its column has on the screen, so none of it is cut off.
 bool shownWhole(const QTableView *view, int row, int column);
 
