@@ -24,8 +24,8 @@ struct DatabaseCheck {
     repair::EndFlagCheck endFlags;
     repair::BalanceCheck balances;
     repair::RecomputePlan recompute;
-    // A repair of this database whose process still holds its journal (another program, or this
-    // one's main window); empty when there is none.
+    // A repair of this database whose program still holds its journal's lock: one run by another
+    // program, from its window or the command line; empty when there is none.
     std::optional<repair::RepairRecord> runningRepair;
 
     // Why the database could not be read, as one text: each check's failure once; empty when
