@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "CheckWindow.h"
 #include "CommandLine.h"
 #include "CommandStart.h"
 #include "DisplayConnection.h"
@@ -53,6 +54,7 @@ int main(int argc, char *argv[])
     }
     case Action::Window:
     case Action::JournalWindow:
+    case Action::CheckWindow:
         break;
     }
 
@@ -75,12 +77,18 @@ int main(int argc, char *argv[])
         window.show();
         return QApplication::exec();
     }
+    // The main window and the check-and-repair window both list the account sets.
     const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options);
     if (!engine)
         return 0;
     ODBC::setEngine(*engine);
     MessageBox::showDataLayerMessages();
 
+    if (options.action == Action::CheckWindow) {
+        CheckWindow window;
+        window.show();
+        return QApplication::exec();
+    }
     Form1 window;
     window.show();
     return QApplication::exec();

@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "db/ODBC.h"
+#include "repair/BalanceRecompute.h"
 #include "repair/Money.h"
 
 #include <QJsonArray>
@@ -113,6 +114,16 @@ QString amountText(const QVariant &stored)
     } catch (const repair::MoneyOutOfRange &) {
     }
     return shownValue(stored);
+}
+
+QString recomputedRowText(const repair::RecomputedRow &row)
+{
+    QStringList changes;
+    for (std::size_t c = 0; c < 3; ++c)
+        if (row.changes[c])
+            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(repair::AmountNames[c]), amountText(row.stored[c]),
+                                                         moneyText(row.sums[c]));
+    return QStringLiteral("%1 第 %2 期：%3").arg(row.code, shownValue(row.period), changes.join(QStringLiteral("，")));
 }
 
 ConnectionMessages::ConnectionMessages()

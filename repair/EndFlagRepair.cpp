@@ -155,17 +155,21 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
 {
-    EndFlagRun run;
     if (accountSet.isEmpty() || year.isEmpty())
-        return run;
-    run.database = ODBC::accountSetDatabaseName(accountSet, year);
-    ODBC::ConnectDatabase(run.database);
+        return EndFlagRun();
+    ODBC::ConnectDatabase(ODBC::accountSetDatabaseName(accountSet, year));
+    return repairEndFlagsOver(ODBC::DbConn(), accountSet, year, progress);
+}
 
+EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet,
+                              const QString &year, EndFlagProgress &progress)
+{
+    EndFlagRun run;
+    run.database = ODBC::accountSetDatabaseName(accountSet, year);
     std::unique_ptr<Journal> journal;
     std::optional<db::RowByRowWrites> writes;
     std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
-        const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
         db::Recordset walk;
         walk.open(QStringLiteral("select ccode,bend from code order by ccode"), connection, db::CursorType::Static,
                   db::LockType::Optimistic);
