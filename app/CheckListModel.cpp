@@ -1,6 +1,7 @@
 #include "CheckListModel.h"
 
-#include "RepairDescription.h"
+#include "repair/RepairText.h"
+
 
 #include <QStringList>
 
@@ -52,7 +53,7 @@ QString CheckListModel::note(const DatabaseCheck &database)
     QStringList parts;
     if (database.runningRepair)
         parts << QStringLiteral("另一个程序正在修复这个数据库（%1，修复日志 %2）")
-                     .arg(RepairDescription::kind(*database.runningRepair), database.runningRepair->id);
+                     .arg(repair::RepairText::name(*database.runningRepair, repair::RepairText::Form::Short), database.runningRepair->id);
     if (const QString failure = database.failure(); !failure.isEmpty())
         parts << QStringLiteral("无法读取：") + failure;
     if (const std::size_t duplicates = database.recompute.duplicateRows.size(); duplicates > 0)

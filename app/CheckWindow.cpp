@@ -5,13 +5,12 @@
 #include "DisagreementsModel.h"
 #include "JournalWindow.h"
 #include "MessageBox.h"
-#include "RepairDescription.h"
 #include "ShownData.h"
 #include "TableViews.h"
 #include "WrongFlagsModel.h"
 
-#include "cli/Output.h"
-#include "db/ODBC.h"
+#include "db/StoredValue.h"
+#include "repair/RepairText.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -32,7 +31,7 @@ const QString HowToUndo = QStringLiteral("要撤销这次修复，请按“修�
 
 QString place(const DatabaseCheck &database)
 {
-    return RepairDescription::accountSetAndYear(database.accountSet, database.year, database.database);
+    return repair::RepairText::accountSetAndYear(database.accountSet, database.year, database.database);
 }
 
 // The first lines of `lines` and how many more there are, as a box lists them.
@@ -49,7 +48,7 @@ QString recomputeQuestion(const DatabaseCheck &database)
     const repair::RecomputePlan &plan = database.recompute;
     QStringList rows;
     for (const repair::RecomputedRow &row : plan.rows)
-        rows << cli::recomputedRowText(row);
+        rows << repair::RepairText::recomputedRowText(row);
     QString text = QStringLiteral("按下级科目重算%1的余额吗？\n\n以末级科目为准，从最下一级起逐级向上，把上级科目的金额改为其直接下级"
                                   "科目的合计，将改动 %2 行余额：\n")
                        .arg(place(database))
@@ -67,7 +66,7 @@ QString endFlagsQuestion(const DatabaseCheck &database)
     QStringList flags;
     for (const repair::WrongFlag &wrong : database.endFlags.wrong)
         flags << QStringLiteral("%1：现为 %2，应为 %3")
-                     .arg(cli::shownValue(cli::codeValue(wrong.code)), cli::shownValue(wrong.flag))
+                     .arg(db::shownValue(db::codeValue(wrong.code)), db::shownValue(wrong.flag))
                      .arg(wrong.right);
     return QStringLiteral("重建%1的末级标志吗？\n\n按科目编码顺序重写科目表中每个科目的末级标志（还有以它的编码开头的更长编码时为 0，"
                           "没有时为 1），将改动 %2 个：\n")
@@ -77,20 +76,20 @@ QString endFlagsQuestion(const DatabaseCheck &database)
         + QStringLiteral("\n\n改动之前先写修复日志，之后可以在“修复日志”中撤销。");
 }
 
-// What a recompute did, and its box's style.
-std::pair<QString, int> recomputeReport(const DatabaseCheck &database, const repair::RecomputeRun &run)
+// What a recompute did, and its box's icon.
+std::pair<QString, MessageBox::Icon> recomputeReport(const DatabaseCheck &database, const repair::RecomputeRun &run)
 {
     if (!run.failure.isEmpty())
-        return {QStringLiteral("按下级科目重算%1失败，未做任何改动：\n%2").arg(place(database), run.failure), ODBC::StyleCritical};
+        return {QStringLiteral("按下级科目重算%1失败，未做任何改动：\n%2").arg(place(database), run.failure), MessageBox::Icon::Critical};
     QString text = QStringLiteral("已按下级科目重算%1：改动 %2 行余额，修复日志 %3。").arg(place(database)).arg(run.written).arg(run.journal);
     if (!run.unrecorded.isEmpty())
         text += QStringLiteral("\n\n余额已重算，但修复日志未能记下修复的结果：") + run.unrecorded;
-    return {text + QStringLiteral("\n\n") + HowToUndo, run.unrecorded.isEmpty() ? ODBC::StylePlain : ODBC::StyleCritical};
+    return {text + QStringLiteral("\n\n") + HowToUndo, run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
 }
 
-// What an end-flag repair did, and its box's style. A walk that fails keeps the flags it wrote
+// What an end-flag repair did, and its box's icon. A walk that fails keeps the flags it wrote
 // before, each committed as it went: the box says how many, and where their journal is.
-std::pair<QString, int> endFlagsReport(const DatabaseCheck &database, const repair::EndFlagRun &run)
+std::pair<QString, MessageBox::Icon> endFlagsReport(const DatabaseCheck &database, const repair::EndFlagRun &run)
 {
     if (run.result == repair::EndFlagResult::Completed) {
         QString text = QStringLiteral("已重建%1的末级标志：处理科目 %2 个，改动末级标志 %3 个，修复日志 %4。")
@@ -100,15 +99,15 @@ std::pair<QString, int> endFlagsReport(const DatabaseCheck &database, const repa
                            .arg(run.journal);
         if (!run.unrecorded.isEmpty())
             text += QStringLiteral("\n\n末级标志已全部写入，但修复日志未能记下修复的结果：") + run.unrecorded;
-        return {text + QStringLiteral("\n\n") + HowToUndo, run.unrecorded.isEmpty() ? ODBC::StylePlain : ODBC::StyleCritical};
+        return {text + QStringLiteral("\n\n") + HowToUndo, run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
     }
     if (run.rowsChanged == 0)
-        return {QStringLiteral("重建%1的末级标志失败，未做任何改动：\n%2").arg(place(database), run.failure), ODBC::StyleCritical};
+        return {QStringLiteral("重建%1的末级标志失败，未做任何改动：\n%2").arg(place(database), run.failure), MessageBox::Icon::Critical};
     return {QStringLiteral("重建%1的末级标志时出错：已改动 %2 个末级标志，其余未改动（修复日志 %3，可以在“修复日志”中撤销）。\n%4")
                 .arg(place(database))
                 .arg(run.rowsChanged)
                 .arg(run.journal, run.failure),
-            ODBC::StyleCritical};
+            MessageBox::Icon::Critical};
 }
 
 } // namespace
@@ -335,12 +334,12 @@ bool CheckWindow::refused(const DatabaseCheck &database, const QString &failure)
 {
     if (database.runningRepair) {
         MessageBox::show(QStringLiteral("另一个程序正在修复%1（%2，修复日志 %3），请等它结束后再试。未做任何改动。")
-                             .arg(place(database), RepairDescription::kind(*database.runningRepair), database.runningRepair->id),
-                         ODBC::StyleCritical);
+                             .arg(place(database), repair::RepairText::name(*database.runningRepair, repair::RepairText::Form::Short), database.runningRepair->id),
+                         MessageBox::Icon::Critical);
         return true;
     }
     if (!failure.isEmpty()) {
-        MessageBox::show(QStringLiteral("无法读取%1，未做任何改动：\n%2").arg(place(database), failure), ODBC::StyleCritical);
+        MessageBox::show(QStringLiteral("无法读取%1，未做任何改动：\n%2").arg(place(database), failure), MessageBox::Icon::Critical);
         return true;
     }
     return false;
@@ -381,12 +380,12 @@ bool CheckWindow::confirmed(const DatabaseCheck &database, const QString &failur
 // The repair running in `future`, and once it is done, its report.
 template <typename Run>
 void CheckWindow::runRepair(const DatabaseCheck &database, const QString &what, QFuture<Run> future,
-                            std::pair<QString, int> (*report)(const DatabaseCheck &, const Run &))
+                            std::pair<QString, MessageBox::Icon> (*report)(const DatabaseCheck &, const Run &))
 {
     begin(Work::Repairing, what, QFuture<void>(future));
     future.then(this, [this, database, report](const Run &run) {
-        const auto [text, style] = report(database, run);
-        repaired(database, text, style);
+        const auto [text, icon] = report(database, run);
+        repaired(database, text, icon);
     });
 }
 
@@ -413,12 +412,12 @@ void CheckWindow::askAndRebuildEndFlags(const DatabaseCheck &database)
 }
 
 // The box reports the repair while the database is checked again behind it.
-void CheckWindow::repaired(const DatabaseCheck &database, const QString &report, int style)
+void CheckWindow::repaired(const DatabaseCheck &database, const QString &report, MessageBox::Icon icon)
 {
     if (!end(report.section(QLatin1Char('\n'), 0, 0)))
         return;
     recheck(database, nullptr);
-    MessageBox::show(report, style);
+    MessageBox::show(report, icon);
 }
 
 void CheckWindow::openJournal()

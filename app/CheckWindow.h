@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseCheck.h"
+#include "MessageBox.h"
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -78,11 +79,11 @@ private:
                    const QString &question, const QString &confirm);
     template <typename Run>
     void runRepair(const DatabaseCheck &database, const QString &what, QFuture<Run> future,
-                   std::pair<QString, int> (*report)(const DatabaseCheck &, const Run &));
+                   std::pair<QString, MessageBox::Icon> (*report)(const DatabaseCheck &, const Run &));
     void askAndRecompute(const DatabaseCheck &database);
     void askAndRebuildEndFlags(const DatabaseCheck &database);
     // After a repair: the database is checked again while the box reports what was done.
-    void repaired(const DatabaseCheck &database, const QString &report, int style);
+    void repaired(const DatabaseCheck &database, const QString &report, MessageBox::Icon icon);
     void showSelected();
     void updateControls();
     const DatabaseCheck *selectedDatabase() const;

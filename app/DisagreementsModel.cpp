@@ -1,6 +1,7 @@
 #include "DisagreementsModel.h"
 
-#include "cli/Output.h"
+#include "db/StoredValue.h"
+#include "repair/RepairText.h"
 
 void DisagreementsModel::setDisagreements(const std::vector<repair::BalanceDisagreement> &disagreements)
 {
@@ -34,16 +35,16 @@ QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
     case Code:
         return found.code;
     case Period:
-        return cli::shownValue(found.period);
+        return db::shownValue(found.period);
     case AmountColumn:
         return found.column;
     case Amount:
-        return found.amount ? cli::moneyText(*found.amount) : QStringLiteral("无余额行");
+        return found.amount ? repair::RepairText::moneyText(*found.amount) : QStringLiteral("无余额行");
     case SubAccountsSum:
-        return cli::moneyText(found.subAccountsSum);
+        return repair::RepairText::moneyText(found.subAccountsSum);
     case Difference:
         try {
-            return cli::moneyText(found.amount.value_or(repair::Money()) - found.subAccountsSum);
+            return repair::RepairText::moneyText(found.amount.value_or(repair::Money()) - found.subAccountsSum);
         } catch (const repair::MoneyOutOfRange &) {
             return QStringLiteral("超出范围");
         }

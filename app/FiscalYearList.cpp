@@ -22,10 +22,10 @@ void Form1::Combo3_Change()
     for (int i = 0; i <= last; ++i) {
         if (!app::matchesPattern(Combo3->itemText(i), pattern))
             continue;
-        QString &number = ODBC::currentAccountSetNumber();
-        number = Combo4->itemText(i);
+        accountSetNumber = Combo4->itemText(i);
         Combo4->setEditText(Combo4->itemText(i));
-        years.open(db::LiveYearsQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly, {number.left(3)});
+        years.open(db::LiveYearsQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly,
+                   {accountSetNumber.left(3)});
         ComboEntries::clear(Combo5);
         while (!years.bof() && !years.eof()) {
             if (db::isListedYear(years.field(QStringLiteral("iYear"))))

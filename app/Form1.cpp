@@ -223,7 +223,7 @@ void Form1::reportingFailures(const QString &action, const std::function<void()>
     try {
         handler();
     } catch (const db::DbError &error) {
-        MessageBox::show(action + QStringLiteral("时出错：\r\n") + error.description(), 16);
+        MessageBox::show(action + QStringLiteral("时出错：\r\n") + error.description(), MessageBox::Icon::Critical);
     }
 }
 

@@ -34,6 +34,9 @@ public:
     QPushButton *Command1;
     QPushButton *Command2;
 
+    // The number of the account set last matched in the account-set list (Combo3_Change).
+    QString accountSetNumber;
+
     // Event handlers.
     void Form_Load();
     void Combo3_Change();

@@ -13,6 +13,7 @@
 #include "repair/JournalFormat.h"
 #include "repair/JournalLock.h"
 #include "repair/JournalReader.h"
+#include "repair/RepairText.h"
 #include "repair/Undo.h"
 
 #include <QApplication>
@@ -46,7 +47,7 @@ QString undoReport(const repair::UndoRun &run)
     for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i) {
         const repair::LeftAlone &left = run.leftAlone.at(i);
         text += QStringLiteral("\n%1：%2（修复前 %3，修复写入 %4%5）")
-                    .arg(RepairDescription::place(run.repair, left.row), left.reason,
+                    .arg(RepairDescription::place(run.repair, left.row), repair::RepairText::leftAloneReason(left),
                          RepairDescription::values(run.repair, left.row.oldValues),
                          RepairDescription::values(run.repair, left.row.newValues),
                          left.now.isEmpty() ? QString()
@@ -60,7 +61,7 @@ QString undoReport(const repair::UndoRun &run)
 // What of a repair decides the rows shown for it: when any of it changes, they are read again.
 QString shownState(const repair::RepairRecord &record)
 {
-    return QStringLiteral("%1|%2|%3|%4|%5").arg(record.id, record.outcome, record.undoneBy).arg(record.running).arg(record.rowsChanged);
+    return QStringLiteral("%1|%2|%3|%4|%5").arg(record.id, repair::storedName(record.outcome), record.undoneBy).arg(record.running).arg(record.rowsChanged);
 }
 
 } // namespace
@@ -153,7 +154,7 @@ void JournalWindow::watchJournalDirectory()
     if (QFileInfo(m_directory).isDir()) {
         wanted << m_directory;
         for (int row = 0; row < m_repairs->rowCount(); ++row)
-            if (m_repairs->repairAt(row).outcome.isEmpty())
+            if (m_repairs->repairAt(row).outcome == repair::Outcome::Unrecorded)
                 wanted << repair::journalformat::journalPath(m_directory, m_repairs->repairAt(row).id);
     } else if (QFileInfo(QFileInfo(m_directory).absolutePath()).isDir()) {
         wanted << QFileInfo(m_directory).absolutePath();
@@ -231,7 +232,7 @@ void JournalWindow::showSelectedRepair()
 void JournalWindow::updateControls()
 {
     const repair::RepairRecord *record = selectedRepair();
-    undoButton->setEnabled(record && repair::whyNotUndoable(*record).isEmpty());
+    undoButton->setEnabled(record && repair::undoRefusal(*record) == repair::UndoRefusal::None);
     if (!record)
         rowSummary->setText(m_repairs->rowCount() == 0
                                 ? QStringLiteral("日志目录 %1 中没有修复记录。").arg(QDir::toNativeSeparators(m_directory))
@@ -260,20 +261,20 @@ void JournalWindow::undoSelected()
     if (!selected)
         return;
     const repair::RepairRecord record = *selected;
-    if (const QString why = repair::whyNotUndoable(record); !why.isEmpty()) {
-        MessageBox::show(why, ODBC::StylePlain);
+    if (const QString why = repair::RepairText::whyNotUndoable(record); !why.isEmpty()) {
+        MessageBox::show(why, MessageBox::Icon::None);
         return;
     }
     qint64 rows = 0;
     try {
         rows = repair::countRows(m_directory, record.id);
     } catch (const db::DbError &error) {
-        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), ODBC::StyleCritical);
+        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), MessageBox::Icon::Critical);
         return;
     }
     const QString question = QStringLiteral("撤销修复 %1吗？\n\n日志记有 %2 行。只恢复仍是这次修复写入的值的记录；"
                                             "之后被改动过的记录保持不变，并在结果中列出。")
-                                 .arg(RepairDescription::summary(record))
+                                 .arg(repair::RepairText::summary(record))
                                  .arg(rows);
     // The second button, 取消, takes Enter and Esc: only 撤销 or Alt+U undoes.
     if (MessageBox::ask(question, {QStringLiteral("撤销(&U)"), QStringLiteral("取消")}, 1, 1) != 0)
@@ -284,7 +285,7 @@ void JournalWindow::undoSelected()
     QApplication::restoreOverrideCursor();
     refresh();  // the undo is listed, and the rows' values now changed
     if (!run.failure.isEmpty())
-        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), ODBC::StyleCritical);
+        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), MessageBox::Icon::Critical);
     else
-        MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? ODBC::StylePlain : ODBC::StyleCritical);
+        MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
 }

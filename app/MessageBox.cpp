@@ -21,12 +21,12 @@ Recorder &recorder()
 }
 
 // A box with the tool's title rule, without buttons yet.
-std::unique_ptr<QMessageBox> emptyBox(const QString &prompt, int style, const QString &title)
+std::unique_ptr<QMessageBox> emptyBox(const QString &prompt, MessageBox::Icon icon, const QString &title)
 {
     auto box = std::make_unique<QMessageBox>(QApplication::activeWindow());
     box->setWindowTitle(title.isEmpty() ? MessageBox::ApplicationTitle : title);
     box->setText(prompt);
-    box->setIcon(style == ODBC::StyleCritical ? QMessageBox::Critical : QMessageBox::NoIcon);
+    box->setIcon(icon == MessageBox::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon);
     return box;
 }
 
@@ -37,33 +37,33 @@ constexpr char PositionProperty[] = "n3fixButtonPosition";
 
 const QString MessageBox::ApplicationTitle = QStringLiteral("N3新会计制度科目增加工具");
 
-std::unique_ptr<QMessageBox> MessageBox::build(const QString &prompt, int style, const QString &title)
+std::unique_ptr<QMessageBox> MessageBox::build(const QString &prompt, Icon icon, const QString &title)
 {
-    auto box = emptyBox(prompt, style, title);
+    auto box = emptyBox(prompt, icon, title);
     QPushButton *ok = box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box->setDefaultButton(ok);
     box->setEscapeButton(ok);
     return box;
 }
 
-void MessageBox::show(const QString &prompt, int style, const QString &title)
+void MessageBox::show(const QString &prompt, Icon icon, const QString &title)
 {
     Recorder &r = recorder();
     if (r.recording) {
-        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, style, {QStringLiteral("确定")}});
+        r.shown.append({prompt, title.isEmpty() ? ApplicationTitle : title, icon, {QStringLiteral("确定")}});
         return;
     }
-    build(prompt, style, title)->exec();
+    build(prompt, icon, title)->exec();
 }
 
 int MessageBox::ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton)
 {
     Recorder &r = recorder();
     if (r.recording) {
-        r.shown.append({prompt, ApplicationTitle, ODBC::StylePlain, buttons});
+        r.shown.append({prompt, ApplicationTitle, Icon::None, buttons});
         return r.answers.isEmpty() ? defaultButton : r.answers.takeFirst();
     }
-    const std::unique_ptr<QMessageBox> box = emptyBox(prompt, ODBC::StylePlain, QString());
+    const std::unique_ptr<QMessageBox> box = emptyBox(prompt, Icon::None, QString());
     for (int i = 0; i < buttons.size(); ++i) {
         // Each button closes the box; its position tells which was pressed, whatever role Qt
         // would give its text.
@@ -86,7 +86,7 @@ void MessageBox::answerNext(int button)
 
 void MessageBox::showDataLayerMessages()
 {
-    ODBC::setMessageSink([](const QString &prompt, const QString &title, int style) { show(prompt, style, title); });
+    ODBC::setMessageSink([](const QString &prompt, const QString &title) { show(prompt, Icon::Critical, title); });
 }
 
 void MessageBox::setRecording(bool recording)

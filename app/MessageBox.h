@@ -15,17 +15,20 @@ class MessageBox {
 public:
     static const QString ApplicationTitle;
 
+    // A box has no icon, or the critical-stop icon for a failure.
+    enum class Icon { None, Critical };
+
     struct Shown {
         QString prompt;
         QString title;
-        int style;
+        Icon icon;
         QStringList buttons;
     };
 
-    // Shows a modal box with a single "确定" button; style 16 adds the critical-stop icon.
-    static void show(const QString &prompt, int style = 0, const QString &title = QString());
+    // Shows a modal box with a single "确定" button.
+    static void show(const QString &prompt, Icon icon = Icon::None, const QString &title = QString());
     // The box show() would display, for callers that need to inspect it.
-    static std::unique_ptr<QMessageBox> build(const QString &prompt, int style, const QString &title);
+    static std::unique_ptr<QMessageBox> build(const QString &prompt, Icon icon, const QString &title);
 
     // Shows a modal box with one button per text, in order, and returns the position of the one
     // pressed. Enter presses `defaultButton`; Esc or closing the box counts as `escapeButton`.
@@ -35,7 +38,8 @@ public:
     // The button the next recorded ask() gets, by position; answers queue up in order.
     static void answerNext(int button);
 
-    // Routes the data layer's messages (the connection error box) through show().
+    // Routes the data layer's messages (the connection error box) through show(), with the
+    // critical-stop icon.
     static void showDataLayerMessages();
 
     static void setRecording(bool recording);

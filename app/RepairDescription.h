@@ -4,24 +4,9 @@
 
 #include <QString>
 
-// How a journaled repair and its rows read in the journal window and its boxes, in the words of
-// the main window's buttons.
+// Where a journaled row is and what it holds, as the journal window and its boxes show it. The
+// words for a repair itself (its name, outcome, account set) are RepairText's.
 namespace RepairDescription {
-
-// "修正科目错误", "彻底根除", or "撤销 <id>" for an undo.
-QString kind(const repair::RepairRecord &record);
-// The account set and fiscal year with the database's name: "帐套 001，2007 年度（LQDATA_001_2007）".
-QString accountSetAndYear(const repair::RepairRecord &record);
-QString accountSetAndYear(const QString &accountSet, const QString &year, const QString &database);
-// What the user typed for a balance reset: "科目 1011，3 月起"; empty for the others.
-QString inputs(const repair::RepairRecord &record);
-// "完成", "在第 N 行停止", "在第 N 行失败：…", "失败，未改动任何记录：…", "正在进行" or "未记录结束".
-QString outcome(const repair::RepairRecord &record);
-// Rows the repair changed, or "—" when it never recorded them.
-QString rowsChanged(const repair::RepairRecord &record);
-QString time(const repair::RepairRecord &record);
-// The repair in one line, as a box names it: its id, kind, account set and inputs.
-QString summary(const repair::RepairRecord &record);
 
 // Where a journaled row is: its account code, and the period for a row of the balances (empty
 // when the row has none).

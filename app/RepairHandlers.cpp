@@ -3,7 +3,6 @@
 #include "Form1.h"
 #include "MessageBox.h"
 
-#include "db/ODBC.h"
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
 
@@ -74,7 +73,7 @@ void Form1::Command1_Click()
         MessageBox::show(QStringLiteral("修复成功！"));
         if (!run.failure.isEmpty())
             MessageBox::show(run.failure + QStringLiteral("\r\n这次修复在修复日志中显示为“未记录结束”，仍可撤销。"),
-                             ODBC::StyleCritical);
+                             MessageBox::Icon::Critical);
         if (!run.triggerNotice.isEmpty())
             MessageBox::show(run.triggerNotice);
         break;
@@ -101,7 +100,7 @@ void Form1::Command2_Click()
         if (!run.unrecorded.isEmpty())
             MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n末级标志已全部写入，但修复日志未能记下修复的结果：")
                                  + run.unrecorded,
-                             ODBC::StyleCritical);
+                             MessageBox::Icon::Critical);
         if (!run.triggerNotice.isEmpty())
             MessageBox::show(run.triggerNotice);
         break;
@@ -110,7 +109,7 @@ void Form1::Command2_Click()
     case repair::EndFlagResult::Failed:
         MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n") + run.failure
                              + (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\r\n") + run.triggerNotice),
-                         ODBC::StyleCritical);
+                         MessageBox::Icon::Critical);
         break;
     }
     if (m_walkLock->closeRequested())

@@ -1,6 +1,8 @@
 #include "RepairListModel.h"
 
-#include "RepairDescription.h"
+#include "repair/RepairText.h"
+
+namespace Text = repair::RepairText;
 
 void RepairListModel::setRepairs(const QList<repair::RepairRecord> &repairs)
 {
@@ -42,18 +44,18 @@ QVariant RepairListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     switch (index.column()) {
     case Time:
-        return RepairDescription::time(record);
+        return repair::RepairText::time(record);
     case AccountSet:
-        return RepairDescription::accountSetAndYear(record);
+        return repair::RepairText::accountSetAndYear(record);
     case Repair:
-        return record.undoneBy.isEmpty() ? RepairDescription::kind(record)
-                                         : QStringLiteral("%1（已由 %2 撤销）").arg(RepairDescription::kind(record), record.undoneBy);
+        return record.undoneBy.isEmpty() ? Text::name(record, Text::Form::Short)
+                                         : QStringLiteral("%1（已由 %2 撤销）").arg(Text::name(record, Text::Form::Short), record.undoneBy);
     case Inputs:
-        return RepairDescription::inputs(record);
+        return repair::RepairText::inputs(record);
     case RowsChanged:
-        return RepairDescription::rowsChanged(record);
+        return repair::RepairText::rowsChanged(record);
     case Outcome:
-        return RepairDescription::outcome(record);
+        return repair::RepairText::outcome(record, Text::Form::Short);
     default:
         return QVariant();
     }

@@ -1,6 +1,6 @@
 #include "WrongFlagsModel.h"
 
-#include "cli/Output.h"
+#include "db/StoredValue.h"
 
 void WrongFlagsModel::setFlags(const std::vector<repair::WrongFlag> &flags)
 {
@@ -26,9 +26,9 @@ QVariant WrongFlagsModel::data(const QModelIndex &index, int role) const
     const repair::WrongFlag &flag = m_flags[std::size_t(index.row())];
     switch (index.column()) {
     case Code:
-        return cli::shownValue(cli::codeValue(flag.code));
+        return db::shownValue(db::codeValue(flag.code));
     case Now:
-        return cli::shownValue(flag.flag);
+        return db::shownValue(flag.flag);
     case Right:
         return QString::number(flag.right);
     default:

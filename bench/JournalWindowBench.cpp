@@ -43,7 +43,7 @@ void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &cha
     for (int i = 0; i < rows; ++i)
         journal.addRow({qlonglong(i + 1), {chart.at(i % chart.size()).code}, {0}, {1}});
     journal.flush();
-    journal.finish(QStringLiteral("completed"), rows, rows);
+    journal.finish(repair::Outcome::Completed, rows, rows);
 }
 
 // Seconds from creating the window to its list filled and the newest repair's first page of rows

@@ -33,7 +33,7 @@ inline repair::RepairRecord endFlagJournalRecord()
 {
     repair::RepairRecord record;
     record.database = QStringLiteral("LQDATA_001_2007");
-    record.repair = QStringLiteral("end-flags");
+    record.repair = repair::RepairKind::EndFlags;
     record.accountSet = QStringLiteral("001");
     record.year = QStringLiteral("2007");
     record.table = QStringLiteral("code");

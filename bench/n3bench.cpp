@@ -518,7 +518,7 @@ void journalRow(const Place &place)
                 j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {row.flag}, {row.flag == 0 ? 1 : 0}});
             j.setRowsVisited(qint64(rows.size()));
             j.flush();
-            j.finish(QStringLiteral("completed"), qint64(rows.size()), qint64(changed.size()));
+            j.finish(repair::Outcome::Completed, qint64(rows.size()), qint64(changed.size()));
         }
         journalClock.push_back(timer.nsecsElapsed() / 1e9);
         journalProcessor.push_back(processorSeconds() - processorAtStart);

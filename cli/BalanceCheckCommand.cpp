@@ -4,7 +4,9 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 
+#include "db/StoredValue.h"
 #include "repair/BalanceCheck.h"
+#include "repair/RepairText.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -17,7 +19,7 @@ namespace {
 QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 {
     return {{QStringLiteral("code"), found.code},
-            {QStringLiteral("period"), jsonValue(found.period)},
+            {QStringLiteral("period"), db::jsonValue(found.period)},
             {QStringLiteral("column"), found.column},
             {QStringLiteral("amount"), found.amount ? moneyJson(*found.amount) : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("sub_accounts_sum"), moneyJson(found.subAccountsSum)}};
@@ -27,9 +29,9 @@ QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 QString disagreementLine(const repair::BalanceDisagreement &found)
 {
     return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")
-        .arg(found.code, shownValue(found.period), found.column,
-             found.amount ? moneyText(*found.amount) : QStringLiteral("无余额行"),
-             moneyText(found.subAccountsSum));
+        .arg(found.code, db::shownValue(found.period), found.column,
+             found.amount ? repair::RepairText::moneyText(*found.amount) : QStringLiteral("无余额行"),
+             repair::RepairText::moneyText(found.subAccountsSum));
 }
 
 } // namespace
@@ -75,10 +77,10 @@ int checkBalances(const Request &request)
                 out.line(disagreementLine(found));
         }
         for (const repair::BalanceOrphan &orphan : check.orphans) {
-            orphans.append(QJsonObject{{QStringLiteral("code"), jsonValue(codeValue(orphan.code))},
-                                       {QStringLiteral("period"), jsonValue(orphan.period)}});
+            orphans.append(QJsonObject{{QStringLiteral("code"), db::jsonValue(db::codeValue(orphan.code))},
+                                       {QStringLiteral("period"), db::jsonValue(orphan.period)}});
             if (request.verbose)
-                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(shownValue(codeValue(orphan.code)), shownValue(orphan.period)));
+                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(db::shownValue(db::codeValue(orphan.code)), db::shownValue(orphan.period)));
         }
         result.insert(QStringLiteral("accounts"), check.accounts);
         result.insert(QStringLiteral("periods"), check.periods);

@@ -5,7 +5,9 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 
+#include "db/StoredValue.h"
 #include "repair/BalanceRecompute.h"
+#include "repair/RepairText.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -36,7 +38,7 @@ QJsonObject newJson(const repair::RecomputedRow &row)
 
 QJsonObject codeAndPeriod(const QString &code, const QVariant &period)
 {
-    return {{QStringLiteral("code"), jsonValue(codeValue(code))}, {QStringLiteral("period"), jsonValue(period)}};
+    return {{QStringLiteral("code"), db::jsonValue(db::codeValue(code))}, {QStringLiteral("period"), db::jsonValue(period)}};
 }
 
 // The rows of one database the recompute leaves as they are, as lines and into `result`.
@@ -45,19 +47,19 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     QJsonArray missing, duplicates, orphans;
     for (const repair::MissingBalanceRow &row : plan.missingRows) {
         missing.append(codeAndPeriod(row.code, row.period));
-        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(row.code, shownValue(row.period)));
+        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(row.code, db::shownValue(row.period)));
     }
     for (const repair::DuplicateBalanceRows &rows : plan.duplicateRows) {
         QJsonObject json = codeAndPeriod(rows.code, rows.period);
         json.insert(QStringLiteral("rows"), rows.rows);
         duplicates.append(json);
         out.line(QStringLiteral("  科目 %1 第 %2 期有 %3 条余额行，合计与下级科目不符，无法判断改哪一条，无法重算")
-                     .arg(rows.code, shownValue(rows.period))
+                     .arg(rows.code, db::shownValue(rows.period))
                      .arg(rows.rows));
     }
     for (const repair::BalanceOrphan &orphan : plan.orphans) {
         orphans.append(codeAndPeriod(orphan.code, orphan.period));
-        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动").arg(shownValue(codeValue(orphan.code)), shownValue(orphan.period)));
+        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动").arg(db::shownValue(db::codeValue(orphan.code)), db::shownValue(orphan.period)));
     }
     result.insert(QStringLiteral("missing_rows"), missing);
     result.insert(QStringLiteral("duplicate_rows"), duplicates);
@@ -114,7 +116,7 @@ int recomputeBalances(const Request &request)
             json.insert(QStringLiteral("old"), oldJson(row));
             json.insert(QStringLiteral("new"), newJson(row));
             changed.append(json);
-            out.line(QStringLiteral("  ") + recomputedRowText(row));
+            out.line(QStringLiteral("  ") + repair::RepairText::recomputedRowText(row));
         }
         result.insert(QStringLiteral("rows"), changed);
         listLeftAlone(out, plan, result);

@@ -5,7 +5,9 @@
 #include "Output.h"
 
 #include "db/DbError.h"
+#include "db/StoredValue.h"
 #include "repair/BalanceReset.h"
+#include "repair/RepairText.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -25,17 +27,17 @@ QJsonValue periodJson(const QString &period)
 // One matched row, its amounts as stored, as --json gives it.
 QJsonObject rowJson(const repair::BalanceRow &row)
 {
-    return {{QStringLiteral("period"), jsonValue(row.period)},
-            {QStringLiteral("mb"), jsonValue(row.mb)},
-            {QStringLiteral("md"), jsonValue(row.md)},
-            {QStringLiteral("mc"), jsonValue(row.mc)}};
+    return {{QStringLiteral("period"), db::jsonValue(row.period)},
+            {QStringLiteral("mb"), db::jsonValue(row.mb)},
+            {QStringLiteral("md"), db::jsonValue(row.md)},
+            {QStringLiteral("mc"), db::jsonValue(row.mc)}};
 }
 
 // One matched row as a line of text: "  第 9 期：mb 1200.00，md 300.00，mc 100.00".
 QString rowLine(const repair::BalanceRow &row)
 {
     return QStringLiteral("  第 %1 期：mb %2，md %3，mc %4")
-        .arg(shownValue(row.period), amountText(row.mb), amountText(row.md), amountText(row.mc));
+        .arg(db::shownValue(row.period), repair::RepairText::amountText(row.mb), repair::RepairText::amountText(row.md), repair::RepairText::amountText(row.mc));
 }
 
 // Says why the reset did not run or failed, and that nothing changed; status 2.

@@ -3,6 +3,7 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 
+#include "db/StoredValue.h"
 #include "repair/EndFlagCheck.h"
 
 #include <QJsonArray>
@@ -43,12 +44,12 @@ int check(const Request &request)
         out.line(QStringLiteral("%1：科目 %2 个，末级标志错误 %3 个").arg(where).arg(check.codes).arg(check.wrong.size()));
         QJsonArray wrongCodes;
         for (const repair::WrongFlag &wrong : check.wrong) {
-            const QVariant code = codeValue(wrong.code);
-            wrongCodes.append(QJsonObject{{QStringLiteral("code"), jsonValue(code)},
-                                          {QStringLiteral("flag"), jsonValue(wrong.flag)},
+            const QVariant code = db::codeValue(wrong.code);
+            wrongCodes.append(QJsonObject{{QStringLiteral("code"), db::jsonValue(code)},
+                                          {QStringLiteral("flag"), db::jsonValue(wrong.flag)},
                                           {QStringLiteral("right"), wrong.right}});
             if (request.verbose)
-                out.line(QStringLiteral("  %1  现为 %2，应为 %3").arg(shownValue(code), shownValue(wrong.flag)).arg(wrong.right));
+                out.line(QStringLiteral("  %1  现为 %2，应为 %3").arg(db::shownValue(code), db::shownValue(wrong.flag)).arg(wrong.right));
         }
         result.insert(QStringLiteral("codes"), check.codes);
         result.insert(QStringLiteral("wrong"), int(check.wrong.size()));

@@ -3,6 +3,7 @@
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/SystemDatabase.h"
+#include "repair/RepairText.h"
 
 #include <QJsonObject>
 
@@ -10,7 +11,7 @@ namespace cli {
 
 QString placeOf(const SelectedDatabase &selected)
 {
-    return QStringLiteral("帐套 %1 %2 年度（%3）").arg(selected.accountSet, selected.year, selected.database);
+    return repair::RepairText::accountSetAndYear(selected.accountSet, selected.year, selected.database);
 }
 
 QJsonObject placeJson(const SelectedDatabase &selected)

@@ -17,7 +17,7 @@ struct SelectedDatabase {
     QString database;  // LQDATA_<account set>_<year>
 };
 
-// The database as a line of output names it: 帐套 001 2007 年度（LQDATA_001_2007）; and as JSON
+// The database as a line of output names it: 帐套 001，2007 年度（LQDATA_001_2007）; and as JSON
 // fields: account_set, year, database.
 QString placeOf(const SelectedDatabase &selected);
 QJsonObject placeJson(const SelectedDatabase &selected);

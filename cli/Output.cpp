@@ -2,7 +2,6 @@
 
 #include "Console.h"
 #include "db/ODBC.h"
-#include "repair/BalanceRecompute.h"
 #include "repair/Money.h"
 
 #include <QJsonArray>
@@ -62,73 +61,14 @@ void Output::endStreamedDocument() const
         console::write(stdout, m_firstElement ? "]\n}\n" : "\n    ]\n}\n");
 }
 
-QJsonValue jsonValue(const QVariant &value)
-{
-    if (value.isNull())
-        return QJsonValue::Null;
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-        return QJsonValue(value.toLongLong());
-    case QMetaType::Double:
-        return QJsonValue(value.toDouble());
-    case QMetaType::Bool:
-        return QJsonValue(value.toBool() ? 1 : 0);
-    case QMetaType::QByteArray:
-        return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
-    default:
-        return value.toString();
-    }
-}
-
-QString shownValue(const QVariant &value)
-{
-    if (value.isNull())
-        return QStringLiteral("NULL");
-    const QJsonValue json = jsonValue(value);
-    return json.isString() && value.typeId() == QMetaType::QString ? value.toString() : json.toVariant().toString();
-}
-
-QVariant codeValue(const QString &code)
-{
-    return code.isNull() ? QVariant() : QVariant(code);
-}
-
-QString moneyText(const repair::Money &amount)
-{
-    return amount.toString(2);
-}
-
 QJsonValue moneyJson(const repair::Money &amount)
 {
     return QJsonValue(amount.toDouble());
 }
 
-QString amountText(const QVariant &stored)
-{
-    try {
-        if (const std::optional<repair::Money> amount = repair::Money::fromStored(stored))
-            return moneyText(*amount);
-    } catch (const repair::MoneyOutOfRange &) {
-    }
-    return shownValue(stored);
-}
-
-QString recomputedRowText(const repair::RecomputedRow &row)
-{
-    QStringList changes;
-    for (std::size_t c = 0; c < 3; ++c)
-        if (row.changes[c])
-            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(repair::AmountNames[c]), amountText(row.stored[c]),
-                                                         moneyText(row.sums[c]));
-    return QStringLiteral("%1 第 %2 期：%3").arg(row.code, shownValue(row.period), changes.join(QStringLiteral("，")));
-}
-
 ConnectionMessages::ConnectionMessages()
 {
-    ODBC::setMessageSink([this](const QString &prompt, const QString &, int) { m_messages << prompt; });
+    ODBC::setMessageSink([this](const QString &prompt, const QString &) { m_messages << prompt; });
 }
 
 ConnectionMessages::~ConnectionMessages()

@@ -4,11 +4,9 @@
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 namespace repair {
 class Money;
-struct RecomputedRow;
 }
 
 namespace cli {
@@ -34,26 +32,8 @@ private:
     mutable bool m_firstElement = true;
 };
 
-// A value read from a database as JSON: numbers stay numbers, NULL is null, a blob is its bytes
-// in hex as an SQL literal.
-QJsonValue jsonValue(const QVariant &value);
-// The same value as the user reads it in a line of text.
-QString shownValue(const QVariant &value);
-// A code as read from a database, for jsonValue() and shownValue(): a NULL code (a null text)
-// stays null.
-QVariant codeValue(const QString &code);
-
-// Money as a line of text shows it, always with two decimals ("142183.50"), and as JSON gives it
-// (a number).
-QString moneyText(const repair::Money &amount);
+// Money as JSON gives it (a number); RepairText::moneyText() gives it as text.
 QJsonValue moneyJson(const repair::Money &amount);
-// A stored amount as a line of text shows it: with two decimals when it reads as a number, else
-// as shownValue() shows it.
-QString amountText(const QVariant &stored);
-
-// A row the recompute changes, as a line of text names it and its amounts before and after:
-// "1002 第 9 期：md 12345.00 → 12245.00".
-QString recomputedRowText(const repair::RecomputedRow &row);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

@@ -3,6 +3,7 @@
 #include "JournalText.h"
 #include "Output.h"
 
+#include "repair/RepairText.h"
 #include "repair/Undo.h"
 
 #include <QJsonArray>
@@ -35,10 +36,10 @@ int undo(const Request &request)
                                      {QStringLiteral("new"), valuesJson(record, left.row.newValues)},
                                      {QStringLiteral("now"), left.now.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                                 : QJsonValue(valuesJson(record, left.now))},
-                                     {QStringLiteral("kind"), left.kind},
-                                     {QStringLiteral("reason"), left.reason}});
+                                     {QStringLiteral("kind"), repair::RepairText::leftAloneKind(left.reason)},
+                                     {QStringLiteral("reason"), repair::RepairText::leftAloneReason(left)}});
         out.line(QStringLiteral("  未恢复 %1：%2（修复前 %3，修复写入 %4%5）")
-                     .arg(keyText(record, left.row), left.reason, valuesText(record, left.row.oldValues),
+                     .arg(keyText(record, left.row), repair::RepairText::leftAloneReason(left), valuesText(record, left.row.oldValues),
                           valuesText(record, left.row.newValues),
                           left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + valuesText(record, left.now)));
     }

@@ -14,7 +14,6 @@ struct ModuleState {
     db::EngineSettings engine;
     MessageSink messageSink;
     std::shared_ptr<db::Connection> connection;
-    QString currentAccountSet;
 };
 
 void releaseConnection();
@@ -99,7 +98,7 @@ bool ConnectDatabase(const QString &dbName)
         if (state().messageSink)
             state().messageSink(QStringLiteral("数据库") + dbName + QStringLiteral("连接错误 \r\n") + error.description()
                                     + QStringLiteral("\r\n请正确配置数数据连接"),
-                                QStringLiteral("数据库连接错误"), StyleCritical);
+                                QStringLiteral("数据库连接错误"));
         return false;
     }
 }
@@ -107,11 +106,6 @@ bool ConnectDatabase(const QString &dbName)
 QString accountSetDatabaseName(const QString &accountSet, const QString &year)
 {
     return QStringLiteral("LQDATA_") + accountSet + QLatin1Char('_') + year;
-}
-
-QString &currentAccountSetNumber()
-{
-    return state().currentAccountSet;
 }
 
 } // namespace ODBC

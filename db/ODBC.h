@@ -13,12 +13,9 @@
 // fresh connection in place of the previous one, even for the same database.
 namespace ODBC {
 
-// Message-box styles: a single OK button without an icon, or with the critical-stop icon.
-constexpr int StylePlain = 0;
-constexpr int StyleCritical = 16;
-
-// Shows a modal message to the user. The window installs the real message box at start.
-using MessageSink = std::function<void(const QString &prompt, const QString &title, int style)>;
+// Shows a failure to connect to the user, as a modal box with a title of its own. The window
+// installs the real message box at start.
+using MessageSink = std::function<void(const QString &prompt, const QString &title)>;
 void setMessageSink(MessageSink sink);
 
 // The engine that answers connection strings, chosen once at program start.
@@ -45,8 +42,5 @@ extern const QString SystemDatabase;
 // The database of one account set's fiscal year: "LQDATA_" + account set + "_" + year,
 // both pieces exactly as given.
 QString accountSetDatabaseName(const QString &accountSet, const QString &year);
-
-// The number of the account set last matched in the account-set list.
-QString &currentAccountSetNumber();
 
 } // namespace ODBC

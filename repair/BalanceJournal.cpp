@@ -9,13 +9,13 @@ namespace repair {
 
 const QStringList BalanceJournalAmounts{QStringLiteral("mb"), QStringLiteral("mc"), QStringLiteral("md")};
 
-RepairRecord balanceJournalRecord(const QString &repair, const QString &database, const QString &accountSet,
+RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet,
                                   const QString &year, const db::Recordset &rows, const QStringList &notColumns)
 {
     RepairRecord record;
     record.database = database;
     record.engine = ODBC::engineName();
-    record.repair = repair;
+    record.repair = kind;
     record.accountSet = accountSet;
     record.year = year;
     record.table = QStringLiteral("GL_accsum");

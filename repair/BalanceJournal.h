@@ -18,10 +18,10 @@ namespace repair {
 // The columns such a repair writes, in the journal's order.
 extern const QStringList BalanceJournalAmounts;  // mb, mc, md
 
-// The record of the journal of `repair` on `database`, for rows read by `rows` (all of a row's
+// The record of the journal of a repair of `kind` on `database`, for rows read by `rows` (all of a row's
 // columns, and on SQLite its rowid): the amounts are the changed columns, every other column
 // (but those named in `notColumns`, which the select adds) a key column that finds the row again.
-RepairRecord balanceJournalRecord(const QString &repair, const QString &database, const QString &accountSet,
+RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet,
                                   const QString &year, const db::Recordset &rows, const QStringList &notColumns = {});
 
 // The current row of `rows` as that journal keeps it: its rowid, its key columns (a text that is

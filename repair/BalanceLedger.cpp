@@ -1,6 +1,6 @@
 #include "BalanceLedger.h"
 
-#include "EndFlagVerdict.h"
+#include "AccountCodes.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"

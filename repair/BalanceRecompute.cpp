@@ -244,7 +244,7 @@ public:
             }
             readWhole(write);
             if (!journal) {
-                record = balanceJournalRecord(QStringLiteral("recompute-balances"), m_plan.database, accountSet, year,
+                record = balanceJournalRecord(RepairKind::RecomputeBalances, m_plan.database, accountSet, year,
                                               m_whole);
                 journal = std::make_unique<Journal>(journalDirectory(), record);
             }
@@ -382,11 +382,11 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
         run.written = 0;
         run.triggerNotice.clear();
         if (journal)
-            journal->finish(QStringLiteral("rolled-back"), 0, 0, run.failure);  // unrecorded: the recompute never ended
+            journal->finish(Outcome::RolledBack, 0, 0, run.failure);  // unrecorded: the recompute never ended
         return run;
     }
     if (journal)
-        run.unrecorded = journal->finish(QStringLiteral("completed"), run.written, run.written);
+        run.unrecorded = journal->finish(Outcome::Completed, run.written, run.written);
     return run;
 }
 

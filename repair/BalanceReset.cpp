@@ -2,7 +2,7 @@
 
 #include "BalanceJournal.h"
 #include "EndFlagPlan.h"
-#include "EndFlagVerdict.h"
+#include "AccountCodes.h"
 #include "Journal.h"
 #include "TriggerNotice.h"
 
@@ -84,7 +84,7 @@ std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString 
                                       const QString &year, const QString &code, const QString &period,
                                       db::Recordset &matched, BalanceResetRun &run)
 {
-    RepairRecord record = balanceJournalRecord(QStringLiteral("balance-reset"), database, accountSet, year, matched,
+    RepairRecord record = balanceJournalRecord(RepairKind::BalanceReset, database, accountSet, year, matched,
                                                {AlreadyZeroName});
     record.code = code;
     record.period = period;
@@ -156,11 +156,11 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         run.failure = error.description();
         run.triggerNotice.clear();
         if (journal)
-            journal->finish(QStringLiteral("rolled-back"), 0, 0, run.failure);  // unrecorded: the reset never ended
+            journal->finish(Outcome::RolledBack, 0, 0, run.failure);  // unrecorded: the reset never ended
         return run;
     }
     run.outcome = BalanceResetOutcome::Succeeded;
-    const QString unrecorded = journal->finish(QStringLiteral("completed"), run.rowsMatched, run.rowsChanged);
+    const QString unrecorded = journal->finish(Outcome::Completed, run.rowsMatched, run.rowsChanged);
     if (!unrecorded.isEmpty())
         run.failure = QStringLiteral("余额已清零，但修复日志 %1 未能记下修复的结果：").arg(run.journal) + unrecorded;
     return run;

@@ -109,7 +109,7 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     RepairRecord record;
     record.database = database;
     record.engine = ODBC::engineName();
-    record.repair = QStringLiteral("end-flags");
+    record.repair = RepairKind::EndFlags;
     record.accountSet = accountSet;
     record.year = year;
     record.table = QStringLiteral("code");
@@ -230,11 +230,11 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     if (journal) {
         if (settingsRestored && writes && writes->applies())
             settlePendingSettings(journalDirectory(), journal->record());
-        static const char *const outcomes[] = {"", "completed", "stopped", "failed"};
+        static const Outcome outcomes[] = {Outcome::Unrecorded, Outcome::Completed, Outcome::Stopped, Outcome::Failed};
         const QString where = atCode && run.result == EndFlagResult::Failed
             ? QStringLiteral("科目 %1：").arg(atCode->isNull() ? QStringLiteral("NULL") : *atCode)
             : QString();
-        run.unrecorded = journal->finish(QLatin1String(outcomes[int(run.result)]), run.rowsWritten, run.rowsChanged,
+        run.unrecorded = journal->finish(outcomes[int(run.result)], run.rowsWritten, run.rowsChanged,
                                          where + run.failure, settingsRestored);
     }
     return run;

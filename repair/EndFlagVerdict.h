@@ -1,23 +1,12 @@
 #pragma once
 
+#include "AccountCodes.h"
+
 #include <QString>
 
 #include <vector>
 
 namespace repair {
-
-// One account code as the engine's left() and len() see it.
-struct ChartCode {
-    QString text;             // null for a NULL code
-    bool canBeLonger = true;  // false for a value left() never compares equal to text (a blob)
-};
-
-// A code without its trailing blanks: they pad fixed-width columns and are not part of it.
-QStringView withoutPadding(QStringView code);
-
-// Whether `longer` is a sub-account code of `code`: longer than it, and beginning with it. Both
-// are taken as given (already without padding).
-bool isSubAccountCode(QStringView longer, QStringView code);
 
 // The end-level flag of every code, worked out in memory exactly as SQLite answers the lookup
 // "does a longer code begin with this one" (left(ccode,n)=code and len(ccode)>n, rewritten to
@@ -33,12 +22,5 @@ bool isSubAccountCode(QStringView longer, QStringView code);
 // Returns one flag per code, in the order given: true (end level) when no longer code begins
 // with it.
 std::vector<bool> endLevelFlags(const std::vector<ChartCode> &codes);
-
-// The direct parent of every code, by the same reading of codes as the end-level flags: the
-// longest other code of the chart that it begins with, so that no chart code lies between the
-// two. Returns one index per code, in the order given: the position of a code holding the
-// parent's text (the first such code when several do), or -1 for a code without a parent.
-// One sort: O(n log n) for a chart of n codes.
-std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes);
 
 } // namespace repair

@@ -88,7 +88,7 @@ void Journal::create(const QString &directory)
     if (sqlite3_prepare_v2(m_db, insertHeader.constData(), -1, &header, nullptr) != SQLITE_OK)
         fail(QStringLiteral("写入"));
     const RepairRecord &r = m_record;
-    const QVariantList values{r.id, r.time.toString(Qt::ISODateWithMs), r.database, r.engine, r.repair, r.accountSet,
+    const QVariantList values{r.id, r.time.toString(Qt::ISODateWithMs), r.database, r.engine, storedName(r.repair), r.accountSet,
                               r.year, r.code, r.period, r.undoes, r.table, r.rowidName, jsonList(r.changedColumns),
                               jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
                               r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
@@ -196,7 +196,7 @@ void Journal::setNewValues(qint64 row, const QVariantList &values)
         fail(QStringLiteral("写入"));
 }
 
-QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
+QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
                         bool settingsRestored)
 {
     m_record.outcome = outcome;
@@ -212,7 +212,7 @@ QString Journal::finish(const QString &outcome, qint64 rowsDone, qint64 rowsChan
                                -1, &statement, nullptr)
             != SQLITE_OK)
             fail(QStringLiteral("写入"));
-        bind(statement, 1, outcome);
+        bind(statement, 1, storedName(outcome));
         bind(statement, 2, rowsDone);
         bind(statement, 3, rowsChanged);
         bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));

@@ -87,7 +87,7 @@ public:
     // The repair is over by then, whatever happens here: a failure to record it raises nothing and
     // is returned as its description (empty when recorded), and the journal then says the repair
     // never ended. The journal's lock is let go either way.
-    QString finish(const QString &outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString(),
+    QString finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message = QString(),
                    bool settingsRestored = false);
 
 private:

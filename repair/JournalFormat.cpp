@@ -162,7 +162,12 @@ RepairRecord readHeader(const JournalHandle &handle, const QString &path)
     r.time = QDateTime::fromString(text("time"), Qt::ISODateWithMs);
     r.database = text("database");
     r.engine = text("engine");
-    r.repair = text("repair");
+    const std::optional<RepairKind> kind = repairKindNamed(text("repair"));
+    std::optional<Outcome> outcome = outcomeNamed(text("outcome"));
+    if (!kind || !outcome)
+        throw db::DbError(QStringLiteral("修复日志 %1 记有本版本不认识的修复“%2”或结果“%3”，请用更新的版本查看。")
+                              .arg(QDir::toNativeSeparators(path), text("repair"), text("outcome")));
+    r.repair = *kind;
     r.accountSet = text("account_set");
     r.year = text("year");
     r.code = text("code");
@@ -172,12 +177,11 @@ RepairRecord readHeader(const JournalHandle &handle, const QString &path)
     r.rowidName = text("rowid_name");
     r.changedColumns = fromJsonList(text("changed_columns"));
     r.keyColumns = fromJsonList(text("key_columns"));
-    r.outcome = text("outcome");
     // Earlier versions recorded a reset or an undo that failed as failed. Each runs in one
     // transaction, which a failure rolls back: it wrote nothing.
-    if (r.outcome == QLatin1String("failed")
-        && (r.repair == QLatin1String("balance-reset") || r.repair == QLatin1String("undo")))
-        r.outcome = QStringLiteral("rolled-back");
+    if (*outcome == Outcome::Failed && (r.repair == RepairKind::BalanceReset || r.repair == RepairKind::Undo))
+        outcome = Outcome::RolledBack;
+    r.outcome = *outcome;
     r.rowsDone = count("rows_done");
     r.rowsChanged = count("rows_changed");
     r.rowsVisited = count("rows_visited");

@@ -42,7 +42,7 @@ void markUndone(QList<RepairRecord> &repairs)
 {
     QHash<QString, QList<qsizetype>> undosOf;  // completed undos of each repair, newest first
     for (qsizetype i = 0; i < repairs.size(); ++i)
-        if (!repairs.at(i).undoes.isEmpty() && repairs.at(i).outcome == QLatin1String("completed"))
+        if (!repairs.at(i).undoes.isEmpty() && repairs.at(i).outcome == Outcome::Completed)
             undosOf[repairs.at(i).undoes] << i;
     QHash<QString, bool> counts;  // of the undos settled so far
     const std::function<bool(qsizetype)> undoCounts = [&](qsizetype undo) {

@@ -6,7 +6,35 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <optional>
+
 namespace repair {
+
+// Which repair a journal records. The journal keeps it as its stored name (storedName()).
+enum class RepairKind {
+    BalanceReset,       // "balance-reset": one account's balances cleared from a period on
+    RecomputeBalances,  // "recompute-balances": parents' balances set to their sub-accounts' sums
+    EndFlags,           // "end-flags": every account's end-level flag rewritten from the codes
+    Undo,               // "undo": the rows of an earlier repair put back
+};
+
+// How a repair ended. Unrecorded until it ends, and for good when its program died first or the
+// end could not be recorded; the others are kept by their stored names.
+enum class Outcome {
+    Unrecorded,  // "" (no outcome stored)
+    Completed,   // "completed"
+    Stopped,     // "stopped": a walk stopped by the user, keeping the rows it wrote before that
+    Failed,      // "failed": a walk that met an error, keeping the rows it wrote before that
+    RolledBack,  // "rolled-back": a repair in one transaction (a reset, an undo) that failed and
+                 // so wrote nothing
+};
+
+// The names the journal stores, and the kinds and outcomes they name (nullopt for a name no
+// version of this program stores).
+QString storedName(RepairKind kind);
+QString storedName(Outcome outcome);
+std::optional<RepairKind> repairKindNamed(const QString &name);
+std::optional<Outcome> outcomeNamed(const QString &name);
 
 // One repair as its journal records it.
 struct RepairRecord {
@@ -14,18 +42,14 @@ struct RepairRecord {
     QDateTime time;        // when the repair started
     QString database;      // the database it changed, by name
     QString engine;        // "embedded" or "odbc": where that name was opened
-    QString repair;        // "balance-reset", "recompute-balances", "end-flags" or "undo"
+    RepairKind repair = RepairKind::EndFlags;
     QString accountSet, year, code, period;  // the inputs the repair was given (as far as it has them)
     QString undoes;        // for an undo: the id of the repair it undoes
     QString table;         // the table whose rows it changes
     QString rowidName;     // how SQLite names a row's rowid there; empty when rows are found by key
     QStringList changedColumns;  // the columns it writes
     QStringList keyColumns;      // the other columns it read, which find a row without a rowid
-    // How it ended: "completed"; "stopped" or "failed" for a walk, which keeps the rows it wrote
-    // before that; "rolled-back" for a repair in one transaction (a reset, an undo) that failed and
-    // so wrote nothing. Empty until the repair ends, and for good when its program died first or
-    // the end could not be recorded.
-    QString outcome;
+    Outcome outcome = Outcome::Unrecorded;
     qint64 rowsDone = -1;     // rows written when it ended; the walk writes rows in their order, so
                               // for a walk the position it reached (-1: not recorded)
     qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)

@@ -5,6 +5,7 @@
 #include "JournalLock.h"
 #include "JournalReader.h"
 #include "JournaledValues.h"
+#include "RepairText.h"
 #include "RowLookup.h"
 #include "TriggerNotice.h"
 
@@ -40,7 +41,7 @@ QString keyText(const QVariantList &key)
 // was never recorded may have written any of them.
 bool wasWritten(const RepairRecord &repair, const JournalRow &row)
 {
-    if (repair.outcome != QLatin1String("stopped") && repair.outcome != QLatin1String("failed"))
+    if (repair.outcome != Outcome::Stopped && repair.outcome != Outcome::Failed)
         return true;
     return row.position <= 0 || row.position <= repair.rowsDone;
 }
@@ -59,7 +60,7 @@ QHash<QString, QString> writtenLater(const QString &directory, const QList<Repai
         if (other.id == repair.id)
             break;  // the rest are older
         if (ownChain.contains(other.id) || other.database != repair.database || other.engine != repair.engine
-            || other.table.compare(repair.table, Qt::CaseInsensitive) != 0 || other.outcome == QLatin1String("rolled-back"))
+            || other.table.compare(repair.table, Qt::CaseInsensitive) != 0 || other.outcome == Outcome::RolledBack)
             continue;
         for (qint64 offset = 0;; offset += PageRows) {
             const QList<JournalRow> page = readRows(directory, other.id, offset, PageRows);
@@ -98,22 +99,20 @@ public:
     {
         const RowLookup::Result found = m_lookup.byRowid(row);
         if (found.where == RowLookup::Where::Gone) {
-            leaveAlone(row, {}, QStringLiteral("gone"), QStringLiteral("按行号和原有内容都找不到这条记录"));
+            leaveAlone(row, {}, LeftAloneReason::Gone, true);
             return;
         }
         if (found.where == RowLookup::Where::Ambiguous) {
-            leaveAlone(row, {}, QStringLiteral("ambiguous"),
-                       QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨"));
+            leaveAlone(row, {}, LeftAloneReason::Ambiguous, true);
             return;
         }
         const RowLookup::Found &now = found.rows.first();
         if (now.holdsOld)
             return;  // never written, or put back already
         if (found.where == RowLookup::Where::Altered)
-            leaveAlone(row, now.now, QStringLiteral("changed"),
-                       QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(found.alteredColumns.join(QStringLiteral("、"))));
+            leaveAlone(row, now.now, LeftAloneReason::Changed, true, found.alteredColumns);
         else if (!now.holdsNew)
-            leaveAlone(row, now.now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+            leaveAlone(row, now.now, LeftAloneReason::Changed, true);
         else if (const QString later = laterRepair(row); !later.isEmpty())
             leaveAloneAsWrittenLater(row, now.now, later);
         else
@@ -129,7 +128,7 @@ public:
         for (const JournalRow &row : group) {
             if (!sameValues(row.oldValues, first.oldValues) || !sameValues(row.newValues, first.newValues)) {
                 for (const JournalRow &left : group)
-                    leaveAlone(left, {}, QStringLiteral("ambiguous"), QStringLiteral("有多条相同的记录，原值各不相同，无法分辨"));
+                    leaveAlone(left, {}, LeftAloneReason::Ambiguous, false);
                 return;
             }
         }
@@ -146,18 +145,18 @@ public:
         }
         if (found.isEmpty()) {
             for (const JournalRow &gone : group)
-                leaveAlone(gone, {}, QStringLiteral("gone"), QStringLiteral("记录已不存在"));
+                leaveAlone(gone, {}, LeftAloneReason::Gone, false);
             return;
         }
         if (toRestore > group.size()) {
             // more rows hold the repair's value than it changed: rows it left as they were look
             // the same, and which is which can't be told
             for (const JournalRow &left : group)
-                leaveAlone(left, {}, QStringLiteral("ambiguous"), QStringLiteral("有多条相同的记录，原值各不相同，无法分辨"));
+                leaveAlone(left, {}, LeftAloneReason::Ambiguous, false);
             return;
         }
         for (const QVariantList &now : std::as_const(changedSince))
-            leaveAlone(first, now, QStringLiteral("changed"), QStringLiteral("修复之后已被改动"));
+            leaveAlone(first, now, LeftAloneReason::Changed, false);
         if (toRestore == 0)
             return;
         if (const QString later = laterRepair(first); !later.isEmpty()) {
@@ -221,8 +220,7 @@ private:
 
     void leaveAloneAsWrittenLater(const JournalRow &row, const QVariantList &now, const QString &later)
     {
-        leaveAlone(row, now, QStringLiteral("written_later"),
-                   QStringLiteral("这次修复没有记下写到了哪一行，而之后的修复 %1 也写过这条记录，现在的值可能是那次写的").arg(later));
+        m_run.leftAlone.append({row, now, LeftAloneReason::WrittenLater, false, {}, later});
     }
 
     qint64 stillFound(const RowLookup::Condition &where)
@@ -235,9 +233,10 @@ private:
     }
 
     // Lists a journaled row undo does not touch.
-    void leaveAlone(const JournalRow &row, const QVariantList &now, const QString &kind, const QString &reason)
+    void leaveAlone(const JournalRow &row, const QVariantList &now, LeftAloneReason reason, bool byRowid,
+                    const QStringList &alteredColumns = {})
     {
-        m_run.leftAlone.append({row, now, kind, reason});
+        m_run.leftAlone.append({row, now, reason, byRowid, alteredColumns, QString()});
     }
 
     std::shared_ptr<db::Connection> m_connection;
@@ -285,7 +284,7 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
     RepairRecord record;
     record.database = repair.database;
     record.engine = repair.engine;
-    record.repair = QStringLiteral("undo");
+    record.repair = RepairKind::Undo;
     record.accountSet = repair.accountSet;
     record.year = repair.year;
     record.undoes = repair.id;
@@ -302,21 +301,19 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
 
 } // namespace
 
-QString whyNotUndoable(const RepairRecord &record)
+UndoRefusal undoRefusal(const RepairRecord &record)
 {
     if (record.running)
-        return QStringLiteral("修复 %1 仍在进行中，不能撤销。请等它结束后再撤销。").arg(record.id);
+        return UndoRefusal::Running;
     if (!record.undoneBy.isEmpty())
-        return QStringLiteral("修复 %1 已由 %2 撤销过，不再重复撤销。").arg(record.id, record.undoneBy);
-    if (record.outcome == QLatin1String("rolled-back"))
-        return QStringLiteral("修复 %1 失败，已整体回滚，没有改动任何记录，无需撤销。").arg(record.id);
-    if ((record.outcome == QLatin1String("stopped") || record.outcome == QLatin1String("failed")) && record.rowsDone == 0)
-        return QStringLiteral("修复 %1 在写入第一行之前就已结束，没有改动任何记录，无需撤销。").arg(record.id);
+        return UndoRefusal::AlreadyUndone;
+    if (record.outcome == Outcome::RolledBack)
+        return UndoRefusal::RolledBack;
+    if ((record.outcome == Outcome::Stopped || record.outcome == Outcome::Failed) && record.rowsDone == 0)
+        return UndoRefusal::NothingWritten;
     if (record.engine != ODBC::engineName())
-        return record.engine == QLatin1String("odbc")
-            ? QStringLiteral("修复 %1 是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。").arg(record.id)
-            : QStringLiteral("修复 %1 是在内置数据库上做的，撤销时不能加 --odbc。").arg(record.id);
-    return QString();
+        return record.engine == QLatin1String("odbc") ? UndoRefusal::MadeOverOdbc : UndoRefusal::MadeEmbedded;
+    return UndoRefusal::None;
 }
 
 UndoRun undoRepair(const QString &id)
@@ -337,15 +334,15 @@ UndoRun undoRepair(const QString &id)
             if (record.id == id)
                 run.repair = record;  // with the undo that undid it, if any
         const RepairRecord &repair = run.repair;
-        if (const QString why = whyNotUndoable(repair); !why.isEmpty()) {
+        if (const UndoRefusal refusal = undoRefusal(repair); refusal != UndoRefusal::None) {
             run.undoneBy = repair.undoneBy;
-            throw db::DbError(why);
+            throw db::DbError(RepairText::whyNotUndoable(repair, refusal));
         }
         connection = ODBC::openConnection(repair.database, false);
         connection->beginTransaction();
         const db::TableTriggers triggers = db::tableTriggers(connection, repair.table);
         Restorer restorer(connection, repair, run,
-                          repair.outcome.isEmpty() ? writtenLater(directory, repairs, repair) : QHash<QString, QString>(),
+                          repair.outcome == Outcome::Unrecorded ? writtenLater(directory, repairs, repair) : QHash<QString, QString>(),
                           triggers.any());
         planRestores(directory, repair, restorer);
         journal = writeJournal(repair, restorer.journalRows());
@@ -361,10 +358,10 @@ UndoRun undoRepair(const QString &id)
         run.leftAlone.clear();
         run.triggerNotice.clear();
         if (journal)
-            journal->finish(QStringLiteral("rolled-back"), 0, 0, run.failure);  // unrecorded: the undo never ended
+            journal->finish(Outcome::RolledBack, 0, 0, run.failure);  // unrecorded: the undo never ended
         return run;
     }
-    run.unrecorded = journal->finish(QStringLiteral("completed"), run.restored, run.restored);
+    run.unrecorded = journal->finish(Outcome::Completed, run.restored, run.restored);
     return run;
 }
 

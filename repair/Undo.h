@@ -5,16 +5,38 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 namespace repair {
 
-// A changed row that undo did not put back, and why.
+// Why undo left a changed row as it is.
+enum class LeftAloneReason {
+    Gone,          // no row is the one the repair changed
+    Changed,       // the row holds neither value: something changed it since
+    Ambiguous,     // rows alike that can't be told apart had different old values
+    WrittenLater,  // the repair's end is unknown, and a later repair wrote the row too
+};
+
+// A changed row that undo did not put back, and why (RepairText words it).
 struct LeftAlone {
     JournalRow row;       // as the undone repair journaled it
     QVariantList now;     // its values now (empty when the row is gone)
-    QString kind;         // "gone", "changed", "ambiguous" or "written_later", for machines
-    QString reason;       // the same for the user
+    LeftAloneReason reason = LeftAloneReason::Gone;
+    bool soughtByRowid = false;  // looked for by its rowid, then by its old contents
+    QStringList alteredColumns;  // Changed: the columns changed since, where they are known
+    QString laterRepair;         // WrittenLater: the id of the repair that wrote it too
+};
+
+// Why a repair can't be undone now (RepairText words it).
+enum class UndoRefusal {
+    None,            // it can
+    Running,         // its process is still at work
+    AlreadyUndone,   // a completed undo put its rows back (record.undoneBy)
+    RolledBack,      // it failed in one transaction and wrote nothing
+    NothingWritten,  // it stopped or failed before its first row
+    MadeOverOdbc,    // it was made through ODBC, and this run uses the embedded engine
+    MadeEmbedded,    // it was made on the embedded engine, and this run uses ODBC
 };
 
 struct UndoRun {
@@ -29,11 +51,11 @@ struct UndoRun {
     QString triggerNotice;  // rows were put back where triggers may have changed rows outside the journal
 };
 
-// Why repair `record` (as listRepairs() gives it) can't be undone now, for the user; empty when it
-// can. A repair still running, one already undone, one that wrote nothing (rolled back, or
-// stopped before its first row) and one made through the other engine are refused. The one rule
-// for every front end.
-QString whyNotUndoable(const RepairRecord &record);
+// Why repair `record` (as listRepairs() gives it) can't be undone now; None when it can. A repair
+// still running, one already undone, one that wrote nothing (rolled back, or stopped before its
+// first row) and one made through the other engine are refused. The one rule for every front
+// end; RepairText::whyNotUndoable() says it to the user.
+UndoRefusal undoRefusal(const RepairRecord &record);
 
 // Puts back the old values of the rows repair `id` wrote. Only rows the repair really wrote are
 // considered: all it journaled once it completed, those up to where a walk stopped or failed. A
@@ -44,7 +66,7 @@ QString whyNotUndoable(const RepairRecord &record);
 // recorded, a row that a later repair wrote too. All of it happens in one transaction, journaled
 // first like any repair (the rows it restores and nothing else), so an undo can itself be undone.
 // While it runs it holds the undo lock of the repair (JournalLock), so a second undo of the same
-// repair is refused. A repair whyNotUndoable() refuses, or one another undo is at, is refused:
+// repair is refused. A repair undoRefusal() refuses, or one another undo is at, is refused:
 // nothing changes and no journal is written.
 UndoRun undoRepair(const QString &id);
 

@@ -31,7 +31,7 @@ QStringList boxes()
 {
     QStringList shown;
     for (const MessageBox::Shown &box : MessageBox::takeShown())
-        shown << QString::number(box.style) + '|' + box.prompt;
+        shown << FormDriver::iconText(box.icon) + '|' + box.prompt;
     return shown;
 }
 
@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(boxes().size(), 1);  // the question; no report once the window is going
         const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
         QCOMPARE(repairs.size(), 1);
-        QCOMPARE(repairs[0].outcome, QStringLiteral("stopped"));
+        QCOMPARE(repairs[0].outcome, repair::Outcome::Stopped);
         QVERIFY(repairs[0].rowsDone > 0 && repairs[0].rowsDone < 30000);
         const QString written = SqliteFixture::select(books(), "select count(*) from code where bend = 1");
         QCOMPARE(written, QStringLiteral("i:%1\n").arg(repairs[0].rowsDone + 1));  // the last was right already
@@ -323,7 +323,7 @@ private slots:
         const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
         QCOMPARE(repairs.size(), 2);
         for (const repair::RepairRecord &record : repairs)
-            QCOMPARE(record.engine + '|' + record.outcome, QStringLiteral("odbc|completed"));
+            QCOMPARE(record.engine + '|' + repair::storedName(record.outcome), QStringLiteral("odbc|completed"));
     }
 
     // The option that opens the window, with the engine choices of the others, and refused beside

@@ -138,17 +138,17 @@ private slots:
         const Run check = n3fix({"--check", "--data-dir", "%DATA%"});
         QCOMPARE(check.status, 2);
         QCOMPARE((check.out + check.err).count("无法读取："), 1);
-        QVERIFY2(check.err.startsWith("帐套 002 2006 年度（LQDATA_002_2006）：无法读取："), qPrintable(check.err));
+        QVERIFY2(check.err.startsWith("帐套 002，2006 年度（LQDATA_002_2006）：无法读取："), qPrintable(check.err));
         QVERIFY2(check.out.endsWith(QString("共检查 6 个数据库：末级标志错误共 %1 个，在 5 个数据库中；无法读取的数据库 1 个。\n").arg(wrongFlags)),
                  qPrintable(check.out));
 
         const Run repair = n3fix({"--repair-end-flags", "--data-dir", "%DATA%"});
         QCOMPARE(repair.status, 2);
         QCOMPARE((repair.out + repair.err).count("修复失败"), 1);
-        QVERIFY2(repair.err.startsWith("帐套 002 2006 年度（LQDATA_002_2006）：修复失败"), qPrintable(repair.err));
+        QVERIFY2(repair.err.startsWith("帐套 002，2006 年度（LQDATA_002_2006）：修复失败"), qPrintable(repair.err));
         const QStringList lines = repair.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
-        static const QRegularExpression line("^帐套 (\\d+) (\\d+) 年度（LQDATA_\\1_\\2）：修复科目 \\d+ 个，改动末级标志 \\d+ 个，修复日志 [-0-9]+$");
+        static const QRegularExpression line("^帐套 (\\d+)，(\\d+) 年度（LQDATA_\\1_\\2）：修复科目 \\d+ 个，改动末级标志 \\d+ 个，修复日志 [-0-9]+$");
         for (const QString &text : lines)
             QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
 

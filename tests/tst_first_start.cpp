@@ -231,7 +231,7 @@ private slots:
         const ProcessRun check = n3fix({"--check", "--account-set", "667"});
         QCOMPARE(check.status, 1);
         QCOMPARE(QString::fromUtf8(check.err), said);
-        QVERIFY2(check.out.startsWith("帐套 667 2007 年度（LQDATA_667_2007）："), check.out.constData());
+        QVERIFY2(check.out.startsWith("帐套 667，2007 年度（LQDATA_667_2007）："), check.out.constData());
         const ProcessRun json = n3fix({"--check", "--account-set", "667", "--json"});
         QCOMPARE(json.status, 1);
         QCOMPARE(QString::fromUtf8(json.err), said);

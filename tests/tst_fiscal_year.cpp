@@ -97,7 +97,6 @@ private slots:
         QFETCH(QString, boxes);
         m_form.reset();
         m_dir = std::make_unique<QTemporaryDir>();
-        ODBC::currentAccountSetNumber().clear();
         SqliteFixture::run(systemDb(), "create table KS_Account(cAcc_Id text, cAcc_Name text, iYear integer);"
                                        "insert into KS_Account(cAcc_Id, cAcc_Name) values" + accounts + ";" + PeriodRows);
         FormDriver::useDataDirectory(m_dir->path());
@@ -107,11 +106,11 @@ private slots:
             perform(gesture);
         QString kinds;
         for (const MessageBox::Shown &box : MessageBox::takeShown())
-            kinds += box.style != 16 ? '?' : box.prompt.startsWith("数据库LQsystem连接错误 \r\n") ? 'C'
+            kinds += box.icon != MessageBox::Icon::Critical ? '?' : box.prompt.startsWith("数据库LQsystem连接错误 \r\n") ? 'C'
                    : !box.prompt.startsWith("读取会计年度时出错：\r\n") ? '?' : box.prompt.contains("KS_period") ? 'K' : 'R';
         QCOMPARE(kinds, boxes);
         QCOMPARE(m_form->Combo4->currentText(), number.isEmpty() ? QStringLiteral("帐套编号") : number);
-        QCOMPARE(ODBC::currentAccountSetNumber(), number);
+        QCOMPARE(m_form->accountSetNumber, number);
         QCOMPARE(FormDriver::seen(m_form->Combo5), years);
     }
 };

@@ -16,6 +16,7 @@
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "repair/RepairText.h"
 #include "repair/Undo.h"
 
 #include <QtTest>
@@ -146,7 +147,7 @@ private slots:
         QCOMPARE(rowText(list, 0).section(" | ", 1), where + " | 撤销 " + first.journal + " |  | 3 | 完成");
         QVERIFY2(rowText(list, 1).section(" | ", 1).startsWith(where + " | 彻底根除 |  | "), qPrintable(rowText(list, 1)));
         QVERIFY2(cell(list, 1, 5).startsWith("在第 3 行失败：") && cell(list, 1, 5).contains("不许改"), qPrintable(cell(list, 1, 5)));
-        QCOMPARE(cell(list, 2, 5), QStringLiteral("在第 2 行停止"));
+        QCOMPARE(cell(list, 2, 5), QStringLiteral("写入 2 行后停止"));
         QCOMPARE(cell(list, 3, 5), QStringLiteral("完成"));
         QCOMPARE(rowText(list, 4).section(" | ", 1),
                  where + " | 修正科目错误（已由 " + undo.journal + " 撤销） | 科目 1011，3 月起 | 3 | 完成");
@@ -160,7 +161,7 @@ private slots:
         QCOMPARE(table->role(), QAccessible::Table);
         QCOMPARE(table->tableInterface()->columnCount(), 6);
         QCOMPARE(table->tableInterface()->rowCount(), 5);
-        QCOMPARE(table->tableInterface()->cellAt(2, 5)->text(QAccessible::Name), QStringLiteral("在第 2 行停止"));
+        QCOMPARE(table->tableInterface()->cellAt(2, 5)->text(QAccessible::Name), QStringLiteral("写入 2 行后停止"));
         QAccessibleTableCellInterface *heading = table->tableInterface()->cellAt(2, 5)->tableCellInterface();
         QCOMPARE(heading->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("结果"));
     }
@@ -280,7 +281,7 @@ private slots:
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[0].buttons, QStringList({"撤销(&U)", "取消"}));
-        QCOMPARE(shown[1].style, ODBC::StylePlain);
+        QCOMPARE(shown[1].icon, MessageBox::Icon::None);
         QVERIFY2(shown[1].prompt.startsWith("已撤销修复 " + resetRun.journal + "：恢复 3 行。"), qPrintable(shown[1].prompt));
         QCOMPARE(balanceRows(), before);
 
@@ -327,7 +328,7 @@ private slots:
         QTest::keyClick(m_window->repairList, Qt::Key_Return);
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[1].style, ODBC::StyleCritical);
+        QCOMPARE(shown[1].icon, MessageBox::Icon::Critical);
         QVERIFY2(shown[1].prompt.contains("失败，未做任何改动：\n") && shown[1].prompt.contains("GL_accsum"), qPrintable(shown[1].prompt));
         QCOMPARE(SqliteFixture::dump(balances(), "moved"), moved);
         Q_UNUSED(before);
@@ -347,7 +348,7 @@ private slots:
         QTest::keyClick(m_window->repairList, Qt::Key_Return);  // before the window hears of it
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[1].style, ODBC::StyleCritical);
+        QCOMPARE(shown[1].icon, MessageBox::Icon::Critical);
         QVERIFY2(shown[1].prompt.startsWith("撤销修复 " + first.journal + " 失败，未做任何改动：\n"), qPrintable(shown[1].prompt));
         QVERIFY2(shown[1].prompt.contains(idAt(m_window->repairList, 0)), qPrintable(shown[1].prompt));
         QCOMPARE(balanceRows(), undone);
@@ -420,7 +421,7 @@ private slots:
             QTest::keyClick(list, Qt::Key_Return);
             const QList<MessageBox::Shown> shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].prompt, repair::whyNotUndoable(qobject_cast<const RepairListModel *>(list->model())->repairAt(row)));
+            QCOMPARE(shown[0].prompt, repair::RepairText::whyNotUndoable(qobject_cast<const RepairListModel *>(list->model())->repairAt(row)));
             QVERIFY2(shown[0].prompt.contains("没有改动任何记录，无需撤销"), qPrintable(shown[0].prompt));
         }
     }

@@ -1,7 +1,7 @@
 // Finding where the general ledger and the detail ledgers disagree (n3fix --check-balances) and
 // clearing one account's balances from the command line (n3fix --reset-balance), as real
 // processes on real database files.
-#include "repair/EndFlagVerdict.h"
+#include "repair/AccountCodes.h"
 #include "support/ProcessRun.h"
 #include "support/LedgerFixture.h"
 #include "support/OdbcFixture.h"
@@ -197,7 +197,7 @@ private slots:
         const Run brief = n3fix({"--check-balances", "--year", "2007"});
         QCOMPARE(brief.status, 1);
         QCOMPARE(QString::fromUtf8(brief.out),
-                 "帐套 001 2007 年度（LQDATA_001_2007）：科目 3 个，与下级科目合计不符的科目 1 个（2 个期间），"
+                 "帐套 001，2007 年度（LQDATA_001_2007）：科目 3 个，与下级科目合计不符的科目 1 个（2 个期间），"
                  "科目表中没有的余额行 1 行\n"
                  "共检查 1 个数据库：1 个总账与明细账不符，0 个无法读取。\n");
         const Run verbose = n3fix({"--check-balances", "--account-set", "001", "--year", "2007", "--verbose"});
@@ -230,7 +230,7 @@ private slots:
         const Run text = n3fix({"--check-balances", "--year", "2007"});
         QCOMPARE(text.status, 2);
         QVERIFY(!text.out.contains("LQDATA_002_2007"));
-        QVERIFY(text.err.contains("帐套 002 2007 年度（LQDATA_002_2007）：无法读取：数据库中缺少数据表"));
+        QVERIFY(text.err.contains("帐套 002，2007 年度（LQDATA_002_2007）：无法读取：数据库中缺少数据表"));
     }
 
     // The dry run lists exactly the rows the real run then clears, beside rows of a sub-account, of

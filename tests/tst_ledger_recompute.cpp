@@ -223,7 +223,7 @@ private slots:
         const ProcessRun dry = n3fix({"--recompute-balances", "--dry-run"});
         QCOMPARE(dry.status, 1);
         QCOMPARE(QString::fromUtf8(dry.out),
-                 "帐套 001 2007 年度（LQDATA_001_2007）：按下级科目重算将改动 1 行余额（预览，未做任何改动）：\n"
+                 "帐套 001，2007 年度（LQDATA_001_2007）：按下级科目重算将改动 1 行余额（预览，未做任何改动）：\n"
                  "  1002 第 9 期：md 400.00 → 300.00\n"
                  "  科目 1003 第 4 期没有余额行，无法重算\n"
                  "  77 第 1 期：科目表中没有这个科目，未改动\n"
@@ -231,11 +231,11 @@ private slots:
         const ProcessRun real = n3fix({"--recompute-balances", "--account-set", "001", "--year", "2007"});
         QCOMPARE(real.status, 1);
         const QStringList lines = QString::fromUtf8(real.out).split('\n');
-        QVERIFY2(QRegularExpression("^帐套 001 2007 年度（LQDATA_001_2007）：已按下级科目重算 1 行余额，修复日志 [0-9-]+：$")
+        QVERIFY2(QRegularExpression("^帐套 001，2007 年度（LQDATA_001_2007）：已按下级科目重算 1 行余额，修复日志 [0-9-]+：$")
                      .match(lines[0]).hasMatch(), qPrintable(lines[0]));
         QCOMPARE(lines[1], "  1002 第 9 期：md 400.00 → 300.00");
         const ProcessRun again = n3fix({"--recompute-balances"});
-        QVERIFY(again.out.startsWith("帐套 001 2007 年度（LQDATA_001_2007）：上级科目的余额都与下级科目合计相符，未做任何改动。\n"));
+        QVERIFY(again.out.startsWith("帐套 001，2007 年度（LQDATA_001_2007）：上级科目的余额都与下级科目合计相符，未做任何改动。\n"));
     }
 
     // A trigger on GL_accsum that writes a row outside the recompute's journal whenever it writes a

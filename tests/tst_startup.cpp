@@ -106,13 +106,14 @@ private slots:
         QCOMPARE(form.Combo1->count(), 24);
     }
 
-    // A box's one button reads "确定"; style 16 gives the critical icon.
+    // A box's one button reads "确定"; a failure's box has the critical icon.
     void messageBoxesAreChinese()
     {
-        const std::unique_ptr<QMessageBox> box = MessageBox::build(QStringLiteral("修复成功！"), 0, QString());
+        const std::unique_ptr<QMessageBox> box = MessageBox::build(QStringLiteral("修复成功！"), MessageBox::Icon::None, QString());
         QCOMPARE(box->buttons().size(), 1);
         QCOMPARE(box->buttons().first()->text(), QStringLiteral("确定"));
-        QCOMPARE(MessageBox::build(QStringLiteral("x"), 16, QString())->icon(), QMessageBox::Critical);
+        QCOMPARE(MessageBox::build(QStringLiteral("x"), MessageBox::Icon::Critical, QString())->icon(), QMessageBox::Critical);
+        QCOMPARE(box->icon(), QMessageBox::NoIcon);
     }
 };
 

@@ -588,7 +588,7 @@ private slots:
                            "'embedded','balance-reset','001','2007','1002','9','','GL_accsum','rowid','[\"mb\",\"mc\",\"md\"]',"
                            "'[\"ccode\",\"iperiod\"]','failed',0,0,'database is locked',null,0);"
                            "create table row(seq integer primary key, row_id, old0, new0, old1, new1, old2, new2, key0, key1);");
-        QCOMPARE(repair::readRepair(directory, "20260101-000001-000").outcome, QStringLiteral("rolled-back"));
+        QCOMPARE(repair::readRepair(directory, "20260101-000001-000").outcome, repair::Outcome::RolledBack);
         const ProcessRun refused = n3fix({"--undo", "20260101-000001-000", "--json"});
         QCOMPARE(refused.status, 2);
         QVERIFY2(refused.json()["error"].toString().contains("没有改动任何记录"), refused.out.constData());

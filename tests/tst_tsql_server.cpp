@@ -15,6 +15,7 @@
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "repair/RepairText.h"
 #include "repair/Undo.h"
 
 #include <QtTest>
@@ -155,7 +156,7 @@ private slots:
         QCOMPARE(undo.restored, restored);
         QStringList listed;
         for (const repair::LeftAlone &row : undo.leftAlone)
-            listed << row.row.key.value(0).toString() + ':' + row.reason;
+            listed << row.row.key.value(0).toString() + ':' + repair::RepairText::leftAloneReason(row);
         QCOMPARE(listed, leftAlone);
         QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("undone"), "code"));
     }

@@ -180,7 +180,7 @@ private slots:
         QCOMPARE(reset.status, 2);
         const QString resetId = reset.json()["journal"].toString();
         QCOMPARE(listedOutcome(resetId), QStringLiteral("rolled-back"));
-        QVERIFY(n3fix({"--journal"}).out.contains("修复失败，未改动任何记录：refused"));
+        QVERIFY(n3fix({"--journal"}).out.contains("失败，未改动任何记录：refused"));
         const ProcessRun walk = n3fix({"--repair-end-flags", "--json"});
         QCOMPARE(walk.status, 2);
         const QString walkId = walk.json()[0]["journal"].toString();

@@ -161,12 +161,12 @@ private slots:
         if (change.failure.isEmpty()) {
             QCOMPARE(boxes, QStringList());
             QCOMPARE(form->Label1->text(), Done);
-            QCOMPARE(journals[0].outcome, "completed");
+            QCOMPARE(journals[0].outcome, repair::Outcome::Completed);
         } else {
             QCOMPARE(boxes.size(), 1);
             QVERIFY2(boxes[0].endsWith("\r\n" + change.failure), qPrintable(boxes[0]));
             QCOMPARE(form->Label1->text(), Working + Codes[change.written]);
-            QCOMPARE(journals[0].outcome, "failed");
+            QCOMPARE(journals[0].outcome, repair::Outcome::Failed);
             QCOMPARE(journals[0].message, "科目 " + Codes[change.written] + "：" + change.failure);
         }
     }

@@ -93,7 +93,7 @@ private slots:
         QStringList outcomes;
         for (int row = 0; row < list->model()->rowCount(); ++row)
             outcomes << cell(list, row, 2) + ':' + cell(list, row, 5).section(QStringLiteral("："), 0, 0);
-        QCOMPARE(outcomes, QStringList({"修正科目错误:完成", "彻底根除:完成", "彻底根除:在第 2 行失败", "彻底根除:在第 5 行停止",
+        QCOMPARE(outcomes, QStringList({"修正科目错误:完成", "彻底根除:完成", "彻底根除:在第 2 行失败", "彻底根除:写入 5 行后停止",
                                         "彻底根除:未记录结束"}));
         // the screen shows the list as the window paints it
         QTRY_VERIFY(list->viewport()->isVisible());

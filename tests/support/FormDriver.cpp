@@ -63,11 +63,16 @@ QStringList entries(const QComboBox *combo)
 
 QString seen(const QComboBox *combo) { return entries(combo).join(',') + '|' + combo->currentText(); }
 
+QString iconText(MessageBox::Icon icon)
+{
+    return icon == MessageBox::Icon::Critical ? QStringLiteral("16") : QStringLiteral("0");
+}
+
 QStringList boxesShown()
 {
     QStringList boxes;
     for (const MessageBox::Shown &box : MessageBox::takeShown())
-        boxes << QString::number(box.style) + '|' + box.title + '|' + box.prompt;
+        boxes << FormDriver::iconText(box.icon) + '|' + box.title + '|' + box.prompt;
     return boxes;
 }
 

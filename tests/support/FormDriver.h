@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/MessageBox.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -32,7 +34,10 @@ QStringList entries(const QComboBox *combo);
 // A combo box as the user sees it: its entries joined by ",", then "|" and its text.
 QString seen(const QComboBox *combo);
 
-// The message boxes recorded since the last call, in order, each as "style|title|prompt".
+// A box's icon as the records of boxes give it: "16" for the critical-stop icon, "0" for none.
+QString iconText(MessageBox::Icon icon);
+
+// The message boxes recorded since the last call, in order, each as "icon|title|prompt".
 QStringList boxesShown();
 
 } // namespace FormDriver

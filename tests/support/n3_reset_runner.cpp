@@ -4,7 +4,7 @@
 // the reset succeeded and its end is journaled, 3 when its end could not be journaled, 2 when it
 // failed. With a sixth argument "window" the reset is a press of 修正科目错误 in the window, its
 // inputs picked and typed as a person does (argv[2] and argv[3] as the entries shown), and the
-// boxes it showed are printed instead, one line each, "style|prompt" with line breaks as "\n".
+// boxes it showed are printed instead, one line each, "icon|prompt" with line breaks as "\n".
 #include "tests/support/FormDriver.h"
 
 #include "app/Form1.h"

@@ -1,0 +1,175 @@
+#include "RepairText.h"
+
+#include "BalanceRecompute.h"
+#include "Money.h"
+
+#include "db/StoredValue.h"
+
+#include <QStringList>
+
+namespace repair::RepairText {
+
+namespace {
+
+// One entry of the table: a short and a long form.
+struct Words {
+    const char *shortForm;
+    const char *longForm;
+    QString in(Form form) const { return QString::fromUtf8(form == Form::Short ? shortForm : longForm); }
+};
+
+// By RepairKind; an undo names the repair it undoes after these words.
+const Words KindWords[] = {
+    {"修正科目错误", "余额清零（修正科目错误）"},
+    {"按下级科目重算", "按下级科目重算"},
+    {"彻底根除", "重建末级标志（彻底根除）"},
+    {"撤销 ", "撤销 "},
+};
+
+// By Outcome; %1 is a row number, %2 the message. A walk writes rows in their order, so the rows
+// it wrote say where it ended.
+const Words OutcomeWords[] = {
+    {"未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）"},
+    {"完成", "完成"},
+    {"写入 %1 行后停止", "写入 %1 行后停止"},
+    {"在第 %1 行失败：%2", "在第 %1 行失败：%2"},
+    {"失败，未改动任何记录：%2", "失败，未改动任何记录：%2"},
+};
+
+} // namespace
+
+QString name(const RepairRecord &record, Form form)
+{
+    const QString words = KindWords[int(record.repair)].in(form);
+    return record.repair == RepairKind::Undo ? words + record.undoes : words;
+}
+
+QString outcome(const RepairRecord &record, Form form)
+{
+    if (record.outcome == Outcome::Unrecorded && record.running)
+        return QStringLiteral("正在进行");
+    const qint64 written = qMax<qint64>(record.rowsDone, 0);
+    const qint64 row = record.outcome == Outcome::Failed ? written + 1 : written;
+    QString text = OutcomeWords[int(record.outcome)].in(form);
+    if (text.contains(QLatin1String("%1")))
+        text = text.arg(row);
+    return text.contains(QLatin1String("%2")) ? text.arg(record.message) : text;
+}
+
+QString rowsChanged(const RepairRecord &record)
+{
+    return record.rowsChanged < 0 ? QStringLiteral("—") : QString::number(record.rowsChanged);
+}
+
+QString time(const RepairRecord &record)
+{
+    return record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString accountSetAndYear(const QString &accountSet, const QString &year)
+{
+    return QStringLiteral("帐套 %1，%2 年度").arg(accountSet, year);
+}
+
+QString accountSetAndYear(const QString &accountSet, const QString &year, const QString &database)
+{
+    return QStringLiteral("%1（%2）").arg(accountSetAndYear(accountSet, year), database);
+}
+
+QString accountSetAndYear(const RepairRecord &record)
+{
+    return accountSetAndYear(record.accountSet, record.year, record.database);
+}
+
+QString inputs(const RepairRecord &record)
+{
+    if (record.repair != RepairKind::BalanceReset)
+        return QString();
+    return QStringLiteral("科目 %1，%2 月起").arg(record.code, record.period);
+}
+
+QString summary(const RepairRecord &record)
+{
+    QStringList parts{name(record, Form::Short), accountSetAndYear(record)};
+    if (!inputs(record).isEmpty())
+        parts << inputs(record);
+    return QStringLiteral("%1（%2）").arg(record.id, parts.join(QStringLiteral("，")));
+}
+
+QString leftAloneReason(const LeftAlone &left)
+{
+    switch (left.reason) {
+    case LeftAloneReason::Gone:
+        return left.soughtByRowid ? QStringLiteral("按行号和原有内容都找不到这条记录") : QStringLiteral("记录已不存在");
+    case LeftAloneReason::Changed:
+        return left.alteredColumns.isEmpty()
+            ? QStringLiteral("修复之后已被改动")
+            : QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(left.alteredColumns.join(QStringLiteral("、")));
+    case LeftAloneReason::Ambiguous:
+        return left.soughtByRowid ? QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨")
+                                  : QStringLiteral("有多条相同的记录，原值各不相同，无法分辨");
+    case LeftAloneReason::WrittenLater:
+        return QStringLiteral("这次修复没有记下写到了哪一行，而之后的修复 %1 也写过这条记录，现在的值可能是那次写的")
+            .arg(left.laterRepair);
+    }
+    return QString();
+}
+
+QString leftAloneKind(LeftAloneReason reason)
+{
+    static const char *const kinds[] = {"gone", "changed", "ambiguous", "written_later"};
+    return QLatin1String(kinds[int(reason)]);
+}
+
+QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal)
+{
+    switch (refusal) {
+    case UndoRefusal::None:
+        return QString();
+    case UndoRefusal::Running:
+        return QStringLiteral("修复 %1 仍在进行中，不能撤销。请等它结束后再撤销。").arg(record.id);
+    case UndoRefusal::AlreadyUndone:
+        return QStringLiteral("修复 %1 已由 %2 撤销过，不再重复撤销。").arg(record.id, record.undoneBy);
+    case UndoRefusal::RolledBack:
+        return QStringLiteral("修复 %1 失败，已整体回滚，没有改动任何记录，无需撤销。").arg(record.id);
+    case UndoRefusal::NothingWritten:
+        return QStringLiteral("修复 %1 在写入第一行之前就已结束，没有改动任何记录，无需撤销。").arg(record.id);
+    case UndoRefusal::MadeOverOdbc:
+        return QStringLiteral("修复 %1 是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。").arg(record.id);
+    case UndoRefusal::MadeEmbedded:
+        return QStringLiteral("修复 %1 是在内置数据库上做的，撤销时不能加 --odbc。").arg(record.id);
+    }
+    return QString();
+}
+
+QString whyNotUndoable(const RepairRecord &record)
+{
+    return whyNotUndoable(record, undoRefusal(record));
+}
+
+QString moneyText(const Money &amount)
+{
+    return amount.toString(2);
+}
+
+QString amountText(const QVariant &stored)
+{
+    try {
+        if (const std::optional<Money> amount = Money::fromStored(stored))
+            return moneyText(*amount);
+    } catch (const MoneyOutOfRange &) {
+    }
+    return db::shownValue(stored);
+}
+
+QString recomputedRowText(const RecomputedRow &row)
+{
+    QStringList changes;
+    for (std::size_t c = 0; c < 3; ++c)
+        if (row.changes[c])
+            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(AmountNames[c]), amountText(row.stored[c]),
+                                                         moneyText(row.sums[c]));
+    return QStringLiteral("%1 第 %2 期：%3").arg(row.code, db::shownValue(row.period), changes.join(QStringLiteral("，")));
+}
+
+} // namespace repair::RepairText

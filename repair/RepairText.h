@@ -1,0 +1,59 @@
+#pragma once
+
+#include "RepairRecord.h"
+#include "Undo.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+namespace repair {
+class Money;
+struct RecomputedRow;
+}
+
+// How journaled repairs read to the user, in one table for every front end. Each kind and
+// outcome has a short form, for a cell of a list that sits beside the main window's buttons,
+// and a long form, for a line of text that has to stand alone; where one wording serves both,
+// the two forms are the same.
+namespace repair::RepairText {
+
+enum class Form { Short, Long };
+
+// The repair: "修正科目错误" or "余额清零（修正科目错误）", "彻底根除" or "重建末级标志（彻底根除）",
+// "按下级科目重算", "撤销 <id>".
+QString name(const RepairRecord &record, Form form);
+// How it ended: "完成", "写入 N 行后停止", "在第 N 行失败：…", "失败，未改动任何记录：…",
+// "正在进行", and "未记录结束" (with why that happens in the long form).
+QString outcome(const RepairRecord &record, Form form);
+// Rows it changed, or "—" when it never recorded them.
+QString rowsChanged(const RepairRecord &record);
+// When it started, on this machine's clock: a listing of repairs made in different time zones
+// then reads in the order they happened.
+QString time(const RepairRecord &record);
+
+// "帐套 001，2007 年度", and with the database's name "帐套 001，2007 年度（LQDATA_001_2007）".
+QString accountSetAndYear(const QString &accountSet, const QString &year);
+QString accountSetAndYear(const QString &accountSet, const QString &year, const QString &database);
+QString accountSetAndYear(const RepairRecord &record);  // with its database
+// What the user gave a balance reset: "科目 1011，3 月起"; empty for the others.
+QString inputs(const RepairRecord &record);
+// The repair in one line, as a box names it: "<id>（<name>，<account set and year>，<inputs>）".
+QString summary(const RepairRecord &record);
+
+// Why undo left `left` as it is, in a sentence.
+QString leftAloneReason(const LeftAlone &left);
+// The same for machines: "gone", "changed", "ambiguous" or "written_later".
+QString leftAloneKind(LeftAloneReason reason);
+// Why `record` can't be undone, with the next step where there is one; empty for None.
+QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal);
+QString whyNotUndoable(const RepairRecord &record);  // for undoRefusal(record)
+
+// Money always with two decimals ("142183.50"); a stored amount the same when it reads as a
+// number, else as db::shownValue() shows it.
+QString moneyText(const Money &amount);
+QString amountText(const QVariant &stored);
+// A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00".
+QString recomputedRowText(const RecomputedRow &row);
+
+} // namespace repair::RepairText

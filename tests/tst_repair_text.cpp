@@ -1,0 +1,143 @@
+// How every kind of repair and every way it ends reads to the user: real journals, one of each
+// kind and outcome, listed by the journal window's model (short forms) and by n3fix --journal run
+// as a real process (long forms). The words are written out here by hand.
+#include "support/ProcessRun.h"
+#include "support/SqliteFixture.h"
+
+#include "app/RepairListModel.h"
+#include "repair/Journal.h"
+#include "repair/JournalFormat.h"
+#include "repair/JournalReader.h"
+
+#include <QtTest>
+
+using repair::Outcome;
+using repair::RepairKind;
+
+namespace {
+
+const QString UndoneId = QStringLiteral("20260101-000000-000");
+
+struct KindWords {
+    RepairKind kind;
+    QString shortName, longName, inputs;
+};
+
+struct OutcomeWords {
+    Outcome outcome;
+    QString shortText, longText, rowsChanged;
+};
+
+// By hand, as the user reads them. A repair recorded as having written 4 rows, 3 of them changed.
+const KindWords Kinds[] = {
+    {RepairKind::BalanceReset, "修正科目错误", "余额清零（修正科目错误）", "科目 1011，3 月起"},
+    {RepairKind::RecomputeBalances, "按下级科目重算", "按下级科目重算", ""},
+    {RepairKind::EndFlags, "彻底根除", "重建末级标志（彻底根除）", ""},
+    {RepairKind::Undo, "撤销 " + UndoneId, "撤销 " + UndoneId, ""},
+};
+const OutcomeWords Outcomes[] = {
+    {Outcome::Completed, "完成", "完成", "3"},
+    {Outcome::Stopped, "写入 4 行后停止", "写入 4 行后停止", "3"},
+    {Outcome::Failed, "在第 5 行失败：磁盘已满", "在第 5 行失败：磁盘已满", "3"},
+    {Outcome::RolledBack, "失败，未改动任何记录：磁盘已满", "失败，未改动任何记录：磁盘已满", "3"},
+    {Outcome::Unrecorded, "未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）", "—"},
+};
+
+} // namespace
+
+class RepairTextTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_data;
+    QStringList m_ids;    // of the journals written, oldest first
+    QStringList m_lines;  // n3fix --journal's listing of them
+
+    QString journals() const { return m_data.filePath("journal"); }
+
+    // A journal of `kind` ended with `outcome` (or never ended), started at 12:00:`second` in a
+    // time zone 8 hours east of UTC.
+    void write(RepairKind kind, Outcome outcome, int second)
+    {
+        repair::RepairRecord record;
+        record.database = "LQDATA_001_2007";
+        record.engine = "embedded";
+        record.repair = kind;
+        record.accountSet = "001";
+        record.year = "2007";
+        record.code = "1011";
+        record.period = "3";
+        record.undoes = kind == RepairKind::Undo ? UndoneId : QString();
+        record.table = "code";
+        record.changedColumns = QStringList{"bend"};
+        record.keyColumns = QStringList{"ccode"};
+        QString id;
+        {
+            repair::Journal journal(journals(), record);
+            journal.flush();
+            id = journal.record().id;
+            if (outcome != Outcome::Unrecorded)
+                QCOMPARE(journal.finish(outcome, 4, 3, "磁盘已满"), QString());
+        }  // a journal never finished reads as a repair whose program died
+        SqliteFixture::run(repair::journalformat::journalPath(journals(), id),
+                           QStringLiteral("update repair set time = '2026-03-01T12:00:%1.000+08:00'").arg(second, 2, 10, QChar('0')));
+        m_ids << id;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        int second = 0;
+        for (const KindWords &kind : Kinds)
+            for (const OutcomeWords &outcome : Outcomes)
+                write(kind.kind, outcome.outcome, second++);
+        // on a clock of UTC, where 12:00 at UTC+8 is 04:00
+        QProcessEnvironment environment = environmentWithHome(m_data.filePath("home"));
+        environment.insert("TZ", "UTC");
+        const ProcessRun run = runProcess(N3FIX, {"--journal", "--data-dir", m_data.path()}, environment);
+        QCOMPARE(run.status, 0);
+        m_lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
+    }
+
+    void everyKindAndOutcome_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("outcome");
+        for (int k = 0; k < int(std::size(Kinds)); ++k)
+            for (int o = 0; o < int(std::size(Outcomes)); ++o)
+                QTest::addRow("%s %s", qPrintable(Kinds[k].longName), qPrintable(Outcomes[o].longText)) << k << o;
+    }
+
+    // One journal of each kind and outcome, listed newest first. A failed reset or undo ran in one
+    // transaction, so it reads as rolled back, whatever an earlier version recorded.
+    void everyKindAndOutcome()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, outcome);
+        const KindWords &k = Kinds[kind];
+        const bool inOneTransaction = k.kind == RepairKind::BalanceReset || k.kind == RepairKind::Undo;
+        const OutcomeWords &o = Outcomes[inOneTransaction && Outcomes[outcome].outcome == Outcome::Failed ? 3 : outcome];
+        const int index = kind * int(std::size(Outcomes)) + outcome;
+        const int listed = int(m_ids.size()) - 1 - index;  // newest first
+
+        RepairListModel model;
+        model.setRepairs(repair::listRepairs(journals()));
+        QCOMPARE(model.rowCount(), int(m_ids.size()));
+        QCOMPARE(model.repairAt(listed).id, m_ids.at(index));
+        const auto shown = [&](int column) { return model.index(listed, column).data().toString(); };
+        QCOMPARE(shown(1), QStringLiteral("帐套 001，2007 年度（LQDATA_001_2007）"));
+        QCOMPARE(shown(2), k.shortName);
+        QCOMPARE(shown(3), k.inputs);
+        QCOMPARE(shown(4), o.rowsChanged);
+        QCOMPARE(shown(5), o.shortText);
+
+        // The command line names the repair in full, on this machine's clock as the window does.
+        const QString given = QStringLiteral("帐套 001，2007 年度") + (k.inputs.isEmpty() ? QString() : "，" + k.inputs);
+        const QString expected = QStringLiteral("%1  2026-03-01 04:00:%2  LQDATA_001_2007  %3（%4）  改动 %5 行  %6")
+                                     .arg(m_ids.at(index))
+                                     .arg(index, 2, 10, QChar('0'))
+                                     .arg(k.longName, given, o.rowsChanged, o.longText);
+        QCOMPARE(m_lines.value(listed), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(RepairTextTest)
+#include "tst_repair_text.moc"
