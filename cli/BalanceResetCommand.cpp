@@ -67,7 +67,7 @@ int resetBalance(const Request &request)
     try {
         selection = selectDatabases(request);
     } catch (const db::DbError &error) {
-        return failed(out, json, QString(), error.description());
+        return failed(out, json, QString(), described(error));
     }
     const SelectedDatabase &selected = selection.first();
     json.insert(QStringLiteral("database"), selected.database);

@@ -14,6 +14,14 @@ QString placeOf(const SelectedDatabase &selected)
     return repair::RepairText::accountSetAndYear(selected.accountSet, selected.year, selected.database);
 }
 
+QString described(const db::DbError &error)
+{
+    if (error.cause() != db::DbError::Cause::NoDataYet)
+        return error.description();
+    return error.description()
+        + QStringLiteral("。可加 --demo 改用演示数据，运行 n3demo 在这里生成演示数据，或用 --data-dir 指定存放数据库的目录。");
+}
+
 QJsonObject placeJson(const SelectedDatabase &selected)
 {
     return {{QStringLiteral("account_set"), selected.accountSet},
@@ -73,8 +81,9 @@ std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &reque
     try {
         return selectDatabases(request);
     } catch (const db::DbError &error) {
-        Output::error(error.description());
-        out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
+        const QString said = described(error);
+        Output::error(said);
+        out.document(QJsonObject{{QStringLiteral("error"), said}});
         return std::nullopt;
     }
 }

@@ -3,6 +3,8 @@
 #include "Commands.h"
 #include "Output.h"
 
+#include "db/DbError.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -21,6 +23,10 @@ struct SelectedDatabase {
 // fields: account_set, year, database.
 QString placeOf(const SelectedDatabase &selected);
 QJsonObject placeJson(const SelectedDatabase &selected);
+
+// A failure as a command says it: where the default data directory holds no data yet, with the
+// ways to get some.
+QString described(const db::DbError &error);
 
 // The account-set databases a command works on: every account set the system database lists,
 // in the order it returns them, with each of its live fiscal years as the window's year list

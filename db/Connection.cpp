@@ -148,19 +148,20 @@ void Connection::openEmbedded(const QString &databaseName)
 {
     const QFileInfo dataDirectory(m_engine.dataDirectory);
     const QString shownDirectory = QDir::toNativeSeparators(dataDirectory.absoluteFilePath());
-    // In the default data directory the user may simply have no data yet: say how to get some.
-    const QString howToGetData = QDir::cleanPath(dataDirectory.absoluteFilePath())
+    // In the default data directory the user may simply have no data yet: the front end says how
+    // to get some.
+    const DbError::Cause missing = QDir::cleanPath(dataDirectory.absoluteFilePath())
             == QDir::cleanPath(QFileInfo(defaultDataDirectory()).absoluteFilePath())
-        ? QStringLiteral("。可加 --demo 改用演示数据，运行 n3demo 在这里生成演示数据，或用 --data-dir 指定存放数据库的目录。")
-        : QString();
+        ? DbError::Cause::NoDataYet
+        : DbError::Cause::Failure;
     if (dataDirectory.exists() && !dataDirectory.isDir())
         fail(QStringLiteral("数据目录 %1 是一个文件，不是目录。").arg(shownDirectory));
     if (!dataDirectory.isDir())
-        fail(QStringLiteral("数据目录不存在：%1").arg(shownDirectory) + howToGetData);
+        fail(QStringLiteral("数据目录不存在：%1").arg(shownDirectory), missing);
     const QString path = QDir(m_engine.dataDirectory).absoluteFilePath(databaseName + QStringLiteral(".db"));
     if (!QFileInfo(path).isFile())
-        fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path))
-             + (databaseName == ODBC::SystemDatabase ? howToGetData : QString()));
+        fail(QStringLiteral("数据库文件不存在：%1").arg(QDir::toNativeSeparators(path)),
+             databaseName == ODBC::SystemDatabase ? missing : DbError::Cause::Failure);
 
     // A reader of a file in write-ahead-log mode opens it for writing but is held to reading
     // (query_only), so that closing removes the log files it had to create: the reader leaves no
@@ -218,11 +219,11 @@ void Connection::openOdbc()
 }
 
 // Leaves the connection closed and raises the failure.
-void Connection::fail(const QString &description)
+void Connection::fail(const QString &description, DbError::Cause cause)
 {
     if (QSqlDatabase::contains(m_qtName))
         QSqlDatabase::database(m_qtName, false).close();
-    throw DbError(description);
+    throw DbError(description, cause);
 }
 
 QString Connection::statementText(const QString &sql) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DbError.h"
 #include "Engine.h"
 
 #include <QSqlDatabase>
@@ -62,7 +63,7 @@ private:
     void openEmbedded(const QString &databaseName);
     void openOdbc();
     void applyEmbeddedSettings();
-    [[noreturn]] void fail(const QString &description);
+    [[noreturn]] void fail(const QString &description, DbError::Cause cause = DbError::Cause::Failure);
 
     EngineSettings m_engine;
     QString m_qtName;

@@ -9,12 +9,18 @@ namespace db {
 // which the window shows the user unchanged.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString &description)
-        : std::runtime_error(description.toStdString()), m_description(description) {}
+    // What a front end may add advice for: the embedded engine's default data directory holds no
+    // data yet (a first run), or any other failure.
+    enum class Cause { Failure, NoDataYet };
+
+    explicit DbError(const QString &description, Cause cause = Cause::Failure)
+        : std::runtime_error(description.toStdString()), m_description(description), m_cause(cause) {}
     const QString &description() const { return m_description; }
+    Cause cause() const { return m_cause; }
 
 private:
     QString m_description;
+    Cause m_cause;
 };
 
 // Why a write changed no row although the row still holds the values it was read with: a trigger
