@@ -2,7 +2,6 @@
 
 #include "repair/RepairText.h"
 
-
 #include <QStringList>
 
 namespace {
@@ -53,7 +52,8 @@ QString CheckListModel::note(const DatabaseCheck &database)
     QStringList parts;
     if (database.runningRepair)
         parts << QStringLiteral("另一个程序正在修复这个数据库（%1，修复日志 %2）")
-                     .arg(repair::RepairText::name(*database.runningRepair, repair::RepairText::Form::Short), database.runningRepair->id);
+                     .arg(repair::RepairText::name(*database.runningRepair, repair::RepairText::Form::Short),
+                          database.runningRepair->id);
     if (const QString failure = database.failure(); !failure.isEmpty())
         parts << QStringLiteral("无法读取：") + failure;
     if (const std::size_t duplicates = database.recompute.duplicateRows.size(); duplicates > 0)

@@ -33,7 +33,7 @@ struct sqlite3_stmt;
 //     tst_crash_safety: anotherWriterDuringTheWalk, twoRepairsAtOnce; tst_undo_extent.
 //  5. A repair made in one transaction (a reset, an undo) that fails rolls back, and its journal
 //     records it as rolled back: it wrote nothing and is never undone. Journal::finish(),
-//     whyNotUndoable(). tst_crash_safety: failedSyncAtEveryStage; tst_undo_extent.
+//     undoRefusal(). tst_crash_safety: failedSyncAtEveryStage; tst_undo_extent.
 //  6. The outcome is recorded after the repair's last change, and the journal's lock is held
 //     until then: a journal without an outcome whose lock is free belongs to a repair that died,
 //     or whose end could not be recorded, and says nothing of how far it got. Journal::finish(),
