@@ -208,7 +208,7 @@ int printTimed(Work work)
 class NoProgress : public repair::EndFlagProgress {
 public:
     void rowStarted(const QString &) override {}
-    bool rowWritten() override { return true; }
+    bool rowDone() override { return true; }
 };
 
 enum class WalkKind { Window, WindowNoPaint, NoWindow };
@@ -496,12 +496,8 @@ void journalRow(const Place &place)
         Sqlite s(chartMaster(place, 20000));
         rows = sortedCodes(s);
     }
-    std::vector<repair::ChartCode> codes;
-    for (const Row &row : rows)
-        codes.push_back({QString::fromUtf8(row.code), true});
-    const std::vector<bool> endLevel = repair::endLevelFlags(codes);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].flag != int(endLevel[i]))
+        if (rows[i].flag != int(!hasLongerCode(rows, i)))
             changed.push_back(rows[i]);
     std::vector<double> journalClock, journalProcessor, walkClock, walkProcessor;
     for (int round = 0; round < 5; ++round) {

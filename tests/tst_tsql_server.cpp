@@ -40,7 +40,7 @@ static void storeChart(const QString &file, const QStringList &rows, int field)
 
 class NothingToShow : public repair::EndFlagProgress {
     void rowStarted(const QString &) override {}
-    bool rowWritten() override { return true; }
+    bool rowDone() override { return true; }
 };
 
 class TsqlServer : public QObject {
