@@ -2,6 +2,8 @@
 
 #include "DataLocation.h"
 
+#include "db/OdbcAdvice.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +41,7 @@ struct Options {
     QCommandLineOption fromPeriod{QStringLiteral("from-period"), QString(), QStringLiteral("period")};
     QCommandLineOption dryRun{QStringLiteral("dry-run")};
     QCommandLineOption journalWindow{QStringLiteral("journal-window")};
+    QCommandLineOption checkWindow{QStringLiteral("check-window")};
     QCommandLineOption chooseData{QStringLiteral("choose-data")};
 };
 
@@ -104,7 +107,7 @@ StartOptions parseArguments(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
                        o.accountSet, o.year, o.verbose, o.json, o.checkBalances, o.resetBalance, o.code, o.fromPeriod,
-                       o.dryRun, o.journalWindow, o.chooseData, o.recomputeBalances});
+                       o.dryRun, o.journalWindow, o.checkWindow, o.chooseData, o.recomputeBalances});
     for (const char *name : QtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char *name : QtFlagOptions)
@@ -177,10 +180,17 @@ StartOptions parseArguments(const QStringList &arguments)
     }
     const bool isCommand = options.action == Action::Command;
     const cli::Command command = options.request.command;
+    if (parser.isSet(o.journalWindow) && parser.isSet(o.checkWindow))
+        return failed(QStringLiteral("--journal-window 和 --check-window 每次只能用一个。"));
     if (parser.isSet(o.journalWindow)) {
         if (isCommand)
             return failed(QStringLiteral("--journal-window 打开修复日志窗口，不能与命令选项同用。"));
         options.action = Action::JournalWindow;
+    }
+    if (parser.isSet(o.checkWindow)) {
+        if (isCommand)
+            return failed(QStringLiteral("--check-window 打开检查和修复窗口，不能与命令选项同用。"));
+        options.action = Action::CheckWindow;
     }
     if (parser.isSet(o.version))
         options.action = Action::Version;
@@ -225,9 +235,10 @@ StartOptions parseArguments(const QStringList &arguments)
     const int places = int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo));
     if (places > 1)
         return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
-    if (parser.isSet(o.chooseData) && (isCommand || options.action == Action::JournalWindow || places > 0))
+    if (parser.isSet(o.chooseData) && (isCommand || options.action == Action::JournalWindow
+                                     || options.action == Action::CheckWindow || places > 0))
         return failed(QStringLiteral("--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
-                                     "--data-dir、--odbc 或 --demo 同用。"));
+                                     "--check-window、--data-dir、--odbc 或 --demo 同用。"));
 
     options.request.accountSet = parser.value(o.accountSet);
     options.request.year = parser.value(o.year);
@@ -270,6 +281,8 @@ QString commandLineHelp()
         "  n3fix --choose-data                          重新选择数据位置，然后打开修正工具窗口\n"
         "  n3fix --journal-window [--data-dir 目录 | --odbc | --demo]\n"
         "                                               打开修复日志窗口：查看每次修复，选中一次撤销\n"
+        "  n3fix --check-window [--data-dir 目录 | --odbc | --demo]\n"
+        "                                               打开检查和修复窗口：检查每个帐套年度，选中一个修复\n"
         "  n3fix --check [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
         "  n3fix --repair-end-flags [--account-set 帐套编号] [--year 年度] [--json]\n"
         "  n3fix --journal [日志编号] [--json]\n"
@@ -321,10 +334,12 @@ QString commandLineHelp()
         "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
         "                      默认数据目录：%1\n"
         "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库\n"
-        "                      （设置方法见 man n3fix）。\n"
+        "                      （设置方法见 %4）。\n"
         "  --demo              使用演示数据目录（首次使用时自动生成演示数据），在演示数据上做的修复\n"
         "                      也记在这里：%2\n"
         "  --journal-window    打开修复日志窗口：列出每次修复及其改动的记录，可选中一次修复撤销。\n"
+        "  --check-window      打开检查和修复窗口：列出每个帐套每个年度的末级标志错误和总账与明细账不符之处，\n"
+        "                      可选中一个数据库按下级科目重算或重建末级标志（先询问，并写修复日志）。\n"
         "  --choose-data       再次显示首次启动时的提示框，重新选择数据位置（演示数据、SQL Server 或文件夹），\n"
         "                      选中的记下来供以后使用，然后打开窗口。\n"
         "  --version           显示版本号并退出。\n"
@@ -339,5 +354,5 @@ QString commandLineHelp()
         "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
         "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
         .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(demoDataDirectory()),
-             QDir::toNativeSeparators(DataLocation::settingsFile()));
+             QDir::toNativeSeparators(DataLocation::settingsFile()), db::odbcSetupGuide());
 }

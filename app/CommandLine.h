@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// What the program is asked to do: open the window or the journal window, print its help or
-// version, or run one of the command-line commands.
-enum class Action { Window, JournalWindow, Help, Version, Command };
+// What the program is asked to do: open the window, the journal window or the check-and-repair
+// window, print its help or version, or run one of the command-line commands.
+enum class Action { Window, JournalWindow, CheckWindow, Help, Version, Command };
 
 // What the command line asks for.
 struct StartOptions {

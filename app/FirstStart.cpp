@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 
 #include "db/DbError.h"
+#include "db/OdbcAdvice.h"
 #include "db/ODBC.h"
 #include "db/SystemDatabase.h"
 #include "demo/DemoData.h"
@@ -40,8 +41,9 @@ QString systemDatabaseProblem(const db::EngineSettings &engine)
 QString choicePrompt(const QString &lead)
 {
     return lead
-        + QStringLiteral("可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 man n3fix）；"
-                         "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。");
+        + QStringLiteral("可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 %1）；"
+                         "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
+            .arg(db::odbcSetupGuide());
 }
 
 // The first start's lead, naming the default data directory that has no data yet.

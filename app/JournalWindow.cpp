@@ -4,6 +4,8 @@
 #include "MessageBox.h"
 #include "RepairDescription.h"
 #include "RepairListModel.h"
+#include "ShownData.h"
+#include "TableViews.h"
 
 #include "db/DbError.h"
 #include "db/ODBC.h"
@@ -17,7 +19,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -29,41 +30,6 @@ namespace {
 
 // Rows a result box lists one by one; the rest are counted.
 constexpr int LeftAloneListed = 20;
-
-// Which data the window shows: the embedded data directory, or the server behind ODBC.
-QString shownData()
-{
-    return ODBC::engine().kind == db::EngineKind::Odbc ? QStringLiteral("ODBC（SQL Server）")
-                                                       : QDir::toNativeSeparators(ODBC::engine().dataDirectory);
-}
-
-// A table for the keyboard and screen readers: whole rows are selected, Tab leaves the table
-// instead of moving between its cells, and its column headers are read with its cells.
-QTableView *makeTable(QWidget *parent, const QString &name)
-{
-    auto *view = new QTableView(parent);
-    view->setAccessibleName(name);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setTabKeyNavigation(false);
-    view->setWordWrap(false);
-    view->setAlternatingRowColors(true);
-    view->verticalHeader()->hide();
-    // Columns as wide as what they hold, judged from the rows in sight and a few hundred more,
-    // so that a journal of a million rows costs no more to lay out than a small one.
-    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    view->horizontalHeader()->setResizeContentsPrecision(200);
-    view->horizontalHeader()->setStretchLastSection(true);
-    return view;
-}
-
-QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setBuddy(buddy);
-    return label;
-}
 
 // What a finished undo tells the user: rows put back, and each row left alone with the reason.
 QString undoReport(const repair::UndoRun &run)
@@ -119,12 +85,10 @@ void JournalWindow::setupUi()
 
     m_repairs = new RepairListModel(this);
     m_rows = new JournalRowsModel(this);
-    repairList = makeTable(this, QStringLiteral("修复记录"));
-    repairList->setModel(m_repairs);
-    repairListLabel = makeLabel(this, QStringLiteral("修复记录(&L)："), repairList);
-    rowList = makeTable(this, QStringLiteral("改动的记录"));
-    rowList->setModel(m_rows);
-    rowListLabel = makeLabel(this, QStringLiteral("选中的修复改动的记录(&D)："), rowList);
+    repairList = TableViews::create(this, QStringLiteral("修复记录"), m_repairs);
+    repairListLabel = TableViews::label(this, QStringLiteral("修复记录(&L)："), repairList);
+    rowList = TableViews::create(this, QStringLiteral("改动的记录"), m_rows);
+    rowListLabel = TableViews::label(this, QStringLiteral("选中的修复改动的记录(&D)："), rowList);
     rowSummary = new QLabel(this);
     rowSummary->setTextFormat(Qt::PlainText);
     rowSummary->setWordWrap(true);

@@ -20,7 +20,12 @@ QString kind(const repair::RepairRecord &record)
 
 QString accountSetAndYear(const repair::RepairRecord &record)
 {
-    return QStringLiteral("帐套 %1，%2 年度（%3）").arg(record.accountSet, record.year, record.database);
+    return accountSetAndYear(record.accountSet, record.year, record.database);
+}
+
+QString accountSetAndYear(const QString &accountSet, const QString &year, const QString &database)
+{
+    return QStringLiteral("帐套 %1，%2 年度（%3）").arg(accountSet, year, database);
 }
 
 QString inputs(const repair::RepairRecord &record)

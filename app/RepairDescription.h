@@ -12,6 +12,7 @@ namespace RepairDescription {
 QString kind(const repair::RepairRecord &record);
 // The account set and fiscal year with the database's name: "帐套 001，2007 年度（LQDATA_001_2007）".
 QString accountSetAndYear(const repair::RepairRecord &record);
+QString accountSetAndYear(const QString &accountSet, const QString &year, const QString &database);
 // What the user typed for a balance reset: "科目 1011，3 月起"; empty for the others.
 QString inputs(const repair::RepairRecord &record);
 // "完成", "在第 N 行停止", "在第 N 行失败：…", "失败，未改动任何记录：…", "正在进行" or "未记录结束".

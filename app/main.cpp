@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "CheckWindow.h"
 #include "CommandLine.h"
 #include "CommandStart.h"
 #include "DisplayConnection.h"
@@ -6,7 +7,9 @@
 #include "Form1.h"
 #include "JournalWindow.h"
 #include "MessageBox.h"
+#include "ProgramArguments.h"
 
+#include "cli/Console.h"
 #include "db/ODBC.h"
 
 #include <QApplication>
@@ -19,7 +22,7 @@ namespace {
 
 void print(FILE *stream, const QString &text)
 {
-    std::fputs(text.toUtf8().constData(), stream);
+    cli::console::write(stream, text.toUtf8());
 }
 
 } // namespace
@@ -31,10 +34,8 @@ int main(int argc, char *argv[])
 
     // The options are read before any window system is needed, so every command but the window
     // itself works anywhere.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const StartOptions options = parseCommandLine(arguments);
+    cli::console::showUtf8();
+    const StartOptions options = parseCommandLine(programArguments(argc, argv));
     if (!options.error.isEmpty()) {
         const int status = refuseStart(options.error, options.request.json);
         print(stderr, QStringLiteral("用 n3fix --help 查看用法。\n"));
@@ -53,9 +54,11 @@ int main(int argc, char *argv[])
     }
     case Action::Window:
     case Action::JournalWindow:
+    case Action::CheckWindow:
         break;
     }
 
+    cli::console::closeOwnConsole();
     const std::unique_ptr<QApplication> application = connectToDisplay(argc, argv);
     QApplication::setWindowIcon(Artwork::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.chenglan.n3fix"));  // ties the window to its menu entry
@@ -74,12 +77,18 @@ int main(int argc, char *argv[])
         window.show();
         return QApplication::exec();
     }
+    // The main window and the check-and-repair window both list the account sets.
     const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options);
     if (!engine)
         return 0;
     ODBC::setEngine(*engine);
     MessageBox::showDataLayerMessages();
 
+    if (options.action == Action::CheckWindow) {
+        CheckWindow window;
+        window.show();
+        return QApplication::exec();
+    }
     Form1 window;
     window.show();
     return QApplication::exec();

@@ -19,6 +19,8 @@
 //                               only the journal window's
 //   n3bench --write-pauses [FOLDER]
 //                               only the pauses a walk makes for other programs
+//   n3bench --check-window [FOLDER]
+//                               only the check-and-repair window's
 //   n3bench --walk DIR [--no-paint | --no-window]
 //                               (internal) one end-flag repair of account set 001, year 2007, in
 //                               the data directory DIR, in a process of its own so that its peak
@@ -26,6 +28,7 @@
 //                               line is hidden and never painted; with --no-window the repair runs
 //                               without the window, as the command line runs it, with no progress
 //   n3bench --floor a|b FILE    (internal) the engine's floor (a) or (b) on the database FILE
+#include "CheckWindowBench.h"
 #include "JournalWindowBench.h"
 #include "Measures.h"
 
@@ -866,11 +869,13 @@ int main(int argc, char *argv[])
     const bool onlyBalanceCheck = arguments.contains(QStringLiteral("--balance-check"));
     const bool onlyRecompute = arguments.contains(QStringLiteral("--balance-recompute"));
     const bool onlyJournalWindow = arguments.contains(QStringLiteral("--journal-window"));
+    const bool onlyCheckWindow = arguments.contains(QStringLiteral("--check-window"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--balance-recompute"));
     folders.removeAll(QStringLiteral("--journal-window"));
     folders.removeAll(QStringLiteral("--write-pauses"));
+    folders.removeAll(QStringLiteral("--check-window"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -885,7 +890,7 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute)
+        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow)
             writeCharts(place, onlyWritePauses ? 1 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
@@ -909,6 +914,10 @@ int main(int argc, char *argv[])
         writePausesRow(places.front());
         return 0;
     }
+    if (onlyCheckWindow) {
+        checkWindowRows(*places.front().root);
+        return 0;
+    }
     endFlagRows(places);
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
     for (const Place &place : places)
@@ -920,5 +929,6 @@ int main(int argc, char *argv[])
     balanceRecomputeTable(places);
     listRows(places.front());
     journalWindowRows(*places.front().root);
+    checkWindowRows(*places.front().root);
     return 0;
 }

@@ -39,17 +39,6 @@ QJsonObject codeAndPeriod(const QString &code, const QVariant &period)
     return {{QStringLiteral("code"), jsonValue(codeValue(code))}, {QStringLiteral("period"), jsonValue(period)}};
 }
 
-// One changed row as a line: "  1002 第 9 期：md 12345.00 → 12245.00".
-QString rowLine(const repair::RecomputedRow &row)
-{
-    QStringList changes;
-    for (std::size_t c = 0; c < 3; ++c)
-        if (row.changes[c])
-            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(AmountNames[c]), amountText(row.stored[c]),
-                                                         moneyText(row.sums[c]));
-    return QStringLiteral("  %1 第 %2 期：%3").arg(row.code, shownValue(row.period), changes.join(QStringLiteral("，")));
-}
-
 // The rows of one database the recompute leaves as they are, as lines and into `result`.
 void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonObject &result)
 {
@@ -125,7 +114,7 @@ int recomputeBalances(const Request &request)
             json.insert(QStringLiteral("old"), oldJson(row));
             json.insert(QStringLiteral("new"), newJson(row));
             changed.append(json);
-            out.line(rowLine(row));
+            out.line(QStringLiteral("  ") + recomputedRowText(row));
         }
         result.insert(QStringLiteral("rows"), changed);
         listLeftAlone(out, plan, result);

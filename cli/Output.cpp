@@ -1,6 +1,8 @@
 #include "Output.h"
 
+#include "Console.h"
 #include "db/ODBC.h"
+#include "repair/BalanceRecompute.h"
 #include "repair/Money.h"
 
 #include <QJsonArray>
@@ -14,13 +16,13 @@ namespace cli {
 void Output::line(const QString &text) const
 {
     if (!m_json)
-        std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+        console::write(stdout, (text + QLatin1Char('\n')).toUtf8());
 }
 
 void Output::error(const QString &text)
 {
     std::fflush(stdout);  // keeps the lines in order where both streams go to one file
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stderr);
+    console::write(stderr, (text + QLatin1Char('\n')).toUtf8());
 }
 
 void Output::document(const QJsonValue &value) const
@@ -28,7 +30,7 @@ void Output::document(const QJsonValue &value) const
     if (!m_json)
         return;
     const QJsonDocument document = value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
-    std::fputs(document.toJson(QJsonDocument::Indented).constData(), stdout);
+    console::write(stdout, document.toJson(QJsonDocument::Indented));
 }
 
 void Output::beginStreamedDocument(const QJsonObject &head, const QString &name) const
@@ -41,7 +43,7 @@ void Output::beginStreamedDocument(const QJsonObject &head, const QString &name)
         text.chop(1);
     const QByteArray quotedName = QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
     text += (head.isEmpty() ? "\n    " : ",\n    ") + quotedName + ": [";
-    std::fputs(text.constData(), stdout);
+    console::write(stdout, text);
     m_firstElement = true;
 }
 
@@ -49,15 +51,15 @@ void Output::streamedElement(const QJsonObject &element) const
 {
     if (!m_json)
         return;
-    std::fputs(m_firstElement ? "\n        " : ",\n        ", stdout);
-    std::fputs(QJsonDocument(element).toJson(QJsonDocument::Compact).constData(), stdout);
+    console::write(stdout, m_firstElement ? "\n        " : ",\n        ");
+    console::write(stdout, QJsonDocument(element).toJson(QJsonDocument::Compact));
     m_firstElement = false;
 }
 
 void Output::endStreamedDocument() const
 {
     if (m_json)
-        std::fputs(m_firstElement ? "]\n}\n" : "\n    ]\n}\n", stdout);
+        console::write(stdout, m_firstElement ? "]\n}\n" : "\n    ]\n}\n");
 }
 
 QJsonValue jsonValue(const QVariant &value)
@@ -112,6 +114,16 @@ QString amountText(const QVariant &stored)
     } catch (const repair::MoneyOutOfRange &) {
     }
     return shownValue(stored);
+}
+
+QString recomputedRowText(const repair::RecomputedRow &row)
+{
+    QStringList changes;
+    for (std::size_t c = 0; c < 3; ++c)
+        if (row.changes[c])
+            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(repair::AmountNames[c]), amountText(row.stored[c]),
+                                                         moneyText(row.sums[c]));
+    return QStringLiteral("%1 第 %2 期：%3").arg(row.code, shownValue(row.period), changes.join(QStringLiteral("，")));
 }
 
 ConnectionMessages::ConnectionMessages()

@@ -8,6 +8,7 @@
 
 namespace repair {
 class Money;
+struct RecomputedRow;
 }
 
 namespace cli {
@@ -49,6 +50,10 @@ QJsonValue moneyJson(const repair::Money &amount);
 // A stored amount as a line of text shows it: with two decimals when it reads as a number, else
 // as shownValue() shows it.
 QString amountText(const QVariant &stored);
+
+// A row the recompute changes, as a line of text names it and its amounts before and after:
+// "1002 第 9 期：md 12345.00 → 12245.00".
+QString recomputedRowText(const repair::RecomputedRow &row);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

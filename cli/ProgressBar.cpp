@@ -1,18 +1,19 @@
 #include "ProgressBar.h"
 
+#include "Console.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace cli {
 
-ProgressBar::ProgressBar(const QString &database) : m_shown(::isatty(STDERR_FILENO) == 1), m_database(database)
+ProgressBar::ProgressBar(const QString &database) : m_shown(console::redrawsLines(stderr)), m_database(database)
 {
 }
 
 ProgressBar::~ProgressBar()
 {
     if (m_shown && m_sinceDrawn.isValid())
-        std::fputs("\r\033[K", stderr);
+        console::write(stderr, "\r\033[K");
 }
 
 void ProgressBar::walkStarting(int rows)
@@ -43,8 +44,7 @@ void ProgressBar::draw()
     constexpr int width = 30;
     const int filled = m_rows > 0 ? m_done * width / m_rows : width;
     const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('.'));
-    std::fputs(QStringLiteral("\r%1 [%2] %3/%4").arg(m_database, bar).arg(m_done).arg(m_rows).toUtf8().constData(),
-               stderr);
+    console::write(stderr, QStringLiteral("\r%1 [%2] %3/%4").arg(m_database, bar).arg(m_done).arg(m_rows).toUtf8());
     std::fflush(stderr);
 }
 

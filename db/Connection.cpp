@@ -3,6 +3,7 @@
 #include "ConnectionString.h"
 #include "DbError.h"
 #include "ODBC.h"
+#include "OdbcAdvice.h"
 #include "TsqlRewrite.h"
 
 #include <QAtomicInteger>
@@ -18,6 +19,9 @@
 
 #include <sqlite3.h>
 
+#ifdef _WIN32
+#include <windows.h>  // Windows' ODBC headers take their types from it
+#endif
 #include <sql.h>
 #include <sqlext.h>
 
@@ -40,11 +44,14 @@ QString odbcDbmsName(const QSqlDatabase &database)
     if (handle.metaType() != QMetaType::fromType<void *>())
         return QString();
     SQLHDBC hdbc = handle.value<void *>();
-    SQLCHAR name[256] = {};
+    // The wide call by name: Qt builds for Windows with UNICODE, which makes SQLGetInfo the wide
+    // one there, and unixODBC has both. SQLWCHAR is UTF-16 on both.
+    static_assert(sizeof(SQLWCHAR) == 2, "ODBC wide characters in UTF-16");
+    SQLWCHAR name[256] = {};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_DBMS_NAME, name, sizeof name, &length)))
+    if (!SQL_SUCCEEDED(SQLGetInfoW(hdbc, SQL_DBMS_NAME, name, sizeof name - sizeof name[0], &length)))
         return QString();
-    return QString::fromUtf8(reinterpret_cast<const char *>(name));
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(name));
 }
 
 } // namespace
@@ -60,29 +67,13 @@ QString describe(const QSqlError &error)
     else if (!driver.isEmpty() && !database.contains(driver))
         text += QLatin1Char(' ') + driver;
 
-    static const char NoDriver[] = "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
-                                   "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 man n3fix）";
-    static const std::pair<const char *, const char *> explanations[] = {
+    static const std::vector<std::pair<const char *, const char *>> engineExplanations = {
         {"database is locked", "数据库正被其他程序使用（已锁定），请稍后再试"},
         {"readonly database", "数据库文件是只读的，不能写入"},
         {"no such table", "数据库中缺少数据表"},
         {"no such column", "数据表中缺少字段"},
         {"file is not a database", "文件不是有效的数据库"},
         {"unable to open database file", "无法打开数据库文件"},
-        // No driver registered under the name the connection string gives: unixODBC then tries to
-        // load a library of that name; other driver managers say no data source has it
-        {"Can't open lib 'SQL Server'", NoDriver},
-        {"Data source name not found", NoDriver},
-        {"Can't open lib", "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节"
-                           "的 Driver 路径（见 man n3fix）"},
-        // FreeTDS. Qt ends every failed ODBC connection with "Unable to connect", so the server's
-        // refusal comes first and an unreachable server is known by FreeTDS's own words.
-        {"Login failed", "SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），"
-                         "且该用户须有权访问此数据库"},
-        // FreeTDS takes SERVER=(local) for a host name; TDSHOST and TDSPORT name the server instead.
-        {"Adaptive Server is unavailable or does not exist",
-         "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并设置环境变量 "
-         "TDSHOST 和 TDSPORT（FreeTDS 不认识服务器名“(local)”，见 man n3fix）"},
     };
     // SQLite's SQLITE_READONLY_ROLLBACK: a change was cut off mid-write, and its rollback journal
     // must be played back before the file can be read, which a read-only connection can't do
@@ -92,9 +83,10 @@ QString describe(const QSqlError &error)
                               "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo 它的编号），"
                               "以读写方式打开时会自动回滚：")
             + text;
-    for (const auto &[engineText, explanation] : explanations)
-        if (text.contains(QLatin1String(engineText), Qt::CaseInsensitive))
-            return QString::fromUtf8(explanation) + QStringLiteral("：") + text;
+    for (const auto *explanations : {&engineExplanations, &odbcExplanations()})
+        for (const auto &[faultText, explanation] : *explanations)
+            if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
+                return QString::fromUtf8(explanation) + QStringLiteral("：") + text;
     return text;
 }
 

@@ -262,14 +262,21 @@ void plantBalanceDisagreements(const QString &filePath)
     sqlite3 *db = nullptr;
     const bool planted = sqlite3_open_v2(filePath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
         && sqlite3_exec(db,
+                        // In code order the codes beginning with a code follow it at once, so a
+                        // code has sub-accounts exactly when the next one begins with it: one
+                        // sorted pass instead of a search of the chart for every ledger row.
                         "BEGIN;"
-                        "CREATE TEMP TABLE detail AS SELECT ccode FROM GL_accsum g WHERE NOT EXISTS"
-                        " (SELECT 1 FROM code d WHERE d.ccode LIKE g.ccode || '_%') ORDER BY length(ccode) DESC, ccode LIMIT 1;"
+                        "CREATE TEMP TABLE parent(ccode TEXT PRIMARY KEY);"
+                        "INSERT INTO parent SELECT ccode FROM (SELECT ccode, lead(ccode) OVER (ORDER BY ccode) AS next"
+                        " FROM code) WHERE next LIKE ccode || '_%';"
+                        "CREATE TEMP TABLE detail AS SELECT ccode FROM GL_accsum WHERE ccode NOT IN (SELECT ccode FROM parent)"
+                        " ORDER BY length(ccode) DESC, ccode LIMIT 1;"
                         "UPDATE GL_accsum SET md = md + 1000, mc = mc + 1000 WHERE iperiod = 6 AND ccode IN (SELECT ccode FROM detail);"
                         "UPDATE GL_accsum SET md = md + 100 WHERE iperiod = 9 AND ccode = (SELECT g.ccode FROM GL_accsum g"
-                        " WHERE length(g.ccode) = 4 AND EXISTS (SELECT 1 FROM code d WHERE d.ccode LIKE g.ccode || '_%')"
+                        " WHERE length(g.ccode) = 4 AND g.ccode IN (SELECT ccode FROM parent)"
                         " AND (SELECT ccode FROM detail) NOT LIKE g.ccode || '%' ORDER BY g.ccode LIMIT 1);"
                         "DROP TABLE detail;"
+                        "DROP TABLE parent;"
                         "COMMIT;",
                         nullptr, nullptr, nullptr)
             == SQLITE_OK;

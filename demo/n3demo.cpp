@@ -2,21 +2,23 @@
 
 #include "demo/DemoData.h"
 
+#include "cli/Console.h"
+#include "db/Engine.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cstdio>
 #include <stdexcept>
 
 namespace {
 
-// Writes one line for the user in the console's encoding.
+// Writes one line for the user, in UTF-8 as n3fix does.
 void say(FILE *stream, const QString &text)
 {
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    cli::console::write(stream, (text + QLatin1Char('\n')).toUtf8());
 }
 
 QString usage()
@@ -69,6 +71,7 @@ int refuse(const QString &reason)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    cli::console::showUtf8();
     // The default data directory is the one n3fix itself uses.
     QCoreApplication::setApplicationName(QStringLiteral("n3fix"));
 
@@ -110,7 +113,7 @@ int main(int argc, char *argv[])
 
     // The default data directory may already hold other things of n3fix's (the demo folder, the
     // journal of repairs made over ODBC): only a database there is the user's data.
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString dir = db::defaultDataDirectory();
     if (dir.isEmpty()) {
         say(stderr, QStringLiteral("无法确定默认数据目录，请在命令行中指定目录。"));
         return 1;

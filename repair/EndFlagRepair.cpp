@@ -143,17 +143,21 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
 {
-    EndFlagRun run;
     if (accountSet.isEmpty() || year.isEmpty())
-        return run;
-    run.database = ODBC::accountSetDatabaseName(accountSet, year);
-    ODBC::ConnectDatabase(run.database);
+        return EndFlagRun();
+    ODBC::ConnectDatabase(ODBC::accountSetDatabaseName(accountSet, year));
+    return repairEndFlagsOver(ODBC::DbConn(), accountSet, year, progress);
+}
 
+EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet,
+                              const QString &year, EndFlagProgress &progress)
+{
+    EndFlagRun run;
+    run.database = ODBC::accountSetDatabaseName(accountSet, year);
     std::unique_ptr<Journal> journal;
     std::optional<db::RowByRowWrites> writes;
     std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
-        const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
         if (!connection)
             throw db::DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
         const EndFlagChart chart = EndFlagChart::read(connection, true);

@@ -2,6 +2,12 @@
 
 #include <QString>
 
+#include <memory>
+
+namespace db {
+class Connection;
+}
+
 namespace repair {
 
 // Receives the end-flag walk's progress, one row at a time.
@@ -45,7 +51,16 @@ struct EndFlagRun {
 // flag), each with its place in the walk, and the number of rows in the chart; at the end it
 // records how far the walk came. On SQLite the walk pauses now and then, so other programs can
 // write too.
-// An empty account set or year is NotChosen and opens nothing.
+// An empty account set or year is NotChosen and opens nothing. The walk runs over the shared
+// connection, which it opens anew on the account set's year database (ODBC::ConnectDatabase, with
+// its error box).
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
+
+// The same walk over `connection`, opened by the caller on the database of `accountSet` and
+// `year` (ODBC::openConnection): for a window that runs it in a thread of its own, which owns
+// the connection, and shows its failures itself. A connection that is not open fails the walk
+// before its journal is written.
+EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet,
+                              const QString &year, EndFlagProgress &progress);
 
 } // namespace repair

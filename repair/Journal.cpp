@@ -1,5 +1,6 @@
 #include "Journal.h"
 
+#include "DurableFiles.h"
 #include "JournalFormat.h"
 
 #include "db/DbError.h"
@@ -61,7 +62,7 @@ void Journal::create(const QString &directory)
     }
     if (!m_lock.hold(m_path))
         throw db::DbError(QStringLiteral("无法锁定修复日志 %1").arg(QDir::toNativeSeparators(m_path)));
-    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         fail(QStringLiteral("打开"));
     sqlite3_busy_timeout(m_db, db::EmbeddedBusyTimeoutMs);
     exec("PRAGMA synchronous=FULL");

@@ -13,12 +13,6 @@
 
 #include <sqlite3.h>
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace repair::journalformat {
 
 const QString Suffix = QStringLiteral(".journal");
@@ -39,7 +33,7 @@ namespace {
 // Opens the file with `flags`; the error's text when it can't.
 QString openJournal(const QString &path, int flags, sqlite3 **db)
 {
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), db, flags, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), db, flags, nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(*db, db::EmbeddedBusyTimeoutMs);
         return QString();
     }
@@ -57,16 +51,6 @@ bool readable(sqlite3 *db)
 }
 
 } // namespace
-
-QString syncDirectory(const QString &directory)
-{
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    const QString reason = synced ? QString() : QString::fromLocal8Bit(std::strerror(errno));
-    if (fd >= 0)
-        ::close(fd);
-    return reason;
-}
 
 JournalHandle::JournalHandle(const QString &path, bool write)
 {

@@ -20,10 +20,6 @@ extern const int HeaderColumnCount;
 
 QString journalPath(const QString &directory, const QString &id);
 
-// Makes a new, renamed or removed entry of `directory` durable, as a file's own sync does not.
-// Returns why it could not, or empty.
-QString syncDirectory(const QString &directory);
-
 // A journal file opened to read it (or to settle what it says), closed when it goes. Raises
 // db::DbError when the file can't be opened. A journal whose repair has ended is opened for
 // writing even to read it: a process killed while it recorded the outcome leaves a hot rollback

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Whether a repair is still running, told by a lock on its journal file: the repair holds an
-// exclusive flock() on it from the moment the journal is created until its outcome is recorded,
-// and the kernel lets it go when the process dies however it dies. flock() locks are separate
-// from the POSIX locks SQLite takes on the same file, so neither disturbs the other.
+// exclusive lock on it from the moment the journal is created until its outcome is recorded,
+// and the system lets it go when the process dies however it dies. The lock never stands in the
+// way of SQLite's own locks and reads of the same file: on POSIX systems it is a flock(), separate
+// from SQLite's POSIX locks; on Windows, whose locks keep others from reading what they cover, it
+// is a byte far beyond anything SQLite reads or locks.
 //
 // An undo holds a second lock, on a file beside the journal of the repair it undoes, while it
 // decides and restores: two undos of one repair can't both run. The journal's own lock is not
@@ -32,7 +35,7 @@ public:
     static bool isHeld(const QString &path);
 
 private:
-    int m_fd = -1;
+    qintptr m_handle = -1;  // a file descriptor, or a Windows HANDLE (-1 is INVALID_HANDLE_VALUE)
 };
 
 } // namespace repair

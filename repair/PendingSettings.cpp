@@ -1,9 +1,11 @@
 #include "PendingSettings.h"
 
+#include "DurableFiles.h"
 #include "JournalFormat.h"
 
 #include "db/DbError.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -12,11 +14,6 @@
 #include <QJsonObject>
 
 #include <sqlite3.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include <unistd.h>
 
 namespace repair {
 
@@ -31,25 +28,23 @@ QString memoPath(const QString &directory, const QString &database, const QStrin
     return QDir(directory).filePath(QStringLiteral("pending-%1.memo").arg(QString::fromLatin1(digest.toHex())));
 }
 
-// Writes `bytes` to the file at `path`: into a new file beside it, synced, then renamed over it,
-// and the folder synced, so the file is whole and in place once this returns. QSaveFile is not
-// used: it does not report a failed sync. Returns the error, or empty.
+// Writes `bytes` to the file at `path`: into a new file beside it, synced, then put in its place,
+// so the file is whole and in place once this returns. QSaveFile is not used: it does not report
+// a failed sync. Returns the error, or empty.
 QString writeDurably(const QString &path, const QByteArray &bytes)
 {
-    const QString temporary = path + QStringLiteral(".%1.new").arg(::getpid());  // one per writer
+    const QString temporary = path + QStringLiteral(".%1.new").arg(QCoreApplication::applicationPid());  // one per writer
     QFile file(temporary);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return file.errorString();
     const bool written = file.write(bytes) == bytes.size() && file.flush();
-    const bool synced = written && ::fdatasync(file.handle()) == 0;
-    const QString error = !written ? file.errorString() : QString::fromLocal8Bit(std::strerror(errno));
+    QString error = written ? syncFile(file) : file.errorString();
     file.close();
-    if (!synced || ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
-        const QString reason = synced ? QString::fromLocal8Bit(std::strerror(errno)) : error;
+    if (error.isEmpty())
+        error = replaceFile(temporary, path);
+    if (!error.isEmpty())
         QFile::remove(temporary);
-        return reason;
-    }
-    return journalformat::syncDirectory(QFileInfo(path).absolutePath());
+    return error;
 }
 
 } // namespace

@@ -25,28 +25,13 @@ namespace {
 
 using JournalDriver::Walk;
 using JournalDriver::cell;
-
-// One row of a view, its cells joined by " | ".
-QString rowText(const QTableView *view, int row)
-{
-    QStringList cells;
-    for (int column = 0; column < view->model()->columnCount(); ++column)
-        cells << cell(view, row, column);
-    return cells.join(" | ");
-}
+using JournalDriver::headers;
+using JournalDriver::rowText;
 
 // The journal id of the repair a row of the list shows.
 QString idAt(const QTableView *list, int row)
 {
     return qobject_cast<const RepairListModel *>(list->model())->repairAt(row).id;
-}
-
-QString headers(const QTableView *view)
-{
-    QStringList names;
-    for (int column = 0; column < view->model()->columnCount(); ++column)
-        names << view->model()->headerData(column, Qt::Horizontal).toString();
-    return names.join(" | ");
 }
 
 } // namespace

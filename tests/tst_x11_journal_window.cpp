@@ -2,6 +2,7 @@
 // by real key presses: what it lists for a folder of journals of each outcome, as painted on the
 // screen; a balance reset undone through the confirmation box, value for value; a second undo of it
 // refused.
+#include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
@@ -21,54 +22,8 @@ namespace {
 
 using JournalDriver::Walk;
 using JournalDriver::cell;
+using JournalDriver::shownWhole;
 
-// Answers each message box once it is on the screen with the next keys of `answers`, pressed on
-// the box; keeps every box as "title|text|default button", in the order shown.
-class BoxAnswerer : public QObject {
-public:
-    using Keys = QList<QPair<Qt::Key, Qt::KeyboardModifiers>>;
-    explicit BoxAnswerer(QList<Keys> answers) : m_answers(std::move(answers))
-    {
-        connect(&m_timer, &QTimer::timeout, this, &BoxAnswerer::answer);
-        m_timer.start(10);
-    }
-    QStringList shown;
-
-private:
-    void answer()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        m_timer.stop();  // waiting below runs the event loop
-        if (box != m_answered) {
-            m_answered = box;
-            shown << box->windowTitle() + '|' + box->text() + '|' + (box->defaultButton() ? box->defaultButton()->text() : QString());
-            m_keys = m_answers.isEmpty() ? Keys{{Qt::Key_Escape, Qt::NoModifier}} : m_answers.takeFirst();
-            m_pressed.invalidate();
-        }
-        // A shortcut such as Alt+U reaches the box only once X has made it the active window; on a
-        // slow run the first press may come before that, so a box still up a second later gets
-        // the same keys again.
-        if (!m_pressed.isValid() || m_pressed.hasExpired(1000)) {
-            box->activateWindow();  // no window manager to do it
-            if (QTest::qWaitForWindowActive(box)) {
-                for (const auto &[key, modifiers] : m_keys)
-                    QTest::keyClick(box, key, modifiers);
-            }
-            m_pressed.start();
-        }
-        m_timer.start();
-    }
-
-    QList<Keys> m_answers;
-    Keys m_keys;  // for the box on the screen
-    QPointer<QMessageBox> m_answered;
-    QElapsedTimer m_pressed;
-    QTimer m_timer;
-};
-
-const BoxAnswerer::Keys PressEnter{{Qt::Key_Return, Qt::NoModifier}};
 const BoxAnswerer::Keys PressAltU{{Qt::Key_U, Qt::AltModifier}};
 
 } // namespace
@@ -173,6 +128,11 @@ private slots:
             QCOMPARE(answerer.shown[1], MessageBox::ApplicationTitle + "|已撤销修复 " + reset.journal + "：恢复 2 行。|确定");
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), untouched);
+        // the rows read again after the undo show the old amounts and those written whole
+        QTableView *rows = m_window->rowList;
+        QTRY_COMPARE(rows->model()->rowCount(), 2);
+        QTRY_VERIFY2(shownWhole(rows, 0, 2) && shownWhole(rows, 0, 3), qPrintable(cell(rows, 0, 2)));
+        QCOMPARE(cell(rows, 0, 2), QStringLiteral("mb=100.25 mc=-0.01 md=3"));
         QCOMPARE(list->model()->rowCount(), 6);
         QCOMPARE(cell(list, 0, 2), "撤销 " + reset.journal);
         QVERIFY(!m_window->undoButton->isEnabled());

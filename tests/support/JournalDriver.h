@@ -8,8 +8,8 @@
 class QTableView;
 struct ProcessRun;
 
-// What the journal's tests share: a walk that can be stopped, the tables read as the user reads
-// them, and what an undo on the command line left alone.
+// What the tests of the journal window and the check-and-repair window share: a walk that can be
+// stopped, the tables read as the user reads them, and what an undo on the command line left alone.
 namespace JournalDriver {
 
 // Lets the end-flag walk run to its end, or stops it after `stopAfter` rows.
@@ -25,6 +25,12 @@ private:
 
 // A cell of a table view as shown.
 QString cell(const QTableView *view, int row, int column);
+// One row of a view, its cells joined by " | ".
+QString rowText(const QTableView *view, int row);
+// The column headers a screen reader reads with the cells, joined by " | ".
+QString headers(const QTableView *view);
+// Whether the cell's text fits the width its column has on the screen, so none of it is cut off.
+bool shownWhole(const QTableView *view, int row, int column);
 
 // The kinds of the rows an undo (n3fix --undo --json) left alone, in its order.
 QStringList kindsLeftAlone(const ProcessRun &undo);

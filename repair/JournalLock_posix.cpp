@@ -35,8 +35,8 @@ int lockedFile(const QString &path, bool create)
 bool JournalLock::hold(const QString &path)
 {
     release();
-    m_fd = lockedFile(path, false);
-    return m_fd >= 0;
+    m_handle = lockedFile(path, false);
+    return m_handle >= 0;
 }
 
 bool JournalLock::holdUndoOf(const QString &path)
@@ -44,15 +44,15 @@ bool JournalLock::holdUndoOf(const QString &path)
     release();
     // The file stays when the lock goes: removing it could let a third undo lock a new file of
     // the same name while the second still holds the old one.
-    m_fd = lockedFile(path + QStringLiteral(".undo-lock"), true);
-    return m_fd >= 0;
+    m_handle = lockedFile(path + QStringLiteral(".undo-lock"), true);
+    return m_handle >= 0;
 }
 
 void JournalLock::release()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);  // closing the last descriptor of the open file drops its lock
-    m_fd = -1;
+    if (m_handle >= 0)
+        ::close(int(m_handle));  // closing the last descriptor of the open file drops its lock
+    m_handle = -1;
 }
 
 bool JournalLock::isHeld(const QString &path)

@@ -1,0 +1,54 @@
+#include "DatabaseCheck.h"
+
+#include "db/ODBC.h"
+#include "db/SystemDatabase.h"
+#include "repair/Journal.h"
+#include "repair/JournalReader.h"
+
+#include <QStringList>
+
+QString DatabaseCheck::failure() const
+{
+    QStringList failures;
+    for (const QString *failure : {&endFlags.failure, &balances.failure, &recompute.failure})
+        if (!failure->isEmpty() && !failures.contains(*failure))
+            failures << *failure;
+    return failures.join(QStringLiteral("；"));
+}
+
+QList<DatabaseCheck> listAccountSetYears()
+{
+    const std::shared_ptr<db::Connection> system = ODBC::openConnection(ODBC::SystemDatabase, true);
+    QList<DatabaseCheck> databases;
+    for (const db::AccountSet &set : db::accountSets(system))
+        for (const QString &year : db::liveYears(system, set.number)) {
+            DatabaseCheck database;
+            database.accountSet = set.number;
+            database.accountSetName = set.name;
+            database.year = year;
+            database.database = ODBC::accountSetDatabaseName(set.number, year);
+            databases << database;
+        }
+    return databases;
+}
+
+QList<repair::RepairRecord> runningRepairs()
+{
+    QList<repair::RepairRecord> running;
+    for (const repair::RepairRecord &record : repair::listRepairs(repair::journalDirectory()))
+        if (record.running && record.engine == ODBC::engineName())
+            running << record;
+    return running;
+}
+
+void checkDatabase(DatabaseCheck &database, const QList<repair::RepairRecord> &running)
+{
+    database.endFlags = repair::checkEndFlags(database.database);
+    database.balances = repair::checkBalances(database.database);
+    database.recompute = repair::planRecompute(database.database);
+    database.runningRepair.reset();
+    for (const repair::RepairRecord &record : running)
+        if (record.database == database.database)
+            database.runningRepair = record;
+    database.checked = true;
+}

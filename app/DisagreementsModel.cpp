@@ -1,0 +1,63 @@
+#include "DisagreementsModel.h"
+
+#include "cli/Output.h"
+
+void DisagreementsModel::setDisagreements(const std::vector<repair::BalanceDisagreement> &disagreements)
+{
+    beginResetModel();
+    m_disagreements = disagreements;
+    endResetModel();
+}
+
+int DisagreementsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_disagreements.size());
+}
+
+int DisagreementsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+// Amounts with two decimals, as a bookkeeper reads them; an account with no balance row in the
+// period says so, and differs from its sub-accounts by all they add up to.
+QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || std::size_t(index.row()) >= m_disagreements.size())
+        return QVariant();
+    if (role == Qt::TextAlignmentRole && index.column() >= Amount)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    const repair::BalanceDisagreement &found = m_disagreements[std::size_t(index.row())];
+    switch (index.column()) {
+    case Code:
+        return found.code;
+    case Period:
+        return cli::shownValue(found.period);
+    case AmountColumn:
+        return found.column;
+    case Amount:
+        return found.amount ? cli::moneyText(*found.amount) : QStringLiteral("无余额行");
+    case SubAccountsSum:
+        return cli::moneyText(found.subAccountsSum);
+    case Difference:
+        try {
+            return cli::moneyText(found.amount.value_or(repair::Money()) - found.subAccountsSum);
+        } catch (const repair::MoneyOutOfRange &) {
+            return QStringLiteral("超出范围");
+        }
+    default:
+        return QVariant();
+    }
+}
+
+QVariant DisagreementsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const QString titles[ColumnCount] = {QStringLiteral("科目编码"), QStringLiteral("月份"),
+                                                QStringLiteral("金额栏"),   QStringLiteral("本科目金额"),
+                                                QStringLiteral("下级科目合计"), QStringLiteral("差额")};
+    return section >= 0 && section < ColumnCount ? titles[section] : QVariant();
+}

@@ -1,0 +1,46 @@
+#include "WrongFlagsModel.h"
+
+#include "cli/Output.h"
+
+void WrongFlagsModel::setFlags(const std::vector<repair::WrongFlag> &flags)
+{
+    beginResetModel();
+    m_flags = flags;
+    endResetModel();
+}
+
+int WrongFlagsModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_flags.size());
+}
+
+int WrongFlagsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant WrongFlagsModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || std::size_t(index.row()) >= m_flags.size() || role != Qt::DisplayRole)
+        return QVariant();
+    const repair::WrongFlag &flag = m_flags[std::size_t(index.row())];
+    switch (index.column()) {
+    case Code:
+        return cli::shownValue(cli::codeValue(flag.code));
+    case Now:
+        return cli::shownValue(flag.flag);
+    case Right:
+        return QString::number(flag.right);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant WrongFlagsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const QString titles[ColumnCount] = {QStringLiteral("科目编码"), QStringLiteral("现在的末级标志"),
+                                                QStringLiteral("应为")};
+    return section >= 0 && section < ColumnCount ? titles[section] : QVariant();
+}

@@ -1,0 +1,379 @@
+// The check-and-repair window on real database files, its boxes recorded: what it lists for every
+// account set's year, unreadable databases among them; the findings of the selected one, read as
+// tables with headers; the keyboard; a locked database and a repair running in another process,
+// each named in one box with nothing changed; a walk stopped by closing the window; the real ODBC
+// driver manager in the worker threads; and the option that opens it.
+#include "support/FormDriver.h"
+#include "support/JournalDriver.h"
+#include "support/LedgerFixture.h"
+#include "support/OdbcFixture.h"
+#include "support/SqliteFixture.h"
+
+#include "app/CheckWindow.h"
+#include "app/CommandLine.h"
+#include "app/MessageBox.h"
+#include "db/ODBC.h"
+#include "demo/DemoData.h"
+#include "repair/Journal.h"
+#include "repair/JournalReader.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+using JournalDriver::cell;
+using JournalDriver::headers;
+using JournalDriver::rowText;
+
+// A recorded box as "style|prompt".
+QStringList boxes()
+{
+    QStringList shown;
+    for (const MessageBox::Shown &box : MessageBox::takeShown())
+        shown << QString::number(box.style) + '|' + box.prompt;
+    return shown;
+}
+
+} // namespace
+
+class CheckWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_odbcConfig;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CheckWindow> m_window;
+    QProcess m_helper;
+
+    QString data(const QString &name) const { return m_dir->filePath(name); }
+    QString books() const { return data("LQDATA_007_2031.db"); }
+
+    void openWindow()
+    {
+        m_window = std::make_unique<CheckWindow>();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTRY_VERIFY(!m_window->busy());
+    }
+
+    // Moves the list's selection to `row` with the arrow keys, from the top.
+    void selectWithKeys(int row)
+    {
+        QTableView *list = m_window->databaseList;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home, Qt::ControlModifier);
+        for (int i = 0; i < row; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->selectionModel()->currentIndex().row(), row);
+    }
+
+    // A chart of `codes` codes, every flag 0 but the last: all but the last are wrong.
+    void writeLongChart(int codes)
+    {
+        QStringList rows;
+        for (int i = 0; i < codes; ++i)
+            rows << QStringLiteral("('%1', %2)").arg(100000 + i).arg(i + 1 == codes ? 1 : 0);
+        SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + "insert into code values" + rows.join(',') + ';');
+    }
+
+private slots:
+    void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
+    {
+        OdbcFixture::registerSqliteDriver(m_odbcConfig.path());
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        FormDriver::useDataDirectory(m_dir->path());
+        m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    }
+    void cleanup()
+    {
+        m_helper.kill();
+        m_helper.waitForFinished();
+        m_window.reset();
+        ODBC::DbConn().reset();
+        QDir::setCurrent(QDir::tempPath());
+        QVERIFY2(MessageBox::takeShown().isEmpty(), "a box no test looked at");
+        m_dir.reset();
+    }
+
+    // Every account set's live year, one row each, in the system database's order, those that
+    // can't be read saying why; the selected one's findings below, and the headers a screen reader
+    // reads with every cell.
+    void listsEveryDatabase()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031, 2032, 2033}, {2030}}, {"008", "空壳", {2031}, {}}});
+        SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
+        SqliteFixture::run(data("LQDATA_007_2033.db"), "create table code(ccode text, bend integer); insert into code values('1', 1);");
+        QFile garbage(data("LQDATA_008_2031.db"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
+        garbage.close();
+        openWindow();
+
+        QTableView *list = m_window->databaseList;
+        QCOMPARE(headers(list), QStringLiteral("帐套 | 年度（数据库） | 末级标志错误 | 总账和明细账不符 | 缺少余额行 | 无科目的余额行 | 说明"));
+        QCOMPARE(list->model()->rowCount(), 4);
+        QCOMPARE(rowText(list, 0), QStringLiteral("007(异形) | 2031（LQDATA_007_2031） | 2 | 2 个科目，2 个期间 | 1 | 1 | "
+                                                  "可以重建末级标志、按下级科目重算"));
+        QVERIFY2(rowText(list, 1).startsWith(QStringLiteral("007(异形) | 2032（LQDATA_007_2032） | — | — | — | — | 无法读取：数据库文件不存在："))
+                     && rowText(list, 1).endsWith("LQDATA_007_2032.db"),
+                 qPrintable(rowText(list, 1)));
+        // the chart is read; the balances are not there
+        QVERIFY2(rowText(list, 2).startsWith(QStringLiteral("007(异形) | 2033（LQDATA_007_2033） | 0 | — | — | — | 无法读取："))
+                     && rowText(list, 2).contains("GL_accsum"),
+                 qPrintable(rowText(list, 2)));
+        QVERIFY2(rowText(list, 3).startsWith(QStringLiteral("008(空壳) | 2031（LQDATA_008_2031） | — | — | — | — | 无法读取：文件不是有效的数据库")),
+                 qPrintable(rowText(list, 3)));
+        QCOMPARE(m_window->status->text(), QStringLiteral("共检查 4 个数据库：1 个有问题，3 个无法读取。"));
+        QCOMPARE(m_window->windowTitle(), "检查和修复 — " + QDir::toNativeSeparators(m_dir->path()));
+
+        // the first is selected with its findings; an unreadable one has none and no repair
+        QCOMPARE(list->selectionModel()->currentIndex().row(), 0);
+        QCOMPARE(headers(m_window->wrongFlagsList), QStringLiteral("科目编码 | 现在的末级标志 | 应为"));
+        QCOMPARE(headers(m_window->disagreementsList), QStringLiteral("科目编码 | 月份 | 金额栏 | 本科目金额 | 下级科目合计 | 差额"));
+        QCOMPARE(m_window->wrongFlagsList->model()->rowCount(), 2);
+        QCOMPARE(m_window->wrongFlagsLabel->text(), QStringLiteral("末级标志错误(&F)：2 个"));
+        QCOMPARE(m_window->disagreementsLabel->text(), QStringLiteral("总账和明细账不符(&D)：2 处"));
+        QVERIFY(m_window->recomputeButton->isEnabled() && m_window->endFlagsButton->isEnabled());
+        selectWithKeys(3);
+        QCOMPARE(m_window->wrongFlagsList->model()->rowCount(), 0);
+        QCOMPARE(m_window->disagreementsList->model()->rowCount(), 0);
+        QVERIFY(!m_window->recomputeButton->isEnabled() && !m_window->endFlagsButton->isEnabled());
+        selectWithKeys(2);  // its flags are right, its balances unknown
+        QVERIFY(!m_window->recomputeButton->isEnabled() && !m_window->endFlagsButton->isEnabled());
+
+        for (QTableView *view : {list, m_window->wrongFlagsList, m_window->disagreementsList}) {
+            QAccessibleInterface *table = QAccessible::queryAccessibleInterface(view);
+            QVERIFY(table && table->tableInterface());
+            QCOMPARE(table->role(), QAccessible::Table);
+            QCOMPARE(table->text(QAccessible::Name), view->accessibleName());
+            QCOMPARE(table->tableInterface()->columnCount(), view->model()->columnCount());
+        }
+        QAccessibleInterface *table = QAccessible::queryAccessibleInterface(list);
+        QAccessibleTableCellInterface *stated = table->tableInterface()->cellAt(0, 3)->tableCellInterface();
+        QCOMPARE(table->tableInterface()->cellAt(0, 3)->text(QAccessible::Name), QStringLiteral("2 个科目，2 个期间"));
+        QCOMPARE(stated->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("总账和明细账不符"));
+    }
+
+    // Tab from the list to the two tables and on to the buttons; the labels' access keys name the
+    // tables; F5 checks again and keeps the database selected.
+    void keyboard()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
+        openWindow();
+        QCOMPARE(QApplication::focusWidget(), m_window->databaseList);
+        QStringList order;
+        for (int i = 0; i < 7; ++i) {
+            order << QApplication::focusWidget()->accessibleName() + QApplication::focusWidget()->property("text").toString();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({"帐套和年度", "末级标志错误", "总账和明细账不符", "按下级科目重算(&R)", "重建末级标志(&E)",
+                                     "修复日志(&J)", "重新检查(&C)"}));
+        QCOMPARE(m_window->databaseListLabel->buddy(), m_window->databaseList);
+        QCOMPARE(m_window->wrongFlagsLabel->buddy(), m_window->wrongFlagsList);
+        QCOMPARE(m_window->disagreementsLabel->buddy(), m_window->disagreementsList);
+
+        SqliteFixture::run(books(), "update code set bend = 0 where ccode = '1001';");
+        QTest::keyClick(m_window->databaseList, Qt::Key_F5);
+        QVERIFY(m_window->busy());
+        QVERIFY(!m_window->checkButton->isEnabled());
+        QTRY_VERIFY(!m_window->busy());
+        QCOMPARE(cell(m_window->databaseList, 0, 2), QStringLiteral("1"));
+        QCOMPARE(m_window->databaseList->selectionModel()->currentIndex().row(), 0);
+        QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("10010101 | 0 | 1"));
+    }
+
+    // Another program holds the file's write lock: the check still reads it, each repair waits for
+    // the lock in its worker while the window answers and offers no second repair, then says in
+    // one box that the file is locked; nothing is changed.
+    void lockedDatabase()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
+        const QString planted = SqliteFixture::dumpAll(books());
+        m_helper.start(N3_LOCK_HOLDER, {books()});
+        QVERIFY(m_helper.waitForReadyRead(30000) && m_helper.readAll() == "locked\n");
+        openWindow();
+        QCOMPARE(cell(m_window->databaseList, 0, 2), QStringLiteral("2"));
+
+        for (QPushButton *button : {m_window->endFlagsButton, m_window->recomputeButton}) {
+            MessageBox::answerNext(0);
+            button->click();
+            QTRY_COMPARE(m_window->progress->isVisible(), true);
+            QTRY_VERIFY(m_window->status->text().startsWith("正在"));
+            // while it waits: the list still moves, and no other work starts
+            QVERIFY(m_window->busy());
+            QVERIFY(!m_window->endFlagsButton->isEnabled() && !m_window->recomputeButton->isEnabled()
+                    && !m_window->checkButton->isEnabled());
+            QTest::keyClick(m_window->databaseList, Qt::Key_F5);
+            QTest::keyClick(m_window->databaseList, Qt::Key_E, Qt::AltModifier);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 30000);
+            const QStringList shown = boxes();
+            QCOMPARE(shown.size(), 2);  // the question, and the failure
+            QVERIFY2(shown[1].startsWith("16|") && shown[1].contains("失败，未做任何改动：\n数据库正被其他程序使用（已锁定）"), qPrintable(shown[1]));
+        }
+        m_helper.closeWriteChannel();  // the holder rolls its own change back
+        QVERIFY(m_helper.waitForFinished(30000));
+        QCOMPARE(SqliteFixture::dumpAll(books()), planted);
+    }
+
+    // A walk in another process holds its journal on the database: the list says so, and a repair
+    // asked for there is refused in one box with nothing changed; once it is gone, F5 clears it.
+    void repairRunningElsewhere()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeLongChart(3000);
+        m_helper.start(N3_WALK_RUNNER, {m_dir->path(), "2031", "101500"});
+        QVERIFY(m_helper.waitForReadyRead(120000) && m_helper.readAll() == "holding\n");
+        const QString held = SqliteFixture::dump(books(), "code");
+        openWindow();
+        const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(repairs.size(), 1);
+        QTableView *list = m_window->databaseList;
+        QVERIFY2(cell(list, 0, 6).startsWith("另一个程序正在修复这个数据库（彻底根除，修复日志 " + repairs[0].id + "）"),
+                 qPrintable(cell(list, 0, 6)));
+        QVERIFY(m_window->endFlagsButton->isEnabled());
+        m_window->endFlagsButton->click();
+        QTRY_VERIFY(!m_window->busy());
+        const QStringList shown = boxes();
+        QCOMPARE(shown, QStringList({"16|另一个程序正在修复帐套 007，2031 年度（LQDATA_007_2031）（彻底根除，修复日志 " + repairs[0].id
+                                     + "），请等它结束后再试。未做任何改动。"}));
+        QCOMPARE(SqliteFixture::dump(books(), "code"), held);
+        QCOMPARE(repair::listRepairs(repair::journalDirectory()).size(), 1);
+
+        m_helper.kill();
+        QVERIFY(m_helper.waitForFinished());
+        QTest::keyClick(list, Qt::Key_F5);
+        QTRY_VERIFY(!m_window->busy());
+        QCOMPARE(cell(list, 0, 6), QStringLiteral("可以重建末级标志"));
+    }
+
+    // A database that can't be read by the time its repair is asked for: one box says why.
+    void unreadableWhenAskedFor()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
+        openWindow();
+        QVERIFY(QFile::remove(books()));
+        QFile garbage(books());
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
+        garbage.close();
+        m_window->recomputeButton->click();
+        QTRY_VERIFY(!m_window->busy());
+        const QStringList shown = boxes();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith("16|无法读取帐套 007，2031 年度（LQDATA_007_2031），未做任何改动：\n文件不是有效的数据库"), qPrintable(shown[0]));
+        QVERIFY(cell(m_window->databaseList, 0, 6).startsWith("无法读取："));
+        QVERIFY(!m_window->recomputeButton->isEnabled());
+    }
+
+    // Closing the window during a walk stops it after the row in hand: the journal says where,
+    // and the rows before keep their new flags; the window goes once the walk has stopped.
+    void closingStopsTheWalk()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeLongChart(30000);
+        openWindow();
+        MessageBox::answerNext(0);
+        m_window->endFlagsButton->click();
+        QTRY_VERIFY(m_window->status->text().startsWith("正在重建"));
+        m_window->close();
+        QVERIFY(m_window->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isVisible(), 60000);
+        QCOMPARE(boxes().size(), 1);  // the question; no report once the window is going
+        const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(repairs.size(), 1);
+        QCOMPARE(repairs[0].outcome, QStringLiteral("stopped"));
+        QVERIFY(repairs[0].rowsDone > 0 && repairs[0].rowsDone < 30000);
+        const QString written = SqliteFixture::select(books(), "select count(*) from code where bend = 1");
+        QCOMPARE(written, QStringLiteral("i:%1\n").arg(repairs[0].rowsDone + 1));  // the last was right already
+    }
+
+    // Through the real ODBC driver manager: each worker opens its own connections through the
+    // driver, the recompute and the walk go through it, and both are journaled for the server.
+    void odbcChecksAndRepairs()
+    {
+        OdbcFixture::useDemoDatabases(data("odbc"));
+        openWindow();
+        QTableView *list = m_window->databaseList;
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("检查和修复 — ODBC（SQL Server）"));
+        QCOMPARE(list->model()->rowCount(), 6);
+        QCOMPARE(cell(list, 0, 1), QStringLiteral("2006（LQDATA_001_2006）"));
+        for (int row = 0; row < 6; ++row)
+            QVERIFY2(cell(list, row, 6) == QStringLiteral("可以重建末级标志、按下级科目重算"), qPrintable(rowText(list, row)));
+        const QString wrong = cell(list, 0, 2);
+        MessageBox::answerNext(0);
+        m_window->recomputeButton->click();
+        QTRY_VERIFY(!m_window->busy());
+        const QStringList recomputed = boxes();
+        QCOMPARE(recomputed.size(), 2);
+        QVERIFY2(recomputed[1].startsWith("0|已按下级科目重算帐套 001，2006 年度（LQDATA_001_2006）：改动 "), qPrintable(recomputed[1]));
+        QCOMPARE(cell(list, 0, 3), QStringLiteral("0"));
+        MessageBox::answerNext(0);
+        m_window->endFlagsButton->click();
+        QTRY_VERIFY(!m_window->busy());
+        const QStringList shown = boxes();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[1].startsWith("0|已重建帐套 001，2006 年度（LQDATA_001_2006）的末级标志：") && shown[1].contains("改动末级标志 " + wrong + " 个"),
+                 qPrintable(shown[1]));
+        QCOMPARE(cell(list, 0, 2), QStringLiteral("0"));
+        const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(repairs.size(), 2);
+        for (const repair::RepairRecord &record : repairs)
+            QCOMPARE(record.engine + '|' + record.outcome, QStringLiteral("odbc|completed"));
+    }
+
+    // The option that opens the window, with the engine choices of the others, and refused beside
+    // a command or the journal window.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");  // action|engine|data directory, or the error
+        QTest::newRow("alone") << QStringList{"--check-window"} << "check|embedded|" + db::defaultDataDirectory();
+        QTest::newRow("data dir") << QStringList{"--check-window", "--data-dir", "@"} << "check|embedded|@";
+        QTest::newRow("demo") << QStringList{"--demo", "--check-window"} << "check|embedded|" + demoDataDirectory();
+        QTest::newRow("odbc") << QStringList{"-check-window", "--odbc"} << "check|odbc|" + db::defaultDataDirectory();
+        QTest::newRow("with a command") << QStringList{"--check-window", "--check"} << "--check-window 打开检查和修复窗口，不能与命令选项同用。";
+        QTest::newRow("with the journal window") << QStringList{"--check-window", "--journal-window"} << "--journal-window 和 --check-window 每次只能用一个。";
+        QTest::newRow("choosing data") << QStringList{"--check-window", "--choose-data"}
+                                       << "--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
+                                          "--check-window、--data-dir、--odbc 或 --demo 同用。";
+        QTest::newRow("help wins") << QStringList{"--check-window", "--help"} << "help";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+        arguments.replaceInStrings("@", m_dir->path());
+        expected.replace("@", m_dir->path());
+        const StartOptions options = parseCommandLine(QStringList{"n3fix"} + arguments);
+        QString seen = options.error;
+        if (seen.isEmpty() && options.action == Action::Help)
+            seen = "help";
+        else if (seen.isEmpty())
+            seen = QStringLiteral("%1|%2|%3").arg(options.action == Action::CheckWindow ? "check" : "other",
+                                                 options.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
+                                                 options.engine.dataDirectory);
+        QCOMPARE(seen, expected);
+    }
+
+    // The real program: refused beside a command with status 2; opened on a data directory, it
+    // stays up until it is closed.
+    void programOpensTheWindow()
+    {
+        m_helper.start(N3FIX, {"--check-window", "--repair-end-flags"});
+        QVERIFY(m_helper.waitForFinished(30000));
+        QCOMPARE(m_helper.exitCode(), 2);
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        m_helper.start(N3FIX, {"--check-window", "--data-dir", m_dir->path(), "-platform", "offscreen"});
+        QVERIFY(m_helper.waitForStarted());
+        QVERIFY(!m_helper.waitForFinished(1500));
+        QCOMPARE(m_helper.state(), QProcess::Running);
+    }
+};
+
+QTEST_MAIN(CheckWindowTest)
+#include "tst_check_window.moc"
