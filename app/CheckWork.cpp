@@ -33,8 +33,8 @@ QFuture<T> runInPool(Work work)
     return future;
 }
 
-// The end-flag walk's progress as its future's: rows written of the rows in the chart; `stop`
-// set stops the walk.
+// The end-flag walk's progress as its future's: rows done of the rows in the chart; `stop` set
+// stops the walk.
 class PromisedWalk : public repair::EndFlagProgress {
 public:
     PromisedWalk(QPromise<repair::EndFlagRun> &promise, std::shared_ptr<const std::atomic<bool>> stop)
@@ -43,16 +43,16 @@ public:
     }
     void walkStarting(int rows) override { m_promise.setProgressRange(0, rows); }
     void rowStarted(const QString &) override {}
-    bool rowWritten() override
+    bool rowDone() override
     {
-        m_promise.setProgressValue(++m_written);
+        m_promise.setProgressValue(++m_done);
         return !*m_stop;
     }
 
 private:
     QPromise<repair::EndFlagRun> &m_promise;
     std::shared_ptr<const std::atomic<bool>> m_stop;
-    int m_written = 0;
+    int m_done = 0;
 };
 
 } // namespace

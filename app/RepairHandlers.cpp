@@ -37,7 +37,7 @@ public:
     }
 
     void rowStarted(const QString &code) override { m_statusLine->setText(QStringLiteral("正在修复") + code); }
-    bool rowWritten() override
+    bool rowDone() override
     {
         QCoreApplication::processEvents();
         if (m_sincePainted.hasExpired(FrameMs)) {

@@ -68,12 +68,15 @@ int journal(const Request &request)
         // A page at a time: a journal of a million rows is listed in the memory of one page.
         for (qint64 offset = 0;; offset += PageRows) {
             const QList<repair::JournalRow> rows = repair::readRows(directory, request.journal, offset, PageRows);
+            // each row in the one form printed: a million rows are not built twice
             for (const repair::JournalRow &row : rows) {
-                out.streamedElement(QJsonObject{{QStringLiteral("key"), keyJson(record, row)},
-                                                {QStringLiteral("old"), valuesJson(record, row.oldValues)},
-                                                {QStringLiteral("new"), valuesJson(record, row.newValues)}});
-                out.line(QStringLiteral("  %1：%2 → %3")
-                             .arg(keyText(record, row), valuesText(record, row.oldValues), valuesText(record, row.newValues)));
+                if (out.json())
+                    out.streamedElement(QJsonObject{{QStringLiteral("key"), keyJson(record, row)},
+                                                    {QStringLiteral("old"), valuesJson(record, row.oldValues)},
+                                                    {QStringLiteral("new"), valuesJson(record, row.newValues)}});
+                else
+                    out.line(QStringLiteral("  %1：%2 → %3")
+                                 .arg(keyText(record, row), valuesText(record, row.oldValues), valuesText(record, row.newValues)));
             }
             if (rows.size() < PageRows)
                 break;

@@ -27,7 +27,7 @@ void ProgressBar::rowStarted(const QString &)
 {
 }
 
-bool ProgressBar::rowWritten()
+bool ProgressBar::rowDone()
 {
     ++m_done;
     if (m_shown && m_sinceDrawn.hasExpired(100)) {

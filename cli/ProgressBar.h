@@ -16,7 +16,7 @@ public:
 
     void walkStarting(int rows) override;
     void rowStarted(const QString &code) override;
-    bool rowWritten() override;
+    bool rowDone() override;
 
 private:
     void draw();

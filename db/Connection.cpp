@@ -17,6 +17,8 @@
 
 #include <cmath>
 
+#include <sqlite3.h>
+
 #ifdef _WIN32
 #include <windows.h>  // Windows' ODBC headers take their types from it
 #endif
@@ -86,6 +88,12 @@ QString describe(const QSqlError &error)
             if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
                 return QString::fromUtf8(explanation) + QStringLiteral("：") + text;
     return text;
+}
+
+QString describeSqlite(sqlite3 *handle)
+{
+    return describe(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(handle)), QSqlError::StatementError,
+                              QString::number(sqlite3_extended_errcode(handle))));
 }
 
 Connection::Connection(const EngineSettings &engine)
@@ -236,6 +244,14 @@ QSqlDatabase Connection::openDatabase() const
     if (!isOpen())
         throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
     return QSqlDatabase::database(m_qtName, false);
+}
+
+sqlite3 *Connection::sqliteHandle() const
+{
+    const QVariant handle = openDatabase().driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 QString Connection::textOf(const QVariant &value)

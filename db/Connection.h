@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariantList>
 
+struct sqlite3;
+
 namespace db {
 
 // The SQL dialect the connected engine speaks. Statements are written in T-SQL; on SQLite
@@ -58,6 +60,10 @@ public:
 
     // The underlying Qt connection; raises DbError when the connection is not open.
     QSqlDatabase openDatabase() const;
+    // The SQLite handle behind an open connection made by Qt's SQLite driver, or null for any
+    // other driver (an ODBC connection hands out its own kind of handle). Qt's driver is built on
+    // the same shared SQLite library as this program, so a caller may use the handle directly.
+    sqlite3 *sqliteHandle() const;
 
 private:
     void openEmbedded(const QString &databaseName);
@@ -75,5 +81,7 @@ private:
 
 // The description of a Qt SQL error as the user should read it.
 QString describe(const class QSqlError &error);
+// The description of the last failure on a SQLite handle, as describe() gives it.
+QString describeSqlite(sqlite3 *handle);
 
 } // namespace db

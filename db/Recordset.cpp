@@ -2,7 +2,9 @@
 
 #include "Connection.h"
 #include "DbError.h"
+#include "GuardedUpdate.h"
 #include "QuotedName.h"
+#include "RowLocator.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -30,38 +32,6 @@ QString withKey(const QString &select, const QString &key)
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = keyword.match(select);
     return select.left(match.capturedEnd()) + key + QLatin1Char(',') + select.mid(match.capturedEnd());
-}
-
-// The columns that find one row of `table` on SQLite, or none: the rowid under a name the
-// table's own columns leave free, or for a WITHOUT ROWID table its primary key. A view's rows
-// have neither and are found by their values.
-QStringList sqliteRowLocator(const QSqlDatabase &database, const QString &table)
-{
-    QSqlQuery kind(database);
-    kind.prepare(QStringLiteral("select type from sqlite_master where name=? collate nocase"));
-    kind.addBindValue(table);
-    if (kind.exec() && kind.next() && kind.value(0).toString() == QLatin1String("view"))
-        return {};
-    QSqlQuery columns(database);
-    columns.prepare(QStringLiteral("select lower(name), pk from pragma_table_info(?) order by pk"));
-    columns.addBindValue(table);
-    QStringList own, primaryKey;
-    if (columns.exec()) {
-        while (columns.next()) {
-            own << columns.value(0).toString();
-            if (columns.value(1).toInt() > 0)
-                primaryKey << columns.value(0).toString();
-        }
-    }
-    for (const QString &name : {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")}) {
-        if (own.contains(name))
-            continue;
-        QSqlQuery probe(database);
-        if (probe.prepare(QStringLiteral("select %1 from %2 limit 0").arg(name, table)))
-            return {name};
-        break;
-    }
-    return primaryKey;
 }
 
 } // namespace
@@ -280,122 +250,25 @@ void Recordset::setField(int position, const QVariant &value)
     m_staged.insert(position, value);
 }
 
-// The UPDATE that writes `columns` of one row of the current statement's table.
-QString Recordset::updateText(const QList<int> &columns, const QStringList &criteria) const
-{
-    QStringList assignments;
-    for (const int column : columns)
-        assignments << quotedName(m_statement->names.at(column)) + QStringLiteral("=?");
-    return QStringLiteral("update ") + m_statement->table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
-        + QStringLiteral(" where ") + criteria.join(QStringLiteral(" and "));
-}
-
 // Writes the staged fields to the row they were read from, and only while it still holds every
-// value read: found by its rowid (or primary key) where SQLite gives one, and in any case by its
-// original values, so another program's change since the read is never overwritten. Rows
-// identical in every selected column can't be told apart by their values, so the first such
-// write reaches them all; a later write of an identical row then finds no row with the old values
-// but every one already holding the new ones, and that is the outcome wanted. An engine that
-// reports no row count (a server with NOCOUNT on) is taken at its word that the statement ran.
+// value read (see GuardedUpdate).
 void Recordset::update()
 {
     requireRow();
     if (m_staged.isEmpty())
         return;
-    const QList<int> columns = m_staged.keys();
-    QVariantList values = m_staged.values();
-    QSqlQuery &query = writeStatement(columns).query;
-    appendRowValues(values);
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    if (!query.exec())
-        throw DbError(describe(query.lastError()));
-    if (query.numRowsAffected() == 0 && (m_statement->hiddenKeys || !identicalRowWritten(columns))) {
-        QVariantList criteria;
-        appendRowValues(criteria);
-        throw DbError(countMatching(rowCriteria(), criteria) > 0 ? updateIgnored() : rowChangedSinceRead());
-    }
-
-    for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
-        m_rows[rowStart() + std::size_t(m_statement->hiddenKeys + it.key())] = it.value();
-    m_staged.clear();
-}
-
-// The UPDATE of `columns` of the current row, prepared once. A walk writes the same columns of
-// row after row, under conditions that differ only where an original value is NULL: the last
-// statement is kept with the columns and the NULLs it was made for, and reused while they fit.
-Recordset::Statement &Recordset::writeStatement(const QList<int> &columns)
-{
     Statement &statement = *m_statement;
-    QList<bool> nulls;
+    if (!statement.writer)
+        statement.writer = std::make_shared<GuardedUpdate>(m_connection, statement.table, statement.locator, statement.names);
+    QVariantList locatorValues, read;
+    for (int i = 0; i < statement.hiddenKeys; ++i)
+        locatorValues << m_rows[rowStart() + std::size_t(i)];
     for (int i = 0; i < statement.names.size(); ++i)
-        nulls << valueAt(i).isNull();
-    if (!statement.lastWrite || statement.lastWriteColumns != columns || statement.lastWriteNulls != nulls) {
-        const QString text = updateText(columns, rowCriteria());
-        statement.lastWrite = &preparedText(QStringLiteral("W:") + text, text);
-        statement.lastWriteColumns = columns;
-        statement.lastWriteNulls = nulls;
-    }
-    return *statement.lastWrite;
-}
-
-// Conditions that pick the current row as it was read: its rowid or primary key, where there is
-// one, and its original values, in the order appendRowValues() gives their values.
-QStringList Recordset::rowCriteria() const
-{
-    QStringList criteria;
-    for (const QString &column : std::as_const(m_statement->locator))
-        criteria << quotedName(column) + QStringLiteral("=?");
-    QVariantList unused;
-    return criteria + matchingOriginals({}, unused);
-}
-
-// Appends the values rowCriteria()'s conditions are bound to.
-void Recordset::appendRowValues(QVariantList &values) const
-{
-    for (int i = 0; i < m_statement->hiddenKeys; ++i)
-        values << m_rows[rowStart() + std::size_t(i)];
-    for (int i = 0; i < m_statement->names.size(); ++i)
-        if (const QVariant &value = valueAt(i); !value.isNull())
-            values << value;
-}
-
-// The number of rows of the statement's table that meet `criteria`.
-qint64 Recordset::countMatching(const QStringList &criteria, const QVariantList &values)
-{
-    const QString text = QStringLiteral("select count(*) from ") + m_statement->table + QStringLiteral(" where ")
-        + criteria.join(QStringLiteral(" and "));
-    QSqlQuery &query = preparedText(QStringLiteral("C:") + text, text).query;
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    const qint64 rows = query.exec() && query.next() ? query.value(0).toLongLong() : 0;
-    query.finish();
-    return rows;
-}
-
-// Conditions that pick the current row by its original values: every field, except that each of
-// `replaced` is compared with its staged value instead. Bound values are appended to `values`.
-QStringList Recordset::matchingOriginals(const QList<int> &replaced, QVariantList &values) const
-{
-    QStringList criteria;
-    for (int i = 0; i < m_statement->names.size(); ++i) {
-        const QVariant value = replaced.contains(i) ? m_staged.value(i) : valueAt(i);
-        if (value.isNull()) {
-            criteria << quotedName(m_statement->names.at(i)) + QStringLiteral(" is null");
-        } else {
-            criteria << quotedName(m_statement->names.at(i)) + QStringLiteral("=?");
-            values << value;
-        }
-    }
-    return criteria;
-}
-
-// Whether a row identical to the current one, with the staged values, is already in the table.
-bool Recordset::identicalRowWritten(const QList<int> &columns)
-{
-    QVariantList values;
-    const QStringList criteria = matchingOriginals(columns, values);
-    return countMatching(criteria, values) > 0;
+        read << valueAt(i);
+    statement.writer->write(locatorValues, read, m_staged.keys(), m_staged.values());
+    for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it)
+        m_rows[rowStart() + std::size_t(statement.hiddenKeys + it.key())] = it.value();
+    m_staged.clear();
 }
 
 void Recordset::moveNext()

@@ -14,6 +14,7 @@
 namespace db {
 
 class Connection;
+class GuardedUpdate;
 
 // How the rows of a recordset are read.
 //  Static:  a snapshot of every row, taken when the recordset opens; later writes to the
@@ -78,19 +79,10 @@ private:
         int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid or primary key)
         QString table;       // the table rows are written back to, for updatable recordsets
         QStringList locator; // those columns' names
-        Statement *lastWrite = nullptr;  // the last UPDATE of its rows, its columns and conditions
-        QList<int> lastWriteColumns;
-        QList<bool> lastWriteNulls;
+        std::shared_ptr<GuardedUpdate> writer;  // writes its rows back, made at the first update()
     };
     Statement &prepared(const QString &source, bool updatable);
     Statement &preparedText(const QString &key, const QString &text);
-    QString updateText(const QList<int> &columns, const QStringList &criteria) const;
-    QStringList matchingOriginals(const QList<int> &replaced, QVariantList &values) const;
-    QStringList rowCriteria() const;
-    void appendRowValues(QVariantList &values) const;
-    Statement &writeStatement(const QList<int> &columns);
-    qint64 countMatching(const QStringList &criteria, const QVariantList &values);
-    bool identicalRowWritten(const QList<int> &columns);
 
     std::shared_ptr<Connection> m_connection;  // kept alive while its statements are
     // Statements by source text, reused whenever the same text runs again (a walk reopens its

@@ -1,5 +1,6 @@
 #include "ChartRowContents.h"
 
+#include "EndFlagPlan.h"
 #include "StoredText.h"
 
 #include "db/Connection.h"
@@ -31,24 +32,31 @@ ChartRowContents::ChartRowContents(std::shared_ptr<db::Connection> connection, Q
 
 ChartRowContents::~ChartRowContents() = default;
 
-void ChartRowContents::readAhead(const std::vector<QVariant> &rowids)
+void ChartRowContents::readAhead(const std::vector<qint64> &rowids)
 {
+    m_readAhead.clear();
+    m_nextAhead = 0;
     if (m_select.isEmpty() || m_locator.size() != 1 || m_connection->dialect() != db::SqlDialect::Sqlite
         || rowids.empty())
         return;
-    // One statement for them all: the rowids go in as one JSON array, which SQLite unpacks.
+    // One statement for them all: the rowids go in as one JSON array, which SQLite unpacks in its
+    // order, and the left join keeps that order and a row gone (its values NULL).
     QByteArray list = "[";
-    for (const QVariant &rowid : rowids)
-        list += QByteArray::number(rowid.toLongLong()) + ',';
+    for (const qint64 rowid : rowids)
+        list += QByteArray::number(rowid) + ',';
     list.back() = ']';
-    m_row->open(QStringLiteral("select %1,%2 from code where %1 in (select value from json_each(?))")
-                    .arg(db::quotedName(m_locator.first()), db::quotedNames(m_columns)),
+    QStringList columns;
+    for (const QString &column : std::as_const(m_columns))
+        columns << QStringLiteral("c.") + db::quotedName(column);
+    m_row->open(QStringLiteral("select j.value,%1 from json_each(?) j left join code c on c.%2=j.value")
+                    .arg(columns.join(QLatin1Char(',')), db::quotedName(m_locator.first())),
                 m_connection, db::CursorType::Keyset, db::LockType::ReadOnly, {QString::fromLatin1(list)});
+    m_readAhead.reserve(rowids.size());
     for (; !m_row->eof(); m_row->moveNext()) {
         QVariantList contents;
         for (int c = 0; c < m_columns.size(); ++c)
             contents << m_row->field(c + 1);
-        m_readAhead.insert(m_row->field(0).toLongLong(), contents);
+        m_readAhead.emplace_back(m_row->field(0).toLongLong(), contents);
     }
     m_row->close();
 }
@@ -58,9 +66,10 @@ QVariantList ChartRowContents::of(const QVariantList &values)
     QVariantList contents;
     if (m_select.isEmpty())
         return contents;
-    const auto ahead = m_locator.size() == 1 ? m_readAhead.constFind(values.value(0).toLongLong()) : m_readAhead.constEnd();
-    if (ahead != m_readAhead.constEnd())
-        contents = *ahead;
+    if (m_nextAhead < m_readAhead.size() && m_locator.size() == 1
+        && m_readAhead[m_nextAhead].first == values.value(0).toLongLong()
+        && isWholeNumber(values.value(0)))
+        contents = std::move(m_readAhead[m_nextAhead++].second);
     else
         contents = readOne(values);
     if (m_locator.size() == 1)

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QHash>
 #include <QStringList>
 #include <QVariantList>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace db {
@@ -28,9 +28,10 @@ public:
 
     // The other columns of the chart, in the order of()'s values come; empty when nothing is read.
     const QStringList &columns() const { return m_columns; }
-    // Reads ahead the rows of these rowids (the locator is the rowid) in one statement, so that
-    // of() answers them without a statement each.
-    void readAhead(const std::vector<QVariant> &rowids);
+    // Reads ahead the rows of these rowids (the locator is the rowid) in one statement, in the
+    // order given, so that of() asked for them in that order answers without a statement each.
+    // Only the rows of the last read ahead are kept: a caller reads a batch at a time.
+    void readAhead(const std::vector<qint64> &rowids);
     // The values of columns() of the row the locator's `values` find; NULLs for a row gone.
     QVariantList of(const QVariantList &values);
     // The code of the row of `rowid` as the journal keeps it: as stored where it is a text that
@@ -44,7 +45,8 @@ private:
     QStringList m_locator, m_columns;
     QString m_select;
     std::unique_ptr<db::Recordset> m_row;  // reused for every row: its statement stays prepared
-    QHash<qlonglong, QVariantList> m_readAhead;  // by rowid
+    std::vector<std::pair<qint64, QVariantList>> m_readAhead;  // by rowid, in the order asked for
+    std::size_t m_nextAhead = 0;  // the first of them of() has not given out
 };
 
 } // namespace repair

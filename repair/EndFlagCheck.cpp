@@ -1,11 +1,11 @@
 #include "EndFlagCheck.h"
 
+#include "EndFlagChart.h"
 #include "EndFlagPlan.h"
 
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
-#include "db/Recordset.h"
 
 namespace repair {
 
@@ -15,20 +15,12 @@ EndFlagCheck checkEndFlags(const QString &database)
     check.database = database;
     try {
         const std::shared_ptr<db::Connection> connection = ODBC::openConnection(database, true);
-        std::vector<QVariant> codes, flags;
-        db::Recordset chart;
-        chart.open(QStringLiteral("select ccode,bend from code order by ccode"), connection, db::CursorType::Keyset,
-                   db::LockType::ReadOnly);
-        for (; !chart.eof(); chart.moveNext()) {
-            codes.push_back(chart.field(0));
-            flags.push_back(chart.field(1));
-        }
-        chart.close();
-        check.codes = int(codes.size());
-        const std::vector<int> right = rightEndFlags(connection, codes);
-        for (std::size_t i = 0; i < codes.size(); ++i)
-            if (!flagIsRight(flags[i], right[i]))
-                check.wrong.push_back({connection->textOf(codes[i]), flags[i], right[i]});
+        const EndFlagChart chart = EndFlagChart::read(connection, false);
+        check.codes = int(chart.size());
+        const std::vector<std::int8_t> right = rightEndFlags(connection, chart);
+        for (std::size_t i = 0; i < chart.size(); ++i)
+            if (!flagIsRight(chart.flag(i), right[i]))
+                check.wrong.push_back({chart.codeText(i), chart.flag(i), right[i]});
     } catch (const db::DbError &error) {
         check.failure = error.description();
     }

@@ -1,25 +1,72 @@
 #include "EndFlagPlan.h"
 
+#include "EndFlagChart.h"
 #include "EndFlagVerdict.h"
 
 #include "db/Connection.h"
 #include "db/Recordset.h"
 
+#include <QStringList>
+
+#include <string>
+#include <unordered_set>
+
 namespace repair {
 
 namespace {
 
-QString endFlagProbe(int codeLength)
+// Code lengths asked about in one statement: a server plans each branch of a union on its own,
+// and a statement of a few dozen stays well within what it takes.
+constexpr int LengthsPerStatement = 50;
+
+// A value read from the server as a key that tells values of different forms apart.
+std::string valueKey(const QVariant &value)
 {
-    return QStringLiteral("select ccode from code where left(ccode,%1)=? and len(ccode)>%1").arg(codeLength);
+    if (value.typeId() == QMetaType::QString)
+        return 't' + value.toString().toStdString();
+    return std::to_string(value.typeId()) + ':' + value.toString().toStdString();
 }
 
-// The code of a chart row as the engine's text functions see it, without its padding. Null for a
-// NULL code.
-QString codeWithoutPadding(db::Connection &connection, const QVariant &code)
+// Row i's code as valueKey() gives it, a text without decoding it again.
+std::string chartKey(const EndFlagChart &chart, std::size_t i)
 {
-    const QString text = connection.textOf(code);
-    return text.isNull() ? text : withoutPadding(text).toString();
+    if (chart.codeIsText(i))
+        return 't' + std::string(chart.codeBytes(i).text);
+    return valueKey(chart.code(i));
+}
+
+// The codes of the chart's rows that a longer code begins with, as the server judges it, each
+// as valueKey() gives it. The code lengths come first, as the server's len() counts them
+// (trailing blanks not counted, NULL has none); then, for each length L, the codes of that
+// length found among the first L characters of the longer codes. The server compares them under
+// the column's collation, blanks at the end ignored as it pads texts it compares (rtrim makes
+// that so on any engine); an IN over a subquery it answers with one hash or merge semi-join per
+// length, never a lookup per row.
+std::unordered_set<std::string> codesWithSubAccounts(const std::shared_ptr<db::Connection> &connection)
+{
+    std::vector<int> lengths;
+    db::Recordset read;
+    read.open(QStringLiteral("select distinct len(ccode) from code"), connection, db::CursorType::Keyset,
+              db::LockType::ReadOnly);
+    for (; !read.eof(); read.moveNext())
+        if (!read.field(0).isNull())
+            lengths.push_back(read.field(0).toInt());
+    read.close();
+
+    std::unordered_set<std::string> found;
+    for (std::size_t first = 0; first < lengths.size(); first += LengthsPerStatement) {
+        QStringList branches;
+        for (std::size_t i = first; i < lengths.size() && i < first + LengthsPerStatement; ++i)
+            branches << QStringLiteral("select a.ccode from code a where len(a.ccode)=%1 and rtrim(a.ccode) in"
+                                       " (select left(b.ccode,%1) from code b where len(b.ccode)>%1)")
+                            .arg(lengths[i]);
+        read.open(branches.join(QStringLiteral(" union all ")), connection, db::CursorType::Keyset,
+                  db::LockType::ReadOnly);
+        for (; !read.eof(); read.moveNext())
+            found.insert(valueKey(read.field(0)));
+        read.close();
+    }
+    return found;
 }
 
 } // namespace
@@ -39,39 +86,22 @@ bool isWholeNumber(const QVariant &value)
     }
 }
 
-EndFlagProbe::EndFlagProbe(std::shared_ptr<db::Connection> connection)
-    : m_connection(std::move(connection)), m_probe(std::make_unique<db::Recordset>())
+std::vector<std::int8_t> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart)
 {
-}
-
-EndFlagProbe::~EndFlagProbe() = default;
-
-int EndFlagProbe::flagOf(const QVariant &code)
-{
-    const QString text = codeWithoutPadding(*m_connection, code);
-    m_probe->open(endFlagProbe(m_connection->lengthOf(text)), m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
-                  {text.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text)});
-    const int flag = m_probe->eof() ? 1 : 0;
-    m_probe->close();
-    return flag;
-}
-
-std::vector<int> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const std::vector<QVariant> &codes)
-{
-    std::vector<int> flags;
-    flags.reserve(codes.size());
-    if (connection->dialect() != db::SqlDialect::Sqlite) {
-        EndFlagProbe probe(connection);
-        for (const QVariant &code : codes)
-            flags.push_back(probe.flagOf(code));
+    std::vector<std::int8_t> flags(chart.size(), 1);
+    if (connection->dialect() == db::SqlDialect::Sqlite) {
+        const std::vector<bool> endLevel =
+            endLevelFlags(chart.size(), [&chart](std::size_t i) { return chart.codeBytes(i); });
+        for (std::size_t i = 0; i < chart.size(); ++i)
+            flags[i] = endLevel[i] ? 1 : 0;
         return flags;
     }
-    std::vector<ChartCode> chart;
-    chart.reserve(codes.size());
-    for (const QVariant &code : codes)
-        chart.push_back({connection->textOf(code), code.typeId() != QMetaType::QByteArray});
-    for (const bool endLevel : endLevelFlags(chart))
-        flags.push_back(endLevel ? 1 : 0);
+    if (chart.size() == 0)
+        return flags;
+    const std::unordered_set<std::string> withSubAccounts = codesWithSubAccounts(connection);
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        if (!chart.codeBytes(i).isNull && withSubAccounts.count(chartKey(chart, i)))
+            flags[i] = 0;
     return flags;
 }
 

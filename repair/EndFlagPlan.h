@@ -1,36 +1,25 @@
 #pragma once
 
-#include <QString>
 #include <QVariant>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace db {
 class Connection;
-class Recordset;
 }
 
 namespace repair {
 
-// The right end-level flag (1 or 0) of each code, in the order given. On SQLite the flags come
-// from one sorted read of the codes (their answer is fully decided by the codes themselves);
-// on any other engine each is asked of the server with EndFlagProbe, whose collation decides.
-std::vector<int> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const std::vector<QVariant> &codes);
+class EndFlagChart;
 
-// Asks the engine for codes' flags with the lookup "does any longer code begin with it": the code
-// goes in as a parameter, without its trailing blanks, and its length as a literal; one lookup per
-// code, each prepared once per code length.
-class EndFlagProbe {
-public:
-    explicit EndFlagProbe(std::shared_ptr<db::Connection> connection);
-    ~EndFlagProbe();
-    int flagOf(const QVariant &code);
-
-private:
-    std::shared_ptr<db::Connection> m_connection;
-    std::unique_ptr<db::Recordset> m_probe;
-};
+// The right end-level flag (1 or 0) of each row of `chart`, in its order: 1 when no longer code
+// begins with the row's code. On SQLite the flags come from the chart itself, worked out in
+// memory as the engine answers (EndFlagVerdict). Any other engine is asked, in as many statements
+// as the chart has code lengths divided by 50 and one more, which rows a longer code begins with:
+// the server's own collation and padding decide, in a form it plans as one semi-join per length.
+std::vector<std::int8_t> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart);
 
 // Whether a stored flag already holds `right`: a number equal to it, or a text that spells such a
 // number. A NULL, a blob or any other text is changed by the repair.
@@ -41,7 +30,7 @@ bool isWholeNumber(const QVariant &value);
 
 // Whether writing the integer `value` leaves the stored value exactly as it is: an integer of that
 // value. A value kept in another form ('1 ', 1.0) is equal by value but is rewritten as an
-// integer, so a repair journals it all the same, and undo can give the old form back.
+// integer, so a repair writes and journals it all the same, and undo can give the old form back.
 bool storedAsInteger(const QVariant &stored, int value);
 
 } // namespace repair

@@ -1,6 +1,7 @@
 #include "EndFlagRepair.h"
 
 #include "ChartRowContents.h"
+#include "EndFlagChart.h"
 #include "EndFlagDirectWrite.h"
 #include "EndFlagPlan.h"
 #include "Journal.h"
@@ -8,8 +9,8 @@
 #include "TriggerNotice.h"
 
 #include "db/DbError.h"
+#include "db/GuardedUpdate.h"
 #include "db/ODBC.h"
-#include "db/Recordset.h"
 #include "db/RowByRowWrites.h"
 #include "db/TableTriggers.h"
 #include "db/WritePauses.h"
@@ -21,90 +22,84 @@ namespace repair {
 
 namespace {
 
-// The chart as the walk found it, in code order.
-struct Chart {
-    std::vector<QVariant> codes, flags, rowids;
-    std::vector<QVariantList> rowKeys;  // a composite primary key's values besides the code
-};
+// Rows whose other columns the journal reads in one statement.
+constexpr std::size_t ReadAheadRows = 4096;
 
-// Where a composite primary key finds the rows: the positions of its columns other than the code,
-// which the journal keeps beside the code.
-QList<int> otherKeyColumns(const db::Recordset &walk)
+// Whether the walk writes row i to give it `flag`: unless it holds that flag as an integer.
+bool walkWrites(const EndFlagChart &chart, std::size_t i, int flag)
 {
-    QList<int> positions;
-    const QStringList names = walk.rowKeyNames();
-    for (int i = 0; i < names.size(); ++i)
-        if (names.at(i).compare(QLatin1String("ccode"), Qt::CaseInsensitive) != 0)
-            positions << i;
-    return positions;
+    return chart.integerFlag(i) != flag;
 }
 
-// Reads the whole chart, then stands the walk on its first row again.
-Chart readChart(db::Recordset &walk)
-{
-    Chart chart;
-    const QList<int> otherKeys = otherKeyColumns(walk);
-    while (!walk.eof()) {
-        chart.codes.push_back(walk.field(0));
-        chart.flags.push_back(walk.field(1));
-        chart.rowids.push_back(walk.rowId());
-        const QVariantList key = walk.rowKeyValues();
-        QVariantList others;
-        for (const int position : otherKeys)
-            others << key.at(position);
-        chart.rowKeys.push_back(others);
-        walk.moveNext();
-    }
-    walk.moveFirst();
-    return chart;
-}
-
-// The columns that find one chart row again where the walk has them: its rowid, or a composite
+// The columns that find one chart row again where the chart has them: its rowid, or a composite
 // primary key (the code first, as the journal's key begins). None where rows are found by value.
-QStringList rowLocator(const db::Recordset &walk)
+QStringList rowLocator(const EndFlagChart &chart)
 {
-    if (!walk.rowIdName().isEmpty())
-        return {walk.rowIdName()};
-    if (walk.rowKeyNames().isEmpty())
+    if (!chart.rowIdName().isEmpty())
+        return {chart.rowIdName()};
+    if (chart.rowKeyNames().isEmpty())
         return {};
     QStringList names{QStringLiteral("ccode")};
-    for (const int position : otherKeyColumns(walk))
-        names << walk.rowKeyNames().at(position);
+    for (const int position : chart.otherKeyColumns())
+        names << chart.rowKeyNames().at(position);
     return names;
+}
+
+// The columns that find a row for its write: its rowid, or its composite primary key, or none
+// (found by its values alone); and row i's values of them.
+QStringList writeLocator(const EndFlagChart &chart)
+{
+    return chart.rowIdName().isEmpty() ? chart.rowKeyNames() : QStringList{chart.rowIdName()};
+}
+
+QVariantList locatorValues(const EndFlagChart &chart, std::size_t i)
+{
+    if (!chart.rowIdName().isEmpty())
+        return {chart.rowId(i)};
+    return chart.rowKeyValues(i);
 }
 
 // Row i of the chart as the journal keeps it, to get `flag`: found by its rowid or key, known by
 // everything else it holds, and placed in the walk, which writes rows in chart order: the rows a
-// walk wrote are those up to the number it wrote.
-JournalRow journalRow(const Chart &chart, std::size_t i, int flag, ChartRowContents &contents)
+// walk wrote are those up to where it came.
+JournalRow journalRow(const EndFlagChart &chart, std::size_t i, int flag, ChartRowContents &contents)
 {
     const qint64 position = qint64(i) + 1;
-    const QVariantList key = QVariantList{chart.codes[i]} + chart.rowKeys[i];
-    if (chart.rowids[i].isNull())
-        return {chart.rowids[i], key + contents.of(key), {chart.flags[i]}, {flag}, position};
-    const QVariantList stored = QVariantList{contents.storedCode(chart.rowids[i], chart.codes[i])} + chart.rowKeys[i];
-    return {chart.rowids[i], stored + contents.of({chart.rowids[i]}), {chart.flags[i]}, {flag}, position};
+    const QVariant rowid = chart.rowId(i);
+    const QVariantList otherKeys = chart.otherKeyValues(i);
+    if (rowid.isNull()) {
+        const QVariantList key = QVariantList{chart.code(i)} + otherKeys;
+        return {rowid, key + contents.of(key), {chart.flag(i)}, {flag}, position};
+    }
+    const QVariantList stored = QVariantList{contents.storedCode(rowid, chart.code(i))} + otherKeys;
+    return {rowid, stored + contents.of({rowid}), {chart.flag(i)}, {flag}, position};
 }
 
-// Makes sure the journal holds row i with the flag the server now gives it, before the row is
-// written: a row the verdict left alone is added, a journaled row gets its new flag.
-void journalProbedFlag(Journal &journal, const Chart &chart, std::size_t i, int flag, ChartRowContents &contents,
-                       std::vector<qint64> &journaled)
+// Adds the rows `changing` of the chart to the journal, each with the flag it is to get and all
+// else it holds; where rows have whole-number rowids their other columns are read a batch at a
+// time, so that a walk that changes a million rows holds no more than one batch of them.
+void journalRows(Journal &journal, const EndFlagChart &chart, const std::vector<std::size_t> &changing,
+                 const std::vector<std::int8_t> &right, ChartRowContents &contents)
 {
-    if (journaled[i] != 0)
-        journal.setNewValues(journaled[i], {flag});
-    else if (!storedAsInteger(chart.flags[i], flag))
-        journaled[i] = journal.appendRow(journalRow(chart, i, flag, contents));
+    for (std::size_t first = 0; first < changing.size(); first += ReadAheadRows) {
+        const std::size_t end = std::min(changing.size(), first + ReadAheadRows);
+        std::vector<qint64> rowids;
+        qint64 id = 0;
+        for (std::size_t k = first; k < end && !chart.rowIdName().isEmpty(); ++k)
+            if (chart.integerRowId(changing[k], id))
+                rowids.push_back(id);
+        contents.readAhead(rowids);
+        for (std::size_t k = first; k < end; ++k)
+            journal.addRow(journalRow(chart, changing[k], right[changing[k]], contents));
+    }
 }
 
 // The journal of the walk, flushed: the rows whose flag the walk will change, each with its flag
-// now and the flag it is to get and all else it holds (their journal numbers go into `journaled`, 0 for the rows left
-// out), and on SQLite the journal mode the file must end in. Journal modes earlier walks could not
-// restore are taken over from their memo.
+// now and the flag it is to get and all else it holds, and on SQLite the journal mode the file
+// must end in. Journal modes earlier walks could not restore are taken over from their memo.
 std::unique_ptr<Journal> writeJournal(const QString &database, const QString &accountSet, const QString &year,
-                                      const db::Recordset &walk, const Chart &chart, const std::vector<int> &right,
-                                      ChartRowContents &contents, db::RowByRowWrites &writes,
-                                      std::vector<qint64> &journaled)
+                                      const EndFlagChart &chart, const std::vector<std::int8_t> &right,
+                                      ChartRowContents &contents, db::RowByRowWrites &writes)
 {
     RepairRecord record;
     record.database = database;
@@ -113,11 +108,11 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
     record.accountSet = accountSet;
     record.year = year;
     record.table = QStringLiteral("code");
-    record.rowidName = walk.rowIdName();
+    record.rowidName = chart.rowIdName();
     record.changedColumns = {QStringLiteral("bend")};
     record.keyColumns = {QStringLiteral("ccode")};
-    for (const int position : otherKeyColumns(walk))
-        record.keyColumns << walk.rowKeyNames().at(position);
+    for (const int position : chart.otherKeyColumns())
+        record.keyColumns << chart.rowKeyNames().at(position);
     record.keyColumns << contents.columns();
     const QString directory = journalDirectory();
     PendingSettings pending;
@@ -130,19 +125,12 @@ std::unique_ptr<Journal> writeJournal(const QString &database, const QString &ac
         record.settingsPending = true;
     }
     auto journal = std::make_unique<Journal>(directory, record);
-    journaled.assign(chart.codes.size(), 0);
-    std::vector<std::size_t> changing;  // the rows to journal
-    std::vector<QVariant> changingRowids;
-    for (std::size_t i = 0; i < chart.codes.size(); ++i)
-        if (!storedAsInteger(chart.flags[i], right[i])) {
+    std::vector<std::size_t> changing;
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        if (walkWrites(chart, i, right[i]))
             changing.push_back(i);
-            changingRowids.push_back(chart.rowids[i]);
-        }
-    if (!walk.rowIdName().isEmpty())
-        contents.readAhead(changingRowids);
-    for (const std::size_t i : changing)
-        journaled[i] = journal->addRow(journalRow(chart, i, right[i], contents));
-    journal->setRowsVisited(qint64(chart.codes.size()));
+    journalRows(*journal, chart, changing, right, contents);
+    journal->setRowsVisited(qint64(chart.size()));
     if (writes.applies())
         writePendingSettings(directory, journal->record());
     journal->flush();
@@ -170,51 +158,45 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     std::optional<db::RowByRowWrites> writes;
     std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
-        db::Recordset walk;
-        walk.open(QStringLiteral("select ccode,bend from code order by ccode"), connection, db::CursorType::Static,
-                  db::LockType::Optimistic);
-        const Chart chart = readChart(walk);
-        run.codes = int(chart.codes.size());
-        const std::vector<int> right = rightEndFlags(connection, chart.codes);
+        if (!connection)
+            throw db::DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+        const EndFlagChart chart = EndFlagChart::read(connection, true);
+        run.codes = int(chart.size());
+        const std::vector<std::int8_t> right = rightEndFlags(connection, chart);
         writes.emplace(connection);
-        std::vector<qint64> journaled;
-        ChartRowContents contents(connection, rowLocator(walk),
-                                  QStringList{QStringLiteral("ccode"), QStringLiteral("bend")} + walk.rowKeyNames());
-        journal = writeJournal(run.database, accountSet, year, walk, chart, right, contents, *writes, journaled);
+        ChartRowContents contents(connection, rowLocator(chart),
+                                  QStringList{QStringLiteral("ccode"), QStringLiteral("bend")} + chart.rowKeyNames());
+        journal = writeJournal(run.database, accountSet, year, chart, right, contents, *writes);
         run.journal = journal->record().id;
         writes->start(journal->record().journalModeToRestore);
         run.triggerNotice = triggerNotice(QStringLiteral("code"), db::tableTriggers(connection, QStringLiteral("code")));
 
-        // On SQLite the flags are the ones just worked out; elsewhere the server is asked again
-        // for each row as the walk reaches it, and a different answer is journaled before it is
-        // written. Each row is written only while it holds the code and flag the walk read.
-        std::optional<EndFlagProbe> probe;
-        if (connection->dialect() != db::SqlDialect::Sqlite)
-            probe.emplace(connection);
-        // On a file opened by Qt's SQLite driver each row is written straight through SQLite.
-        const std::unique_ptr<EndFlagDirectWrite> direct = EndFlagDirectWrite::forChart(connection, walk.rowIdName());
+        // On a file opened by Qt's SQLite driver each row is written straight through SQLite;
+        // elsewhere by a statement that finds the row by its locator and the values read.
+        const std::unique_ptr<EndFlagDirectWrite> direct = EndFlagDirectWrite::forChart(connection, chart);
+        std::optional<db::GuardedUpdate> update;
+        if (!direct)
+            update.emplace(connection, QStringLiteral("code"), writeLocator(chart),
+                           QStringList{QStringLiteral("ccode"), QStringLiteral("bend")});
         db::WritePauses pauses(*connection);
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
-        for (std::size_t i = 0; i < chart.codes.size(); ++i) {
-            atCode = connection->textOf(chart.codes[i]);
+        for (std::size_t i = 0; i < chart.size(); ++i) {
+            atCode = chart.codeText(i);
             progress.rowStarted(*atCode);
-            int flag = right[i];
-            if (probe && (flag = probe->flagOf(chart.codes[i])) != right[i])
-                journalProbedFlag(*journal, chart, i, flag, contents, journaled);
-            if (direct) {
-                direct->write(chart.rowids[i], chart.codes[i], chart.flags[i], flag);
-            } else {
-                walk.setField(1, qint16(flag));
-                walk.update();
+            if (const int flag = right[i]; walkWrites(chart, i, flag)) {
+                if (direct)
+                    direct->write(i, flag);
+                else
+                    update->write(locatorValues(chart, i), {chart.code(i), chart.flag(i)}, {1}, {qint16(flag)});
+                ++run.rowsWritten;
+                if (!flagIsRight(chart.flag(i), flag))
+                    ++run.rowsChanged;
+                pauses.rowWritten();
             }
-            ++run.rowsWritten;
-            pauses.rowWritten();
-            if (!flagIsRight(chart.flags[i], flag))
-                ++run.rowsChanged;
-            walk.moveNext();
+            ++run.rowsReached;
             atCode.reset();
-            if (!progress.rowWritten()) {
+            if (!progress.rowDone()) {
                 run.result = EndFlagResult::Stopped;
                 break;
             }
@@ -234,7 +216,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
         const QString where = atCode && run.result == EndFlagResult::Failed
             ? QStringLiteral("科目 %1：").arg(atCode->isNull() ? QStringLiteral("NULL") : *atCode)
             : QString();
-        run.unrecorded = journal->finish(outcomes[int(run.result)], run.rowsWritten, run.rowsChanged,
+        run.unrecorded = journal->finish(outcomes[int(run.result)], run.rowsReached, run.rowsChanged,
                                          where + run.failure, settingsRestored);
     }
     return run;

@@ -14,12 +14,13 @@ namespace repair {
 class EndFlagProgress {
 public:
     virtual ~EndFlagProgress() = default;
-    // The walk is about to write `rows` rows.
+    // The walk is about to go through `rows` rows.
     virtual void walkStarting(int rows) { Q_UNUSED(rows); }
     // The walk is about to work on the row with this account code.
     virtual void rowStarted(const QString &code) = 0;
-    // The row's flag has been written. Returning false stops the walk here.
-    virtual bool rowWritten() = 0;
+    // The walk is done with the row: its flag is written, or was right already. Returning false
+    // stops the walk here.
+    virtual bool rowDone() = 0;
 };
 
 enum class EndFlagResult { NotChosen, Completed, Stopped, Failed };
@@ -28,8 +29,9 @@ struct EndFlagRun {
     EndFlagResult result = EndFlagResult::NotChosen;
     QString database;
     int codes = 0;        // rows in the chart
-    int rowsWritten = 0;  // rows whose flag was written
-    int rowsChanged = 0;  // of those, rows whose flag was not already right
+    int rowsReached = 0;  // rows the walk is done with, in code order: written or left as they were
+    int rowsWritten = 0;  // of those, rows whose flag was written
+    int rowsChanged = 0;  // of those, rows whose flag was not already right (not only in its form)
     QString journal;      // the id of the walk's journal, once it was written
     QString failure;      // why the walk failed (Failed)
     QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
@@ -38,13 +40,17 @@ struct EndFlagRun {
 
 // Rewrites the end-level flag (bend) of every account in the chart (table code) of the chosen
 // account set and fiscal year: 1 when no longer code begins with the account's code, else 0.
-// Rows are walked in code order and each flag is written, and committed, as the walk passes it,
-// so a walk that fails or is stopped leaves the rows before it with their new flags and the rest
-// untouched. A row is written only while it still holds the code and flag the walk read: a row
-// another program changed since stops the walk there, its value kept. Before the first write the
-// walk's journal holds the rows whose flag the walk changes (code, flag, new flag), each with its
-// place in the walk, and the number of rows in the chart; at the end it records how many rows were
-// written. On SQLite the walk pauses now and then, so other programs can write too.
+// The chart is read once and every flag decided from that read (EndFlagPlan). Rows are then
+// walked in code order; a row whose stored flag differs from its right one (in value, or only in
+// form: '1 ', 1.0) is written, and committed, as the walk passes it, and a row that holds its
+// right flag already is left as it is, so that another program's change to it since the read is
+// never overwritten. A walk that fails or is stopped leaves the rows before it with their new
+// flags and the rest untouched. A row is written only while it still holds the code and flag the
+// walk read: a row another program changed since stops the walk there, its value kept. Before the
+// first write the walk's journal holds the rows whose flag the walk changes (code, flag, new
+// flag), each with its place in the walk, and the number of rows in the chart; at the end it
+// records how far the walk came. On SQLite the walk pauses now and then, so other programs can
+// write too.
 // An empty account set or year is NotChosen and opens nothing. The walk runs over the shared
 // connection, which it opens anew on the account set's year database (ODBC::ConnectDatabase, with
 // its error box).

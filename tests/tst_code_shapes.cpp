@@ -8,10 +8,12 @@
 #include "db/Connection.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "repair/EndFlagChart.h"
 #include "repair/EndFlagCheck.h"
 #include "repair/EndFlagPlan.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
@@ -38,14 +40,14 @@ static QStringList flags(const QString &file)
     return rows;
 }
 
-// The flags of `codes` on `connection`: from one sorted read, and from the engine's per-row lookup.
-static std::pair<std::vector<int>, std::vector<int>> bothWays(const std::shared_ptr<db::Connection> &connection, const std::vector<QVariant> &codes)
+// The flags of the chart on `connection`: from the one read, and from the engine's per-row lookup.
+static std::pair<std::vector<std::int8_t>, std::vector<int>> bothWays(const std::shared_ptr<db::Connection> &connection, const repair::EndFlagChart &chart)
 {
-    repair::EndFlagProbe probe(connection);
+    EndFlagLookup lookup(connection);
     std::vector<int> probed;
-    for (const QVariant &code : codes)
-        probed.push_back(probe.flagOf(code));
-    return {repair::rightEndFlags(connection, codes), probed};
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        probed.push_back(lookup.flagOf(chart.code(i)));
+    return {repair::rightEndFlags(connection, chart), probed};
 }
 
 class CodeShapes : public QObject {
@@ -140,15 +142,11 @@ private slots:
             QFile::remove(yearDb());
             SqliteFixture::run(yearDb(), script);
             const std::shared_ptr<db::Connection> connection = ODBC::openConnection("LQDATA_001_2007", true);
-            db::Recordset chart;
-            chart.open("select ccode from code", connection, db::CursorType::Static, db::LockType::ReadOnly);
-            std::vector<QVariant> codes;
-            for (; !chart.eof(); chart.moveNext())
-                codes.push_back(chart.field(0));
-            const auto [sorted, probed] = bothWays(connection, codes);
-            for (std::size_t i = 0; i < codes.size(); ++i)
+            const repair::EndFlagChart chart = repair::EndFlagChart::read(connection, false);
+            const auto [sorted, probed] = bothWays(connection, chart);
+            for (std::size_t i = 0; i < chart.size(); ++i)
                 QVERIFY2(sorted[i] == probed[i], qPrintable(QString("seed %1: code %2 (%3): sorted read %4, lookup %5").arg(seed)
-                                                                .arg(codes[i].toString(), codes[i].typeName()).arg(sorted[i]).arg(probed[i])));
+                                                                .arg(chart.code(i).toString(), chart.code(i).typeName()).arg(sorted[i]).arg(probed[i])));
         }
     }
 };

@@ -20,7 +20,7 @@ namespace {
 
 class NothingToShow : public repair::EndFlagProgress {
     void rowStarted(const QString &) override {}
-    bool rowWritten() override { return true; }
+    bool rowDone() override { return true; }
 };
 
 // Rows of `sql`, one string per row.

@@ -1,14 +1,17 @@
 // The tool on its T-SQL path through unixODBC. Debian's SQLite ODBC driver, registered as
 // "SQL Server" by a test-only odbcinst.ini, plays the server with the help of a preloaded shim
 // (support/tsql_server_shim.cpp): it reports "Microsoft SQL Server", answers T-SQL's left() and
-// len(), and with N3_SHIM_NOCOUNT=1 gives no row counts. So statements reach the driver as
-// written, the walk asks the server for each row's flag, rows are written back and journaled by
-// their values, and undo finds them by those values.
+// len(), counts the statements sent, and with N3_SHIM_NOCOUNT=1 gives no row counts. So
+// statements reach the driver as written, the walk asks the server which codes have sub-accounts,
+// rows are written back and journaled by their values, and undo finds them by those values.
+#include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
+#include "db/Connection.h"
 #include "db/ODBC.h"
+#include "db/Recordset.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceRecompute.h"
 #include "repair/BalanceReset.h"
@@ -26,6 +29,8 @@
 
 // How many times the shim answered left() or len(); null when the shim is not loaded.
 static long (*shimCalls)() = nullptr;
+// How many statements have gone to the driver manager.
+static long (*shimStatements)() = nullptr;
 
 // The chart table of the database `file` replaced by `rows`, each "code:flag before:flag the walk
 // writes[:flag after undo]" (N for NULL), with the flag of field `field`; every row gets a name of
@@ -41,7 +46,7 @@ static void storeChart(const QString &file, const QStringList &rows, int field)
 
 class NothingToShow : public repair::EndFlagProgress {
     void rowStarted(const QString &) override {}
-    bool rowWritten() override { return true; }
+    bool rowDone() override { return true; }
 };
 
 class TsqlServer : public QObject {
@@ -53,7 +58,7 @@ class TsqlServer : public QObject {
 private slots:
     void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
     {
-        QVERIFY(shimCalls);
+        QVERIFY(shimCalls && shimStatements);
         OdbcFixture::registerSqliteDriver(m_config.path());
     }
     void init()  // fresh demo databases, named without ".db", in the current directory
@@ -69,8 +74,8 @@ private slots:
         m_data.reset();
     }
 
-    // 彻底根除 through the real window: the driver reports SQL Server, so the walk asks the server for
-    // every row with left()/len() sent as written (only the shim answers them), and writes each flag
+    // 彻底根除 through the real window: the driver reports SQL Server, so the walk asks the server
+    // with left()/len() sent as written (only the shim answers them), and writes each wrong flag
     // back by the row's values. Copies of a code, identical or not, all get the right flag, whether
     // the server reports row counts or not.
     void walkAsksTheServer_data()
@@ -109,6 +114,63 @@ private slots:
         QVERIFY(shimCalls() > callsBefore);
         QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("code"), "code"));
         QCOMPARE(ODBC::DbConn()->execute("update code set bend=bend"), nocount ? -1 : int(rows.size()));  // counts as the case says
+    }
+
+    // Charts as import tools leave them: the walk's flags agree with the server asked row by row
+    // (support/EndFlagLookup, the server's own left() and len()), and the walk sends a handful of
+    // statements besides one UPDATE for each row whose flag is wrong. Codes are stored with the
+    // flags 0, 1, NULL, 7 in turn.
+    void verdictAgreesWithTheLookup_data()
+    {
+        QTest::addColumn<QStringList>("codes");  // "NULL" is a NULL code
+        QTest::newRow("trailing blanks") << QStringList{"1001", "1001  ", "100101 ", "2001 ", "200101", "3001", "3001 1", "4 ", "4  1"};
+        QTest::newRow("mixed case") << QStringList{"a1", "A1", "a101", "b", "B01", "Bb", "c", "C"};
+        QTest::newRow("pattern characters")
+            << QStringList{"10%", "10%1", "10_", "10x1", "[1", "[1]2", "1'", "1'2", "_", "%", "]", "]]"};
+        QTest::newRow("duplicates and NULL") << QStringList{"5001", "5001", "500101", "NULL", "NULL", "6001", "6001", "7", "NULL"};
+        QTest::newRow("wide characters and inner blanks")
+            << QStringList{"现金", "现金01", "银行 ", "银行 存款", "1 2", "1", "1 ", "𠀀", "𠀀1", "𠀀𠀀"};
+        QStringList chain;  // 130 lengths: more than one statement's worth of them
+        const QString digits = QString("1234567890").repeated(13);
+        for (int length = 1; length <= 130; ++length)
+            chain << digits.left(length) << digits.left(length - 1) + "x";
+        QTest::newRow("130 code lengths") << chain;
+    }
+    void verdictAgreesWithTheLookup()
+    {
+        QFETCH(QStringList, codes);
+        QString script = "drop table if exists code; create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);";
+        const QStringList flags{"0", "1", "NULL", "7"};
+        for (int i = 0; i < codes.size(); ++i)
+            script += QString("insert into code values(%1, '科目%2', %3);")
+                          .arg(codes[i] == "NULL" ? "NULL" : SqliteFixture::literal(codes[i]), QString::number(i), flags[i % 4]);
+        SqliteFixture::run(m_year, script);
+
+        // the server asked for each row, in the order the rows are stored
+        QStringList expected;
+        int wrong = 0;
+        {
+            const std::shared_ptr<db::Connection> server = ODBC::openConnection(m_year, true);
+            QCOMPARE(server->dialect(), db::SqlDialect::TransactSql);
+            EndFlagLookup lookup(server);
+            db::Recordset rows;
+            rows.open("select ccode, bend from code order by rowid", server, db::CursorType::Static, db::LockType::ReadOnly);
+            for (; !rows.eof(); rows.moveNext()) {
+                const int flag = lookup.flagOf(rows.field(0));
+                expected << QString("i:%1").arg(flag);
+                wrong += rows.field(1).isNull() || rows.field(1).toInt() != flag;
+            }
+        }
+        QCOMPARE(expected.size(), codes.size());
+
+        const long before = shimStatements();
+        NothingToShow progress;
+        const repair::EndFlagRun walk = repair::repairEndFlags("001", "2007", progress);
+        const long sent = shimStatements() - before;
+        QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
+        QCOMPARE(SqliteFixture::select(m_year, "select bend from code order by rowid").split('\n', Qt::SkipEmptyParts), expected);
+        QCOMPARE(walk.rowsWritten, wrong);
+        QVERIFY2(sent > wrong && sent <= wrong + 10, qPrintable(QString("%1 statements for %2 wrong flags").arg(sent).arg(wrong)));
     }
 
     // The walk's journal keys rows by code (no rowid on a server), and undo puts back each row that
@@ -241,6 +303,7 @@ private slots:
 int main(int argc, char **argv)
 {
     shimCalls = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "n3_tsql_shim_calls"));
+    shimStatements = reinterpret_cast<long (*)()>(dlsym(RTLD_DEFAULT, "n3_tsql_shim_statements"));
     if (!shimCalls && !qEnvironmentVariableIsSet("N3_TSQL_SHIM_PRELOADED")) {
         QByteArray preload = N3_TSQL_SHIM;
         Dl_info sanitizer;

@@ -171,6 +171,46 @@ private slots:
         }
     }
 
+    void rowLeftAsItIsKeepsAnotherProgramsChange_data()
+    {
+        addEngineColumn();
+        QTest::newRow("embedded") << false;
+        QTest::newRow("odbc") << true;
+    }
+
+    // A row that holds its right flag already is left as it is: another program that changes it
+    // while the walk is on an earlier row keeps its value, and the walk completes, having written
+    // the other four rows only.
+    void rowLeftAsItIsKeepsAnotherProgramsChange()
+    {
+        QFETCH(bool, odbc);
+        const QString rightAlready = "update code set bend=1 where ccode='100201';";
+        const QString change = "update code set bend=5 where ccode='100201';";
+        const std::unique_ptr<Form1> form = openWindow(chartScript() + rightAlready, odbc);
+        QVERIFY(form);
+        bool changed = false;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (!changed && form->Label1->text() == Working + "1002") {
+                SqliteFixture::run(m_yearDb, change);
+                changed = true;
+            }
+        });
+        timer.start(0);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(changed);
+        QCOMPARE(FormDriver::boxesShown(), QStringList());
+        QCOMPARE(form->Label1->text(), Done);
+
+        const QString reference = m_dir->filePath("reference.db");
+        SqliteFixture::run(reference, chartScript() + walkUpdates(0, 3) + change + walkUpdates(4, 5));
+        QCOMPARE(SqliteFixture::dumpAll(m_yearDb), SqliteFixture::dumpAll(reference));
+        const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(journals.size(), 1);
+        QCOMPARE(journals[0].outcome, "completed");
+        QCOMPARE(journals[0].rowsChanged, 4);
+    }
+
     void storedShapes_data()
     {
         QTest::addColumn<Shape>("shape");

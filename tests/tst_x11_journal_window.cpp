@@ -71,7 +71,9 @@ private slots:
         QVERIFY(m_walkRunner.waitForFinished());
         Walk stopped(5), completed;
         QCOMPARE(repair::repairEndFlags("007", "2031", stopped).result, repair::EndFlagResult::Stopped);
-        SqliteFixture::run(balances(), "create trigger refuse before update on code when old.ccode = '7001'"
+        // the walks before gave 7001 its flag: another program takes it back, and refuses its write
+        SqliteFixture::run(balances(), "update code set bend=0 where ccode='7001';"
+                                       "create trigger refuse before update on code when old.ccode = '7001'"
                                        " begin select raise(abort, '别动'); end;");
         QTest::qWait(2);
         QCOMPARE(repair::repairEndFlags("007", "2031", completed).result, repair::EndFlagResult::Failed);

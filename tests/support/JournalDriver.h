@@ -17,7 +17,7 @@ class Walk : public repair::EndFlagProgress {
 public:
     explicit Walk(int stopAfter = -1) : m_left(stopAfter) {}
     void rowStarted(const QString &) override {}
-    bool rowWritten() override { return m_left < 0 || --m_left > 0; }
+    bool rowDone() override { return m_left < 0 || --m_left > 0; }
 
 private:
     int m_left;

@@ -8,6 +8,8 @@
 //    ignores trailing blanks. LEFT is a keyword to SQLite's parser, so a call left( in a statement
 //    (SQLPrepareW, SQLExecDirectW: all Qt uses) is passed on as "left"(, the same function under a
 //    quoted name; the statement is otherwise passed on as it came;
+//  - every statement the tool sends (SQLExecDirect(W), SQLExecute) is counted, so a test sees how
+//    often a repair talks to the server;
 //  - the server's catalogue of triggers and views as far as the tool reads it: object_id(name),
 //    and sys.triggers (name, parent_id) and sys.views (object_id), filled from sqlite_master
 //    when the driver opens the database.
@@ -27,6 +29,7 @@ namespace {
 const char DbmsName[] = "Microsoft SQL Server";
 
 std::atomic<long> tsqlCalls{0};
+std::atomic<long> statementsSent{0};
 
 template <typename Function>
 Function real(const char *name)
@@ -189,6 +192,23 @@ extern "C" {
 // How many times left() and len() were answered here; a test reads it (and finds the shim by it).
 __attribute__((visibility("default"))) long n3_tsql_shim_calls() { return tsqlCalls.load(); }
 
+// How many statements the tool has sent to the driver manager to be run.
+__attribute__((visibility("default"))) long n3_tsql_shim_statements() { return statementsSent.load(); }
+
+__attribute__((visibility("default"))) SQLRETURN SQLExecute(SQLHSTMT statement)
+{
+    static const auto forward = real<SQLRETURN (*)(SQLHSTMT)>("SQLExecute");
+    ++statementsSent;
+    return forward(statement);
+}
+
+__attribute__((visibility("default"))) SQLRETURN SQLExecDirect(SQLHSTMT statement, SQLCHAR *text, SQLINTEGER length)
+{
+    static const auto forward = real<SQLRETURN (*)(SQLHSTMT, SQLCHAR *, SQLINTEGER)>("SQLExecDirect");
+    ++statementsSent;
+    return forward(statement, text, length);
+}
+
 __attribute__((visibility("default"))) SQLRETURN SQLGetInfo(SQLHDBC connection, SQLUSMALLINT type, SQLPOINTER value,
                                                             SQLSMALLINT bytes, SQLSMALLINT *length)
 {
@@ -231,6 +251,7 @@ __attribute__((visibility("default"))) SQLRETURN SQLPrepareW(SQLHSTMT statement,
 __attribute__((visibility("default"))) SQLRETURN SQLExecDirectW(SQLHSTMT statement, SQLWCHAR *text, SQLINTEGER length)
 {
     static const auto forward = real<SQLRETURN (*)(SQLHSTMT, SQLWCHAR *, SQLINTEGER)>("SQLExecDirectW");
+    ++statementsSent;
     if (!text)
         return forward(statement, text, length);
     std::vector<SQLWCHAR> passed = quoteLeftCalls(text, length);
