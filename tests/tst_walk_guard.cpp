@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(SqliteFixture::dumpAll(m_yearDb), SqliteFixture::dumpAll(reference));
         const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
         QCOMPARE(journals.size(), 1);
-        QCOMPARE(journals[0].outcome, "completed");
+        QCOMPARE(journals[0].outcome, repair::Outcome::Completed);
         QCOMPARE(journals[0].rowsChanged, 4);
     }
 
