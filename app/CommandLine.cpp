@@ -47,9 +47,11 @@ struct Options {
     // Every option above, in the order the parser takes them.
     QList<QCommandLineOption> all() const
     {
-        return {help, version, dataDir, odbc, demo, check, repair, journal, undo, accountSet, year, verbose, json,
-                checkBalances, resetBalance, code, fromPeriod, dryRun, journalWindow, checkWindow, chooseData,
-                recomputeBalances};
+        return {help,       version,          dataDir, odbc,          demo,
+                check,      repair,           journal, undo,          accountSet,
+                year,       verbose,          json,    checkBalances, resetBalance,
+                code,       fromPeriod,       dryRun,  journalWindow, checkWindow,
+                chooseData, recomputeBalances};
     }
 };
 

@@ -223,7 +223,7 @@ public:
         const double n = double(codeCount);
         qint64 firstCount = std::min<qint64>({kFirstLevelCount, qint64(std::ceil(0.4 * n)),
                                               qint64(8 + 2 * std::sqrt(n))});
-        firstCount = std::max<qint64>({firstCount, 1, qint64(std::ceil(n / (1 + m_subCap[0])))});
+        firstCount = std::max<qint64>({firstCount, 1, qint64(std::ceil(n / double(1 + m_subCap[0])))});
 
         // Core accounts first, then the others in random order; the chosen ones keep code order.
         QVector<int> order;
