@@ -43,6 +43,16 @@ struct Options {
     QCommandLineOption journalWindow{QStringLiteral("journal-window")};
     QCommandLineOption checkWindow{QStringLiteral("check-window")};
     QCommandLineOption chooseData{QStringLiteral("choose-data")};
+
+    // Every option above, in the order the parser takes them.
+    QList<QCommandLineOption> all() const
+    {
+        return {help,       version,          dataDir, odbc,          demo,
+                check,      repair,           journal, undo,          accountSet,
+                year,       verbose,          json,    checkBalances, resetBalance,
+                code,       fromPeriod,       dryRun,  journalWindow, checkWindow,
+                chooseData, recomputeBalances};
+    }
 };
 
 StartOptions failed(const QString &error)
@@ -105,9 +115,7 @@ StartOptions parseArguments(const QStringList &arguments)
     Options o;
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({o.help, o.version, o.dataDir, o.odbc, o.demo, o.check, o.repair, o.journal, o.undo,
-                       o.accountSet, o.year, o.verbose, o.json, o.checkBalances, o.resetBalance, o.code, o.fromPeriod,
-                       o.dryRun, o.journalWindow, o.checkWindow, o.chooseData, o.recomputeBalances});
+    parser.addOptions(o.all());
     for (const char *name : QtValueOptions)
         parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
     for (const char *name : QtFlagOptions)
@@ -266,6 +274,14 @@ StartOptions parseCommandLine(const QStringList &arguments)
     if (!options.error.isEmpty())
         options.request.json = arguments.contains(QStringLiteral("--json")) || arguments.contains(QStringLiteral("-json"));
     return options;
+}
+
+QStringList commandLineOptionNames()
+{
+    QStringList names;
+    for (const QCommandLineOption &option : Options().all())
+        names << option.names().constLast();
+    return names;
 }
 
 QString demoDataDirectory()

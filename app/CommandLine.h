@@ -26,6 +26,9 @@ struct StartOptions {
 // left for the application object to act on.
 StartOptions parseCommandLine(const QStringList &arguments);
 QString commandLineHelp();
+// The long names of the options the parser knows (without the dashes), Qt's own left out: the
+// help and the manual pages describe each of them.
+QStringList commandLineOptionNames();
 
 // The folder of the demo databases, beside the user's own data.
 QString demoDataDirectory();

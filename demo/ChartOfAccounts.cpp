@@ -150,8 +150,9 @@ QStringList poolNames(Pool pool)
 class Rng {
 public:
     explicit Rng(quint32 seed) : m_engine(seed) {}
-    quint32 below(quint32 n) { return n ? m_engine() % n : 0; }
-    double unit() { return m_engine() / 4294967296.0; }
+    // The engine's numbers are below 2^32: the remainder fits n's type, and a double holds each exactly.
+    quint32 below(quint32 n) { return n ? quint32(m_engine() % n) : 0; }
+    double unit() { return double(m_engine()) / 4294967296.0; }
 
 private:
     std::mt19937 m_engine;
@@ -188,7 +189,7 @@ QVector<qint64> splitBudget(qint64 total, QVector<double> weights, qint64 cap)
             int best = -1;
             for (int i = 0; i < share.size(); ++i)
                 if (share[i] < cap && weights[i] > 0
-                    && (best < 0 || weights[i] / (share[i] + 1) > weights[best] / (share[best] + 1)))
+                    && (best < 0 || weights[i] / double(share[i] + 1) > weights[best] / double(share[best] + 1)))
                     best = i;
             ++share[best];
             given = 1;
@@ -219,10 +220,10 @@ public:
             throw std::invalid_argument("generateChart: too many codes for these segment lengths");
         if (codeCount <= 0)
             return {};
-        const double n = codeCount;
+        const double n = double(codeCount);
         qint64 firstCount = std::min<qint64>({kFirstLevelCount, qint64(std::ceil(0.4 * n)),
                                               qint64(8 + 2 * std::sqrt(n))});
-        firstCount = std::max<qint64>({firstCount, 1, qint64(std::ceil(n / (1 + m_subCap[0])))});
+        firstCount = std::max<qint64>({firstCount, 1, qint64(std::ceil(n / double(1 + m_subCap[0])))});
 
         // Core accounts first, then the others in random order; the chosen ones keep code order.
         QVector<int> order;
@@ -262,7 +263,7 @@ private:
         const qint64 childSub = m_subCap[level + 1];
         const qint64 lo = (budget + childSub) / (1 + childSub);
         const qint64 hi = std::min(budget, childCap);
-        const qint64 children = std::clamp<qint64>(std::llround(budget * (0.35 + 0.45 * m_rng.unit())), lo, hi);
+        const qint64 children = std::clamp<qint64>(std::llround(double(budget) * (0.35 + 0.45 * m_rng.unit())), lo, hi);
 
         QVector<double> weights(children, 0.0);
         for (double &w : weights) {

@@ -249,8 +249,8 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
                 continue;
             for (int period = 0; period < 12; ++period) {
                 const Amounts &a = sums[i][period];
-                db.insert(insertSum, chart[i].code, period + 1, direction(a.opening), a.opening / 100.0, a.debit / 100.0,
-                          a.credit / 100.0, direction(a.closing), a.closing / 100.0);
+                db.insert(insertSum, chart[i].code, period + 1, direction(a.opening), double(a.opening) / 100.0,
+                          double(a.debit) / 100.0, double(a.credit) / 100.0, direction(a.closing), double(a.closing) / 100.0);
             }
         }
         db.exec("CREATE INDEX ix_GL_accsum_ccode_iperiod ON GL_accsum(ccode, iperiod)");

@@ -188,10 +188,10 @@ private slots:
                 // The undo's one transaction either happened or not; either way the walk is
                 // listed, and undoing it (again) ends with the books as they were before the walk.
                 QCOMPARE(SqliteFixture::dump(yearDb(), "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
-                const bool undone = books(yearDb()) == books(original("LQDATA_001_2007.db"));
-                QVERIFY2(undone || books(yearDb()) == before, qPrintable(step + ": half undone"));
+                const bool restored = books(yearDb()) == books(original("LQDATA_001_2007.db"));
+                QVERIFY2(restored || books(yearDb()) == before, qPrintable(step + ": half undone"));
                 const ProcessRun again = n3fix({"--undo", m_walkOfRepaired, "--json"});
-                QVERIFY2(again.status == 0 || (undone && again.status == 2 && !again.json()["undone_by"].isNull()),
+                QVERIFY2(again.status == 0 || (restored && again.status == 2 && !again.json()["undone_by"].isNull()),
                          qPrintable(step + ": " + again.out + again.err));
                 QCOMPARE(books(yearDb()), books(original("LQDATA_001_2007.db")));
             } else {

@@ -43,7 +43,7 @@ Q_DECLARE_METATYPE(Walk)
 QString chartScript(const QStringList &codes, const QList<int> &before, const QList<int> &after = {})
 {
     QString script = "begin;" + ChartScript;
-    for (int i = codes.size() - 1; i >= 0; --i)
+    for (qsizetype i = codes.size() - 1; i >= 0; --i)
         script += QString("insert into code(ccode, bend) values(%1, %2);").arg(SqliteFixture::literal(codes[i]), before[i] < 0 ? "NULL" : QString::number(before[i]));
     for (int i = 0; i < after.size(); ++i)
         script += after[i] == 9 || after[i] == before[i] ? "" : QString("update code set bend=%1 where ccode is %2;").arg(after[i]).arg(SqliteFixture::literal(codes[i]));

@@ -117,7 +117,7 @@ private slots:
 
         QCOMPARE(SqliteFixture::dump(yearDb, "pragma_integrity_check"), "t:'ok'\n");
         const QStringList after = codeRows(yearDb);
-        const int k = std::mismatch(after.begin(), after.end(), right.begin()).first - after.begin();
+        const qsizetype k = std::mismatch(after.begin(), after.end(), right.begin()).first - after.begin();
         QVERIFY2(k >= old.size() / 2 && k < old.size() && after.mid(k) == old.mid(k), qPrintable(QString("prefix of %1 rows").arg(k)));
         // the killed walk's log stays where the file system let it use one; the schema is the user's own
         QVERIFY(QStringList({"t:'wal'\n", "t:'delete'\n"}).contains(SqliteFixture::dump(yearDb, "pragma_journal_mode")));

@@ -1,5 +1,9 @@
-// The Chinese manual pages as man shows them keep no space beside full-width punctuation, at
-// any width.
+// The manual pages as man shows them: every option the command line knows is described in both
+// languages and in the help n3fix prints, and the Chinese pages keep no space beside full-width
+// punctuation, at any width.
+#include "app/CommandLine.h"
+#include "support/ProcessRun.h"
+
 #include <QtTest>
 
 // The page rendered by man at `width` columns, as plain text; empty when man can't render here.
@@ -17,6 +21,14 @@ static QString rendered(const QString &page, int width)
     return QString::fromUtf8(man.readAllStandardOutput());
 }
 
+// Whether `text` names the option `name` as a word of its own: --journal is not found in
+// --journal-window.
+static bool namesOption(const QString &text, const QString &name)
+{
+    const QRegularExpression option(QStringLiteral("--%1(?![a-z-])").arg(QRegularExpression::escape(name)));
+    return option.match(text).hasMatch();
+}
+
 class tst_ManPages : public QObject {
     Q_OBJECT
 private slots:
@@ -24,6 +36,24 @@ private slots:
     {
         if (rendered("n3fix.en.1", 80).isEmpty())
             QSKIP("man can't render manual pages on this machine (groff's files left out by dpkg?)");
+    }
+
+    // The option names come from the parser itself, so an option added there and described
+    // nowhere fails here. Both pages are rendered wide, so that no name is split at a line's end.
+    void everyOptionIsDescribed()
+    {
+        const QStringList names = commandLineOptionNames();
+        QVERIFY(names.contains("data-dir") && names.contains("recompute-balances"));
+        const ProcessRun help = runProcess(N3FIX, {"--help"});
+        QCOMPARE(help.status, 0);
+        const QMap<QString, QString> texts = {{"n3fix --help", QString::fromUtf8(help.out)},
+                                              {"n3fix.en.1", rendered("n3fix.en.1", 250)},
+                                              {"n3fix.zh_CN.1", rendered("n3fix.zh_CN.1", 250)}};
+        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+            QVERIFY2(it.value().contains("--odbc"), qPrintable(it.key()));
+            for (const QString &name : names)
+                QVERIFY2(namesOption(it.value(), name), qPrintable(QStringLiteral("--%1 is not in %2").arg(name, it.key())));
+        }
     }
 
     // A line break in the page's source reads as a space: after a full-width mark, or before an
