@@ -44,7 +44,7 @@ Round openAndCheck()
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(1);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        round.longestGap = std::max(round.longestGap, sinceTick.nsecsElapsed() / 1e6);
+        round.longestGap = std::max(round.longestGap, double(sinceTick.nsecsElapsed()) / 1e6);
         sinceTick.restart();
     });
     ticker.start();
@@ -54,9 +54,9 @@ Round openAndCheck()
     while (window.busy() && clock.elapsed() < 600000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (round.listed == 0 && rows->rowCount() > 0)
-            round.listed = clock.nsecsElapsed() / 1e9;
+            round.listed = double(clock.nsecsElapsed()) / 1e9;
     }
-    round.checked = clock.nsecsElapsed() / 1e9;
+    round.checked = double(clock.nsecsElapsed()) / 1e9;
     round.cpu = processorSeconds() - cpuAtStart;
     if (rows->rowCount() != AccountSets * YearsEach || rows->index(rows->rowCount() - 1, 2).data().toString().isEmpty())
         qFatal("the check-and-repair window did not check every database");

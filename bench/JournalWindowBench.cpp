@@ -57,7 +57,7 @@ double openWindow(int expectedRepairs)
     QAbstractItemModel *rows = window.rowList->model();
     while (rows->rowCount() == 0 && timer.elapsed() < 60000)
         QCoreApplication::processEvents();
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (window.repairList->model()->rowCount() != expectedRepairs || rows->rowCount() == 0)
         qFatal("the journal window did not list the repairs");
     return seconds;
@@ -104,9 +104,9 @@ void journalWindowRows(const QTemporaryDir &root)
     while (rows->canFetchMore(QModelIndex())) {
         page.start();
         rows->fetchMore(QModelIndex());
-        slowest = std::max(slowest, page.nsecsElapsed() / 1e6);
+        slowest = std::max(slowest, double(page.nsecsElapsed()) / 1e6);
     }
-    const double all = total.nsecsElapsed() / 1e9;
+    const double all = double(total.nsecsElapsed()) / 1e9;
     if (rows->rowCount() != 200000)
         qFatal("the rows were not all read");
 
@@ -116,5 +116,5 @@ void journalWindowRows(const QTemporaryDir &root)
     std::printf("%-44s %10.4f %10s\n", "open on a 200,000-row repair, first page", median(open), "< 0.2");
     std::printf("%-44s %10.2f %10s\n", "  slowest page of 256 rows, ms", slowest, "< 50");
     std::printf("%-44s %10.3f %10s\n", "  all 200,000 rows, page by page", all, "");
-    std::printf("%-44s %10.1f %10s\n", "  memory for all 200,000 rows, MB", (residentKb() - before) / 1024.0, "");
+    std::printf("%-44s %10.1f %10s\n", "  memory for all 200,000 rows, MB", double(residentKb() - before) / 1024.0, "");
 }

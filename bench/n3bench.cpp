@@ -216,7 +216,7 @@ int printTimed(Work work)
     QElapsedTimer timer;
     timer.start();
     work();
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
     std::printf("%.6f %.6f %ld\n", seconds, processorSeconds() - processorAtStart, peakMemoryKb());
     return 0;
 }
@@ -305,7 +305,7 @@ Figures commandLineFigures(const QString &dir)
                                         QString::number(Year)});
     if (!n3fix.waitForFinished(600000) || n3fix.exitStatus() != QProcess::NormalExit || n3fix.exitCode() != 0)
         qFatal("n3fix --repair-end-flags failed");
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
     return {seconds, processorSeconds(RUSAGE_CHILDREN) - processorAtStart, 0};
 }
 
@@ -428,7 +428,7 @@ void printEndFlagLine(int codes, const QString &place, const char *measureName, 
                 qPrintable(place), measureName, median(r.tool), median(r.noWindow), median(r.a), median(r.c),
                 median(r.b), qPrintable(medianAndSpread(walkPerC, "%.2f")), qPrintable(medianAndSpread(walkPerA, "%.2f")),
                 qPrintable(medianAndSpread(windowPerWalk, "%.2f")),
-                qPrintable(medianAndSpread(commandLinePerWalk, "%.2f")), summary.perRow[codes], peakKb / 1024.0);
+                qPrintable(medianAndSpread(commandLinePerWalk, "%.2f")), summary.perRow[codes], double(peakKb) / 1024.0);
 }
 
 // Two lines of the end-flag table, by the clock and in processor time: the walk of a chart of
@@ -535,8 +535,8 @@ void millionCodesRows(const Place &place)
         const std::vector<double> ratios = ratiosOf(walk, anchor);
         std::printf("%-12s %7.3f %7.3f %-17s %8.1f %8.1f walk/(c) <= 1.5, peak <= %.0f MB: %s\n",
                     share < 0.5 ? "10%" : "all", median(walk), median(anchor), qPrintable(medianAndSpread(ratios, "%.2f")),
-                    peak / 1024.0, anchorPeak / 1024.0, goalMb,
-                    median(ratios) <= 1.5 && peak / 1024.0 <= goalMb ? "met" : "NOT met");
+                    double(peak) / 1024.0, double(anchorPeak) / 1024.0, goalMb,
+                    median(ratios) <= 1.5 && double(peak) / 1024.0 <= goalMb ? "met" : "NOT met");
         std::fflush(stdout);
         QFile::remove(master);
     }
@@ -571,7 +571,7 @@ void journalRow(const Place &place)
             j.flush();
             j.finish(repair::Outcome::Completed, qint64(rows.size()), qint64(changed.size()));
         }
-        journalClock.push_back(timer.nsecsElapsed() / 1e9);
+        journalClock.push_back(double(timer.nsecsElapsed()) / 1e9);
         journalProcessor.push_back(processorSeconds() - processorAtStart);
         freshCopy(chartMaster(place, 20000), database);
         const Figures walk = walkInChildProcess(dir, WalkKind::Window);
@@ -623,7 +623,7 @@ void checkRow(const Place &place)
         QElapsedTimer timer;
         timer.start();
         const repair::EndFlagCheck check = repair::checkEndFlags(QStringLiteral("LQDATA_001_2007"));
-        seconds.push_back(timer.nsecsElapsed() / 1e9);
+        seconds.push_back(double(timer.nsecsElapsed()) / 1e9);
         if (!check.failure.isEmpty() || check.codes != 20000 || check.wrong.empty())
             qFatal("the check did not read the chart");
     }
@@ -672,7 +672,7 @@ int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
             sqlite3_bind_text(insert, 1, code.constData(), int(code.size()), SQLITE_STATIC);
             sqlite3_bind_int(insert, 2, period);
             for (int column = 0; column < 3; ++column)
-                sqlite3_bind_double(insert, 3 + column, cents[i][std::size_t(3 * (period - 1) + column)] / 100.0);
+                sqlite3_bind_double(insert, 3 + column, double(cents[i][std::size_t(3 * (period - 1) + column)]) / 100.0);
             if (sqlite3_step(insert) != SQLITE_DONE)
                 qFatal("insert: %s", sqlite3_errmsg(s.db));
             sqlite3_reset(insert);
@@ -705,7 +705,7 @@ void balanceCheckRows(const Place &place)
             const double cpuBefore = processorSeconds();
             const repair::BalanceCheck check = repair::checkBalances(QStringLiteral("LQDATA_001_2007"));
             cpuSeconds.push_back(processorSeconds() - cpuBefore);
-            seconds.push_back(timer.nsecsElapsed() / 1e9);
+            seconds.push_back(double(timer.nsecsElapsed()) / 1e9);
             if (!check.failure.isEmpty() || check.codes != codes || check.accounts != disagreements
                 || check.periods != disagreements || !check.orphans.empty())
                 qFatal("the balance check did not find the %d disagreements", disagreements);
@@ -757,9 +757,9 @@ Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
     }
     if (ended != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
         qFatal("n3fix %s did not end with status %d", qPrintable(arguments.join(QLatin1Char(' '))), expectedStatus);
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const double processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return {seconds, processor, peakKb};
 }
 
@@ -799,8 +799,8 @@ void balanceRecomputeRows(const Place &place, std::map<int, long> &peakKb)
         const QString rows = QString::number(codes * 12);
         std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s %9.1f %9.1f\n", "", qPrintable(place.name), qPrintable(rows),
                     "clock", median(checkClock), median(recomputeClock),
-                    qPrintable(medianAndSpread(ratiosOf(recomputeClock, checkClock), "%.2f")), checkPeak / 1024.0,
-                    recomputePeak / 1024.0);
+                    qPrintable(medianAndSpread(ratiosOf(recomputeClock, checkClock), "%.2f")), double(checkPeak) / 1024.0,
+                    double(recomputePeak) / 1024.0);
         std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s\n", "", qPrintable(place.name), qPrintable(rows), "processor",
                     median(checkCpu), median(recomputeCpu), qPrintable(medianAndSpread(ratiosOf(recomputeCpu, checkCpu), "%.2f")));
         std::fflush(stdout);
@@ -816,7 +816,7 @@ void balanceRecomputeTable(const std::vector<Place> &places)
         const double rowsAdded = (200000 - 20000) * 12.0;
         std::printf("%-24s %-6s goals: recompute/check <= 3 at 20,000 codes; memory linear in rows: %.0f bytes a row "
                     "added from 20,000 to 200,000 codes\n",
-                    "", qPrintable(place.name), (peakKb[200000] - peakKb[20000]) * 1024.0 / rowsAdded);
+                    "", qPrintable(place.name), double(peakKb[200000] - peakKb[20000]) * 1024.0 / rowsAdded);
     }
 }
 
@@ -853,12 +853,12 @@ void writePausesRow(const Place &place)
             ++paused;
         }
     }
-    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
     std::printf("\nwrite pauses (%d ms after every %d ms of writing): rowWritten() %.2f ns of processor time a row\n"
                 "(%.3f%% of a 7 us row); over %.2f s of rows, %d pauses, %.3f s asleep: %.1f%% of the clock (a walk\n"
                 "under 2 s never pauses)\n",
                 db::WritePauses::PauseMs, db::WritePauses::IntervalMs, perCallNs, perCallNs / 70, seconds, paused,
-                pausedNs / 1e9, pausedNs / 1e7 / seconds);
+                double(pausedNs) / 1e9, double(pausedNs) / 1e7 / seconds);
 }
 
 void listRows(const Place &place)
@@ -875,7 +875,7 @@ void listRows(const Place &place)
         QElapsedTimer timer;
         timer.start();
         Form1 form;
-        startUp.push_back(timer.nsecsElapsed() / 1e9);
+        startUp.push_back(double(timer.nsecsElapsed()) / 1e9);
         if (form.Combo3->count() != 2000)
             qFatal("the account-set list is not filled");
         form.show();
@@ -884,12 +884,12 @@ void listRows(const Place &place)
 
         timer.restart();
         QTest::keyClick(form.Combo3->lineEdit(), Qt::Key_4);  // "1234": matches one entry
-        oneMatch.push_back(timer.nsecsElapsed() / 1e9);
+        oneMatch.push_back(double(timer.nsecsElapsed()) / 1e9);
 
         QTest::keyClick(form.Combo3->lineEdit(), Qt::Key_A, Qt::ControlModifier);
         timer.restart();
         QTest::keyClick(form.Combo3->lineEdit(), Qt::Key_Delete);  // empty: matches all of them
-        allMatch.push_back(timer.nsecsElapsed() / 1e9);
+        allMatch.push_back(double(timer.nsecsElapsed()) / 1e9);
         if (form.Combo4->currentText() != QStringLiteral("2000"))
             qFatal("the cleared text did not match every entry");
     }

@@ -12,15 +12,16 @@ enum class Call { None, Left, Len };
 // One open parenthesis: the call it belongs to (if any) and what has been seen inside it.
 struct Group {
     Call call = Call::None;
-    int namePos = 0, nameLen = 0, openPos = 0;
-    int commas = 0, firstComma = -1;
+    qsizetype namePos = 0, nameLen = 0, openPos = 0;
+    int commas = 0;
+    qsizetype firstComma = -1;
     bool argEmpty = true;     // the argument being read has no code in it yet
     bool anyArgEmpty = false; // an argument before the last comma was blank
 };
 
 // One replacement of the text at [pos, pos+len).
 struct Edit {
-    int pos, len;
+    qsizetype pos, len;
     const char *text;
 };
 
@@ -32,9 +33,9 @@ bool isIdentChar(QChar c)
 
 // Index just past a quoted run starting at `i` (the opening quote); a doubled closing
 // quote stands for itself. An unterminated run reaches the end of the text.
-int skipQuoted(const QString &s, int i, QChar close)
+qsizetype skipQuoted(const QString &s, qsizetype i, QChar close)
 {
-    const int n = s.size();
+    const qsizetype n = s.size();
     for (++i; i < n; ++i) {
         if (s[i] == close) {
             if (i + 1 < n && s[i + 1] == close)
@@ -65,7 +66,7 @@ const char *const TextOpen = "(select case when typeof(n3_text)='real' and n3_te
 const char *const TextClose = " as n3_text))";
 
 // Edits that turn a closed group into its SQLite form, or none when its arguments don't fit.
-void finishCall(const Group &g, int closePos, std::vector<Edit> &edits)
+void finishCall(const Group &g, qsizetype closePos, std::vector<Edit> &edits)
 {
     if (g.anyArgEmpty || g.argEmpty)
         return;
@@ -90,12 +91,12 @@ void finishCall(const Group &g, int closePos, std::vector<Edit> &edits)
 // Nested calls therefore need no recursion, and the work stays linear in the text's length.
 QString rewriteTsqlForSqlite(const QString &sql)
 {
-    const int n = sql.size();
+    const qsizetype n = sql.size();
     std::vector<Group> open;
     std::vector<Edit> edits;
     bool afterDot = false;
 
-    int i = 0;
+    qsizetype i = 0;
     while (i < n) {
         const QChar c = sql[i];
         if (c.isSpace()) {
@@ -103,12 +104,12 @@ QString rewriteTsqlForSqlite(const QString &sql)
             continue;
         }
         if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
-            const int eol = sql.indexOf(u'\n', i);
+            const qsizetype eol = sql.indexOf(u'\n', i);
             i = eol < 0 ? n : eol;
             continue;
         }
         if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-            const int end = sql.indexOf(QLatin1String("*/"), i + 2);
+            const qsizetype end = sql.indexOf(QLatin1String("*/"), i + 2);
             i = end < 0 ? n : end + 2;
             continue;
         }
@@ -146,12 +147,12 @@ QString rewriteTsqlForSqlite(const QString &sql)
             }
             ++i;
         } else if (isIdentChar(c)) {
-            const int start = i;
+            const qsizetype start = i;
             while (i < n && isIdentChar(sql[i]))
                 ++i;
             const Call call = dotBefore ? Call::None : callNamed(QStringView(sql).mid(start, i - start));
             if (call != Call::None) {
-                int j = i;
+                qsizetype j = i;
                 while (j < n && sql[j].isSpace())
                     ++j;
                 if (j < n && sql[j] == u'(') {
@@ -176,8 +177,8 @@ QString rewriteTsqlForSqlite(const QString &sql)
     std::sort(edits.begin(), edits.end(),
               [](const Edit &a, const Edit &b) { return a.pos != b.pos ? a.pos < b.pos : a.len < b.len; });
     QString out;
-    out.reserve(n + int(edits.size()) * 8);
-    int from = 0;
+    out.reserve(n + qsizetype(edits.size()) * 8);
+    qsizetype from = 0;
     for (const Edit &e : edits) {
         out += QStringView(sql).mid(from, e.pos - from);
         out += QLatin1String(e.text);
