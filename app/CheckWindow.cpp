@@ -304,7 +304,9 @@ void CheckWindow::listed(const QString &failure, const QList<DatabaseCheck> &dat
 
 void CheckWindow::roundFinished()
 {
-    if (m_work != Work::Checking)
+    // The watcher also reports the empty future it is left with after a round as finished, maybe
+    // only once the next check has begun: only a round's own end counts.
+    if (m_work != Work::Checking || !m_round.future().isValid())
         return;
     m_round.setFuture(QFuture<DatabaseCheck>());  // the results are in the list now
     int withFindings = 0, unreadable = 0;
