@@ -246,6 +246,15 @@ QSqlDatabase Connection::openDatabase() const
     return QSqlDatabase::database(m_qtName, false);
 }
 
+QSqlQuery Connection::prepared(const QString &text) const
+{
+    QSqlQuery query(openDatabase());
+    query.setForwardOnly(true);
+    if (!query.prepare(text))
+        throw DbError(describe(query.lastError()));
+    return query;
+}
+
 sqlite3 *Connection::sqliteHandle() const
 {
     const QVariant handle = openDatabase().driver()->handle();

@@ -4,6 +4,7 @@
 #include "Engine.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
 
@@ -60,6 +61,9 @@ public:
 
     // The underlying Qt connection; raises DbError when the connection is not open.
     QSqlDatabase openDatabase() const;
+    // A forward-only statement prepared on the open connection, to be bound and run as often as
+    // needed; raises DbError when the connection is not open or the engine refuses the text.
+    QSqlQuery prepared(const QString &text) const;
     // The SQLite handle behind an open connection made by Qt's SQLite driver, or null for any
     // other driver (an ODBC connection hands out its own kind of handle). Qt's driver is built on
     // the same shared SQLite library as this program, so a caller may use the handle directly.

@@ -22,11 +22,7 @@ QSqlQuery &GuardedUpdate::prepared(const QString &text)
     const auto found = m_statements.find(text);
     if (found != m_statements.end())
         return found->second;
-    QSqlQuery query(m_connection->openDatabase());
-    query.setForwardOnly(true);
-    if (!query.prepare(text))
-        throw DbError(describe(query.lastError()));
-    return m_statements.emplace(text, std::move(query)).first->second;
+    return m_statements.emplace(text, m_connection->prepared(text)).first->second;
 }
 
 // Conditions that pick the row as it was read: its locator, where there is one, and every column

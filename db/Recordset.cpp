@@ -44,12 +44,8 @@ Recordset::Statement &Recordset::preparedText(const QString &key, const QString 
     const auto found = m_statements.find(key);
     if (found != m_statements.end())
         return found->second;
-    QSqlQuery query(m_connection->openDatabase());
-    query.setForwardOnly(true);
-    if (!query.prepare(text))
-        throw DbError(describe(query.lastError()));
     Statement statement;
-    statement.query = std::move(query);
+    statement.query = m_connection->prepared(text);
     return m_statements.emplace(key, std::move(statement)).first->second;
 }
 
