@@ -1,7 +1,5 @@
 #include "DisplayConnection.h"
 
-#include "cli/Output.h"
-
 #include <QList>
 
 #include <cstdlib>
@@ -16,6 +14,7 @@ struct HeldMessage {
 };
 QList<HeldMessage> heldMessages;
 QtMessageHandler qtHandler = nullptr;
+void (*sayWhyNoWindow)(const QString &) = nullptr;
 
 // Why no window can open, in the user's words: no display named at all, one named that doesn't
 // answer, or (with a display there) Qt's window-system plugin failing, in Qt's words too.
@@ -45,16 +44,17 @@ void whileConnecting(QtMsgType type, const QMessageLogContext &context, const QS
         heldMessages.append({type, QByteArray(context.category ? context.category : "default"), text});
         return;
     }
-    cli::Output::error(whyNoWindow(text)
-                       + QStringLiteral("\n不需要窗口的命令照常可用，例如 n3fix --check、n3fix --check-balances、n3fix --journal、"
-                                        "n3fix --undo 日志编号；用 n3fix --help 查看全部命令。"));
+    sayWhyNoWindow(whyNoWindow(text)
+                   + QStringLiteral("\n不需要窗口的命令照常可用，例如 n3fix --check、n3fix --check-balances、n3fix --journal、"
+                                    "n3fix --undo 日志编号；用 n3fix --help 查看全部命令。"));
     std::_Exit(2);  // Qt aborts once this returns; nothing of the program has started yet
 }
 
 } // namespace
 
-std::unique_ptr<QApplication> connectToDisplay(int &argc, char **argv)
+std::unique_ptr<QApplication> connectToDisplay(int &argc, char **argv, void (*sayWhy)(const QString &))
 {
+    sayWhyNoWindow = sayWhy;
     qtHandler = qInstallMessageHandler(whileConnecting);
     auto application = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(qtHandler);

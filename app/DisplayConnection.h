@@ -7,6 +7,6 @@
 // The application object of the windows, connected to the display. Qt ends a program that finds
 // no display with an English message and an abort; a window started without one (over ssh, on a
 // text console) ends here instead, with a Chinese message that names the commands that work
-// without a display, and status 2. Qt's own words while it connects reach its message handler
-// once it has connected.
-std::unique_ptr<QApplication> connectToDisplay(int &argc, char **argv);
+// without a display, and status 2; `sayWhy` writes that message where the user reads it. Qt's
+// own words while it connects reach its message handler once it has connected.
+std::unique_ptr<QApplication> connectToDisplay(int &argc, char **argv, void (*sayWhy)(const QString &));

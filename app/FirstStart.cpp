@@ -1,8 +1,8 @@
 #include "FirstStart.h"
 
-#include "DataLocation.h"
 #include "MessageBox.h"
 
+#include "db/DataLocation.h"
 #include "db/DbError.h"
 #include "db/OdbcAdvice.h"
 #include "db/ODBC.h"
@@ -14,6 +14,9 @@
 #include <QFileInfo>
 
 namespace FirstStart {
+
+using db::DataLocation;
+using db::demoDataDirectory;
 
 namespace {
 
@@ -129,20 +132,10 @@ bool isNeeded(const db::EngineSettings &engine)
         && !holdsSystemDatabase(engine.dataDirectory);
 }
 
-QString prepareDemoData(const QString &dir)
+std::optional<db::EngineSettings> windowEngine(const db::PlaceAsked &asked, bool chooseAgain)
 {
-    try {
-        fillDemoDataUnlessPresent(dir);
-        return QString();
-    } catch (const std::exception &e) {
-        return QStringLiteral("生成演示数据失败：%1").arg(QString::fromUtf8(e.what()));
-    }
-}
-
-std::optional<db::EngineSettings> windowEngine(const StartOptions &options)
-{
-    const DataLocation::ForStart start = DataLocation::forStart(options);
-    if (options.chooseData)
+    const DataLocation::ForStart start = DataLocation::forStart(asked);
+    if (chooseAgain)
         return askAndRemember(currentDataLead(start), QString());
     const DataLocation &location = start.location;
     if (start.remembered && !location.goneProblem().isEmpty())
@@ -161,9 +154,9 @@ std::optional<db::EngineSettings> windowEngine(const StartOptions &options)
     return location.engine();
 }
 
-std::optional<db::EngineSettings> journalEngine(const StartOptions &options)
+std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked)
 {
-    const DataLocation::ForStart start = DataLocation::forStart(options);
+    const DataLocation::ForStart start = DataLocation::forStart(asked);
     if (start.remembered && !start.location.goneProblem().isEmpty()) {
         MessageBox::show(start.location.goneProblem()
                          + QStringLiteral("请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择，或用 --data-dir 目录 打开别处的修复日志。"));

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "CommandLine.h"
-
-#include "db/Engine.h"
+#include "db/DataLocation.h"
 
 #include <QString>
 
@@ -24,15 +22,13 @@ bool isNeeded(const db::EngineSettings &engine);
 
 // The engine a window over the account sets opens on (the main window and any other that needs
 // the system database); none when the user quits, or the demo folder can't be made. Makes the
-// demo folder on first use.
-std::optional<db::EngineSettings> windowEngine(const StartOptions &options);
+// demo folder on first use. With `chooseAgain` (--choose-data) the box is shown whatever the
+// place.
+std::optional<db::EngineSettings> windowEngine(const db::PlaceAsked &asked, bool chooseAgain = false);
 
 // The engine the journal window opens on: the place asked for or chosen last, with neither the
 // first-start box nor demo data, since it lists only what repairs left. None when the folder
 // chosen last is gone; a box has then said so and what to do.
-std::optional<db::EngineSettings> journalEngine(const StartOptions &options);
-
-// Fills the demo folder on first use; gives what went wrong, or nothing.
-QString prepareDemoData(const QString &dir);
+std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked);
 
 } // namespace FirstStart

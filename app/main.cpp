@@ -1,7 +1,5 @@
 #include "Artwork.h"
 #include "CheckWindow.h"
-#include "CommandLine.h"
-#include "CommandStart.h"
 #include "DisplayConnection.h"
 #include "FirstStart.h"
 #include "Form1.h"
@@ -9,7 +7,10 @@
 #include "MessageBox.h"
 #include "ProgramArguments.h"
 
+#include "cli/CommandLine.h"
+#include "cli/CommandStart.h"
 #include "cli/Console.h"
+#include "cli/Output.h"
 #include "db/ODBC.h"
 
 #include <QApplication>
@@ -35,31 +36,31 @@ int main(int argc, char *argv[])
     // The options are read before any window system is needed, so every command but the window
     // itself works anywhere.
     cli::console::showUtf8();
-    const StartOptions options = parseCommandLine(programArguments(argc, argv));
+    const cli::StartOptions options = cli::parseCommandLine(programArguments(argc, argv));
     if (!options.error.isEmpty()) {
-        const int status = refuseStart(options.error, options.request.json);
+        const int status = cli::refuseStart(options.error, options.request.json);
         print(stderr, QStringLiteral("用 n3fix --help 查看用法。\n"));
         return status;
     }
     switch (options.action) {
-    case Action::Help:
-        print(stdout, commandLineHelp());
+    case cli::Action::Help:
+        print(stdout, cli::commandLineHelp());
         return 0;
-    case Action::Version:
+    case cli::Action::Version:
         print(stdout, QStringLiteral("n3fix %1\n").arg(QCoreApplication::applicationVersion()));
         return 0;
-    case Action::Command: {
+    case cli::Action::Command: {
         QCoreApplication application(argc, argv);
-        return startCommand(options);
+        return cli::startCommand(options);
     }
-    case Action::Window:
-    case Action::JournalWindow:
-    case Action::CheckWindow:
+    case cli::Action::Window:
+    case cli::Action::JournalWindow:
+    case cli::Action::CheckWindow:
         break;
     }
 
     cli::console::closeOwnConsole();
-    const std::unique_ptr<QApplication> application = connectToDisplay(argc, argv);
+    const std::unique_ptr<QApplication> application = connectToDisplay(argc, argv, &cli::Output::error);
     QApplication::setWindowIcon(Artwork::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.chenglan.n3fix"));  // ties the window to its menu entry
     QTranslator qtTranslations;
@@ -67,9 +68,9 @@ int main(int argc, char *argv[])
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
 
-    if (options.action == Action::JournalWindow) {
+    if (options.action == cli::Action::JournalWindow) {
         MessageBox::showDataLayerMessages();
-        const std::optional<db::EngineSettings> engine = FirstStart::journalEngine(options);
+        const std::optional<db::EngineSettings> engine = FirstStart::journalEngine(options.place);
         if (!engine)
             return 2;
         ODBC::setEngine(*engine);
@@ -78,13 +79,13 @@ int main(int argc, char *argv[])
         return QApplication::exec();
     }
     // The main window and the check-and-repair window both list the account sets.
-    const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options);
+    const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options.place, options.chooseData);
     if (!engine)
         return 0;
     ODBC::setEngine(*engine);
     MessageBox::showDataLayerMessages();
 
-    if (options.action == Action::CheckWindow) {
+    if (options.action == cli::Action::CheckWindow) {
         CheckWindow window;
         window.show();
         return QApplication::exec();

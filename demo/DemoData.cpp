@@ -385,8 +385,13 @@ void createDemoDataDirectory(const QString &dir, int codesPerChart)
     }
 }
 
-void fillDemoDataUnlessPresent(const QString &dir)
+QString prepareDemoData(const QString &dir)
 {
-    if (!directoryHoldsDatabase(dir))
-        createDemoDataDirectory(dir);
+    try {
+        if (!directoryHoldsDatabase(dir))
+            createDemoDataDirectory(dir);
+        return QString();
+    } catch (const std::exception &e) {
+        return QStringLiteral("生成演示数据失败：%1").arg(QString::fromUtf8(e.what()));
+    }
 }

@@ -55,5 +55,6 @@ constexpr int MaxDemoChartCodes = 500000;
 void createDemoDataDirectory(const QString &dir, int codesPerChart = 0);
 
 // Fills `dir` with demo data unless it already holds a database, so a demo folder is made on
-// first use and afterwards used as the user left it. Throws as createDemoDataDirectory.
-void fillDemoDataUnlessPresent(const QString &dir);
+// first use and afterwards used as the user left it. Gives what went wrong, in the user's words,
+// or nothing.
+QString prepareDemoData(const QString &dir);

@@ -10,8 +10,8 @@
 #include "support/SqliteFixture.h"
 
 #include "app/CheckWindow.h"
-#include "app/CommandLine.h"
 #include "app/MessageBox.h"
+#include "cli/CommandLine.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/Journal.h"
@@ -334,7 +334,7 @@ private slots:
         QTest::addColumn<QString>("expected");  // action|engine|data directory, or the error
         QTest::newRow("alone") << QStringList{"--check-window"} << "check|embedded|" + db::defaultDataDirectory();
         QTest::newRow("data dir") << QStringList{"--check-window", "--data-dir", "@"} << "check|embedded|@";
-        QTest::newRow("demo") << QStringList{"--demo", "--check-window"} << "check|embedded|" + demoDataDirectory();
+        QTest::newRow("demo") << QStringList{"--demo", "--check-window"} << "check|embedded|" + db::demoDataDirectory();
         QTest::newRow("odbc") << QStringList{"-check-window", "--odbc"} << "check|odbc|" + db::defaultDataDirectory();
         QTest::newRow("with a command") << QStringList{"--check-window", "--check"} << "--check-window 打开检查和修复窗口，不能与命令选项同用。";
         QTest::newRow("with the journal window") << QStringList{"--check-window", "--journal-window"} << "--journal-window 和 --check-window 每次只能用一个。";
@@ -349,14 +349,15 @@ private slots:
         QFETCH(QString, expected);
         arguments.replaceInStrings("@", m_dir->path());
         expected.replace("@", m_dir->path());
-        const StartOptions options = parseCommandLine(QStringList{"n3fix"} + arguments);
+        const cli::StartOptions options = cli::parseCommandLine(QStringList{"n3fix"} + arguments);
         QString seen = options.error;
-        if (seen.isEmpty() && options.action == Action::Help)
+        if (seen.isEmpty() && options.action == cli::Action::Help)
             seen = "help";
         else if (seen.isEmpty())
-            seen = QStringLiteral("%1|%2|%3").arg(options.action == Action::CheckWindow ? "check" : "other",
-                                                 options.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
-                                                 options.engine.dataDirectory);
+            seen = QStringLiteral("%1|%2|%3")
+                       .arg(options.action == cli::Action::CheckWindow ? "check" : "other",
+                            options.place.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
+                            options.place.engine.dataDirectory);
         QCOMPARE(seen, expected);
     }
 

@@ -9,10 +9,10 @@
 #include "support/ProcessRun.h"
 #include "support/X11Windows.h"
 
-#include "app/CommandLine.h"
 #include "app/FirstStart.h"
 #include "app/Form1.h"
 #include "app/MessageBox.h"
+#include "cli/CommandLine.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 
@@ -87,6 +87,13 @@ static std::function<void(QWidget *)> typeFolder(const QString &path)
             QTest::qWait(50);
         }
     };
+}
+
+// The engine the window opens on when started with `arguments`.
+static std::optional<db::EngineSettings> windowEngine(const QStringList &arguments)
+{
+    const cli::StartOptions options = cli::parseCommandLine(arguments);
+    return FirstStart::windowEngine(options.place, options.chooseData);
 }
 
 class tst_FirstStart : public QObject {
@@ -179,9 +186,9 @@ private slots:
     void enterOpensTheDemoData()
     {
         ModalAnswers answers({key(Qt::Key_Return)});
-        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
+        const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->kind == db::EngineKind::Embedded);
-        QCOMPARE(engine->dataDirectory, demoDataDirectory());
+        QCOMPARE(engine->dataDirectory, db::demoDataDirectory());
         QVERIFY(openWindow(*engine));
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY2(answers.seen[0].startsWith(choicePrompt()), qPrintable(answers.seen[0]));
@@ -194,12 +201,12 @@ private slots:
 
         QCOMPARE(n3demo({}), 0);
         QVERIFY(QFile::exists(db::defaultDataDirectory() + "/LQsystem.db"));
-        const std::optional<db::EngineSettings> next = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
-        QVERIFY(next && next->dataDirectory == demoDataDirectory());
+        const std::optional<db::EngineSettings> next = windowEngine({"n3fix"});
+        QVERIFY(next && next->dataDirectory == db::demoDataDirectory());
         QCOMPARE(answers.seen.size(), 1);
         const ProcessRun repair = n3fix({"--repair-end-flags", "--account-set", "667"});
         QCOMPARE(repair.status, 0);
-        QCOMPARE(QString::fromUtf8(repair.err), "使用上次选择的数据位置：演示数据（" + demoDataDirectory() + "）\n");
+        QCOMPARE(QString::fromUtf8(repair.err), "使用上次选择的数据位置：演示数据（" + db::demoDataDirectory() + "）\n");
         QVERIFY(n3fix({"--journal", "--demo"}).out.contains("帐套 667"));
         QVERIFY(!n3fix({"--journal", "--data-dir", db::defaultDataDirectory()}).out.contains("帐套 667"));
     }
@@ -214,15 +221,15 @@ private slots:
         QVERIFY(QDir().mkpath(home("other")));
         writeSystemDatabase(home("other/LQsystem.db"), {{"900", "别处", {2030}, {}}});
         ModalAnswers answers({click("选择文件夹…"), typeFolder(home("books"))});
-        QVERIFY(FirstStart::windowEngine(parseCommandLine({"n3fix"})));
+        QVERIFY(windowEngine({"n3fix"}));
         QCOMPARE(answers.seen.size(), 2);
         const QString kept = "[data]\nfolder=" + home("books") + "\nlocation=folder\n";
         QCOMPARE(settings(), kept);
 
-        const std::optional<db::EngineSettings> next = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
+        const std::optional<db::EngineSettings> next = windowEngine({"n3fix"});
         QVERIFY(next && next->kind == db::EngineKind::Embedded);
         QCOMPARE(next->dataDirectory, home("books"));
-        const std::optional<db::EngineSettings> other = FirstStart::windowEngine(parseCommandLine({"n3fix", "--data-dir", home("other")}));
+        const std::optional<db::EngineSettings> other = windowEngine({"n3fix", "--data-dir", home("other")});
         QVERIFY(other && other->dataDirectory == home("other"));
         QCoreApplication::processEvents();
         QCOMPARE(answers.seen.size(), 2);
@@ -256,14 +263,14 @@ private slots:
         const QString kept = "[data]\nlocation=folder\nfolder=" + home("books") + "\n";
         writeSettings(kept);
         ModalAnswers answers({key(Qt::Key_Escape), key(Qt::Key_Return)});
-        QVERIFY(!FirstStart::windowEngine(parseCommandLine({"n3fix", "--choose-data"})));
+        QVERIFY(!windowEngine({"n3fix", "--choose-data"}));
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY2(answers.seen[0].startsWith("现在使用的数据：文件夹 " + home("books") + "。\n\n可以先打开演示数据练习；"),
                  qPrintable(answers.seen[0]));
         QCOMPARE(settings(), kept);
 
-        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix", "--choose-data"}));
-        QVERIFY(engine && engine->dataDirectory == demoDataDirectory());
+        const std::optional<db::EngineSettings> engine = windowEngine({"n3fix", "--choose-data"});
+        QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
         QCOMPARE(answers.seen.size(), 2);
         QCOMPARE(settings(), QStringLiteral("[data]\nlocation=demo\n"));
     }
@@ -276,12 +283,12 @@ private slots:
         writeSettings(kept);
         const QString gone = "上次选择的数据文件夹 " + home("moved") + " 已不存在（可能已被移动、改名或删除）。";
         ModalAnswers answers({key(Qt::Key_Escape)});
-        QVERIFY(!FirstStart::windowEngine(parseCommandLine({"n3fix"})));
+        QVERIFY(!windowEngine({"n3fix"}));
         QCOMPARE(answers.seen.size(), 1);
         QVERIFY2(answers.seen[0].startsWith(gone + "请重新选择数据位置。\n\n可以先打开演示数据练习；"), qPrintable(answers.seen[0]));
 
         MessageBox::setRecording(true);
-        QVERIFY(!FirstStart::journalEngine(parseCommandLine({"n3fix", "--journal-window"})));
+        QVERIFY(!FirstStart::journalEngine(cli::parseCommandLine({"n3fix", "--journal-window"}).place));
         const QList<MessageBox::Shown> boxes = MessageBox::takeShown();
         QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes[0].prompt.startsWith(gone + "请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择"), qPrintable(boxes[0].prompt));
@@ -305,8 +312,8 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("x") == 1);
         blocker.close();
         ModalAnswers answers({key(Qt::Key_Return), key(Qt::Key_Return)});
-        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
-        QVERIFY(engine && engine->dataDirectory == demoDataDirectory());
+        const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
+        QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
         QCOMPARE(answers.seen.size(), 2);
         QVERIFY2(answers.seen[1].startsWith("无法把所选的数据位置写入设置文件 " + settingsFile() + "，下次启动时还会询问。"),
                  qPrintable(answers.seen[1]));
@@ -319,7 +326,7 @@ private slots:
         createDemoDataDirectory(home("books"));
         QVERIFY(QDir().mkpath(home("empty")));
         ModalAnswers answers({click("选择文件夹…"), typeFolder(home("empty")), click("选择文件夹…"), typeFolder(home("books"))});
-        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
+        const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->kind == db::EngineKind::Embedded);
         QCOMPARE(QFileInfo(engine->dataDirectory).canonicalFilePath(), QFileInfo(home("books")).canonicalFilePath());
         QVERIFY(openWindow(*engine));
@@ -329,14 +336,14 @@ private slots:
                  qPrintable(answers.seen[2]));
         verifyWindowListsDemoSets();
         QCOMPARE(answers.seen.size(), 4);
-        QVERIFY(!QFileInfo::exists(demoDataDirectory()));
+        QVERIFY(!QFileInfo::exists(db::demoDataDirectory()));
     }
 
     // Esc quits: no window, and no data directory made; a folder dialog cancelled asks again.
     void escapeQuits()
     {
         ModalAnswers answers({click("选择文件夹…"), key(Qt::Key_Escape), key(Qt::Key_Escape)});
-        QVERIFY(!FirstStart::windowEngine(parseCommandLine({"n3fix"})));
+        QVERIFY(!windowEngine({"n3fix"}));
         QCOMPARE(answers.seen.size(), 3);
         QVERIFY2(answers.seen[2].startsWith(choicePrompt()), qPrintable(answers.seen[2]));
         QVERIFY(!QFileInfo::exists(db::defaultDataDirectory()));
@@ -358,9 +365,9 @@ private slots:
         if (defaultHoldsData)
             createDemoDataDirectory(db::defaultDataDirectory());
         ModalAnswers answers({});
-        const StartOptions options = parseCommandLine(arguments);
-        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options);
-        QVERIFY(engine && engine->kind == options.engine.kind && engine->dataDirectory == options.engine.dataDirectory);
+        const cli::StartOptions options = cli::parseCommandLine(arguments);
+        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options.place, options.chooseData);
+        QVERIFY(engine && engine->kind == options.place.engine.kind && engine->dataDirectory == options.place.engine.dataDirectory);
         QCoreApplication::processEvents();
         QCOMPARE(answers.seen, QStringList());
     }
@@ -379,7 +386,7 @@ private slots:
             click("连接 SQL Server")(box);
         };
         ModalAnswers answers({click("连接 SQL Server"), serverReady});
-        const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(parseCommandLine({"n3fix"}));
+        const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->kind == db::EngineKind::Odbc);
         QVERIFY(openWindow(*engine));
         verifyWindowListsDemoSets();

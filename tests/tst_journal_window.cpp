@@ -6,10 +6,10 @@
 #include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
 
-#include "app/CommandLine.h"
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
 #include "app/RepairListModel.h"
+#include "cli/CommandLine.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceReset.h"
@@ -67,7 +67,7 @@ class JournalWindowTest : public QObject {
     repair::BalanceResetRun reset(const QString &period = "3")
     {
         QTest::qWait(2);  // journal ids are times: one repair per millisecond keeps them in order
-        const repair::BalanceResetRun run = repair::resetBalances("007", "2031", "1011", period);
+        repair::BalanceResetRun run = repair::resetBalances("007", "2031", "1011", period);
         [&] { QCOMPARE(run.failure, QString()); }();
         return run;
     }
@@ -496,7 +496,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("expected");  // action|engine|data directory, or the error
-        const QString demo = demoDataDirectory();
+        const QString demo = db::demoDataDirectory();
         QTest::newRow("alone") << QStringList{"--journal-window"} << "journal|embedded|" + db::defaultDataDirectory();
         QTest::newRow("data dir") << QStringList{"--journal-window", "--data-dir", "@/帐 套 -1"} << "journal|embedded|@/帐 套 -1";
         QTest::newRow("missing data dir") << QStringList{"--journal-window", "--data-dir", "@/无"} << "数据目录不存在：@/无";
@@ -516,14 +516,15 @@ private slots:
         QVERIFY(QDir().mkpath(data("帐 套 -1")));
         arguments.replaceInStrings("@", m_dir->path());  // "@" is the test's own folder
         expected.replace("@", m_dir->path());
-        const StartOptions options = parseCommandLine(QStringList{"n3fix"} + arguments);
+        const cli::StartOptions options = cli::parseCommandLine(QStringList{"n3fix"} + arguments);
         QString seen = options.error;
-        if (seen.isEmpty() && options.action == Action::Help)
+        if (seen.isEmpty() && options.action == cli::Action::Help)
             seen = "help";
         else if (seen.isEmpty())
-            seen = QStringLiteral("%1|%2|%3").arg(options.action == Action::JournalWindow ? "journal" : "other",
-                                                 options.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
-                                                 options.engine.dataDirectory);
+            seen = QStringLiteral("%1|%2|%3")
+                       .arg(options.action == cli::Action::JournalWindow ? "journal" : "other",
+                            options.place.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
+                            options.place.engine.dataDirectory);
         QCOMPARE(seen, expected);
     }
 

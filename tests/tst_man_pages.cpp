@@ -1,7 +1,7 @@
 // The manual pages as man shows them: every option the command line knows is described in both
 // languages and in the help n3fix prints, and the Chinese pages keep no space beside full-width
 // punctuation, at any width.
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 #include "support/ProcessRun.h"
 
 #include <QtTest>
@@ -42,7 +42,7 @@ private slots:
     // nowhere fails here. Both pages are rendered wide, so that no name is split at a line's end.
     void everyOptionIsDescribed()
     {
-        const QStringList names = commandLineOptionNames();
+        const QStringList names = cli::commandLineOptionNames();
         QVERIFY(names.contains("data-dir") && names.contains("recompute-balances"));
         const ProcessRun help = runProcess(N3FIX, {"--help"});
         QCOMPARE(help.status, 0);

@@ -1,12 +1,23 @@
 #pragma once
 
-#include "CommandLine.h"
-
-#include "db/Engine.h"
+#include "Engine.h"
 
 #include <QString>
 
 #include <optional>
+
+namespace db {
+
+// The place a start is asked to use for its databases: a folder, SQL Server (`engine`), or the
+// demo folder (`demo`); `given` is false when it is asked for none and takes the one chosen last.
+struct PlaceAsked {
+    EngineSettings engine;
+    bool demo = false;
+    bool given = false;
+};
+
+// The folder of the demo databases, beside the user's own data.
+QString demoDataDirectory();
 
 // Where a start's databases are: a folder of embedded databases, SQL Server over ODBC, or the
 // demo folder. The place chosen in the first-start box is kept in the user's settings and used
@@ -21,10 +32,10 @@ public:
     // The place a start works on, and whether it came from the settings: the one the command
     // line names, else the one chosen last, else the default data directory.
     struct ForStart;
-    static ForStart forStart(const StartOptions &options);
+    static ForStart forStart(const PlaceAsked &asked);
 
     Kind kind() const { return m_kind; }
-    db::EngineSettings engine() const;
+    EngineSettings engine() const;
     // The place as the user reads it: 文件夹 /home/li/帐套, SQL Server（ODBC）, 演示数据（/…/demo）.
     QString shown() const;
     // For a folder that is no longer there (moved, renamed, deleted since it was chosen): says so;
@@ -49,3 +60,5 @@ struct DataLocation::ForStart {
     DataLocation location;
     bool remembered = false;
 };
+
+}  // namespace db

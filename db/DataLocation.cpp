@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+namespace db {
+
 namespace {
 
 // The settings: [data] location=folder|sqlserver|demo, and for a folder, folder=its path.
@@ -18,32 +20,37 @@ QSettings userSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("n3fix"), QStringLiteral("n3fix"));
 }
 
-} // namespace
+}  // namespace
 
 DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_folder(kind == Folder ? folder : QString()) {}
 
-DataLocation::ForStart DataLocation::forStart(const StartOptions &options)
+QString demoDataDirectory()
 {
-    if (options.placeGiven) {
-        const Kind kind = options.demo ? Demo : options.engine.kind == db::EngineKind::Odbc ? SqlServer : Folder;
-        return {DataLocation(kind, options.engine.dataDirectory), false};
+    return QDir(defaultDataDirectory()).filePath(QStringLiteral("demo"));
+}
+
+DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)
+{
+    if (asked.given) {
+        const Kind kind = asked.demo ? Demo : asked.engine.kind == EngineKind::Odbc ? SqlServer : Folder;
+        return {DataLocation(kind, asked.engine.dataDirectory), false};
     }
     if (const std::optional<DataLocation> chosen = remembered())
         return {*chosen, true};
-    return {DataLocation(Folder, db::defaultDataDirectory()), false};
+    return {DataLocation(Folder, defaultDataDirectory()), false};
 }
 
-db::EngineSettings DataLocation::engine() const
+EngineSettings DataLocation::engine() const
 {
     switch (m_kind) {
     case SqlServer:
-        return {db::EngineKind::Odbc, db::defaultDataDirectory()};  // its journal is kept there
+        return {EngineKind::Odbc, defaultDataDirectory()};  // its journal is kept there
     case Demo:
-        return {db::EngineKind::Embedded, demoDataDirectory()};
+        return {EngineKind::Embedded, demoDataDirectory()};
     case Folder:
         break;
     }
-    return {db::EngineKind::Embedded, m_folder};
+    return {EngineKind::Embedded, m_folder};
 }
 
 QString DataLocation::shown() const
@@ -100,3 +107,5 @@ QString DataLocation::settingsFile()
 {
     return userSettings().fileName();
 }
+
+}  // namespace db

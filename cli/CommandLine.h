@@ -1,10 +1,13 @@
 #pragma once
 
-#include "cli/Commands.h"
-#include "db/Engine.h"
+#include "Commands.h"
+
+#include "db/DataLocation.h"
 
 #include <QString>
 #include <QStringList>
+
+namespace cli {
 
 // What the program is asked to do: open the window, the journal window or the check-and-repair
 // window, print its help or version, or run one of the command-line commands.
@@ -13,13 +16,11 @@ enum class Action { Window, JournalWindow, CheckWindow, Help, Version, Command }
 // What the command line asks for.
 struct StartOptions {
     Action action = Action::Window;
-    cli::Request request;    // for Action::Command
-    db::EngineSettings engine;
-    bool demo = false;       // the engine works on the demo folder, created on first use
-    bool placeGiven = false; // --data-dir, --odbc or --demo: for this run, instead of the place chosen last
-    bool chooseData = false; // --choose-data: the first-start box again, to change the place chosen
-    QString error;           // set when the command line can't be understood; with --json given,
-                             // request.json is then set too
+    Request request;          // for Action::Command
+    db::PlaceAsked place;     // --data-dir, --odbc or --demo: for this run, instead of the place chosen last
+    bool chooseData = false;  // --choose-data: the first-start box again, to change the place chosen
+    QString error;            // set when the command line can't be understood; with --json given,
+                              // request.json is then set too
 };
 
 // Reads the command line. Qt's own options (-platform, -style, -reverse, ...) are accepted and
@@ -30,5 +31,4 @@ QString commandLineHelp();
 // help and the manual pages describe each of them.
 QStringList commandLineOptionNames();
 
-// The folder of the demo databases, beside the user's own data.
-QString demoDataDirectory();
+}  // namespace cli
