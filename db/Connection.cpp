@@ -4,6 +4,7 @@
 #include "DbError.h"
 #include "ODBC.h"
 #include "OdbcAdvice.h"
+#include "StoredValue.h"
 #include "TsqlRewrite.h"
 
 #include <QAtomicInteger>
@@ -265,15 +266,14 @@ sqlite3 *Connection::sqliteHandle() const
 
 QString Connection::textOf(const QVariant &value)
 {
-    if (value.isNull())
+    switch (storageClass(value)) {
+    case StorageClass::Null:
         return QString();
-    switch (value.typeId()) {
-    case QMetaType::QString:
+    case StorageClass::Text:
         return value.toString();
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return QString::number(value.toLongLong());
-    case QMetaType::Double: {
+    case StorageClass::Integer:
+        return value.typeId() == QMetaType::ULongLong ? QString::number(value.toULongLong()) : QString::number(value.toLongLong());
+    case StorageClass::Real: {
         // A whole value within the integer range is that integer, as the server writes it.
         const double number = value.toDouble();
         if (number >= -9223372036854775808.0 && number < 9223372036854775808.0 && number == std::trunc(number))

@@ -2,33 +2,59 @@
 
 namespace db {
 
-QJsonValue jsonValue(const QVariant &value)
+StorageClass storageClass(const QVariant &value)
 {
     if (value.isNull())
-        return QJsonValue::Null;
+        return StorageClass::Null;
     switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-        return QJsonValue(value.toLongLong());
-    case QMetaType::Double:
-        return QJsonValue(value.toDouble());
     case QMetaType::Bool:
-        return QJsonValue(value.toBool() ? 1 : 0);
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return StorageClass::Integer;
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return StorageClass::Real;
+    case QMetaType::QString:
+        return StorageClass::Text;
     case QMetaType::QByteArray:
-        return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
+        return StorageClass::Blob;
     default:
-        return value.toString();
+        return StorageClass::Other;
     }
+}
+
+QJsonValue jsonValue(const QVariant &value)
+{
+    switch (storageClass(value)) {
+    case StorageClass::Null:
+        return QJsonValue::Null;
+    case StorageClass::Integer:
+        return QJsonValue(value.toLongLong());
+    case StorageClass::Real:
+        return QJsonValue(value.toDouble());
+    case StorageClass::Blob:
+        return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
+    case StorageClass::Text:
+    case StorageClass::Other:
+        break;
+    }
+    return value.toString();
 }
 
 QString shownValue(const QVariant &value)
 {
     if (value.isNull())
         return QStringLiteral("NULL");
-    const QJsonValue json = jsonValue(value);
-    return json.isString() && value.typeId() == QMetaType::QString ? value.toString() : json.toVariant().toString();
+    return jsonValue(value).toVariant().toString();
 }
 
 QVariant codeValue(const QString &code)

@@ -4,8 +4,16 @@
 #include <QString>
 #include <QVariant>
 
-// A value read from a database as it is shown, the same in every front end.
 namespace db {
+
+// How a value read from a database is stored, whichever type the driver gave it in: SQLite's
+// storage classes, which the other engines' column types fall into (a bit and every integer
+// width an integer, float and double a real, every character type text, binary a blob); Other
+// for what has no such class (a date or time the ODBC driver gives as such).
+enum class StorageClass { Null, Integer, Real, Text, Blob, Other };
+StorageClass storageClass(const QVariant &value);
+
+// A value read from a database as it is shown, the same in every front end.
 
 // As JSON: numbers stay numbers, NULL is null, a blob is its bytes in hex as an SQL literal.
 QJsonValue jsonValue(const QVariant &value);

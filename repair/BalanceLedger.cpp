@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 #include "db/Recordset.h"
+#include "db/StoredValue.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,21 +21,14 @@ namespace {
 // allowed). Nothing for NULL, other texts and other values.
 std::optional<double> periodNumberOf(const QVariant &stored)
 {
-    if (stored.isNull())
-        return std::nullopt;
     bool number = false;
     double value = 0;
-    switch (stored.typeId()) {
-    case QMetaType::QString:
+    switch (db::storageClass(stored)) {
+    case db::StorageClass::Text:
         value = stored.toString().trimmed().toDouble(&number);
         break;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case db::StorageClass::Integer:
+    case db::StorageClass::Real:
         value = stored.toDouble(&number);
         break;
     default:

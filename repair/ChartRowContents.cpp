@@ -6,6 +6,7 @@
 #include "db/Connection.h"
 #include "db/QuotedName.h"
 #include "db/Recordset.h"
+#include "db/StoredValue.h"
 
 namespace repair {
 
@@ -66,9 +67,8 @@ QVariantList ChartRowContents::of(const QVariantList &values)
     QVariantList contents;
     if (m_select.isEmpty())
         return contents;
-    if (m_nextAhead < m_readAhead.size() && m_locator.size() == 1
-        && m_readAhead[m_nextAhead].first == values.value(0).toLongLong()
-        && isWholeNumber(values.value(0)))
+    if (m_nextAhead < m_readAhead.size() && m_locator.size() == 1 && m_readAhead[m_nextAhead].first == values.value(0).toLongLong()
+        && db::storageClass(values.value(0)) == db::StorageClass::Integer)
         contents = std::move(m_readAhead[m_nextAhead++].second);
     else
         contents = readOne(values);

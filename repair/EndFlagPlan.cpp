@@ -5,6 +5,7 @@
 
 #include "db/Connection.h"
 #include "db/Recordset.h"
+#include "db/StoredValue.h"
 
 #include <QStringList>
 
@@ -71,21 +72,6 @@ std::unordered_set<std::string> codesWithSubAccounts(const std::shared_ptr<db::C
 
 } // namespace
 
-bool isWholeNumber(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Bool:
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::vector<std::int8_t> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart)
 {
     std::vector<std::int8_t> flags(chart.size(), 1);
@@ -107,23 +93,25 @@ std::vector<std::int8_t> rightEndFlags(const std::shared_ptr<db::Connection> &co
 
 bool flagIsRight(const QVariant &stored, int right)
 {
-    if (stored.isNull())
-        return false;
-    if (isWholeNumber(stored) || stored.typeId() == QMetaType::Double)
+    switch (db::storageClass(stored)) {
+    case db::StorageClass::Integer:
+    case db::StorageClass::Real:
         return stored.toDouble() == right;
-    if (stored.typeId() == QMetaType::QString) {
+    case db::StorageClass::Text: {
         // a flag kept as text ('1', char(1)) by an import tool: compared by the number it spells,
         // as the server compares a char column with a number
         bool number = false;
         const double value = stored.toString().toDouble(&number);
         return number && value == right;
     }
-    return false;
+    default:
+        return false;
+    }
 }
 
 bool storedAsInteger(const QVariant &stored, int value)
 {
-    return !stored.isNull() && isWholeNumber(stored) && stored.toLongLong() == value;
+    return db::storageClass(stored) == db::StorageClass::Integer && stored.toLongLong() == value;
 }
 
 } // namespace repair

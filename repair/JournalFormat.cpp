@@ -2,6 +2,7 @@
 
 #include "db/DbError.h"
 #include "db/Engine.h"
+#include "db/StoredValue.h"
 
 #include "JournalLock.h"
 
@@ -37,7 +38,7 @@ QString openJournal(const QString &path, int flags, sqlite3 **db)
         sqlite3_busy_timeout(*db, db::EmbeddedBusyTimeoutMs);
         return QString();
     }
-    const QString message = QString::fromUtf8(sqlite3_errmsg(*db));
+    QString message = QString::fromUtf8(sqlite3_errmsg(*db));
     sqlite3_close(*db);
     *db = nullptr;
     return message;
@@ -76,27 +77,23 @@ JournalHandle::~JournalHandle()
 
 void bind(sqlite3_stmt *statement, int index, const QVariant &value)
 {
-    if (value.isNull()) {
+    switch (db::storageClass(value)) {
+    case db::StorageClass::Null:
         sqlite3_bind_null(statement, index);
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UInt:
-    case QMetaType::Bool:
+        break;
+    case db::StorageClass::Integer:
         sqlite3_bind_int64(statement, index, value.toLongLong());
         break;
-    case QMetaType::Double:
+    case db::StorageClass::Real:
         sqlite3_bind_double(statement, index, value.toDouble());
         break;
-    case QMetaType::QByteArray: {
+    case db::StorageClass::Blob: {
         const QByteArray bytes = value.toByteArray();
         sqlite3_bind_blob64(statement, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
         break;
     }
-    default: {
+    case db::StorageClass::Text:
+    case db::StorageClass::Other: {
         const QString text = value.toString();
         sqlite3_bind_text16(statement, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
         break;
@@ -127,7 +124,7 @@ namespace {
 QStringList fromJsonList(const QString &json)
 {
     QStringList names;
-    for (const QJsonValue &value : QJsonDocument::fromJson(json.toUtf8()).array())
+    for (const auto &value : QJsonDocument::fromJson(json.toUtf8()).array())
         names << value.toString();
     return names;
 }

@@ -1,6 +1,6 @@
 #include "JournaledValues.h"
 
-#include "EndFlagPlan.h"
+#include "db/StoredValue.h"
 
 namespace repair {
 
@@ -11,9 +11,8 @@ bool sameValue(const QVariant &a, const QVariant &b)
     if (a.isNull() || b.isNull())
         return a.isNull() && b.isNull();
     const auto isNumber = [](const QVariant &v) {
-        const int type = v.typeId();
-        return type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Double
-            || type == QMetaType::Short || type == QMetaType::Bool || type == QMetaType::UInt;
+        const db::StorageClass kind = db::storageClass(v);
+        return kind == db::StorageClass::Integer || kind == db::StorageClass::Real;
     };
     if (isNumber(a) && isNumber(b))
         return a.toDouble() == b.toDouble();
@@ -24,7 +23,7 @@ bool sameValue(const QVariant &a, const QVariant &b)
 // other type its own.
 int formOf(const QVariant &value)
 {
-    return isWholeNumber(value) ? QMetaType::LongLong : value.typeId();
+    return db::storageClass(value) == db::StorageClass::Integer ? QMetaType::LongLong : value.typeId();
 }
 
 bool identicalValue(const QVariant &a, const QVariant &b)

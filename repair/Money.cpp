@@ -1,5 +1,7 @@
 #include "Money.h"
 
+#include "db/StoredValue.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -166,24 +168,14 @@ std::optional<Money> Money::fromDouble(double value)
 
 std::optional<Money> Money::fromStored(const QVariant &stored)
 {
-    if (stored.isNull())
-        return std::nullopt;
-    switch (stored.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Bool:
+    switch (db::storageClass(stored)) {
+    case db::StorageClass::Integer:
+        if (stored.typeId() == QMetaType::ULongLong)  // beyond the signed range, it keeps its value
+            return Money(__int128(stored.toULongLong()) * UnitsPerWhole);
         return fromInteger(stored.toLongLong());
-    case QMetaType::ULongLong: {
-        const __int128 units = __int128(stored.toULongLong()) * UnitsPerWhole;
-        return Money(units);
-    }
-    case QMetaType::Double:
-    case QMetaType::Float:
+    case db::StorageClass::Real:
         return fromDouble(stored.toDouble());
-    case QMetaType::QString:
+    case db::StorageClass::Text:
         return fromText(stored.toString());
     default:
         return std::nullopt;
