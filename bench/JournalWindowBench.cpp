@@ -37,8 +37,11 @@ long residentKb()
 // journal writer the walk uses.
 void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &chart, int rows)
 {
-    repair::RepairRecord record = endFlagJournalRecord();
-    record.engine = ODBC::engineName();
+    repair::RepairRecord record = repair::newRepairRecord(repair::RepairKind::EndFlags, QStringLiteral("LQDATA_001_2007"),
+                                                          QStringLiteral("001"), QStringLiteral("2007"), QStringLiteral("code"));
+    record.rowidName = QStringLiteral("rowid");
+    record.changedColumns = {QStringLiteral("bend")};
+    record.keyColumns = {QStringLiteral("ccode")};
     repair::Journal journal(directory, record);
     for (int i = 0; i < rows; ++i)
         journal.addRow({qlonglong(i + 1), {chart.at(i % chart.size()).code}, {0}, {1}});
@@ -90,6 +93,7 @@ void journalWindowRows(const QTemporaryDir &root)
     ODBC::setEngine({db::EngineKind::Embedded, large});
     writeWalkJournal(repair::journalDirectory(), chart, 200000);
     std::vector<double> open;
+    open.reserve(5);
     for (int round = 0; round < 5; ++round)
         open.push_back(openWindow(1));
 

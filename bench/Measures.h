@@ -1,14 +1,11 @@
 #pragma once
 
-#include "repair/RepairRecord.h"
-
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <vector>
 
-// What the benchmarks share: how a figure is taken over rounds and timed, and the record of a walk's
-// journal they write.
+// What the benchmarks share: how a figure is taken over rounds and timed.
 
 // The middle one of a benchmark's rounds, which one slow round on a shared machine doesn't move.
 inline double median(std::vector<double> values)
@@ -26,19 +23,4 @@ inline double processorSeconds(int who = RUSAGE_SELF)
     rusage usage{};
     getrusage(who, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// The record of an end-flag walk's journal on account set 001, year 2007, its rows found by rowid.
-inline repair::RepairRecord endFlagJournalRecord()
-{
-    repair::RepairRecord record;
-    record.database = QStringLiteral("LQDATA_001_2007");
-    record.repair = repair::RepairKind::EndFlags;
-    record.accountSet = QStringLiteral("001");
-    record.year = QStringLiteral("2007");
-    record.table = QStringLiteral("code");
-    record.rowidName = QStringLiteral("rowid");
-    record.changedColumns = {QStringLiteral("bend")};
-    record.keyColumns = {QStringLiteral("ccode")};
-    return record;
 }

@@ -19,6 +19,8 @@
 //                               only the journal window's
 //   n3bench --end-flags [FOLDER ...]
 //                               only the end-flag repair against its anchors, with 1,000,000 codes
+//   n3bench --journal [FOLDER ...]
+//                               only the journal's share of the 20,000-code walk
 //   n3bench --write-pauses [FOLDER]
 //                               only the pauses a walk makes for other programs
 //   n3bench --check-window [FOLDER]
@@ -37,13 +39,18 @@
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
+#include "db/RowByRowWrites.h"
 #include "db/WritePauses.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceCheck.h"
+#include "repair/EndFlagChart.h"
 #include "repair/EndFlagCheck.h"
+#include "repair/EndFlagJournal.h"
+#include "repair/EndFlagPlan.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/EndFlagVerdict.h"
 #include "repair/Journal.h"
+#include "repair/PendingSettings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -543,36 +550,39 @@ void millionCodesRows(const Place &place)
 }
 
 // The journal's share of the 20,000-code walk in `place`, by the clock and in processor time:
-// the same journal the walk writes (the rowid, code, old and new flag of every row whose flag
-// changes, flushed to disk, then closed with its outcome), on its own, against the walk through the window in the same round.
+// the journal the walk writes (every row whose flag changes, with all it holds, flushed to disk,
+// then closed with its outcome), written by the walk's own code on its own, against the walk
+// through the window in the same round.
 void journalRow(const Place &place)
 {
     const QString dir = walkDirectory(place, 20000);
     const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
-    std::vector<Row> rows, changed;
-    {
-        Sqlite s(chartMaster(place, 20000));
-        rows = sortedCodes(s);
-    }
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].flag != int(!hasLongerCode(rows, i)))
-            changed.push_back(rows[i]);
+    const QString databaseName = QFileInfo(database).completeBaseName();
     std::vector<double> journalClock, journalProcessor, walkClock, walkProcessor;
+    std::size_t journaled = 0, codes = 0;
     for (int round = 0; round < 5; ++round) {
-        const QString directory = place.root->filePath(QStringLiteral("journal%1").arg(round));
-        const double processorAtStart = processorSeconds();
-        QElapsedTimer timer;
-        timer.start();
+        freshCopy(chartMaster(place, 20000), database);
+        ODBC::setEngine({db::EngineKind::Embedded, dir});
         {
-            repair::Journal j(directory, endFlagJournalRecord());
-            for (const Row &row : changed)
-                j.addRow({row.rowid, {QString::fromUtf8(row.code)}, {row.flag}, {row.flag == 0 ? 1 : 0}});
-            j.setRowsVisited(qint64(rows.size()));
-            j.flush();
-            j.finish(repair::Outcome::Completed, qint64(rows.size()), qint64(changed.size()));
+            const std::shared_ptr<db::Connection> connection = ODBC::openConnection(databaseName, false);
+            const repair::EndFlagChart chart = repair::EndFlagChart::read(connection, true);
+            const std::vector<std::int8_t> right = repair::rightEndFlags(connection, chart);
+            db::RowByRowWrites writes(connection);
+            codes = chart.size();
+            journaled = 0;
+            for (std::size_t i = 0; i < chart.size(); ++i)
+                journaled += std::size_t(repair::walkWrites(chart, i, right[i]));
+            const double processorAtStart = processorSeconds();
+            QElapsedTimer timer;
+            timer.start();
+            const std::unique_ptr<repair::Journal> journal =
+                repair::writeEndFlagJournal(connection, databaseName, AccountSet, QString::number(Year), chart, right, writes);
+            journal->finish(repair::Outcome::Completed, qint64(codes), qint64(journaled));
+            journalClock.push_back(double(timer.nsecsElapsed()) / 1e9);
+            journalProcessor.push_back(processorSeconds() - processorAtStart);
+            writes.finish();
+            repair::settlePendingSettings(repair::journalDirectory(), journal->record());
         }
-        journalClock.push_back(double(timer.nsecsElapsed()) / 1e9);
-        journalProcessor.push_back(processorSeconds() - processorAtStart);
         freshCopy(chartMaster(place, 20000), database);
         const Figures walk = walkInChildProcess(dir, WalkKind::Window);
         walkClock.push_back(walk.seconds);
@@ -581,9 +591,9 @@ void journalRow(const Place &place)
     std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   goal <= 5%%\n", "journal, 20,000-code walk", qPrintable(place.name),
                 "clock", median(walkClock), median(journalClock),
                 qPrintable(medianAndSpread(sharesOf(journalClock, walkClock), "%.1f")));
-    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   (%zu of %zu rows journaled)\n", "", qPrintable(place.name),
-                "processor", median(walkProcessor), median(journalProcessor),
-                qPrintable(medianAndSpread(sharesOf(journalProcessor, walkProcessor), "%.1f")), changed.size(), rows.size());
+    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   (%zu of %zu rows journaled)\n", "", qPrintable(place.name), "processor",
+                median(walkProcessor), median(journalProcessor),
+                qPrintable(medianAndSpread(sharesOf(journalProcessor, walkProcessor), "%.1f")), journaled, codes);
 }
 
 // A walk's start with many journals kept: the 1,000-code walk through the window in `place` with
@@ -672,7 +682,8 @@ int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
             sqlite3_bind_text(insert, 1, code.constData(), int(code.size()), SQLITE_STATIC);
             sqlite3_bind_int(insert, 2, period);
             for (int column = 0; column < 3; ++column)
-                sqlite3_bind_double(insert, 3 + column, double(cents[i][std::size_t(3 * (period - 1) + column)]) / 100.0);
+                sqlite3_bind_double(insert, 3 + column,
+                                    double(cents[i][std::size_t(3) * std::size_t(period - 1) + std::size_t(column)]) / 100.0);
             if (sqlite3_step(insert) != SQLITE_DONE)
                 qFatal("insert: %s", sqlite3_errmsg(s.db));
             sqlite3_reset(insert);
@@ -728,6 +739,7 @@ Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
     for (const QString &argument : arguments)
         texts.push_back(argument.toLocal8Bit());
     std::vector<char *> argv;
+    argv.reserve(texts.size() + 1);
     for (QByteArray &text : texts)
         argv.push_back(text.data());
     argv.push_back(nullptr);
@@ -914,7 +926,7 @@ int main(int argc, char *argv[])
         return timedWalk(arguments.at(2), kind);
     }
     if (arguments.size() == 4 && arguments.at(1) == QLatin1String("--floor")) {
-        const QString file = arguments.at(3);
+        const QString &file = arguments.at(3);
         if (arguments.at(2) == QLatin1String("a"))
             return printTimed([&file] { onFile(file, perRowStatements); });
         if (arguments.at(2) == QLatin1String("c"))
@@ -928,6 +940,7 @@ int main(int argc, char *argv[])
     const bool onlyJournalWindow = arguments.contains(QStringLiteral("--journal-window"));
     const bool onlyCheckWindow = arguments.contains(QStringLiteral("--check-window"));
     const bool onlyEndFlags = arguments.contains(QStringLiteral("--end-flags"));
+    const bool onlyJournal = arguments.contains(QStringLiteral("--journal"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--balance-recompute"));
@@ -935,6 +948,7 @@ int main(int argc, char *argv[])
     folders.removeAll(QStringLiteral("--write-pauses"));
     folders.removeAll(QStringLiteral("--check-window"));
     folders.removeAll(QStringLiteral("--end-flags"));
+    folders.removeAll(QStringLiteral("--journal"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -950,7 +964,7 @@ int main(int argc, char *argv[])
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
         if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow)
-            writeCharts(place, onlyWritePauses ? 1 : std::size(ChartSizes));
+            writeCharts(place, onlyWritePauses ? 1 : onlyJournal ? 2 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
     // The children's Qt asks for a runtime folder of the user's own.
@@ -977,14 +991,18 @@ int main(int argc, char *argv[])
         checkWindowRows(*places.front().root);
         return 0;
     }
-    endFlagRows(places);
-    for (const Place &place : places)
-        millionCodesRows(place);
+    if (!onlyJournal) {
+        endFlagRows(places);
+        for (const Place &place : places)
+            millionCodesRows(place);
+    }
     if (onlyEndFlags)
         return 0;
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
     for (const Place &place : places)
         journalRow(place);
+    if (onlyJournal)
+        return 0;
     journalsKeptRow(places.front());
     checkRow(places.front());
     writePausesRow(places.front());

@@ -2,7 +2,6 @@
 
 #include "StoredText.h"
 
-#include "db/ODBC.h"
 #include "db/Recordset.h"
 
 namespace repair {
@@ -12,13 +11,7 @@ const QStringList BalanceJournalAmounts{QStringLiteral("mb"), QStringLiteral("mc
 RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet,
                                   const QString &year, const db::Recordset &rows, const QStringList &notColumns)
 {
-    RepairRecord record;
-    record.database = database;
-    record.engine = ODBC::engineName();
-    record.repair = kind;
-    record.accountSet = accountSet;
-    record.year = year;
-    record.table = QStringLiteral("GL_accsum");
+    RepairRecord record = newRepairRecord(kind, database, accountSet, year, QStringLiteral("GL_accsum"));
     record.rowidName = rows.rowIdName();
     record.changedColumns = BalanceJournalAmounts;
     for (const QString &name : rows.fieldNames())

@@ -1,5 +1,7 @@
 #include "RepairRecord.h"
 
+#include "db/ODBC.h"
+
 #include <QLatin1String>
 
 namespace repair {
@@ -39,6 +41,19 @@ std::optional<RepairKind> repairKindNamed(const QString &name)
 std::optional<Outcome> outcomeNamed(const QString &name)
 {
     return named<Outcome>(OutcomeNames, name);
+}
+
+RepairRecord newRepairRecord(RepairKind kind, const QString &database, const QString &accountSet, const QString &year,
+                             const QString &table)
+{
+    RepairRecord record;
+    record.database = database;
+    record.engine = ODBC::engineName();
+    record.repair = kind;
+    record.accountSet = accountSet;
+    record.year = year;
+    record.table = table;
+    return record;
 }
 
 } // namespace repair

@@ -65,6 +65,12 @@ struct RepairRecord {
                            // itself undone; empty when none
 };
 
+// The record a repair of `kind` starts its journal with: the database it changes (on the engine
+// the tool works on now), the account set and year it was given, and the table it writes. The
+// repair adds its columns and inputs.
+RepairRecord newRepairRecord(RepairKind kind, const QString &database, const QString &accountSet, const QString &year,
+                             const QString &table);
+
 // One row a repair changes: where to find it (its rowid or primary key, and the values of the
 // record's key columns), and its values of the changed columns before and after the repair.
 struct JournalRow {

@@ -281,14 +281,8 @@ void planRestores(const QString &directory, const RepairRecord &repair, Restorer
 // it gets back.
 std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<JournalRow> &rows)
 {
-    RepairRecord record;
-    record.database = repair.database;
-    record.engine = repair.engine;
-    record.repair = RepairKind::Undo;
-    record.accountSet = repair.accountSet;
-    record.year = repair.year;
+    RepairRecord record = newRepairRecord(RepairKind::Undo, repair.database, repair.accountSet, repair.year, repair.table);
     record.undoes = repair.id;
-    record.table = repair.table;
     record.rowidName = repair.rowidName;
     record.changedColumns = repair.changedColumns;
     record.keyColumns = repair.keyColumns;
