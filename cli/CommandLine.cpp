@@ -110,6 +110,156 @@ QString unknownOption(const QString &name, const QStringList &arguments)
     return QStringLiteral("无法识别的选项：%1。%2").arg(typed, nearestOptionHint(name));
 }
 
+// What each option that takes a value wants, in the user's words.
+QString wantedValue(const Options &o, const QString &name)
+{
+    const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
+        {&o.dataDir, QStringLiteral("目录")}, {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
+        {&o.year, QStringLiteral("年度")},    {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")}};
+    for (const auto &[option, words] : valueOptions)
+        if (option->names().contains(name))
+            return words;
+    return QStringLiteral("值");
+}
+
+QString valueMissing(const Options &o, const QString &name)
+{
+    return QStringLiteral("选项 --%1 后面需要给出%2。").arg(name, wantedValue(o, name));
+}
+
+// What keeps the words of the command line from being read as options and values: an option
+// unknown, given twice, with a value it takes none of or without the one it needs, a value that
+// looks like another option, a data directory that isn't one. Empty when they read well.
+QString syntaxProblem(const Options &o, QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.parse(arguments)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return unknownOption(parser.unknownOptionNames().first(), arguments);
+        // The parser names the option in quotes: a value given to an option that takes none
+        // (--check=1), or none given to one that needs it.
+        static const QRegularExpression quoted(QStringLiteral("'-*([^']*)'"));
+        const QString name = quoted.match(parser.errorText()).captured(1);
+        if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
+            return QStringLiteral("选项 --%1 不带值。").arg(name);
+        return valueMissing(o, name);
+    }
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given)
+        if (given.count(name) > 1)
+            return QStringLiteral("选项 --%1 只能给出一次。").arg(name);
+    // A value that looks like an option is another option the user meant, not the value.
+    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString name = option->names().constLast(), value = parser.value(*option);
+        if (value.isEmpty())
+            return valueMissing(o, name);
+        if (value.startsWith(QLatin1Char('-')))
+            return QStringLiteral("选项 --%1 后面需要给出%2，给出的“%3”却像另一个选项。").arg(name, wantedValue(o, name), value)
+                   + (option == &o.dataDir ? QStringLiteral("以“-”开头的目录请写成 ./%1。").arg(value) : QString());
+    }
+    if (parser.isSet(o.dataDir)) {
+        const QFileInfo dataDir(parser.value(o.dataDir));
+        const QString shown = QDir::toNativeSeparators(dataDir.absoluteFilePath());
+        if (!dataDir.exists())
+            return QStringLiteral("数据目录不存在：%1").arg(shown);
+        if (!dataDir.isDir())
+            return QStringLiteral("--data-dir 给出的 %1 是一个文件，不是目录。").arg(shown);
+    }
+    return QString();
+}
+
+// Sets what the program is to do, and which journal a command names: at most one command, or
+// one of the windows; --help wins over everything else. Gives what is wrong, or nothing.
+QString chooseAction(const Options &o, const QCommandLineParser &parser, StartOptions &options)
+{
+    const std::pair<const QCommandLineOption *, Command> commands[] = {{&o.check, Command::Check},
+                                                                       {&o.repair, Command::RepairEndFlags},
+                                                                       {&o.journal, Command::Journal},
+                                                                       {&o.undo, Command::Undo},
+                                                                       {&o.checkBalances, Command::CheckBalances},
+                                                                       {&o.resetBalance, Command::ResetBalance},
+                                                                       {&o.recomputeBalances, Command::RecomputeBalances}};
+    for (const auto &[option, command] : commands) {
+        if (!parser.isSet(*option))
+            continue;
+        if (options.action == Action::Command)
+            return QStringLiteral("--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance、"
+                                  "--recompute-balances 每次只能用一个。");
+        options.action = Action::Command;
+        options.request.command = command;
+    }
+    const bool isCommand = options.action == Action::Command;
+    if (parser.isSet(o.journalWindow) && parser.isSet(o.checkWindow))
+        return QStringLiteral("--journal-window 和 --check-window 每次只能用一个。");
+    if (parser.isSet(o.journalWindow)) {
+        if (isCommand)
+            return QStringLiteral("--journal-window 打开修复日志窗口，不能与命令选项同用。");
+        options.action = Action::JournalWindow;
+    }
+    if (parser.isSet(o.checkWindow)) {
+        if (isCommand)
+            return QStringLiteral("--check-window 打开检查和修复窗口，不能与命令选项同用。");
+        options.action = Action::CheckWindow;
+    }
+    if (parser.isSet(o.version))
+        options.action = Action::Version;
+    if (parser.isSet(o.help))
+        options.action = Action::Help;
+
+    const QStringList positional = parser.positionalArguments();
+    const Command command = options.request.command;
+    if (isCommand && command == Command::Journal && positional.size() <= 1)
+        options.request.journal = positional.value(0);
+    else if (!positional.isEmpty())
+        return QStringLiteral("无法识别的参数：%1。%2").arg(positional.first(), nearestOptionHint(positional.first()));
+    if (isCommand && command == Command::Undo)
+        options.request.journal = parser.value(o.undo);
+    return QString();
+}
+
+// An option given where it has no meaning, for the action chosen (a command's selection without
+// that command, the reset without all it needs, a second place), or nothing.
+QString misplacedOption(const Options &o, const QCommandLineParser &parser, const StartOptions &options)
+{
+    const bool isCommand = options.action == Action::Command;
+    const auto commandIs = [&](std::initializer_list<Command> commands) {
+        return isCommand && std::find(commands.begin(), commands.end(), options.request.command) != commands.end();
+    };
+    if (!commandIs(
+            {Command::Check, Command::RepairEndFlags, Command::CheckBalances, Command::ResetBalance, Command::RecomputeBalances})
+        && (parser.isSet(o.accountSet) || parser.isSet(o.year)))
+        return QStringLiteral("--account-set 和 --year 只用于 --check、--repair-end-flags、--check-balances、"
+                              "--reset-balance 和 --recompute-balances。");
+    if (parser.isSet(o.verbose) && !commandIs({Command::Check, Command::CheckBalances}))
+        return QStringLiteral("--verbose 只用于 --check 和 --check-balances。");
+    const bool resets = commandIs({Command::ResetBalance});
+    if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod)))
+        return QStringLiteral("--code 和 --from-period 只用于 --reset-balance。");
+    if (!commandIs({Command::ResetBalance, Command::RecomputeBalances}) && parser.isSet(o.dryRun))
+        return QStringLiteral("--dry-run 只用于 --reset-balance 和 --recompute-balances。");
+    if (resets) {
+        QStringList missing;
+        for (const QCommandLineOption *option : {&o.accountSet, &o.year, &o.code, &o.fromPeriod})
+            if (!parser.isSet(*option))
+                missing << QStringLiteral("--") + option->names().constLast();
+        if (!missing.isEmpty())
+            return QStringLiteral("--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 %1。")
+                .arg(missing.join(QStringLiteral("、")));
+    }
+    if (parser.isSet(o.json) && !isCommand)
+        return QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、"
+                              "--reset-balance、--recompute-balances）。");
+    const int places = int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo));
+    if (places > 1)
+        return QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。");
+    if (parser.isSet(o.chooseData)
+        && (isCommand || options.action == Action::JournalWindow || options.action == Action::CheckWindow || places > 0))
+        return QStringLiteral("--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
+                              "--check-window、--data-dir、--odbc 或 --demo 同用。");
+    return QString();
+}
+
 StartOptions parseArguments(const QStringList &arguments)
 {
     Options o;
@@ -122,132 +272,14 @@ StartOptions parseArguments(const QStringList &arguments)
         parser.addOption(QCommandLineOption(QLatin1String(name)));
     parser.addPositionalArgument(QStringLiteral("id"), QString());
 
-    // What each option that takes a value wants, in the user's words.
-    const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
-        {&o.dataDir, QStringLiteral("目录")}, {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
-        {&o.year, QStringLiteral("年度")},    {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")}};
-    const auto valueMissing = [&](const QString &name) {
-        QString wanted = QStringLiteral("值");
-        for (const auto &[option, words] : valueOptions)
-            if (option->names().contains(name))
-                wanted = words;
-        return failed(QStringLiteral("选项 --%1 后面需要给出%2。").arg(name, wanted));
-    };
-
-    if (!parser.parse(arguments)) {
-        if (!parser.unknownOptionNames().isEmpty())
-            return failed(unknownOption(parser.unknownOptionNames().first(), arguments));
-        // The parser names the option in quotes: a value given to an option that takes none
-        // (--check=1), or none given to one that needs it.
-        static const QRegularExpression quoted(QStringLiteral("'-*([^']*)'"));
-        const QString name = quoted.match(parser.errorText()).captured(1);
-        if (parser.errorText().startsWith(QLatin1String("Unexpected value")))
-            return failed(QStringLiteral("选项 --%1 不带值。").arg(name));
-        return valueMissing(name);
-    }
-    const QStringList given = parser.optionNames();
-    for (const QString &name : given)
-        if (given.count(name) > 1)
-            return failed(QStringLiteral("选项 --%1 只能给出一次。").arg(name));
-    // A value that looks like an option is another option the user meant, not the value.
-    for (const auto &[option, wanted] : valueOptions) {
-        if (!parser.isSet(*option))
-            continue;
-        const QString name = option->names().constLast(), value = parser.value(*option);
-        if (value.isEmpty())
-            return valueMissing(name);
-        if (value.startsWith(QLatin1Char('-')))
-            return failed(QStringLiteral("选项 --%1 后面需要给出%2，给出的“%3”却像另一个选项。").arg(name, wanted, value)
-                          + (option == &o.dataDir ? QStringLiteral("以“-”开头的目录请写成 ./%1。").arg(value) : QString()));
-    }
-    if (parser.isSet(o.dataDir)) {
-        const QFileInfo dataDir(parser.value(o.dataDir));
-        const QString shown = QDir::toNativeSeparators(dataDir.absoluteFilePath());
-        if (!dataDir.exists())
-            return failed(QStringLiteral("数据目录不存在：%1").arg(shown));
-        if (!dataDir.isDir())
-            return failed(QStringLiteral("--data-dir 给出的 %1 是一个文件，不是目录。").arg(shown));
-    }
-
-    // At most one command; --help wins over everything else.
     StartOptions options;
-    const std::pair<const QCommandLineOption *, Command> commands[] = {{&o.check, Command::Check},
-                                                                       {&o.repair, Command::RepairEndFlags},
-                                                                       {&o.journal, Command::Journal},
-                                                                       {&o.undo, Command::Undo},
-                                                                       {&o.checkBalances, Command::CheckBalances},
-                                                                       {&o.resetBalance, Command::ResetBalance},
-                                                                       {&o.recomputeBalances, Command::RecomputeBalances}};
-    for (const auto &[option, command] : commands) {
-        if (!parser.isSet(*option))
-            continue;
-        if (options.action == Action::Command)
-            return failed(QStringLiteral("--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance、"
-                                         "--recompute-balances 每次只能用一个。"));
-        options.action = Action::Command;
-        options.request.command = command;
-    }
-    const bool isCommand = options.action == Action::Command;
-    const Command command = options.request.command;
-    if (parser.isSet(o.journalWindow) && parser.isSet(o.checkWindow))
-        return failed(QStringLiteral("--journal-window 和 --check-window 每次只能用一个。"));
-    if (parser.isSet(o.journalWindow)) {
-        if (isCommand)
-            return failed(QStringLiteral("--journal-window 打开修复日志窗口，不能与命令选项同用。"));
-        options.action = Action::JournalWindow;
-    }
-    if (parser.isSet(o.checkWindow)) {
-        if (isCommand)
-            return failed(QStringLiteral("--check-window 打开检查和修复窗口，不能与命令选项同用。"));
-        options.action = Action::CheckWindow;
-    }
-    if (parser.isSet(o.version))
-        options.action = Action::Version;
-    if (parser.isSet(o.help))
-        options.action = Action::Help;
-
-    const QStringList positional = parser.positionalArguments();
-    if (isCommand && command == Command::Journal && positional.size() <= 1)
-        options.request.journal = positional.value(0);
-    else if (!positional.isEmpty())
-        return failed(QStringLiteral("无法识别的参数：%1。%2").arg(positional.first(), nearestOptionHint(positional.first())));
-    if (isCommand && command == Command::Undo)
-        options.request.journal = parser.value(o.undo);
-
-    const bool recomputes = isCommand && command == Command::RecomputeBalances;
-    const bool selects = isCommand
-                         && (command == Command::Check || command == Command::RepairEndFlags || command == Command::CheckBalances
-                             || command == Command::ResetBalance || recomputes);
-    if (!selects && (parser.isSet(o.accountSet) || parser.isSet(o.year)))
-        return failed(QStringLiteral("--account-set 和 --year 只用于 --check、--repair-end-flags、--check-balances、"
-                                     "--reset-balance 和 --recompute-balances。"));
-    const bool checks = isCommand && (command == Command::Check || command == Command::CheckBalances);
-    if (parser.isSet(o.verbose) && !checks)
-        return failed(QStringLiteral("--verbose 只用于 --check 和 --check-balances。"));
-    const bool resets = isCommand && command == Command::ResetBalance;
-    if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod)))
-        return failed(QStringLiteral("--code 和 --from-period 只用于 --reset-balance。"));
-    if (!resets && !recomputes && parser.isSet(o.dryRun))
-        return failed(QStringLiteral("--dry-run 只用于 --reset-balance 和 --recompute-balances。"));
-    if (resets) {
-        QStringList missing;
-        for (const QCommandLineOption *option : {&o.accountSet, &o.year, &o.code, &o.fromPeriod})
-            if (!parser.isSet(*option))
-                missing << QStringLiteral("--") + option->names().constLast();
-        if (!missing.isEmpty())
-            return failed(QStringLiteral("--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 %1。")
-                              .arg(missing.join(QStringLiteral("、"))));
-    }
-    if (parser.isSet(o.json) && !isCommand)
-        return failed(QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、"
-                                     "--reset-balance、--recompute-balances）。"));
-    const int places = int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo));
-    if (places > 1)
-        return failed(QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。"));
-    if (parser.isSet(o.chooseData)
-        && (isCommand || options.action == Action::JournalWindow || options.action == Action::CheckWindow || places > 0))
-        return failed(QStringLiteral("--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
-                                     "--check-window、--data-dir、--odbc 或 --demo 同用。"));
+    QString problem = syntaxProblem(o, parser, arguments);
+    if (problem.isEmpty())
+        problem = chooseAction(o, parser, options);
+    if (problem.isEmpty())
+        problem = misplacedOption(o, parser, options);
+    if (!problem.isEmpty())
+        return failed(problem);
 
     options.request.accountSet = parser.value(o.accountSet);
     options.request.year = parser.value(o.year);
@@ -257,7 +289,7 @@ StartOptions parseArguments(const QStringList &arguments)
     options.request.fromPeriod = parser.value(o.fromPeriod);
     options.request.dryRun = parser.isSet(o.dryRun);
     options.place.demo = parser.isSet(o.demo);
-    options.place.given = places > 0;
+    options.place.given = parser.isSet(o.dataDir) || parser.isSet(o.odbc) || parser.isSet(o.demo);
     options.place.engine.kind = parser.isSet(o.odbc) ? db::EngineKind::Odbc : db::EngineKind::Embedded;
     options.place.engine.dataDirectory = parser.isSet(o.dataDir) ? parser.value(o.dataDir)
                                          : options.place.demo    ? db::demoDataDirectory()
