@@ -1,0 +1,104 @@
+#include "RepairBoxes.h"
+
+#include "db/StoredValue.h"
+#include "repair/RepairText.h"
+
+namespace RepairBoxes {
+
+namespace {
+
+// Rows or flags a question box lists one by one; the rest are counted.
+constexpr int ListedInBox = 10;
+
+const QString HowToUndo = QStringLiteral("要撤销这次修复，请按“修复日志”，选中它，再按“撤销”。");
+
+// The first lines of `lines` and how many more there are, as a box lists them.
+QString firstFew(const QStringList &lines, const QString &more)
+{
+    QString text = lines.mid(0, ListedInBox).join(QLatin1Char('\n'));
+    if (lines.size() > ListedInBox)
+        text += QLatin1Char('\n') + more.arg(lines.size() - ListedInBox);
+    return text;
+}
+
+}  // namespace
+
+QString place(const DatabaseCheck &database)
+{
+    return repair::RepairText::accountSetAndYear(database.accountSet, database.year, database.database);
+}
+
+QString recomputeQuestion(const DatabaseCheck &database)
+{
+    const repair::RecomputePlan &plan = database.recompute;
+    QStringList rows;
+    for (const repair::RecomputedRow &row : plan.rows)
+        rows << repair::RepairText::recomputedRowText(row);
+    QString text =
+        QStringLiteral("按下级科目重算%1的余额吗？\n\n以末级科目为准，从最下一级起逐级向上，把上级科目的金额改为其直接下级"
+                       "科目的合计，将改动 %2 行余额：\n")
+            .arg(place(database))
+            .arg(plan.rows.size())
+        + firstFew(rows, QStringLiteral("……另有 %1 行。"));
+    if (!plan.missingRows.empty() || !plan.duplicateRows.empty())
+        text += QStringLiteral("\n\n另有 %1 个期间缺少余额行、%2 个期间有多条余额行，无法重算，不会改动。")
+                    .arg(plan.missingRows.size())
+                    .arg(plan.duplicateRows.size());
+    return text + QStringLiteral("\n\n改动之前先写修复日志，之后可以在“修复日志”中撤销。");
+}
+
+QString endFlagsQuestion(const DatabaseCheck &database)
+{
+    QStringList flags;
+    for (const repair::WrongFlag &wrong : database.endFlags.wrong)
+        flags << QStringLiteral("%1：现为 %2，应为 %3")
+                     .arg(db::shownValue(db::codeValue(wrong.code)), db::shownValue(wrong.flag))
+                     .arg(wrong.right);
+    return QStringLiteral("重建%1的末级标志吗？\n\n按科目编码顺序重写科目表中每个科目的末级标志（还有以它的编码开头的更长编码时为 0，"
+                          "没有时为 1），将改动 %2 个：\n")
+               .arg(place(database))
+               .arg(database.endFlags.wrong.size())
+           + firstFew(flags, QStringLiteral("……另有 %1 个。"))
+           + QStringLiteral("\n\n改动之前先写修复日志，之后可以在“修复日志”中撤销。");
+}
+
+// What a recompute did, and its box's icon.
+std::pair<QString, MessageBox::Icon> recomputeReport(const DatabaseCheck &database, const repair::RecomputeRun &run)
+{
+    if (!run.failure.isEmpty())
+        return {QStringLiteral("按下级科目重算%1失败，未做任何改动：\n%2").arg(place(database), run.failure),
+                MessageBox::Icon::Critical};
+    QString text =
+        QStringLiteral("已按下级科目重算%1：改动 %2 行余额，修复日志 %3。").arg(place(database)).arg(run.written).arg(run.journal);
+    if (!run.unrecorded.isEmpty())
+        text += QStringLiteral("\n\n余额已重算，但修复日志未能记下修复的结果：") + run.unrecorded;
+    return {text + QStringLiteral("\n\n") + HowToUndo,
+            run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
+}
+
+// What an end-flag repair did, and its box's icon. A walk that fails keeps the flags it wrote
+// before, each committed as it went: the box says how many, and where their journal is.
+std::pair<QString, MessageBox::Icon> endFlagsReport(const DatabaseCheck &database, const repair::EndFlagRun &run)
+{
+    if (run.result == repair::EndFlagResult::Completed) {
+        QString text = QStringLiteral("已重建%1的末级标志：处理科目 %2 个，改动末级标志 %3 个，修复日志 %4。")
+                           .arg(place(database))
+                           .arg(run.codes)
+                           .arg(run.rowsChanged)
+                           .arg(run.journal);
+        if (!run.unrecorded.isEmpty())
+            text += QStringLiteral("\n\n末级标志已全部写入，但修复日志未能记下修复的结果：") + run.unrecorded;
+        return {text + QStringLiteral("\n\n") + HowToUndo,
+                run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
+    }
+    if (run.rowsChanged == 0)
+        return {QStringLiteral("重建%1的末级标志失败，未做任何改动：\n%2").arg(place(database), run.failure),
+                MessageBox::Icon::Critical};
+    return {QStringLiteral("重建%1的末级标志时出错：已改动 %2 个末级标志，其余未改动（修复日志 %3，可以在“修复日志”中撤销）。\n%4")
+                .arg(place(database))
+                .arg(run.rowsChanged)
+                .arg(run.journal, run.failure),
+            MessageBox::Icon::Critical};
+}
+
+}  // namespace RepairBoxes
