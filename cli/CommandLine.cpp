@@ -1,7 +1,5 @@
 #include "CommandLine.h"
 
-#include "db/OdbcAdvice.h"
-
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -315,90 +313,6 @@ QStringList commandLineOptionNames()
     for (const QCommandLineOption &option : Options().all())
         names << option.names().constLast();
     return names;
-}
-
-QString commandLineHelp()
-{
-    return QStringLiteral(
-               "用法：\n"
-               "  n3fix [--data-dir 目录 | --odbc | --demo]     打开修正工具窗口\n"
-               "  n3fix --choose-data                          重新选择数据位置，然后打开修正工具窗口\n"
-               "  n3fix --journal-window [--data-dir 目录 | --odbc | --demo]\n"
-               "                                               打开修复日志窗口：查看每次修复，选中一次撤销\n"
-               "  n3fix --check-window [--data-dir 目录 | --odbc | --demo]\n"
-               "                                               打开检查和修复窗口：检查每个帐套年度，选中一个修复\n"
-               "  n3fix --check [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
-               "  n3fix --repair-end-flags [--account-set 帐套编号] [--year 年度] [--json]\n"
-               "  n3fix --journal [日志编号] [--json]\n"
-               "  n3fix --undo 日志编号 [--json]\n"
-               "  n3fix --check-balances [--account-set 帐套编号] [--year 年度] [--verbose] [--json]\n"
-               "  n3fix --recompute-balances [--account-set 帐套编号] [--year 年度] [--dry-run] [--json]\n"
-               "  n3fix --reset-balance --account-set 帐套编号 --year 年度 --code 科目编码 --from-period 月份\n"
-               "        [--dry-run] [--json]\n"
-               "每个命令都可以加 --data-dir 目录、--odbc 或 --demo，选择处理哪里的数据库。\n"
-               "都不加时，窗口和命令都使用上次在提示框中选择的数据位置（记在 %3 中）；\n"
-               "没有选择过时使用默认数据目录。\n"
-               "\n"
-               "澄岚N3科目错误修正工具：按下级科目重算或清零科目余额、重建末级科目标志。\n"
-               "\n"
-               "命令：\n"
-               "  --check             只读检查：列出每个帐套每个年度中末级科目标志错误的个数。数据库文件及其\n"
-               "                      -wal 日志逐字节不变（SQLite 可能更新 -shm 索引文件）。\n"
-               "                      退出码 0：没有错误；1：有错误标志；2：有数据库无法读取。\n"
-               "  --repair-end-flags  对选中的每个帐套年度重建末级科目标志（与“彻底根除”相同，并写修复日志）。\n"
-               "                      退出码 0：全部完成；1：完成，但表上有触发器；2：有数据库修复失败。\n"
-               "  --journal [编号]    列出修复日志（最新的在前）；给出编号时列出该次修复改动的每一行。\n"
-               "  --undo 编号         撤销一次修复：仅当记录仍是修复写入的值时才恢复原值，其余的原样保留并列出。\n"
-               "                      退出码 0：全部恢复；1：有记录未恢复，或表上有触发器；2：出错或拒绝撤销。\n"
-               "  --check-balances    只读检查总账和明细账是否相符：列出余额表中与直接下级科目合计不符的科目和期间，\n"
-               "                      以及科目表中没有的科目的余额行。与 --check 一样只读打开数据库。\n"
-               "                      退出码 0：没有发现；1：有不符或多余的余额行；2：有数据库无法读取。\n"
-               "  --recompute-balances\n"
-               "                      按下级科目重算上级科目余额：以末级科目为准，从最下一级起逐级向上，把每个有下级\n"
-               "                      科目的科目每个期间的 mb、md、mc 改为其直接下级科目的合计。只改已有余额行中与合计\n"
-               "                      相差 0.005 及以上的金额，一个数据库一次完成，先写修复日志，可以撤销。缺少余额行的\n"
-               "                      期间和科目表中没有的科目的余额行只列出，不改动。\n"
-               "                      退出码 0：重算后都相符（加 --dry-run 时：列出将改动的行）；1：有无法重算的行，\n"
-               "                      或表上有触发器；2：出错。\n"
-               "  --reset-balance     把一个科目从某个月份起各期的 mb、md、mc 清零（与“修正科目错误”相同，并写修复日志）。\n"
-               "                      清零后余额检查会报告这些期间与下级科目合计不符；总账和明细账不平请用 --recompute-balances。\n"
-               "                      退出码 0：已清零（加 --dry-run 时：有将被清零的行）；1：没有匹配的行，\n"
-               "                      或表上有触发器；2：出错。\n"
-               "\n"
-               "选项：\n"
-               "  --account-set 编号  只处理这个帐套（编号须完全一致）。\n"
-               "  --year 年度         只处理这个会计年度。\n"
-               "  --verbose           --check 列出每个错误的科目编码、现在的标志和正确的标志；\n"
-               "                      --check-balances 列出每个不符的科目、期间、金额和下级科目合计。\n"
-               "  --code 编码         要清零余额的科目编码（须完全一致，下级科目不受影响）。\n"
-               "  --from-period 月份  从这个月份（期间）起清零。\n"
-               "  --dry-run           --reset-balance、--recompute-balances 只列出将改动的行及其现有金额（重算时还有新金额），\n"
-               "                      不做任何改动（只读打开数据库）。\n"
-               "  --json              以 JSON 格式（UTF-8）输出结果。\n"
-               "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
-               "                      默认数据目录：%1\n"
-               "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库\n"
-               "                      （设置方法见 %4）。\n"
-               "  --demo              使用演示数据目录（首次使用时自动生成演示数据），在演示数据上做的修复\n"
-               "                      也记在这里：%2\n"
-               "  --journal-window    打开修复日志窗口：列出每次修复及其改动的记录，可选中一次修复撤销。\n"
-               "  --check-window      打开检查和修复窗口：列出每个帐套每个年度的末级标志错误和总账与明细账不符之处，\n"
-               "                      可选中一个数据库按下级科目重算或重建末级标志（先询问，并写修复日志）。\n"
-               "  --choose-data       再次显示首次启动时的提示框，重新选择数据位置（演示数据、SQL Server 或文件夹），\n"
-               "                      选中的记下来供以后使用，然后打开窗口。\n"
-               "  --version           显示版本号并退出。\n"
-               "  --help              显示本说明并退出。\n"
-               "\n"
-               "从发现到修正总账和明细账不平：\n"
-               "  1. n3fix --check-balances --verbose      列出不平的科目和期间；\n"
-               "  2. n3fix --recompute-balances --dry-run  预览按下级科目重算将改动的行，以及原值和新值；\n"
-               "  3. 去掉 --dry-run 再运行一次：重算，并记下修复日志编号；\n"
-               "  4. n3fix --check-balances                确认已经相符；需要恢复时：n3fix --undo 日志编号。\n"
-               "\n"
-               "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
-               "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
-        .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(db::demoDataDirectory()),
-             QDir::toNativeSeparators(db::DataLocation::settingsFile()), db::odbcSetupGuide());
 }
 
 }  // namespace cli
