@@ -25,35 +25,25 @@ QSqlQuery &GuardedUpdate::prepared(const QString &text)
     return m_statements.emplace(text, m_connection->prepared(text)).first->second;
 }
 
-// Conditions that pick the row as it was read: its locator, where there is one, and every column
-// read, each of `replaced` compared with its new value from `values` instead. The values the
-// conditions are bound to are appended to `bound`, in their order.
-QStringList GuardedUpdate::criteria(const QVariantList &read, const QList<int> &replaced, const QVariantList &values,
-                                    QVariantList &bound) const
+// The condition that picks the row as it was read: its locator, where there is one, and every
+// column read, each of `replaced` compared with its new value from `values` instead.
+Condition GuardedUpdate::criteria(const QVariantList &locatorValues, const QVariantList &read, const QList<int> &replaced,
+                                  const QVariantList &values) const
 {
-    QStringList where;
-    for (const QString &column : m_locator)
-        where << quotedName(column) + QStringLiteral("=?");
+    QVariantList held = locatorValues;
     for (int i = 0; i < m_columns.size(); ++i) {
         const qsizetype at = replaced.indexOf(i);
-        const QVariant &value = at >= 0 ? values.at(at) : read.at(i);
-        if (value.isNull()) {
-            where << quotedName(m_columns.at(i)) + QStringLiteral(" is null");
-        } else {
-            where << quotedName(m_columns.at(i)) + QStringLiteral("=?");
-            bound << value;
-        }
+        held << (at >= 0 ? values.at(at) : read.at(i));
     }
-    return where;
+    return allEqual(m_locator + m_columns, held);
 }
 
 // The number of rows of the table that meet `where`.
-qint64 GuardedUpdate::countMatching(const QStringList &where, const QVariantList &bound)
+qint64 GuardedUpdate::countMatching(const Condition &where)
 {
-    QSqlQuery &query = prepared(QStringLiteral("select count(*) from ") + m_table + QStringLiteral(" where ")
-                                + where.join(QStringLiteral(" and ")));
-    for (int i = 0; i < bound.size(); ++i)
-        query.bindValue(i, bound.at(i));
+    QSqlQuery &query = prepared(QStringLiteral("select count(*) from ") + m_table + QStringLiteral(" where ") + where.sql);
+    for (int i = 0; i < where.bound.size(); ++i)
+        query.bindValue(i, where.bound.at(i));
     const qint64 rows = query.exec() && query.next() ? query.value(0).toLongLong() : 0;
     query.finish();
     return rows;
@@ -65,24 +55,19 @@ void GuardedUpdate::write(const QVariantList &locatorValues, const QVariantList 
     QStringList assignments;
     for (const int column : changed)
         assignments << quotedName(m_columns.at(column)) + QStringLiteral("=?");
-    QVariantList originals = locatorValues;
-    const QStringList where = criteria(read, {}, {}, originals);
-    QSqlQuery &query = prepared(QStringLiteral("update ") + m_table + QStringLiteral(" set ")
-                                + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
-                                + where.join(QStringLiteral(" and ")));
-    const QVariantList bound = values + originals;
+    const Condition where = criteria(locatorValues, read, {}, {});
+    QSqlQuery &query = prepared(QStringLiteral("update ") + m_table + QStringLiteral(" set ") + assignments.join(QLatin1Char(','))
+                                + QStringLiteral(" where ") + where.sql);
+    const QVariantList bound = values + where.bound;
     for (int i = 0; i < bound.size(); ++i)
         query.bindValue(i, bound.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
     if (query.numRowsAffected() != 0)
         return;
-    if (m_locator.isEmpty()) {
-        QVariantList written;
-        if (countMatching(criteria(read, changed, values, written), written) > 0)
-            return;  // an identical row, already written
-    }
-    throw DbError(countMatching(where, originals) > 0 ? updateIgnored() : rowChangedSinceRead());
+    if (m_locator.isEmpty() && countMatching(criteria(locatorValues, read, changed, values)) > 0)
+        return;  // an identical row, already written
+    throw DbError(countMatching(where) > 0 ? updateIgnored() : rowChangedSinceRead());
 }
 
 } // namespace db

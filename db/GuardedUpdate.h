@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RowMatch.h"
+
 #include <QList>
 #include <QSqlQuery>
 #include <QString>
@@ -39,9 +41,9 @@ public:
 
 private:
     QSqlQuery &prepared(const QString &text);
-    QStringList criteria(const QVariantList &read, const QList<int> &replaced, const QVariantList &values,
-                         QVariantList &bound) const;
-    qint64 countMatching(const QStringList &where, const QVariantList &bound);
+    Condition criteria(const QVariantList &locatorValues, const QVariantList &read, const QList<int> &replaced,
+                       const QVariantList &values) const;
+    qint64 countMatching(const Condition &where);
 
     std::shared_ptr<Connection> m_connection;
     QString m_table;

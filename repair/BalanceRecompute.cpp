@@ -9,6 +9,7 @@
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/QuotedName.h"
+#include "db/RowMatch.h"
 #include "db/Recordset.h"
 #include "db/TableTriggers.h"
 
@@ -179,43 +180,31 @@ QVariant writtenValue(const db::Connection &connection, Money sum)
 }
 
 // The condition that finds one planned row only while it holds what was read: its rowid where
-// there is one, and its code, period and amounts, compared as the engine compares them.
-struct Guard {
-    QString where;
-    QVariantList bound;
-};
-
-Guard guardOf(db::Connection &connection, const QString &rowidName, const RecomputedRow &row)
+// there is one, and its code, period and amounts, compared as the engine compares them (a text
+// not valid UTF-8 by its stored bytes).
+db::Condition guardOf(db::Connection &connection, const QString &rowidName, const RecomputedRow &row)
 {
-    Guard guard;
-    QStringList parts;
+    QStringList columns;
+    QVariantList values;
     if (!row.rowid.isNull()) {
-        parts << db::quotedName(rowidName) + QStringLiteral("=?");
-        guard.bound << row.rowid;
+        columns << rowidName;
+        values << row.rowid;
     }
     const auto equal = [&](const QString &column, const QVariant &value) {
-        if (value.isNull()) {
-            parts << db::quotedName(column) + QStringLiteral(" is null");
-            return;
-        }
-        // a text not valid UTF-8 is matched by its stored bytes
-        const QVariant exact = storedText(connection, Table, rowidName, row.rowid, column, value);
-        const bool bytes = exact.typeId() == QMetaType::QByteArray && connection.dialect() == db::SqlDialect::Sqlite;
-        parts << (bytes ? QStringLiteral("cast(%1 as blob)=?") : QStringLiteral("%1=?")).arg(db::quotedName(column));
-        guard.bound << exact;
+        columns << column;
+        values << (value.isNull() ? value : storedText(connection, Table, rowidName, row.rowid, column, value));
     };
     equal(QStringLiteral("ccode"), row.storedCode);
     equal(QStringLiteral("iperiod"), row.storedPeriod);
     for (std::size_t c = 0; c < 3; ++c)
         equal(QLatin1String(AmountNames[c]), row.stored[c]);
-    guard.where = parts.join(QStringLiteral(" and "));
-    return guard;
+    return db::allEqual(columns, values, connection.dialect() == db::SqlDialect::Sqlite);
 }
 
 // A planned row with what finds it and what it is to be given.
 struct Write {
     const RecomputedRow *row;
-    Guard guard;
+    db::Condition guard;
     QStringList columns;
     QVariantList values;
 };
@@ -271,10 +260,10 @@ public:
             QStringList assignments;
             for (const QString &column : write.columns)
                 assignments << db::quotedName(column) + QStringLiteral("=?");
-            const int reached = m_connection->execute(QStringLiteral("update ") + db::quotedName(Table) + QStringLiteral(" set ")
-                                                          + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ")
-                                                          + write.guard.where,
-                                                      write.values + write.guard.bound);
+            const int reached =
+                m_connection->execute(QStringLiteral("update ") + db::quotedName(Table) + QStringLiteral(" set ")
+                                          + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ") + write.guard.sql,
+                                      write.values + write.guard.bound);
             // a server that reports no row count (NOCOUNT on) is taken at its word
             if (reached == 0)
                 fail(*write.row, stillThere(write) ? db::updateIgnored() : db::rowChangedSinceRead());
@@ -293,8 +282,8 @@ private:
     int openWhole(const Write &write)
     {
         // the table named bare, as the recordset finds the rowid of a table it reads
-        m_whole.open(QStringLiteral("select * from ") + Table + QStringLiteral(" where ") + write.guard.where,
-                     m_connection, db::CursorType::Static, db::LockType::Optimistic, write.guard.bound);
+        m_whole.open(QStringLiteral("select * from ") + Table + QStringLiteral(" where ") + write.guard.sql, m_connection,
+                     db::CursorType::Static, db::LockType::Optimistic, write.guard.bound);
         if (m_whole.eof())
             return 0;
         m_whole.moveNext();

@@ -9,24 +9,11 @@ namespace repair {
 
 namespace {
 
-// "column=?" with the value appended to `bound`, or "column is null", all joined by "and". On
-// SQLite bytes are compared with the column's bytes: a journal keeps a text that is not valid
-// UTF-8 as its bytes.
+// The journaled values of `columns` held: on SQLite a text that is not valid UTF-8 is kept as
+// its bytes and compared with the column's.
 RowLookup::Condition allEqual(db::SqlDialect dialect, const QStringList &columns, const QVariantList &values)
 {
-    QStringList parts;
-    QVariantList bound;
-    for (int i = 0; i < columns.size(); ++i) {
-        const QString column = db::quotedName(columns.at(i));
-        if (values.value(i).isNull()) {
-            parts << column + QStringLiteral(" is null");
-        } else {
-            const bool bytes = dialect == db::SqlDialect::Sqlite && values.value(i).typeId() == QMetaType::QByteArray;
-            parts << (bytes ? QStringLiteral("cast(%1 as blob)=?").arg(column) : column + QStringLiteral("=?"));
-            bound << values.value(i);
-        }
-    }
-    return {parts.isEmpty() ? QStringLiteral("1=1") : parts.join(QStringLiteral(" and ")), bound};
+    return db::allEqual(columns, values, dialect == db::SqlDialect::Sqlite);
 }
 
 // 1 when the condition holds for a row, else 0, in a select list of either dialect.

@@ -3,6 +3,7 @@
 #include "RepairRecord.h"
 
 #include "db/Recordset.h"
+#include "db/RowMatch.h"
 
 #include <QList>
 #include <QString>
@@ -44,11 +45,7 @@ public:
         QList<Found> rows;           // one, but none when Gone and the first two when Ambiguous
         QStringList alteredColumns;  // when Altered: the key columns that hold other values now
     };
-    // A condition for a statement's where clause, with the values bound to its placeholders.
-    struct Condition {
-        QString sql;
-        QVariantList bound;
-    };
+    using Condition = db::Condition;
 
     RowLookup(std::shared_ptr<db::Connection> connection, const RepairRecord &repair);
     ~RowLookup();

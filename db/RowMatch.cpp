@@ -1,0 +1,25 @@
+#include "RowMatch.h"
+
+#include "QuotedName.h"
+
+namespace db {
+
+Condition allEqual(const QStringList &columns, const QVariantList &values, bool bytesAsText)
+{
+    QStringList parts;
+    QVariantList bound;
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString column = quotedName(columns.at(i));
+        const QVariant value = values.value(i);  // a value missing is a null
+        if (value.isNull()) {
+            parts << column + QStringLiteral(" is null");
+            continue;
+        }
+        const bool bytes = bytesAsText && value.typeId() == QMetaType::QByteArray;
+        parts << (bytes ? QStringLiteral("cast(%1 as blob)=?").arg(column) : column + QStringLiteral("=?"));
+        bound << value;
+    }
+    return {parts.isEmpty() ? QStringLiteral("1=1") : parts.join(QStringLiteral(" and ")), bound};
+}
+
+}  // namespace db
