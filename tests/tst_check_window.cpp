@@ -3,6 +3,7 @@
 // tables with headers; the keyboard; a locked database and a repair running in another process,
 // each named in one box with nothing changed; a walk stopped by closing the window; the real ODBC
 // driver manager in the worker threads; and the option that opens it.
+#include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
 #include "support/LedgerFixture.h"
@@ -37,14 +38,10 @@ QStringList boxes()
 
 } // namespace
 
-class CheckWindowTest : public QObject {
+class CheckWindowTest : public DataDirectoryTest {
     Q_OBJECT
-    QTemporaryDir m_odbcConfig;
-    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<CheckWindow> m_window;
-    QProcess m_helper;
 
-    QString data(const QString &name) const { return m_dir->filePath(name); }
     QString books() const { return data("LQDATA_007_2031.db"); }
 
     void openWindow()
@@ -78,25 +75,13 @@ class CheckWindowTest : public QObject {
     }
 
 private slots:
-    void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
-    {
-        OdbcFixture::registerSqliteDriver(m_odbcConfig.path());
-    }
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        FormDriver::useDataDirectory(m_dir->path());
-        m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    }
+    void initTestCase() { registerOdbcDriver(); }
+    void init() { useFreshDataDirectory(); }
     void cleanup()
     {
-        m_helper.kill();
-        m_helper.waitForFinished();
+        endHelper();
         m_window.reset();
-        ODBC::DbConn().reset();
-        QDir::setCurrent(QDir::tempPath());
-        QVERIFY2(MessageBox::takeShown().isEmpty(), "a box no test looked at");
-        m_dir.reset();
+        removeDataDirectory();
     }
 
     // Every account set's live year, one row each, in the system database's order, those that

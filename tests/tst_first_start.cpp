@@ -4,6 +4,7 @@
 // a folder picked in the real folder dialog, or SQL Server through the real ODBC driver manager.
 // The place chosen is kept in the settings file and used by the next starts: of the window, the
 // journal window and the commands, also as real processes of n3fix; --choose-data asks again.
+#include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
 #include "support/ProcessRun.h"
@@ -19,62 +20,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <functional>
-
-// Answers the modal windows as they come up on the screen, each with the next answer in line,
-// once it is exposed; keeps what each showed. A box shows as "text|buttons|default button".
-class ModalAnswers : public QObject {
-public:
-    explicit ModalAnswers(QList<std::function<void(QWidget *)>> answers) : m_answers(std::move(answers))
-    {
-        connect(&m_timer, &QTimer::timeout, this, &ModalAnswers::answer);
-        m_timer.start(10);
-    }
-    QStringList seen;
-
-private:
-    void answer()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        m_timer.stop();  // waiting below runs the event loop
-        if (!QTest::qWaitForWindowExposed(modal))
-            seen << QStringLiteral("never exposed");
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            QStringList buttons;
-            for (QAbstractButton *button : box->buttons())
-                buttons << button->text();
-            seen << box->text() + '|' + buttons.join(',') + '|' + (box->defaultButton() ? box->defaultButton()->text() : QString());
-        } else {
-            seen << modal->metaObject()->className();
-        }
-        if (m_answers.isEmpty())
-            modal->close();  // a window nobody expected: closed, and seen above
-        else
-            m_answers.takeFirst()(modal);
-        m_timer.start();
-    }
-
-    QList<std::function<void(QWidget *)>> m_answers;
-    QTimer m_timer;
-};
-
-// Answers: a key on the box, a click on its button of that text, a folder typed into the dialog.
-static std::function<void(QWidget *)> key(Qt::Key key)
-{
-    return [key](QWidget *box) { QTest::keyClick(box, key); };
-}
-static std::function<void(QWidget *)> click(const QString &text)
-{
-    return [text](QWidget *box) {
-        for (QAbstractButton *button : box->findChildren<QAbstractButton *>())
-            if (button->text() == text)
-                return QTest::mouseClick(button, Qt::LeftButton);
-        QFAIL(qPrintable("no button " + text));
-    };
-}
-static std::function<void(QWidget *)> typeFolder(const QString &path)
+// A folder typed into the folder dialog, as an answer to it.
+static BoxAnswerer::Answer typeFolder(const QString &path)
 {
     return [path](QWidget *dialog) {
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
@@ -104,6 +51,8 @@ class tst_FirstStart : public QObject {
     QString home(const QString &name) const { return m_home->filePath(name); }
     static QString choicePrompt() { return "默认数据目录 " + db::defaultDataDirectory() + " 中还没有数据库。"; }
     static QString choiceButtons() { return FirstStart::choiceButtons().join(',') + "|打开演示数据"; }
+    // The start of a box of the tool's title kept by the answerer, up to `text`.
+    static QString titled(const QString &text) { return MessageBox::ApplicationTitle + '|' + text; }
 
     // The window opened as the program opens it, on the engine the start gave.
     bool openWindow(const db::EngineSettings &engine)
@@ -185,16 +134,16 @@ private slots:
     // commands keep to the one demo folder, and the commands say so.
     void enterOpensTheDemoData()
     {
-        ModalAnswers answers({key(Qt::Key_Return)});
+        BoxAnswerer answers({BoxAnswerer::press(Qt::Key_Return)});
         const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->kind == db::EngineKind::Embedded);
         QCOMPARE(engine->dataDirectory, db::demoDataDirectory());
         QVERIFY(openWindow(*engine));
-        QCOMPARE(answers.seen.size(), 1);
-        QVERIFY2(answers.seen[0].startsWith(choicePrompt()), qPrintable(answers.seen[0]));
-        QVERIFY2(answers.seen[0].endsWith(choiceButtons()), qPrintable(answers.seen[0]));
+        QCOMPARE(answers.shown.size(), 1);
+        QVERIFY2(answers.shown[0].startsWith(titled(choicePrompt())), qPrintable(answers.shown[0]));
+        QVERIFY2(answers.shown[0].endsWith(choiceButtons()), qPrintable(answers.shown[0]));
         verifyWindowListsDemoSets();
-        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(answers.shown.size(), 1);
         m_form.reset();
 
         QCOMPARE(settings(), QStringLiteral("[data]\nlocation=demo\n"));
@@ -203,7 +152,7 @@ private slots:
         QVERIFY(QFile::exists(db::defaultDataDirectory() + "/LQsystem.db"));
         const std::optional<db::EngineSettings> next = windowEngine({"n3fix"});
         QVERIFY(next && next->dataDirectory == db::demoDataDirectory());
-        QCOMPARE(answers.seen.size(), 1);
+        QCOMPARE(answers.shown.size(), 1);
         const ProcessRun repair = n3fix({"--repair-end-flags", "--account-set", "667"});
         QCOMPARE(repair.status, 0);
         QCOMPARE(QString::fromUtf8(repair.err), "使用上次选择的数据位置：演示数据（" + db::demoDataDirectory() + "）\n");
@@ -220,9 +169,9 @@ private slots:
         createDemoDataDirectory(home("books"));
         QVERIFY(QDir().mkpath(home("other")));
         writeSystemDatabase(home("other/LQsystem.db"), {{"900", "别处", {2030}, {}}});
-        ModalAnswers answers({click("选择文件夹…"), typeFolder(home("books"))});
+        BoxAnswerer answers({BoxAnswerer::click("选择文件夹…"), typeFolder(home("books"))});
         QVERIFY(windowEngine({"n3fix"}));
-        QCOMPARE(answers.seen.size(), 2);
+        QCOMPARE(answers.shown.size(), 2);
         const QString kept = "[data]\nfolder=" + home("books") + "\nlocation=folder\n";
         QCOMPARE(settings(), kept);
 
@@ -232,7 +181,7 @@ private slots:
         const std::optional<db::EngineSettings> other = windowEngine({"n3fix", "--data-dir", home("other")});
         QVERIFY(other && other->dataDirectory == home("other"));
         QCoreApplication::processEvents();
-        QCOMPARE(answers.seen.size(), 2);
+        QCOMPARE(answers.shown.size(), 2);
 
         const QString said = "使用上次选择的数据位置：文件夹 " + home("books") + "\n";
         const ProcessRun check = n3fix({"--check", "--account-set", "667"});
@@ -262,16 +211,16 @@ private slots:
         createDemoDataDirectory(home("books"));
         const QString kept = "[data]\nlocation=folder\nfolder=" + home("books") + "\n";
         writeSettings(kept);
-        ModalAnswers answers({key(Qt::Key_Escape), key(Qt::Key_Return)});
+        BoxAnswerer answers({BoxAnswerer::press(Qt::Key_Escape), BoxAnswerer::press(Qt::Key_Return)});
         QVERIFY(!windowEngine({"n3fix", "--choose-data"}));
-        QCOMPARE(answers.seen.size(), 1);
-        QVERIFY2(answers.seen[0].startsWith("现在使用的数据：文件夹 " + home("books") + "。\n\n可以先打开演示数据练习；"),
-                 qPrintable(answers.seen[0]));
+        QCOMPARE(answers.shown.size(), 1);
+        QVERIFY2(answers.shown[0].startsWith(titled("现在使用的数据：文件夹 " + home("books") + "。\n\n可以先打开演示数据练习；")),
+                 qPrintable(answers.shown[0]));
         QCOMPARE(settings(), kept);
 
         const std::optional<db::EngineSettings> engine = windowEngine({"n3fix", "--choose-data"});
         QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
-        QCOMPARE(answers.seen.size(), 2);
+        QCOMPARE(answers.shown.size(), 2);
         QCOMPARE(settings(), QStringLiteral("[data]\nlocation=demo\n"));
     }
 
@@ -282,10 +231,11 @@ private slots:
         const QString kept = "[data]\nlocation=folder\nfolder=" + home("moved") + "\n";
         writeSettings(kept);
         const QString gone = "上次选择的数据文件夹 " + home("moved") + " 已不存在（可能已被移动、改名或删除）。";
-        ModalAnswers answers({key(Qt::Key_Escape)});
+        BoxAnswerer answers({BoxAnswerer::press(Qt::Key_Escape)});
         QVERIFY(!windowEngine({"n3fix"}));
-        QCOMPARE(answers.seen.size(), 1);
-        QVERIFY2(answers.seen[0].startsWith(gone + "请重新选择数据位置。\n\n可以先打开演示数据练习；"), qPrintable(answers.seen[0]));
+        QCOMPARE(answers.shown.size(), 1);
+        QVERIFY2(answers.shown[0].startsWith(titled(gone + "请重新选择数据位置。\n\n可以先打开演示数据练习；")),
+                 qPrintable(answers.shown[0]));
 
         MessageBox::setRecording(true);
         QVERIFY(!FirstStart::journalEngine(cli::parseCommandLine({"n3fix", "--journal-window"}).place));
@@ -311,12 +261,13 @@ private slots:
         QFile blocker(home(".config/n3fix"));
         QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("x") == 1);
         blocker.close();
-        ModalAnswers answers({key(Qt::Key_Return), key(Qt::Key_Return)});
+        BoxAnswerer answers({BoxAnswerer::press(Qt::Key_Return), BoxAnswerer::press(Qt::Key_Return)});
         const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
-        QCOMPARE(answers.seen.size(), 2);
-        QVERIFY2(answers.seen[1].startsWith("无法把所选的数据位置写入设置文件 " + settingsFile() + "，下次启动时还会询问。"),
-                 qPrintable(answers.seen[1]));
+        QCOMPARE(answers.shown.size(), 2);
+        QVERIFY2(
+            answers.shown[1].startsWith(titled("无法把所选的数据位置写入设置文件 " + settingsFile() + "，下次启动时还会询问。")),
+            qPrintable(answers.shown[1]));
     }
 
     // A folder without a system database is named in the box asked again; the next folder, with
@@ -325,27 +276,29 @@ private slots:
     {
         createDemoDataDirectory(home("books"));
         QVERIFY(QDir().mkpath(home("empty")));
-        ModalAnswers answers({click("选择文件夹…"), typeFolder(home("empty")), click("选择文件夹…"), typeFolder(home("books"))});
+        BoxAnswerer answers({BoxAnswerer::click("选择文件夹…"), typeFolder(home("empty")), BoxAnswerer::click("选择文件夹…"),
+                             typeFolder(home("books"))});
         const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->kind == db::EngineKind::Embedded);
         QCOMPARE(QFileInfo(engine->dataDirectory).canonicalFilePath(), QFileInfo(home("books")).canonicalFilePath());
         QVERIFY(openWindow(*engine));
-        QCOMPARE(answers.seen.size(), 4);
-        QCOMPARE(answers.seen[1], QStringLiteral("QFileDialog"));
-        QVERIFY2(answers.seen[2].startsWith("文件夹 " + home("empty") + " 中没有系统库 LQsystem.db。\n\n" + choicePrompt()),
-                 qPrintable(answers.seen[2]));
+        QCOMPARE(answers.shown.size(), 4);
+        QCOMPARE(answers.shown[1], QStringLiteral("QFileDialog"));
+        QVERIFY2(answers.shown[2].startsWith(titled("文件夹 " + home("empty") + " 中没有系统库 LQsystem.db。\n\n" + choicePrompt())),
+                 qPrintable(answers.shown[2]));
         verifyWindowListsDemoSets();
-        QCOMPARE(answers.seen.size(), 4);
+        QCOMPARE(answers.shown.size(), 4);
         QVERIFY(!QFileInfo::exists(db::demoDataDirectory()));
     }
 
     // Esc quits: no window, and no data directory made; a folder dialog cancelled asks again.
     void escapeQuits()
     {
-        ModalAnswers answers({click("选择文件夹…"), key(Qt::Key_Escape), key(Qt::Key_Escape)});
+        BoxAnswerer answers(
+            {BoxAnswerer::click("选择文件夹…"), BoxAnswerer::press(Qt::Key_Escape), BoxAnswerer::press(Qt::Key_Escape)});
         QVERIFY(!windowEngine({"n3fix"}));
-        QCOMPARE(answers.seen.size(), 3);
-        QVERIFY2(answers.seen[2].startsWith(choicePrompt()), qPrintable(answers.seen[2]));
+        QCOMPARE(answers.shown.size(), 3);
+        QVERIFY2(answers.shown[2].startsWith(titled(choicePrompt())), qPrintable(answers.shown[2]));
         QVERIFY(!QFileInfo::exists(db::defaultDataDirectory()));
     }
 
@@ -364,12 +317,12 @@ private slots:
         QFETCH(bool, defaultHoldsData);
         if (defaultHoldsData)
             createDemoDataDirectory(db::defaultDataDirectory());
-        ModalAnswers answers({});
+        BoxAnswerer answers({});
         const cli::StartOptions options = cli::parseCommandLine(arguments);
         const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options.place, options.chooseData);
         QVERIFY(engine && engine->kind == options.place.engine.kind && engine->dataDirectory == options.place.engine.dataDirectory);
         QCoreApplication::processEvents();
-        QCOMPARE(answers.seen, QStringList());
+        QCOMPARE(answers.shown, QStringList());
     }
 
     // SQL Server: the window over the real ODBC driver manager, with the SQLite ODBC driver
@@ -383,16 +336,17 @@ private slots:
         const auto serverReady = [this](QWidget *box) {
             OdbcFixture::useDemoDatabases(home("server"));
             MessageBox::setRecording(false);
-            click("连接 SQL Server")(box);
+            BoxAnswerer::click("连接 SQL Server")(box);
         };
-        ModalAnswers answers({click("连接 SQL Server"), serverReady});
+        BoxAnswerer answers({BoxAnswerer::click("连接 SQL Server"), serverReady});
         const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
         QVERIFY(engine && engine->kind == db::EngineKind::Odbc);
         QVERIFY(openWindow(*engine));
         verifyWindowListsDemoSets();
-        QCOMPARE(answers.seen.size(), 2);
-        QVERIFY2(answers.seen[1].startsWith("无法读取系统库 LQsystem：数据库中缺少数据表："), qPrintable(answers.seen[1]));
-        QVERIFY2(answers.seen[1].contains("\n\n" + choicePrompt()), qPrintable(answers.seen[1]));
+        QCOMPARE(answers.shown.size(), 2);
+        QVERIFY2(answers.shown[1].startsWith(titled("无法读取系统库 LQsystem：数据库中缺少数据表：")),
+                 qPrintable(answers.shown[1]));
+        QVERIFY2(answers.shown[1].contains("\n\n" + choicePrompt()), qPrintable(answers.shown[1]));
     }
 };
 

@@ -1,5 +1,6 @@
 // Hostile text in every field a user can type into, then both repairs: nothing crashes or hangs, and
 // the files change only as the repairs are meant to (the code's balances from the period on, the flags).
+#include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
@@ -12,14 +13,13 @@
 static const QStringList Codes = {"1001", "100101", "1011", "101101", "1011' or '1'='1", "'", "1'; drop table GL_accsum; --", "--", "/* */",
                                   "[", "[0-9]*", "%_", "%", "_", "-1", "三"};
 
-class HostileInput : public QObject {
+class HostileInput : public DataDirectoryTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Form1> m_form;
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        useFreshDataDirectory();
         writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2006, 2007}, {}}});
         QString script = "create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
                          "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC); insert into GL_accsum values(NULL,1,1,2,3);";
@@ -27,13 +27,11 @@ private slots:
             script += QStringLiteral("insert into code values(%1,'科目%2',9);"
                                      "insert into GL_accsum values(%1,1,%2.5,%2,-%2),(%1,6,%2.5,%2,-%2),(%1,12,%2.5,%2,-%2);").arg(SqliteFixture::literal(Codes[i])).arg(i + 1);
         SqliteFixture::run(m_dir->filePath("LQDATA_001_2007.db"), script);
-        FormDriver::useDataDirectory(m_dir->path());
     }
     void cleanup()
     {
         m_form.reset();
-        ODBC::DbConn().reset();
-        m_dir.reset();
+        removeDataDirectory();
     }
 
     void repairsChangeOnlyWhatTheyAreMeantTo_data()

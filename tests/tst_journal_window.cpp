@@ -1,6 +1,7 @@
 // The journal window on real journals, made by real repairs on real database files: what its list
 // and its rows show for each outcome, rows read a page at a time, undo through the keyboard with
 // its recorded boxes, the list following other processes, and the option that opens it.
+#include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
 #include "support/JournalDriver.h"
@@ -37,14 +38,10 @@ QString idAt(const QTableView *list, int row)
 
 } // namespace
 
-class JournalWindowTest : public QObject {
+class JournalWindowTest : public DataDirectoryTest {
     Q_OBJECT
-    QTemporaryDir m_odbcConfig;
-    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<JournalWindow> m_window;
-    QProcess m_helper;
 
-    QString data(const QString &name) const { return m_dir->filePath(name); }
     QString balances() const { return data("LQDATA_007_2031.db"); }
 
     // Balances in shapes nobody would make: amounts as text, fractions, NULL, negative, an integer
@@ -102,26 +99,17 @@ class JournalWindowTest : public QObject {
     QString balanceRows() const { return SqliteFixture::select(balances(), "select rowid, * from GL_accsum order by rowid"); }
 
 private slots:
-    void initTestCase()  // the driver manager reads odbcinst.ini once, before the first ODBC call
-    {
-        OdbcFixture::registerSqliteDriver(m_odbcConfig.path());
-    }
+    void initTestCase() { registerOdbcDriver(); }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        FormDriver::useDataDirectory(m_dir->path());
+        useFreshDataDirectory();
         writeBalances();
-        m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     }
     void cleanup()
     {
-        m_helper.kill();
-        m_helper.waitForFinished();
+        endHelper();
         m_window.reset();
-        ODBC::DbConn().reset();
-        QDir::setCurrent(QDir::tempPath());
-        QVERIFY2(MessageBox::takeShown().isEmpty(), "a box no test looked at");
-        m_dir.reset();
+        removeDataDirectory();
     }
 
     // Each outcome as the list reads it, newest first, with the headers a screen reader announces.

@@ -4,6 +4,7 @@
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
+#include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
@@ -13,9 +14,8 @@
 
 using Run = ProcessRun;  // what one run of the command line gave
 
-class SafeRepairs : public QObject {
+class SafeRepairs : public DataDirectoryTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
     QString db(const QString &name) const { return m_dir->filePath(name + ".db"); }
 
     Run n3fix(QStringList arguments, bool withDataDir = true)
@@ -28,11 +28,10 @@ class SafeRepairs : public QObject {
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        useFreshDataDirectory();
         createDemoDataDirectory(m_dir->path());
-        FormDriver::useDataDirectory(m_dir->path());
     }
-    void cleanup() { ODBC::DbConn().reset(); }
+    void cleanup() { removeDataDirectory(); }
 
     // The check reads every set and year and changes nothing, not even a file's time; a database that
     // can't be read is reported and the others are still checked. After a batch repair it finds nothing,
@@ -47,7 +46,7 @@ private slots:
         QCOMPARE(check.status, 2);
         QCOMPARE(snapshot(m_dir->path()), before);
         QMap<QString, int> wrong;
-        for (const QJsonValue &result : check.json().array()) {
+        for (const QJsonValue result : check.json().array()) {
             QCOMPARE(result["wrong_codes"].toArray().size(), result["wrong"].toInt());
             wrong[result["database"].toString()] = result["wrong"].toInt(-1);
         }
@@ -62,7 +61,7 @@ private slots:
         const Run repair = n3fix({"--repair-end-flags", "--json"});
         QCOMPARE(repair.status, 2);
         QStringList journals;
-        for (const QJsonValue &result : repair.json().array()) {
+        for (const QJsonValue result : repair.json().array()) {
             const QString database = result["database"].toString();
             QCOMPARE(result["error"].isUndefined(), database != "LQDATA_002_2006");
             if (database != "LQDATA_002_2006") {
@@ -74,7 +73,7 @@ private slots:
         const Run after = n3fix({"--check", "--json"});
         QCOMPARE(after.status, 2);
         QCOMPARE(after.json().array().size(), 6);
-        for (const QJsonValue &result : after.json().array())
+        for (const QJsonValue result : after.json().array())
             QVERIFY(result["database"] == "LQDATA_002_2006" || (result["wrong"].toInt() == 0 && result["wrong_codes"].toArray().isEmpty()));
         QCOMPARE(n3fix({"--check", "--account-set", "001"}).status, 0);
 
@@ -82,7 +81,7 @@ private slots:
         const Run list = n3fix({"--journal", "--json"});
         QCOMPARE(list.status, 0);
         QStringList listed;
-        for (const QJsonValue &entry : list.json().array()) {
+        for (const QJsonValue entry : list.json().array()) {
             QCOMPARE(entry["repair"].toString(), "end-flags");
             QCOMPARE(entry["outcome"].toString(), "completed");
             QCOMPARE(entry["rows_changed"].toInt(), wrong[entry["database"].toString()]);
@@ -171,7 +170,7 @@ private slots:
         const QString repaired = SqliteFixture::dump(file, "code");
         // A user changes one of the repaired flags again after the repair.
         qint64 rowid = 0;
-        for (const QJsonValue &row : n3fix({"--journal", id, "--json"}).json()["rows"].toArray())
+        for (const QJsonValue row : n3fix({"--journal", id, "--json"}).json()["rows"].toArray())
             if (!rowid && row.toObject().value("old") != row.toObject().value("new"))
                 rowid = row.toObject().value("key").toObject().value("rowid").toInteger();
         QVERIFY(rowid > 0);

@@ -9,6 +9,7 @@
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
 #include "support/ProcessRun.h"
@@ -31,9 +32,8 @@ QStringList rowsOf(const QString &db, const QString &sql)
 
 } // namespace
 
-class TrustedUndo : public QObject {
+class TrustedUndo : public DataDirectoryTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
     QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
 
     ProcessRun n3fix(QStringList arguments) { return runProcess(N3FIX, arguments << "--data-dir" << m_dir->path()); }
@@ -57,15 +57,10 @@ class TrustedUndo : public QObject {
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        useFreshDataDirectory();
         writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2007}, {}}});
-        FormDriver::useDataDirectory(m_dir->path());
     }
-    void cleanup()
-    {
-        ODBC::DbConn().reset();
-        m_dir.reset();
-    }
+    void cleanup() { removeDataDirectory(); }
 
     // After a walk, the table changes under the journal; undo (the command line) then restores a
     // row only where rowid, code and the flag the walk wrote all still match. Whatever it leaves

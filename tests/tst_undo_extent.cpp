@@ -9,6 +9,7 @@
 #include "repair/Journal.h"
 #include "repair/JournalFormat.h"
 #include "repair/JournalLock.h"
+#include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
 #include "support/ProcessRun.h"
@@ -27,9 +28,8 @@ const QString Chart = "create table code(ccode TEXT, ccode_name TEXT, bend INTEG
 
 } // namespace
 
-class UndoExtent : public QObject {
+class UndoExtent : public DataDirectoryTest {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
     QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
 
     ProcessRun n3fix(QStringList arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
@@ -51,7 +51,7 @@ class UndoExtent : public QObject {
     // Repair `id` as the listing gives it.
     QJsonObject listed(const QString &id)
     {
-        for (const QJsonValue &repair : n3fix({"--journal", "--json"}).json().array())
+        for (const QJsonValue repair : n3fix({"--journal", "--json"}).json().array())
             if (repair["id"].toString() == id)
                 return repair.toObject();
         return {};
@@ -69,16 +69,11 @@ class UndoExtent : public QObject {
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
+        useFreshDataDirectory();
         writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2007}, {}}});
         SqliteFixture::run(yearDb(), Chart);
-        FormDriver::useDataDirectory(m_dir->path());
     }
-    void cleanup()
-    {
-        ODBC::DbConn().reset();
-        m_dir.reset();
-    }
+    void cleanup() { removeDataDirectory(); }
 
     // Completed: every journaled row was written. Another program then changes one of them and
     // adds an account; undo puts back the nine others and touches neither.

@@ -24,8 +24,8 @@ using JournalDriver::cell;
 using JournalDriver::rowText;
 using JournalDriver::shownWhole;
 
-const BoxAnswerer::Keys PressAltR{{Qt::Key_R, Qt::AltModifier}};
-const BoxAnswerer::Keys PressAltE{{Qt::Key_E, Qt::AltModifier}};
+const BoxAnswerer::Answer PressAltR = BoxAnswerer::press(Qt::Key_R, Qt::AltModifier);
+const BoxAnswerer::Answer PressAltE = BoxAnswerer::press(Qt::Key_E, Qt::AltModifier);
 
 // Whether what the screen shows of `widget` is what it paints: the window is on the screen, not
 // only in memory.

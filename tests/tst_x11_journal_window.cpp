@@ -24,7 +24,7 @@ using JournalDriver::Walk;
 using JournalDriver::cell;
 using JournalDriver::shownWhole;
 
-const BoxAnswerer::Keys PressAltU{{Qt::Key_U, Qt::AltModifier}};
+const BoxAnswerer::Answer PressAltU = BoxAnswerer::press(Qt::Key_U, Qt::AltModifier);
 
 } // namespace
 
@@ -125,7 +125,7 @@ private slots:
             BoxAnswerer answerer({PressAltU, PressEnter});
             QTest::keyClick(list, Qt::Key_Return);
             QTRY_COMPARE(answerer.shown.size(), 2);
-            QCOMPARE(answerer.shown[1], MessageBox::ApplicationTitle + "|已撤销修复 " + reset.journal + "：恢复 2 行。|确定");
+            QCOMPARE(answerer.shown[1], MessageBox::ApplicationTitle + "|已撤销修复 " + reset.journal + "：恢复 2 行。|确定|确定");
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), untouched);
         // the rows read again after the undo show the old amounts and those written whole
@@ -144,7 +144,8 @@ private slots:
             BoxAnswerer answerer({PressEnter});
             QTest::keyClick(list, Qt::Key_Return);
             QTRY_COMPARE(answerer.shown.size(), 1);
-            QVERIFY2(answerer.shown[0].contains("已由 ") && answerer.shown[0].endsWith("撤销过，不再重复撤销。|确定"), qPrintable(answerer.shown[0]));
+            QVERIFY2(answerer.shown[0].contains("已由 ") && answerer.shown[0].endsWith("撤销过，不再重复撤销。|确定|确定"),
+                     qPrintable(answerer.shown[0]));
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), untouched);
         QCOMPARE(list->model()->rowCount(), 6);

@@ -3,6 +3,7 @@
 // the account-set list once the system database is gone, and the two boxes of a reset on a table
 // with a trigger. Message boxes are the real ones,
 // each closed by a click on its button.
+#include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
@@ -14,45 +15,9 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <functional>
 #include <memory>
 
 static const QString Working = QStringLiteral("正在修复");
-
-// Closes each message box once it is on the screen, with a click on its button, after `look` has
-// seen it; keeps every box as "title|text|button", in the order shown.
-class BoxCloser : public QObject {
-public:
-    explicit BoxCloser(std::function<void(QMessageBox *)> look = {}) : m_look(std::move(look))
-    {
-        connect(&m_timer, &QTimer::timeout, this, &BoxCloser::closeBox);
-        m_timer.start(10);
-    }
-    QStringList shown;
-
-private:
-    void closeBox()
-    {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        m_timer.stop();  // waiting below runs the event loop
-        QAbstractButton *button = box->buttons().value(0);
-        shown << box->windowTitle() + '|' + box->text() + '|' + (button ? button->text() : QString());
-        if (!QTest::qWaitForWindowExposed(box))
-            shown.last() += QStringLiteral("|never exposed");
-        if (m_look)
-            m_look(box);
-        if (button)
-            QTest::mouseClick(button, Qt::LeftButton);
-        else
-            box->reject();
-        m_timer.start();
-    }
-
-    std::function<void(QMessageBox *)> m_look;
-    QTimer m_timer;
-};
 
 class tst_X11Window : public QObject {
     Q_OBJECT
@@ -181,13 +146,14 @@ private slots:
                                                            "create trigger refuse before update on code when old.ccode='" + refused
                                                            + "' begin select raise(abort, '拒绝'); end;");
         bool shown = false;
-        BoxCloser closer([&](QMessageBox *box) {
+        BoxAnswerer closer({[&](QWidget *box) {
             const QRect label(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
             // a long message's box may hide the whole line: moved down as a user would, it uncovers it
             box->move(box->x(), label.bottom() + 40);
             const QRegion uncovered = QRegion(label).subtracted(box->frameGeometry()).translated(-label.topLeft());
             shown = QTest::qWaitFor([&] { return showsCaption(uncovered); });
-        });
+            BoxAnswerer::click("确定")(box);
+        }});
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(closer.shown.size(), 1);
         QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n拒绝"), qPrintable(closer.shown[0]));
@@ -203,7 +169,7 @@ private slots:
     {
         QVERIFY(openWindow(40, false));
         QVERIFY(QFile::remove(data("LQsystem.db")));
-        BoxCloser closer;
+        BoxAnswerer closer({BoxAnswerer::click("确定"), BoxAnswerer::click("确定")});
         FormDriver::pickFromList(m_form->Combo3, 1);
         QCoreApplication::processEvents();
         QCOMPARE(closer.shown.size(), 2);
@@ -221,11 +187,11 @@ private slots:
         SqliteFixture::run(data("LQDATA_001_2007.db"), "create table audit(ccode TEXT); create trigger audit_writes after update"
                                                        " on GL_accsum begin insert into audit values(new.ccode); end;");
         QTest::keyClicks(m_form->txtCode, code);
-        BoxCloser closer;
+        BoxAnswerer closer({BoxAnswerer::click("确定"), BoxAnswerer::click("确定")});
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
         QCoreApplication::processEvents();
         QCOMPARE(closer.shown.size(), 2);
-        QCOMPARE(closer.shown[0], MessageBox::ApplicationTitle + "|修复成功！|确定");
+        QCOMPARE(closer.shown[0], MessageBox::ApplicationTitle + "|修复成功！|确定|确定");
         QVERIFY2(closer.shown[1].startsWith(MessageBox::ApplicationTitle + "|数据表 GL_accsum 上有触发器 audit_writes："),
                  qPrintable(closer.shown[1]));
         QVERIFY(closer.shown[1].endsWith("|确定"));

@@ -1,38 +1,70 @@
 #include "BoxAnswerer.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
-BoxAnswerer::BoxAnswerer(QList<Keys> answers) : m_answers(std::move(answers))
+namespace {
+
+QString described(QWidget *modal)
+{
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (!box)
+        return QString::fromLatin1(modal->metaObject()->className());
+    QStringList buttons;
+    for (QAbstractButton *button : box->buttons())
+        buttons << button->text();
+    return box->windowTitle() + '|' + box->text() + '|' + buttons.join(',') + '|'
+           + (box->defaultButton() ? box->defaultButton()->text() : QString());
+}
+
+}  // namespace
+
+BoxAnswerer::BoxAnswerer(QList<Answer> answers) : m_answers(std::move(answers))
 {
     connect(&m_timer, &QTimer::timeout, this, &BoxAnswerer::answer);
     m_timer.start(10);
 }
 
+BoxAnswerer::Answer BoxAnswerer::press(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    return [key, modifiers](QWidget *window) { QTest::keyClick(window, key, modifiers); };
+}
+
+BoxAnswerer::Answer BoxAnswerer::click(const QString &text)
+{
+    return [text](QWidget *window) {
+        for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
+            if (button->text() == text)
+                return QTest::mouseClick(button, Qt::LeftButton);
+        QFAIL(qPrintable("no button " + text));
+    };
+}
+
 void BoxAnswerer::answer()
 {
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
         return;
     m_timer.stop();  // waiting below runs the event loop
-    if (box != m_answered) {
-        m_answered = box;
-        shown << box->windowTitle() + '|' + box->text() + '|' + (box->defaultButton() ? box->defaultButton()->text() : QString());
-        m_keys = m_answers.isEmpty() ? Keys{{Qt::Key_Escape, Qt::NoModifier}} : m_answers.takeFirst();
-        m_pressed.invalidate();
+    if (modal != m_answered) {
+        m_answered = modal;
+        shown << described(modal);
+        if (!QTest::qWaitForWindowExposed(modal))
+            shown.last() += QStringLiteral("|never exposed");
+        m_answer = m_answers.isEmpty() ? press(Qt::Key_Escape) : m_answers.takeFirst();
+        m_given.invalidate();
     }
-    // A shortcut such as Alt+U reaches the box only once X has made it the active window; on a
-    // slow run the first press may come before that, so a box still up a second later gets the
-    // same keys again.
-    if (!m_pressed.isValid() || m_pressed.hasExpired(1000)) {
-        box->activateWindow();  // no window manager to do it
-        if (QTest::qWaitForWindowActive(box)) {
-            for (const auto &[key, modifiers] : m_keys)
-                QTest::keyClick(box, key, modifiers);
-        }
-        m_pressed.start();
+    // A shortcut such as Alt+U reaches the window only once X has made it the active one; on a
+    // slow run the first answer may come before that, so a window still up a second later gets
+    // the same answer again.
+    if (m_answered && (!m_given.isValid() || m_given.hasExpired(1000))) {
+        modal->activateWindow();  // no window manager to do it
+        if (QTest::qWaitForWindowActive(modal))
+            m_answer(modal);
+        m_given.start();
     }
     m_timer.start();
 }

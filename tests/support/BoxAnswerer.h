@@ -3,31 +3,38 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QPair>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
-class QMessageBox;
+#include <functional>
 
-// Answers each real message box once it is on the screen with the next keys given, pressed on the
-// box as a person would (Esc for a box beyond them); keeps every box as "title|text|default
-// button", in the order shown.
+class QWidget;
+
+// Answers each real modal window (a message box, a file dialog) once it is on the screen with the
+// next answer given, as a person would: a key pressed or a button clicked on it, or whatever the
+// answer does with it; a window beyond the answers gets Esc. Keeps every window shown, in order:
+// a message box as "title|text|buttons|default button" (the buttons joined by ","), any other
+// window as its class name; "|never exposed" added to one that did not come up on the screen.
 class BoxAnswerer : public QObject {
 public:
-    using Keys = QList<QPair<Qt::Key, Qt::KeyboardModifiers>>;
-    explicit BoxAnswerer(QList<Keys> answers);
+    using Answer = std::function<void(QWidget *)>;
+    explicit BoxAnswerer(QList<Answer> answers);
+
+    // A key pressed on the window, and a click on its button of that text.
+    static Answer press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    static Answer click(const QString &text);
 
     QStringList shown;
 
 private:
     void answer();
 
-    QList<Keys> m_answers;
-    Keys m_keys;  // for the box on the screen
-    QPointer<QMessageBox> m_answered;
-    QElapsedTimer m_pressed;
+    QList<Answer> m_answers;
+    Answer m_answer;  // for the window on the screen
+    QPointer<QWidget> m_answered;
+    QElapsedTimer m_given;
     QTimer m_timer;
 };
 
-inline const BoxAnswerer::Keys PressEnter{{Qt::Key_Return, Qt::NoModifier}};
+inline const BoxAnswerer::Answer PressEnter = BoxAnswerer::press(Qt::Key_Return);
