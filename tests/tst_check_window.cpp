@@ -332,32 +332,15 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
-        arguments.replaceInStrings("@", m_dir->path());
-        expected.replace("@", m_dir->path());
-        const cli::StartOptions options = cli::parseCommandLine(QStringList{"n3fix"} + arguments);
-        QString seen = options.error;
-        if (seen.isEmpty() && options.action == cli::Action::Help)
-            seen = "help";
-        else if (seen.isEmpty())
-            seen = QStringLiteral("%1|%2|%3")
-                       .arg(options.action == cli::Action::CheckWindow ? "check" : "other",
-                            options.place.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
-                            options.place.engine.dataDirectory);
-        QCOMPARE(seen, expected);
+        QCOMPARE(startRead(arguments, cli::Action::CheckWindow, "check"), expected.replace("@", m_dir->path()));
     }
 
     // The real program: refused beside a command with status 2; opened on a data directory, it
     // stays up until it is closed.
     void programOpensTheWindow()
     {
-        m_helper.start(N3FIX, {"--check-window", "--repair-end-flags"});
-        QVERIFY(m_helper.waitForFinished(30000));
-        QCOMPARE(m_helper.exitCode(), 2);
         writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
-        m_helper.start(N3FIX, {"--check-window", "--data-dir", m_dir->path(), "-platform", "offscreen"});
-        QVERIFY(m_helper.waitForStarted());
-        QVERIFY(!m_helper.waitForFinished(1500));
-        QCOMPARE(m_helper.state(), QProcess::Running);
+        DataDirectoryTest::programOpensTheWindow(N3FIX, {"--check-window", "--repair-end-flags"}, {"--check-window"});
     }
 };
 

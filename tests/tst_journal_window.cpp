@@ -502,31 +502,14 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
         QVERIFY(QDir().mkpath(data("帐 套 -1")));
-        arguments.replaceInStrings("@", m_dir->path());  // "@" is the test's own folder
-        expected.replace("@", m_dir->path());
-        const cli::StartOptions options = cli::parseCommandLine(QStringList{"n3fix"} + arguments);
-        QString seen = options.error;
-        if (seen.isEmpty() && options.action == cli::Action::Help)
-            seen = "help";
-        else if (seen.isEmpty())
-            seen = QStringLiteral("%1|%2|%3")
-                       .arg(options.action == cli::Action::JournalWindow ? "journal" : "other",
-                            options.place.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded",
-                            options.place.engine.dataDirectory);
-        QCOMPARE(seen, expected);
+        QCOMPARE(startRead(arguments, cli::Action::JournalWindow, "journal"), expected.replace("@", m_dir->path()));
     }
 
     // The real program: refused beside a command with its message and status 2; opened on a data
     // directory, it stays up until it is closed.
     void programOpensTheWindow()
     {
-        m_helper.start(N3FIX, {"--journal-window", "--undo", "x"});
-        QVERIFY(m_helper.waitForFinished(30000));
-        QCOMPARE(m_helper.exitCode(), 2);
-        m_helper.start(N3FIX, {"--journal-window", "--data-dir", m_dir->path(), "-platform", "offscreen"});
-        QVERIFY(m_helper.waitForStarted());
-        QVERIFY(!m_helper.waitForFinished(1500));
-        QCOMPARE(m_helper.state(), QProcess::Running);
+        DataDirectoryTest::programOpensTheWindow(N3FIX, {"--journal-window", "--undo", "x"}, {"--journal-window"});
     }
 };
 

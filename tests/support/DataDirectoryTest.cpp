@@ -40,3 +40,27 @@ void DataDirectoryTest::removeDataDirectory()
     m_dir.reset();
     QVERIFY2(!unread, "a box no test looked at");
 }
+
+QString DataDirectoryTest::startRead(QStringList arguments, cli::Action opens, const QString &window) const
+{
+    arguments.replaceInStrings("@", m_dir->path());
+    const cli::StartOptions options = cli::parseCommandLine(QStringList{"n3fix"} + arguments);
+    if (!options.error.isEmpty())
+        return options.error;
+    if (options.action == cli::Action::Help)
+        return QStringLiteral("help");
+    return QStringLiteral("%1|%2|%3")
+        .arg(options.action == opens ? window : QStringLiteral("other"),
+             options.place.engine.kind == db::EngineKind::Odbc ? "odbc" : "embedded", options.place.engine.dataDirectory);
+}
+
+void DataDirectoryTest::programOpensTheWindow(const QString &n3fix, const QStringList &refused, const QStringList &opening)
+{
+    m_helper.start(n3fix, refused);
+    QVERIFY(m_helper.waitForFinished(30000));
+    QCOMPARE(m_helper.exitCode(), 2);
+    m_helper.start(n3fix, opening + QStringList{"--data-dir", m_dir->path(), "-platform", "offscreen"});
+    QVERIFY(m_helper.waitForStarted());
+    QVERIFY(!m_helper.waitForFinished(1500));
+    QCOMPARE(m_helper.state(), QProcess::Running);
+}

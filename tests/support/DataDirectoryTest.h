@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/CommandLine.h"
+
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -31,6 +33,14 @@ protected:
     void removeDataDirectory();
 
     QString data(const QString &name) const { return m_dir->filePath(name); }
+
+    // How the program reads `arguments` ("@" standing for the data directory): the error, "help",
+    // or "`window`|engine|data directory" when it opens the window `opens` ("other" for another).
+    QString startRead(QStringList arguments, cli::Action opens, const QString &window) const;
+
+    // The real program n3fix at `n3fix`, as the helper: `refused` ends with status 2; `opening`
+    // (with the data directory and the offscreen platform added) opens a window that stays up.
+    void programOpensTheWindow(const QString &n3fix, const QStringList &refused, const QStringList &opening);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcess m_helper;  // a program the test runs beside the tool: a lock holder, a walk, n3fix
