@@ -6,6 +6,8 @@
 
 #include "db/RowByRowWrites.h"
 
+#include <algorithm>
+
 namespace repair {
 
 namespace {
