@@ -272,7 +272,7 @@ QString Connection::textOf(const QVariant &value)
     case StorageClass::Text:
         return value.toString();
     case StorageClass::Integer:
-        return value.typeId() == QMetaType::ULongLong ? QString::number(value.toULongLong()) : QString::number(value.toLongLong());
+        return QString::number(value.toLongLong());
     case StorageClass::Real: {
         // A whole value within the integer range is that integer, as the server writes it.
         const double number = value.toDouble();

@@ -1,5 +1,7 @@
 #include "StoredValue.h"
 
+#include <limits>
+
 namespace db {
 
 StorageClass storageClass(const QVariant &value)
@@ -18,8 +20,10 @@ StorageClass storageClass(const QVariant &value)
     case QMetaType::Long:
     case QMetaType::ULong:
     case QMetaType::LongLong:
-    case QMetaType::ULongLong:
         return StorageClass::Integer;
+    case QMetaType::ULongLong:
+        // Beyond the signed 64 bits no SQLite integer holds it: it is kept as its digits.
+        return value.toULongLong() <= quint64(std::numeric_limits<qint64>::max()) ? StorageClass::Integer : StorageClass::Other;
     case QMetaType::Float:
     case QMetaType::Double:
         return StorageClass::Real;

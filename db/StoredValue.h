@@ -9,7 +9,8 @@ namespace db {
 // How a value read from a database is stored, whichever type the driver gave it in: SQLite's
 // storage classes, which the other engines' column types fall into (a bit and every integer
 // width an integer, float and double a real, every character type text, binary a blob); Other
-// for what has no such class (a date or time the ODBC driver gives as such).
+// for what has no such class (a date or time the ODBC driver gives as such, an unsigned integer
+// beyond the signed 64 bits).
 enum class StorageClass { Null, Integer, Real, Text, Blob, Other };
 StorageClass storageClass(const QVariant &value);
 

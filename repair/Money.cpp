@@ -170,13 +170,15 @@ std::optional<Money> Money::fromStored(const QVariant &stored)
 {
     switch (db::storageClass(stored)) {
     case db::StorageClass::Integer:
-        if (stored.typeId() == QMetaType::ULongLong)  // beyond the signed range, it keeps its value
-            return Money(__int128(stored.toULongLong()) * UnitsPerWhole);
         return fromInteger(stored.toLongLong());
     case db::StorageClass::Real:
         return fromDouble(stored.toDouble());
     case db::StorageClass::Text:
         return fromText(stored.toString());
+    case db::StorageClass::Other:
+        if (stored.typeId() == QMetaType::ULongLong)  // beyond the signed 64 bits, still exact
+            return Money(__int128(stored.toULongLong()) * UnitsPerWhole);
+        [[fallthrough]];
     default:
         return std::nullopt;
     }
