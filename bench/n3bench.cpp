@@ -557,7 +557,7 @@ void journalRow(const Place &place)
 {
     const QString dir = walkDirectory(place, 20000);
     const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
-    const QString databaseName = QFileInfo(database).completeBaseName();
+    const QString databaseName = ODBC::accountSetDatabaseName(AccountSet, QString::number(Year));
     std::vector<double> journalClock, journalProcessor, walkClock, walkProcessor;
     std::size_t journaled = 0, codes = 0;
     for (int round = 0; round < 5; ++round) {
