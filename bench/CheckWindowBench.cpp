@@ -1,4 +1,6 @@
 #include "CheckWindowBench.h"
+
+#include "DatabaseCopy.h"
 #include "Measures.h"
 
 #include "app/CheckWindow.h"
@@ -10,7 +12,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -85,7 +86,7 @@ void checkWindowRows(const QTemporaryDir &root)
     plantBalanceDisagreements(master);
     for (const DemoAccountSet &set : std::as_const(sets))
         for (const int year : set.liveYears)
-            if (!QFile::copy(master, QDir(dir).filePath(accountSetFileName(set.id, year))))
+            if (!copyDatabase(master, QDir(dir).filePath(accountSetFileName(set.id, year))))
                 qFatal("cannot copy the account-set database");
     ODBC::setEngine({db::EngineKind::Embedded, dir});
 

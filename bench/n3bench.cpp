@@ -33,6 +33,7 @@
 //                               without the window, as the command line runs it, with no progress
 //   n3bench --floor a|b|c FILE  (internal) the anchor (a), (b) or (c) on the database FILE
 #include "CheckWindowBench.h"
+#include "DatabaseCopy.h"
 #include "JournalWindowBench.h"
 #include "Measures.h"
 
@@ -355,8 +356,7 @@ void freshCopy(const QString &master, const QString &path)
     for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
         QFile::remove(file);
     QDir(QFileInfo(path).absolutePath() + QStringLiteral("/journal")).removeRecursively();
-    QFile copy(path);
-    if (!QFile::copy(master, path) || !copy.open(QIODevice::ReadWrite) || ::fsync(copy.handle()) != 0)
+    if (!copyDatabase(master, path))
         qFatal("cannot copy %s", qPrintable(master));
 }
 
@@ -607,7 +607,7 @@ void journalsKeptRow(const Place &place)
         std::vector<double> seconds;
         for (int round = 0; round < 5; ++round) {
             QFile::remove(database);
-            QFile::copy(chartMaster(place, 1000), database);
+            copyDatabase(chartMaster(place, 1000), database);
             seconds.push_back(walkInChildProcess(dir, WalkKind::Window).processor);
         }
         return median(seconds);
@@ -616,7 +616,7 @@ void journalsKeptRow(const Place &place)
     const double none = walkSeconds();
     const QString sample = QDir(journals).filePath(QDir(journals).entryList({QStringLiteral("*.journal")}).value(0));
     for (int i = 0; i < 5000; ++i)
-        QFile::copy(sample, QDir(journals).filePath(QStringLiteral("20200101-000000-000-%1.journal").arg(i + 2)));
+        copyDatabase(sample, QDir(journals).filePath(QStringLiteral("20200101-000000-000-%1.journal").arg(i + 2)));
     const double many = walkSeconds();
     std::printf("\n%-34s %-6s %8s %8s %8s\n", "1,000-code walk, journals kept", "where", "none s", "5,000 s", "ratio");
     std::printf("%-34s %-6s %8.3f %8.3f %8.2f   goal <= 1.1\n", "", qPrintable(place.name), none, many, many / none);

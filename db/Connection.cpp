@@ -9,7 +9,6 @@
 
 #include <QAtomicInteger>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -141,14 +140,25 @@ namespace {
 
 // Whether the SQLite file at `path` is in write-ahead-log mode with no log beside it: a reader
 // must then create the log and its index, and only a connection that may write removes them
-// again when it closes.
+// again when it closes. The header is read through a read-only SQLite connection of its own and
+// never through a descriptor opened here: on POSIX systems closing any descriptor of a file drops
+// every lock this process holds on it, and a repair in another thread may be holding SQLite's.
 bool logToBeCreated(const QString &path)
 {
-    QFile file(path);
-    if (QFile::exists(path + QStringLiteral("-wal")) || !file.open(QIODevice::ReadOnly))
+    if (QFileInfo::exists(path + QStringLiteral("-wal")))
         return false;
-    const QByteArray header = file.read(20);
-    return header.size() == 20 && header.at(18) == 2 && header.at(19) == 2;  // read and write versions 2: WAL
+    sqlite3 *connection = nullptr;
+    char header[20] = {};
+    bool read = false;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &connection, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_file *file = nullptr;
+        // The file SQLite opened for the connection; reading its first bytes takes no lock and
+        // leaves no file behind.
+        read = sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file
+            && file->pMethods && file->pMethods->xRead(file, header, int(sizeof header), 0) == SQLITE_OK;
+    }
+    sqlite3_close(connection);
+    return read && header[18] == 2 && header[19] == 2;  // read and write versions 2: WAL
 }
 
 } // namespace

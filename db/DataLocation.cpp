@@ -20,6 +20,20 @@ QSettings userSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("n3fix"), QStringLiteral("n3fix"));
 }
 
+// The folder kept in the settings. A relative path, as someone may write by hand, is taken from
+// the settings file's own folder, never from wherever the program was started; where the settings
+// are not a file (the registry on Windows) it is refused, and the place is asked for again.
+QString rememberedFolder(const QSettings &settings)
+{
+    const QString folder = settings.value(FolderKey).toString();
+    if (folder.isEmpty() || !QDir::isRelativePath(folder))
+        return folder;
+    const QFileInfo file(settings.fileName());
+    if (!file.isAbsolute() || !file.isFile())
+        return QString();
+    return QDir::cleanPath(file.absoluteDir().filePath(folder));
+}
+
 }  // namespace
 
 DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_folder(kind == Folder ? folder : QString()) {}
@@ -80,7 +94,7 @@ std::optional<DataLocation> DataLocation::remembered()
     for (const Kind kind : {Folder, SqlServer, Demo}) {
         if (name != KindNames[kind])
             continue;
-        const QString folder = settings.value(FolderKey).toString();
+        const QString folder = rememberedFolder(settings);
         if (kind == Folder && folder.isEmpty())
             return std::nullopt;
         return DataLocation(kind, folder);

@@ -54,6 +54,12 @@ struct sqlite3_stmt;
 //     journal file at synchronous=NORMAL: each is on disk when it returns should the program die;
 //     a power loss may take the last back, and the journal then reads as under rule 6.
 //     Journal::flush().
+// 11. No file the process may hold a SQLite connection to (a database, its -journal, -wal or
+//     -shm, a repair's journal) is opened or closed except through SQLite: on POSIX systems
+//     closing any descriptor of a file drops every lock the process holds on it, a repair's in
+//     another thread included. The running lock is on a file of its own (JournalLock); a
+//     read-only open reads the header through SQLite (db::Connection::openEmbedded()).
+//     tst_x11_check_window: repairKeepsItsLocksWhileItsWindowsRead.
 namespace repair {
 
 // The journal of one repair: a SQLite file of its own in the journal directory, written before

@@ -6,15 +6,20 @@ namespace repair {
 
 namespace {
 
-// The locked byte: Windows locks are mandatory, so the lock covers a byte no journal reaches and
-// apart from SQLite's lock bytes (at 1 GiB), leaving the file's contents readable to every reader.
+// The locked byte, far beyond the lock file's (empty) contents.
 constexpr DWORD LockOffsetHigh = 0x7fffffff;
 
-// Opens the file at `path`, made when `create`.
-HANDLE openJournal(const QString &path, bool create = false)
+// The file whose lock tells that the repair of the journal at `path` runs.
+QString runningLockPath(const QString &path)
 {
-    // Shared for reading, writing and deleting: SQLite opens the same file beside this handle,
-    // and a journal given up before it was flushed is removed while the lock is still held.
+    return path + QStringLiteral(".lock");
+}
+
+// Opens the lock file at `path`, made when `create`.
+HANDLE openLockFile(const QString &path, bool create = false)
+{
+    // Shared for reading, writing and deleting: readers look at the lock while it is held, and
+    // the running lock's file is removed before its handle is closed.
     return CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -31,7 +36,7 @@ bool lockByte(HANDLE file, DWORD flags)
 // the handle, or INVALID_HANDLE_VALUE.
 HANDLE lockedFile(const QString &path, bool create)
 {
-    const HANDLE file = openJournal(path, create);
+    const HANDLE file = openLockFile(path, create);
     if (file != INVALID_HANDLE_VALUE && !lockByte(file, LOCKFILE_EXCLUSIVE_LOCK)) {
         CloseHandle(file);
         return INVALID_HANDLE_VALUE;
@@ -49,7 +54,9 @@ JournalLock::~JournalLock()
 bool JournalLock::hold(const QString &path)
 {
     release();
-    m_handle = reinterpret_cast<qintptr>(lockedFile(path, false));
+    m_handle = reinterpret_cast<qintptr>(lockedFile(runningLockPath(path), true));
+    if (m_handle != -1)
+        m_removedOnRelease = runningLockPath(path);
     return m_handle != -1;
 }
 
@@ -62,8 +69,13 @@ bool JournalLock::holdUndoOf(const QString &path)
     return m_handle != -1;
 }
 
+// The running lock's file goes first and the lock after it: a reader that still opens the old
+// file finds its lock held until the repair's outcome is recorded, or free after, as it is.
 void JournalLock::release()
 {
+    if (!m_removedOnRelease.isEmpty())
+        DeleteFileW(reinterpret_cast<const wchar_t *>(m_removedOnRelease.utf16()));
+    m_removedOnRelease.clear();
     if (m_handle != -1)
         CloseHandle(reinterpret_cast<HANDLE>(m_handle));  // closing the handle drops its lock
     m_handle = -1;
@@ -71,7 +83,7 @@ void JournalLock::release()
 
 bool JournalLock::isHeld(const QString &path)
 {
-    const HANDLE file = openJournal(path);
+    const HANDLE file = openLockFile(runningLockPath(path));
     if (file == INVALID_HANDLE_VALUE)
         return false;
     const bool locked = lockByte(file, 0);

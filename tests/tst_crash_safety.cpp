@@ -172,7 +172,7 @@ private slots:
         QFETCH(QString, scenario);
         QFETCH(QString, sync);
         if (!m_canTrace)
-            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         const QString start = scenario == "undo" ? "repaired" : "original";
         int kills = 0, undone = 0, hot = 0;  // hot: kills that left a rollback journal beside a repair's journal
         for (int n = 1; n < 200; ++n) {
@@ -231,7 +231,7 @@ private slots:
         QFETCH(QString, scenario);
         QFETCH(QString, sync);
         if (!m_canTrace)
-            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         const QString originalBooks = books(original("LQDATA_001_2007.db"));
         int unrecorded = 0, failed = 0;
         for (int n = 1; n < 200; ++n) {
@@ -299,7 +299,7 @@ private slots:
     void windowSaysTheResetsEndIsUnrecorded()
     {
         if (!m_canTrace)
-            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         const auto press = [&] { return QStringList{N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3", "window"}; };
         freshData("original");
         const QString trace = m_work->filePath("trace");
@@ -348,10 +348,10 @@ private slots:
         QFETCH(QString, scenario);
         QFETCH(QString, unrecordedSays);
         if (geteuid() != 0)
-            QSKIP("mounting a small tmpfs needs root; the full-disk stages are not tried here");
+            SKIP_UNLESS_CI("mounting a small tmpfs needs root; the full-disk stages are not tried here");
         QTemporaryDir mountPoint;
         if (::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0, "size=4m") != 0)
-            QSKIP("mounting a small tmpfs is not permitted here; the full-disk stages are not tried");
+            SKIP_UNLESS_CI("mounting a small tmpfs is not permitted here; the full-disk stages are not tried");
         const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(mountPoint.path()).constData(), MNT_DETACH); });
         const QString dir = mountPoint.filePath("data");
         const QString filler = mountPoint.filePath("filler");
@@ -492,7 +492,7 @@ private slots:
         QFETCH(int, codes);
         QFETCH(bool, slowSyncs);
         if (slowSyncs && !m_canTrace)
-            QSKIP("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         m_work = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(data()));
         writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}});

@@ -253,6 +253,21 @@ private slots:
         QVERIFY(!QFileInfo::exists(home("moved")) && !QFileInfo::exists(db::defaultDataDirectory()));
     }
 
+    // A relative folder written by hand is the one beside the settings file, from any working
+    // directory: the commands list that folder's journal, not one found from where they started.
+    void relativeKeptFolder()
+    {
+        createDemoDataDirectory(home("books"));
+        QVERIFY(QDir().mkpath(home("books/journal")) && QDir().mkpath(home("elsewhere/deeper")));
+        const QString kept = "[data]\nlocation=folder\nfolder=../../books\n";
+        writeSettings(kept);
+        for (const QString &from : {home("elsewhere"), home("elsewhere/deeper"), home(".config/n3fix")}) {
+            const ProcessRun listed = runProcess(N3FIX, {"--journal", "--json"}, environmentWithHome(m_home->path()), from);
+            QVERIFY2(listed.status == 0 && listed.json().isArray(), qPrintable(from + ": " + listed.out + listed.err));
+        }
+        QCOMPARE(settings(), kept);
+    }
+
     // A choice that can't be kept (where the settings folder should be, there is a file): the
     // window still opens on it, after a box that says it will be asked for again.
     void choiceThatCannotBeKept()

@@ -2,12 +2,15 @@
 // key presses, with real message boxes answered by real keys: what it lists for books with wrong
 // end flags and ledgers that disagree, as painted on the screen; each repair cancelled from its
 // box with Enter, then confirmed, the database checked value for value and the repair found in the
-// journal window.
+// journal window. The program itself, on the same server, keeps its repair's locks while its own
+// windows read the same file.
 #include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
 #include "support/LedgerFixture.h"
+#include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
+#include "support/X11Windows.h"
 
 #include "app/CheckWindow.h"
 #include "app/JournalWindow.h"
@@ -17,6 +20,8 @@
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -35,6 +40,33 @@ bool onScreen(QWidget *widget)
     const QImage screen = widget->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
     const QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     return screen.size() == painted.size() && screen == painted;
+}
+
+// Keys pressed for real (XTest) into the window `id` of another program, given the focus first as
+// a window manager would.
+bool pressIn(const QString &id, const QString &keys)
+{
+    return runProcess("xdotool", {"windowfocus", "--sync", id}).status == 0 && runProcess("xdotool", {"key", keys}).status == 0;
+}
+
+// The window that has the keyboard, as a number.
+qulonglong focusedWindow()
+{
+    return runProcess("xdotool", {"getwindowfocus"}).out.trimmed().toULongLong();
+}
+
+// Whether another program, waiting 100 ms at most, is kept from writing to the file at `path`.
+bool writingLockedOut(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    int result = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (result == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 100);
+        result = sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+    return result == SQLITE_BUSY;
 }
 
 } // namespace
@@ -191,6 +223,66 @@ private slots:
         QCOMPARE(cell(journal->repairList, 0, 2) + '|' + cell(journal->repairList, 0, 5), QStringLiteral("彻底根除|完成"));
         QCOMPARE(cell(journal->repairList, 1, 2) + '|' + cell(journal->repairList, 1, 5), QStringLiteral("按下级科目重算|完成"));
         QCOMPARE(cell(journal->repairList, 1, 4), QStringLiteral("2"));
+    }
+
+    // n3fix --check-window as a real program: while its recompute holds the write lock on the books
+    // (strace holds the commit's first sync), the same program opens its journal window, which
+    // lists the running repair, looks at its lock and reads the rows' current values, and both
+    // windows are asked to read everything again (F5). The repair keeps its lock through all of
+    // it: another program still can't write, and the file ends whole with just the recompute.
+    void repairKeepsItsLocksWhileItsWindowsRead()
+    {
+        if (QStandardPaths::findExecutable("xdotool").isEmpty() || QStandardPaths::findExecutable("strace").isEmpty()
+            || runProcess("strace", {"-o", "/dev/null", "true"}).status != 0)
+            SKIP_UNLESS_CI("xdotool or strace is missing, or strace may not trace here (scripts/install-deps --test)");
+        m_dir = std::make_unique<QTemporaryDir>();
+        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
+
+        QProcess program;
+        program.setProcessEnvironment(environmentWithHome(m_dir->path()));
+        program.start(N3FIX, {"--check-window", "--data-dir", m_dir->path()});
+        const auto ended = qScopeGuard([&] { program.kill(); program.waitForFinished(); });
+        const QString checkWindow = X11Windows::waitFor("检查和修复 — " + QDir::toNativeSeparators(m_dir->path()));
+        QVERIFY2(!checkWindow.isEmpty(), qPrintable(X11Windows::titles().join('|')));
+        QProcess tracer;
+        tracer.setProcessChannelMode(QProcess::MergedChannels);
+        tracer.start("strace", {"-f", "-o", "/dev/null", "-P", books() + "-journal", "-e", "trace=fdatasync",
+                                "-e", "inject=fdatasync:delay_enter=600000000:when=1", "-p", QString::number(program.processId())});
+        const auto detached = qScopeGuard([&] { tracer.terminate(); tracer.waitForFinished(); });
+        QByteArray traced;
+        QTRY_VERIFY_WITH_TIMEOUT((traced += tracer.readAll()).contains("attached"), 30000);
+
+        // Alt+R once the first check has made the button usable, then the box's own Alt+R
+        QString box;
+        for (int tries = 0; tries < 60 && box.isEmpty(); ++tries) {
+            QVERIFY(pressIn(checkWindow, "alt+r"));
+            box = X11Windows::waitFor(MessageBox::ApplicationTitle, 1000);
+        }
+        QVERIFY(!box.isEmpty());
+        QVERIFY(pressIn(box, "alt+r"));
+        QTRY_VERIFY_WITH_TIMEOUT(writingLockedOut(books()), 60000);
+
+        // 修复日志 (Alt+J) brings the journal window up and gives it the keyboard: a key pressed before
+        // it in either window has been handled once the journal window has the keyboard again.
+        QVERIFY(pressIn(checkWindow, "alt+j"));
+        const QString journalWindow = X11Windows::waitFor("修复日志 — " + QDir::toNativeSeparators(m_dir->path()));
+        QVERIFY(!journalWindow.isEmpty());
+        for (const QString &window : {journalWindow, checkWindow}) {
+            QVERIFY(pressIn(window, "F5"));
+            QVERIFY(pressIn(checkWindow, "alt+j"));
+            QTRY_COMPARE_WITH_TIMEOUT(focusedWindow(), journalWindow.toULongLong(nullptr, 16), 60000);
+        }
+        QVERIFY2(writingLockedOut(books()), "another program could write while the recompute held the file");
+
+        tracer.terminate();  // strace lets the sync go on
+        QVERIFY(tracer.waitForFinished(30000));
+        const QString done = X11Windows::waitFor(MessageBox::ApplicationTitle, 60000);
+        QVERIFY(!done.isEmpty());
+        QCOMPARE(SqliteFixture::select(books(), "pragma integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(SqliteFixture::dump(books(), "GL_accsum"),
+                 expected("GL_accsum", "update GL_accsum set mb = 250 where ccode = '1001' and iperiod = 2;"
+                                       "update GL_accsum set mb = 200 where ccode = '100101' and iperiod = 2;"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTest>
 
 // One run of a program as a real process, to its end.
 struct ProcessRun {
@@ -26,3 +27,13 @@ QProcessEnvironment environmentWithHome(const QString &home);
 // Every entry under `dir`, at any depth, with its bytes and its modification time: two snapshots
 // are equal only when nothing was written, created or touched.
 QMap<QString, QString> snapshot(const QString &dir);
+
+// A test that can't be tried here (a tool missing, no right to trace or to mount) is skipped,
+// except where the environment variable CI is set: a run that is to try everything then fails,
+// naming what is missing, rather than pass on fewer tests.
+#define SKIP_UNLESS_CI(message) \
+    do { \
+        if (!qEnvironmentVariableIsEmpty("CI")) \
+            QFAIL(message " (CI is set: every test must run)"); \
+        QSKIP(message); \
+    } while (false)
