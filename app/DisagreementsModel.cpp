@@ -33,7 +33,7 @@ QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
     const repair::BalanceDisagreement &found = m_disagreements[std::size_t(index.row())];
     switch (index.column()) {
     case Code:
-        return found.code;
+        return db::shownValue(db::codeValue(found.code));
     case Period:
         return db::shownValue(found.period);
     case AmountColumn:

@@ -18,7 +18,7 @@ namespace {
 // One disagreement as --json gives it.
 QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 {
-    return {{QStringLiteral("code"), found.code},
+    return {{QStringLiteral("code"), db::jsonValue(db::codeValue(found.code))},
             {QStringLiteral("period"), db::jsonValue(found.period)},
             {QStringLiteral("column"), found.column},
             {QStringLiteral("amount"), found.amount ? moneyJson(*found.amount) : QJsonValue(QJsonValue::Null)},
@@ -29,7 +29,7 @@ QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 QString disagreementLine(const repair::BalanceDisagreement &found)
 {
     return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")
-        .arg(found.code, db::shownValue(found.period), found.column,
+        .arg(db::shownValue(db::codeValue(found.code)), db::shownValue(found.period), found.column,
              found.amount ? repair::RepairText::moneyText(*found.amount) : QStringLiteral("无余额行"),
              repair::RepairText::moneyText(found.subAccountsSum));
 }

@@ -47,14 +47,14 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     QJsonArray missing, duplicates, orphans;
     for (const repair::MissingBalanceRow &row : plan.missingRows) {
         missing.append(codeAndPeriod(row.code, row.period));
-        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(row.code, db::shownValue(row.period)));
+        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period)));
     }
     for (const repair::DuplicateBalanceRows &rows : plan.duplicateRows) {
         QJsonObject json = codeAndPeriod(rows.code, rows.period);
         json.insert(QStringLiteral("rows"), rows.rows);
         duplicates.append(json);
         out.line(QStringLiteral("  科目 %1 第 %2 期有 %3 条余额行，合计与下级科目不符，无法判断改哪一条，无法重算")
-                     .arg(rows.code, db::shownValue(rows.period))
+                     .arg(db::shownValue(db::codeValue(rows.code)), db::shownValue(rows.period))
                      .arg(rows.rows));
     }
     for (const repair::BalanceOrphan &orphan : plan.orphans) {

@@ -28,9 +28,9 @@ QJsonValue periodJson(const QString &period)
 QJsonObject rowJson(const repair::BalanceRow &row)
 {
     return {{QStringLiteral("period"), db::jsonValue(row.period)},
-            {QStringLiteral("mb"), db::jsonValue(row.mb)},
-            {QStringLiteral("md"), db::jsonValue(row.md)},
-            {QStringLiteral("mc"), db::jsonValue(row.mc)}};
+            {QStringLiteral("mb"), amountJson(row.mb)},
+            {QStringLiteral("md"), amountJson(row.md)},
+            {QStringLiteral("mc"), amountJson(row.mc)}};
 }
 
 // One matched row as a line of text: "  第 9 期：mb 1200.00，md 300.00，mc 100.00".

@@ -2,13 +2,17 @@
 
 #include "Console.h"
 #include "db/ODBC.h"
+#include "db/StoredValue.h"
+#include "repair/BalanceLedger.h"
 #include "repair/Money.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace cli {
 
@@ -63,7 +67,28 @@ void Output::endStreamedDocument() const
 
 QJsonValue moneyJson(const repair::Money &amount)
 {
-    return QJsonValue(amount.toDouble());
+    const QString exact = amount.toString();
+    const qsizetype point = exact.indexOf(QLatin1Char('.'));
+    const int decimals = point < 0 ? 0 : int(exact.size() - point - 1);
+    return decimals >= 2 ? exact : amount.toString(2);
+}
+
+QJsonValue amountJson(const QVariant &stored)
+{
+    try {
+        if (const std::optional<repair::Money> amount = repair::Money::fromStored(stored))
+            return moneyJson(*amount);
+    } catch (const repair::MoneyOutOfRange &) {
+        if (db::storageClass(stored) == db::StorageClass::Real)
+            return QString::number(stored.toDouble(), 'f', 0);
+    }
+    return db::jsonValue(stored);
+}
+
+bool isAmountColumn(const QString &column)
+{
+    return std::any_of(std::begin(repair::AmountNames), std::end(repair::AmountNames),
+                       [&column](const char *name) { return column.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; });
 }
 
 ConnectionMessages::ConnectionMessages()

@@ -4,6 +4,7 @@
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 namespace repair {
 class Money;
@@ -32,8 +33,15 @@ private:
     mutable bool m_firstElement = true;
 };
 
-// Money as JSON gives it (a number); RepairText::moneyText() gives it as text.
+// Money as JSON gives it: a string of its exact decimal digits, in two decimals or as many more
+// as it has ("1200.00", "12345678901234567.90", "100.005"), never a number, which a reader takes
+// as a double; RepairText::moneyText() gives it as text.
 QJsonValue moneyJson(const repair::Money &amount);
+// A stored amount as JSON: moneyJson() of the number it holds; null for NULL; a value that is no
+// number as db::jsonValue() gives it, a real too large for Money as the string of its digits.
+QJsonValue amountJson(const QVariant &stored);
+// Whether `column` holds an amount (mb, md or mc), which JSON gives as amountJson() does.
+bool isAmountColumn(const QString &column);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

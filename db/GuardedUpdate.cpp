@@ -35,7 +35,7 @@ Condition GuardedUpdate::criteria(const QVariantList &locatorValues, const QVari
         const qsizetype at = replaced.indexOf(i);
         held << (at >= 0 ? values.at(at) : read.at(i));
     }
-    return allEqual(m_locator + m_columns, held);
+    return allEqual(m_locator + m_columns, held, m_connection->dialect() == SqlDialect::Sqlite);
 }
 
 // The number of rows of the table that meet `where`.

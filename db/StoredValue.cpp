@@ -1,5 +1,7 @@
 #include "StoredValue.h"
 
+#include <QStringDecoder>
+
 #include <limits>
 
 namespace db {
@@ -63,7 +65,84 @@ QString shownValue(const QVariant &value)
 
 QVariant codeValue(const QString &code)
 {
+    if (holdsUndecodedBytes(code))
+        return bytesOfText(code);
     return code.isNull() ? QVariant() : QVariant(code);
+}
+
+namespace {
+
+// Whether the unit at `i` stands for an undecoded byte: a low surrogate in U+DC80..U+DCFF that is
+// not the second half of a pair (a byte below 0x80 is always valid UTF-8 on its own).
+bool isUndecodedByte(const QString &text, qsizetype i)
+{
+    const char16_t unit = text.at(i).unicode();
+    return unit >= 0xDC80 && unit <= 0xDCFF && (i == 0 || !text.at(i - 1).isHighSurrogate());
+}
+
+// How many bytes a UTF-8 sequence beginning with `lead` takes, or 0 for a byte no sequence begins with.
+qsizetype sequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+}
+
+} // namespace
+
+QString textOfBytes(QByteArrayView bytes)
+{
+    {
+        QStringDecoder whole(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = whole(bytes);
+        if (!whole.hasError())
+            return text;
+    }
+    // One character at a time: each sequence that decodes on its own is kept, any other byte escaped.
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const qsizetype length = sequenceLength(lead);
+        if (length > 0 && i + length <= bytes.size()) {
+            QStringDecoder one(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            const QString character = one(bytes.sliced(i, length));
+            if (!one.hasError()) {
+                text += character;
+                i += length;
+                continue;
+            }
+        }
+        text += QChar(char16_t(0xDC00 | lead));
+        ++i;
+    }
+    return text;
+}
+
+bool holdsUndecodedBytes(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (isUndecodedByte(text, i))
+            return true;
+    return false;
+}
+
+QByteArray bytesOfText(const QString &text)
+{
+    QByteArray bytes;
+    qsizetype start = 0;  // the start of the run of decoded text not yet added
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isUndecodedByte(text, i))
+            continue;
+        bytes += QStringView(text).sliced(start, i - start).toUtf8();
+        bytes += char(text.at(i).unicode() & 0xFF);
+        start = i + 1;
+    }
+    return bytes + QStringView(text).sliced(start).toUtf8();
 }
 
 } // namespace db

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonValue>
 #include <QString>
 #include <QVariant>
@@ -21,7 +23,19 @@ QJsonValue jsonValue(const QVariant &value);
 // As the user reads it in a line of text or a cell: NULL as NULL, the rest as jsonValue() gives it.
 QString shownValue(const QVariant &value);
 // A code as read from a database, for jsonValue() and shownValue(): a NULL code (a null text)
-// stays null.
+// stays null; a code holding bytes that are not valid UTF-8 (see textOfBytes()) is those bytes,
+// so that it is shown as they are stored.
 QVariant codeValue(const QString &code);
+
+// Stored text bytes as a text that keeps every two different byte strings apart: valid UTF-8 is
+// decoded as it is; each byte of a sequence that is not valid UTF-8 (a code imported in another
+// encoding, such as GBK) becomes the lone low surrogate U+DC00 + byte, which no decoded text
+// holds. A driver that decodes such bytes would replace them all alike, and two codes would read
+// as one.
+QString textOfBytes(QByteArrayView bytes);
+// Whether `text` holds a byte textOfBytes() could not decode.
+bool holdsUndecodedBytes(const QString &text);
+// The bytes textOfBytes() read `text` from.
+QByteArray bytesOfText(const QString &text);
 
 } // namespace db

@@ -57,6 +57,25 @@ QString shown(const QVariant &value)
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
+// What a read selects beside a row's columns on SQLite: the stored bytes of a text code that is
+// not all printable ASCII. Qt's driver hands texts over decoded, a text not valid UTF-8 (a code
+// imported in another encoding) with each invalid byte replaced alike, so that two different
+// stored codes could read as one; by their bytes they stay apart (db::textOfBytes()).
+QString codeBytesColumn(const db::Connection &connection)
+{
+    return connection.dialect() == db::SqlDialect::Sqlite
+        ? QStringLiteral(",case when typeof(ccode)='text' and ccode glob '*[^ -~]*' then cast(ccode as blob) end")
+        : QString();
+}
+
+// The code of the row `rows` stands on, read as the engine's text functions see it: by its
+// stored bytes where they were read (column `bytes`), else as textOf() gives it.
+QString codeOf(db::Connection &connection, const db::Recordset &rows, int bytes)
+{
+    const QVariant stored = bytes > 0 ? rows.field(bytes) : QVariant();
+    return stored.isNull() ? connection.textOf(rows.field(0)) : db::textOfBytes(stored.toByteArray());
+}
+
 } // namespace
 
 QString moneyOutOfRangeText()
@@ -67,10 +86,12 @@ QString moneyOutOfRangeText()
 BalanceLedger::BalanceLedger(std::shared_ptr<db::Connection> connection) : m_connection(std::move(connection))
 {
     db::Recordset rows;
-    rows.open(QStringLiteral("select ccode from code"), m_connection, db::CursorType::Keyset, db::LockType::ReadOnly);
+    const QString bytes = codeBytesColumn(*m_connection);
+    rows.open(QStringLiteral("select ccode") + bytes + QStringLiteral(" from code"), m_connection, db::CursorType::Keyset,
+              db::LockType::ReadOnly);
     for (; !rows.eof(); rows.moveNext()) {
         ++m_chartRows;
-        const QString text = m_connection->textOf(rows.field(0));
+        const QString text = codeOf(*m_connection, rows, bytes.isEmpty() ? 0 : 1);
         if (!text.isNull())
             m_codes.push_back(withoutPadding(text).toString());
     }
@@ -112,11 +133,12 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
 {
     db::Recordset rows;
     // An updatable recordset brings each row's rowid along on SQLite; it is never written through.
-    rows.open(QStringLiteral("select ccode,iperiod,mb,md,mc from GL_accsum"), m_connection, db::CursorType::Keyset,
-              locating ? db::LockType::Optimistic : db::LockType::ReadOnly);
+    const QString bytes = codeBytesColumn(*m_connection);
+    rows.open(QStringLiteral("select ccode,iperiod,mb,md,mc") + bytes + QStringLiteral(" from GL_accsum"), m_connection,
+              db::CursorType::Keyset, locating ? db::LockType::Optimistic : db::LockType::ReadOnly);
     qint64 read = 0;
     for (; !rows.eof(); rows.moveNext(), ++read) {
-        QString code = m_connection->textOf(rows.field(0));
+        QString code = codeOf(*m_connection, rows, bytes.isEmpty() ? 0 : 5);
         code.truncate(withoutPadding(code).size());
         const QVariant period = periodOf(rows.field(1));
         const auto account = code.isNull() ? m_byCode.constEnd() : m_byCode.constFind(code);
@@ -126,7 +148,7 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
                 amounts[std::size_t(column)] = Money::fromStored(rows.field(2 + column)).value_or(Money());
             } catch (const MoneyOutOfRange &) {
                 throw db::DbError(QStringLiteral("科目 %1 第 %2 期的 %3 金额“%4”：")
-                                      .arg(shown(code), shown(period), QLatin1String(AmountNames[column]),
+                                      .arg(db::shownValue(db::codeValue(code)), shown(period), QLatin1String(AmountNames[column]),
                                            shown(rows.field(2 + column)))
                                   + moneyOutOfRangeText());
             }

@@ -32,7 +32,8 @@ struct BalanceOrphan {
 
 // The chart of accounts and the balance rows of one account-set database, read as the balance
 // check and the recompute both read them, each once: codes by the end flags' reading (trailing
-// blanks do not count, numbers read as their digits), each distinct code once, in code order, so
+// blanks do not count, numbers read as their digits, texts on SQLite by their stored bytes, so
+// that two different stored codes are never one account), each distinct code once, in code order, so
 // that every sub-account comes after its parent; periods as the books count them; amounts
 // exactly, a NULL and a text that spells no number counting as 0.
 class BalanceLedger {
@@ -40,11 +41,11 @@ public:
     // One balance row as read.
     struct Row {
         qsizetype account;  // index into codes(), or -1 for a code the chart lacks
-        QString code;       // without padding; null for a NULL code
+        QString code;       // without padding, as db::textOfBytes() reads it; null for a NULL code
         QVariant period;    // a whole number when the stored period reads as one; else as stored
         quint32 periodNumber;  // the same period as a small number, the same for equal periods
         Amounts amounts;    // 0 for an orphan
-        const db::Recordset &stored;  // ccode, iperiod, mb, md, mc as stored (and the row's rowid)
+        const db::Recordset &stored;  // ccode, iperiod, mb, md, mc as read (and the row's rowid)
     };
 
     // Reads the chart (table code) over `connection`.

@@ -10,6 +10,7 @@
 #include "db/ODBC.h"
 #include "db/QuotedName.h"
 #include "db/RowMatch.h"
+#include "db/StoredValue.h"
 #include "db/Recordset.h"
 #include "db/TableTriggers.h"
 
@@ -165,7 +166,7 @@ void refuseUnlessConfirmed(const RecomputePlan &confirmed, const RecomputePlan &
     const RecomputedRow &row = i < confirmed.rows.size() ? confirmed.rows[i] : now.rows[i];
     throw db::DbError(QStringLiteral("科目 %1 第 %2 期：余额表在读取之后被其他程序改动了（本科目或它的下级科目）。"
                                      "重算没有做任何改动，请重新运行。")
-                          .arg(row.code, periodText(row.period)));
+                          .arg(db::shownValue(db::codeValue(row.code)), periodText(row.period)));
 }
 
 // The value a sum is written as: the exact decimal for a server, whose money and decimal columns
@@ -311,7 +312,7 @@ private:
 
     [[noreturn]] static void fail(const RecomputedRow &row, const QString &why)
     {
-        throw db::DbError(QStringLiteral("科目 %1 第 %2 期：%3").arg(row.code, periodText(row.period), why));
+        throw db::DbError(QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), periodText(row.period), why));
     }
 
     std::shared_ptr<db::Connection> m_connection;

@@ -9,6 +9,7 @@
 #include "db/QuotedName.h"
 #include "db/Recordset.h"
 #include "db/RowLocator.h"
+#include "db/StoredValue.h"
 
 #include <QStringDecoder>
 
@@ -120,16 +121,25 @@ void EndFlagChart::readStraight(const std::shared_ptr<db::Connection> &connectio
         throw db::DbError(db::describeSqlite(db));
 }
 
-// Reads the chart through a recordset, one row at a time, the values as the driver gives them.
+// Reads the chart through a recordset, one row at a time, the values as the driver gives them;
+// on SQLite a text code that is not all printable ASCII by its stored bytes too, which the driver
+// would hand over decoded, with bytes that are not valid UTF-8 replaced alike.
 void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connection, bool locate)
 {
+    const bool sqlite = connection->dialect() == db::SqlDialect::Sqlite;
     db::Recordset walk;
-    walk.open(ChartSelect, connection, db::CursorType::Keyset, locate ? db::LockType::Optimistic : db::LockType::ReadOnly);
+    walk.open(sqlite ? QStringLiteral("select ccode,bend,case when typeof(ccode)='text' and ccode glob '*[^ -~]*'"
+                                      " then cast(ccode as blob) end from code order by ccode")
+                     : ChartSelect,
+              connection, db::CursorType::Keyset, locate ? db::LockType::Optimistic : db::LockType::ReadOnly);
     m_rowIdName = walk.rowIdName();
     m_rowKeyNames = walk.rowKeyNames();
     for (; !walk.eof(); walk.moveNext()) {
         const QVariant code = walk.field(0);
-        if (code.isNull())
+        const QVariant bytes = sqlite ? walk.field(2) : QVariant();
+        if (!bytes.isNull())
+            addCode(bytes.toByteArray().toStdString(), Text, QVariant());
+        else if (code.isNull())
             addCode({}, Null, QVariant());
         else if (code.typeId() == QMetaType::QString && code.toString().isValidUtf16())
             addCode(code.toString().toUtf8().toStdString(), Text, QVariant());
@@ -139,8 +149,14 @@ void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connecti
         addFlag(walk.field(1));
         if (!m_rowIdName.isEmpty())
             addRowId(walk.rowId());
-        if (!m_rowKeyNames.isEmpty())
-            m_rowKeys.push_back(walk.rowKeyValues());
+        if (m_rowKeyNames.isEmpty())
+            continue;
+        QVariantList key = walk.rowKeyValues();
+        if (!bytes.isNull())  // a key's code as code() gives it: by its stored bytes
+            for (int k = 0; k < m_rowKeyNames.size(); ++k)
+                if (m_rowKeyNames.at(k).compare(QLatin1String("ccode"), Qt::CaseInsensitive) == 0)
+                    key[k] = this->code(m_codeForms.size() - 1);
+        m_rowKeys.push_back(key);
     }
 }
 
@@ -190,7 +206,7 @@ QVariant EndFlagChart::code(std::size_t i) const
         return QVariant(QMetaType::fromType<QString>());
     case Text: {
         const std::string_view bytes = codeBytes(i).text;
-        if (m_direct && !isUtf8(bytes))
+        if (!isUtf8(bytes))
             return QByteArray(bytes.data(), qsizetype(bytes.size()));
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
     }
@@ -204,7 +220,7 @@ QString EndFlagChart::codeText(std::size_t i) const
     if (m_codeForms[i] == Null)
         return QString();
     const std::string_view bytes = codeBytes(i).text;
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    return db::textOfBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 
 QVariant EndFlagChart::flag(std::size_t i) const

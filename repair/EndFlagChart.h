@@ -29,7 +29,8 @@ struct CodeBytes;
 // On a file opened by Qt's SQLite driver the chart is read straight through SQLite on that
 // connection's handle, and a text code is then kept in the very bytes it is stored in (valid
 // UTF-8 or not): the walk binds them as they are, so the engine finds the row by them. Everywhere
-// else it is read through a recordset, each row's values as the driver gives them.
+// else it is read through a recordset, each row's values as the driver gives them, but for a text
+// code on SQLite, which is kept in its stored bytes there too.
 class EndFlagChart {
 public:
     // Reads the chart on `connection`. With `locate`, each row comes with what finds it again:
@@ -45,11 +46,11 @@ public:
     CodeBytes codeBytes(std::size_t i) const;
     // Whether the code of row i is a text: then codeBytes() are the text the row holds.
     bool codeIsText(std::size_t i) const { return m_codeForms[i] == Text; }
-    // The code of row i as read: a text as a string, or, read straight through SQLite, as its
-    // bytes when they are not valid UTF-8 (as the journal keeps such a code); any other value as
-    // the engine gave it.
+    // The code of row i as read: a text as a string, or as its stored bytes when they are not valid
+    // UTF-8 (as the journal keeps such a code); any other value as the engine gave it.
     QVariant code(std::size_t i) const;
-    // The code of row i for the user to read: its text, null for a NULL code.
+    // The code of row i for the user to read: its text as db::textOfBytes() reads it (for
+    // db::codeValue()), null for a NULL code.
     QString codeText(std::size_t i) const;
     // The flag of row i as read.
     QVariant flag(std::size_t i) const;

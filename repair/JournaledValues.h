@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QVariantList>
 
 // How undo and the lookup of journaled rows compare values the journal kept. What a database holds
@@ -14,5 +15,10 @@ bool sameValues(const QVariantList &a, const QVariantList &b);
 // (1 and 1.0 are not), NULL only NULL. A row whose old and new values are identical was not
 // changed by its repair.
 bool identicalValues(const QVariantList &a, const QVariantList &b);
+
+// A journaled value as a text that tells values apart as identicalValues() does: its form, then
+// the value; a blob (a text kept as its stored bytes, not valid UTF-8) by every byte, so that two
+// codes stored in different bytes are never one key. NULL is "N;".
+QString valueKey(const QVariant &value);
 
 } // namespace repair

@@ -188,9 +188,7 @@ QString RowLookup::accountOf(const RepairRecord &repair, const JournalRow &row)
         if (!namesTheAccount(repair.keyColumns.at(k)))
             continue;
         const QVariant value = row.key.value(k);
-        text += repair.keyColumns.at(k).toLower() + QLatin1Char('=')
-            + (value.isNull() ? QStringLiteral("N;")
-                              : QStringLiteral("%1:%2:%3;").arg(value.typeId()).arg(value.toString().size()).arg(value.toString()));
+        text += repair.keyColumns.at(k).toLower() + QLatin1Char('=') + valueKey(value);
     }
     return text;
 }

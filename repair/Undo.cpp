@@ -30,8 +30,7 @@ QString keyText(const QVariantList &key)
 {
     QString text;
     for (const QVariant &value : key)
-        text += value.isNull() ? QStringLiteral("N;")
-                               : QStringLiteral("%1:%2:%3;").arg(value.typeId()).arg(value.toString().size()).arg(value.toString());
+        text += valueKey(value);
     return text;
 }
 

@@ -13,6 +13,7 @@
 #include "repair/EndFlagPlan.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "repair/Undo.h"
 #include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
@@ -76,6 +77,12 @@ private slots:
         QTest::newRow("char(10) padding") << Shape{"ccode CHAR(10), bend INTEGER", {"'1001      ':0", "'100101    ':1", "'1002  ':1", "'10031':1", "'  10':1"}};
         QTest::newRow("duplicated codes") << Shape{"ccode TEXT, bend INTEGER", {"'1001':0", "'1001':0", "'1001':0", "'100101':1", "'100101':1", "'1002':1"}};
         QTest::newRow("without rowid") << Shape{"ccode TEXT PRIMARY KEY, bend INTEGER) WITHOUT ROWID; select (1", {"'1001':0", "'100101':1", "'1002':1"}};
+        // Codes imported in GBK, in bytes that are not valid UTF-8, in a table found by a two-column key:
+        // 10配 (3130C5E4) and 10你 (3130C4E3) both decode to 10 and two replaced bytes, and 10你01
+        // to the same and 01; by their bytes only 10你 is the parent of 10你01.
+        QTest::newRow("codes in another encoding, two-column key")
+            << Shape{"ccode TEXT, cname TEXT DEFAULT '', bend INTEGER, PRIMARY KEY(ccode, cname)) WITHOUT ROWID; select (1",
+                     {"'10':0", "cast(x'3130C5E4' as text):1", "cast(x'3130C4E3' as text):0", "cast(x'3130C4E33031' as text):1"}};
         QTest::newRow("user column rowid") << Shape{"rowid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
         QTest::newRow("every rowid name taken") << Shape{"rowid TEXT, _rowid_ TEXT, oid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
         QTest::newRow("NOCASE collation") << Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER", {"'ab':1", "'AB1':1", "'a':0", "'A':0", "'b':1", "'B1':1"}};
@@ -85,7 +92,8 @@ private slots:
     }
 
     // The walk gives every row its flag, writes no box and changes nothing else; the check agrees
-    // before (its count is the journal's) and after (nothing left to change).
+    // before (its count is the journal's) and after (nothing left to change); undo gives back the
+    // chart as it was.
     void walk()
     {
         QFETCH(Shape, shape);
@@ -97,6 +105,7 @@ private slots:
             expected << row;
         }
         SqliteFixture::run(yearDb(), script);
+        const QString original = SqliteFixture::dump(yearDb(), "code");
         QStringList expectedDump;
         SqliteFixture::run(m_dir.filePath("expected.db"), "drop table if exists code;" + script);
         for (const QString &row : shape.rows)
@@ -119,6 +128,12 @@ private slots:
         QCOMPARE(journals.size(), 1);
         QCOMPARE(journals[0].rowsChanged, wrongBefore);
         QFile::remove(m_dir.filePath("expected.db"));
+        form.reset();
+        ODBC::DbConn().reset();
+        const repair::UndoRun undo = repair::undoRepair(journals[0].id);
+        QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
+        QCOMPARE(undo.restored, wrongBefore);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "code"), original);
     }
 
     // The flags from one sorted read are the engine's own answers to the per-row lookup, on every

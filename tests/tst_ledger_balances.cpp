@@ -30,7 +30,7 @@ QStringList findings(const QJsonObject &result)
     QStringList lines;
     for (const QJsonValue &found : result["disagreements"].toArray())
         lines << QStringList{spelled(found["code"]), spelled(found["period"]), found["column"].toString(),
-                             spelled(found["amount"]), spelled(found["sub_accounts_sum"])}
+                             LedgerFixture::amount(found["amount"]), LedgerFixture::amount(found["sub_accounts_sum"])}
                      .join('|');
     for (const QJsonValue &orphan : result["orphans"].toArray())
         lines << "orphan " + spelled(orphan["code"]) + '|' + spelled(orphan["period"]);
@@ -107,16 +107,16 @@ private slots:
             << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
                          "insert into GL_accsum values('1002',1,300,30,3),('100201',1,100,10,1),('100202',1,200,20,2),"
                          "('1002',2,1200,5,5),('100201',2,600,5,0),('100202',2,400,0,5);"
-            << QStringList{"'1002'|2|mb|1200|1000"};
+            << QStringList{"'1002'|2|mb|1200.00|1000.00"};
         QTest::newRow("parent without a row in a period")
             << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
                          "insert into GL_accsum values('1002',1,3,0,0),('100201',1,1,0,0),('100202',1,2,0,0),"
                          "('100201',3,10,0,-4),('100202',3,0,0,4),('100201',4,5,0,0),('100202',4,-5,0,0);"
-            << QStringList{"'1002'|3|mb|null|10"};
+            << QStringList{"'1002'|3|mb|null|10.00"};
         QTest::newRow("parent whose children have no rows")
             << Typical + "insert into code values('1002',0),('100201',1);"
                          "insert into GL_accsum values('1002',1,10,0,0),('1002',2,0,0,0);"
-            << QStringList{"'1002'|1|mb|10|0"};
+            << QStringList{"'1002'|1|mb|10.00|0.00"};
         // 1002 equals its direct sub-accounts (300 = 100 + 200) but not every code below it
         // (100 + 60 + 40 + 200); 1003010 has no 6-digit code above it, so 1003 is its parent.
         QTest::newRow("two levels and a gap")
@@ -125,7 +125,7 @@ private slots:
                          "insert into GL_accsum values('1002',1,300,0,0),('100201',1,100,0,0),('10020101',1,60,0,0),"
                          "('10020102',1,40,0,0),('100202',1,200,0,0),('1002',2,100,0,0),('100201',2,100,0,0),"
                          "('10020101',2,70,0,0),('10020102',2,40,0,0),('1003',1,5,0,0),('1003010',1,5,0,0);"
-            << QStringList{"'100201'|2|mb|100|110"};
+            << QStringList{"'100201'|2|mb|100.00|110.00"};
         // Codes without a declared type keep numbers as numbers; blanks pad fixed-width codes. '1002 '
         // is 1002 again, and is counted once.
         QTest::newRow("codes padded or stored as numbers")
@@ -133,14 +133,16 @@ private slots:
                "insert into code values(1002,0),('100201  ',1),(100202.0,1),('1002 ',0);"
                "insert into GL_accsum values('1002   ',1,300,0,0),(100201,1,100,0,0),('100202',1,150,0,0),"
                "(1002.0,2,10,0,0),('100201 ',2,4,0,0),(100202,2,6,0,0);"
-            << QStringList{"'1002'|1|mb|300|250"};
-        // An import tool's table: every column TEXT. '09' is period 9; a NULL or unreadable amount is 0.
+            << QStringList{"'1002'|1|mb|300.00|250.00"};
+        // An import tool's table: every column TEXT. '09' is period 9; a NULL or unreadable amount is 0;
+        // 12345678901234567.90, beyond what a double holds, comes out in its exact digits.
         QTest::newRow("every column TEXT, NULL and text amounts")
             << "create table code(ccode TEXT, bend TEXT); create table GL_accsum(ccode TEXT, iperiod TEXT, mb TEXT,"
-               " md TEXT, mc TEXT); insert into code values('1002','0'),('100201','1'),('100202','1');"
+               " md TEXT, mc TEXT); insert into code values('1002','0'),('100201','1'),('100202','1'),('1003','0'),('100301','1');"
                "insert into GL_accsum values('1002','9','1200.00',NULL,' 15 '),('100201','9','600',NULL,'10'),"
-               "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','季末',NULL,'1',NULL);"
-            << QStringList{"'1002'|9|mb|1200|1000", "'1002'|'季末'|md|1|0"};
+               "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','季末',NULL,'1',NULL),"
+               "('1003','1','0',NULL,NULL),('100301','1','12345678901234567.90',NULL,NULL);"
+            << QStringList{"'1002'|9|mb|1200.00|1000.00", "'1002'|'季末'|md|1.00|0.00", "'1003'|1|mb|0.00|12345678901234567.90"};
         QTest::newRow("rows of codes not in the chart")
             << Typical + "insert into code values('1002',0),('100201',1);"
                          "insert into GL_accsum values('1002',1,100,0,0),('100201',1,100,0,0),('100299',1,50,0,0),"
@@ -151,7 +153,7 @@ private slots:
                          "insert into GL_accsum values('1002',1,100.004,0,0),('100201',1,100,0,0),"
                          "('1002',2,100.005,0,0),('100201',2,100,0,0),"
                          "('1002',3,0.3,0,0),('100201',3,0.1,0,0),('100202',3,0.2,0,0);"
-            << QStringList{"'1002'|2|mb|100.005|100"};
+            << QStringList{"'1002'|2|mb|100.005|100.00"};
         QTest::newRow("tables without rowid, duplicate rows")
             << "create table code(ccode TEXT primary key, bend INTEGER) without rowid;"
                "create table GL_accsum(ccode TEXT, iperiod INTEGER, seq INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC,"
@@ -159,7 +161,20 @@ private slots:
                "insert into code values('1002',0),('100201',1);"
                "insert into GL_accsum values('1002',1,1,100,0,0),('100201',1,1,100,0,0),('100201',1,2,100,0,0),"
                "('1002',12,1,0,0,3),('1002',12,2,0,0,4),('100201',12,1,0,0,7);"
-            << QStringList{"'1002'|1|mb|100|200"};
+            << QStringList{"'1002'|1|mb|100.00|200.00"};
+        // Codes imported in GBK, stored in bytes that are not valid UTF-8: 10配 (3130C5E4) and 10你01
+        // (3130C4E33031) are two sub-accounts of 10, not one the sub-account of the other, though
+        // decoded with their bytes replaced they read as 10?? and 10??01; 20配01 is a sub-account of
+        // 20配 by its bytes.
+        QTest::newRow("codes in another encoding")
+            << Typical + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
+                         "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
+                         "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
+                         "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
+                         "(cast(x'3230C5E43031' as text),1,9,0,0),(cast(x'3130C5E4' as text),2,1,0,0),"
+                         "(cast(x'3930C5E4' as text),1,1,0,0);"
+            << QStringList{"'10'|2|mb|null|1.00", "'20'|1|mb|9.00|7.00", "'X'3230c5e4''|1|mb|7.00|9.00",
+                           "orphan 'X'3930c5e4''|1"};
         QTest::newRow("empty tables") << Typical << QStringList();
     }
 
@@ -223,7 +238,7 @@ private slots:
         QCOMPARE(run.status, 2);
         const QJsonArray results = run.json().array();
         QCOMPARE(results.size(), 2);
-        QCOMPARE(findings(results[0].toObject()), QStringList{"'1002'|1|mb|1|0"});
+        QCOMPARE(findings(results[0].toObject()), QStringList{"'1002'|1|mb|1.00|0.00"});
         QCOMPARE(results[1]["accounts"], QJsonValue());
         QVERIFY(results[1]["error"].toString().contains("no such table"));
         QCOMPARE(QString::fromUtf8(run.err).count("LQDATA_002_2007"), 1);
@@ -289,17 +304,22 @@ private slots:
             const QStringList fields = was[i].split('|');
             QVERIFY2(QRegularExpression("^(i:0|t:'0')$").match(now[i].section('|', 3, 3)).hasMatch(), qPrintable(now[i]));
             QCOMPARE(now[i].section('|', 3, 5), QStringList(3, now[i].section('|', 3, 3)).join('|'));
-            cleared << QStringList{fields[1], fields[3], fields[4], fields[5]}.join('|');
+            // each amount as JSON gives it: its decimal digits, in two decimals here
+            const auto decimal = [](const QString &stored) {
+                return stored == "NULL" ? stored : QString::number(stored.mid(2).remove('\'').toDouble(), 'f', 2);
+            };
+            cleared << QStringList{fields[1], decimal(fields[3]), decimal(fields[4]), decimal(fields[5])}.join('|');
         }
         const auto typed = [](const QJsonValue &v) {
             if (v.isNull() || v.isString())
                 return v.isNull() ? QString("NULL") : "t:'" + v.toString() + "'";
-            const double number = v.toDouble();
-            return number == std::trunc(number) ? "i:" + QString::number(qint64(number)) : "f:" + QString::number(number, 'g', 17);
+            return "i:" + QString::number(v.toInteger());
         };
         for (const QJsonValue &row : preview["rows"].toArray()) {
-            const QString line = QStringList{typed(row["period"]), typed(row["mb"]), typed(row["md"]), typed(row["mc"])}.join('|');
-            if (!line.endsWith("|t:'0'|t:'0'|t:'0'") && !line.endsWith("|i:0|i:0|i:0"))  // already 0: cleared, not changed
+            const QString line = QStringList{typed(row["period"]), LedgerFixture::amount(row["mb"]).replace("null", "NULL"),
+                                             LedgerFixture::amount(row["md"]).replace("null", "NULL"),
+                                             LedgerFixture::amount(row["mc"]).replace("null", "NULL")}.join('|');
+            if (!line.endsWith("|0.00|0.00|0.00"))  // already 0: cleared, not changed
                 listed << line;
         }
         QCOMPARE(listed, cleared);

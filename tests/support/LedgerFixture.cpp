@@ -11,4 +11,9 @@ QString spelled(const QJsonValue &value)
     return QString::number(value.toDouble(), 'g', 15);
 }
 
+QString amount(const QJsonValue &value)
+{
+    return value.isString() ? value.toString() : value.isNull() ? QString("null") : "number " + spelled(value);
+}
+
 } // namespace LedgerFixture

@@ -30,5 +30,9 @@ inline constexpr char PlantedBooks[] =
 // A JSON value as expected lines spell it: null, a number (15 significant digits), or a text in
 // quotes.
 QString spelled(const QJsonValue &value);
+// An amount as expected lines spell it: null, or the string of decimal digits JSON gives it as,
+// bare; a number (which a reader would take as a double) as "number " and its digits, which no
+// expected line holds.
+QString amount(const QJsonValue &value);
 
 } // namespace LedgerFixture
