@@ -88,8 +88,11 @@ std::pair<QString, MessageBox::Icon> endFlagsReport(const DatabaseCheck &databas
                            .arg(run.journal);
         if (!run.unrecorded.isEmpty())
             text += QStringLiteral("\n\n末级标志已全部写入，但修复日志未能记下修复的结果：") + run.unrecorded;
-        return {text + QStringLiteral("\n\n") + HowToUndo,
-                run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
+        if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
+            !changes.isEmpty())
+            text += QStringLiteral("\n\n") + changes;
+        const bool fine = run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty();
+        return {text + QStringLiteral("\n\n") + HowToUndo, fine ? MessageBox::Icon::None : MessageBox::Icon::Critical};
     }
     if (run.rowsChanged == 0)
         return {QStringLiteral("重建%1的末级标志失败，未做任何改动：\n%2").arg(place(database), run.failure),

@@ -5,6 +5,7 @@
 
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
+#include "repair/RepairText.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -103,6 +104,9 @@ void Form1::Command2_Click()
                              MessageBox::Icon::Critical);
         if (!run.triggerNotice.isEmpty())
             MessageBox::show(run.triggerNotice);
+        if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
+            !changes.isEmpty())
+            MessageBox::show(changes, run.wrongAtEnd.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
         break;
     case repair::EndFlagResult::Stopped:
         break;

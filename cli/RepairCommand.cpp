@@ -4,6 +4,8 @@
 #include "Output.h"
 #include "ProgressBar.h"
 
+#include "repair/RepairText.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -45,6 +47,17 @@ int repairEndFlags(const Request &request)
                 status = std::max(status, 1);
                 result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
                 Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
+            }
+            // another program changed the chart during the walk: flags decided anew are said; flags
+            // wrong for the chart as the walk ended are no success
+            result.insert(QStringLiteral("redecided"), run.rowsRedecided);
+            result.insert(QStringLiteral("wrong_at_end"), QJsonArray::fromStringList(run.wrongAtEnd));
+            const QString chartNotice = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
+            if (!run.wrongAtEnd.isEmpty()) {
+                status = std::max(status, 1);
+                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), chartNotice));
+            } else if (!chartNotice.isEmpty()) {
+                out.line(QStringLiteral("%1：%2").arg(placeOf(selected), chartNotice));
             }
         } else {
             status = 2;

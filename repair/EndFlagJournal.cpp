@@ -71,12 +71,29 @@ bool walkWrites(const EndFlagChart &chart, std::size_t i, int flag)
     return chart.integerFlag(i) != flag;
 }
 
+namespace {
+
+// What the journal reads of each chart row besides the columns that find it.
+ChartRowContents chartRowContents(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart)
+{
+    return ChartRowContents(connection, rowLocator(chart),
+                            QStringList{QStringLiteral("ccode"), QStringLiteral("bend")} + chart.rowKeyNames());
+}
+
+} // namespace
+
+JournalRow endFlagJournalRow(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart,
+                             std::size_t i, int flag)
+{
+    ChartRowContents contents = chartRowContents(connection, chart);
+    return journalRow(chart, i, flag, contents);
+}
+
 std::unique_ptr<Journal> writeEndFlagJournal(const std::shared_ptr<db::Connection> &connection, const QString &database,
                                              const QString &accountSet, const QString &year, const EndFlagChart &chart,
                                              const std::vector<std::int8_t> &right, db::RowByRowWrites &writes)
 {
-    ChartRowContents contents(connection, rowLocator(chart),
-                              QStringList{QStringLiteral("ccode"), QStringLiteral("bend")} + chart.rowKeyNames());
+    ChartRowContents contents = chartRowContents(connection, chart);
     RepairRecord record = newRepairRecord(RepairKind::EndFlags, database, accountSet, year, QStringLiteral("code"));
     record.rowidName = chart.rowIdName();
     record.changedColumns = {QStringLiteral("bend")};

@@ -1,6 +1,7 @@
 #include "EndFlagRepair.h"
 
 #include "EndFlagChart.h"
+#include "EndFlagChartWatch.h"
 #include "EndFlagDirectWrite.h"
 #include "EndFlagJournal.h"
 #include "EndFlagPlan.h"
@@ -36,6 +37,20 @@ QVariantList locatorValues(const EndFlagChart &chart, std::size_t i)
     return chart.rowKeyValues(i);
 }
 
+// Row i, planned to get `right` when the walk read the chart, gets `flag` for the chart as it is
+// now: the journal is told before the row is written. A planned row (the journal's row
+// `journaledRow`) gets its new value, or keeps its old one where it holds that flag already (undo
+// then leaves it alone); a row not planned is added, with its place in the walk.
+void redecide(const std::shared_ptr<db::Connection> &connection, Journal &journal, const EndFlagChart &chart,
+              std::size_t i, int flag, qint64 journaledRow)
+{
+    const bool writes = walkWrites(chart, i, flag);
+    if (journaledRow > 0)
+        journal.setNewValues(journaledRow, {writes ? QVariant(flag) : chart.flag(i)});
+    else if (writes)
+        journal.appendRow(endFlagJournalRow(connection, chart, i, flag));
+}
+
 } // namespace
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
@@ -53,13 +68,16 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     run.database = ODBC::accountSetDatabaseName(accountSet, year);
     std::unique_ptr<Journal> journal;
     std::optional<db::RowByRowWrites> writes;
+    std::optional<EndFlagChartWatch> watch;
     std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
         if (!connection)
             throw db::DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+        watch.emplace(connection);
         const EndFlagChart chart = EndFlagChart::read(connection, true);
         run.codes = int(chart.size());
         const std::vector<std::int8_t> right = rightEndFlags(connection, chart);
+        watch->follow(chart, right);
         writes.emplace(connection);
         journal = writeEndFlagJournal(connection, run.database, accountSet, year, chart, right, *writes);
         run.journal = journal->record().id;
@@ -76,19 +94,34 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
         db::WritePauses pauses(*connection);
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
+        qint64 journaled = 0;  // the journal's rows so far: the rows planned are numbered from 1 in walk order
         for (std::size_t i = 0; i < chart.size(); ++i) {
             atCode = chart.codeText(i);
             progress.rowStarted(*atCode);
-            if (const std::int8_t flag = right[i]; walkWrites(chart, i, flag)) {
+            const bool planned = walkWrites(chart, i, right[i]);
+            if (planned)
+                ++journaled;
+            // The flag for the chart as it is now; a row to be written is decided again under the
+            // write lock, so that no code added or removed before its commit is missed.
+            int flag = watch->flagNow(i);
+            if (walkWrites(chart, i, flag))
+                flag = watch->lockAndFlag(i);
+            if (flag != right[i]) {
+                redecide(connection, *journal, chart, i, flag, planned ? journaled : 0);
+                ++run.rowsRedecided;
+            }
+            if (walkWrites(chart, i, flag)) {
                 if (direct)
                     direct->write(i, flag);
                 else
                     update->write(locatorValues(chart, i), {chart.code(i), chart.flag(i)}, {1}, {qint16(flag)});
+                watch->commit();
                 ++run.rowsWritten;
                 if (!flagIsRight(chart.flag(i), flag))
                     ++run.rowsChanged;
                 pauses.rowWritten();
             }
+            watch->release();
             ++run.rowsReached;
             atCode.reset();
             if (!progress.rowDone()) {
@@ -96,7 +129,11 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
                 break;
             }
         }
+        if (run.result == EndFlagResult::Completed)
+            run.wrongAtEnd = watch->wrongNow();
     } catch (const db::DbError &error) {
+        if (watch)
+            watch->release();
         run.result = EndFlagResult::Failed;
         run.failure = error.description();
     }

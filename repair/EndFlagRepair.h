@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -36,6 +37,8 @@ struct EndFlagRun {
     QString failure;      // why the walk failed (Failed)
     QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
     QString triggerNotice;  // once it wrote a row: triggers may have changed rows outside the journal
+    int rowsRedecided = 0;   // rows whose flag the walk decided anew: another program changed the chart
+    QStringList wrongAtEnd;  // a completed walk: codes whose flag is wrong for the chart as it ended
 };
 
 // Rewrites the end-level flag (bend) of every account in the chart (table code) of the chosen
@@ -50,7 +53,9 @@ struct EndFlagRun {
 // first write the walk's journal holds the rows whose flag the walk changes (code, flag, new
 // flag), each with its place in the walk, and the number of rows in the chart; at the end it
 // records how far the walk came. On SQLite the walk pauses now and then, so other programs can
-// write too.
+// write too. Codes another program adds or removes meanwhile are seen (EndFlagChartWatch): on
+// SQLite a row's flag is decided for the chart as it is at the row's commit, its journal row
+// corrected or added first; a completed walk lists the flags wrong for the chart as it ended.
 // An empty account set or year is NotChosen and opens nothing. The walk runs over the shared
 // connection, which it opens anew on the account set's year database (ODBC::ConnectDatabase, with
 // its error box).

@@ -24,9 +24,9 @@ struct sqlite3_stmt;
 //     file's own journal mode first, so a killed walk's successor can put the mode back.
 //     writePendingSettings() before Journal::flush() and db::RowByRowWrites::start().
 //     tst_crash_safety: killedAtEverySync, diskFullAtEveryStage.
-//  3. A row the repair had not planned to change (the server's answer changed under the walk) is
-//     appended to the journal, on disk, before it is written. Journal::appendRow() in the walk.
-//     No crash test reaches the server path, where alone this happens.
+//  3. A row the repair had not planned to change (another program changed the chart under the
+//     walk) is appended to the journal, on disk, before it is written. Journal::appendRow() in
+//     the walk. tst_walk_guard: codesAddedOrRemovedDuringTheWalk.
 //  4. Every journaled row carries its place in the order the repair writes rows, and the outcome
 //     records how many it wrote: of a walk that stopped or failed, the rows it wrote are exactly
 //     those up to there. Journal::addRow(), Journal::finish(); undo reads them in wasWritten().

@@ -172,4 +172,21 @@ QString recomputedRowText(const RecomputedRow &row)
     return QStringLiteral("%1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period), changes.join(QStringLiteral("，")));
 }
 
+QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
+{
+    QString text;
+    if (rowsRedecided > 0)
+        text = QStringLiteral("修复期间其他程序改动了科目表：%1 个科目的末级标志已按改动后的科目表确定。").arg(rowsRedecided);
+    if (!wrongAtEnd.isEmpty()) {
+        constexpr qsizetype Shown = 10;
+        QString codes = wrongAtEnd.mid(0, Shown).join(QStringLiteral("，"));
+        if (wrongAtEnd.size() > Shown)
+            codes += QStringLiteral(" 等");
+        text += QStringLiteral("修复期间其他程序改动了科目表，修复结束时有 %1 个科目的末级标志与现在的科目表不符：%2。请再重建一次末级标志。")
+                    .arg(wrongAtEnd.size())
+                    .arg(codes);
+    }
+    return text;
+}
+
 } // namespace repair::RepairText

@@ -444,6 +444,41 @@ private slots:
         QCOMPARE(books(yearDb()), books(expected));
     }
 
+    // Another program adds a sub-account under an end-level account the walk has not reached, in
+    // a chart of 150,000 codes. The walk gives that account 0, the flag right for the chart as it
+    // is when the account's row is written, though it read the chart with the account at the end
+    // level; the check then finds every flag right, and undo gives back exactly what the walk
+    // changed, the other program's row kept.
+    void subAccountAddedAheadOfTheWalk()
+    {
+        m_work = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(data()));
+        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        const QString chart = "create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
+                              "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                              "with recursive n(x) as (select 1 union all select x+1 from n where x<150000)"
+                              " insert into code select printf('%06d', x), 'name ' || x, 9 from n;";
+        const QString added = "insert into code values('15000001', '新增', 1);";
+        SqliteFixture::run(yearDb(), chart);
+        m_walker.start(N3_WALK_RUNNER, {data(), Year, "000010"});
+        QVERIFY(m_walker.waitForReadyRead(60000) && m_walker.readAll() == "holding\n");
+        SqliteFixture::run(yearDb(), added);
+        m_walker.closeWriteChannel();
+        QVERIFY(m_walker.waitForFinished(600000));
+        QCOMPARE(m_walker.exitCode(), 0);
+
+        QCOMPARE(SqliteFixture::select(yearDb(), "select bend from code where ccode in ('150000', '15000001') order by ccode"),
+                 QStringLiteral("i:0\ni:1\n"));
+        QCOMPARE(SqliteFixture::select(yearDb(), "select count(*) from code where bend=1"), QStringLiteral("i:150000\n"));
+        QCOMPARE(n3fix({"--check"}).status, 0);
+        const QJsonObject walk = listed().at(0).toObject();
+        QCOMPARE(walk["outcome"].toString(), QStringLiteral("completed"));
+        QCOMPARE(n3fix({"--undo", walk["id"].toString()}).status, 0);
+        const QString expected = m_work->filePath("expected.db");
+        SqliteFixture::run(expected, chart + added);
+        QCOMPARE(SqliteFixture::dump(yearDb(), "code"), SqliteFixture::dump(expected, "code"));
+    }
+
     // An undo of a walk that is still running is refused, changes nothing and writes no journal;
     // the listing tells the walk is running, and once it has ended, undo works.
     void undoDuringTheWalk()

@@ -1,0 +1,225 @@
+#include "EndFlagChartWatch.h"
+
+#include "EndFlagChart.h"
+#include "EndFlagPlan.h"
+#include "EndFlagVerdict.h"
+
+#include "db/Connection.h"
+#include "db/DbError.h"
+
+#include <QCryptographicHash>
+
+#include <sqlite3.h>
+
+#include <string>
+#include <unordered_map>
+
+namespace repair {
+
+namespace {
+
+// A code as the flags are worked out from it: its bytes, and whether it is NULL or a value no
+// code begins with. Two rows with the same key have the same right flag in any one chart.
+std::string verdictKey(const CodeBytes &code)
+{
+    if (code.isNull)
+        return std::string(1, 'n');
+    return (code.canBeLonger ? 't' : 'b') + std::string(code.text);
+}
+
+sqlite3_stmt *prepare(sqlite3 *db, const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
+        throw db::DbError(db::describeSqlite(db));
+    return statement;
+}
+
+} // namespace
+
+EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection) : m_connection(std::move(connection))
+{
+    sqlite3 *db = m_connection ? m_connection->sqliteHandle() : nullptr;
+    if (!db)
+        return;
+    m_db = db;
+    try {
+        m_version = prepare(db, "PRAGMA data_version");
+        m_begin = prepare(db, "BEGIN IMMEDIATE");
+        m_read = prepare(db, "BEGIN");
+        m_commit = prepare(db, "COMMIT");
+        m_rollback = prepare(db, "ROLLBACK");
+        m_codes = prepare(db, "select ccode from code");
+        // one view of the file from here to follow(): the version, the digest and the chart agree
+        exec(m_read);
+        m_inTransaction = true;
+        m_seen = version();
+        m_digest = codesDigest();
+    } catch (const db::DbError &) {
+        release();
+        for (sqlite3_stmt *statement : {m_version, m_begin, m_read, m_commit, m_rollback, m_codes})
+            sqlite3_finalize(statement);
+        throw;
+    }
+}
+
+EndFlagChartWatch::~EndFlagChartWatch()
+{
+    release();
+    for (sqlite3_stmt *statement : {m_version, m_begin, m_read, m_commit, m_rollback, m_codes})
+        sqlite3_finalize(statement);
+}
+
+void EndFlagChartWatch::follow(const EndFlagChart &chart, const std::vector<std::int8_t> &right)
+{
+    m_chart = &chart;
+    m_now = right;
+    m_given.assign(right.size(), -1);
+    release();
+}
+
+// SQLite's count of the commits other connections made to the file, as this connection sees it.
+qint64 EndFlagChartWatch::version()
+{
+    const int stepped = sqlite3_step(m_version);
+    const qint64 value = stepped == SQLITE_ROW ? sqlite3_column_int64(m_version, 0) : -1;
+    sqlite3_reset(m_version);
+    if (stepped != SQLITE_ROW)
+        throw db::DbError(db::describeSqlite(m_db));
+    return value;
+}
+
+// A digest of every code in the table's own order (no sort): each value's storage class, length
+// and bytes as stored, so two codes that differ only in form or in a byte never digest alike.
+QByteArray EndFlagChartWatch::codesDigest()
+{
+    QCryptographicHash digest(QCryptographicHash::Sha256);
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(m_codes)) == SQLITE_ROW) {
+        const char type = char(sqlite3_column_type(m_codes, 0));
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_codes, 0));
+        const int length = sqlite3_column_bytes(m_codes, 0);
+        digest.addData(QByteArrayView(&type, 1));
+        digest.addData(QByteArrayView(reinterpret_cast<const char *>(&length), sizeof length));
+        digest.addData(QByteArrayView(bytes, bytes ? length : 0));
+    }
+    const QString failure = stepped == SQLITE_DONE ? QString() : db::describeSqlite(m_db);
+    sqlite3_reset(m_codes);
+    if (!failure.isEmpty())
+        throw db::DbError(failure);
+    return digest.result();
+}
+
+void EndFlagChartWatch::exec(sqlite3_stmt *statement)
+{
+    const int stepped = sqlite3_step(statement);
+    const QString failure = stepped == SQLITE_DONE ? QString() : db::describeSqlite(m_db);
+    sqlite3_reset(statement);
+    if (!failure.isEmpty())
+        throw db::DbError(failure);
+}
+
+// Within a transaction: after another program's commit, whether the codes changed; if so the
+// flags are worked out anew.
+void EndFlagChartWatch::refresh()
+{
+    const qint64 now = version();
+    if (now == m_seen)
+        return;
+    m_seen = now;
+    QByteArray digest = codesDigest();
+    if (digest == m_digest)
+        return;
+    m_digest = std::move(digest);
+    m_readAgain = true;
+    readAgain();
+}
+
+// Reads the chart again and works out every flag from it. A row of the walk whose code is no
+// longer in the chart keeps the flag it had: its write finds the row changed and stops the walk.
+void EndFlagChartWatch::readAgain()
+{
+    const EndFlagChart now = EndFlagChart::read(m_connection, false);
+    const std::vector<std::int8_t> right = rightEndFlags(m_connection, now);
+    std::unordered_map<std::string, std::int8_t> byCode;
+    byCode.reserve(now.size());
+    for (std::size_t i = 0; i < now.size(); ++i)
+        byCode.emplace(verdictKey(now.codeBytes(i)), right[i]);
+    for (std::size_t i = 0; i < m_chart->size(); ++i)
+        if (const auto found = byCode.find(verdictKey(m_chart->codeBytes(i))); found != byCode.end())
+            m_now[i] = found->second;
+}
+
+int EndFlagChartWatch::flagNow(std::size_t i)
+{
+    if (m_db && version() != m_seen) {
+        exec(m_read);  // the version, the codes and the chart read as one view
+        m_inTransaction = true;
+        try {
+            refresh();
+        } catch (const db::DbError &) {
+            release();
+            throw;
+        }
+        release();
+    }
+    return m_given[i] = m_now[i];
+}
+
+int EndFlagChartWatch::lockAndFlag(std::size_t i)
+{
+    if (!m_db)
+        return m_given[i] = m_now[i];
+    exec(m_begin);
+    m_inTransaction = true;
+    try {
+        refresh();  // under the lock: nothing can change the chart again before the row's commit
+    } catch (const db::DbError &) {
+        release();
+        throw;
+    }
+    return m_given[i] = m_now[i];
+}
+
+void EndFlagChartWatch::commit()
+{
+    if (!m_inTransaction)
+        return;
+    exec(m_commit);
+    m_inTransaction = false;
+}
+
+void EndFlagChartWatch::release()
+{
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    sqlite3_step(m_rollback);
+    sqlite3_reset(m_rollback);
+}
+
+QStringList EndFlagChartWatch::wrongNow()
+{
+    QStringList wrong;
+    if (m_db) {
+        exec(m_read);
+        m_inTransaction = true;
+        const bool same = !m_readAgain && (version() == m_seen || codesDigest() == m_digest);
+        release();
+        if (same)
+            return wrong;
+    }
+    std::unordered_map<std::string, std::int8_t> given;
+    for (std::size_t i = 0; i < m_chart->size(); ++i)
+        if (m_given[i] >= 0)
+            given.emplace(verdictKey(m_chart->codeBytes(i)), m_given[i]);
+    const EndFlagChart now = EndFlagChart::read(m_connection, false);
+    const std::vector<std::int8_t> right = rightEndFlags(m_connection, now);
+    for (std::size_t i = 0; i < now.size(); ++i)
+        if (const auto found = given.find(verdictKey(now.codeBytes(i)));
+            found != given.end() && found->second != right[i] && !flagIsRight(now.flag(i), right[i]))
+            wrong << now.codeText(i);
+    return wrong;
+}
+
+} // namespace repair
