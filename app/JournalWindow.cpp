@@ -2,7 +2,6 @@
 
 #include "JournalRowsModel.h"
 #include "MessageBox.h"
-#include "RepairDescription.h"
 #include "RepairListModel.h"
 #include "ShownData.h"
 #include "TableViews.h"
@@ -32,10 +31,11 @@ namespace {
 // Rows a result box lists one by one; the rest are counted.
 constexpr int LeftAloneListed = 20;
 
-// What a finished undo tells the user: rows put back, and each row left alone with the reason.
+// What a finished undo tells the user: rows put back, rows that needed nothing, and each row left
+// alone with the reason; together every row the repair journaled.
 QString undoReport(const repair::UndoRun &run)
 {
-    QString text = QStringLiteral("已撤销修复 %1：恢复 %2 行").arg(run.undoes).arg(run.restored);
+    QString text = QStringLiteral("已撤销修复 %1：").arg(run.undoes) + repair::RepairText::undoTally(run);
     // After the rows: what triggers may have done besides, and that the rows are back even where
     // the undo's own journal could not record its end.
     const QString afterwords = (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice)
@@ -44,15 +44,8 @@ QString undoReport(const repair::UndoRun &run)
     if (run.leftAlone.isEmpty())
         return text + QStringLiteral("。") + afterwords;
     text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
-    for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i) {
-        const repair::LeftAlone &left = run.leftAlone.at(i);
-        text += QStringLiteral("\n%1：%2（修复前 %3，修复写入 %4%5）")
-                    .arg(RepairDescription::place(run.repair, left.row), repair::RepairText::leftAloneReason(left),
-                         RepairDescription::values(run.repair, left.row.oldValues),
-                         RepairDescription::values(run.repair, left.row.newValues),
-                         left.now.isEmpty() ? QString()
-                                            : QStringLiteral("，现为 ") + RepairDescription::values(run.repair, left.now));
-    }
+    for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i)
+        text += QLatin1Char('\n') + repair::RepairText::leftAloneLine(run.repair, run.leftAlone.at(i));
     if (run.leftAlone.size() > LeftAloneListed)
         text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
     return text + afterwords;
@@ -267,7 +260,7 @@ void JournalWindow::undoSelected()
     }
     qint64 rows = 0;
     try {
-        rows = repair::countRows(m_directory, record.id);
+        rows = repair::checkJournal(m_directory, record.id);
     } catch (const db::DbError &error) {
         MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), MessageBox::Icon::Critical);
         return;

@@ -1,8 +1,7 @@
 #include "RepairDescription.h"
 
 #include "db/StoredValue.h"
-
-#include <QStringList>
+#include "repair/RepairText.h"
 
 namespace RepairDescription {
 
@@ -32,18 +31,12 @@ QString period(const repair::RepairRecord &record, const repair::JournalRow &row
 
 QString place(const repair::RepairRecord &record, const repair::JournalRow &row)
 {
-    const QString month = period(record, row);
-    return month.isEmpty() ? code(record, row) : QStringLiteral("%1，%2 月").arg(code(record, row), month);
+    return repair::RepairText::rowPlace(record, row);
 }
 
 QString values(const repair::RepairRecord &record, const QVariantList &values)
 {
-    if (record.changedColumns.size() == 1)
-        return db::shownValue(values.value(0));
-    QStringList named;
-    for (int i = 0; i < record.changedColumns.size(); ++i)
-        named << record.changedColumns.at(i) + QLatin1Char('=') + db::shownValue(values.value(i));
-    return named.join(QLatin1Char(' '));
+    return repair::RepairText::rowValues(record, values);
 }
 
 } // namespace RepairDescription

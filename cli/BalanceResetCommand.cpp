@@ -86,8 +86,10 @@ int resetBalance(const Request &request)
     for (const repair::BalanceRow &row : run.rows)
         rows.append(rowJson(row));
     json.insert(QStringLiteral("rows"), rows);
+    if (!request.dryRun)
+        json.insert(QStringLiteral("outcome_recorded"), run.failure.isEmpty());
     if (!run.failure.isEmpty()) {  // the balances were cleared, but the journal could not record it
-        json.insert(QStringLiteral("warning"), run.failure);
+        json.insert(QStringLiteral("error"), run.failure);
         Output::error(where + run.failure);
     }
     if (run.rows.empty())
@@ -108,6 +110,8 @@ int resetBalance(const Request &request)
         Output::error(where + run.triggerNotice);
     }
     out.document(json);
+    if (!run.failure.isEmpty())
+        return 2;  // done, but listed as a repair that never ended, like any other repair
     return run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0;
 }
 

@@ -16,7 +16,10 @@ int undo(const Request &request)
     const repair::UndoRun run = repair::undoRepair(request.journal);
     QJsonObject json{{QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)},
                      {QStringLiteral("undoes"), run.undoes},
-                     {QStringLiteral("restored"), run.restored}};
+                     {QStringLiteral("journaled"), run.journaled},
+                     {QStringLiteral("restored"), run.restored},
+                     {QStringLiteral("already_old"), run.alreadyOld},
+                     {QStringLiteral("not_written"), run.notWritten}};
     if (!run.failure.isEmpty()) {
         Output::error(QStringLiteral("撤销 %1 失败，未做任何改动：%2").arg(run.undoes, run.failure));
         json.insert(QStringLiteral("left_alone"), QJsonArray());
@@ -28,8 +31,10 @@ int undo(const Request &request)
     }
     const repair::RepairRecord &record = run.repair;
     QJsonArray leftAlone;
-    out.line(QStringLiteral("已撤销修复 %1：恢复 %2 行，未恢复 %3 行。撤销本身记在修复日志 %4 中。")
-                 .arg(run.undoes).arg(run.restored).arg(run.leftAlone.size()).arg(run.journal));
+    out.line(QStringLiteral("已撤销修复 %1：%2，未恢复 %3 行。撤销本身记在修复日志 %4 中。")
+                 .arg(run.undoes, repair::RepairText::undoTally(run))
+                 .arg(run.leftAlone.size())
+                 .arg(run.journal));
     for (const repair::LeftAlone &left : run.leftAlone) {
         leftAlone.append(QJsonObject{{QStringLiteral("key"), keyJson(record, left.row)},
                                      {QStringLiteral("old"), valuesJson(record, left.row.oldValues)},
@@ -38,10 +43,7 @@ int undo(const Request &request)
                                                                                 : QJsonValue(valuesJson(record, left.now))},
                                      {QStringLiteral("kind"), repair::RepairText::leftAloneKind(left.reason)},
                                      {QStringLiteral("reason"), repair::RepairText::leftAloneReason(left)}});
-        out.line(QStringLiteral("  未恢复 %1：%2（修复前 %3，修复写入 %4%5）")
-                     .arg(keyText(record, left.row), repair::RepairText::leftAloneReason(left), valuesText(record, left.row.oldValues),
-                          valuesText(record, left.row.newValues),
-                          left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + valuesText(record, left.now)));
+        out.line(QStringLiteral("  未恢复 ") + repair::RepairText::leftAloneLine(record, left));
     }
     json.insert(QStringLiteral("left_alone"), leftAlone);
     json.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());

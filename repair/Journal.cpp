@@ -2,6 +2,7 @@
 
 #include "DurableFiles.h"
 #include "JournalFormat.h"
+#include "JournalSeal.h"
 
 #include "db/DbError.h"
 #include "db/Engine.h"
@@ -31,6 +32,7 @@ Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::
         create(directory);
     } catch (const db::DbError &) {
         sqlite3_finalize(m_insert);
+        sqlite3_finalize(m_readRow);
         sqlite3_close(m_db);
         if (!m_path.isEmpty())
             QFile::remove(m_path);  // a journal never flushed belongs to a repair that changed nothing
@@ -92,7 +94,7 @@ void Journal::create(const QString &directory)
                               r.year, r.code, r.period, r.undoes, r.table, r.rowidName, jsonList(r.changedColumns),
                               jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
                               r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
-                              r.settingsPending ? 1 : 0, QVariant()};
+                              r.settingsPending ? 1 : 0, QVariant(), 0, QString(), QVariant()};
     for (int i = 0; i < values.size(); ++i)
         bind(header, i + 1, values.at(i));
     const int stepped = sqlite3_step(header);
@@ -101,13 +103,15 @@ void Journal::create(const QString &directory)
         fail(QStringLiteral("写入"));
 
     const QString insertRow = QStringLiteral("insert into row values(null%1)").arg(QStringLiteral(",?").repeated(rowColumns.size() - 1));
-    if (sqlite3_prepare_v2(m_db, insertRow.toUtf8().constData(), -1, &m_insert, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(m_db, insertRow.toUtf8().constData(), -1, &m_insert, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(m_db, "select * from row where seq=?", -1, &m_readRow, nullptr) != SQLITE_OK)
         fail(QStringLiteral("写入"));
 }
 
 Journal::~Journal()
 {
     sqlite3_finalize(m_insert);
+    sqlite3_finalize(m_readRow);
     sqlite3_close(m_db);  // an unflushed journal is rolled back to an empty file
 }
 
@@ -123,6 +127,8 @@ void Journal::discard(const QString &reason)
 {
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
+    sqlite3_finalize(m_readRow);
+    m_readRow = nullptr;
     sqlite3_close(m_db);
     m_db = nullptr;
     QFile::remove(m_path);
@@ -136,7 +142,8 @@ void Journal::exec(const char *sql)
         fail(QStringLiteral("写入"));
 }
 
-qint64 Journal::addRow(const JournalRow &row)
+// Inserts the row and adds its digest, as the file stores it, to the rows' combined digest.
+qint64 Journal::insertRow(const JournalRow &row)
 {
     int i = 1;
     bind(m_insert, i++, row.rowid);
@@ -151,13 +158,84 @@ qint64 Journal::addRow(const JournalRow &row)
     sqlite3_reset(m_insert);
     if (stepped != SQLITE_DONE)
         fail(QStringLiteral("写入"));
-    return sqlite3_last_insert_rowid(m_db);
+    const qint64 seq = sqlite3_last_insert_rowid(m_db);
+    journalseal::combine(m_rowsDigest, storedRowDigest(seq));
+    ++m_rowsSealed;
+    return seq;
+}
+
+qint64 Journal::addRow(const JournalRow &row)
+{
+    return m_flushed ? appendRow(row) : insertRow(row);
+}
+
+// The digest of row `seq` as the file holds it.
+QByteArray Journal::storedRowDigest(qint64 seq)
+{
+    sqlite3_bind_int64(m_readRow, 1, seq);
+    const bool found = sqlite3_step(m_readRow) == SQLITE_ROW;
+    const QByteArray digest = found ? journalseal::rowDigest(m_readRow) : QByteArray();
+    sqlite3_reset(m_readRow);
+    if (!found)
+        fail(QStringLiteral("写入"));
+    return digest;
+}
+
+// Runs one statement with `values` bound to it; raises what the file refused.
+void Journal::execBound(const char *sql, const QVariantList &values)
+{
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+    for (int i = 0; i < values.size(); ++i)
+        bind(statement, i + 1, values.at(i));
+    const int stepped = sqlite3_step(statement);
+    sqlite3_finalize(statement);
+    if (stepped != SQLITE_DONE)
+        fail(QStringLiteral("写入"));
+}
+
+// Brings the header's seal up to date with the rows and the header as they now stand, inside the
+// transaction that changed them.
+void Journal::seal()
+{
+    execBound("update repair set rows_sealed=?, rows_digest=?", {m_rowsSealed, QString::fromLatin1(m_rowsDigest.toHex())});
+    sqlite3_stmt *header = nullptr;
+    if (sqlite3_prepare_v2(m_db, "select * from repair", -1, &header, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+    const bool read = sqlite3_step(header) == SQLITE_ROW;
+    const QByteArray headerSeal = read ? journalseal::headerSeal(header) : QByteArray();
+    sqlite3_finalize(header);
+    if (!read)
+        fail(QStringLiteral("写入"));
+    execBound("update repair set seal=?", {QString::fromLatin1(headerSeal.toHex())});
+}
+
+// Runs `change` and the new seal as one transaction of the journal file; on a failure the file
+// and the seal kept here are as they were, and the failure is raised.
+template <typename Change>
+void Journal::sealed(Change change)
+{
+    const QByteArray digest = m_rowsDigest;
+    const qint64 rows = m_rowsSealed;
+    try {
+        exec("BEGIN");
+        change();
+        seal();
+        exec("COMMIT");
+    } catch (const db::DbError &) {
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        m_rowsDigest = digest;
+        m_rowsSealed = rows;
+        throw;
+    }
 }
 
 void Journal::flush()
 {
     if (m_record.rowsVisited >= 0)
         exec(QByteArray("update repair set rows_visited=" + QByteArray::number(m_record.rowsVisited)).constData());
+    seal();
     // Without a rollback journal a failed first commit can leave a torn file
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         discard(QString::fromUtf8(sqlite3_errmsg(m_db)));
@@ -170,11 +248,16 @@ void Journal::flush()
     // needs; each is still on disk when its statement returns.
     exec("PRAGMA journal_mode=DELETE");
     exec("PRAGMA synchronous=NORMAL");
+    m_flushed = true;
 }
 
 qint64 Journal::appendRow(const JournalRow &row)
 {
-    return addRow(row);  // its own transaction, on disk before it returns
+    if (!m_flushed)
+        return insertRow(row);
+    qint64 seq = 0;
+    sealed([&] { seq = insertRow(row); });  // its own transaction, on disk before it returns
+    return seq;
 }
 
 void Journal::setNewValues(qint64 row, const QVariantList &values)
@@ -182,18 +265,20 @@ void Journal::setNewValues(qint64 row, const QVariantList &values)
     QStringList assignments;
     for (int c = 0; c < m_record.changedColumns.size(); ++c)
         assignments << QStringLiteral("new%1=?").arg(c);
-    sqlite3_stmt *statement = nullptr;
     const QByteArray sql = ("update row set " + assignments.join(QLatin1Char(',')) + " where seq=?").toUtf8();
-    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("写入"));
-    int i = 1;
-    for (int c = 0; c < m_record.changedColumns.size(); ++c)
-        bind(statement, i++, values.value(c));
-    sqlite3_bind_int64(statement, i, row);
-    const int stepped = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    if (stepped != SQLITE_DONE)
-        fail(QStringLiteral("写入"));
+    QVariantList bound = values.mid(0, m_record.changedColumns.size());
+    while (bound.size() < m_record.changedColumns.size())
+        bound << QVariant();
+    bound << row;
+    const auto correct = [&] {
+        journalseal::combine(m_rowsDigest, storedRowDigest(row));  // the row as it was leaves the seal
+        execBound(sql.constData(), bound);
+        journalseal::combine(m_rowsDigest, storedRowDigest(row));  // and as it is now joins it
+    };
+    if (m_flushed)
+        sealed(correct);
+    else
+        correct();
 }
 
 QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
@@ -204,27 +289,14 @@ QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, co
     m_record.rowsChanged = rowsChanged;
     m_record.message = message;
     m_record.settingsPending = m_record.settingsPending && !settingsRestored;
-    sqlite3_stmt *statement = nullptr;
     try {
-        if (sqlite3_prepare_v2(m_db,
-                               "update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?,"
-                               " rows_visited=?",
-                               -1, &statement, nullptr)
-            != SQLITE_OK)
-            fail(QStringLiteral("写入"));
-        bind(statement, 1, storedName(outcome));
-        bind(statement, 2, rowsDone);
-        bind(statement, 3, rowsChanged);
-        bind(statement, 4, message.isEmpty() ? QVariant() : QVariant(message));
-        bind(statement, 5, m_record.settingsPending ? 1 : 0);
-        bind(statement, 6, m_record.rowsVisited < 0 ? QVariant() : QVariant(m_record.rowsVisited));
-        const int stepped = sqlite3_step(statement);
-        sqlite3_finalize(statement);
-        statement = nullptr;
-        if (stepped != SQLITE_DONE)
-            fail(QStringLiteral("写入"));
+        sealed([&] {
+            execBound("update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?, rows_visited=?",
+                      {storedName(outcome), rowsDone, rowsChanged, message.isEmpty() ? QVariant() : QVariant(message),
+                       m_record.settingsPending ? 1 : 0,
+                       m_record.rowsVisited < 0 ? QVariant() : QVariant(m_record.rowsVisited)});
+        });
     } catch (const db::DbError &error) {
-        sqlite3_finalize(statement);
         m_lock.release();
         return error.description();
     }

@@ -25,8 +25,8 @@ struct sqlite3_stmt;
 //     writePendingSettings() before Journal::flush() and db::RowByRowWrites::start().
 //     tst_crash_safety: killedAtEverySync, diskFullAtEveryStage.
 //  3. A row the repair had not planned to change (another program changed the chart under the
-//     walk) is appended to the journal, on disk, before it is written. Journal::appendRow() in
-//     the walk. tst_walk_guard: codesAddedOrRemovedDuringTheWalk.
+//     walk) is appended to the journal, on disk and sealed, before it is written.
+//     Journal::appendRow() in the walk. tst_walk_guard: codesAddedOrRemovedDuringTheWalk.
 //  4. Every journaled row carries its place in the order the repair writes rows, and the outcome
 //     records how many it wrote: of a walk that stopped or failed, the rows it wrote are exactly
 //     those up to there. Journal::addRow(), Journal::finish(); undo reads them in wasWritten().
@@ -39,7 +39,7 @@ struct sqlite3_stmt;
 //     or whose end could not be recorded, and says nothing of how far it got. Journal::finish(),
 //     JournalLock. Undo of such a repair leaves alone each row a later repair wrote
 //     (writtenLater()). tst_crash_safety: killedAtEverySync; tst_undo_extent.
-//  7. Recording the outcome is one transaction of the journal file; a program killed in the
+//  7. Recording the outcome (and resealing the journal) is one transaction of the journal file; a program killed in the
 //     middle of it leaves a hot rollback journal, which is rolled back when the journal is next
 //     read, so the repair stays listed and undoable. JournalHandle opens a finished journal for
 //     writing for that. tst_crash_safety: killedAtEverySync (the kills "while recording its end").
@@ -60,6 +60,13 @@ struct sqlite3_stmt;
 //     another thread included. The running lock is on a file of its own (JournalLock); a
 //     read-only open reads the header through SQLite (db::Connection::openEmbedded()).
 //     tst_x11_check_window: repairKeepsItsLocksWhileItsWindowsRead.
+// 12. The journal carries a seal over its header and every row (JournalSeal), brought up to date
+//     in the same transaction as each change: the first write, an appended or corrected row, the
+//     outcome. So a kill at any moment leaves a sealed journal, the one before or after the change.
+//     Undo, and the journal window before it asks, follow a journal only when the seal shows it as
+//     written (checkJournal()); one changed since by anything else, or without a seal, is refused,
+//     naming its file, before anything is written. Journal::seal(), Journal::sealed().
+//     tst_undo_extent: editedJournalRefused; tst_crash_safety: killedAtEverySync.
 namespace repair {
 
 // The journal of one repair: a SQLite file of its own in the journal directory, written before
@@ -98,6 +105,12 @@ public:
 
 private:
     void create(const QString &directory);
+    qint64 insertRow(const JournalRow &row);
+    QByteArray storedRowDigest(qint64 seq);
+    void execBound(const char *sql, const QVariantList &values);
+    void seal();
+    template <typename Change>
+    void sealed(Change change);
     void exec(const char *sql);
     [[noreturn]] void fail(const QString &what);
     [[noreturn]] void discard(const QString &reason);
@@ -106,7 +119,11 @@ private:
     QString m_path;
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_insert = nullptr;
+    sqlite3_stmt *m_readRow = nullptr;
     JournalLock m_lock;
+    bool m_flushed = false;
+    qint64 m_rowsSealed = 0;     // rows in the file, and their digests combined (JournalSeal)
+    QByteArray m_rowsDigest = QByteArray(32, '\0');
 };
 
 // The journal directory of the engine in use: journal/ in the data directory; with ODBC,

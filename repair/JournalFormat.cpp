@@ -21,8 +21,8 @@ const QString Suffix = QStringLiteral(".journal");
 const char *const HeaderColumns =
     "id, time, database, engine, repair, account_set, year, code, period, undoes, table_name, rowid_name,"
     " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending,"
-    " rows_visited";
-const int HeaderColumnCount = 21;
+    " rows_visited, rows_sealed, rows_digest, seal";
+const int HeaderColumnCount = 24;
 
 QString journalPath(const QString &directory, const QString &id)
 {

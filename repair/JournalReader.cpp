@@ -1,6 +1,8 @@
 #include "JournalReader.h"
 
 #include "JournalFormat.h"
+#include "JournalSeal.h"
+#include "RepairText.h"
 
 #include "db/DbError.h"
 
@@ -116,6 +118,25 @@ qint64 countRows(const QString &directory, const QString &id)
     const qint64 rows = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
     return rows;
+}
+
+qint64 checkJournal(const QString &directory, const QString &id)
+{
+    const QString path = existingJournal(directory, id);
+    JournalHandle handle(path);
+    qint64 rows = 0;
+    QString error;
+    switch (journalseal::check(handle.db, rows, error)) {
+    case journalseal::SealCheck::Whole:
+        return rows;
+    case journalseal::SealCheck::Unsealed:
+        throw db::DbError(RepairText::journalUnsealed(QDir::toNativeSeparators(path)));
+    case journalseal::SealCheck::Altered:
+        throw db::DbError(RepairText::journalAltered(QDir::toNativeSeparators(path)));
+    case journalseal::SealCheck::Unreadable:
+        break;
+    }
+    throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), error));
 }
 
 QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 offset, int limit)

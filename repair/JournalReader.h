@@ -17,6 +17,10 @@ QList<RepairRecord> listRepairs(const QString &directory);
 RepairRecord readRepair(const QString &directory, const QString &id);
 // The number of rows journaled for the repair.
 qint64 countRows(const QString &directory, const QString &id);
+// The same, once the journal's seal shows it is as the repair wrote it; raises db::DbError naming
+// the journal file when it has been changed since, has no seal, or can't be read. What undoes a
+// repair checks this before it writes anything.
+qint64 checkJournal(const QString &directory, const QString &id);
 // Rows [offset, offset+limit) in journal order, read without loading the rest: for a table model's
 // fetchMore and for streaming output.
 QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 offset, int limit);

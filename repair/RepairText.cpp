@@ -96,6 +96,65 @@ QString summary(const RepairRecord &record)
     return QStringLiteral("%1（%2）").arg(record.id, parts.join(QStringLiteral("，")));
 }
 
+QString columnWords(const QString &column)
+{
+    static const char *const words[][2] = {
+        {"ccode", "科目编码"}, {"ccode_name", "科目名称"}, {"bend", "末级标志"}, {"iperiod", "期间"}};
+    for (const auto &word : words)
+        if (column.compare(QLatin1String(word[0]), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf8(word[1]);
+    return column;
+}
+
+namespace {
+
+// The key value of the column named `name` (as the engine compares names, without regard to
+// case), as the user reads it; empty when the repair has no such column.
+QString keyValue(const RepairRecord &record, const JournalRow &row, const QString &name)
+{
+    for (int i = 0; i < record.keyColumns.size(); ++i)
+        if (record.keyColumns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return db::shownValue(row.key.value(i));
+    return QString();
+}
+
+} // namespace
+
+QString rowPlace(const RepairRecord &record, const JournalRow &row)
+{
+    const QString code = keyValue(record, row, QStringLiteral("ccode"));
+    const QString period = keyValue(record, row, QStringLiteral("iperiod"));
+    if (!code.isEmpty() || record.keyColumns.isEmpty())
+        return period.isEmpty() ? code : QStringLiteral("%1，%2 月").arg(code, period);
+    QStringList named;
+    for (int i = 0; i < record.keyColumns.size(); ++i)
+        named << columnWords(record.keyColumns.at(i)) + QLatin1Char('=') + db::shownValue(row.key.value(i));
+    return named.join(QLatin1Char(' '));
+}
+
+QString rowValues(const RepairRecord &record, const QVariantList &values)
+{
+    if (record.changedColumns.size() == 1)
+        return db::shownValue(values.value(0));
+    QStringList named;
+    for (int i = 0; i < record.changedColumns.size(); ++i)
+        named << columnWords(record.changedColumns.at(i)) + QLatin1Char('=') + db::shownValue(values.value(i));
+    return named.join(QLatin1Char(' '));
+}
+
+namespace {
+
+// Columns changed since, in the books' words: "科目名称、末级标志".
+QString alteredColumns(const QStringList &columns)
+{
+    QStringList words;
+    for (const QString &column : columns)
+        words << columnWords(column);
+    return words.join(QStringLiteral("、"));
+}
+
+} // namespace
+
 QString leftAloneReason(const LeftAlone &left)
 {
     switch (left.reason) {
@@ -104,7 +163,7 @@ QString leftAloneReason(const LeftAlone &left)
     case LeftAloneReason::Changed:
         return left.alteredColumns.isEmpty()
             ? QStringLiteral("修复之后已被改动")
-            : QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(left.alteredColumns.join(QStringLiteral("、")));
+            : QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(alteredColumns(left.alteredColumns));
     case LeftAloneReason::Ambiguous:
         return left.soughtByRowid ? QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨")
                                   : QStringLiteral("有多条相同的记录，原值各不相同，无法分辨");
@@ -113,6 +172,24 @@ QString leftAloneReason(const LeftAlone &left)
             .arg(left.laterRepair);
     }
     return QString();
+}
+
+QString leftAloneLine(const RepairRecord &record, const LeftAlone &left)
+{
+    return QStringLiteral("%1：%2（修复前 %3，修复写入 %4%5）")
+        .arg(rowPlace(record, left.row), leftAloneReason(left), rowValues(record, left.row.oldValues),
+             rowValues(record, left.row.newValues),
+             left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + rowValues(record, left.now));
+}
+
+QString undoTally(const UndoRun &run)
+{
+    QString text = QStringLiteral("恢复 %1 行").arg(run.restored);
+    if (run.alreadyOld > 0)
+        text += QStringLiteral("，%1 行已是修复前的值").arg(run.alreadyOld);
+    if (run.notWritten > 0)
+        text += QStringLiteral("，%1 行修复时没有写到").arg(run.notWritten);
+    return text;
 }
 
 QString leftAloneKind(LeftAloneReason reason)
@@ -145,6 +222,16 @@ QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal)
 QString whyNotUndoable(const RepairRecord &record)
 {
     return whyNotUndoable(record, undoRefusal(record));
+}
+
+QString journalAltered(const QString &path)
+{
+    return QStringLiteral("修复日志 %1 与修复时写下的不一致（其中的值、行或结果被改动过），不能据此撤销。").arg(path);
+}
+
+QString journalUnsealed(const QString &path)
+{
+    return QStringLiteral("修复日志 %1 没有校验记录（由旧版本写下，或校验记录被去掉），无法确认它未被改动，不能据此撤销。").arg(path);
 }
 
 QString moneyText(const Money &amount)

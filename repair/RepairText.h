@@ -41,13 +41,33 @@ QString inputs(const RepairRecord &record);
 // The repair in one line, as a box names it: "<id>（<name>，<account set and year>，<inputs>）".
 QString summary(const RepairRecord &record);
 
+// A column as the books name it: "科目编码", "科目名称", "末级标志", "期间"; other columns (the
+// amounts mb, md, mc among them) by their own names.
+QString columnWords(const QString &column);
+// Where a journaled row is: its account code, with the period for a row of the balances
+// ("1011，3 月"); its key columns in the books' words where it has no account code.
+QString rowPlace(const RepairRecord &record, const JournalRow &row);
+// Values of the changed columns: the bare value when there is one column ("1"), else each with
+// its column's name ("mb=12.5 mc=0 md=0").
+QString rowValues(const RepairRecord &record, const QVariantList &values);
+
 // Why undo left `left` as it is, in a sentence.
 QString leftAloneReason(const LeftAlone &left);
+// A row undo left alone, in a line: "1011，3 月：<reason>（修复前 …，修复写入 …，现为 …）".
+QString leftAloneLine(const RepairRecord &record, const LeftAlone &left);
+// What undo did with the rows it put back and those that needed nothing: "恢复 3 行", and where
+// there are any, "，1 行已是修复前的值" and "，6 行修复时没有写到". With the rows left alone
+// these account for every row the repair journaled.
+QString undoTally(const UndoRun &run);
 // The same for machines: "gone", "changed", "ambiguous" or "written_later".
 QString leftAloneKind(LeftAloneReason reason);
 // Why `record` can't be undone, with the next step where there is one; empty for None.
 QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal);
 QString whyNotUndoable(const RepairRecord &record);  // for undoRefusal(record)
+// Why the journal file at `path` can't be trusted to undo its repair: changed since it was
+// written, or without the seal that would show it was not.
+QString journalAltered(const QString &path);
+QString journalUnsealed(const QString &path);
 
 // Money always with two decimals ("142183.50"); a stored amount the same when it reads as a
 // number, else as db::shownValue() shows it.

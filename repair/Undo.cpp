@@ -106,8 +106,10 @@ public:
             return;
         }
         const RowLookup::Found &now = found.rows.first();
-        if (now.holdsOld)
-            return;  // never written, or put back already
+        if (now.holdsOld) {
+            ++m_run.alreadyOld;  // never written, or put back already
+            return;
+        }
         if (found.where == RowLookup::Where::Altered)
             leaveAlone(row, now.now, LeftAloneReason::Changed, true, found.alteredColumns);
         else if (!now.holdsNew)
@@ -133,11 +135,12 @@ public:
         }
         const QList<RowLookup::Found> found = m_lookup.byKey(first);
         int toRestore = 0;
+        int holdingOld = 0;
         QList<QVariantList> changedSince;
         for (const RowLookup::Found &now : found) {
             if (now.holdsOld)
-                continue;
-            if (now.holdsNew)
+                ++holdingOld;
+            else if (now.holdsNew)
                 ++toRestore;
             else
                 changedSince << now.now;
@@ -154,8 +157,19 @@ public:
                 leaveAlone(left, {}, LeftAloneReason::Ambiguous, false);
             return;
         }
-        for (const QVariantList &now : std::as_const(changedSince))
+        // Each journaled row of the group is counted once: the rows restored, then as many rows
+        // changed since and rows holding the old value as are found, and the rest as gone.
+        qsizetype left = group.size() - toRestore;
+        for (const QVariantList &now : std::as_const(changedSince)) {
+            if (left == 0)
+                break;
             leaveAlone(first, now, LeftAloneReason::Changed, false);
+            --left;
+        }
+        const int old = int(qMin<qsizetype>(holdingOld, left));
+        m_run.alreadyOld += old;
+        for (left -= old; left > 0; --left)
+            leaveAlone(first, {}, LeftAloneReason::Gone, false);
         if (toRestore == 0)
             return;
         if (const QString later = laterRepair(first); !later.isEmpty()) {
@@ -248,18 +262,24 @@ private:
     QList<Restore> m_plan;
 };
 
-// Plans the restore of every row the repair wrote, a page of the journal at a time.
-void planRestores(const QString &directory, const RepairRecord &repair, Restorer &restorer)
+// Plans the restore of every row the repair wrote, a page of the journal at a time, and counts in
+// `run` the rows it journaled and those that need nothing.
+void planRestores(const QString &directory, const RepairRecord &repair, Restorer &restorer, UndoRun &run)
 {
     QStringList keys;  // of the groups found by key, in the order first met
     QHash<QString, QList<JournalRow>> groups;
     for (qint64 offset = 0;; offset += PageRows) {
         const QList<JournalRow> page = readRows(directory, repair.id, offset, PageRows);
+        run.journaled += page.size();
         for (const JournalRow &row : page) {
-            if (!wasWritten(repair, row))
-                continue;  // beyond where the walk stopped: it never wrote the row
-            if (identicalValues(row.oldValues, row.newValues))
-                continue;  // journaled by an earlier version of the tool, which listed unchanged rows too
+            if (!wasWritten(repair, row)) {
+                ++run.notWritten;  // beyond where the walk stopped: it never wrote the row
+                continue;
+            }
+            if (identicalValues(row.oldValues, row.newValues)) {
+                ++run.alreadyOld;  // journaled by an earlier version of the tool, which listed unchanged rows too
+                continue;
+            }
             if (!repair.rowidName.isEmpty() && !row.rowid.isNull()) {
                 restorer.planByRowid(row);
                 continue;
@@ -331,13 +351,14 @@ UndoRun undoRepair(const QString &id)
             run.undoneBy = repair.undoneBy;
             throw db::DbError(RepairText::whyNotUndoable(repair, refusal));
         }
+        checkJournal(directory, id);  // a journal changed since it was written is not followed
         connection = ODBC::openConnection(repair.database, false);
         connection->beginTransaction();
         const db::TableTriggers triggers = db::tableTriggers(connection, repair.table);
         Restorer restorer(connection, repair, run,
                           repair.outcome == Outcome::Unrecorded ? writtenLater(directory, repairs, repair) : QHash<QString, QString>(),
                           triggers.any());
-        planRestores(directory, repair, restorer);
+        planRestores(directory, repair, restorer, run);
         journal = writeJournal(repair, restorer.journalRows());
         run.journal = journal->record().id;
         restorer.restore();
@@ -347,7 +368,8 @@ UndoRun undoRepair(const QString &id)
         if (connection)
             connection->rollback();
         run.failure = error.description();
-        run.restored = 0;
+        run.journaled = 0;
+        run.restored = run.alreadyOld = run.notWritten = 0;
         run.leftAlone.clear();
         run.triggerNotice.clear();
         if (journal)

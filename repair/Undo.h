@@ -43,7 +43,11 @@ struct UndoRun {
     QString undoes;       // the repair undone
     RepairRecord repair;  // its journal record, once read
     QString journal;      // the undo's own journal, once written
-    int restored = 0;     // rows put back
+    // Every row the repair journaled is one of these four, so they add up to `journaled`:
+    qint64 journaled = 0;  // rows in the repair's journal
+    int restored = 0;      // rows put back
+    int alreadyOld = 0;    // rows holding their old value already, or whose value the repair kept
+    int notWritten = 0;    // rows beyond where a walk stopped or failed: it never wrote them
     QList<LeftAlone> leftAlone;
     QString failure;      // why the undo could not run; nothing was changed then
     QString undoneBy;     // when refused because a completed undo already put the rows back: its id

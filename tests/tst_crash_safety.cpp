@@ -295,7 +295,8 @@ private slots:
 
     // The window's reset whose end its journal can't record (the last of its syncs fails): the
     // window says 修复成功！ as it always did, then a second box names the journal and what it
-    // lacks. The reset is listed as never ended, and undoing it gives back the books.
+    // lacks. The reset is listed as never ended, and undoing it gives back the books. On the
+    // command line the reset exits 2.
     void windowSaysTheResetsEndIsUnrecorded()
     {
         if (!m_canTrace)
@@ -328,6 +329,34 @@ private slots:
                  qPrintable(boxes[1]));
         QVERIFY(books(yearDb()) != before);
         QCOMPARE(n3fix({"--undo", reset["id"].toString()}).status, 0);
+        QCOMPARE(books(yearDb()), before);
+
+        // The same on the command line: the reset says so and exits 2, like every other repair
+        // whose end went unrecorded, and it is listed and undone all the same.
+        freshData("original");
+        const QStringList command{N3FIX, "--data-dir", data(), "--json", "--reset-balance", "--account-set", "001",
+                                  "--year", Year, "--code", m_resetCode, "--from-period", "3"};
+        const ProcessRun cliCounted = runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + command,
+                                                 tracedEnvironment());
+        QCOMPARE(cliCounted.status, 0);
+        traced.close();
+        QVERIFY(traced.open(QIODevice::ReadOnly));
+        const int cliSyncs = int(QString::fromUtf8(traced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
+                                                                                              QRegularExpression::MultilineOption)));
+        traced.close();
+        freshData("original");
+        const ProcessRun cli = runProcess(
+            "strace",
+            QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(cliSyncs), "--"} + command,
+            tracedEnvironment());
+        QCOMPARE(cli.status, 2);
+        QCOMPARE(cli.json()["outcome_recorded"], QJsonValue(false));
+        QVERIFY2(cli.err.contains("余额已清零，但修复日志 " + cli.json()["journal"].toString().toUtf8() + " 未能记下修复的结果"),
+                 cli.err.constData());
+        QCOMPARE(listed().at(0)["outcome"].toString(), QStringLiteral("stopped"));
+        QVERIFY(books(yearDb()) != before);
+        QCOMPARE(n3fix({"--undo", cli.json()["journal"].toString()}).status, 0);
         QCOMPARE(books(yearDb()), before);
     }
 

@@ -16,6 +16,7 @@
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
+#include "repair/JournalFormat.h"
 #include "repair/JournalReader.h"
 #include "repair/RepairText.h"
 #include "repair/Undo.h"
@@ -320,6 +321,24 @@ private slots:
         QVERIFY2(shown[1].prompt.contains("失败，未做任何改动：\n") && shown[1].prompt.contains("GL_accsum"), qPrintable(shown[1].prompt));
         QCOMPARE(SqliteFixture::dump(balances(), "moved"), moved);
         Q_UNUSED(before);
+    }
+
+    // A journal whose old value was edited by hand to 999999.99: the window refuses at once, in one
+    // box naming the journal file, without asking, and writes nothing.
+    void editedJournalRefusedBeforeAsking()
+    {
+        const repair::BalanceResetRun run = reset();
+        const QString path = repair::journalformat::journalPath(repair::journalDirectory(), run.journal);
+        SqliteFixture::run(path, "update row set old0='999999.99' where seq=1");
+        const QString afterReset = balanceRows();
+        openWindow();
+        m_window->undoButton->click();
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, MessageBox::Icon::Critical);
+        QVERIFY2(shown[0].prompt.contains(QDir::toNativeSeparators(path) + " 与修复时写下的不一致"), qPrintable(shown[0].prompt));
+        QCOMPARE(balanceRows(), afterReset);
+        QCOMPARE(m_window->repairList->model()->rowCount(), 1);
     }
 
     // Another process undoes the reset while the window still offers it: the undo refuses, the

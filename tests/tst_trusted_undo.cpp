@@ -545,8 +545,9 @@ private slots:
         QCOMPARE(json.json()["rows"][2499]["key"]["ccode"].toString(), QStringLiteral("2500"));
     }
 
-    // A journal written before the count of rows visited and the rows' places were kept is still
-    // listed, read and undone; the count reads as not recorded.
+    // A journal written before the count of rows visited, the rows' places and the seal were kept
+    // is still listed and read; the count reads as not recorded. Nothing shows it was not edited
+    // since, so undo refuses it, naming the file, and writes nothing.
     void journalOfAnEarlierVersion()
     {
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
@@ -566,11 +567,13 @@ private slots:
         QCOMPARE(repairs[0].rowsVisited, -1);
         QCOMPARE(repairs[0].rowsChanged, 1);
         QCOMPARE(repair::countRows(directory, repairs[0].id), 2);
-        // the unchanged row it journaled is passed over; the changed one is put back
         const ProcessRun undo = n3fix({"--undo", repairs[0].id, "--json"});
-        QCOMPARE(undo.status, 0);
-        QCOMPARE(undo.json()["restored"].toInt(), 1);
-        QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:1", "i:1"}));
+        QCOMPARE(undo.status, 2);
+        QVERIFY2(undo.json()["error"].toString().contains(
+                     QDir::toNativeSeparators(QDir(directory).filePath("20260101-000000-000.journal")) + " 没有校验记录"),
+                 undo.out.constData());
+        QCOMPARE(rowsOf(yearDb(), "select bend from code order by rowid"), QStringList({"i:0", "i:1"}));
+        QCOMPARE(QDir(directory).entryList({"*.journal"}), QStringList({"20260101-000000-000.journal"}));
         QVERIFY_THROWS_EXCEPTION(db::DbError, repair::readRows(directory, "20260101-000000-001", 0, 10));
 
         // A reset of that version that failed, recorded as failed: one transaction, so it is read

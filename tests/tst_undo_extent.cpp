@@ -1,6 +1,6 @@
 // Undo puts back only what a repair really wrote, whatever the journal could record of its end: a
-// walk completed, stopped or failed at a row, killed, or whose end went unrecorded; a reset or an
-// undo that rolled back. After each, another program or a later repair changes rows beyond what
+// walk completed, stopped or failed at a row, or killed; a reset or an undo that rolled back; and
+// it follows no journal edited since its repair wrote it. After each, another program or a later repair changes rows beyond what
 // the repair wrote, and undo (the command line, a real process) must touch none of them. Two undos
 // of one repair at once, and undos made under other time zones, come out as if made one by one.
 #include "db/ODBC.h"
@@ -57,6 +57,18 @@ class UndoExtent : public DataDirectoryTest {
         return {};
     }
     QString listedOutcome(const QString &id) { return listed(id)["outcome"].toString(); }
+    // What an undo says of the rows journaled: "journaled restored already_old not_written
+    // left_alone", the last four adding up to the first.
+    static QString tally(const ProcessRun &undo)
+    {
+        const QJsonObject json = undo.json().object();
+        return QStringLiteral("%1 %2 %3 %4 %5")
+            .arg(json["journaled"].toInt(-1))
+            .arg(json["restored"].toInt(-1))
+            .arg(json["already_old"].toInt(-1))
+            .arg(json["not_written"].toInt(-1))
+            .arg(json["left_alone"].toArray().size());
+    }
     // A walk in this process that writes `rows` rows and stops; its journal's id.
     QString walkStoppedAfter(int rows)
     {
@@ -75,18 +87,23 @@ private slots:
     }
     void cleanup() { removeDataDirectory(); }
 
-    // Completed: every journaled row was written. Another program then changes one of them and
-    // adds an account; undo puts back the nine others and touches neither.
+    // Completed: every journaled row was written. Another program then changes the flag of one,
+    // the name of another, puts a third back as it was and adds an account; undo puts back the
+    // seven others, touches none of those, and accounts for all ten rows, in the books' words.
     void completedWalk()
     {
         laterWalk();
         const QString walk = n3fix({"--journal", "--json"}).json()[0]["id"].toString();
-        SqliteFixture::run(yearDb(), "update code set bend=7 where ccode='1003'; insert into code values('1011','new',5);");
-        const ProcessRun undo = n3fix({"--undo", walk, "--json"});
+        SqliteFixture::run(yearDb(), "update code set bend=7 where ccode='1003'; update code set ccode_name='renamed'"
+                                     " where ccode='1002'; update code set bend=9 where ccode='1005';"
+                                     " insert into code values('1011','new',5);");
+        const ProcessRun undo = n3fix({"--undo", walk});
         QCOMPARE(undo.status, 1);
-        QCOMPARE(undo.json()["restored"].toInt(), Codes - 1);
-        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList{"changed"});
-        QCOMPARE(flags(), QStringLiteral("99799999995"));
+        QVERIFY2(undo.out.startsWith(("已撤销修复 " + walk + "：恢复 7 行，1 行已是修复前的值，未恢复 2 行。").toUtf8()),
+                 undo.out.constData());
+        QVERIFY2(undo.out.contains("  未恢复 1002：修复之后这条记录的字段 科目名称 已被改动（修复前 9，修复写入 1"),
+                 undo.out.constData());
+        QCOMPARE(flags(), QStringLiteral("91799999995"));
     }
 
     // Stopped after 4 rows: the walk wrote rows 1 to 4, and a later walk the other six. Undo of the
@@ -99,7 +116,7 @@ private slots:
         laterWalk();
         const ProcessRun undo = n3fix({"--undo", stopped, "--json"});
         QCOMPARE(undo.status, 0);
-        QCOMPARE(undo.json()["restored"].toInt(), 4);
+        QCOMPARE(tally(undo), QStringLiteral("10 4 0 6 0"));
         QCOMPARE(flags(), QStringLiteral("9999111111"));
     }
 
@@ -118,7 +135,7 @@ private slots:
         QCOMPARE(flags(), QStringLiteral("1111111111"));
         const ProcessRun undo = n3fix({"--undo", walk, "--json"});
         QCOMPARE(undo.status, 0);
-        QCOMPARE(undo.json()["restored"].toInt(), 4);
+        QCOMPARE(tally(undo), QStringLiteral("10 4 0 6 0"));
         QCOMPARE(flags(), QStringLiteral("9999111111"));
     }
 
@@ -139,26 +156,38 @@ private slots:
         SqliteFixture::run(yearDb(), "update code set bend=7 where ccode='1002'");
         const ProcessRun undo = n3fix({"--undo", walk, "--json"});
         QCOMPARE(undo.status, 1);
-        QCOMPARE(undo.json()["restored"].toInt(), 3);
+        QCOMPARE(tally(undo), QStringLiteral("10 3 0 0 7"));
         QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList({"changed"}) + QStringList(6, "written_later"));
         QVERIFY2(undo.out.contains("之后的修复"), undo.out.constData());
         QCOMPARE(flags(), QStringLiteral("9799111111"));
     }
 
-    // Its end unrecorded: a walk stopped after 4 rows whose journal could not take its outcome
-    // (it reads as a walk whose program died: the outcome and counts stay empty). A later walk
-    // writes the rest; undo puts back the four and leaves the later walk's six alone.
-    void walkWhoseEndWentUnrecorded()
+    // A journal edited by hand after its walk completed: an old value, a row deleted or added, the
+    // outcome rewritten to "stopped after 1 row" or erased to read as a walk that died. Each is
+    // refused, naming the journal file, and nothing is written: no flag, no undo journal.
+    void editedJournalRefused_data()
     {
-        const QString walk = walkStoppedAfter(4);
-        SqliteFixture::run(repair::journalformat::journalPath(repair::journalDirectory(), walk),
-                           "update repair set outcome=null, rows_done=null, rows_changed=null");
+        QTest::addColumn<QString>("edit");
+        QTest::newRow("old value") << "update row set old0=5 where seq=1";
+        QTest::newRow("row deleted") << "delete from row where seq=2";
+        QTest::newRow("row added") << "insert into row(row_id, old0, new0, key0) values(11, 9, 1, '1011')";
+        QTest::newRow("stopped after 1 row") << "update repair set outcome='stopped', rows_done=1";
+        QTest::newRow("end erased") << "update repair set outcome=null, rows_done=null, rows_changed=null";
+    }
+    void editedJournalRefused()
+    {
+        QFETCH(QString, edit);
         laterWalk();
+        const QString walk = n3fix({"--journal", "--json"}).json()[0]["id"].toString();
+        const QString journal = repair::journalformat::journalPath(repair::journalDirectory(), walk);
+        SqliteFixture::run(journal, edit);
+        const QStringList journals = QDir(repair::journalDirectory()).entryList({"*.journal"});
         const ProcessRun undo = n3fix({"--undo", walk, "--json"});
-        QCOMPARE(undo.status, 1);
-        QCOMPARE(undo.json()["restored"].toInt(), 4);
-        QCOMPARE(JournalDriver::kindsLeftAlone(undo), QStringList(6, "written_later"));
-        QCOMPARE(flags(), QStringLiteral("9999111111"));
+        QCOMPARE(undo.status, 2);
+        QCOMPARE(undo.json()["restored"].toInt(), 0);
+        QVERIFY2(undo.json()["error"].toString().contains(QDir::toNativeSeparators(journal)), undo.out.constData());
+        QCOMPARE(flags(), QStringLiteral("1111111111"));
+        QCOMPARE(QDir(repair::journalDirectory()).entryList({"*.journal"}), journals);
     }
 
     // Rolled back: a reset refused by a trigger wrote nothing. Another program then clears the
