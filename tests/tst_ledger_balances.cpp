@@ -356,7 +356,7 @@ private slots:
         const Run dry = odbc(reset + QStringList{"--dry-run"});
         QCOMPARE(dry.status, 0);
         QCOMPARE(snapshot(config.path()), before);
-        QCOMPARE(dry.json()["rows"].toArray(), QJsonArray({QJsonObject{{"period", 10}, {"mb", 3}, {"md", 2}, {"mc", 1}}}));
+        QCOMPARE(dry.json()["rows"].toArray(), QJsonArray({QJsonObject{{"period", 10}, {"mb", "3.00"}, {"md", "2.00"}, {"mc", "1.00"}}}));
 
         const QString original = SqliteFixture::dump(data + "/LQDATA_001_2007", "GL_accsum");
         const Run real = odbc(reset);
