@@ -35,7 +35,7 @@ sqlite3_stmt *prepare(sqlite3 *db, const char *sql)
     return statement;
 }
 
-} // namespace
+}  // namespace
 
 EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection) : m_connection(std::move(connection))
 {
@@ -222,4 +222,4 @@ QStringList EndFlagChartWatch::wrongNow()
     return wrong;
 }
 
-} // namespace repair
+}  // namespace repair

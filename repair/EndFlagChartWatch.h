@@ -71,13 +71,13 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_version = nullptr, *m_begin = nullptr, *m_commit = nullptr, *m_rollback = nullptr;
     sqlite3_stmt *m_codes = nullptr, *m_read = nullptr;
-    qint64 m_seen = 0;     // the data version when the codes were last looked at
-    QByteArray m_digest;   // the digest of the codes the flags were last worked out from
+    qint64 m_seen = 0;    // the data version when the codes were last looked at
+    QByteArray m_digest;  // the digest of the codes the flags were last worked out from
     bool m_inTransaction = false;
     const EndFlagChart *m_chart = nullptr;
-    std::vector<std::int8_t> m_now;  // the right flag of each of the walk's rows, for the chart last read
+    std::vector<std::int8_t> m_now;    // the right flag of each of the walk's rows, for the chart last read
     std::vector<std::int8_t> m_given;  // the flag each row was last given by the walk, -1 before
-    bool m_readAgain = false;  // whether the codes changed during the walk
+    bool m_readAgain = false;          // whether the codes changed during the walk
 };
 
-} // namespace repair
+}  // namespace repair

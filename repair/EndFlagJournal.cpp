@@ -80,10 +80,9 @@ ChartRowContents chartRowContents(const std::shared_ptr<db::Connection> &connect
                             QStringList{QStringLiteral("ccode"), QStringLiteral("bend")} + chart.rowKeyNames());
 }
 
-} // namespace
+}  // namespace
 
-JournalRow endFlagJournalRow(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart,
-                             std::size_t i, int flag)
+JournalRow endFlagJournalRow(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart, std::size_t i, int flag)
 {
     ChartRowContents contents = chartRowContents(connection, chart);
     return journalRow(chart, i, flag, contents);

@@ -33,7 +33,6 @@ std::unique_ptr<Journal> writeEndFlagJournal(const std::shared_ptr<db::Connectio
 
 // Row i of the chart as the journal keeps it (see writeEndFlagJournal), to get `flag`, read on its
 // own: for a row the walk had not planned to change when its journal was written.
-JournalRow endFlagJournalRow(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart,
-                             std::size_t i, int flag);
+JournalRow endFlagJournalRow(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart, std::size_t i, int flag);
 
 } // namespace repair

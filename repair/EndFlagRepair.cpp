@@ -41,8 +41,8 @@ QVariantList locatorValues(const EndFlagChart &chart, std::size_t i)
 // now: the journal is told before the row is written. A planned row (the journal's row
 // `journaledRow`) gets its new value, or keeps its old one where it holds that flag already (undo
 // then leaves it alone); a row not planned is added, with its place in the walk.
-void redecide(const std::shared_ptr<db::Connection> &connection, Journal &journal, const EndFlagChart &chart,
-              std::size_t i, int flag, qint64 journaledRow)
+void redecide(const std::shared_ptr<db::Connection> &connection, Journal &journal, const EndFlagChart &chart, std::size_t i,
+              int flag, qint64 journaledRow)
 {
     const bool writes = walkWrites(chart, i, flag);
     if (journaledRow > 0)

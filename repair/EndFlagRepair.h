@@ -37,7 +37,7 @@ struct EndFlagRun {
     QString failure;      // why the walk failed (Failed)
     QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
     QString triggerNotice;  // once it wrote a row: triggers may have changed rows outside the journal
-    int rowsRedecided = 0;   // rows whose flag the walk decided anew: another program changed the chart
+    int rowsRedecided = 0;  // rows whose flag the walk decided anew: another program changed the chart
     QStringList wrongAtEnd;  // a completed walk: codes whose flag is wrong for the chart as it ended
 };
 

@@ -269,7 +269,8 @@ QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
         QString codes = wrongAtEnd.mid(0, Shown).join(QStringLiteral("，"));
         if (wrongAtEnd.size() > Shown)
             codes += QStringLiteral(" 等");
-        text += QStringLiteral("修复期间其他程序改动了科目表，修复结束时有 %1 个科目的末级标志与现在的科目表不符：%2。请再重建一次末级标志。")
+        text += QStringLiteral(
+                    "修复期间其他程序改动了科目表，修复结束时有 %1 个科目的末级标志与现在的科目表不符：%2。请再重建一次末级标志。")
                     .arg(wrongAtEnd.size())
                     .arg(codes);
     }

@@ -76,8 +76,8 @@ QString amountText(const QVariant &stored);
 // A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00".
 QString recomputedRowText(const RecomputedRow &row);
 // What an end-flag walk says of the chart changing under it: how many rows got another flag than
-// the one worked out from the chart as first read (another program added or removed codes), and the codes (the first ten) whose flag is
-// wrong for the chart as the walk left it, with the advice to run it again. Empty when neither.
+// the one worked out from the chart as first read (another program added or removed codes), and the codes (the first ten) whose
+// flag is wrong for the chart as the walk left it, with the advice to run it again. Empty when neither.
 QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd);
 
 } // namespace repair::RepairText

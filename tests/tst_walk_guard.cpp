@@ -185,19 +185,22 @@ private slots:
         const QString redecided = "0|修复期间其他程序改动了科目表：1 个科目的末级标志已按改动后的科目表确定。";
         const auto wrongAtEnd = [](const QString &code) {
             return "16|修复期间其他程序改动了科目表，修复结束时有 1 个科目的末级标志与现在的科目表不符：" + code
-                + "。请再重建一次末级标志。";
+                   + "。请再重建一次末级标志。";
         };
         // On the embedded engine each row's flag is decided under the write lock of its own write,
         // for the chart as it is then; over ODBC the chart is read again when the walk ends.
         QTest::newRow("embedded: sub-account added under an end-level row ahead")
-            << "1002" << "" << added << "1001:0 100101:1 1002:0 100201:1 2001:0 200101:1" << redecided << false;
+            << "1002"
+            << "" << added << "1001:0 100101:1 1002:0 100201:1 2001:0 200101:1" << redecided << false;
         QTest::newRow("odbc: sub-account added under an end-level row ahead")
-            << "1002" << "" << added << "1001:0 100101:1 1002:0 100201:1 2001:1 200101:1" << wrongAtEnd("2001") << true;
+            << "1002"
+            << "" << added << "1001:0 100101:1 1002:0 100201:1 2001:1 200101:1" << wrongAtEnd("2001") << true;
         const QString endLevelAlready = "update code set bend=1 where ccode='2001'";
         QTest::newRow("embedded: sub-account added under a row ahead whose flag was right")
             << "1002" << endLevelAlready << added << "1001:0 100101:1 1002:0 100201:1 2001:0 200101:1" << redecided << false;
         QTest::newRow("odbc: sub-account added under a row ahead whose flag was right")
-            << "1002" << endLevelAlready << added << "1001:0 100101:1 1002:0 100201:1 2001:1 200101:1" << wrongAtEnd("2001") << true;
+            << "1002" << endLevelAlready << added << "1001:0 100101:1 1002:0 100201:1 2001:1 200101:1" << wrongAtEnd("2001")
+            << true;
         const QString rightAlready = "update code set bend=1 where ccode='100201'";
         QTest::newRow("embedded: last sub-account of a row ahead removed")
             << "100101" << rightAlready << removed << "1001:0 100101:1 1002:1 2001:1" << redecided << false;
@@ -205,8 +208,8 @@ private slots:
             << "100101" << rightAlready << removed << "1001:0 100101:1 1002:0 2001:1" << wrongAtEnd("1002") << true;
         for (const bool odbc : {false, true})
             QTest::addRow("%s: sub-account added under a row already written", odbc ? "odbc" : "embedded")
-                << "1002" << "" << addedBehind << "1001:0 100101:1 10010101:1 1002:0 100201:1 2001:1" << wrongAtEnd("100101")
-                << odbc;
+                << "1002"
+                << "" << addedBehind << "1001:0 100101:1 10010101:1 1002:0 100201:1 2001:1" << wrongAtEnd("100101") << odbc;
     }
 
     // Another program adds or removes a code while the walk runs. A row ahead gets the flag that
@@ -236,7 +239,8 @@ private slots:
         QVERIFY(changed);
         QCOMPARE(form->Label1->text(), Done);
         QStringList seen;
-        for (const QString &row : SqliteFixture::select(m_yearDb, "select ccode, bend from code order by ccode").split('\n', Qt::SkipEmptyParts))
+        for (const QString &row :
+             SqliteFixture::select(m_yearDb, "select ccode, bend from code order by ccode").split('\n', Qt::SkipEmptyParts))
             seen << row.section('\'', 1, 1) + ":" + row.section(":", 2);
         QCOMPARE(seen.join(' '), flags);
         const QStringList boxes = FormDriver::boxesShown();
