@@ -334,21 +334,23 @@ private slots:
         // The same on the command line: the reset says so and exits 2, like every other repair
         // whose end went unrecorded, and it is listed and undone all the same.
         freshData("original");
-        const QStringList command{N3FIX, "--data-dir", data(), "--json", "--reset-balance", "--account-set", "001",
-                                  "--year", Year, "--code", m_resetCode, "--from-period", "3"};
-        const ProcessRun cliCounted = runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + command,
+        const auto command = [&] {
+            return QStringList{N3FIX,  "--data-dir", data(),       "--json",        "--reset-balance", "--account-set", "001",
+                               "--year", Year,        "--code", m_resetCode, "--from-period", "3"};
+        };
+        const QString cliTrace = m_work->filePath("trace");
+        const ProcessRun cliCounted = runProcess("strace", QStringList{"-f", "-qq", "-o", cliTrace, "-e", "trace=fdatasync", "--"} + command(),
                                                  tracedEnvironment());
-        QCOMPARE(cliCounted.status, 0);
-        traced.close();
-        QVERIFY(traced.open(QIODevice::ReadOnly));
-        const int cliSyncs = int(QString::fromUtf8(traced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
-                                                                                              QRegularExpression::MultilineOption)));
-        traced.close();
+        QVERIFY2(cliCounted.status == 0, cliCounted.out + cliCounted.err);
+        QFile cliTraced(cliTrace);
+        QVERIFY(cliTraced.open(QIODevice::ReadOnly));
+        const int cliSyncs = int(QString::fromUtf8(cliTraced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
+                                                                                                 QRegularExpression::MultilineOption)));
         freshData("original");
         const ProcessRun cli = runProcess(
             "strace",
             QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
-                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(cliSyncs), "--"} + command,
+                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(cliSyncs), "--"} + command(),
             tracedEnvironment());
         QCOMPARE(cli.status, 2);
         QCOMPARE(cli.json()["outcome_recorded"], QJsonValue(false));
