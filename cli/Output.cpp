@@ -2,6 +2,8 @@
 
 #include "Console.h"
 #include "db/ODBC.h"
+#include "db/StoredValue.h"
+#include "repair/BalanceLedger.h"
 #include "repair/Money.h"
 
 #include <QJsonArray>
@@ -64,6 +66,14 @@ void Output::endStreamedDocument() const
 QJsonValue moneyJson(const repair::Money &amount)
 {
     return QJsonValue(amount.toDouble());
+}
+
+QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount)
+{
+    return {{QStringLiteral("code"), db::jsonValue(db::codeValue(amount.code))},
+            {QStringLiteral("period"), db::jsonValue(amount.period)},
+            {QStringLiteral("column"), amount.column},
+            {QStringLiteral("stored"), repair::storedAmountText(amount.stored)}};
 }
 
 ConnectionMessages::ConnectionMessages()

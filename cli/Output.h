@@ -7,6 +7,7 @@
 
 namespace repair {
 class Money;
+struct UnreadableAmount;
 }
 
 namespace cli {
@@ -34,6 +35,8 @@ private:
 
 // Money as JSON gives it (a number); RepairText::moneyText() gives it as text.
 QJsonValue moneyJson(const repair::Money &amount);
+// An amount that can't be read, as JSON gives it: its code, period, column and what is stored, as text.
+QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

@@ -13,14 +13,14 @@ const QString LocationKey = QStringLiteral("data/location");
 const QString FolderKey = QStringLiteral("data/folder");
 const QString KindNames[] = {QStringLiteral("folder"), QStringLiteral("sqlserver"), QStringLiteral("demo")};
 
-// The user's own settings file. Named here rather than through the application's organisation,
-// which would also move the default data directory.
+}  // namespace
+
+// Named here rather than through the application's organisation, which would also move the
+// default data directory.
 QSettings userSettings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("n3fix"), QStringLiteral("n3fix"));
 }
-
-}  // namespace
 
 DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_folder(kind == Folder ? folder : QString()) {}
 

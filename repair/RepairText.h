@@ -10,6 +10,9 @@
 namespace repair {
 class Money;
 struct RecomputedRow;
+struct UnreadableAmount;
+struct UnworkableSums;
+struct InexactSum;
 }
 
 // How journaled repairs read to the user, in one table for every front end. Each kind and
@@ -55,5 +58,11 @@ QString moneyText(const Money &amount);
 QString amountText(const QVariant &stored);
 // A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00".
 QString recomputedRowText(const RecomputedRow &row);
+// An amount that can't be read: "科目 1002 第 9 期 md 的金额“1,234.50”无法识别".
+QString unreadableAmountText(const UnreadableAmount &amount);
+// Sums the recompute leaves because they need such an amount.
+QString unworkableSumsText(const UnworkableSums &sums);
+// A sum the engine did not store exactly.
+QString inexactSumText(const InexactSum &sum);
 
 } // namespace repair::RepairText
