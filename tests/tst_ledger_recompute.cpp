@@ -417,9 +417,9 @@ private slots:
     {
         QTemporaryDir config;
         OdbcFixture::registerSqliteDriver(config.path());
-        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1),('100302',1);"
+        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1),('100302',1),('1004',0),('100401',1);"
                                                  "insert into GL_accsum values('1003',1,0,0,0),('100301',1,0.1,'7',0),"
-                                                 "('100302',1,0.2,NULL,0),('9',1,0,0,0);");
+                                                 "('100302',1,0.2,NULL,0),('9',1,0,0,0),('1004',1,5,0,0),('100401',1,9e999,0,0);");
         const QString data = config.filePath("data");
         QVERIFY(QDir().mkpath(data));
         QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
@@ -433,7 +433,8 @@ private slots:
         QCOMPARE(dry.status, 1);
         QCOMPARE(snapshot(config.path()), before);
         QCOMPARE(dry.json(), embedded.json());
-        QCOMPARE(outcome(dry.json()[0].toObject()), QStringList({"'1002'|9|md 400>300", "'1003'|1|mb 0>0.3", "'1003'|1|md 0>7", "orphan '9'|1"}));
+        QCOMPARE(outcome(dry.json()[0].toObject()), QStringList({"'1002'|9|md 400>300", "'1003'|1|mb 0>0.3", "'1003'|1|md 0>7", "orphan '9'|1",
+                                                                 "unreadable '100401'|1|mb 'inf'", "unworkable '1004'|1|mb"}));
 
         const QString original = books(data + "/LQDATA_001_2007");
         const ProcessRun real = odbc({"--recompute-balances", "--json"});
