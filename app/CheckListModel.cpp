@@ -56,6 +56,8 @@ QString CheckListModel::note(const DatabaseCheck &database)
                           database.runningRepair->id);
     if (const QString failure = database.failure(); !failure.isEmpty())
         parts << QStringLiteral("无法读取：") + failure;
+    if (const std::size_t unreadable = database.balances.unreadable.size(); unreadable > 0)
+        parts << QStringLiteral("%1 处金额无法识别").arg(unreadable);
     if (const std::size_t duplicates = database.recompute.duplicateRows.size(); duplicates > 0)
         parts << QStringLiteral("%1 个期间有多条余额行，无法重算").arg(duplicates);
     QStringList repairs;  // the window's buttons that mend something here
@@ -65,8 +67,7 @@ QString CheckListModel::note(const DatabaseCheck &database)
         repairs << QStringLiteral("按下级科目重算");
     if (!repairs.isEmpty())
         parts << QStringLiteral("可以%1").arg(repairs.join(QStringLiteral("、")));
-    if (parts.isEmpty() && database.balances.disagreements.empty() && database.balances.orphans.empty()
-        && database.recompute.missingRows.empty())
+    if (parts.isEmpty() && !database.balances.findsSomething() && database.recompute.missingRows.empty())
         parts << QStringLiteral("没有发现问题");
     return parts.join(QStringLiteral("；"));
 }

@@ -226,8 +226,7 @@ void CheckWindow::roundFinished()
         const DatabaseCheck &database = m_databases->databaseAt(row);
         if (!database.failure().isEmpty())
             ++unreadable;
-        else if (!database.endFlags.wrong.empty() || !database.balances.disagreements.empty()
-                 || !database.balances.orphans.empty() || !database.recompute.missingRows.empty())
+        else if (!database.endFlags.wrong.empty() || database.balances.findsSomething() || !database.recompute.missingRows.empty())
             ++withFindings;
     }
     end(QStringLiteral("共检查 %1 个数据库：%2 个有问题，%3 个无法读取。").arg(m_databases->rowCount()).arg(withFindings).arg(unreadable));
@@ -353,10 +352,16 @@ void CheckWindow::showSelected()
     const bool checked = database && database->checked;
     m_selected = database ? database->database : QString();
     m_wrongFlags->setFlags(checked ? database->endFlags.wrong : std::vector<repair::WrongFlag>());
-    m_disagreements->setDisagreements(checked ? database->balances.disagreements : std::vector<repair::BalanceDisagreement>());
+    if (checked)
+        m_disagreements->setDisagreements(database->balances.disagreements, database->balances.unreadable);
+    else
+        m_disagreements->setDisagreements({});
     wrongFlagsLabel->setText(QStringLiteral("末级标志错误(&F)：%1").arg(checked ? QStringLiteral("%1 个").arg(database->endFlags.wrong.size()) : QString()));
     disagreementsLabel->setText(QStringLiteral("总账和明细账不符(&D)：%1")
-                                    .arg(checked ? QStringLiteral("%1 处").arg(database->balances.disagreements.size()) : QString()));
+                                    .arg(checked ? QStringLiteral("%1 处").arg(database->balances.disagreements.size()) : QString())
+                                + (checked && !database->balances.unreadable.empty()
+                                       ? QStringLiteral("，金额无法识别 %1 处").arg(database->balances.unreadable.size())
+                                       : QString()));
     updateControls();
 }
 

@@ -1,5 +1,7 @@
 #include "DatabaseCheck.h"
 
+#include "AmountColumnsSetting.h"
+
 #include "db/ODBC.h"
 #include "db/SystemDatabase.h"
 #include "repair/Journal.h"
@@ -44,8 +46,18 @@ QList<repair::RepairRecord> runningRepairs()
 void checkDatabase(DatabaseCheck &database, const QList<repair::RepairRecord> &running)
 {
     database.endFlags = repair::checkEndFlags(database.database);
-    database.balances = repair::checkBalances(database.database);
-    database.recompute = repair::planRecompute(database.database);
+    // The amount columns kept in the settings; a list that names none is the reason neither
+    // ledger check can be made.
+    const repair::AmountColumnList amounts = AmountColumnsSetting::remembered();
+    if (amounts.problem.isEmpty()) {
+        database.balances = repair::checkBalances(database.database, amounts.columns);
+        database.recompute = repair::planRecompute(database.database, amounts.columns);
+    } else {
+        database.balances = {database.database, 0, 0, 0, {}, {}, {}, amounts.problem, {}};
+        database.recompute = repair::RecomputePlan();
+        database.recompute.database = database.database;
+        database.recompute.failure = amounts.problem;
+    }
     database.runningRepair.reset();
     for (const repair::RepairRecord &record : running)
         if (record.database == database.database)

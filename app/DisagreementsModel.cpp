@@ -3,16 +3,18 @@
 #include "db/StoredValue.h"
 #include "repair/RepairText.h"
 
-void DisagreementsModel::setDisagreements(const std::vector<repair::BalanceDisagreement> &disagreements)
+void DisagreementsModel::setDisagreements(const std::vector<repair::BalanceDisagreement> &disagreements,
+                                          const std::vector<repair::UnreadableAmount> &unreadable)
 {
     beginResetModel();
     m_disagreements = disagreements;
+    m_unreadable = unreadable;
     endResetModel();
 }
 
 int DisagreementsModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_disagreements.size());
+    return parent.isValid() ? 0 : int(m_disagreements.size() + m_unreadable.size());
 }
 
 int DisagreementsModel::columnCount(const QModelIndex &parent) const
@@ -24,12 +26,14 @@ int DisagreementsModel::columnCount(const QModelIndex &parent) const
 // period says so, and differs from its sub-accounts by all they add up to.
 QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || std::size_t(index.row()) >= m_disagreements.size())
+    if (!index.isValid() || index.row() >= rowCount())
         return QVariant();
     if (role == Qt::TextAlignmentRole && index.column() >= Amount)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return QVariant();
+    if (std::size_t(index.row()) >= m_disagreements.size())
+        return unreadableData(m_unreadable[std::size_t(index.row()) - m_disagreements.size()], index.column());
     const repair::BalanceDisagreement &found = m_disagreements[std::size_t(index.row())];
     switch (index.column()) {
     case Code:
@@ -48,6 +52,25 @@ QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
         } catch (const repair::MoneyOutOfRange &) {
             return QStringLiteral("超出范围");
         }
+    default:
+        return QVariant();
+    }
+}
+
+// An amount that can't be read: what is stored, quoted, and no sum or difference worked out.
+QVariant DisagreementsModel::unreadableData(const repair::UnreadableAmount &amount, int column)
+{
+    switch (column) {
+    case Code:
+        return db::shownValue(db::codeValue(amount.code));
+    case Period:
+        return db::shownValue(amount.period);
+    case AmountColumn:
+        return amount.column;
+    case Amount:
+        return QStringLiteral("“%1”").arg(repair::storedAmountText(amount.stored));
+    case Difference:
+        return QStringLiteral("金额无法识别");
     default:
         return QVariant();
     }

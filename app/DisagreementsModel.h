@@ -7,8 +7,9 @@
 #include <vector>
 
 // Where one database's general ledger and detail ledgers disagree, as a table: the account code,
-// the period, the amount column (mb, md or mc), the account's own amount, the sum of its direct
-// sub-accounts' amounts, and the difference between the two.
+// the period, the amount column (mb, md, mc or another one checked), the account's own amount,
+// the sum of its direct sub-accounts' amounts, and the difference between the two; after them the
+// amounts that can't be read, each with what is stored.
 class DisagreementsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -16,7 +17,8 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setDisagreements(const std::vector<repair::BalanceDisagreement> &disagreements);
+    void setDisagreements(const std::vector<repair::BalanceDisagreement> &disagreements,
+                          const std::vector<repair::UnreadableAmount> &unreadable = {});
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -24,5 +26,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    static QVariant unreadableData(const repair::UnreadableAmount &amount, int column);
+
     std::vector<repair::BalanceDisagreement> m_disagreements;
+    std::vector<repair::UnreadableAmount> m_unreadable;
 };

@@ -44,6 +44,14 @@ QString recomputeQuestion(const DatabaseCheck &database)
         text += QStringLiteral("\n\n另有 %1 个期间缺少余额行、%2 个期间有多条余额行，无法重算，不会改动。")
                     .arg(plan.missingRows.size())
                     .arg(plan.duplicateRows.size());
+    if (!plan.unworkable.empty())
+        text += QStringLiteral("\n\n另有 %1 个期间的合计需要无法识别的金额，不会重算：\n").arg(plan.unworkable.size())
+              + firstFew([&plan] {
+                    QStringList unworkable;
+                    for (const repair::UnreadableAmount &amount : plan.unreadable)
+                        unworkable << repair::RepairText::unreadableAmountText(amount);
+                    return unworkable;
+                }(), QStringLiteral("……另有 %1 处。"));
     return text + QStringLiteral("\n\n改动之前先写修复日志，之后可以在“修复日志”中撤销。");
 }
 
@@ -72,8 +80,13 @@ std::pair<QString, MessageBox::Icon> recomputeReport(const DatabaseCheck &databa
         QStringLiteral("已按下级科目重算%1：改动 %2 行余额，修复日志 %3。").arg(place(database)).arg(run.written).arg(run.journal);
     if (!run.unrecorded.isEmpty())
         text += QStringLiteral("\n\n余额已重算，但修复日志未能记下修复的结果：") + run.unrecorded;
+    QStringList inexact;
+    for (const repair::InexactSum &sum : run.plan.inexact)
+        inexact << repair::RepairText::inexactSumText(sum);
+    if (!inexact.isEmpty())
+        text += QStringLiteral("\n\n") + firstFew(inexact, QStringLiteral("……另有 %1 处。"));
     return {text + QStringLiteral("\n\n") + HowToUndo,
-            run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
+            run.unrecorded.isEmpty() && inexact.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical};
 }
 
 // What an end-flag repair did, and its box's icon. A walk that fails keeps the flags it wrote

@@ -46,7 +46,7 @@ int checkBalances(const Request &request)
     int status = 0, withFindings = 0, unreadable = 0;
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
-        const repair::BalanceCheck check = repair::checkBalances(selected.database);
+        const repair::BalanceCheck check = repair::checkBalances(selected.database, request.amounts);
         QJsonObject result = placeJson(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
@@ -55,12 +55,13 @@ int checkBalances(const Request &request)
             result.insert(QStringLiteral("periods"), QJsonValue::Null);
             result.insert(QStringLiteral("disagreements"), QJsonArray());
             result.insert(QStringLiteral("orphans"), QJsonArray());
+            result.insert(QStringLiteral("unreadable"), QJsonArray());
             result.insert(QStringLiteral("error"), check.failure);
             Output::error(QStringLiteral("%1：无法读取：%2").arg(placeOf(selected), check.failure));
             results.append(result);
             continue;
         }
-        if (!check.disagreements.empty() || !check.orphans.empty()) {
+        if (check.findsSomething()) {
             status = std::max(status, 1);
             ++withFindings;
         }
@@ -82,6 +83,12 @@ int checkBalances(const Request &request)
             if (request.verbose)
                 out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(db::shownValue(db::codeValue(orphan.code)), db::shownValue(orphan.period)));
         }
+        QJsonArray unreadableAmounts;
+        for (const repair::UnreadableAmount &amount : check.unreadable) {
+            unreadableAmounts.append(unreadableAmountJson(amount));
+            out.line(QStringLiteral("  ") + repair::RepairText::unreadableAmountText(amount));
+        }
+        result.insert(QStringLiteral("unreadable"), unreadableAmounts);
         result.insert(QStringLiteral("accounts"), check.accounts);
         result.insert(QStringLiteral("periods"), check.periods);
         result.insert(QStringLiteral("disagreements"), disagreements);

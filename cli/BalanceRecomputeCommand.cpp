@@ -16,23 +16,21 @@ namespace cli {
 
 namespace {
 
-using repair::AmountNames;
-
 // A row's amounts as --json gives them: what it holds (null for NULL), and what it is to hold.
 QJsonObject oldJson(const repair::RecomputedRow &row)
 {
     QJsonObject json;
-    for (std::size_t c = 0; c < 3; ++c)
-        json.insert(QLatin1String(AmountNames[c]), row.stored[c].isNull() ? QJsonValue(QJsonValue::Null) : moneyJson(row.old[c]));
+    for (std::size_t c = 0; c < row.stored.size(); ++c)
+        json.insert(row.columns[qsizetype(c)], row.stored[c].isNull() ? QJsonValue(QJsonValue::Null) : moneyJson(row.old[c]));
     return json;
 }
 
 QJsonObject newJson(const repair::RecomputedRow &row)
 {
     QJsonObject json = oldJson(row);
-    for (std::size_t c = 0; c < 3; ++c)
+    for (std::size_t c = 0; c < row.changes.size(); ++c)
         if (row.changes[c])
-            json.insert(QLatin1String(AmountNames[c]), moneyJson(row.sums[c]));
+            json.insert(row.columns[qsizetype(c)], moneyJson(row.sums[c]));
     return json;
 }
 
@@ -64,6 +62,29 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     result.insert(QStringLiteral("missing_rows"), missing);
     result.insert(QStringLiteral("duplicate_rows"), duplicates);
     result.insert(QStringLiteral("orphans"), orphans);
+
+    QJsonArray unreadable, unworkable, inexact;
+    for (const repair::UnreadableAmount &amount : plan.unreadable) {
+        unreadable.append(unreadableAmountJson(amount));
+        out.line(QStringLiteral("  ") + repair::RepairText::unreadableAmountText(amount));
+    }
+    for (const repair::UnworkableSums &sums : plan.unworkable) {
+        QJsonObject json = codeAndPeriod(sums.code, sums.period);
+        json.insert(QStringLiteral("columns"), QJsonArray::fromStringList(sums.columns));
+        unworkable.append(json);
+        out.line(QStringLiteral("  ") + repair::RepairText::unworkableSumsText(sums));
+    }
+    for (const repair::InexactSum &sum : plan.inexact) {
+        QJsonObject json = codeAndPeriod(sum.code, sum.period);
+        json.insert(QStringLiteral("column"), sum.column);
+        json.insert(QStringLiteral("sum"), sum.sum.toString());
+        json.insert(QStringLiteral("stored"), repair::storedAmountText(sum.stored));
+        inexact.append(json);
+        out.line(QStringLiteral("  ") + repair::RepairText::inexactSumText(sum));
+    }
+    result.insert(QStringLiteral("unreadable"), unreadable);
+    result.insert(QStringLiteral("unworkable"), unworkable);
+    result.insert(QStringLiteral("inexact"), inexact);
 }
 
 } // namespace
@@ -85,9 +106,9 @@ int recomputeBalances(const Request &request)
         // Without a preview there is no plan to hold the run to: it reads and writes in one transaction.
         repair::RecomputeRun run;
         if (request.dryRun)
-            run.plan = repair::planRecompute(selected.database);
+            run.plan = repair::planRecompute(selected.database, request.amounts);
         else
-            run = repair::runRecompute(selected.accountSet, selected.year);
+            run = repair::runRecompute(selected.accountSet, selected.year, nullptr, {}, request.amounts);
         const repair::RecomputePlan &plan = run.plan;
         const QString failure = request.dryRun ? plan.failure : run.failure;
         const QString &journal = run.journal, &unrecorded = run.unrecorded;

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "repair/BalanceLedger.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -41,6 +43,7 @@ struct Options {
     QCommandLineOption journalWindow{QStringLiteral("journal-window")};
     QCommandLineOption checkWindow{QStringLiteral("check-window")};
     QCommandLineOption chooseData{QStringLiteral("choose-data")};
+    QCommandLineOption amounts{QStringLiteral("amounts"), QString(), QStringLiteral("columns")};
 
     // Every option above, in the order the parser takes them.
     QList<QCommandLineOption> all() const
@@ -49,7 +52,7 @@ struct Options {
                 check,      repair,           journal, undo,          accountSet,
                 year,       verbose,          json,    checkBalances, resetBalance,
                 code,       fromPeriod,       dryRun,  journalWindow, checkWindow,
-                chooseData, recomputeBalances};
+                chooseData, recomputeBalances, amounts};
     }
 };
 
@@ -113,7 +116,8 @@ QString wantedValue(const Options &o, const QString &name)
 {
     const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
         {&o.dataDir, QStringLiteral("目录")}, {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
-        {&o.year, QStringLiteral("年度")},    {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")}};
+        {&o.year, QStringLiteral("年度")},    {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")},
+        {&o.amounts, QStringLiteral("金额列")}};
     for (const auto &[option, words] : valueOptions)
         if (option->names().contains(name))
             return words;
@@ -146,7 +150,7 @@ QString syntaxProblem(const Options &o, QCommandLineParser &parser, const QStrin
         if (given.count(name) > 1)
             return QStringLiteral("选项 --%1 只能给出一次。").arg(name);
     // A value that looks like an option is another option the user meant, not the value.
-    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod}) {
+    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod, &o.amounts}) {
         if (!parser.isSet(*option))
             continue;
         const QString name = option->names().constLast(), value = parser.value(*option);
@@ -234,6 +238,11 @@ QString misplacedOption(const Options &o, const QCommandLineParser &parser, cons
     const bool resets = commandIs({Command::ResetBalance});
     if (!resets && (parser.isSet(o.code) || parser.isSet(o.fromPeriod)))
         return QStringLiteral("--code 和 --from-period 只用于 --reset-balance。");
+    if (!commandIs({Command::CheckBalances, Command::RecomputeBalances}) && parser.isSet(o.amounts))
+        return QStringLiteral("--amounts 只用于 --check-balances 和 --recompute-balances。");
+    if (const QString problem = repair::amountColumnList(parser.value(o.amounts)).problem;
+        parser.isSet(o.amounts) && !problem.isEmpty())
+        return QStringLiteral("--amounts：") + problem;
     if (!commandIs({Command::ResetBalance, Command::RecomputeBalances}) && parser.isSet(o.dryRun))
         return QStringLiteral("--dry-run 只用于 --reset-balance 和 --recompute-balances。");
     if (resets) {
@@ -286,6 +295,8 @@ StartOptions parseArguments(const QStringList &arguments)
     options.request.code = parser.value(o.code);
     options.request.fromPeriod = parser.value(o.fromPeriod);
     options.request.dryRun = parser.isSet(o.dryRun);
+    if (parser.isSet(o.amounts))
+        options.request.amounts = repair::amountColumnList(parser.value(o.amounts)).columns;
     options.place.demo = parser.isSet(o.demo);
     options.place.given = parser.isSet(o.dataDir) || parser.isSet(o.odbc) || parser.isSet(o.demo);
     options.place.engine.kind = parser.isSet(o.odbc) ? db::EngineKind::Odbc : db::EngineKind::Embedded;

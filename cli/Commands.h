@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The command-line front end: the same repairs, check, journal and undo as the window, for
 // scripts and for support staff who look after many account sets. Every command writes in
@@ -17,6 +18,8 @@ struct Request {
     QString journal;     // --journal ID, --undo ID
     QString code;        // --code: the account whose balances --reset-balance clears
     QString fromPeriod;  // --from-period: the first period it clears
+    QStringList amounts;  // --amounts: the amount columns --check-balances and --recompute-balances
+                          // hold to the sum of sub-accounts; empty for mb, md, mc
     bool dryRun = false;  // --dry-run: list the rows --reset-balance or --recompute-balances would change, change nothing
     bool verbose = false;
     bool json = false;

@@ -91,6 +91,14 @@ bool isAmountColumn(const QString &column)
                        [&column](const char *name) { return column.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; });
 }
 
+QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount)
+{
+    return {{QStringLiteral("code"), db::jsonValue(db::codeValue(amount.code))},
+            {QStringLiteral("period"), db::jsonValue(amount.period)},
+            {QStringLiteral("column"), amount.column},
+            {QStringLiteral("stored"), repair::storedAmountText(amount.stored)}};
+}
+
 ConnectionMessages::ConnectionMessages()
 {
     ODBC::setMessageSink([this](const QString &prompt, const QString &) { m_messages << prompt; });

@@ -8,6 +8,7 @@
 
 namespace repair {
 class Money;
+struct UnreadableAmount;
 }
 
 namespace cli {
@@ -42,6 +43,8 @@ QJsonValue moneyJson(const repair::Money &amount);
 QJsonValue amountJson(const QVariant &stored);
 // Whether `column` holds an amount (mb, md or mc), which JSON gives as amountJson() does.
 bool isAmountColumn(const QString &column);
+// An amount that can't be read, as JSON gives it: its code, period, column and what is stored, as text.
+QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount);
 
 // Collects what the connection module would show in its error box (there is no window here),
 // so a command can report it with the database it belongs to.

@@ -13,13 +13,6 @@ const QString LocationKey = QStringLiteral("data/location");
 const QString FolderKey = QStringLiteral("data/folder");
 const QString KindNames[] = {QStringLiteral("folder"), QStringLiteral("sqlserver"), QStringLiteral("demo")};
 
-// The user's own settings file. Named here rather than through the application's organisation,
-// which would also move the default data directory.
-QSettings userSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("n3fix"), QStringLiteral("n3fix"));
-}
-
 // The folder kept in the settings. A relative path, as someone may write by hand, is taken from
 // the settings file's own folder, never from wherever the program was started; where the settings
 // are not a file (the registry on Windows) it is refused, and the place is asked for again.
@@ -35,6 +28,13 @@ QString rememberedFolder(const QSettings &settings)
 }
 
 }  // namespace
+
+// Named here rather than through the application's organisation, which would also move the
+// default data directory.
+QSettings userSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("n3fix"), QStringLiteral("n3fix"));
+}
 
 DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_folder(kind == Folder ? folder : QString()) {}
 

@@ -2,6 +2,7 @@
 
 #include "Engine.h"
 
+#include <QSettings>
 #include <QString>
 
 #include <optional>
@@ -15,6 +16,9 @@ struct PlaceAsked {
     bool demo = false;
     bool given = false;
 };
+
+// The user's own settings file, settingsFile(): the place chosen last, and what the windows remember.
+QSettings userSettings();
 
 // The folder of the demo databases, beside the user's own data.
 QString demoDataDirectory();

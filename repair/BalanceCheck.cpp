@@ -14,19 +14,21 @@ namespace {
 
 // What one account holds in one period: its own rows, and the sum of its direct sub-accounts' rows.
 struct PeriodTotals {
+    explicit PeriodTotals(std::size_t columns) : own(columns), subAccounts(columns) {}
     bool hasRow = false;
-    Amounts own{};
-    Amounts subAccounts{};
+    Amounts own;
+    Amounts subAccounts;
+    AmountColumnSet unreadable = 0;  // the columns in which either needs an amount that can't be read
 };
 
 // The disagreements of one account in one period, column by column.
 void compare(const QString &code, const QVariant &period, const PeriodTotals &totals, BalanceCheck &check)
 {
-    for (std::size_t column = 0; column < 3; ++column) {
+    for (std::size_t column = 0; column < totals.own.size(); ++column) {
         const Money own = totals.hasRow ? totals.own[column] : Money();
-        if (!own.differsFrom(totals.subAccounts[column]))
+        if ((totals.unreadable >> column & 1) != 0 || !own.differsFrom(totals.subAccounts[column]))
             continue;
-        check.disagreements.push_back({code, period, QString::fromLatin1(AmountNames[column]),
+        check.disagreements.push_back({code, period, check.columns[qsizetype(column)],
                                        totals.hasRow ? std::optional<Money>(own) : std::nullopt,
                                        totals.subAccounts[column]});
     }
@@ -38,6 +40,8 @@ void compare(const QString &code, const QVariant &period, const PeriodTotals &to
 std::unordered_map<quint64, PeriodTotals> readTotals(BalanceLedger &ledger, BalanceCheck &check)
 {
     std::unordered_map<quint64, PeriodTotals> totals;
+    const std::size_t columns = ledger.amountCount();
+    const auto totalsOf = [&](quint64 key) -> PeriodTotals & { return totals.try_emplace(key, columns).first->second; };
     ledger.readRows(false, [&](const BalanceLedger::Row &row) {
         if (row.account < 0) {
             check.orphans.push_back({row.code, row.period});
@@ -45,14 +49,16 @@ std::unordered_map<quint64, PeriodTotals> readTotals(BalanceLedger &ledger, Bala
         }
         const auto index = std::size_t(row.account);
         if (ledger.hasSubAccounts()[index]) {
-            PeriodTotals &own = totals[accountPeriodKey(row.account, row.periodNumber)];
+            PeriodTotals &own = totalsOf(accountPeriodKey(row.account, row.periodNumber));
             own.hasRow = true;
-            for (std::size_t column = 0; column < 3; ++column)
+            own.unreadable |= row.unreadable;
+            for (std::size_t column = 0; column < columns; ++column)
                 own.own[column] += row.amounts[column];
         }
         if (const qsizetype parent = ledger.parents()[index]; parent >= 0) {
-            PeriodTotals &sum = totals[accountPeriodKey(parent, row.periodNumber)];
-            for (std::size_t column = 0; column < 3; ++column)
+            PeriodTotals &sum = totalsOf(accountPeriodKey(parent, row.periodNumber));
+            sum.unreadable |= row.unreadable;
+            for (std::size_t column = 0; column < columns; ++column)
                 sum.subAccounts[column] += row.amounts[column];
         }
     });
@@ -90,20 +96,24 @@ void listDisagreements(const BalanceLedger &ledger, const std::unordered_map<qui
 
 } // namespace
 
-BalanceCheck checkBalances(const QString &database)
+BalanceCheck checkBalances(const QString &database, const QStringList &amountColumns)
 {
     BalanceCheck check;
     check.database = database;
+    check.columns = amountColumns;
     try {
         const std::shared_ptr<db::Connection> connection = ODBC::openConnection(database, true, true);
-        BalanceLedger ledger(connection);
+        BalanceLedger ledger(connection, amountColumns);
         check.codes = ledger.chartRows();
+        check.columns = ledger.amountColumns();
         listDisagreements(ledger, readTotals(ledger, check), check);
         BalanceLedger::sortOrphans(check.orphans);
+        check.unreadable = std::move(ledger.unreadable());
+        ledger.sortUnreadable(check.unreadable);
     } catch (const db::DbError &error) {
-        check = {database, 0, 0, 0, {}, {}, error.description()};
+        check = {database, 0, 0, 0, {}, {}, {}, error.description(), amountColumns};
     } catch (const MoneyOutOfRange &) {
-        check = {database, 0, 0, 0, {}, {}, moneyOutOfRangeText()};
+        check = {database, 0, 0, 0, {}, {}, {}, moneyOutOfRangeText(), amountColumns};
     }
     return check;
 }

@@ -16,7 +16,7 @@ namespace repair {
 struct BalanceDisagreement {
     QString code;     // the account's code as the engine's text functions see it, without padding
     QVariant period;  // a whole number when the stored period reads as one; else as stored
-    QString column;   // "mb", "md" or "mc"
+    QString column;   // the amount column: "mb", "md", "mc", or another one asked for
     std::optional<Money> amount;  // the account's own amount (NULL stored counts as 0); none when it has no row
     Money subAccountsSum;
 };
@@ -28,16 +28,21 @@ struct BalanceCheck {
     int periods = 0;   // account periods with at least one disagreement
     std::vector<BalanceDisagreement> disagreements;  // by code, then period, then mb, md, mc
     std::vector<BalanceOrphan> orphans;               // by code, then period
+    std::vector<UnreadableAmount> unreadable;         // by code, then period, then column
     QString failure;   // why the database could not be read
+    QStringList columns;  // the amount columns checked
+
+    bool findsSomething() const { return !disagreements.empty() || !orphans.empty() || !unreadable.empty(); }
 };
 
 // Reads the chart of accounts (code) and the ledger balances (GL_accsum) of `database` once each,
 // over a read-only connection of its own, and finds where the general ledger and the detail
-// ledgers disagree: every account that has sub-accounts, in every period where its mb, md or mc
-// differs from the sum of that column over its direct sub-accounts' rows, and every balance row
-// of a code the chart does not hold. Amounts are read and summed exactly (BalanceLedger);
-// differences below 0.005 are the rounding of stored amounts and are not reported. Changes
-// nothing in any file.
-BalanceCheck checkBalances(const QString &database);
+// ledgers disagree: every account that has sub-accounts, in every period where one of its
+// `amountColumns` differs from the sum of that column over its direct sub-accounts' rows, every
+// balance row of a code the chart does not hold, and every amount that can't be read. Amounts are
+// read and summed exactly (BalanceLedger); differences below 0.005 are the rounding of stored
+// amounts and are not reported, and a comparison that needs an unreadable amount is not made.
+// Changes nothing in any file.
+BalanceCheck checkBalances(const QString &database, const QStringList &amountColumns = DefaultAmountColumns);
 
 } // namespace repair

@@ -4,6 +4,7 @@
 
 #include "db/Connection.h"
 #include "db/DbError.h"
+#include "db/QuotedName.h"
 #include "db/Recordset.h"
 #include "db/StoredValue.h"
 
@@ -13,7 +14,7 @@
 
 namespace repair {
 
-const char *const AmountNames[3] = {"mb", "md", "mc"};
+const QStringList DefaultAmountColumns{QStringLiteral("mb"), QStringLiteral("md"), QStringLiteral("mc")};
 
 namespace {
 
@@ -76,15 +77,72 @@ QString codeOf(db::Connection &connection, const db::Recordset &rows, int bytes)
     return stored.isNull() ? connection.textOf(rows.field(0)) : db::textOfBytes(stored.toByteArray());
 }
 
+// Whether a stored amount stands for no amount at all: NULL, or a text of blanks, as import tools
+// leave them; such an amount counts as 0.
+bool noAmount(const QVariant &stored)
+{
+    return stored.isNull() || (db::storageClass(stored) == db::StorageClass::Text && stored.toString().trimmed().isEmpty());
+}
+
+// The amount columns `asked` as GL_accsum spells them; raises db::DbError when one is not a column
+// of the table, or is its code or period.
+QStringList amountColumnsOf(const std::shared_ptr<db::Connection> &connection, const QStringList &given)
+{
+    const QStringList &asked = given.isEmpty() ? DefaultAmountColumns : given;
+    if (asked.size() > MaxAmountColumns)
+        throw db::DbError(QStringLiteral("金额列最多 %1 个。").arg(MaxAmountColumns));
+    db::Recordset table;
+    table.open(QStringLiteral("select * from GL_accsum where 1=0"), connection, db::CursorType::Static, db::LockType::ReadOnly);
+    const QStringList existing = table.fieldNames();
+    table.close();
+    QStringList columns;
+    for (const QString &name : asked) {
+        const auto found = std::find_if(existing.begin(), existing.end(),
+                                        [&](const QString &column) { return column.compare(name, Qt::CaseInsensitive) == 0; });
+        const bool keyColumn = name.compare(QLatin1String("ccode"), Qt::CaseInsensitive) == 0
+                            || name.compare(QLatin1String("iperiod"), Qt::CaseInsensitive) == 0;
+        if (found == existing.end() || keyColumn)
+            throw db::DbError(QStringLiteral("余额表 GL_accsum 中没有金额列“%1”。它的列有：%2。")
+                                  .arg(name, existing.join(QStringLiteral("、"))));
+        columns << *found;
+    }
+    return columns;
+}
+
 } // namespace
+
+AmountColumnList amountColumnList(const QString &text)
+{
+    AmountColumnList list;
+    for (const QString &name : text.split(QLatin1Char(','))) {
+        const QString column = name.trimmed();
+        if (column.isEmpty())
+            return {{}, QStringLiteral("金额列的列名不能为空。")};
+        if (list.columns.contains(column, Qt::CaseInsensitive))
+            return {{}, QStringLiteral("金额列“%1”给出了两次。").arg(column)};
+        list.columns << column;
+    }
+    if (list.columns.size() > MaxAmountColumns)
+        return {{}, QStringLiteral("金额列最多 %1 个。").arg(MaxAmountColumns)};
+    return list;
+}
+
+QString storedAmountText(const QVariant &stored)
+{
+    if (db::storageClass(stored) == db::StorageClass::Real)
+        return QString::number(stored.toDouble(), 'g', 17);
+    return db::shownValue(stored);
+}
 
 QString moneyOutOfRangeText()
 {
     return QStringLiteral("金额或其合计超出可计算的范围（约 ±1.7×10^28）。请在财务软件中核对余额表的数据。");
 }
 
-BalanceLedger::BalanceLedger(std::shared_ptr<db::Connection> connection) : m_connection(std::move(connection))
+BalanceLedger::BalanceLedger(std::shared_ptr<db::Connection> connection, const QStringList &amountColumns)
+    : m_connection(std::move(connection))
 {
+    m_amountColumns = amountColumnsOf(m_connection, amountColumns);
     db::Recordset rows;
     const QString bytes = codeBytesColumn(*m_connection);
     rows.open(QStringLiteral("select ccode") + bytes + QStringLiteral(" from code"), m_connection, db::CursorType::Keyset,
@@ -134,26 +192,35 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
     db::Recordset rows;
     // An updatable recordset brings each row's rowid along on SQLite; it is never written through.
     const QString bytes = codeBytesColumn(*m_connection);
-    rows.open(QStringLiteral("select ccode,iperiod,mb,md,mc") + bytes + QStringLiteral(" from GL_accsum"), m_connection,
-              db::CursorType::Keyset, locating ? db::LockType::Optimistic : db::LockType::ReadOnly);
+    rows.open(QStringLiteral("select ccode,iperiod,") + db::quotedNames(m_amountColumns) + bytes + QStringLiteral(" from GL_accsum"),
+              m_connection, db::CursorType::Keyset, locating ? db::LockType::Optimistic : db::LockType::ReadOnly);
     qint64 read = 0;
+    const std::size_t count = amountCount();
     for (; !rows.eof(); rows.moveNext(), ++read) {
-        QString code = codeOf(*m_connection, rows, bytes.isEmpty() ? 0 : 5);
+        QString code = codeOf(*m_connection, rows, bytes.isEmpty() ? 0 : 2 + int(amountCount()));
         code.truncate(withoutPadding(code).size());
         const QVariant period = periodOf(rows.field(1));
         const auto account = code.isNull() ? m_byCode.constEnd() : m_byCode.constFind(code);
-        Amounts amounts;
-        for (int column = 0; column < 3 && account != m_byCode.constEnd(); ++column) {
+        Amounts amounts(count);
+        AmountColumnSet unreadable = 0;
+        for (std::size_t column = 0; column < count && account != m_byCode.constEnd(); ++column) {
+            const QVariant stored = rows.field(int(column) + 2);
             try {
-                amounts[std::size_t(column)] = Money::fromStored(rows.field(2 + column)).value_or(Money());
+                if (const std::optional<Money> amount = Money::fromStored(stored)) {
+                    amounts[column] = *amount;
+                } else if (!noAmount(stored)) {
+                    unreadable |= AmountColumnSet(1) << column;
+                    m_unreadable.push_back({code, period, m_amountColumns[qsizetype(column)], stored});
+                }
             } catch (const MoneyOutOfRange &) {
                 throw db::DbError(QStringLiteral("科目 %1 第 %2 期的 %3 金额“%4”：")
-                                      .arg(db::shownValue(db::codeValue(code)), shown(period), QLatin1String(AmountNames[column]),
-                                           shown(rows.field(2 + column)))
+                                      .arg(db::shownValue(db::codeValue(code)), shown(period), m_amountColumns[qsizetype(column)],
+                                           shown(stored))
                                   + moneyOutOfRangeText());
             }
         }
-        visit({account == m_byCode.constEnd() ? -1 : account.value(), code, period, periodNumber(period), amounts, rows});
+        visit({account == m_byCode.constEnd() ? -1 : account.value(), code, period, periodNumber(period), amounts,
+               unreadable, rows});
     }
     rows.close();
     return read;
@@ -173,6 +240,18 @@ void BalanceLedger::sortOrphans(std::vector<BalanceOrphan> &orphans)
 {
     std::stable_sort(orphans.begin(), orphans.end(), [](const BalanceOrphan &a, const BalanceOrphan &b) {
         return a.code != b.code ? a.code < b.code : periodBefore(a.period, b.period);
+    });
+}
+
+void BalanceLedger::sortUnreadable(std::vector<UnreadableAmount> &unreadable) const
+{
+    const auto columnAt = [this](const QString &column) { return m_amountColumns.indexOf(column); };
+    std::stable_sort(unreadable.begin(), unreadable.end(), [&](const UnreadableAmount &a, const UnreadableAmount &b) {
+        if (a.code != b.code)
+            return a.code < b.code;
+        if (periodBefore(a.period, b.period) || periodBefore(b.period, a.period))
+            return periodBefore(a.period, b.period);
+        return columnAt(a.column) < columnAt(b.column);
     });
 }
 

@@ -4,9 +4,9 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
-#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,9 +20,32 @@ class Recordset;
 
 namespace repair {
 
-// The three amounts of a balance row in the order the ledger reports them: mb, md, mc.
-using Amounts = std::array<Money, 3>;
-extern const char *const AmountNames[3];
+// The amount columns of GL_accsum the ledger reads unless told others: mb, md, mc.
+extern const QStringList DefaultAmountColumns;
+// At most this many amount columns are read at once.
+inline constexpr int MaxAmountColumns = 64;
+
+// The amount columns a list such as "mb,md,mc,me" names (commas between, blanks around each
+// allowed), or why it names none: an empty name, a name twice, more than MaxAmountColumns.
+struct AmountColumnList {
+    QStringList columns;
+    QString problem;
+};
+AmountColumnList amountColumnList(const QString &text);
+
+// The amounts of a balance row, one for each amount column read, in their order.
+using Amounts = std::vector<Money>;
+// Which amount columns, one bit each by their order, hold an amount that could not be read.
+using AmountColumnSet = quint64;
+
+// An amount stored in a form that is no plain number ('1,234.50', 'NaN', a blob, ...): what it
+// was meant to be is the bookkeeper's call, so nothing that needs it is worked out.
+struct UnreadableAmount {
+    QString code;
+    QVariant period;
+    QString column;
+    QVariant stored;  // as stored
+};
 
 // A balance row whose code is not in the chart of accounts.
 struct BalanceOrphan {
@@ -35,7 +58,8 @@ struct BalanceOrphan {
 // blanks do not count, numbers read as their digits, texts on SQLite by their stored bytes, so
 // that two different stored codes are never one account), each distinct code once, in code order, so
 // that every sub-account comes after its parent; periods as the books count them; amounts
-// exactly, a NULL and a text that spells no number counting as 0.
+// exactly in their plain forms (Money::fromStored), a NULL and an empty text counting as 0, as
+// import tools leave them for "no amount"; any other value is an unreadable amount.
 class BalanceLedger {
 public:
     // One balance row as read.
@@ -44,13 +68,24 @@ public:
         QString code;       // without padding, as db::textOfBytes() reads it; null for a NULL code
         QVariant period;    // a whole number when the stored period reads as one; else as stored
         quint32 periodNumber;  // the same period as a small number, the same for equal periods
-        Amounts amounts;    // 0 for an orphan
-        const db::Recordset &stored;  // ccode, iperiod, mb, md, mc as read (and the row's rowid)
+        Amounts amounts;    // 0 for an orphan, and for an amount that can't be read
+        AmountColumnSet unreadable;  // the amounts that can't be read (none for an orphan)
+        const db::Recordset &stored;  // ccode, iperiod and the amount columns as stored (and the row's rowid)
     };
 
-    // Reads the chart (table code) over `connection`.
-    explicit BalanceLedger(std::shared_ptr<db::Connection> connection);
+    // Reads the chart (table code) over `connection`, and checks that each of `amountColumns`
+    // is a column of GL_accsum (compared as the engine compares names: without regard to case;
+    // none for the default columns); raises db::DbError naming the columns there are when one is
+    // not.
+    explicit BalanceLedger(std::shared_ptr<db::Connection> connection,
+                           const QStringList &amountColumns = DefaultAmountColumns);
     ~BalanceLedger();
+
+    // The amount columns read, as GL_accsum spells them.
+    const QStringList &amountColumns() const { return m_amountColumns; }
+    std::size_t amountCount() const { return std::size_t(m_amountColumns.size()); }
+    // The amounts of the chart's accounts that could not be read, in the order read.
+    std::vector<UnreadableAmount> &unreadable() { return m_unreadable; }
 
     int chartRows() const { return m_chartRows; }
     const std::vector<QString> &codes() const { return m_codes; }
@@ -70,11 +105,15 @@ public:
     static bool periodBefore(const QVariant &a, const QVariant &b);
     // Orphans in code order, then period order.
     static void sortOrphans(std::vector<BalanceOrphan> &orphans);
+    // Unreadable amounts in code order, then period order, then the columns' order.
+    void sortUnreadable(std::vector<UnreadableAmount> &unreadable) const;
 
 private:
     quint32 periodNumber(const QVariant &period);
 
     std::shared_ptr<db::Connection> m_connection;
+    QStringList m_amountColumns;
+    std::vector<UnreadableAmount> m_unreadable;
     int m_chartRows = 0;
     std::vector<QString> m_codes;
     std::vector<qsizetype> m_parents;
@@ -96,5 +135,9 @@ inline quint64 accountPeriodKey(qsizetype account, quint32 period)
 // Why a database whose amounts or their sums go beyond what Money holds can't be checked or
 // recomputed, and what to do.
 QString moneyOutOfRangeText();
+
+// The value of a stored amount as a message quotes it: a text as it is, a real in full ("inf"),
+// a blob as X'…'.
+QString storedAmountText(const QVariant &stored);
 
 } // namespace repair

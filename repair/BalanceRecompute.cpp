@@ -1,6 +1,7 @@
 #include "BalanceRecompute.h"
 
 #include "BalanceJournal.h"
+#include "BalanceRecomputePlan.h"
 #include "Journal.h"
 #include "StoredText.h"
 #include "TriggerNotice.h"
@@ -24,20 +25,6 @@ namespace {
 const QString Table = QStringLiteral("GL_accsum");
 const QString SeveralRows = QStringLiteral("这一期有多条相同的余额行，无法只改其中一条。");
 
-// A balance row of an account with sub-accounts, as stored.
-struct StoredRow {
-    QVariant rowid, code, period;
-    std::array<QVariant, 3> amounts;
-};
-
-// One account in one period: the sum of its direct sub-accounts' amounts, and its own rows.
-struct AccountPeriod {
-    Amounts sums{};
-    Amounts own{};   // the total of its own rows
-    int rows = 0;
-    qsizetype firstRow = -1;  // into the stored rows
-};
-
 // Whether two stored values are the same value in the same form.
 bool identical(const QVariant &a, const QVariant &b)
 {
@@ -48,109 +35,14 @@ bool sameRow(const RecomputedRow &a, const RecomputedRow &b)
 {
     return a.code == b.code && identical(a.period, b.period) && identical(a.rowid, b.rowid)
         && identical(a.storedCode, b.storedCode) && identical(a.storedPeriod, b.storedPeriod)
-        && std::equal(a.stored.begin(), a.stored.end(), b.stored.begin(), identical) && a.sums == b.sums
-        && a.changes == b.changes;
+        && std::equal(a.stored.begin(), a.stored.end(), b.stored.begin(), b.stored.end(), identical) && a.sums == b.sums
+        && a.changes == b.changes && a.columns == b.columns;
 }
 
 // A period as a message names it.
 QString periodText(const QVariant &period)
 {
     return period.isNull() ? QStringLiteral("NULL") : period.toString();
-}
-
-// The plan, over `connection`: one read of the chart and one of the balances, then the sums
-// carried up from the deepest accounts.
-RecomputePlan readPlan(const std::shared_ptr<db::Connection> &connection, const QString &database)
-{
-    RecomputePlan plan;
-    plan.database = database;
-    BalanceLedger ledger(connection);
-    plan.codes = ledger.chartRows();
-    const std::vector<qsizetype> &parents = ledger.parents();
-    const std::vector<bool> &hasSubAccounts = ledger.hasSubAccounts();
-
-    // An end-level account's rows go straight into its parent's sums; an account with
-    // sub-accounts keeps its own rows, to be compared and written.
-    std::unordered_map<quint64, AccountPeriod> accounts;
-    std::vector<StoredRow> stored;
-    plan.rowsRead = ledger.readRows(connection->dialect() == db::SqlDialect::Sqlite, [&](const BalanceLedger::Row &row) {
-        if (row.account < 0) {
-            plan.orphans.push_back({row.code, row.period});
-            return;
-        }
-        const auto index = std::size_t(row.account);
-        if (hasSubAccounts[index]) {
-            AccountPeriod &own = accounts[accountPeriodKey(row.account, row.periodNumber)];
-            if (own.rows++ == 0) {
-                own.firstRow = qsizetype(stored.size());
-                stored.push_back({row.stored.rowId(), row.stored.field(0), row.stored.field(1),
-                                  {row.stored.field(2), row.stored.field(3), row.stored.field(4)}});
-                plan.rowidName = row.stored.rowIdName();
-            }
-            for (std::size_t c = 0; c < 3; ++c)
-                own.own[c] += row.amounts[c];
-        } else if (const qsizetype parent = parents[index]; parent >= 0) {
-            AccountPeriod &sum = accounts[accountPeriodKey(parent, row.periodNumber)];
-            for (std::size_t c = 0; c < 3; ++c)
-                sum.sums[c] += row.amounts[c];
-        }
-    });
-
-    // Every account above one with amounts in a period is given that period too, so the sums can
-    // be carried all the way up.
-    std::vector<quint64> keys;
-    keys.reserve(accounts.size());
-    for (const auto &entry : accounts)
-        keys.push_back(entry.first);
-    for (std::size_t i = 0, read = keys.size(); i < read; ++i) {
-        const quint32 period = quint32(keys[i]);
-        for (qsizetype up = parents[std::size_t(keys[i] >> 32)]; up >= 0; up = parents[std::size_t(up)]) {
-            if (!accounts.try_emplace(accountPeriodKey(up, period)).second)
-                break;  // it was there already, and so are the accounts above it, or they will be
-            keys.push_back(accountPeriodKey(up, period));
-        }
-    }
-    // Sub-accounts come after their parents in the chart's order: the last account first.
-    std::sort(keys.begin(), keys.end(), [](quint64 a, quint64 b) { return (a >> 32) > (b >> 32); });
-    for (const quint64 key : keys) {
-        const auto account = qsizetype(key >> 32);
-        const AccountPeriod &entry = accounts.at(key);
-        const QString &code = ledger.codes()[std::size_t(account)];
-        const QVariant &period = ledger.period(quint32(key));
-        // What the account holds once recomputed, which its parent adds up: its stored amount where
-        // that is within half a cent of the sum, so that the parent agrees with exactly what its
-        // sub-accounts hold; else the sum.
-        Amounts holds = entry.sums;
-        std::array<bool, 3> off{};
-        for (std::size_t c = 0; c < 3; ++c) {
-            off[c] = entry.own[c].differsFrom(entry.sums[c]);
-            if (entry.rows > 0 && !off[c])
-                holds[c] = entry.own[c];
-        }
-        if (const qsizetype parent = parents[std::size_t(account)]; parent >= 0) {
-            AccountPeriod &above = accounts.at(accountPeriodKey(parent, quint32(key)));
-            for (std::size_t c = 0; c < 3; ++c)
-                above.sums[c] += holds[c];
-        }
-        const bool anyOff = off[0] || off[1] || off[2];
-        if (entry.rows == 0 && anyOff) {
-            plan.missingRows.push_back({code, period, entry.sums});
-        } else if (entry.rows > 1 && anyOff) {
-            plan.duplicateRows.push_back({code, period, entry.rows});
-        } else if (entry.rows == 1 && anyOff) {
-            const StoredRow &row = stored[std::size_t(entry.firstRow)];
-            plan.rows.push_back({code, period, row.rowid, row.code, row.period, row.amounts, entry.own, entry.sums, off});
-        }
-    }
-
-    const auto byCodeAndPeriod = [](const auto &a, const auto &b) {
-        return a.code != b.code ? a.code < b.code : BalanceLedger::periodBefore(a.period, b.period);
-    };
-    std::sort(plan.rows.begin(), plan.rows.end(), byCodeAndPeriod);
-    std::sort(plan.missingRows.begin(), plan.missingRows.end(), byCodeAndPeriod);
-    std::sort(plan.duplicateRows.begin(), plan.duplicateRows.end(), byCodeAndPeriod);
-    BalanceLedger::sortOrphans(plan.orphans);
-    return plan;
 }
 
 // Raises, naming the first row that differs, when the rows to write are not those confirmed:
@@ -169,21 +61,12 @@ void refuseUnlessConfirmed(const RecomputePlan &confirmed, const RecomputePlan &
                           .arg(db::shownValue(db::codeValue(row.code)), periodText(row.period)));
 }
 
-// The value a sum is written as: the exact decimal for a server, whose money and decimal columns
-// take it as it is; on SQLite an integer when whole, else the nearest real.
-QVariant writtenValue(const db::Connection &connection, Money sum)
-{
-    if (connection.dialect() == db::SqlDialect::TransactSql)
-        return sum.toString();
-    if (const std::optional<qint64> whole = sum.toInteger())
-        return QVariant(qlonglong(*whole));
-    return QVariant(sum.toDouble());
-}
-
 // The condition that finds one planned row only while it holds what was read: its rowid where
 // there is one, and its code, period and amounts, compared as the engine compares them (a text
-// not valid UTF-8 by its stored bytes).
-db::Condition guardOf(db::Connection &connection, const QString &rowidName, const RecomputedRow &row)
+// not valid UTF-8 by its stored bytes). With `leavingWritten`, the amounts the recompute writes
+// are left out: the condition finds the row once written.
+db::Condition guardOf(db::Connection &connection, const QString &rowidName, const RecomputedRow &row,
+                      bool leavingWritten = false)
 {
     QStringList columns;
     QVariantList values;
@@ -197,8 +80,9 @@ db::Condition guardOf(db::Connection &connection, const QString &rowidName, cons
     };
     equal(QStringLiteral("ccode"), row.storedCode);
     equal(QStringLiteral("iperiod"), row.storedPeriod);
-    for (std::size_t c = 0; c < 3; ++c)
-        equal(QLatin1String(AmountNames[c]), row.stored[c]);
+    for (std::size_t c = 0; c < row.stored.size(); ++c)
+        if (!leavingWritten || !row.changes[c])
+            equal(row.columns[qsizetype(c)], row.stored[c]);
     return db::allEqual(columns, values, connection.dialect() == db::SqlDialect::Sqlite);
 }
 
@@ -208,6 +92,8 @@ struct Write {
     db::Condition guard;
     QStringList columns;
     QVariantList values;
+    qint64 journalRow = 0;
+    QVariantList newValues;  // as journaled: every amount column the journal keeps
 };
 
 // The run's writes: journaled, then made, each reaching exactly its row.
@@ -225,17 +111,17 @@ public:
         std::unique_ptr<Journal> journal;
         RepairRecord record;
         for (const RecomputedRow &row : m_plan.rows) {
-            Write write{&row, guardOf(*m_connection, m_plan.rowidName, row), {}, {}};
-            for (std::size_t c = 0; c < 3; ++c) {
+            Write write{&row, guardOf(*m_connection, m_plan.rowidName, row), {}, {}, 0, {}};
+            for (std::size_t c = 0; c < row.changes.size(); ++c) {
                 if (row.changes[c]) {
-                    write.columns << QLatin1String(AmountNames[c]);
-                    write.values << writtenValue(*m_connection, row.sums[c]);
+                    write.columns << row.columns[qsizetype(c)];
+                    write.values << recomputedValue(*m_connection, row.sums[c]);
                 }
             }
             readWhole(write);
             if (!journal) {
                 record = balanceJournalRecord(RepairKind::RecomputeBalances, m_plan.database, accountSet, year,
-                                              m_whole);
+                                              m_whole, {}, m_plan.columns);
                 journal = std::make_unique<Journal>(journalDirectory(), record);
             }
             JournalRow journaled = balanceJournalRow(*m_connection, record, m_whole);
@@ -243,18 +129,22 @@ public:
             for (int c = 0; c < write.columns.size(); ++c)
                 journaled.newValues[int(record.changedColumns.indexOf(write.columns[c]))] = write.values[c];
             journaled.position = qint64(m_writes.size()) + 1;  // one transaction writes them all, or none
-            journal->addRow(journaled);
+            write.journalRow = journal->addRow(journaled);
+            write.newValues = journaled.newValues;
             m_whole.close();
             m_writes.push_back(std::move(write));
         }
+        m_journalColumns = record.changedColumns;
         journal->setRowsVisited(m_plan.rowsRead);
         journal->flush();
         return journal;
     }
 
     // Makes the journaled writes. A write that reaches no row means the row changed since it
-    // was read (or a trigger set the write aside): everything is then to be rolled back.
-    qint64 write(const RecomputeProgress &progress)
+    // was read (or a trigger set the write aside): everything is then to be rolled back. Each row
+    // written is read back, and a sum the engine did not store exactly is listed in `inexact`
+    // and journaled as stored.
+    qint64 write(const RecomputeProgress &progress, Journal &journal, std::vector<InexactSum> &inexact)
     {
         qint64 written = 0;
         for (const Write &write : m_writes) {
@@ -270,6 +160,7 @@ public:
                 fail(*write.row, stillThere(write) ? db::updateIgnored() : db::rowChangedSinceRead());
             if (reached > 1)
                 fail(*write.row, SeveralRows);
+            readBack(write, journal, inexact);
             ++written;
             if (progress)
                 progress(written, qint64(m_writes.size()));
@@ -278,6 +169,46 @@ public:
     }
 
 private:
+    // Reads the amounts `write` wrote from the engine and lists each that is not its sum exactly;
+    // the journal then records what the row holds.
+    void readBack(const Write &write, Journal &journal, std::vector<InexactSum> &inexact)
+    {
+        const db::Condition written = guardOf(*m_connection, m_plan.rowidName, *write.row, true);
+        db::Recordset stored;
+        stored.open(QStringLiteral("select ") + db::quotedNames(write.columns) + QStringLiteral(" from ") + Table
+                        + QStringLiteral(" where ") + written.sql,
+                    m_connection, db::CursorType::Static, db::LockType::ReadOnly, written.bound);
+        if (stored.eof())
+            return;  // a trigger moved the row away: the notice says so
+        QVariantList journaled = write.newValues;
+        bool exact = true;
+        for (int c = 0; c < write.columns.size(); ++c) {
+            const QVariant value = stored.field(c);
+            const qsizetype column = write.row->columns.indexOf(write.columns[c]);
+            const Money sum = write.row->sums[std::size_t(column)];
+            std::optional<Money> held;
+            try {
+                held = Money::fromStored(value);
+            } catch (const MoneyOutOfRange &) {
+            }
+            if (held == sum)
+                continue;
+            exact = false;
+            const auto listed = std::find_if(inexact.begin(), inexact.end(), [&](const InexactSum &known) {
+                return known.code == write.row->code && known.column == write.columns[c]
+                    && identical(known.period, write.row->period);
+            });
+            if (listed != inexact.end())
+                listed->stored = value;
+            else
+                inexact.push_back({write.row->code, write.row->period, write.columns[c], sum, value});
+            journaled[int(m_journalColumns.indexOf(write.columns[c]))] = value;
+        }
+        stored.close();
+        if (!exact)
+            journal.setNewValues(write.journalRow, journaled);
+    }
+
     // Opens m_whole on the rows `write` finds, all their columns; returns how many it found, up
     // to 2.
     int openWhole(const Write &write)
@@ -319,39 +250,44 @@ private:
     const RecomputePlan &m_plan;
     db::Recordset m_whole;  // reused for every row: its statements stay prepared
     std::vector<Write> m_writes;
+    QStringList m_journalColumns;  // the amount columns the journal keeps, in its order
 };
 
 } // namespace
 
-RecomputePlan planRecompute(const QString &database)
+RecomputePlan planRecompute(const QString &database, const QStringList &amountColumns)
 {
     try {
-        return readPlan(ODBC::openConnection(database, true, true), database);
+        return readRecomputePlan(ODBC::openConnection(database, true, true), database, amountColumns);
     } catch (const db::DbError &error) {
         RecomputePlan plan;
         plan.database = database;
         plan.failure = error.description();
+        plan.columns = amountColumns;
         return plan;
     } catch (const MoneyOutOfRange &) {
         RecomputePlan plan;
         plan.database = database;
         plan.failure = moneyOutOfRangeText();
+        plan.columns = amountColumns;
         return plan;
     }
 }
 
 RecomputeRun runRecompute(const QString &accountSet, const QString &year, const RecomputePlan *confirmed,
-                          const RecomputeProgress &progress)
+                          const RecomputeProgress &progress, const QStringList &amountColumns)
 {
     RecomputeRun run;
     const QString database = ODBC::accountSetDatabaseName(accountSet, year);
+    const QStringList &columns = confirmed ? confirmed->columns : amountColumns;
     run.plan.database = database;
+    run.plan.columns = columns;
     std::shared_ptr<db::Connection> connection;
     std::unique_ptr<Journal> journal;
     try {
         connection = ODBC::openConnection(database, false, true);
         connection->beginTransaction();
-        run.plan = readPlan(connection, database);
+        run.plan = readRecomputePlan(connection, database, columns);
         if (confirmed)
             refuseUnlessConfirmed(*confirmed, run.plan);
         if (!run.plan.rows.empty()) {
@@ -359,7 +295,10 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
             run.triggerNotice = triggerNotice(Table, db::tableTriggers(connection, Table));
             journal = writer.journal(accountSet, year);
             run.journal = journal->record().id;
-            run.written = writer.write(progress);
+            run.written = writer.write(progress, *journal, run.plan.inexact);
+            std::stable_sort(run.plan.inexact.begin(), run.plan.inexact.end(), [](const auto &a, const auto &b) {
+                return a.code != b.code ? a.code < b.code : BalanceLedger::periodBefore(a.period, b.period);
+            });
         }
         connection->commit();
     } catch (const std::exception &error) {

@@ -252,9 +252,9 @@ QString amountText(const QVariant &stored)
 QString recomputedRowText(const RecomputedRow &row)
 {
     QStringList changes;
-    for (std::size_t c = 0; c < 3; ++c)
+    for (std::size_t c = 0; c < row.changes.size(); ++c)
         if (row.changes[c])
-            changes << QStringLiteral("%1 %2 → %3").arg(QLatin1String(AmountNames[c]), amountText(row.stored[c]),
+            changes << QStringLiteral("%1 %2 → %3").arg(row.columns[qsizetype(c)], amountText(row.stored[c]),
                                                          moneyText(row.sums[c]));
     return QStringLiteral("%1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period), changes.join(QStringLiteral("，")));
 }
@@ -275,6 +275,25 @@ QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
                     .arg(codes);
     }
     return text;
+}
+
+QString unreadableAmountText(const UnreadableAmount &amount)
+{
+    return QStringLiteral("科目 %1 第 %2 期 %3 的金额“%4”无法识别")
+        .arg(db::shownValue(db::codeValue(amount.code)), db::shownValue(amount.period), amount.column,
+             storedAmountText(amount.stored));
+}
+
+QString unworkableSumsText(const UnworkableSums &sums)
+{
+    return QStringLiteral("科目 %1 第 %2 期 %3：本科目或下级科目中有无法识别的金额，未重算")
+        .arg(sums.code, db::shownValue(sums.period), sums.columns.join(QStringLiteral("、")));
+}
+
+QString inexactSumText(const InexactSum &sum)
+{
+    return QStringLiteral("科目 %1 第 %2 期 %3：合计 %4，数据库只能存为 %5，无法存下准确的合计")
+        .arg(sum.code, db::shownValue(sum.period), sum.column, sum.sum.toString(), storedAmountText(sum.stored));
 }
 
 } // namespace repair::RepairText

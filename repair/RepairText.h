@@ -10,6 +10,9 @@
 namespace repair {
 class Money;
 struct RecomputedRow;
+struct UnreadableAmount;
+struct UnworkableSums;
+struct InexactSum;
 }
 
 // How journaled repairs read to the user, in one table for every front end. Each kind and
@@ -79,5 +82,11 @@ QString recomputedRowText(const RecomputedRow &row);
 // the one worked out from the chart as first read (another program added or removed codes), and the codes (the first ten) whose
 // flag is wrong for the chart as the walk left it, with the advice to run it again. Empty when neither.
 QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd);
+// An amount that can't be read: "科目 1002 第 9 期 md 的金额“1,234.50”无法识别".
+QString unreadableAmountText(const UnreadableAmount &amount);
+// Sums the recompute leaves because they need such an amount.
+QString unworkableSumsText(const UnworkableSums &sums);
+// A sum the engine did not store exactly.
+QString inexactSumText(const InexactSum &sum);
 
 } // namespace repair::RepairText

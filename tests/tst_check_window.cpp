@@ -10,6 +10,7 @@
 #include "support/OdbcFixture.h"
 #include "support/SqliteFixture.h"
 
+#include "app/AmountColumnsSetting.h"
 #include "app/CheckWindow.h"
 #include "app/MessageBox.h"
 #include "cli/CommandLine.h"
@@ -140,6 +141,33 @@ private slots:
         QAccessibleTableCellInterface *stated = table->tableInterface()->cellAt(0, 3)->tableCellInterface();
         QCOMPARE(table->tableInterface()->cellAt(0, 3)->text(QAccessible::Name), QStringLiteral("2 个科目，2 个期间"));
         QCOMPARE(stated->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("总账和明细账不符"));
+    }
+
+    // The amount columns kept in the user's settings are those checked (me here, beside mb, md, mc);
+    // an amount that can't be read is listed with what is stored, and not compared.
+    void amountColumnsFromTheSettings()
+    {
+        QTemporaryDir config;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        const auto restore = qScopeGuard([] {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                               QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        });
+        QCOMPARE(AmountColumnsSetting::remember("mb, md, mc, mb"), QStringLiteral("金额列“mb”给出了两次。"));
+        QCOMPARE(AmountColumnsSetting::remember("mb,md,mc,me"), QString());
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(), "create table code(ccode TEXT primary key, bend INTEGER); create table GL_accsum(ccode TEXT,"
+                                    " iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC, me NUMERIC);"
+                                    "insert into code values('1002',0),('100201',1),('100202',1);"
+                                    "insert into GL_accsum values('1002',1,200,0,0,50),('100201',1,100,0,0,20),"
+                                    "('100202',1,'1,234.50',0,0,20);");
+        openWindow();
+        QCOMPARE(rowText(m_window->databaseList, 0),
+                 QStringLiteral("007(异形) | 2031（LQDATA_007_2031） | 0 | 1 个科目，1 个期间 | 0 | 0 | "
+                                "1 处金额无法识别；可以按下级科目重算"));
+        QCOMPARE(m_window->disagreementsLabel->text(), QStringLiteral("总账和明细账不符(&D)：1 处，金额无法识别 1 处"));
+        QCOMPARE(rowText(m_window->disagreementsList, 0), QStringLiteral("1002 | 1 | me | 50.00 | 40.00 | 10.00"));
+        QCOMPARE(rowText(m_window->disagreementsList, 1), QStringLiteral("100202 | 1 | mb | “1,234.50” |  | 金额无法识别"));
     }
 
     // Tab from the list to the two tables and on to the buttons; the labels' access keys name the

@@ -24,7 +24,8 @@ const QString Typical = LedgerFixture::TypicalTables;
 
 using LedgerFixture::spelled;
 
-// One database's findings, one line each: "code|period|column|amount|sum", then "orphan code|period".
+// One database's findings, one line each: "code|period|column|amount|sum", then "orphan code|period",
+// then "unreadable code|period|column stored".
 QStringList findings(const QJsonObject &result)
 {
     QStringList lines;
@@ -34,6 +35,9 @@ QStringList findings(const QJsonObject &result)
                      .join('|');
     for (const QJsonValue &orphan : result["orphans"].toArray())
         lines << "orphan " + spelled(orphan["code"]) + '|' + spelled(orphan["period"]);
+    for (const QJsonValue &amount : result["unreadable"].toArray())
+        lines << "unreadable " + spelled(amount["code"]) + '|' + spelled(amount["period"]) + '|'
+                     + amount["column"].toString() + ' ' + spelled(amount["stored"]);
     return lines;
 }
 
@@ -134,15 +138,33 @@ private slots:
                "insert into GL_accsum values('1002   ',1,300,0,0),(100201,1,100,0,0),('100202',1,150,0,0),"
                "(1002.0,2,10,0,0),('100201 ',2,4,0,0),(100202,2,6,0,0);"
             << QStringList{"'1002'|1|mb|300.00|250.00"};
-        // An import tool's table: every column TEXT. '09' is period 9; a NULL or unreadable amount is 0;
-        // 12345678901234567.90, beyond what a double holds, comes out in its exact digits.
+        // An import tool's table: every column TEXT. '09' is period 9; a NULL amount is 0, 'abc' is
+        // no amount at all; 12345678901234567.90, beyond what a double holds, comes out in its exact digits.
         QTest::newRow("every column TEXT, NULL and text amounts")
             << "create table code(ccode TEXT, bend TEXT); create table GL_accsum(ccode TEXT, iperiod TEXT, mb TEXT,"
                " md TEXT, mc TEXT); insert into code values('1002','0'),('100201','1'),('100202','1'),('1003','0'),('100301','1');"
                "insert into GL_accsum values('1002','9','1200.00',NULL,' 15 '),('100201','9','600',NULL,'10'),"
                "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','季末',NULL,'1',NULL),"
                "('1003','1','0',NULL,NULL),('100301','1','12345678901234567.90',NULL,NULL);"
-            << QStringList{"'1002'|9|mb|1200.00|1000.00", "'1002'|'季末'|md|1.00|0.00", "'1003'|1|mb|0.00|12345678901234567.90"};
+            << QStringList{"'1002'|9|mb|1200.00|1000.00", "'1002'|'季末'|md|1.00|0.00", "'1003'|1|mb|0.00|12345678901234567.90",
+                           "unreadable '100202'|10|mb 'abc'"};
+        // Amounts as import tools leave them. In periods 1 to 9, 100202's mb is in a form that is no
+        // plain number: the parent's sum can't be worked out, and 200 is not compared with 100. In
+        // periods 11 to 16 it is plain (blanks, also non-breaking, an exponent, -0, NULL and the
+        // empty text as 0), and 1002 holds the sum.
+        QTest::newRow("amounts as import tools leave them")
+            << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
+                         "with shapes(p, v, parent) as (values(1,'1,234.50',200),(2,'NaN',200),(3,'inf',200),"
+                         "(4,'(100.00)',200),(5,'¥100.00',200),(6,'0x64',200),(7,x'3130',200),(8,9e999,200),"
+                         "(9,'1e3,5',200),(11,' 12.5 ',112.5),(12,'1e3',1100),(13,'-0',100),"
+                         "(14,char(160)||'12.5'||char(160),112.5),(15,NULL,100),(16,'',100))"
+                         " insert into GL_accsum select '100202',p,v,0,0 from shapes union all"
+                         " select '100201',p,100,0,0 from shapes union all select '1002',p,parent,0,0 from shapes;"
+            << QStringList{"unreadable '100202'|1|mb '1,234.50'", "unreadable '100202'|2|mb 'NaN'",
+                           "unreadable '100202'|3|mb 'inf'", "unreadable '100202'|4|mb '(100.00)'",
+                           "unreadable '100202'|5|mb '¥100.00'", "unreadable '100202'|6|mb '0x64'",
+                           "unreadable '100202'|7|mb 'X'3130''", "unreadable '100202'|8|mb 'inf'",
+                           "unreadable '100202'|9|mb '1e3,5'"};
         QTest::newRow("rows of codes not in the chart")
             << Typical + "insert into code values('1002',0),('100201',1);"
                          "insert into GL_accsum values('1002',1,100,0,0),('100201',1,100,0,0),('100299',1,50,0,0),"
