@@ -86,10 +86,11 @@ QString keyText(const repair::RepairRecord &record, const repair::JournalRow &ro
 
 QJsonObject valuesJson(const repair::RepairRecord &record, const QVariantList &values)
 {
+    // Every column a repair of the balance table writes is an amount, whichever the repair was given.
+    const bool amounts = record.table.compare(QLatin1String("GL_accsum"), Qt::CaseInsensitive) == 0;
     QJsonObject json;
     for (int i = 0; i < record.changedColumns.size(); ++i)
-        json.insert(record.changedColumns.at(i), isAmountColumn(record.changedColumns.at(i)) ? amountJson(values.value(i))
-                                                                                           : db::jsonValue(values.value(i)));
+        json.insert(record.changedColumns.at(i), amounts ? amountJson(values.value(i)) : db::jsonValue(values.value(i)));
     return json;
 }
 

@@ -85,12 +85,6 @@ QJsonValue amountJson(const QVariant &stored)
     return db::jsonValue(stored);
 }
 
-bool isAmountColumn(const QString &column)
-{
-    return std::any_of(std::begin(repair::AmountNames), std::end(repair::AmountNames),
-                       [&column](const char *name) { return column.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; });
-}
-
 QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount)
 {
     return {{QStringLiteral("code"), db::jsonValue(db::codeValue(amount.code))},

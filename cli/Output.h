@@ -41,8 +41,6 @@ QJsonValue moneyJson(const repair::Money &amount);
 // A stored amount as JSON: moneyJson() of the number it holds; null for NULL; a value that is no
 // number as db::jsonValue() gives it, a real too large for Money as the string of its digits.
 QJsonValue amountJson(const QVariant &stored);
-// Whether `column` holds an amount (mb, md or mc), which JSON gives as amountJson() does.
-bool isAmountColumn(const QString &column);
 // An amount that can't be read, as JSON gives it: its code, period, column and what is stored, as text.
 QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount);
 
