@@ -105,7 +105,7 @@ class CrashSafety : public QObject {
         const QString db = QDir(dir).filePath("LQDATA_001_2007.db");
         QCOMPARE(SqliteFixture::dump(db, "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
         QJsonObject found;
-        for (const auto &repair : listed(dir)) {
+        for (const QJsonValue repair : listed(dir)) {
             QVERIFY2(!repair["running"].toBool(), qPrintable(step + ": a dead repair is listed as running"));
             if (repair["repair"].toString() == kind && repair["undone_by"].isNull() && found.isEmpty())
                 found = repair.toObject();
