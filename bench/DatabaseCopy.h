@@ -11,7 +11,8 @@
 inline bool copyDatabase(const QString &from, const QString &to)
 {
     sqlite3 *source = nullptr, *target = nullptr;
-    bool copied = sqlite3_open_v2(from.toUtf8().constData(), &source, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+    bool copied =
+        sqlite3_open_v2(from.toUtf8().constData(), &source, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
         && sqlite3_open_v2(to.toUtf8().constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK
         && sqlite3_exec(target, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (copied) {

@@ -154,8 +154,8 @@ bool logToBeCreated(const QString &path)
         sqlite3_file *file = nullptr;
         // The file SQLite opened for the connection; reading its first bytes takes no lock and
         // leaves no file behind.
-        read = sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file
-            && file->pMethods && file->pMethods->xRead(file, header, int(sizeof header), 0) == SQLITE_OK;
+        read = sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file && file->pMethods
+               && file->pMethods->xRead(file, header, int(sizeof header), 0) == SQLITE_OK;
     }
     sqlite3_close(connection);
     return read && header[18] == 2 && header[19] == 2;  // read and write versions 2: WAL

@@ -18,7 +18,7 @@ const QString KindNames[] = {QStringLiteral("folder"), QStringLiteral("sqlserver
 // are not a file (the registry on Windows) it is refused, and the place is asked for again.
 QString rememberedFolder(const QSettings &settings)
 {
-    const QString folder = settings.value(FolderKey).toString();
+    QString folder = settings.value(FolderKey).toString();
     if (folder.isEmpty() || !QDir::isRelativePath(folder))
         return folder;
     const QFileInfo file(settings.fileName());

@@ -30,7 +30,7 @@ int lockedFile(const QString &path)
     return fd;
 }
 
-} // namespace
+}  // namespace
 
 JournalLock::~JournalLock()
 {

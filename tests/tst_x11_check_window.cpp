@@ -247,14 +247,20 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(environmentWithHome(m_dir->path()));
         program.start(N3FIX, {"--check-window", "--data-dir", m_dir->path()});
-        const auto ended = qScopeGuard([&] { program.kill(); program.waitForFinished(); });
+        const auto ended = qScopeGuard([&] {
+            program.kill();
+            program.waitForFinished();
+        });
         const QString checkWindow = X11Windows::waitFor("检查和修复 — " + QDir::toNativeSeparators(m_dir->path()));
         QVERIFY2(!checkWindow.isEmpty(), qPrintable(X11Windows::titles().join('|')));
         QProcess tracer;
         tracer.setProcessChannelMode(QProcess::MergedChannels);
-        tracer.start("strace", {"-f", "-o", "/dev/null", "-P", books() + "-journal", "-e", "trace=fdatasync",
-                                "-e", "inject=fdatasync:delay_enter=600000000:when=1", "-p", QString::number(program.processId())});
-        const auto detached = qScopeGuard([&] { tracer.terminate(); tracer.waitForFinished(); });
+        tracer.start("strace", {"-f", "-o", "/dev/null", "-P", books() + "-journal", "-e", "trace=fdatasync", "-e",
+                                "inject=fdatasync:delay_enter=600000000:when=1", "-p", QString::number(program.processId())});
+        const auto detached = qScopeGuard([&] {
+            tracer.terminate();
+            tracer.waitForFinished();
+        });
         QByteArray traced;
         QTRY_VERIFY_WITH_TIMEOUT((traced += tracer.readAll()).contains("attached"), 30000);
 

@@ -31,9 +31,9 @@ QMap<QString, QString> snapshot(const QString &dir);
 // A test that can't be tried here (a tool missing, no right to trace or to mount) is skipped,
 // except where the environment variable CI is set: a run that is to try everything then fails,
 // naming what is missing, rather than pass on fewer tests.
-#define SKIP_UNLESS_CI(message) \
-    do { \
-        if (!qEnvironmentVariableIsEmpty("CI")) \
-            QFAIL(message " (CI is set: every test must run)"); \
-        QSKIP(message); \
+#define SKIP_UNLESS_CI(message)                                                                                                  \
+    do {                                                                                                                         \
+        if (!qEnvironmentVariableIsEmpty("CI"))                                                                                  \
+            QFAIL(message " (CI is set: every test must run)");                                                                  \
+        QSKIP(message);                                                                                                          \
     } while (false)
