@@ -88,8 +88,8 @@ QJsonObject valuesJson(const repair::RepairRecord &record, const QVariantList &v
 {
     QJsonObject json;
     for (int i = 0; i < record.changedColumns.size(); ++i)
-        json.insert(record.changedColumns.at(i), isAmountColumn(record.changedColumns.at(i)) ? amountJson(values.value(i))
-                                                                                           : db::jsonValue(values.value(i)));
+        json.insert(record.changedColumns.at(i),
+                    isAmountColumn(record.changedColumns.at(i)) ? amountJson(values.value(i)) : db::jsonValue(values.value(i)));
     return json;
 }
 

@@ -34,9 +34,9 @@ QStringList outcome(const QJsonObject &result)
     for (const QJsonValue &row : result["rows"].toArray())
         for (const char *column : {"mb", "md", "mc"})
             if (row["old"][column] != row["new"][column])
-                lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
-                                                              LedgerFixture::amount(row["old"][column]),
-                                                              LedgerFixture::amount(row["new"][column]));
+                lines << QStringLiteral("%1|%2|%3 %4>%5")
+                             .arg(spelled(row["code"]), spelled(row["period"]), column, LedgerFixture::amount(row["old"][column]),
+                                  LedgerFixture::amount(row["new"][column]));
     for (const QJsonValue &row : result["missing_rows"].toArray())
         lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
     for (const QJsonValue &row : result["duplicate_rows"].toArray())
@@ -80,31 +80,36 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QString>("afterSql");
         QTest::addColumn<QString>("after");
-        QTest::newRow("a parent off in one period")
-            << ParentOff << QStringList{"'1002'|9|md 400.00>300.00"}
-            << "select mb, md, mc from GL_accsum where ccode='1002' order by iperiod" << "i:1200|i:300|i:5\ni:50|i:0|i:0\n";
+        QTest::newRow("a parent off in one period") << ParentOff << QStringList{"'1002'|9|md 400.00>300.00"}
+                                                    << "select mb, md, mc from GL_accsum where ccode='1002' order by iperiod"
+                                                    << "i:1200|i:300|i:5\ni:50|i:0|i:0\n";
         // 10020101 raised from 400 to 450: 100201 follows (700 to 750), and 1002 follows it (1000 to 1050).
         QTest::newRow("a detail account off, every level above follows")
-            << Typical + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1);"
-                         "insert into GL_accsum values('1002',3,1000,9,0),('100201',3,700,9,0),('10020101',3,450,4,0),"
-                         "('10020102',3,300,5,0),('100202',3,300,0,0),('1002',4,1,0,0),('100201',4,1,0,0),('10020101',4,1,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1);"
+                     "insert into GL_accsum values('1002',3,1000,9,0),('100201',3,700,9,0),('10020101',3,450,4,0),"
+                     "('10020102',3,300,5,0),('100202',3,300,0,0),('1002',4,1,0,0),('100201',4,1,0,0),('10020101',4,1,0,0);"
             << QStringList{"'1002'|3|mb 1000.00>1050.00", "'100201'|3|mb 700.00>750.00"}
             << "select ccode, mb from GL_accsum where iperiod=3 and ccode in ('1002','100201') order by ccode"
             << "t:'1002'|i:1050\nt:'100201'|i:750\n";
         // 100301 has no row in period 2: it is listed, and 1003 still gets what it would hold (7);
         // 1004 has no row in period 5.
         QTest::newRow("parents without a row")
-            << Typical + "insert into code values('1003',0),('100301',0),('10030101',1),('1004',0),('100401',1);"
-                         "insert into GL_accsum values('1003',2,0,0,0),('10030101',2,7,0,0),('100401',5,9,1,0),"
-                         "('1004',6,0,0,0),('100401',6,0,0,0);"
+            << Typical
+                   + "insert into code values('1003',0),('100301',0),('10030101',1),('1004',0),('100401',1);"
+                     "insert into GL_accsum values('1003',2,0,0,0),('10030101',2,7,0,0),('100401',5,9,1,0),"
+                     "('1004',6,0,0,0),('100401',6,0,0,0);"
             << QStringList{"'1003'|2|mb 0.00>7.00", "missing '100301'|2", "missing '1004'|5"}
-            << "select ccode, mb from GL_accsum where ccode in ('1003','1004') order by ccode" << "t:'1003'|i:7\nt:'1004'|i:0\n";
+            << "select ccode, mb from GL_accsum where ccode in ('1003','1004') order by ccode"
+            << "t:'1003'|i:7\nt:'1004'|i:0\n";
         QTest::newRow("rows of codes not in the chart, untouched")
-            << Typical + "insert into code values('1002',0),('100201',1);"
-                         "insert into GL_accsum values('1002',1,100,0,0),('100201',1,90,0,0),('9999',1,1,1,1),(NULL,2,5,0,0),"
-                         "('100299',1,50,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1);"
+                     "insert into GL_accsum values('1002',1,100,0,0),('100201',1,90,0,0),('9999',1,1,1,1),(NULL,2,5,0,0),"
+                     "('100299',1,50,0,0);"
             << QStringList{"'1002'|1|mb 100.00>90.00", "orphan null|2", "orphan '100299'|1", "orphan '9999'|1"}
-            << "select mb from GL_accsum where ccode is null or ccode in ('9999','100299') order by rowid" << "i:1\ni:5\ni:50\n";
+            << "select mb from GL_accsum where ccode is null or ccode in ('9999','100299') order by rowid"
+            << "i:1\ni:5\ni:50\n";
         // '09' is period 9; NULL counts as 0 and stays NULL where the sum is 0; 'abc' counts as 0.
         QTest::newRow("every column TEXT, NULL and text amounts")
             << "create table code(ccode TEXT, bend TEXT); create table GL_accsum(ccode TEXT, iperiod TEXT, mb TEXT,"
@@ -112,32 +117,36 @@ private slots:
                "insert into GL_accsum values('1002','9','1200.00',NULL,' 15 '),('100201','9','600',NULL,'10'),"
                "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','10','7',NULL,NULL);"
             << QStringList{"'1002'|9|mb 1200.00>1000.00", "'1002'|10|mb 7.00>0.00"}
-            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid" << "t:'1000'|NULL|t:' 15 '\nt:'0'|NULL|NULL\n";
+            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid"
+            << "t:'1000'|NULL|t:' 15 '\nt:'0'|NULL|NULL\n";
         // Untyped columns keep numbers as numbers; blanks pad fixed-width codes; the padded row is the one written.
         QTest::newRow("codes padded or stored as numbers")
             << "create table code(ccode, bend); create table GL_accsum(ccode, iperiod, mb, md, mc);"
                "insert into code values(1002,0),('100201  ',1),(100202.0,1),('1002 ',0);"
                "insert into GL_accsum values('1002   ',1,300,0,0),(100201,1,100,0,0),('100202',1,150,0,0),"
                "(1002.0,2,10,0,0),('100201 ',2,4,0,0),(100202,2,6,0,0);"
-            << QStringList{"'1002'|1|mb 300.00>250.00"} << "select ccode, mb from GL_accsum where rowid=1" << "t:'1002   '|i:250\n";
+            << QStringList{"'1002'|1|mb 300.00>250.00"} << "select ccode, mb from GL_accsum where rowid=1"
+            << "t:'1002   '|i:250\n";
         // 1.2e15 is written as that integer; 0.1 + 0.2 as the real 0.3, not as 0.30000000000000004.
         QTest::newRow("huge amounts and exact sums")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1),('1003',0),('100301',1),('100302',1);"
-                         "insert into GL_accsum values('1002',1,0,0,0),('100201',1,1200000000000000,0,0),('100202',1,0,0,0),"
-                         "('1003',1,0,0,0),('100301',1,0.1,0,0),('100302',1,0.2,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1),('1003',0),('100301',1),('100302',1);"
+                     "insert into GL_accsum values('1002',1,0,0,0),('100201',1,1200000000000000,0,0),('100202',1,0,0,0),"
+                     "('1003',1,0,0,0),('100301',1,0.1,0,0),('100302',1,0.2,0,0);"
             << QStringList{"'1002'|1|mb 0.00>1200000000000000.00", "'1003'|1|mb 0.00>0.30"}
             << "select mb, typeof(mb), mb = 0.3 from GL_accsum where ccode in ('1002','1003') order by ccode"
             << "i:1200000000000000|t:'integer'|i:0\nf:0.29999999999999999|t:'real'|i:1\n";
         // 500 sub-accounts of 50000000000.1234 and 500 of 50000000000.8766 make exactly
         // 50000000000500, the parent's mb; their md of 1.2e12 each make 1.2e15 against the parent's 0.
         QTest::newRow("1,000 sub-accounts")
-            << Typical + "insert into code values('1002',0);"
-                         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
-                         " insert into code select '1002' || printf('%04d', i), 1 from n;"
-                         "insert into GL_accsum values('1002',1,50000000000500,0,0);"
-                         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
-                         " insert into GL_accsum select '1002' || printf('%04d', i), 1,"
-                         " case when i % 2 then 50000000000.1234 else 50000000000.8766 end, 1200000000000, 0 from n;"
+            << Typical
+                   + "insert into code values('1002',0);"
+                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
+                     " insert into code select '1002' || printf('%04d', i), 1 from n;"
+                     "insert into GL_accsum values('1002',1,50000000000500,0,0);"
+                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
+                     " insert into GL_accsum select '1002' || printf('%04d', i), 1,"
+                     " case when i % 2 then 50000000000.1234 else 50000000000.8766 end, 1200000000000, 0 from n;"
             << QStringList{"'1002'|1|md 0.00>1200000000000000.00"} << "select mb, md from GL_accsum where ccode='1002'"
             << "i:50000000000500|i:1200000000000000\n";
         // Several rows of 1002 in period 1 whose total is off: which to change can't be told; in
@@ -158,11 +167,12 @@ private slots:
         // replaced they would read as 10?? and 10??01, one the parent of the other. 20配 (3230C5E4) is
         // the parent of 20配01 by its bytes, and follows it, as 20 follows 20配.
         QTest::newRow("codes in another encoding")
-            << Typical + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
-                         "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
-                         "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
-                         "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
-                         "(cast(x'3230C5E43031' as text),1,11,0,0);"
+            << Typical
+                   + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
+                     "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
+                     "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
+                     "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
+                     "(cast(x'3230C5E43031' as text),1,11,0,0);"
             << QStringList{"'20'|1|mb 9.00>11.00", "'X'3230c5e4''|1|mb 7.00>11.00"}
             << "select hex(ccode), mb from GL_accsum order by rowid"
             << "t:'3130'|i:80\nt:'3130C5E4'|i:30\nt:'3130C4E33031'|i:50\nt:'3230'|i:11\nt:'3230C5E4'|i:11\nt:'3230C5E43031'|i:11\n";
@@ -378,7 +388,8 @@ private slots:
         QCOMPARE(dry.status, 1);
         QCOMPARE(snapshot(config.path()), before);
         QCOMPARE(dry.json(), embedded.json());
-        QCOMPARE(outcome(dry.json()[0].toObject()), QStringList({"'1002'|9|md 400.00>300.00", "'1003'|1|mb 0.00>0.30", "'1003'|1|md 0.00>7.00", "orphan '9'|1"}));
+        QCOMPARE(outcome(dry.json()[0].toObject()),
+                 QStringList({"'1002'|9|md 400.00>300.00", "'1003'|1|mb 0.00>0.30", "'1003'|1|md 0.00>7.00", "orphan '9'|1"}));
 
         const QString original = books(data + "/LQDATA_001_2007");
         const ProcessRun real = odbc({"--recompute-balances", "--json"});
