@@ -45,7 +45,8 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     QJsonArray missing, duplicates, orphans;
     for (const repair::MissingBalanceRow &row : plan.missingRows) {
         missing.append(codeAndPeriod(row.code, row.period));
-        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period)));
+        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算")
+                     .arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period)));
     }
     for (const repair::DuplicateBalanceRows &rows : plan.duplicateRows) {
         QJsonObject json = codeAndPeriod(rows.code, rows.period);

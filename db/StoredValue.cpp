@@ -92,7 +92,7 @@ qsizetype sequenceLength(unsigned char lead)
     return lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
 }
 
-} // namespace
+}  // namespace
 
 QString textOfBytes(QByteArrayView bytes)
 {

@@ -65,8 +65,8 @@ QString shown(const QVariant &value)
 QString codeBytesColumn(const db::Connection &connection)
 {
     return connection.dialect() == db::SqlDialect::Sqlite
-        ? QStringLiteral(",case when typeof(ccode)='text' and ccode glob '*[^ -~]*' then cast(ccode as blob) end")
-        : QString();
+               ? QStringLiteral(",case when typeof(ccode)='text' and ccode glob '*[^ -~]*' then cast(ccode as blob) end")
+               : QString();
 }
 
 // The code of the row `rows` stands on, read as the engine's text functions see it: by its

@@ -243,7 +243,8 @@ private:
 
     [[noreturn]] static void fail(const RecomputedRow &row, const QString &why)
     {
-        throw db::DbError(QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), periodText(row.period), why));
+        throw db::DbError(
+            QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), periodText(row.period), why));
     }
 
     std::shared_ptr<db::Connection> m_connection;

@@ -61,8 +61,8 @@ QString valueKey(const QVariant &value)
 {
     if (value.isNull())
         return QStringLiteral("N;");
-    const QString text = db::storageClass(value) == db::StorageClass::Blob ? QString::fromLatin1(value.toByteArray().toHex())
-                                                                          : value.toString();
+    const QString text =
+        db::storageClass(value) == db::StorageClass::Blob ? QString::fromLatin1(value.toByteArray().toHex()) : value.toString();
     return QStringLiteral("%1:%2:%3;").arg(formOf(value)).arg(text.size()).arg(text);
 }
 

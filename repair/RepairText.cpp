@@ -256,7 +256,8 @@ QString recomputedRowText(const RecomputedRow &row)
         if (row.changes[c])
             changes << QStringLiteral("%1 %2 → %3").arg(row.columns[qsizetype(c)], amountText(row.stored[c]),
                                                          moneyText(row.sums[c]));
-    return QStringLiteral("%1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period), changes.join(QStringLiteral("，")));
+    return QStringLiteral("%1 第 %2 期：%3")
+        .arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period), changes.join(QStringLiteral("，")));
 }
 
 QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)

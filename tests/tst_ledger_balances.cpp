@@ -29,11 +29,11 @@ using LedgerFixture::spelled;
 QStringList findings(const QJsonObject &result)
 {
     QStringList lines;
-    for (const QJsonValue &found : result["disagreements"].toArray())
+    for (const QJsonValue found : result["disagreements"].toArray())
         lines << QStringList{spelled(found["code"]), spelled(found["period"]), found["column"].toString(),
                              LedgerFixture::amount(found["amount"]), LedgerFixture::amount(found["sub_accounts_sum"])}
                      .join('|');
-    for (const QJsonValue &orphan : result["orphans"].toArray())
+    for (const QJsonValue orphan : result["orphans"].toArray())
         lines << "orphan " + spelled(orphan["code"]) + '|' + spelled(orphan["period"]);
     for (const QJsonValue &amount : result["unreadable"].toArray())
         lines << "unreadable " + spelled(amount["code"]) + '|' + spelled(amount["period"]) + '|'
@@ -108,27 +108,31 @@ private slots:
                          "('1002',2,50,0,0),('100201',2,50,0,0),('1001',1,7,7,7);"
             << QStringList();
         QTest::newRow("one period, one column differs")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                         "insert into GL_accsum values('1002',1,300,30,3),('100201',1,100,10,1),('100202',1,200,20,2),"
-                         "('1002',2,1200,5,5),('100201',2,600,5,0),('100202',2,400,0,5);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1);"
+                     "insert into GL_accsum values('1002',1,300,30,3),('100201',1,100,10,1),('100202',1,200,20,2),"
+                     "('1002',2,1200,5,5),('100201',2,600,5,0),('100202',2,400,0,5);"
             << QStringList{"'1002'|2|mb|1200.00|1000.00"};
         QTest::newRow("parent without a row in a period")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                         "insert into GL_accsum values('1002',1,3,0,0),('100201',1,1,0,0),('100202',1,2,0,0),"
-                         "('100201',3,10,0,-4),('100202',3,0,0,4),('100201',4,5,0,0),('100202',4,-5,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1);"
+                     "insert into GL_accsum values('1002',1,3,0,0),('100201',1,1,0,0),('100202',1,2,0,0),"
+                     "('100201',3,10,0,-4),('100202',3,0,0,4),('100201',4,5,0,0),('100202',4,-5,0,0);"
             << QStringList{"'1002'|3|mb|null|10.00"};
         QTest::newRow("parent whose children have no rows")
-            << Typical + "insert into code values('1002',0),('100201',1);"
-                         "insert into GL_accsum values('1002',1,10,0,0),('1002',2,0,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1);"
+                     "insert into GL_accsum values('1002',1,10,0,0),('1002',2,0,0,0);"
             << QStringList{"'1002'|1|mb|10.00|0.00"};
         // 1002 equals its direct sub-accounts (300 = 100 + 200) but not every code below it
         // (100 + 60 + 40 + 200); 1003010 has no 6-digit code above it, so 1003 is its parent.
         QTest::newRow("two levels and a gap")
-            << Typical + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1),"
-                         "('1003',0),('1003010',1);"
-                         "insert into GL_accsum values('1002',1,300,0,0),('100201',1,100,0,0),('10020101',1,60,0,0),"
-                         "('10020102',1,40,0,0),('100202',1,200,0,0),('1002',2,100,0,0),('100201',2,100,0,0),"
-                         "('10020101',2,70,0,0),('10020102',2,40,0,0),('1003',1,5,0,0),('1003010',1,5,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1),"
+                     "('1003',0),('1003010',1);"
+                     "insert into GL_accsum values('1002',1,300,0,0),('100201',1,100,0,0),('10020101',1,60,0,0),"
+                     "('10020102',1,40,0,0),('100202',1,200,0,0),('1002',2,100,0,0),('100201',2,100,0,0),"
+                     "('10020101',2,70,0,0),('10020102',2,40,0,0),('1003',1,5,0,0),('1003010',1,5,0,0);"
             << QStringList{"'100201'|2|mb|100.00|110.00"};
         // Codes without a declared type keep numbers as numbers; blanks pad fixed-width codes. '1002 '
         // is 1002 again, and is counted once.
@@ -171,10 +175,11 @@ private slots:
                          "('9999',1,1,1,1),(NULL,2,0,0,0),('',4,1,0,0),('9999',1,1,1,1);"
             << QStringList{"orphan null|2", "orphan ''|4", "orphan '100299'|1", "orphan '9999'|1", "orphan '9999'|1"};
         QTest::newRow("differences below half a cent")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                         "insert into GL_accsum values('1002',1,100.004,0,0),('100201',1,100,0,0),"
-                         "('1002',2,100.005,0,0),('100201',2,100,0,0),"
-                         "('1002',3,0.3,0,0),('100201',3,0.1,0,0),('100202',3,0.2,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1);"
+                     "insert into GL_accsum values('1002',1,100.004,0,0),('100201',1,100,0,0),"
+                     "('1002',2,100.005,0,0),('100201',2,100,0,0),"
+                     "('1002',3,0.3,0,0),('100201',3,0.1,0,0),('100202',3,0.2,0,0);"
             << QStringList{"'1002'|2|mb|100.005|100.00"};
         QTest::newRow("tables without rowid, duplicate rows")
             << "create table code(ccode TEXT primary key, bend INTEGER) without rowid;"
@@ -189,14 +194,14 @@ private slots:
         // decoded with their bytes replaced they read as 10?? and 10??01; 20配01 is a sub-account of
         // 20配 by its bytes.
         QTest::newRow("codes in another encoding")
-            << Typical + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
-                         "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
-                         "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
-                         "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
-                         "(cast(x'3230C5E43031' as text),1,9,0,0),(cast(x'3130C5E4' as text),2,1,0,0),"
-                         "(cast(x'3930C5E4' as text),1,1,0,0);"
-            << QStringList{"'10'|2|mb|null|1.00", "'20'|1|mb|9.00|7.00", "'X'3230c5e4''|1|mb|7.00|9.00",
-                           "orphan 'X'3930c5e4''|1"};
+            << Typical
+                   + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
+                     "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
+                     "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
+                     "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
+                     "(cast(x'3230C5E43031' as text),1,9,0,0),(cast(x'3130C5E4' as text),2,1,0,0),"
+                     "(cast(x'3930C5E4' as text),1,1,0,0);"
+            << QStringList{"'10'|2|mb|null|1.00", "'20'|1|mb|9.00|7.00", "'X'3230c5e4''|1|mb|7.00|9.00", "orphan 'X'3930c5e4''|1"};
         QTest::newRow("empty tables") << Typical << QStringList();
     }
 
@@ -217,7 +222,7 @@ private slots:
         QCOMPARE(result["database"].toString(), "LQDATA_001_2007");
         QCOMPARE(findings(result), expected);
         QSet<QString> accounts, periods;
-        for (const QJsonValue &found : result["disagreements"].toArray()) {
+        for (const QJsonValue found : result["disagreements"].toArray()) {
             accounts << found["code"].toString();
             periods << found["code"].toString() + '|' + spelled(found["period"]);
         }
@@ -337,10 +342,11 @@ private slots:
                 return v.isNull() ? QString("NULL") : "t:'" + v.toString() + "'";
             return "i:" + QString::number(v.toInteger());
         };
-        for (const QJsonValue &row : preview["rows"].toArray()) {
+        for (const QJsonValue row : preview["rows"].toArray()) {
             const QString line = QStringList{typed(row["period"]), LedgerFixture::amount(row["mb"]).replace("null", "NULL"),
                                              LedgerFixture::amount(row["md"]).replace("null", "NULL"),
-                                             LedgerFixture::amount(row["mc"]).replace("null", "NULL")}.join('|');
+                                             LedgerFixture::amount(row["mc"]).replace("null", "NULL")}
+                                     .join('|');
             if (!line.endsWith("|0.00|0.00|0.00"))  // already 0: cleared, not changed
                 listed << line;
         }
@@ -378,7 +384,8 @@ private slots:
         const Run dry = odbc(reset + QStringList{"--dry-run"});
         QCOMPARE(dry.status, 0);
         QCOMPARE(snapshot(config.path()), before);
-        QCOMPARE(dry.json()["rows"].toArray(), QJsonArray({QJsonObject{{"period", 10}, {"mb", "3.00"}, {"md", "2.00"}, {"mc", "1.00"}}}));
+        QCOMPARE(dry.json()["rows"].toArray(),
+                 QJsonArray({QJsonObject{{"period", 10}, {"mb", "3.00"}, {"md", "2.00"}, {"mc", "1.00"}}}));
 
         const QString original = SqliteFixture::dump(data + "/LQDATA_001_2007", "GL_accsum");
         const Run real = odbc(reset);
