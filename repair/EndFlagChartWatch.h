@@ -71,7 +71,7 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_version = nullptr, *m_begin = nullptr, *m_commit = nullptr, *m_rollback = nullptr;
     sqlite3_stmt *m_codes = nullptr, *m_read = nullptr;
-    qint64 m_seen = 0;    // the data version when the codes were last looked at
+    qint64 m_seen = 0;          // the data version when the codes were last looked at
     std::string m_storedCodes;  // the codes the flags were last worked out from (storedCodes())
     bool m_inTransaction = false;
     const EndFlagChart *m_chart = nullptr;
