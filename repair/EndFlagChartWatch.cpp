@@ -7,8 +7,6 @@
 #include "db/Connection.h"
 #include "db/DbError.h"
 
-#include <QCryptographicHash>
-
 #include <sqlite3.h>
 
 #include <string>
@@ -50,11 +48,11 @@ EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection)
         m_commit = prepare(db, "COMMIT");
         m_rollback = prepare(db, "ROLLBACK");
         m_codes = prepare(db, "select ccode from code");
-        // one view of the file from here to follow(): the version, the digest and the chart agree
+        // one view of the file from here to follow(): the version, the codes and the chart agree
         exec(m_read);
         m_inTransaction = true;
         m_seen = version();
-        m_digest = codesDigest();
+        m_storedCodes = storedCodes();
     } catch (const db::DbError &) {
         release();
         for (sqlite3_stmt *statement : {m_version, m_begin, m_read, m_commit, m_rollback, m_codes})
@@ -89,25 +87,26 @@ qint64 EndFlagChartWatch::version()
     return value;
 }
 
-// A digest of every code in the table's own order (no sort): each value's storage class, length
-// and bytes as stored, so two codes that differ only in form or in a byte never digest alike.
-QByteArray EndFlagChartWatch::codesDigest()
+// Every code in the table's own order (no sort), one after another: each value's storage class,
+// length and bytes as stored, so two lists are equal only when every code is, in form and byte.
+std::string EndFlagChartWatch::storedCodes()
 {
-    QCryptographicHash digest(QCryptographicHash::Sha256);
+    std::string codes;
+    codes.reserve(m_storedCodes.size());
     int stepped = SQLITE_ROW;
     while ((stepped = sqlite3_step(m_codes)) == SQLITE_ROW) {
         const char type = char(sqlite3_column_type(m_codes, 0));
         const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_codes, 0));
-        const int length = sqlite3_column_bytes(m_codes, 0);
-        digest.addData(QByteArrayView(&type, 1));
-        digest.addData(QByteArrayView(reinterpret_cast<const char *>(&length), sizeof length));
-        digest.addData(QByteArrayView(bytes, bytes ? length : 0));
+        const int length = bytes ? sqlite3_column_bytes(m_codes, 0) : 0;
+        codes.push_back(type);
+        codes.append(reinterpret_cast<const char *>(&length), sizeof length);
+        codes.append(bytes ? bytes : "", std::size_t(length));
     }
     const QString failure = stepped == SQLITE_DONE ? QString() : db::describeSqlite(m_db);
     sqlite3_reset(m_codes);
     if (!failure.isEmpty())
         throw db::DbError(failure);
-    return digest.result();
+    return codes;
 }
 
 void EndFlagChartWatch::exec(sqlite3_stmt *statement)
@@ -127,10 +126,10 @@ void EndFlagChartWatch::refresh()
     if (now == m_seen)
         return;
     m_seen = now;
-    QByteArray digest = codesDigest();
-    if (digest == m_digest)
+    std::string codes = storedCodes();
+    if (codes == m_storedCodes)
         return;
-    m_digest = std::move(digest);
+    m_storedCodes = std::move(codes);
     m_readAgain = true;
     readAgain();
 }
@@ -204,7 +203,7 @@ QStringList EndFlagChartWatch::wrongNow()
     if (m_db) {
         exec(m_read);
         m_inTransaction = true;
-        const bool same = !m_readAgain && (version() == m_seen || codesDigest() == m_digest);
+        const bool same = !m_readAgain && (version() == m_seen || storedCodes() == m_storedCodes);
         release();
         if (same)
             return wrong;

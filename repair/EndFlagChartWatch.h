@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QByteArray>
 #include <QStringList>
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 struct sqlite3;
@@ -23,7 +23,7 @@ class EndFlagChart;
 //
 // On a SQLite file opened by Qt's own driver it sees every change another connection commits
 // (SQLite's data version). After such a change the codes are read again in the table's own order
-// and their digest compared with that of the codes the flags were worked out from; where they
+// and compared, byte for byte, with the codes the flags were worked out from; where they
 // differ, the chart is read again and every flag worked out anew. This is done before a row is
 // looked at, and again under the write lock taken for its write, so the flag a row gets is the
 // right one for the chart as it stands at its commit. A change elsewhere in the file costs one
@@ -31,7 +31,7 @@ class EndFlagChart;
 // Either way, when the walk ends, a flag that is wrong for the chart then is found (wrongNow()).
 class EndFlagChartWatch {
 public:
-    // Notes the chart's version and the digest of its codes, and holds that view of the file until
+    // Notes the chart's version and its codes as stored, and holds that view of the file until
     // follow(): made just before the walk reads its chart, which it then reads as they saw it.
     explicit EndFlagChartWatch(std::shared_ptr<db::Connection> connection);
     ~EndFlagChartWatch();
@@ -62,7 +62,7 @@ public:
 
 private:
     qint64 version();
-    QByteArray codesDigest();
+    std::string storedCodes();
     void refresh();
     void readAgain();
     void exec(sqlite3_stmt *statement);
@@ -71,8 +71,8 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_version = nullptr, *m_begin = nullptr, *m_commit = nullptr, *m_rollback = nullptr;
     sqlite3_stmt *m_codes = nullptr, *m_read = nullptr;
-    qint64 m_seen = 0;    // the data version when the codes were last looked at
-    QByteArray m_digest;  // the digest of the codes the flags were last worked out from
+    qint64 m_seen = 0;          // the data version when the codes were last looked at
+    std::string m_storedCodes;  // the codes the flags were last worked out from (storedCodes())
     bool m_inTransaction = false;
     const EndFlagChart *m_chart = nullptr;
     std::vector<std::int8_t> m_now;    // the right flag of each of the walk's rows, for the chart last read
