@@ -29,15 +29,15 @@ using LedgerFixture::spelled;
 QStringList findings(const QJsonObject &result)
 {
     QStringList lines;
-    for (const QJsonValue &found : result["disagreements"].toArray())
+    for (const QJsonValue found : result["disagreements"].toArray())
         lines << QStringList{spelled(found["code"]), spelled(found["period"]), found["column"].toString(),
                              spelled(found["amount"]), spelled(found["sub_accounts_sum"])}
                      .join('|');
-    for (const QJsonValue &orphan : result["orphans"].toArray())
+    for (const QJsonValue orphan : result["orphans"].toArray())
         lines << "orphan " + spelled(orphan["code"]) + '|' + spelled(orphan["period"]);
-    for (const QJsonValue &amount : result["unreadable"].toArray())
-        lines << "unreadable " + spelled(amount["code"]) + '|' + spelled(amount["period"]) + '|'
-                     + amount["column"].toString() + ' ' + spelled(amount["stored"]);
+    for (const QJsonValue amount : result["unreadable"].toArray())
+        lines << "unreadable " + spelled(amount["code"]) + '|' + spelled(amount["period"]) + '|' + amount["column"].toString()
+                     + ' ' + spelled(amount["stored"]);
     return lines;
 }
 
@@ -151,17 +151,18 @@ private slots:
         // periods 11 to 16 it is plain (blanks, also non-breaking, an exponent, -0, NULL and the
         // empty text as 0), and 1002 holds the sum.
         QTest::newRow("amounts as import tools leave them")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                         "with shapes(p, v, parent) as (values(1,'1,234.50',200),(2,'NaN',200),(3,'inf',200),"
-                         "(4,'(100.00)',200),(5,'¥100.00',200),(6,'0x64',200),(7,x'3130',200),(8,9e999,200),"
-                         "(9,'1e3,5',200),(11,' 12.5 ',112.5),(12,'1e3',1100),(13,'-0',100),"
-                         "(14,char(160)||'12.5'||char(160),112.5),(15,NULL,100),(16,'',100))"
-                         " insert into GL_accsum select '100202',p,v,0,0 from shapes union all"
-                         " select '100201',p,100,0,0 from shapes union all select '1002',p,parent,0,0 from shapes;"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1);"
+                     "with shapes(p, v, parent) as (values(1,'1,234.50',200),(2,'NaN',200),(3,'inf',200),"
+                     "(4,'(100.00)',200),(5,'¥100.00',200),(6,'0x64',200),(7,x'3130',200),(8,9e999,200),"
+                     "(9,'1e3,5',200),(11,' 12.5 ',112.5),(12,'1e3',1100),(13,'-0',100),"
+                     "(14,char(160)||'12.5'||char(160),112.5),(15,NULL,100),(16,'',100))"
+                     " insert into GL_accsum select '100202',p,v,0,0 from shapes union all"
+                     " select '100201',p,100,0,0 from shapes union all select '1002',p,parent,0,0 from shapes;"
             << QStringList{"unreadable '100202'|1|mb '1,234.50'", "unreadable '100202'|2|mb 'NaN'",
-                           "unreadable '100202'|3|mb 'inf'", "unreadable '100202'|4|mb '(100.00)'",
-                           "unreadable '100202'|5|mb '¥100.00'", "unreadable '100202'|6|mb '0x64'",
-                           "unreadable '100202'|7|mb 'X'3130''", "unreadable '100202'|8|mb 'inf'",
+                           "unreadable '100202'|3|mb 'inf'",      "unreadable '100202'|4|mb '(100.00)'",
+                           "unreadable '100202'|5|mb '¥100.00'",  "unreadable '100202'|6|mb '0x64'",
+                           "unreadable '100202'|7|mb 'X'3130''",  "unreadable '100202'|8|mb 'inf'",
                            "unreadable '100202'|9|mb '1e3,5'"};
         QTest::newRow("rows of codes not in the chart")
             << Typical + "insert into code values('1002',0),('100201',1);"
@@ -202,7 +203,7 @@ private slots:
         QCOMPARE(result["database"].toString(), "LQDATA_001_2007");
         QCOMPARE(findings(result), expected);
         QSet<QString> accounts, periods;
-        for (const QJsonValue &found : result["disagreements"].toArray()) {
+        for (const QJsonValue found : result["disagreements"].toArray()) {
             accounts << found["code"].toString();
             periods << found["code"].toString() + '|' + spelled(found["period"]);
         }
@@ -319,7 +320,7 @@ private slots:
             const double number = v.toDouble();
             return number == std::trunc(number) ? "i:" + QString::number(qint64(number)) : "f:" + QString::number(number, 'g', 17);
         };
-        for (const QJsonValue &row : preview["rows"].toArray()) {
+        for (const QJsonValue row : preview["rows"].toArray()) {
             const QString line = QStringList{typed(row["period"]), typed(row["mb"]), typed(row["md"]), typed(row["mc"])}.join('|');
             if (!line.endsWith("|t:'0'|t:'0'|t:'0'") && !line.endsWith("|i:0|i:0|i:0"))  // already 0: cleared, not changed
                 listed << line;

@@ -32,24 +32,25 @@ using LedgerFixture::spelled;
 QStringList outcome(const QJsonObject &result)
 {
     QStringList lines;
-    for (const QJsonValue &row : result["rows"].toArray())
-        for (const QString &column : QStringList{"mb", "md", "mc"} + row["new"].toObject().keys().filter(QRegularExpression("^(?!m[bdc]$)")))
+    for (const QJsonValue row : result["rows"].toArray())
+        for (const QString &column :
+             QStringList{"mb", "md", "mc"} + row["new"].toObject().keys().filter(QRegularExpression("^(?!m[bdc]$)")))
             if (row["old"][column] != row["new"][column])
                 lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
                                                               spelled(row["old"][column]), spelled(row["new"][column]));
-    for (const QJsonValue &row : result["missing_rows"].toArray())
+    for (const QJsonValue row : result["missing_rows"].toArray())
         lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
-    for (const QJsonValue &row : result["duplicate_rows"].toArray())
+    for (const QJsonValue row : result["duplicate_rows"].toArray())
         lines << "duplicate " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + spelled(row["rows"]);
-    for (const QJsonValue &row : result["orphans"].toArray())
+    for (const QJsonValue row : result["orphans"].toArray())
         lines << "orphan " + spelled(row["code"]) + '|' + spelled(row["period"]);
-    for (const QJsonValue &row : result["unreadable"].toArray())
+    for (const QJsonValue row : result["unreadable"].toArray())
         lines << "unreadable " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + row["column"].toString() + ' '
                      + spelled(row["stored"]);
-    for (const QJsonValue &row : result["unworkable"].toArray())
+    for (const QJsonValue row : result["unworkable"].toArray())
         lines << "unworkable " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|'
                      + row["columns"].toVariant().toStringList().join(',');
-    for (const QJsonValue &row : result["inexact"].toArray())
+    for (const QJsonValue row : result["inexact"].toArray())
         lines << "inexact " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + row["column"].toString() + ' '
                      + row["sum"].toString() + '>' + row["stored"].toString();
     return lines;
@@ -122,30 +123,42 @@ private slots:
                "insert into GL_accsum values('1002','9','1200.00',NULL,' 15 '),('100201','9','600',NULL,'10'),"
                "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','10','7',NULL,NULL);"
             << QStringList{"'1002'|9|mb 1200>1000", "unreadable '100202'|10|mb 'abc'", "unworkable '1002'|10|mb"}
-            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid" << "t:'1000'|NULL|t:' 15 '\nt:'7'|NULL|NULL\n";
+            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid"
+            << "t:'1000'|NULL|t:' 15 '\nt:'7'|NULL|NULL\n";
         // 10020101's mb as import tools leave it: in periods 1 to 3 in no plain form, so neither
         // 100201 nor 1002 above it is worked out there (200 stays 200, not 100); in periods 11 to 13
         // plain (non-breaking blanks, the empty text and NULL as 0), and both follow.
         QTest::newRow("amounts as import tools leave them, every level above left")
-            << Typical + "insert into code values('1002',0),('100201',0),('10020101',1),('100202',1);"
-                         "with shapes(p, v, mid, top) as (values(1,'1,234.50',100,200),(2,x'3130',100,200),(3,9e999,100,200),"
-                         "(11,char(160)||'12.5'||char(160),0,0),(12,'',0,0),(13,NULL,0,0))"
-                         " insert into GL_accsum select '10020101',p,v,0,0 from shapes union all select '100201',p,mid,0,0"
-                         " from shapes union all select '100202',p,100,0,0 from shapes union all select '1002',p,top,0,0 from shapes;"
-            << QStringList{"'1002'|11|mb 0>112.5", "'1002'|12|mb 0>100", "'1002'|13|mb 0>100", "'100201'|11|mb 0>12.5",
-                           "unreadable '10020101'|1|mb '1,234.50'", "unreadable '10020101'|2|mb 'X'3130''",
-                           "unreadable '10020101'|3|mb 'inf'", "unworkable '1002'|1|mb", "unworkable '1002'|2|mb",
-                           "unworkable '1002'|3|mb", "unworkable '100201'|1|mb", "unworkable '100201'|2|mb",
+            << Typical
+                   + "insert into code values('1002',0),('100201',0),('10020101',1),('100202',1);"
+                     "with shapes(p, v, mid, top) as (values(1,'1,234.50',100,200),(2,x'3130',100,200),(3,9e999,100,200),"
+                     "(11,char(160)||'12.5'||char(160),0,0),(12,'',0,0),(13,NULL,0,0))"
+                     " insert into GL_accsum select '10020101',p,v,0,0 from shapes union all select '100201',p,mid,0,0"
+                     " from shapes union all select '100202',p,100,0,0 from shapes union all select '1002',p,top,0,0 from shapes;"
+            << QStringList{"'1002'|11|mb 0>112.5",
+                           "'1002'|12|mb 0>100",
+                           "'1002'|13|mb 0>100",
+                           "'100201'|11|mb 0>12.5",
+                           "unreadable '10020101'|1|mb '1,234.50'",
+                           "unreadable '10020101'|2|mb 'X'3130''",
+                           "unreadable '10020101'|3|mb 'inf'",
+                           "unworkable '1002'|1|mb",
+                           "unworkable '1002'|2|mb",
+                           "unworkable '1002'|3|mb",
+                           "unworkable '100201'|1|mb",
+                           "unworkable '100201'|2|mb",
                            "unworkable '100201'|3|mb"}
             << "select ccode, iperiod, mb from GL_accsum where iperiod in (1, 11) and ccode in ('1002','100201') order by ccode, iperiod"
             << "t:'1002'|i:1|i:200\nt:'1002'|i:11|f:112.5\nt:'100201'|i:1|i:100\nt:'100201'|i:11|f:12.5\n";
         // 1000000000000000 + 0.05 is more than a double holds: the row gets 1000000000000000, nearer
         // than 0, and the recompute says the sum could not be stored; run again, it writes nothing.
         QTest::newRow("a sum the engine can't hold")
-            << Typical + "insert into code values('1003',0),('100301',1),('100302',1);"
-                         "insert into GL_accsum values('1003',1,0,0,0),('100301',1,1000000000000000,0,0),('100302',1,0.05,0,0);"
+            << Typical
+                   + "insert into code values('1003',0),('100301',1),('100302',1);"
+                     "insert into GL_accsum values('1003',1,0,0,0),('100301',1,1000000000000000,0,0),('100302',1,0.05,0,0);"
             << QStringList{"'1003'|1|mb 0>1e+15", "inexact '1003'|1|mb 1000000000000000.05>1000000000000000"}
-            << "select mb from GL_accsum where ccode='1003'" << "i:1000000000000000\n";
+            << "select mb from GL_accsum where ccode='1003'"
+            << "i:1000000000000000\n";
         // Untyped columns keep numbers as numbers; blanks pad fixed-width codes; the padded row is the one written.
         QTest::newRow("codes padded or stored as numbers")
             << "create table code(ccode, bend); create table GL_accsum(ccode, iperiod, mb, md, mc);"
@@ -357,10 +370,11 @@ private slots:
     // that is no column is refused with the columns there are.
     void otherAmountColumns()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT primary key, bend INTEGER);"
-                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC,"
-                                     " me NUMERIC); insert into code values('1002',0),('100201',1),('100202',1);"
-                                     "insert into GL_accsum values('1002',1,10,0,0,50),('100201',1,10,0,0,20),('100202',1,0,0,0,20);");
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT primary key, bend INTEGER);"
+                           "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC,"
+                           " me NUMERIC); insert into code values('1002',0),('100201',1),('100202',1);"
+                           "insert into GL_accsum values('1002',1,10,0,0,50),('100201',1,10,0,0,20),('100202',1,0,0,0,20);");
         const QStringList withMe{"--amounts", "mb,md,mc,me"};
         QCOMPARE(n3fix({"--check-balances"}).status, 0);
         QCOMPARE(n3fix({"--recompute-balances", "--dry-run", "--json"}).json().array().at(0)["rows"].toArray().size(), 0);
@@ -399,13 +413,13 @@ private slots:
         const ProcessRun found = demo({"--check-balances", "--json"});
         QCOMPARE(found.status, 1);
         int disagreements = 0;
-        for (const QJsonValue &database : found.json().array()) {
+        for (const QJsonValue database : found.json().array()) {
             QVERIFY2(database["disagreements"].toArray().size() >= 2, qPrintable(database["database"].toString()));
             disagreements += int(database["disagreements"].toArray().size());
         }
         const ProcessRun recomputed = demo({"--recompute-balances", "--json"});
         QVERIFY2(recomputed.status == 0, recomputed.err.constData());
-        for (const QJsonValue &database : recomputed.json().array())
+        for (const QJsonValue database : recomputed.json().array())
             QVERIFY2(database["rows"].toArray().size() >= 3, qPrintable(database["database"].toString()));  // two levels and the top-level account
         QCOMPARE(demo({"--check-balances"}).status, 0);
         QVERIFY(disagreements > 0);
@@ -417,9 +431,10 @@ private slots:
     {
         QTemporaryDir config;
         OdbcFixture::registerSqliteDriver(config.path());
-        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1),('100302',1),('1004',0),('100401',1);"
-                                                 "insert into GL_accsum values('1003',1,0,0,0),('100301',1,0.1,'7',0),"
-                                                 "('100302',1,0.2,NULL,0),('9',1,0,0,0),('1004',1,5,0,0),('100401',1,9e999,0,0);");
+        SqliteFixture::run(yearDb(), ParentOff
+                                         + "insert into code values('1003',0),('100301',1),('100302',1),('1004',0),('100401',1);"
+                                           "insert into GL_accsum values('1003',1,0,0,0),('100301',1,0.1,'7',0),"
+                                           "('100302',1,0.2,NULL,0),('9',1,0,0,0),('1004',1,5,0,0),('100401',1,9e999,0,0);");
         const QString data = config.filePath("data");
         QVERIFY(QDir().mkpath(data));
         QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
@@ -433,8 +448,9 @@ private slots:
         QCOMPARE(dry.status, 1);
         QCOMPARE(snapshot(config.path()), before);
         QCOMPARE(dry.json(), embedded.json());
-        QCOMPARE(outcome(dry.json()[0].toObject()), QStringList({"'1002'|9|md 400>300", "'1003'|1|mb 0>0.3", "'1003'|1|md 0>7", "orphan '9'|1",
-                                                                 "unreadable '100401'|1|mb 'inf'", "unworkable '1004'|1|mb"}));
+        QCOMPARE(outcome(dry.json()[0].toObject()),
+                 QStringList({"'1002'|9|md 400>300", "'1003'|1|mb 0>0.3", "'1003'|1|md 0>7", "orphan '9'|1",
+                              "unreadable '100401'|1|mb 'inf'", "unworkable '1004'|1|mb"}));
 
         const QString original = books(data + "/LQDATA_001_2007");
         const ProcessRun real = odbc({"--recompute-balances", "--json"});
