@@ -10,7 +10,7 @@ namespace {
 
 const QString Key = QStringLiteral("checkWindow/amounts");
 
-} // namespace
+}  // namespace
 
 repair::AmountColumnList remembered()
 {
@@ -19,8 +19,8 @@ repair::AmountColumnList remembered()
         return {repair::DefaultAmountColumns, QString()};
     repair::AmountColumnList list = repair::amountColumnList(settings.value(Key).toString());
     if (!list.problem.isEmpty())
-        list.problem = QStringLiteral("设置文件 %1 中的金额列：%2")
-                           .arg(QDir::toNativeSeparators(db::DataLocation::settingsFile()), list.problem);
+        list.problem =
+            QStringLiteral("设置文件 %1 中的金额列：%2").arg(QDir::toNativeSeparators(db::DataLocation::settingsFile()), list.problem);
     return list;
 }
 
@@ -37,4 +37,4 @@ QString remember(const QString &text)
     return QStringLiteral("无法把金额列写入设置文件 %1。").arg(QDir::toNativeSeparators(settings.fileName()));
 }
 
-} // namespace AmountColumnsSetting
+}  // namespace AmountColumnsSetting

@@ -15,4 +15,4 @@ repair::AmountColumnList remembered();
 // Keeps `text` (a list such as "mb,md,mc,me") once it names columns; gives what is wrong, or nothing.
 QString remember(const QString &text);
 
-} // namespace AmountColumnsSetting
+}  // namespace AmountColumnsSetting

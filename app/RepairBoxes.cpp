@@ -46,12 +46,14 @@ QString recomputeQuestion(const DatabaseCheck &database)
                     .arg(plan.duplicateRows.size());
     if (!plan.unworkable.empty())
         text += QStringLiteral("\n\n另有 %1 个期间的合计需要无法识别的金额，不会重算：\n").arg(plan.unworkable.size())
-              + firstFew([&plan] {
-                    QStringList unworkable;
-                    for (const repair::UnreadableAmount &amount : plan.unreadable)
-                        unworkable << repair::RepairText::unreadableAmountText(amount);
-                    return unworkable;
-                }(), QStringLiteral("……另有 %1 处。"));
+                + firstFew(
+                    [&plan] {
+                        QStringList unworkable;
+                        for (const repair::UnreadableAmount &amount : plan.unreadable)
+                            unworkable << repair::RepairText::unreadableAmountText(amount);
+                        return unworkable;
+                    }(),
+                    QStringLiteral("……另有 %1 处。"));
     return text + QStringLiteral("\n\n改动之前先写修复日志，之后可以在“修复日志”中撤销。");
 }
 

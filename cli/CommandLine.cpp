@@ -48,11 +48,18 @@ struct Options {
     // Every option above, in the order the parser takes them.
     QList<QCommandLineOption> all() const
     {
-        return {help,       version,          dataDir, odbc,          demo,
-                check,      repair,           journal, undo,          accountSet,
-                year,       verbose,          json,    checkBalances, resetBalance,
-                code,       fromPeriod,       dryRun,  journalWindow, checkWindow,
-                chooseData, recomputeBalances, amounts};
+        return {help,          version,
+                dataDir,       odbc,
+                demo,          check,
+                repair,        journal,
+                undo,          accountSet,
+                year,          verbose,
+                json,          checkBalances,
+                resetBalance,  code,
+                fromPeriod,    dryRun,
+                journalWindow, checkWindow,
+                chooseData,    recomputeBalances,
+                amounts};
     }
 };
 
@@ -115,8 +122,8 @@ QString unknownOption(const QString &name, const QStringList &arguments)
 QString wantedValue(const Options &o, const QString &name)
 {
     const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
-        {&o.dataDir, QStringLiteral("目录")}, {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
-        {&o.year, QStringLiteral("年度")},    {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")},
+        {&o.dataDir, QStringLiteral("目录")},  {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
+        {&o.year, QStringLiteral("年度")},     {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")},
         {&o.amounts, QStringLiteral("金额列")}};
     for (const auto &[option, words] : valueOptions)
         if (option->names().contains(name))

@@ -29,8 +29,7 @@ void compare(const QString &code, const QVariant &period, const PeriodTotals &to
         if ((totals.unreadable >> column & 1) != 0 || !own.differsFrom(totals.subAccounts[column]))
             continue;
         check.disagreements.push_back({code, period, check.columns[qsizetype(column)],
-                                       totals.hasRow ? std::optional<Money>(own) : std::nullopt,
-                                       totals.subAccounts[column]});
+                                       totals.hasRow ? std::optional<Money>(own) : std::nullopt, totals.subAccounts[column]});
     }
 }
 

@@ -10,9 +10,8 @@ namespace repair {
 
 const QStringList BalanceJournalAmounts{QStringLiteral("mb"), QStringLiteral("mc"), QStringLiteral("md")};
 
-RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet,
-                                  const QString &year, const db::Recordset &rows, const QStringList &notColumns,
-                                  const QStringList &amounts)
+RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet, const QString &year,
+                                  const db::Recordset &rows, const QStringList &notColumns, const QStringList &amounts)
 {
     RepairRecord record = newRepairRecord(kind, database, accountSet, year, QStringLiteral("GL_accsum"));
     record.rowidName = rows.rowIdName();

@@ -22,8 +22,8 @@ extern const QStringList BalanceJournalAmounts;  // mb, mc, md
 // columns, and on SQLite its rowid): the `amounts` are the changed columns (mb, mc, md first, in
 // that order, as journals have always kept them), every other column (but those named in
 // `notColumns`, which the select adds) a key column that finds the row again.
-RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet,
-                                  const QString &year, const db::Recordset &rows, const QStringList &notColumns = {},
+RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, const QString &accountSet, const QString &year,
+                                  const db::Recordset &rows, const QStringList &notColumns = {},
                                   const QStringList &amounts = BalanceJournalAmounts);
 
 // The current row of `rows` as that journal keeps it: its rowid, its key columns (a text that is

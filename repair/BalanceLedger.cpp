@@ -100,10 +100,10 @@ QStringList amountColumnsOf(const std::shared_ptr<db::Connection> &connection, c
         const auto found = std::find_if(existing.begin(), existing.end(),
                                         [&](const QString &column) { return column.compare(name, Qt::CaseInsensitive) == 0; });
         const bool keyColumn = name.compare(QLatin1String("ccode"), Qt::CaseInsensitive) == 0
-                            || name.compare(QLatin1String("iperiod"), Qt::CaseInsensitive) == 0;
+                               || name.compare(QLatin1String("iperiod"), Qt::CaseInsensitive) == 0;
         if (found == existing.end() || keyColumn)
-            throw db::DbError(QStringLiteral("余额表 GL_accsum 中没有金额列“%1”。它的列有：%2。")
-                                  .arg(name, existing.join(QStringLiteral("、"))));
+            throw db::DbError(
+                QStringLiteral("余额表 GL_accsum 中没有金额列“%1”。它的列有：%2。").arg(name, existing.join(QStringLiteral("、"))));
         columns << *found;
     }
     return columns;
@@ -219,8 +219,8 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
                                   + moneyOutOfRangeText());
             }
         }
-        visit({account == m_byCode.constEnd() ? -1 : account.value(), code, period, periodNumber(period), amounts,
-               unreadable, rows});
+        visit({account == m_byCode.constEnd() ? -1 : account.value(), code, period, periodNumber(period), amounts, unreadable,
+               rows});
     }
     rows.close();
     return read;

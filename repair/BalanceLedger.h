@@ -68,8 +68,8 @@ public:
         QString code;       // without padding, as db::textOfBytes() reads it; null for a NULL code
         QVariant period;    // a whole number when the stored period reads as one; else as stored
         quint32 periodNumber;  // the same period as a small number, the same for equal periods
-        Amounts amounts;    // 0 for an orphan, and for an amount that can't be read
-        AmountColumnSet unreadable;  // the amounts that can't be read (none for an orphan)
+        Amounts amounts;       // 0 for an orphan, and for an amount that can't be read
+        AmountColumnSet unreadable;   // the amounts that can't be read (none for an orphan)
         const db::Recordset &stored;  // ccode, iperiod and the amount columns as stored (and the row's rowid)
     };
 
@@ -77,8 +77,7 @@ public:
     // is a column of GL_accsum (compared as the engine compares names: without regard to case;
     // none for the default columns); raises db::DbError naming the columns there are when one is
     // not.
-    explicit BalanceLedger(std::shared_ptr<db::Connection> connection,
-                           const QStringList &amountColumns = DefaultAmountColumns);
+    explicit BalanceLedger(std::shared_ptr<db::Connection> connection, const QStringList &amountColumns = DefaultAmountColumns);
     ~BalanceLedger();
 
     // The amount columns read, as GL_accsum spells them.

@@ -34,9 +34,9 @@ bool identical(const QVariant &a, const QVariant &b)
 bool sameRow(const RecomputedRow &a, const RecomputedRow &b)
 {
     return a.code == b.code && identical(a.period, b.period) && identical(a.rowid, b.rowid)
-        && identical(a.storedCode, b.storedCode) && identical(a.storedPeriod, b.storedPeriod)
-        && std::equal(a.stored.begin(), a.stored.end(), b.stored.begin(), b.stored.end(), identical) && a.sums == b.sums
-        && a.changes == b.changes && a.columns == b.columns;
+           && identical(a.storedCode, b.storedCode) && identical(a.storedPeriod, b.storedPeriod)
+           && std::equal(a.stored.begin(), a.stored.end(), b.stored.begin(), b.stored.end(), identical) && a.sums == b.sums
+           && a.changes == b.changes && a.columns == b.columns;
 }
 
 // A period as a message names it.
@@ -65,8 +65,7 @@ void refuseUnlessConfirmed(const RecomputePlan &confirmed, const RecomputePlan &
 // there is one, and its code, period and amounts, compared as the engine compares them (a text
 // not valid UTF-8 by its stored bytes). With `leavingWritten`, the amounts the recompute writes
 // are left out: the condition finds the row once written.
-db::Condition guardOf(db::Connection &connection, const QString &rowidName, const RecomputedRow &row,
-                      bool leavingWritten = false)
+db::Condition guardOf(db::Connection &connection, const QString &rowidName, const RecomputedRow &row, bool leavingWritten = false)
 {
     QStringList columns;
     QVariantList values;
@@ -120,8 +119,8 @@ public:
             }
             readWhole(write);
             if (!journal) {
-                record = balanceJournalRecord(RepairKind::RecomputeBalances, m_plan.database, accountSet, year,
-                                              m_whole, {}, m_plan.columns);
+                record = balanceJournalRecord(RepairKind::RecomputeBalances, m_plan.database, accountSet, year, m_whole, {},
+                                              m_plan.columns);
                 journal = std::make_unique<Journal>(journalDirectory(), record);
             }
             JournalRow journaled = balanceJournalRow(*m_connection, record, m_whole);
@@ -196,7 +195,7 @@ private:
             exact = false;
             const auto listed = std::find_if(inexact.begin(), inexact.end(), [&](const InexactSum &known) {
                 return known.code == write.row->code && known.column == write.columns[c]
-                    && identical(known.period, write.row->period);
+                       && identical(known.period, write.row->period);
             });
             if (listed != inexact.end())
                 listed->stored = value;

@@ -79,8 +79,8 @@ struct RecomputePlan {
     // Whether something is left that a recompute cannot mend.
     bool leavesSomething() const
     {
-        return !missingRows.empty() || !duplicateRows.empty() || !orphans.empty() || !unreadable.empty()
-            || !unworkable.empty() || !inexact.empty();
+        return !missingRows.empty() || !duplicateRows.empty() || !orphans.empty() || !unreadable.empty() || !unworkable.empty()
+               || !inexact.empty();
     }
 };
 
@@ -123,7 +123,6 @@ struct RecomputeRun {
 // stored, and listed in the plan's inexact sums. Touches no window: a window may run it from a
 // thread of its own.
 RecomputeRun runRecompute(const QString &accountSet, const QString &year, const RecomputePlan *confirmed = nullptr,
-                          const RecomputeProgress &progress = {},
-                          const QStringList &amountColumns = DefaultAmountColumns);
+                          const RecomputeProgress &progress = {}, const QStringList &amountColumns = DefaultAmountColumns);
 
 } // namespace repair

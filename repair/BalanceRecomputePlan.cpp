@@ -20,7 +20,7 @@ struct StoredRow {
 struct AccountPeriod {
     explicit AccountPeriod(std::size_t columns) : sums(columns), own(columns) {}
     Amounts sums;
-    Amounts own;   // the total of its own rows
+    Amounts own;  // the total of its own rows
     int rows = 0;
     qsizetype firstRow = -1;  // into the stored rows
     // The columns whose sums, or own amounts, need an amount that can't be read.
@@ -37,7 +37,7 @@ QStringList columnsIn(AmountColumnSet set, const QStringList &columns)
     return named;
 }
 
-} // namespace
+}  // namespace
 
 QVariant recomputedValue(const db::Connection &connection, Money sum)
 {
@@ -155,8 +155,8 @@ RecomputePlan readRecomputePlan(const std::shared_ptr<db::Connection> &connectio
                     written[c] = false;
             }
             if (std::find(written.begin(), written.end(), true) != written.end())
-                plan.rows.push_back({code, period, row.rowid, row.code, row.period, row.amounts, entry.own, entry.sums,
-                                     written, plan.columns});
+                plan.rows.push_back(
+                    {code, period, row.rowid, row.code, row.period, row.amounts, entry.own, entry.sums, written, plan.columns});
         }
     }
 
@@ -174,4 +174,4 @@ RecomputePlan readRecomputePlan(const std::shared_ptr<db::Connection> &connectio
     return plan;
 }
 
-} // namespace repair
+}  // namespace repair

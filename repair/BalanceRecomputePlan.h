@@ -23,4 +23,4 @@ RecomputePlan readRecomputePlan(const std::shared_ptr<db::Connection> &connectio
 // take it as it is; on SQLite an integer when whole, else the nearest real.
 QVariant recomputedValue(const db::Connection &connection, Money sum);
 
-} // namespace repair
+}  // namespace repair

@@ -35,9 +35,9 @@ QStringList findings(const QJsonObject &result)
                      .join('|');
     for (const QJsonValue orphan : result["orphans"].toArray())
         lines << "orphan " + spelled(orphan["code"]) + '|' + spelled(orphan["period"]);
-    for (const QJsonValue &amount : result["unreadable"].toArray())
-        lines << "unreadable " + spelled(amount["code"]) + '|' + spelled(amount["period"]) + '|'
-                     + amount["column"].toString() + ' ' + spelled(amount["stored"]);
+    for (const QJsonValue amount : result["unreadable"].toArray())
+        lines << "unreadable " + spelled(amount["code"]) + '|' + spelled(amount["period"]) + '|' + amount["column"].toString()
+                     + ' ' + spelled(amount["stored"]);
     return lines;
 }
 
@@ -157,17 +157,18 @@ private slots:
         // periods 11 to 16 it is plain (blanks, also non-breaking, an exponent, -0, NULL and the
         // empty text as 0), and 1002 holds the sum.
         QTest::newRow("amounts as import tools leave them")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                         "with shapes(p, v, parent) as (values(1,'1,234.50',200),(2,'NaN',200),(3,'inf',200),"
-                         "(4,'(100.00)',200),(5,'¥100.00',200),(6,'0x64',200),(7,x'3130',200),(8,9e999,200),"
-                         "(9,'1e3,5',200),(11,' 12.5 ',112.5),(12,'1e3',1100),(13,'-0',100),"
-                         "(14,char(160)||'12.5'||char(160),112.5),(15,NULL,100),(16,'',100))"
-                         " insert into GL_accsum select '100202',p,v,0,0 from shapes union all"
-                         " select '100201',p,100,0,0 from shapes union all select '1002',p,parent,0,0 from shapes;"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1);"
+                     "with shapes(p, v, parent) as (values(1,'1,234.50',200),(2,'NaN',200),(3,'inf',200),"
+                     "(4,'(100.00)',200),(5,'¥100.00',200),(6,'0x64',200),(7,x'3130',200),(8,9e999,200),"
+                     "(9,'1e3,5',200),(11,' 12.5 ',112.5),(12,'1e3',1100),(13,'-0',100),"
+                     "(14,char(160)||'12.5'||char(160),112.5),(15,NULL,100),(16,'',100))"
+                     " insert into GL_accsum select '100202',p,v,0,0 from shapes union all"
+                     " select '100201',p,100,0,0 from shapes union all select '1002',p,parent,0,0 from shapes;"
             << QStringList{"unreadable '100202'|1|mb '1,234.50'", "unreadable '100202'|2|mb 'NaN'",
-                           "unreadable '100202'|3|mb 'inf'", "unreadable '100202'|4|mb '(100.00)'",
-                           "unreadable '100202'|5|mb '¥100.00'", "unreadable '100202'|6|mb '0x64'",
-                           "unreadable '100202'|7|mb 'X'3130''", "unreadable '100202'|8|mb 'inf'",
+                           "unreadable '100202'|3|mb 'inf'",      "unreadable '100202'|4|mb '(100.00)'",
+                           "unreadable '100202'|5|mb '¥100.00'",  "unreadable '100202'|6|mb '0x64'",
+                           "unreadable '100202'|7|mb 'X'3130''",  "unreadable '100202'|8|mb 'inf'",
                            "unreadable '100202'|9|mb '1e3,5'"};
         QTest::newRow("rows of codes not in the chart")
             << Typical + "insert into code values('1002',0),('100201',1);"

@@ -32,25 +32,26 @@ using LedgerFixture::spelled;
 QStringList outcome(const QJsonObject &result)
 {
     QStringList lines;
-    for (const QJsonValue &row : result["rows"].toArray())
-        for (const QString &column : QStringList{"mb", "md", "mc"} + row["new"].toObject().keys().filter(QRegularExpression("^(?!m[bdc]$)")))
+    for (const QJsonValue row : result["rows"].toArray())
+        for (const QString &column :
+             QStringList{"mb", "md", "mc"} + row["new"].toObject().keys().filter(QRegularExpression("^(?!m[bdc]$)")))
             if (row["old"][column] != row["new"][column])
                 lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
                                                               LedgerFixture::amount(row["old"][column]),
                                                               LedgerFixture::amount(row["new"][column]));
     for (const QJsonValue &row : result["missing_rows"].toArray())
         lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
-    for (const QJsonValue &row : result["duplicate_rows"].toArray())
+    for (const QJsonValue row : result["duplicate_rows"].toArray())
         lines << "duplicate " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + spelled(row["rows"]);
-    for (const QJsonValue &row : result["orphans"].toArray())
+    for (const QJsonValue row : result["orphans"].toArray())
         lines << "orphan " + spelled(row["code"]) + '|' + spelled(row["period"]);
-    for (const QJsonValue &row : result["unreadable"].toArray())
+    for (const QJsonValue row : result["unreadable"].toArray())
         lines << "unreadable " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + row["column"].toString() + ' '
                      + spelled(row["stored"]);
-    for (const QJsonValue &row : result["unworkable"].toArray())
+    for (const QJsonValue row : result["unworkable"].toArray())
         lines << "unworkable " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|'
                      + row["columns"].toVariant().toStringList().join(',');
-    for (const QJsonValue &row : result["inexact"].toArray())
+    for (const QJsonValue row : result["inexact"].toArray())
         lines << "inexact " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + row["column"].toString() + ' '
                      + row["sum"].toString() + '>' + row["stored"].toString();
     return lines;
@@ -379,10 +380,11 @@ private slots:
     // that is no column is refused with the columns there are.
     void otherAmountColumns()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT primary key, bend INTEGER);"
-                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC,"
-                                     " me NUMERIC); insert into code values('1002',0),('100201',1),('100202',1);"
-                                     "insert into GL_accsum values('1002',1,10,0,0,50),('100201',1,10,0,0,20),('100202',1,0,0,0,20);");
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT primary key, bend INTEGER);"
+                           "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC,"
+                           " me NUMERIC); insert into code values('1002',0),('100201',1),('100202',1);"
+                           "insert into GL_accsum values('1002',1,10,0,0,50),('100201',1,10,0,0,20),('100202',1,0,0,0,20);");
         const QStringList withMe{"--amounts", "mb,md,mc,me"};
         QCOMPARE(n3fix({"--check-balances"}).status, 0);
         QCOMPARE(n3fix({"--recompute-balances", "--dry-run", "--json"}).json().array().at(0)["rows"].toArray().size(), 0);
@@ -421,13 +423,13 @@ private slots:
         const ProcessRun found = demo({"--check-balances", "--json"});
         QCOMPARE(found.status, 1);
         int disagreements = 0;
-        for (const QJsonValue &database : found.json().array()) {
+        for (const QJsonValue database : found.json().array()) {
             QVERIFY2(database["disagreements"].toArray().size() >= 2, qPrintable(database["database"].toString()));
             disagreements += int(database["disagreements"].toArray().size());
         }
         const ProcessRun recomputed = demo({"--recompute-balances", "--json"});
         QVERIFY2(recomputed.status == 0, recomputed.err.constData());
-        for (const QJsonValue &database : recomputed.json().array())
+        for (const QJsonValue database : recomputed.json().array())
             QVERIFY2(database["rows"].toArray().size() >= 3, qPrintable(database["database"].toString()));  // two levels and the top-level account
         QCOMPARE(demo({"--check-balances"}).status, 0);
         QVERIFY(disagreements > 0);
@@ -439,9 +441,10 @@ private slots:
     {
         QTemporaryDir config;
         OdbcFixture::registerSqliteDriver(config.path());
-        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1),('100302',1),('1004',0),('100401',1);"
-                                                 "insert into GL_accsum values('1003',1,0,0,0),('100301',1,0.1,'7',0),"
-                                                 "('100302',1,0.2,NULL,0),('9',1,0,0,0),('1004',1,5,0,0),('100401',1,9e999,0,0);");
+        SqliteFixture::run(yearDb(), ParentOff
+                                         + "insert into code values('1003',0),('100301',1),('100302',1),('1004',0),('100401',1);"
+                                           "insert into GL_accsum values('1003',1,0,0,0),('100301',1,0.1,'7',0),"
+                                           "('100302',1,0.2,NULL,0),('9',1,0,0,0),('1004',1,5,0,0),('100401',1,9e999,0,0);");
         const QString data = config.filePath("data");
         QVERIFY(QDir().mkpath(data));
         QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
