@@ -31,17 +31,17 @@ using LedgerFixture::spelled;
 QStringList outcome(const QJsonObject &result)
 {
     QStringList lines;
-    for (const QJsonValue &row : result["rows"].toArray())
+    for (const QJsonValue row : result["rows"].toArray())
         for (const char *column : {"mb", "md", "mc"})
             if (row["old"][column] != row["new"][column])
                 lines << QStringLiteral("%1|%2|%3 %4>%5")
                              .arg(spelled(row["code"]), spelled(row["period"]), column, LedgerFixture::amount(row["old"][column]),
                                   LedgerFixture::amount(row["new"][column]));
-    for (const QJsonValue &row : result["missing_rows"].toArray())
+    for (const QJsonValue row : result["missing_rows"].toArray())
         lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
-    for (const QJsonValue &row : result["duplicate_rows"].toArray())
+    for (const QJsonValue row : result["duplicate_rows"].toArray())
         lines << "duplicate " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + spelled(row["rows"]);
-    for (const QJsonValue &row : result["orphans"].toArray())
+    for (const QJsonValue row : result["orphans"].toArray())
         lines << "orphan " + spelled(row["code"]) + '|' + spelled(row["period"]);
     return lines;
 }
@@ -354,13 +354,13 @@ private slots:
         const ProcessRun found = demo({"--check-balances", "--json"});
         QCOMPARE(found.status, 1);
         int disagreements = 0;
-        for (const QJsonValue &database : found.json().array()) {
+        for (const QJsonValue database : found.json().array()) {
             QVERIFY2(database["disagreements"].toArray().size() >= 2, qPrintable(database["database"].toString()));
             disagreements += int(database["disagreements"].toArray().size());
         }
         const ProcessRun recomputed = demo({"--recompute-balances", "--json"});
         QVERIFY2(recomputed.status == 0, recomputed.err.constData());
-        for (const QJsonValue &database : recomputed.json().array())
+        for (const QJsonValue database : recomputed.json().array())
             QVERIFY2(database["rows"].toArray().size() >= 3, qPrintable(database["database"].toString()));  // two levels and the top-level account
         QCOMPARE(demo({"--check-balances"}).status, 0);
         QVERIFY(disagreements > 0);
