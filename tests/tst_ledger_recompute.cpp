@@ -39,7 +39,7 @@ QStringList outcome(const QJsonObject &result)
                 lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
                                                               LedgerFixture::amount(row["old"][column]),
                                                               LedgerFixture::amount(row["new"][column]));
-    for (const QJsonValue &row : result["missing_rows"].toArray())
+    for (const QJsonValue row : result["missing_rows"].toArray())
         lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
     for (const QJsonValue row : result["duplicate_rows"].toArray())
         lines << "duplicate " + spelled(row["code"]) + '|' + spelled(row["period"]) + '|' + spelled(row["rows"]);
