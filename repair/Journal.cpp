@@ -94,7 +94,10 @@ void Journal::create(const QString &directory)
                               r.year, r.code, r.period, r.undoes, r.table, r.rowidName, jsonList(r.changedColumns),
                               jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
                               r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
-                              r.settingsPending ? 1 : 0, QVariant(), 0, QString(), QVariant()};
+                              r.settingsPending ? 1 : 0, QVariant()};
+    const QVariantList unsealed{0, QString(), QVariant()};  // rows_sealed, rows_digest, seal: seal() sets them
+    for (int i = 0; i < unsealed.size(); ++i)
+        bind(header, int(values.size()) + i + 1, unsealed.at(i));
     for (int i = 0; i < values.size(); ++i)
         bind(header, i + 1, values.at(i));
     const int stepped = sqlite3_step(header);
@@ -174,7 +177,7 @@ QByteArray Journal::storedRowDigest(qint64 seq)
 {
     sqlite3_bind_int64(m_readRow, 1, seq);
     const bool found = sqlite3_step(m_readRow) == SQLITE_ROW;
-    const QByteArray digest = found ? journalseal::rowDigest(m_readRow) : QByteArray();
+    QByteArray digest = found ? journalseal::rowDigest(m_readRow) : QByteArray();
     sqlite3_reset(m_readRow);
     if (!found)
         fail(QStringLiteral("写入"));
@@ -213,8 +216,7 @@ void Journal::seal()
 
 // Runs `change` and the new seal as one transaction of the journal file; on a failure the file
 // and the seal kept here are as they were, and the failure is raised.
-template <typename Change>
-void Journal::sealed(Change change)
+template <typename Change> void Journal::sealed(Change change)
 {
     const QByteArray digest = m_rowsDigest;
     const qint64 rows = m_rowsSealed;
@@ -293,8 +295,7 @@ QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, co
         sealed([&] {
             execBound("update repair set outcome=?, rows_done=?, rows_changed=?, message=?, settings_pending=?, rows_visited=?",
                       {storedName(outcome), rowsDone, rowsChanged, message.isEmpty() ? QVariant() : QVariant(message),
-                       m_record.settingsPending ? 1 : 0,
-                       m_record.rowsVisited < 0 ? QVariant() : QVariant(m_record.rowsVisited)});
+                       m_record.settingsPending ? 1 : 0, m_record.rowsVisited < 0 ? QVariant() : QVariant(m_record.rowsVisited)});
         });
     } catch (const db::DbError &error) {
         m_lock.release();

@@ -109,8 +109,7 @@ private:
     QByteArray storedRowDigest(qint64 seq);
     void execBound(const char *sql, const QVariantList &values);
     void seal();
-    template <typename Change>
-    void sealed(Change change);
+    template <typename Change> void sealed(Change change);
     void exec(const char *sql);
     [[noreturn]] void fail(const QString &what);
     [[noreturn]] void discard(const QString &reason);
@@ -122,7 +121,7 @@ private:
     sqlite3_stmt *m_readRow = nullptr;
     JournalLock m_lock;
     bool m_flushed = false;
-    qint64 m_rowsSealed = 0;     // rows in the file, and their digests combined (JournalSeal)
+    qint64 m_rowsSealed = 0;  // rows in the file, and their digests combined (JournalSeal)
     QByteArray m_rowsDigest = QByteArray(32, '\0');
 };
 

@@ -30,7 +30,7 @@ namespace {
 // The journal of repair `id`, checked to be one: raises db::DbError when there is none.
 QString existingJournal(const QString &directory, const QString &id)
 {
-    const QString path = journalPath(directory, id);
+    QString path = journalPath(directory, id);
     if (id.isEmpty() || id.contains(QLatin1Char('/')) || QFileInfo(path).size() == 0)
         throw db::DbError(QStringLiteral("找不到编号为“%1”的修复日志（日志目录：%2）").arg(id, QDir::toNativeSeparators(directory)));
     return path;

@@ -47,7 +47,7 @@ void addValue(QCryptographicHash &hash, sqlite3_stmt *statement, int column)
     }
 }
 
-} // namespace
+}  // namespace
 
 QByteArray rowDigest(sqlite3_stmt *statement)
 {
@@ -123,8 +123,7 @@ SealCheck check(sqlite3 *db, qint64 &rows, QString &error)
     int stepped = SQLITE_ROW;
     while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
         ++rows;
-        numbered = numbered && sqlite3_column_type(statement, 0) == SQLITE_INTEGER
-            && sqlite3_column_int64(statement, 0) == rows;
+        numbered = numbered && sqlite3_column_type(statement, 0) == SQLITE_INTEGER && sqlite3_column_int64(statement, 0) == rows;
         combine(digests, rowDigest(statement));
     }
     if (stepped != SQLITE_DONE)
@@ -133,4 +132,4 @@ SealCheck check(sqlite3 *db, qint64 &rows, QString &error)
     return numbered && rows == rowsSealed && digests == rowsDigest ? SealCheck::Whole : SealCheck::Altered;
 }
 
-} // namespace repair::journalseal
+}  // namespace repair::journalseal

@@ -34,4 +34,4 @@ enum class SealCheck {
 // Checks the journal open on `db`; `rows` gets the number of its rows.
 SealCheck check(sqlite3 *db, qint64 &rows, QString &error);
 
-} // namespace repair::journalseal
+}  // namespace repair::journalseal

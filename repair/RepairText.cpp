@@ -118,7 +118,7 @@ QString keyValue(const RepairRecord &record, const JournalRow &row, const QStrin
     return QString();
 }
 
-} // namespace
+}  // namespace
 
 QString rowPlace(const RepairRecord &record, const JournalRow &row)
 {
@@ -153,7 +153,7 @@ QString alteredColumns(const QStringList &columns)
     return words.join(QStringLiteral("、"));
 }
 
-} // namespace
+}  // namespace
 
 QString leftAloneReason(const LeftAlone &left)
 {
@@ -162,8 +162,8 @@ QString leftAloneReason(const LeftAlone &left)
         return left.soughtByRowid ? QStringLiteral("按行号和原有内容都找不到这条记录") : QStringLiteral("记录已不存在");
     case LeftAloneReason::Changed:
         return left.alteredColumns.isEmpty()
-            ? QStringLiteral("修复之后已被改动")
-            : QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(alteredColumns(left.alteredColumns));
+                   ? QStringLiteral("修复之后已被改动")
+                   : QStringLiteral("修复之后这条记录的字段 %1 已被改动").arg(alteredColumns(left.alteredColumns));
     case LeftAloneReason::Ambiguous:
         return left.soughtByRowid ? QStringLiteral("按行号找不到这条记录，按原有内容找到多条相同的记录，无法分辨")
                                   : QStringLiteral("有多条相同的记录，原值各不相同，无法分辨");

@@ -335,23 +335,24 @@ private slots:
         // whose end went unrecorded, and it is listed and undone all the same.
         freshData("original");
         const auto command = [&] {
-            return QStringList{N3FIX,  "--data-dir", data(),       "--json",        "--reset-balance", "--account-set", "001",
-                               "--year", Year,        "--code", m_resetCode, "--from-period", "3"};
+            return QStringList{N3FIX,           "--data-dir",    data(),   "--json", "--reset-balance",
+                               "--account-set", "001",           "--year", Year,     "--code",
+                               m_resetCode,     "--from-period", "3"};
         };
         const QString cliTrace = m_work->filePath("trace");
-        const ProcessRun cliCounted = runProcess("strace", QStringList{"-f", "-qq", "-o", cliTrace, "-e", "trace=fdatasync", "--"} + command(),
-                                                 tracedEnvironment());
+        const ProcessRun cliCounted = runProcess(
+            "strace", QStringList{"-f", "-qq", "-o", cliTrace, "-e", "trace=fdatasync", "--"} + command(), tracedEnvironment());
         QVERIFY2(cliCounted.status == 0, cliCounted.out + cliCounted.err);
         QFile cliTraced(cliTrace);
         QVERIFY(cliTraced.open(QIODevice::ReadOnly));
-        const int cliSyncs = int(QString::fromUtf8(cliTraced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
-                                                                                                 QRegularExpression::MultilineOption)));
+        const int cliSyncs = int(QString::fromUtf8(cliTraced.readAll())
+                                     .count(QRegularExpression("^\\d+ +fdatasync\\(", QRegularExpression::MultilineOption)));
         freshData("original");
-        const ProcessRun cli = runProcess(
-            "strace",
-            QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
-                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(cliSyncs), "--"} + command(),
-            tracedEnvironment());
+        const ProcessRun cli = runProcess("strace",
+                                          QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                                                      QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(cliSyncs), "--"}
+                                              + command(),
+                                          tracedEnvironment());
         QCOMPARE(cli.status, 2);
         QCOMPARE(cli.json()["outcome_recorded"], QJsonValue(false));
         QVERIFY2(cli.err.contains("余额已清零，但修复日志 " + cli.json()["journal"].toString().toUtf8() + " 未能记下修复的结果"),
