@@ -118,8 +118,8 @@ private slots:
 
     // Charts as import tools leave them: the walk's flags agree with the server asked row by row
     // (support/EndFlagLookup, the server's own left() and len()), and the walk sends a handful of
-    // statements besides one UPDATE for each row whose flag is wrong. Codes are stored with the
-    // flags 0, 1, NULL, 7 in turn.
+    // statements besides one UPDATE for each row whose flag is wrong (the chart and its flags are
+    // read at the start and again at the end). Codes are stored with the flags 0, 1, NULL, 7 in turn.
     void verdictAgreesWithTheLookup_data()
     {
         QTest::addColumn<QStringList>("codes");  // "NULL" is a NULL code
@@ -170,7 +170,7 @@ private slots:
         QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
         QCOMPARE(SqliteFixture::select(m_year, "select bend from code order by rowid").split('\n', Qt::SkipEmptyParts), expected);
         QCOMPARE(walk.rowsWritten, wrong);
-        QVERIFY2(sent > wrong && sent <= wrong + 10, qPrintable(QString("%1 statements for %2 wrong flags").arg(sent).arg(wrong)));
+        QVERIFY2(sent > wrong && sent <= wrong + 20, qPrintable(QString("%1 statements for %2 wrong flags").arg(sent).arg(wrong)));
     }
 
     // The walk's journal keys rows by code (no rowid on a server), and undo puts back each row that
