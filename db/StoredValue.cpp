@@ -96,8 +96,11 @@ qsizetype sequenceLength(unsigned char lead)
 
 QString textOfBytes(QByteArrayView bytes)
 {
+    // A leading byte-order mark is kept as U+FEFF: it is part of what is stored, and a code that
+    // begins with one is another code than the same code without it.
+    constexpr auto flags = QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
     {
-        QStringDecoder whole(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QStringDecoder whole(QStringDecoder::Utf8, flags);
         QString text = whole(bytes);
         if (!whole.hasError())
             return text;
@@ -109,7 +112,7 @@ QString textOfBytes(QByteArrayView bytes)
         const auto lead = static_cast<unsigned char>(bytes[i]);
         const qsizetype length = sequenceLength(lead);
         if (length > 0 && i + length <= bytes.size()) {
-            QStringDecoder one(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            QStringDecoder one(QStringDecoder::Utf8, flags);
             const QString character = one(bytes.sliced(i, length));
             if (!one.hasError()) {
                 text += character;

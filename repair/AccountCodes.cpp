@@ -1,5 +1,9 @@
 #include "AccountCodes.h"
 
+#include "EndFlagVerdict.h"
+
+#include "db/StoredValue.h"
+
 #include <algorithm>
 
 namespace repair {
@@ -12,27 +16,22 @@ QStringView withoutPadding(QStringView code)
     return code.first(end);
 }
 
-bool isSubAccountCode(QStringView longer, QStringView code)
-{
-    return longer.size() > code.size() && longer.startsWith(code);
-}
-
-QStringView asLongerCode(const QString &text)
-{
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul >= 0 ? QStringView(text).first(nul) : withoutPadding(text);
-}
-
 std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes)
 {
-    // Every code in two roles: as a parent (read as the lookup reads the code it asks about) and as
-    // a sub-account (read as the lookup reads other rows). In sorted order the parents of a text
-    // come before it, and every text between a parent and its sub-account also begins with the
-    // parent; so a stack of the parents seen so far, popped to those the next text begins with,
-    // holds exactly the chain of its parents, the nearest on top. Of equal texts the
+    // Every code by its stored bytes (db::bytesOfText()), read as the end-level lookup reads them
+    // (endLevelFlags()), in two roles: as a parent (the code the lookup asks about) and as a
+    // sub-account (another row the lookup reads). In sorted order every byte-prefix of a text
+    // comes before it, and every text between a prefix and the text also begins with that prefix;
+    // so a stack of the parents seen so far, popped to those that are byte-prefixes of the next
+    // text, holds exactly its prefixes, the longest on top. The nearest of them that the lookup
+    // counts as a beginning (beginsWithCode()) is the direct parent. Of equal texts the
     // sub-account's turn comes first, so that no code is its own parent.
+    std::vector<QByteArray> bytes;
+    bytes.reserve(codes.size());
+    for (const ChartCode &code : codes)
+        bytes.push_back(db::bytesOfText(code.text));
     struct Turn {
-        QStringView text;
+        std::string_view text;
         bool asParent;
         qsizetype index;
     };
@@ -42,10 +41,12 @@ std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes)
         const ChartCode &code = codes[std::size_t(i)];
         if (code.text.isNull())
             continue;
-        if (!code.text.contains(QChar(u'\0')))
-            turns.push_back({withoutPadding(code.text), true, i});
+        const QByteArray &stored = bytes[std::size_t(i)];
+        const std::string_view text(stored.constData(), std::size_t(stored.size()));
+        if (text.find('\0') == std::string_view::npos)
+            turns.push_back({withoutPadding(text), true, i});
         if (code.canBeLonger)
-            turns.push_back({asLongerCode(code.text), false, i});
+            turns.push_back({asLongerCode(text), false, i});
     }
     std::stable_sort(turns.begin(), turns.end(), [](const Turn &a, const Turn &b) {
         return a.text < b.text || (a.text == b.text && !a.asParent && b.asParent);
@@ -54,12 +55,18 @@ std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes)
     std::vector<qsizetype> parents(codes.size(), -1);
     std::vector<const Turn *> chain;
     for (const Turn &turn : turns) {
-        while (!chain.empty() && chain.back()->text != turn.text && !isSubAccountCode(turn.text, chain.back()->text))
+        while (!chain.empty() && turn.text.substr(0, chain.back()->text.size()) != chain.back()->text)
             chain.pop_back();
-        if (!turn.asParent)
-            parents[std::size_t(turn.index)] = chain.empty() ? -1 : chain.back()->index;
-        else if (chain.empty() || chain.back()->text != turn.text)
-            chain.push_back(&turn);  // a copy of the text on top is not pushed: the first code keeps it
+        if (turn.asParent) {
+            if (chain.empty() || chain.back()->text != turn.text)
+                chain.push_back(&turn);  // a copy of the text on top is not pushed: the first code keeps it
+            continue;
+        }
+        for (auto prefix = chain.rbegin(); prefix != chain.rend(); ++prefix)
+            if (beginsWithCode(turn.text, (*prefix)->text)) {
+                parents[std::size_t(turn.index)] = (*prefix)->index;
+                break;
+            }
     }
     return parents;
 }

@@ -18,16 +18,9 @@ struct ChartCode {
 // A code without its trailing blanks: they pad fixed-width columns and are not part of it.
 QStringView withoutPadding(QStringView code);
 
-// Whether `longer` is a sub-account code of `code`: longer than it, and beginning with it. Both
-// are taken as given (already without padding).
-bool isSubAccountCode(QStringView longer, QStringView code);
-
-// The code as the lookup reads other rows, those that may begin with a code: up to its first NUL
-// (SQLite's text functions stop there), else without trailing blanks.
-QStringView asLongerCode(const QString &text);
-
-// The direct parent of every code, by the same reading of codes as the end-level flags: the
-// longest other code of the chart that it begins with, so that no chart code lies between the
+// The direct parent of every code, by the same reading of codes as the end-level flags, on the
+// bytes each code is stored in (db::bytesOfText()): the longest other code of the chart that it
+// begins with, so that no chart code lies between the
 // two. Returns one index per code, in the order given: the position of a code holding the
 // parent's text (the first such code when several do), or -1 for a code without a parent.
 // One sort: O(n log n) for a chart of n codes.

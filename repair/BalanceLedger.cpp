@@ -58,14 +58,16 @@ QString shown(const QVariant &value)
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
-// What a read selects beside a row's columns on SQLite: the stored bytes of a text code that is
-// not all printable ASCII. Qt's driver hands texts over decoded, a text not valid UTF-8 (a code
-// imported in another encoding) with each invalid byte replaced alike, so that two different
-// stored codes could read as one; by their bytes they stay apart (db::textOfBytes()).
+// What a read selects beside a row's columns on SQLite: the stored bytes of a blob code and of a
+// text code that is not all printable ASCII. Qt's driver hands texts over decoded, a text not
+// valid UTF-8 (a code imported in another encoding) with each invalid byte replaced alike, and
+// reads a blob as text the same way, so that two different stored codes could read as one; by
+// their bytes they stay apart (db::textOfBytes()).
 QString codeBytesColumn(const db::Connection &connection)
 {
     return connection.dialect() == db::SqlDialect::Sqlite
-               ? QStringLiteral(",case when typeof(ccode)='text' and ccode glob '*[^ -~]*' then cast(ccode as blob) end")
+               ? QStringLiteral(",case when typeof(ccode)='blob' or (typeof(ccode)='text' and ccode glob '*[^ -~]*')"
+                                " then cast(ccode as blob) end")
                : QString();
 }
 
@@ -147,20 +149,24 @@ BalanceLedger::BalanceLedger(std::shared_ptr<db::Connection> connection, const Q
     const QString bytes = codeBytesColumn(*m_connection);
     rows.open(QStringLiteral("select ccode") + bytes + QStringLiteral(" from code"), m_connection, db::CursorType::Keyset,
               db::LockType::ReadOnly);
+    std::vector<ChartCode> codes;
     for (; !rows.eof(); rows.moveNext()) {
         ++m_chartRows;
         const QString text = codeOf(*m_connection, rows, bytes.isEmpty() ? 0 : 1);
+        // a blob code is never a longer code to the lookup (ChartCode::canBeLonger)
         if (!text.isNull())
-            m_codes.push_back(withoutPadding(text).toString());
+            codes.push_back({withoutPadding(text).toString(), rows.field(0).typeId() != QMetaType::QByteArray});
     }
     rows.close();
-    std::sort(m_codes.begin(), m_codes.end());
-    m_codes.erase(std::unique(m_codes.begin(), m_codes.end()), m_codes.end());
-
-    std::vector<ChartCode> codes;
-    codes.reserve(m_codes.size());
-    for (const QString &code : m_codes)
-        codes.push_back({code});
+    // One code per text; it can be longer when any of the rows holding it can.
+    std::sort(codes.begin(), codes.end(), [](const ChartCode &a, const ChartCode &b) {
+        return a.text < b.text || (a.text == b.text && a.canBeLonger > b.canBeLonger);
+    });
+    codes.erase(std::unique(codes.begin(), codes.end(), [](const ChartCode &a, const ChartCode &b) { return a.text == b.text; }),
+                codes.end());
+    m_codes.reserve(codes.size());
+    for (const ChartCode &code : codes)
+        m_codes.push_back(code.text);
     m_parents = directParents(codes);
     m_hasSubAccounts.assign(m_codes.size(), false);
     m_byCode.reserve(qsizetype(m_codes.size()));

@@ -122,14 +122,14 @@ void EndFlagChart::readStraight(const std::shared_ptr<db::Connection> &connectio
 }
 
 // Reads the chart through a recordset, one row at a time, the values as the driver gives them;
-// on SQLite a text code that is not all printable ASCII by its stored bytes too, which the driver
-// would hand over decoded, with bytes that are not valid UTF-8 replaced alike.
+// on SQLite a blob code and a text code that is not all printable ASCII by its stored bytes too,
+// which the driver would hand over decoded, with bytes that are not valid UTF-8 replaced alike.
 void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connection, bool locate)
 {
     const bool sqlite = connection->dialect() == db::SqlDialect::Sqlite;
     db::Recordset walk;
-    walk.open(sqlite ? QStringLiteral("select ccode,bend,case when typeof(ccode)='text' and ccode glob '*[^ -~]*'"
-                                      " then cast(ccode as blob) end from code order by ccode")
+    walk.open(sqlite ? QStringLiteral("select ccode,bend,case when typeof(ccode)='blob' or (typeof(ccode)='text'"
+                                      " and ccode glob '*[^ -~]*') then cast(ccode as blob) end from code order by ccode")
                      : ChartSelect,
               connection, db::CursorType::Keyset, locate ? db::LockType::Optimistic : db::LockType::ReadOnly);
     m_rowIdName = walk.rowIdName();
@@ -137,8 +137,9 @@ void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connecti
     for (; !walk.eof(); walk.moveNext()) {
         const QVariant code = walk.field(0);
         const QVariant bytes = sqlite ? walk.field(2) : QVariant();
+        const bool blob = code.typeId() == QMetaType::QByteArray;
         if (!bytes.isNull())
-            addCode(bytes.toByteArray().toStdString(), Text, QVariant());
+            addCode(bytes.toByteArray().toStdString(), blob ? Blob : Text, blob ? code : QVariant());
         else if (code.isNull())
             addCode({}, Null, QVariant());
         else if (code.typeId() == QMetaType::QString && code.toString().isValidUtf16())
@@ -152,7 +153,7 @@ void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connecti
         if (m_rowKeyNames.isEmpty())
             continue;
         QVariantList key = walk.rowKeyValues();
-        if (!bytes.isNull())  // a key's code as code() gives it: by its stored bytes
+        if (!bytes.isNull() && !blob)  // a key's code as code() gives it: by its stored bytes
             for (int k = 0; k < m_rowKeyNames.size(); ++k)
                 if (m_rowKeyNames.at(k).compare(QLatin1String("ccode"), Qt::CaseInsensitive) == 0)
                     key[k] = this->code(m_codeForms.size() - 1);
@@ -208,7 +209,7 @@ QVariant EndFlagChart::code(std::size_t i) const
         const std::string_view bytes = codeBytes(i).text;
         if (!isUtf8(bytes))
             return QByteArray(bytes.data(), qsizetype(bytes.size()));
-        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return db::textOfBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     }
     default:
         return *m_otherCodes.find(i);

@@ -4,8 +4,6 @@
 
 namespace repair {
 
-namespace {
-
 std::string_view withoutPadding(std::string_view code)
 {
     std::size_t end = code.size();
@@ -19,6 +17,8 @@ std::string_view asLongerCode(std::string_view text)
     const std::size_t nul = text.find('\0');
     return nul != std::string_view::npos ? text.substr(0, nul) : withoutPadding(text);
 }
+
+namespace {
 
 bool isContinuationByte(char byte)
 {
@@ -35,15 +35,13 @@ bool endsInLongCharacter(std::string_view code)
     return i > 0 && static_cast<unsigned char>(code[i - 1]) >= 0xC0;
 }
 
-// Whether `longer` begins with `code` and goes on after it, as SQLite's substr() and length()
-// count characters.
+} // namespace
+
 bool beginsWithCode(std::string_view longer, std::string_view code)
 {
     return longer.size() > code.size() && longer.substr(0, code.size()) == code
         && !(isContinuationByte(longer[code.size()]) && endsInLongCharacter(code));
 }
-
-} // namespace
 
 std::vector<bool> endLevelFlags(std::size_t count, const std::function<CodeBytes(std::size_t)> &codeAt)
 {

@@ -18,6 +18,14 @@ struct CodeBytes {
     bool canBeLonger = true;  // false for a value left() never compares equal to text (a blob)
 };
 
+// A code's bytes without its trailing blanks.
+std::string_view withoutPadding(std::string_view code);
+// A code's bytes as the lookup reads other rows: up to its first NUL, else without trailing blanks.
+std::string_view asLongerCode(std::string_view text);
+// Whether `longer` begins with `code` and goes on after it, as SQLite's substr() and length()
+// count characters (see below). Both are taken as given (already without padding).
+bool beginsWithCode(std::string_view longer, std::string_view code);
+
 // The end-level flag of every code, worked out in memory exactly as SQLite answers the lookup
 // "does a longer code begin with this one" (left(ccode,n)=code and len(ccode)>n, rewritten to
 // substr and length(rtrim(...,' ')), the code bound as the bytes it is stored in):
