@@ -207,7 +207,9 @@ QVariant EndFlagChart::code(std::size_t i) const
         return QVariant(QMetaType::fromType<QString>());
     case Text: {
         const std::string_view bytes = codeBytes(i).text;
-        if (!isUtf8(bytes))
+        // Bytes that are not valid UTF-8, and a text beginning with a byte-order mark, which a
+        // text bound through the driver would lose: as the bytes they are.
+        if (!isUtf8(bytes) || bytes.substr(0, 3) == "\xEF\xBB\xBF")
             return QByteArray(bytes.data(), qsizetype(bytes.size()));
         return db::textOfBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     }

@@ -47,7 +47,8 @@ public:
     // Whether the code of row i is a text: then codeBytes() are the text the row holds.
     bool codeIsText(std::size_t i) const { return m_codeForms[i] == Text; }
     // The code of row i as read: a text as a string, or as its stored bytes when they are not valid
-    // UTF-8 (as the journal keeps such a code); any other value as the engine gave it.
+    // UTF-8 or begin with a byte-order mark (as the journal keeps such a code); any other value as
+    // the engine gave it.
     QVariant code(std::size_t i) const;
     // The code of row i for the user to read: its text as db::textOfBytes() reads it (for
     // db::codeValue()), null for a NULL code.
