@@ -16,12 +16,16 @@ namespace cli {
 
 namespace {
 
-// A row's amounts as --json gives them: what it holds (null for NULL), and what it is to hold.
+// A row's amounts as --json gives them: what it holds (null for NULL), and what it is to hold. An
+// amount the recompute leaves is given as it is stored, one that can't be read too (never as 0);
+// an amount it writes could be read, and is given as read.
 QJsonObject oldJson(const repair::RecomputedRow &row)
 {
     QJsonObject json;
     for (std::size_t c = 0; c < row.stored.size(); ++c)
-        json.insert(row.columns[qsizetype(c)], row.stored[c].isNull() ? QJsonValue(QJsonValue::Null) : moneyJson(row.old[c]));
+        json.insert(row.columns[qsizetype(c)], row.stored[c].isNull() ? QJsonValue(QJsonValue::Null)
+                                               : row.changes[c]       ? moneyJson(row.old[c])
+                                                                      : amountJson(row.stored[c]));
     return json;
 }
 
