@@ -66,11 +66,21 @@ QString repairLine(const repair::RepairRecord &record)
 
 QJsonObject keyJson(const repair::RepairRecord &record, const repair::JournalRow &row)
 {
+    // In the balance table every column but the code, the period and the rowid is an amount, also
+    // one a repair finds its rows by without writing it: in exact digits, as amountJson() gives it.
+    const bool amounts = record.table.compare(QLatin1String("GL_accsum"), Qt::CaseInsensitive) == 0;
+    const auto isAmount = [&](const QString &column) {
+        return amounts && column.compare(QLatin1String("ccode"), Qt::CaseInsensitive) != 0
+               && column.compare(QLatin1String("iperiod"), Qt::CaseInsensitive) != 0
+               && column.compare(record.rowidName, Qt::CaseInsensitive) != 0;
+    };
     QJsonObject key;
     if (!row.rowid.isNull())
         key.insert(record.rowidName, db::jsonValue(row.rowid));
-    for (int i = 0; i < record.keyColumns.size(); ++i)
-        key.insert(record.keyColumns.at(i), db::jsonValue(row.key.value(i)));
+    for (int i = 0; i < record.keyColumns.size(); ++i) {
+        const QString &column = record.keyColumns.at(i);
+        key.insert(column, isAmount(column) ? amountJson(row.key.value(i)) : db::jsonValue(row.key.value(i)));
+    }
     return key;
 }
 
