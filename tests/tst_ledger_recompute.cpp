@@ -266,9 +266,15 @@ private slots:
         // the journal gives the amounts of each row as the run did, in their exact digits
         const QJsonArray journaled = n3fix({"--journal", journal, "--json"}).json()["rows"].toArray();
         QCOMPARE(journaled.size(), result["rows"].toArray().size());
+        // (but where the engine could not hold the sum: the journal has what it stored)
         for (qsizetype i = 0; i < journaled.size(); ++i) {
             QCOMPARE(journaled[i]["old"], result["rows"][i]["old"]);
-            QCOMPARE(journaled[i]["new"], result["rows"][i]["new"]);
+            const auto storedInexactly = [&](const QJsonValue inexact) {
+                return inexact["code"] == journaled[i]["key"]["ccode"] && inexact["period"] == journaled[i]["key"]["iperiod"];
+            };
+            const QJsonArray inexact = result["inexact"].toArray();
+            if (std::none_of(inexact.begin(), inexact.end(), storedInexactly))
+                QCOMPARE(journaled[i]["new"], result["rows"][i]["new"]);
         }
         const ProcessRun undo = n3fix({"--undo", journal});
         QVERIFY2(undo.status == 0, undo.out + undo.err);
@@ -392,12 +398,12 @@ private slots:
         QCOMPARE(check.status, 1);
         const QJsonObject found = check.json().array().at(0)["disagreements"].toArray().at(0).toObject();
         QCOMPARE(found["column"].toString(), "me");
-        QCOMPARE(spelled(found["amount"]) + '>' + spelled(found["sub_accounts_sum"]), "50>40");
+        QCOMPARE(spelled(found["amount"]) + '>' + spelled(found["sub_accounts_sum"]), "'50.00'>'40.00'");
 
         const QString before = books(yearDb());
         const ProcessRun real = n3fix(QStringList{"--recompute-balances", "--json"} + withMe);
         QVERIFY2(real.status == 0, real.err.constData());
-        QCOMPARE(outcome(real.json().array().at(0).toObject()), QStringList{"'1002'|1|me 50>40"});
+        QCOMPARE(outcome(real.json().array().at(0).toObject()), QStringList{"'1002'|1|me 50.00>40.00"});
         QCOMPARE(SqliteFixture::select(yearDb(), "select mb, md, mc, me from GL_accsum where ccode='1002'"), "i:10|i:0|i:0|i:40\n");
         QCOMPARE(n3fix({"--check-balances", "--amounts", "ME"}).status, 0);
         const ProcessRun undo = n3fix({"--undo", real.json().array().at(0)["journal"].toString()});
