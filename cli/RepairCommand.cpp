@@ -4,6 +4,7 @@
 #include "Output.h"
 #include "ProgressBar.h"
 
+#include "db/StoredValue.h"
 #include "repair/RepairText.h"
 
 #include <QJsonArray>
@@ -51,7 +52,10 @@ int repairEndFlags(const Request &request)
             // another program changed the chart during the walk: flags decided anew are said; flags
             // wrong for the chart as the walk ended are no success
             result.insert(QStringLiteral("redecided"), run.rowsRedecided);
-            result.insert(QStringLiteral("wrong_at_end"), QJsonArray::fromStringList(run.wrongAtEnd));
+            QJsonArray wrongAtEnd;
+            for (const QString &code : run.wrongAtEnd)
+                wrongAtEnd.append(db::jsonValue(db::codeValue(code)));
+            result.insert(QStringLiteral("wrong_at_end"), wrongAtEnd);
             const QString chartNotice = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
             if (!run.wrongAtEnd.isEmpty()) {
                 status = std::max(status, 1);

@@ -267,7 +267,10 @@ QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
         text = QStringLiteral("修复期间其他程序改动了科目表：%1 个科目的末级标志已按改动后的科目表确定。").arg(rowsRedecided);
     if (!wrongAtEnd.isEmpty()) {
         constexpr qsizetype Shown = 10;
-        QString codes = wrongAtEnd.mid(0, Shown).join(QStringLiteral("，"));
+        QStringList shown;
+        for (const QString &code : wrongAtEnd.mid(0, Shown))
+            shown << db::shownValue(db::codeValue(code));
+        QString codes = shown.join(QStringLiteral("，"));
         if (wrongAtEnd.size() > Shown)
             codes += QStringLiteral(" 等");
         text += QStringLiteral(
@@ -288,13 +291,14 @@ QString unreadableAmountText(const UnreadableAmount &amount)
 QString unworkableSumsText(const UnworkableSums &sums)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3：本科目或下级科目中有无法识别的金额，未重算")
-        .arg(sums.code, db::shownValue(sums.period), sums.columns.join(QStringLiteral("、")));
+        .arg(db::shownValue(db::codeValue(sums.code)), db::shownValue(sums.period), sums.columns.join(QStringLiteral("、")));
 }
 
 QString inexactSumText(const InexactSum &sum)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3：合计 %4，数据库只能存为 %5，无法存下准确的合计")
-        .arg(sum.code, db::shownValue(sum.period), sum.column, sum.sum.toString(), storedAmountText(sum.stored));
+        .arg(db::shownValue(db::codeValue(sum.code)), db::shownValue(sum.period), sum.column, sum.sum.toString(),
+             storedAmountText(sum.stored));
 }
 
 } // namespace repair::RepairText
