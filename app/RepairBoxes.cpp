@@ -106,7 +106,9 @@ std::pair<QString, MessageBox::Icon> endFlagsReport(const DatabaseCheck &databas
         if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
             !changes.isEmpty())
             text += QStringLiteral("\n\n") + changes;
-        const bool fine = run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty();
+        if (!run.finalCheckFailure.isEmpty())
+            text += QStringLiteral("\n\n") + repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure);
+        const bool fine = run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty() && run.finalCheckFailure.isEmpty();
         return {text + QStringLiteral("\n\n") + HowToUndo, fine ? MessageBox::Icon::None : MessageBox::Icon::Critical};
     }
     if (run.rowsChanged == 0)

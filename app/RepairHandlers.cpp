@@ -107,6 +107,8 @@ void Form1::Command2_Click()
         if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
             !changes.isEmpty())
             MessageBox::show(changes, run.wrongAtEnd.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
+        if (!run.finalCheckFailure.isEmpty())
+            MessageBox::show(repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure), MessageBox::Icon::Critical);
         break;
     case repair::EndFlagResult::Stopped:
         break;

@@ -63,6 +63,12 @@ int repairEndFlags(const Request &request)
             } else if (!chartNotice.isEmpty()) {
                 out.line(QStringLiteral("%1：%2").arg(placeOf(selected), chartNotice));
             }
+            if (!run.finalCheckFailure.isEmpty()) {
+                status = std::max(status, 1);
+                result.insert(QStringLiteral("final_check_error"), run.finalCheckFailure);
+                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected),
+                                                          repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure)));
+            }
         } else {
             status = 2;
             const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;

@@ -130,8 +130,16 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
                 break;
             }
         }
-        if (run.result == EndFlagResult::Completed)
-            run.wrongAtEnd = watch->wrongNow();
+        // Every row is written: a last look at the chart that fails leaves the walk completed,
+        // and says so.
+        if (run.result == EndFlagResult::Completed) {
+            try {
+                run.wrongAtEnd = watch->wrongNow();
+            } catch (const db::DbError &error) {
+                watch->release();
+                run.finalCheckFailure = error.description();
+            }
+        }
     } catch (const db::DbError &error) {
         if (watch)
             watch->release();

@@ -281,6 +281,13 @@ QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
     return text;
 }
 
+QString finalChartCheckNotMade(const QString &failure)
+{
+    return QStringLiteral("末级标志已全部写入，但修复结束时未能再核对一次科目表（%1），无法确定修复期间其他程序的改动"
+                          "是否使某些末级标志与现在的科目表不符。请再检查一次末级标志。")
+        .arg(failure);
+}
+
 QString unreadableAmountText(const UnreadableAmount &amount)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3 的金额“%4”无法识别")

@@ -82,6 +82,9 @@ QString recomputedRowText(const RecomputedRow &row);
 // the one worked out from the chart as first read (another program added or removed codes), and the codes (the first ten) whose
 // flag is wrong for the chart as the walk left it, with the advice to run it again. Empty when neither.
 QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd);
+// A completed end-flag walk whose last look at the chart failed (`failure`): every flag is
+// written, but whether another program's change made one wrong is not known.
+QString finalChartCheckNotMade(const QString &failure);
 // An amount that can't be read: "科目 1002 第 9 期 md 的金额“1,234.50”无法识别".
 QString unreadableAmountText(const UnreadableAmount &amount);
 // Sums the recompute leaves because they need such an amount.

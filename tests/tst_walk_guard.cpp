@@ -251,6 +251,45 @@ private slots:
         QCOMPARE(journals[0].outcome, repair::Outcome::Completed);
     }
 
+    void finalChartCheckThatFails_data()
+    {
+        addEngineColumn();
+        QTest::newRow("embedded") << false;
+        QTest::newRow("odbc") << true;
+    }
+
+    // Another program renames the chart away once the walk is done with its last row: every flag
+    // is written and the walk completes, with a box (critical stop) saying the chart could not be
+    // looked at again.
+    void finalChartCheckThatFails()
+    {
+        QFETCH(bool, odbc);
+        const std::unique_ptr<Form1> form = openWindow(chartScript(), odbc);
+        QVERIFY(form);
+        bool changed = false;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (!changed && form->Label1->text() == Working + Codes.last()) {
+                SqliteFixture::run(m_yearDb, "alter table code rename to code_was");
+                changed = true;
+            }
+        });
+        timer.start(0);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(changed);
+        QCOMPARE(form->Label1->text(), Done);
+        QCOMPARE(SqliteFixture::select(m_yearDb, "select group_concat(ccode || ':' || bend, ' ') from code_was"),
+                 "t:'1001:0 100101:1 1002:0 100201:1 2001:1'\n");
+        const QStringList boxes = FormDriver::boxesShown();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].startsWith("16|") && boxes[0].contains("末级标志已全部写入，但修复结束时未能再核对一次科目表"),
+                 qPrintable(boxes[0]));
+        const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(journals.size(), 1);
+        QCOMPARE(journals[0].outcome, repair::Outcome::Completed);
+        QCOMPARE(journals[0].rowsDone, 5);
+    }
+
     void rowLeftAsItIsKeepsAnotherProgramsChange_data()
     {
         addEngineColumn();
