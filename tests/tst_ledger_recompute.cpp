@@ -308,11 +308,15 @@ private slots:
         QCOMPARE(books(yearDb()), original);
     }
 
-    // What a person reads: the rows with their amounts in two decimals, what is left, the total.
+    // What a person reads: the rows with their amounts in two decimals, what is left (codes not valid
+    // UTF-8 by their bytes), the total.
     void inWords()
     {
         SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1);"
-                                                 "insert into GL_accsum values('100301',4,2.5,0,0),('77',1,0,0,0);");
+                                                 "insert into GL_accsum values('100301',4,2.5,0,0),('77',1,0,0,0);"
+                                                 "insert into code values(cast(x'3130C5E4' as text),0),"
+                                                 "(cast(x'3130C5E43031' as text),1); insert into GL_accsum values"
+                                                 "(cast(x'3130C5E4' as text),1,0,0,0),(cast(x'3130C5E43031' as text),1,'?',0,0);");
         const ProcessRun dry = n3fix({"--recompute-balances", "--dry-run"});
         QCOMPARE(dry.status, 1);
         QCOMPARE(QString::fromUtf8(dry.out),
@@ -320,6 +324,8 @@ private slots:
                  "  1002 第 9 期：md 400.00 → 300.00\n"
                  "  科目 1003 第 4 期没有余额行，无法重算\n"
                  "  77 第 1 期：科目表中没有这个科目，未改动\n"
+                 "  科目 X'3130c5e43031' 第 1 期 mb 的金额“?”无法识别\n"
+                 "  科目 X'3130c5e4' 第 1 期 mb：本科目或下级科目中有无法识别的金额，未重算\n"
                  "共 1 个数据库：将改动 1 行余额；1 个数据库留有无法重算的余额行，0 个出错。\n");
         const ProcessRun real = n3fix({"--recompute-balances", "--account-set", "001", "--year", "2007"});
         QCOMPARE(real.status, 1);
