@@ -16,7 +16,8 @@ struct Condition {
 // Every one of `columns` holds its value of `values`: "column=?" with the value bound, or
 // "column is null" for a null; joined by "and", and "1=1" for no columns. With `bytesAsText`
 // (on SQLite only) a value given as bytes stands for a text that is not valid UTF-8, as the
-// journal keeps it, and is compared with the column's bytes; without it, bytes match a blob.
+// journal keeps it, and is compared with the column's bytes, as is a text beginning with U+FEFF;
+// without it, bytes match a blob.
 Condition allEqual(const QStringList &columns, const QVariantList &values, bool bytesAsText = false);
 
 }  // namespace db

@@ -65,7 +65,8 @@ QString shownValue(const QVariant &value)
 
 QVariant codeValue(const QString &code)
 {
-    if (holdsUndecodedBytes(code))
+    // a leading U+FEFF is invisible, and JSON readers drop it: the code would read as another
+    if (holdsUndecodedBytes(code) || code.startsWith(QChar(0xFEFF)))
         return bytesOfText(code);
     return code.isNull() ? QVariant() : QVariant(code);
 }

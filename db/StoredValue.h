@@ -23,8 +23,8 @@ QJsonValue jsonValue(const QVariant &value);
 // As the user reads it in a line of text or a cell: NULL as NULL, the rest as jsonValue() gives it.
 QString shownValue(const QVariant &value);
 // A code as read from a database, for jsonValue() and shownValue(): a NULL code (a null text)
-// stays null; a code holding bytes that are not valid UTF-8 (see textOfBytes()) is those bytes,
-// so that it is shown as they are stored.
+// stays null; a code holding bytes that are not valid UTF-8 (see textOfBytes()), or beginning
+// with a byte-order mark, is those bytes, so that it is shown as they are stored.
 QVariant codeValue(const QString &code);
 
 // Stored text bytes as a text that keeps every two different byte strings apart: valid UTF-8 is

@@ -95,6 +95,12 @@ void bind(sqlite3_stmt *statement, int index, const QVariant &value)
     case db::StorageClass::Text:
     case db::StorageClass::Other: {
         const QString text = value.toString();
+        if (text.startsWith(QChar(0xFEFF))) {
+            // bound as UTF-16, SQLite would take the leading U+FEFF for a byte-order mark and drop it
+            const QByteArray utf8 = text.toUtf8();
+            sqlite3_bind_text64(statement, index, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        }
         sqlite3_bind_text16(statement, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
         break;
     }

@@ -209,19 +209,22 @@ private slots:
         // Codes that decode alike or begin alike in characters but differ in their stored bytes. A
         // leading byte-order mark: EF BB BF 1001 is not 1001, so not the parent of 100101 (a
         // parent of its own, 1, is). 中 (E4B8AD) followed by the continuation byte AD is not a
-        // sub-account of 中 to the engine's substr(). Blobs 1 FE and 1 FF are two accounts, each
+        // sub-account of 中 to the engine's substr(); EF BB BF 1001 is written, found by its bytes. Blobs 1 FE and 1 FF are two accounts, each
         // the parent of the text that begins with its bytes.
         QTest::newRow("codes told apart by their bytes")
-            << Typical + "insert into code values('1',0),(cast(x'EFBBBF31303031' as text),1),('100101',1),"
+            << Typical + "insert into code values('1',0),(cast(x'EFBBBF31303031' as text),0),('100101',1),"
+                         "(cast(x'EFBBBF313030313031' as text),1),"
                          "('中',1),(cast(x'E4B8ADAD' as text),1),(x'31FE',0),(x'31FF',0),"
                          "(cast(x'31FE3031' as text),1),(cast(x'31FF3031' as text),1);"
                          "insert into GL_accsum values('1',1,5,0,0),(cast(x'EFBBBF31303031' as text),1,3,0,0),"
                          "('100101',1,4,0,0),('中',1,6,0,0),(cast(x'E4B8ADAD' as text),1,2,0,0),(x'31FE',1,10,0,0),"
-                         "(x'31FF',1,20,0,0),(cast(x'31FE3031' as text),1,30,0,0),(cast(x'31FF3031' as text),1,40,0,0);"
-            << QStringList{"'1'|1|mb 5.00>4.00", "'X'31fe''|1|mb 10.00>30.00", "'X'31ff''|1|mb 20.00>40.00"}
+                         "(x'31FF',1,20,0,0),(cast(x'31FE3031' as text),1,30,0,0),(cast(x'31FF3031' as text),1,40,0,0),"
+                         "(cast(x'EFBBBF313030313031' as text),1,2,0,0);"
+            << QStringList{"'1'|1|mb 5.00>4.00", "'X'31fe''|1|mb 10.00>30.00", "'X'31ff''|1|mb 20.00>40.00",
+                           "'X'efbbbf31303031''|1|mb 3.00>2.00"}
             << "select hex(ccode), mb from GL_accsum order by rowid"
-            << "t:'31'|i:4\nt:'EFBBBF31303031'|i:3\nt:'313030313031'|i:4\nt:'E4B8AD'|i:6\nt:'E4B8ADAD'|i:2\nt:'31FE'|i:30\n"
-               "t:'31FF'|i:40\nt:'31FE3031'|i:30\nt:'31FF3031'|i:40\n";
+            << "t:'31'|i:4\nt:'EFBBBF31303031'|i:2\nt:'313030313031'|i:4\nt:'E4B8AD'|i:6\nt:'E4B8ADAD'|i:2\nt:'31FE'|i:30\n"
+               "t:'31FF'|i:40\nt:'31FE3031'|i:30\nt:'31FF3031'|i:40\nt:'EFBBBF313030313031'|i:2\n";
         // 1002's md can't be read: it is written in mb only, and its md is given as stored, not as 0.
         QTest::newRow("an amount that can't be read beside one written")
             << Typical + "insert into code values('1002',0),('100201',1);"
