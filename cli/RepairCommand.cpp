@@ -67,7 +67,7 @@ int repairEndFlags(const Request &request)
                 status = std::max(status, 1);
                 result.insert(QStringLiteral("final_check_error"), run.finalCheckFailure);
                 Output::error(QStringLiteral("%1：%2").arg(placeOf(selected),
-                                                          repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure)));
+                                                           repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure)));
             }
         } else {
             status = 2;

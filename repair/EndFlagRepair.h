@@ -38,7 +38,7 @@ struct EndFlagRun {
     QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
     QString triggerNotice;  // once it wrote a row: triggers may have changed rows outside the journal
     int rowsRedecided = 0;  // rows whose flag the walk decided anew: another program changed the chart
-    QStringList wrongAtEnd;  // a completed walk: codes whose flag is wrong for the chart as it ended (as codeText())
+    QStringList wrongAtEnd;     // a completed walk: codes whose flag is wrong for the chart as it ended (as codeText())
     QString finalCheckFailure;  // a completed walk: why the chart as it ended could not be looked at
 };
 

@@ -35,7 +35,7 @@ bool endsInLongCharacter(std::string_view code)
     return i > 0 && static_cast<unsigned char>(code[i - 1]) >= 0xC0;
 }
 
-} // namespace
+}  // namespace
 
 bool beginsWithCode(std::string_view longer, std::string_view code)
 {

@@ -27,8 +27,9 @@ const QString ParentOff = Typical + "insert into code values('1002',0),('100201'
 using LedgerFixture::spelled;
 
 // One database's result, one line each: "code|period|column old>new" for every amount changed,
-// "code|period|column kept stored" for an amount left that is no amount in decimal digits, then "missing code|period", "duplicate code|period|rows", "orphan code|period", "unreadable
-// code|period|column stored", "unworkable code|period|columns" and "inexact code|period|column sum>stored".
+// "code|period|column kept stored" for an amount left that is no amount in decimal digits, then "missing code|period", "duplicate
+// code|period|rows", "orphan code|period", "unreadable code|period|column stored", "unworkable code|period|columns" and "inexact
+// code|period|column sum>stored".
 QStringList outcome(const QJsonObject &result)
 {
     QStringList lines;
@@ -40,9 +41,10 @@ QStringList outcome(const QJsonObject &result)
                 lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
                                                               LedgerFixture::amount(row["old"][column]),
                                                               LedgerFixture::amount(row["new"][column]));
-            else if (!row["old"][column].isNull() && !row["old"][column].isUndefined() && !digits.match(row["old"][column].toString()).hasMatch())
-                lines << QStringLiteral("%1|%2|%3 kept %4").arg(spelled(row["code"]), spelled(row["period"]), column,
-                                                               spelled(row["old"][column]));
+            else if (!row["old"][column].isNull() && !row["old"][column].isUndefined()
+                     && !digits.match(row["old"][column].toString()).hasMatch())
+                lines << QStringLiteral("%1|%2|%3 kept %4")
+                             .arg(spelled(row["code"]), spelled(row["period"]), column, spelled(row["old"][column]));
     for (const QJsonValue row : result["missing_rows"].toArray())
         lines << "missing " + spelled(row["code"]) + '|' + spelled(row["period"]);
     for (const QJsonValue row : result["duplicate_rows"].toArray())
@@ -209,17 +211,18 @@ private slots:
         // Codes that decode alike or begin alike in characters but differ in their stored bytes. A
         // leading byte-order mark: EF BB BF 1001 is not 1001, so not the parent of 100101 (a
         // parent of its own, 1, is). 中 (E4B8AD) followed by the continuation byte AD is not a
-        // sub-account of 中 to the engine's substr(); EF BB BF 1001 is written, found by its bytes. Blobs 1 FE and 1 FF are two accounts, each
-        // the parent of the text that begins with its bytes.
+        // sub-account of 中 to the engine's substr(); EF BB BF 1001 is written, found by its bytes. Blobs 1 FE and 1 FF are two
+        // accounts, each the parent of the text that begins with its bytes.
         QTest::newRow("codes told apart by their bytes")
-            << Typical + "insert into code values('1',0),(cast(x'EFBBBF31303031' as text),0),('100101',1),"
-                         "(cast(x'EFBBBF313030313031' as text),1),"
-                         "('中',1),(cast(x'E4B8ADAD' as text),1),(x'31FE',0),(x'31FF',0),"
-                         "(cast(x'31FE3031' as text),1),(cast(x'31FF3031' as text),1);"
-                         "insert into GL_accsum values('1',1,5,0,0),(cast(x'EFBBBF31303031' as text),1,3,0,0),"
-                         "('100101',1,4,0,0),('中',1,6,0,0),(cast(x'E4B8ADAD' as text),1,2,0,0),(x'31FE',1,10,0,0),"
-                         "(x'31FF',1,20,0,0),(cast(x'31FE3031' as text),1,30,0,0),(cast(x'31FF3031' as text),1,40,0,0),"
-                         "(cast(x'EFBBBF313030313031' as text),1,2,0,0);"
+            << Typical
+                   + "insert into code values('1',0),(cast(x'EFBBBF31303031' as text),0),('100101',1),"
+                     "(cast(x'EFBBBF313030313031' as text),1),"
+                     "('中',1),(cast(x'E4B8ADAD' as text),1),(x'31FE',0),(x'31FF',0),"
+                     "(cast(x'31FE3031' as text),1),(cast(x'31FF3031' as text),1);"
+                     "insert into GL_accsum values('1',1,5,0,0),(cast(x'EFBBBF31303031' as text),1,3,0,0),"
+                     "('100101',1,4,0,0),('中',1,6,0,0),(cast(x'E4B8ADAD' as text),1,2,0,0),(x'31FE',1,10,0,0),"
+                     "(x'31FF',1,20,0,0),(cast(x'31FE3031' as text),1,30,0,0),(cast(x'31FF3031' as text),1,40,0,0),"
+                     "(cast(x'EFBBBF313030313031' as text),1,2,0,0);"
             << QStringList{"'1'|1|mb 5.00>4.00", "'X'31fe''|1|mb 10.00>30.00", "'X'31ff''|1|mb 20.00>40.00",
                            "'X'efbbbf31303031''|1|mb 3.00>2.00"}
             << "select hex(ccode), mb from GL_accsum order by rowid"
@@ -227,11 +230,13 @@ private slots:
                "t:'31FF'|i:40\nt:'31FE3031'|i:30\nt:'31FF3031'|i:40\nt:'EFBBBF313030313031'|i:2\n";
         // 1002's md can't be read: it is written in mb only, and its md is given as stored, not as 0.
         QTest::newRow("an amount that can't be read beside one written")
-            << Typical + "insert into code values('1002',0),('100201',1);"
-                         "insert into GL_accsum values('1002',9,100,'abc',0),('100201',9,60,5,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1);"
+                     "insert into GL_accsum values('1002',9,100,'abc',0),('100201',9,60,5,0);"
             << QStringList{"'1002'|9|mb 100.00>60.00", "'1002'|9|md kept 'abc'", "unreadable '1002'|9|md 'abc'",
                            "unworkable '1002'|9|md"}
-            << "select mb, md from GL_accsum where ccode='1002'" << "i:60|t:'abc'\n";
+            << "select mb, md from GL_accsum where ccode='1002'"
+            << "i:60|t:'abc'\n";
         QTest::newRow("nothing to change") << Typical + "insert into code values('1002',0),('100201',1);"
                                                         "insert into GL_accsum values('1002',1,5,0,0),('100201',1,5,0,0);"
                                            << QStringList() << "select mb from GL_accsum order by rowid" << "i:5\ni:5\n";
@@ -299,7 +304,7 @@ private slots:
         // (but where the engine could not hold the sum: the journal has what it stored)
         for (qsizetype i = 0; i < journaled.size(); ++i) {
             QCOMPARE(journaled[i]["old"], result["rows"][i]["old"]);
-            const auto storedInexactly = [&](const QJsonValue inexact) {
+            const auto storedInexactly = [&](const QJsonValue &inexact) {
                 return inexact["code"] == journaled[i]["key"]["ccode"] && inexact["period"] == journaled[i]["key"]["iperiod"];
             };
             const QJsonArray inexact = result["inexact"].toArray();
@@ -315,11 +320,12 @@ private slots:
     // UTF-8 by their bytes), the total.
     void inWords()
     {
-        SqliteFixture::run(yearDb(), ParentOff + "insert into code values('1003',0),('100301',1);"
-                                                 "insert into GL_accsum values('100301',4,2.5,0,0),('77',1,0,0,0);"
-                                                 "insert into code values(cast(x'3130C5E4' as text),0),"
-                                                 "(cast(x'3130C5E43031' as text),1); insert into GL_accsum values"
-                                                 "(cast(x'3130C5E4' as text),1,0,0,0),(cast(x'3130C5E43031' as text),1,'?',0,0);");
+        SqliteFixture::run(yearDb(), ParentOff
+                                         + "insert into code values('1003',0),('100301',1);"
+                                           "insert into GL_accsum values('100301',4,2.5,0,0),('77',1,0,0,0);"
+                                           "insert into code values(cast(x'3130C5E4' as text),0),"
+                                           "(cast(x'3130C5E43031' as text),1); insert into GL_accsum values"
+                                           "(cast(x'3130C5E4' as text),1,0,0,0),(cast(x'3130C5E43031' as text),1,'?',0,0);");
         const ProcessRun dry = n3fix({"--recompute-balances", "--dry-run"});
         QCOMPARE(dry.status, 1);
         QCOMPARE(QString::fromUtf8(dry.out),
@@ -442,8 +448,10 @@ private slots:
         QVERIFY2(real.status == 0, real.err.constData());
         QCOMPARE(outcome(real.json().array().at(0).toObject()), QStringList{"'1002'|1|me 50.00>40.00"});
         QCOMPARE(SqliteFixture::select(yearDb(), "select mb, md, mc, me from GL_accsum where ccode='1002'"), "i:10|i:0|i:0|i:40\n");
-        const QJsonObject key = n3fix({"--journal", real.json().array().at(0)["journal"].toString(), "--json"}).json()["rows"][0]["key"].toObject();
-        QCOMPARE(key, QJsonObject({{"rowid", 1}, {"ccode", "1002"}, {"iperiod", 1}, {"mb", "10.00"}, {"md", "0.00"}, {"mc", "0.00"}}));
+        const QJsonObject key =
+            n3fix({"--journal", real.json().array().at(0)["journal"].toString(), "--json"}).json()["rows"][0]["key"].toObject();
+        QCOMPARE(key,
+                 QJsonObject({{"rowid", 1}, {"ccode", "1002"}, {"iperiod", 1}, {"mb", "10.00"}, {"md", "0.00"}, {"mc", "0.00"}}));
         QCOMPARE(n3fix({"--check-balances", "--amounts", "ME"}).status, 0);
         const ProcessRun undo = n3fix({"--undo", real.json().array().at(0)["journal"].toString()});
         QVERIFY2(undo.status == 0, undo.out + undo.err);

@@ -176,7 +176,7 @@ private slots:
         QTest::addColumn<QString>("atCode");
         QTest::addColumn<QString>("before");  // run on the chart before the walk
         QTest::addColumn<QString>("sql");     // another program's change, once the walk is done with atCode
-        QTest::addColumn<QString>("flags");   // every code (x and its hex when not ASCII) and its flag after the walk, in code order
+        QTest::addColumn<QString>("flags");   // every code (x and hex if not ASCII) and flag after the walk, by code
         QTest::addColumn<QString>("box");     // "icon|text" of the box after 修复完毕复; empty: none
         addEngineColumn();
         const QString added = "insert into code(ccode, bend) values('200101', 1)";
@@ -212,9 +212,10 @@ private slots:
                 << "" << addedBehind << "1001:0 100101:1 10010101:1 1002:0 100201:1 2001:1" << wrongAtEnd("100101") << odbc;
         // 10配 in GBK (3130C5E4), not valid UTF-8, named by its bytes
         QTest::newRow("embedded: sub-account added under a code in another encoding already written")
-            << "2001" << "insert into code(ccode, bend) values(cast(x'3130C5E4' as text), 9)"
-            << "insert into code(ccode, bend) values(cast(x'3130C5E43031' as text), 1)" << "1001:0 100101:1 1002:0 100201:1 x3130C5E4:1 x3130C5E43031:1 2001:1" << wrongAtEnd("X'3130c5e4'")
-            << false;
+            << "2001"
+            << "insert into code(ccode, bend) values(cast(x'3130C5E4' as text), 9)"
+            << "insert into code(ccode, bend) values(cast(x'3130C5E43031' as text), 1)"
+            << "1001:0 100101:1 1002:0 100201:1 x3130C5E4:1 x3130C5E43031:1 2001:1" << wrongAtEnd("X'3130c5e4'") << false;
     }
 
     // Another program adds or removes a code while the walk runs. A row ahead gets the flag that
