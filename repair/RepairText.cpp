@@ -254,8 +254,7 @@ QString recomputedRowText(const RecomputedRow &row)
     QStringList changes;
     for (std::size_t c = 0; c < row.changes.size(); ++c)
         if (row.changes[c])
-            changes << QStringLiteral("%1 %2 → %3").arg(row.columns[qsizetype(c)], amountText(row.stored[c]),
-                                                         moneyText(row.sums[c]));
+            changes << QStringLiteral("%1 %2 → %3").arg(row.columns[qsizetype(c)], amountText(row.stored[c]), moneyText(row.sums[c]));
     return QStringLiteral("%1 第 %2 期：%3")
         .arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period), changes.join(QStringLiteral("，")));
 }

@@ -38,9 +38,9 @@ QStringList outcome(const QJsonObject &result)
         for (const QString &column :
              QStringList{"mb", "md", "mc"} + row["new"].toObject().keys().filter(QRegularExpression("^(?!m[bdc]$)")))
             if (row["old"][column] != row["new"][column])
-                lines << QStringLiteral("%1|%2|%3 %4>%5").arg(spelled(row["code"]), spelled(row["period"]), column,
-                                                              LedgerFixture::amount(row["old"][column]),
-                                                              LedgerFixture::amount(row["new"][column]));
+                lines << QStringLiteral("%1|%2|%3 %4>%5")
+                             .arg(spelled(row["code"]), spelled(row["period"]), column, LedgerFixture::amount(row["old"][column]),
+                                  LedgerFixture::amount(row["new"][column]));
             else if (!row["old"][column].isNull() && !row["old"][column].isUndefined()
                      && !digits.match(row["old"][column].toString()).hasMatch())
                 lines << QStringLiteral("%1|%2|%3 kept %4")
@@ -97,31 +97,36 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QString>("afterSql");
         QTest::addColumn<QString>("after");
-        QTest::newRow("a parent off in one period")
-            << ParentOff << QStringList{"'1002'|9|md 400.00>300.00"}
-            << "select mb, md, mc from GL_accsum where ccode='1002' order by iperiod" << "i:1200|i:300|i:5\ni:50|i:0|i:0\n";
+        QTest::newRow("a parent off in one period") << ParentOff << QStringList{"'1002'|9|md 400.00>300.00"}
+                                                    << "select mb, md, mc from GL_accsum where ccode='1002' order by iperiod"
+                                                    << "i:1200|i:300|i:5\ni:50|i:0|i:0\n";
         // 10020101 raised from 400 to 450: 100201 follows (700 to 750), and 1002 follows it (1000 to 1050).
         QTest::newRow("a detail account off, every level above follows")
-            << Typical + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1);"
-                         "insert into GL_accsum values('1002',3,1000,9,0),('100201',3,700,9,0),('10020101',3,450,4,0),"
-                         "('10020102',3,300,5,0),('100202',3,300,0,0),('1002',4,1,0,0),('100201',4,1,0,0),('10020101',4,1,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',0),('10020101',1),('10020102',1),('100202',1);"
+                     "insert into GL_accsum values('1002',3,1000,9,0),('100201',3,700,9,0),('10020101',3,450,4,0),"
+                     "('10020102',3,300,5,0),('100202',3,300,0,0),('1002',4,1,0,0),('100201',4,1,0,0),('10020101',4,1,0,0);"
             << QStringList{"'1002'|3|mb 1000.00>1050.00", "'100201'|3|mb 700.00>750.00"}
             << "select ccode, mb from GL_accsum where iperiod=3 and ccode in ('1002','100201') order by ccode"
             << "t:'1002'|i:1050\nt:'100201'|i:750\n";
         // 100301 has no row in period 2: it is listed, and 1003 still gets what it would hold (7);
         // 1004 has no row in period 5.
         QTest::newRow("parents without a row")
-            << Typical + "insert into code values('1003',0),('100301',0),('10030101',1),('1004',0),('100401',1);"
-                         "insert into GL_accsum values('1003',2,0,0,0),('10030101',2,7,0,0),('100401',5,9,1,0),"
-                         "('1004',6,0,0,0),('100401',6,0,0,0);"
+            << Typical
+                   + "insert into code values('1003',0),('100301',0),('10030101',1),('1004',0),('100401',1);"
+                     "insert into GL_accsum values('1003',2,0,0,0),('10030101',2,7,0,0),('100401',5,9,1,0),"
+                     "('1004',6,0,0,0),('100401',6,0,0,0);"
             << QStringList{"'1003'|2|mb 0.00>7.00", "missing '100301'|2", "missing '1004'|5"}
-            << "select ccode, mb from GL_accsum where ccode in ('1003','1004') order by ccode" << "t:'1003'|i:7\nt:'1004'|i:0\n";
+            << "select ccode, mb from GL_accsum where ccode in ('1003','1004') order by ccode"
+            << "t:'1003'|i:7\nt:'1004'|i:0\n";
         QTest::newRow("rows of codes not in the chart, untouched")
-            << Typical + "insert into code values('1002',0),('100201',1);"
-                         "insert into GL_accsum values('1002',1,100,0,0),('100201',1,90,0,0),('9999',1,1,1,1),(NULL,2,5,0,0),"
-                         "('100299',1,50,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1);"
+                     "insert into GL_accsum values('1002',1,100,0,0),('100201',1,90,0,0),('9999',1,1,1,1),(NULL,2,5,0,0),"
+                     "('100299',1,50,0,0);"
             << QStringList{"'1002'|1|mb 100.00>90.00", "orphan null|2", "orphan '100299'|1", "orphan '9999'|1"}
-            << "select mb from GL_accsum where ccode is null or ccode in ('9999','100299') order by rowid" << "i:1\ni:5\ni:50\n";
+            << "select mb from GL_accsum where ccode is null or ccode in ('9999','100299') order by rowid"
+            << "i:1\ni:5\ni:50\n";
         // '09' is period 9; NULL counts as 0 and stays NULL where the sum is 0; 'abc' is no amount,
         // so 1002's mb in period 10 is not worked out.
         QTest::newRow("every column TEXT, NULL and text amounts")
@@ -130,56 +135,70 @@ private slots:
                "insert into GL_accsum values('1002','9','1200.00',NULL,' 15 '),('100201','9','600',NULL,'10'),"
                "('100202','09','400.0','0','5'),('100202','10','abc',NULL,NULL),('1002','10','7',NULL,NULL);"
             << QStringList{"'1002'|9|mb 1200.00>1000.00", "unreadable '100202'|10|mb 'abc'", "unworkable '1002'|10|mb"}
-            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid" << "t:'1000'|NULL|t:' 15 '\nt:'7'|NULL|NULL\n";
+            << "select mb, md, mc from GL_accsum where ccode='1002' order by rowid"
+            << "t:'1000'|NULL|t:' 15 '\nt:'7'|NULL|NULL\n";
         // 10020101's mb as import tools leave it: in periods 1 to 3 in no plain form, so neither
         // 100201 nor 1002 above it is worked out there (200 stays 200, not 100); in periods 11 to 13
         // plain (non-breaking blanks, the empty text and NULL as 0), and both follow.
         QTest::newRow("amounts as import tools leave them, every level above left")
-            << Typical + "insert into code values('1002',0),('100201',0),('10020101',1),('100202',1);"
-                         "with shapes(p, v, mid, top) as (values(1,'1,234.50',100,200),(2,x'3130',100,200),(3,9e999,100,200),"
-                         "(11,char(160)||'12.5'||char(160),0,0),(12,'',0,0),(13,NULL,0,0))"
-                         " insert into GL_accsum select '10020101',p,v,0,0 from shapes union all select '100201',p,mid,0,0"
-                         " from shapes union all select '100202',p,100,0,0 from shapes union all select '1002',p,top,0,0 from shapes;"
-            << QStringList{"'1002'|11|mb 0.00>112.50", "'1002'|12|mb 0.00>100.00", "'1002'|13|mb 0.00>100.00",
+            << Typical
+                   + "insert into code values('1002',0),('100201',0),('10020101',1),('100202',1);"
+                     "with shapes(p, v, mid, top) as (values(1,'1,234.50',100,200),(2,x'3130',100,200),(3,9e999,100,200),"
+                     "(11,char(160)||'12.5'||char(160),0,0),(12,'',0,0),(13,NULL,0,0))"
+                     " insert into GL_accsum select '10020101',p,v,0,0 from shapes union all select '100201',p,mid,0,0"
+                     " from shapes union all select '100202',p,100,0,0 from shapes union all select '1002',p,top,0,0 from shapes;"
+            << QStringList{"'1002'|11|mb 0.00>112.50",
+                           "'1002'|12|mb 0.00>100.00",
+                           "'1002'|13|mb 0.00>100.00",
                            "'100201'|11|mb 0.00>12.50",
-                           "unreadable '10020101'|1|mb '1,234.50'", "unreadable '10020101'|2|mb 'X'3130''",
-                           "unreadable '10020101'|3|mb 'inf'", "unworkable '1002'|1|mb", "unworkable '1002'|2|mb",
-                           "unworkable '1002'|3|mb", "unworkable '100201'|1|mb", "unworkable '100201'|2|mb",
+                           "unreadable '10020101'|1|mb '1,234.50'",
+                           "unreadable '10020101'|2|mb 'X'3130''",
+                           "unreadable '10020101'|3|mb 'inf'",
+                           "unworkable '1002'|1|mb",
+                           "unworkable '1002'|2|mb",
+                           "unworkable '1002'|3|mb",
+                           "unworkable '100201'|1|mb",
+                           "unworkable '100201'|2|mb",
                            "unworkable '100201'|3|mb"}
             << "select ccode, iperiod, mb from GL_accsum where iperiod in (1, 11) and ccode in ('1002','100201') order by ccode, iperiod"
             << "t:'1002'|i:1|i:200\nt:'1002'|i:11|f:112.5\nt:'100201'|i:1|i:100\nt:'100201'|i:11|f:12.5\n";
         // 1000000000000000 + 0.05 is more than a double holds: the row gets 1000000000000000, nearer
         // than 0, and the recompute says the sum could not be stored; run again, it writes nothing.
         QTest::newRow("a sum the engine can't hold")
-            << Typical + "insert into code values('1003',0),('100301',1),('100302',1);"
-                         "insert into GL_accsum values('1003',1,0,0,0),('100301',1,1000000000000000,0,0),('100302',1,0.05,0,0);"
+            << Typical
+                   + "insert into code values('1003',0),('100301',1),('100302',1);"
+                     "insert into GL_accsum values('1003',1,0,0,0),('100301',1,1000000000000000,0,0),('100302',1,0.05,0,0);"
             << QStringList{"'1003'|1|mb 0.00>1000000000000000.05", "inexact '1003'|1|mb 1000000000000000.05>1000000000000000"}
-            << "select mb from GL_accsum where ccode='1003'" << "i:1000000000000000\n";
+            << "select mb from GL_accsum where ccode='1003'"
+            << "i:1000000000000000\n";
         // Untyped columns keep numbers as numbers; blanks pad fixed-width codes; the padded row is the one written.
         QTest::newRow("codes padded or stored as numbers")
             << "create table code(ccode, bend); create table GL_accsum(ccode, iperiod, mb, md, mc);"
                "insert into code values(1002,0),('100201  ',1),(100202.0,1),('1002 ',0);"
                "insert into GL_accsum values('1002   ',1,300,0,0),(100201,1,100,0,0),('100202',1,150,0,0),"
                "(1002.0,2,10,0,0),('100201 ',2,4,0,0),(100202,2,6,0,0);"
-            << QStringList{"'1002'|1|mb 300.00>250.00"} << "select ccode, mb from GL_accsum where rowid=1" << "t:'1002   '|i:250\n";
+            << QStringList{"'1002'|1|mb 300.00>250.00"} << "select ccode, mb from GL_accsum where rowid=1"
+            << "t:'1002   '|i:250\n";
         // 1.2e15 is written as that integer; 0.1 + 0.2 as the real 0.3, not as 0.30000000000000004.
         QTest::newRow("huge amounts and exact sums")
-            << Typical + "insert into code values('1002',0),('100201',1),('100202',1),('1003',0),('100301',1),('100302',1);"
-                         "insert into GL_accsum values('1002',1,0,0,0),('100201',1,1200000000000000,0,0),('100202',1,0,0,0),"
-                         "('1003',1,0,0,0),('100301',1,0.1,0,0),('100302',1,0.2,0,0);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1),('100202',1),('1003',0),('100301',1),('100302',1);"
+                     "insert into GL_accsum values('1002',1,0,0,0),('100201',1,1200000000000000,0,0),('100202',1,0,0,0),"
+                     "('1003',1,0,0,0),('100301',1,0.1,0,0),('100302',1,0.2,0,0);"
             << QStringList{"'1002'|1|mb 0.00>1200000000000000.00", "'1003'|1|mb 0.00>0.30"}
             << "select mb, typeof(mb), mb = 0.3 from GL_accsum where ccode in ('1002','1003') order by ccode"
             << "i:1200000000000000|t:'integer'|i:0\nf:0.29999999999999999|t:'real'|i:1\n";
         // 500 sub-accounts of 50000000000.1234 and 500 of 50000000000.8766 make exactly
         // 50000000000500, the parent's mb; their md of 1.2e12 each make 1.2e15 against the parent's 0.
         QTest::newRow("1,000 sub-accounts")
-            << Typical + "insert into code values('1002',0);"
-                         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
-                         " insert into code select '1002' || printf('%04d', i), 1 from n;"
-                         "insert into GL_accsum values('1002',1,50000000000500,0,0);"
-                         "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
-                         " insert into GL_accsum select '1002' || printf('%04d', i), 1,"
-                         " case when i % 2 then 50000000000.1234 else 50000000000.8766 end, 1200000000000, 0 from n;"
+            << Typical
+                   + "insert into code values('1002',0);"
+                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
+                     " insert into code select '1002' || printf('%04d', i), 1 from n;"
+                     "insert into GL_accsum values('1002',1,50000000000500,0,0);"
+                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000)"
+                     " insert into GL_accsum select '1002' || printf('%04d', i), 1,"
+                     " case when i % 2 then 50000000000.1234 else 50000000000.8766 end, 1200000000000, 0 from n;"
             << QStringList{"'1002'|1|md 0.00>1200000000000000.00"} << "select mb, md from GL_accsum where ccode='1002'"
             << "i:50000000000500|i:1200000000000000\n";
         // Several rows of 1002 in period 1 whose total is off: which to change can't be told; in
@@ -200,11 +219,12 @@ private slots:
         // replaced they would read as 10?? and 10??01, one the parent of the other. 20配 (3230C5E4) is
         // the parent of 20配01 by its bytes, and follows it, as 20 follows 20配.
         QTest::newRow("codes in another encoding")
-            << Typical + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
-                         "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
-                         "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
-                         "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
-                         "(cast(x'3230C5E43031' as text),1,11,0,0);"
+            << Typical
+                   + "insert into code values('10',0),(cast(x'3130C5E4' as text),1),(cast(x'3130C4E33031' as text),1),"
+                     "('20',0),(cast(x'3230C5E4' as text),0),(cast(x'3230C5E43031' as text),1);"
+                     "insert into GL_accsum values('10',1,80,0,0),(cast(x'3130C5E4' as text),1,30,0,0),"
+                     "(cast(x'3130C4E33031' as text),1,50,0,0),('20',1,9,0,0),(cast(x'3230C5E4' as text),1,7,0,0),"
+                     "(cast(x'3230C5E43031' as text),1,11,0,0);"
             << QStringList{"'20'|1|mb 9.00>11.00", "'X'3230c5e4''|1|mb 7.00>11.00"}
             << "select hex(ccode), mb from GL_accsum order by rowid"
             << "t:'3130'|i:80\nt:'3130C5E4'|i:30\nt:'3130C4E33031'|i:50\nt:'3230'|i:11\nt:'3230C5E4'|i:11\nt:'3230C5E43031'|i:11\n";
@@ -511,8 +531,9 @@ private slots:
         QCOMPARE(dry.status, 1);
         QCOMPARE(snapshot(config.path()), before);
         QCOMPARE(dry.json(), embedded.json());
-        QCOMPARE(outcome(dry.json()[0].toObject()), QStringList({"'1002'|9|md 400.00>300.00", "'1003'|1|mb 0.00>0.30", "'1003'|1|md 0.00>7.00",
-                                                                 "orphan '9'|1", "unreadable '100401'|1|mb 'inf'", "unworkable '1004'|1|mb"}));
+        QCOMPARE(outcome(dry.json()[0].toObject()),
+                 QStringList({"'1002'|9|md 400.00>300.00", "'1003'|1|mb 0.00>0.30", "'1003'|1|md 0.00>7.00", "orphan '9'|1",
+                              "unreadable '100401'|1|mb 'inf'", "unworkable '1004'|1|mb"}));
 
         const QString original = books(data + "/LQDATA_001_2007");
         const ProcessRun real = odbc({"--recompute-balances", "--json"});
