@@ -37,7 +37,7 @@ QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
     const repair::BalanceDisagreement &found = m_disagreements[std::size_t(index.row())];
     switch (index.column()) {
     case Code:
-        return db::shownValue(db::codeValue(found.code));
+        return db::shownCode(found.code);
     case Period:
         return db::shownValue(found.period);
     case AmountColumn:
@@ -62,7 +62,7 @@ QVariant DisagreementsModel::unreadableData(const repair::UnreadableAmount &amou
 {
     switch (column) {
     case Code:
-        return db::shownValue(db::codeValue(amount.code));
+        return db::shownCode(amount.code);
     case Period:
         return db::shownValue(amount.period);
     case AmountColumn:

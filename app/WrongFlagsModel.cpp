@@ -26,7 +26,7 @@ QVariant WrongFlagsModel::data(const QModelIndex &index, int role) const
     const repair::WrongFlag &flag = m_flags[std::size_t(index.row())];
     switch (index.column()) {
     case Code:
-        return db::shownValue(db::codeValue(flag.code));
+        return db::shownCode(flag.code);
     case Now:
         return db::shownValue(flag.flag);
     case Right:

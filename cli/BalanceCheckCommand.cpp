@@ -29,7 +29,7 @@ QJsonObject disagreementJson(const repair::BalanceDisagreement &found)
 QString disagreementLine(const repair::BalanceDisagreement &found)
 {
     return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")
-        .arg(db::shownValue(db::codeValue(found.code)), db::shownValue(found.period), found.column,
+        .arg(db::shownCode(found.code), db::shownValue(found.period), found.column,
              found.amount ? repair::RepairText::moneyText(*found.amount) : QStringLiteral("无余额行"),
              repair::RepairText::moneyText(found.subAccountsSum));
 }
@@ -81,7 +81,7 @@ int checkBalances(const Request &request)
             orphans.append(QJsonObject{{QStringLiteral("code"), db::jsonValue(db::codeValue(orphan.code))},
                                        {QStringLiteral("period"), db::jsonValue(orphan.period)}});
             if (request.verbose)
-                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(db::shownValue(db::codeValue(orphan.code)), db::shownValue(orphan.period)));
+                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(db::shownCode(orphan.code), db::shownValue(orphan.period)));
         }
         QJsonArray unreadableAmounts;
         for (const repair::UnreadableAmount &amount : check.unreadable) {

@@ -50,19 +50,19 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     for (const repair::MissingBalanceRow &row : plan.missingRows) {
         missing.append(codeAndPeriod(row.code, row.period));
         out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算")
-                     .arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period)));
+                     .arg(db::shownCode(row.code), db::shownValue(row.period)));
     }
     for (const repair::DuplicateBalanceRows &rows : plan.duplicateRows) {
         QJsonObject json = codeAndPeriod(rows.code, rows.period);
         json.insert(QStringLiteral("rows"), rows.rows);
         duplicates.append(json);
         out.line(QStringLiteral("  科目 %1 第 %2 期有 %3 条余额行，合计与下级科目不符，无法判断改哪一条，无法重算")
-                     .arg(db::shownValue(db::codeValue(rows.code)), db::shownValue(rows.period))
+                     .arg(db::shownCode(rows.code), db::shownValue(rows.period))
                      .arg(rows.rows));
     }
     for (const repair::BalanceOrphan &orphan : plan.orphans) {
         orphans.append(codeAndPeriod(orphan.code, orphan.period));
-        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动").arg(db::shownValue(db::codeValue(orphan.code)), db::shownValue(orphan.period)));
+        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动").arg(db::shownCode(orphan.code), db::shownValue(orphan.period)));
     }
     result.insert(QStringLiteral("missing_rows"), missing);
     result.insert(QStringLiteral("duplicate_rows"), duplicates);

@@ -71,6 +71,17 @@ QVariant codeValue(const QString &code)
     return code.isNull() ? QVariant() : QVariant(code);
 }
 
+QString shownCode(const QString &code)
+{
+    return shownValue(codeValue(code));
+}
+
+QString codeBytesExpression(const QString &column)
+{
+    return QStringLiteral("case when typeof(%1)='blob' or (typeof(%1)='text' and %1 glob '*[^ -~]*') then cast(%1 as blob) end")
+        .arg(column);
+}
+
 namespace {
 
 // Whether the unit at `i` stands for an undecoded byte: a low surrogate in U+DC80..U+DCFF that is

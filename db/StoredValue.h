@@ -26,6 +26,12 @@ QString shownValue(const QVariant &value);
 // stays null; a code holding bytes that are not valid UTF-8 (see textOfBytes()), or beginning
 // with a byte-order mark, is those bytes, so that it is shown as they are stored.
 QVariant codeValue(const QString &code);
+// A code as the user reads it in a line of text or a cell: shownValue() of codeValue().
+QString shownCode(const QString &code);
+// On SQLite, an expression giving the stored bytes of the code in `column` where the driver
+// would hand it over otherwise than stored: a blob, and a text not all printable ASCII (a text not
+// valid UTF-8 comes decoded, its invalid bytes replaced alike); NULL for any other code.
+QString codeBytesExpression(const QString &column);
 
 // Stored text bytes as a text that keeps every two different byte strings apart: valid UTF-8 is
 // decoded as it is; each byte of a sequence that is not valid UTF-8 (a code imported in another

@@ -58,17 +58,13 @@ QString shown(const QVariant &value)
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
-// What a read selects beside a row's columns on SQLite: the stored bytes of a blob code and of a
-// text code that is not all printable ASCII. Qt's driver hands texts over decoded, a text not
-// valid UTF-8 (a code imported in another encoding) with each invalid byte replaced alike, and
-// reads a blob as text the same way, so that two different stored codes could read as one; by
-// their bytes they stay apart (db::textOfBytes()).
+// What a read selects beside a row's columns on SQLite: the stored bytes of a code the driver
+// would hand over otherwise, so that two different stored codes never read as one
+// (db::textOfBytes()).
 QString codeBytesColumn(const db::Connection &connection)
 {
-    return connection.dialect() == db::SqlDialect::Sqlite
-               ? QStringLiteral(",case when typeof(ccode)='blob' or (typeof(ccode)='text' and ccode glob '*[^ -~]*')"
-                                " then cast(ccode as blob) end")
-               : QString();
+    return connection.dialect() == db::SqlDialect::Sqlite ? QLatin1Char(',') + db::codeBytesExpression(QStringLiteral("ccode"))
+                                                          : QString();
 }
 
 // The code of the row `rows` stands on, read as the engine's text functions see it: by its
@@ -220,7 +216,7 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
                 }
             } catch (const MoneyOutOfRange &) {
                 throw db::DbError(QStringLiteral("科目 %1 第 %2 期的 %3 金额“%4”：")
-                                      .arg(db::shownValue(db::codeValue(code)), shown(period), m_amountColumns[qsizetype(column)],
+                                      .arg(db::shownCode(code), shown(period), m_amountColumns[qsizetype(column)],
                                            shown(stored))
                                   + moneyOutOfRangeText());
             }

@@ -58,7 +58,7 @@ void refuseUnlessConfirmed(const RecomputePlan &confirmed, const RecomputePlan &
     const RecomputedRow &row = i < confirmed.rows.size() ? confirmed.rows[i] : now.rows[i];
     throw db::DbError(QStringLiteral("科目 %1 第 %2 期：余额表在读取之后被其他程序改动了（本科目或它的下级科目）。"
                                      "重算没有做任何改动，请重新运行。")
-                          .arg(db::shownValue(db::codeValue(row.code)), periodText(row.period)));
+                          .arg(db::shownCode(row.code), periodText(row.period)));
 }
 
 // The condition that finds one planned row only while it holds what was read: its rowid where
@@ -243,7 +243,7 @@ private:
     [[noreturn]] static void fail(const RecomputedRow &row, const QString &why)
     {
         throw db::DbError(
-            QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownValue(db::codeValue(row.code)), periodText(row.period), why));
+            QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownCode(row.code), periodText(row.period), why));
     }
 
     std::shared_ptr<db::Connection> m_connection;

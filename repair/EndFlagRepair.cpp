@@ -155,7 +155,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
             settlePendingSettings(journalDirectory(), journal->record());
         static const Outcome outcomes[] = {Outcome::Unrecorded, Outcome::Completed, Outcome::Stopped, Outcome::Failed};
         const QString where = atCode && run.result == EndFlagResult::Failed
-                                  ? QStringLiteral("科目 %1：").arg(db::shownValue(db::codeValue(*atCode)))
+                                  ? QStringLiteral("科目 %1：").arg(db::shownCode(*atCode))
                                   : QString();
         run.unrecorded = journal->finish(outcomes[int(run.result)], run.rowsReached, run.rowsChanged,
                                          where + run.failure, settingsRestored);

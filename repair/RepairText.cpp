@@ -256,7 +256,7 @@ QString recomputedRowText(const RecomputedRow &row)
         if (row.changes[c])
             changes << QStringLiteral("%1 %2 → %3").arg(row.columns[qsizetype(c)], amountText(row.stored[c]), moneyText(row.sums[c]));
     return QStringLiteral("%1 第 %2 期：%3")
-        .arg(db::shownValue(db::codeValue(row.code)), db::shownValue(row.period), changes.join(QStringLiteral("，")));
+        .arg(db::shownCode(row.code), db::shownValue(row.period), changes.join(QStringLiteral("，")));
 }
 
 QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
@@ -268,7 +268,7 @@ QString chartChangedDuringWalk(int rowsRedecided, const QStringList &wrongAtEnd)
         constexpr qsizetype Shown = 10;
         QStringList shown;
         for (const QString &code : wrongAtEnd.mid(0, Shown))
-            shown << db::shownValue(db::codeValue(code));
+            shown << db::shownCode(code);
         QString codes = shown.join(QStringLiteral("，"));
         if (wrongAtEnd.size() > Shown)
             codes += QStringLiteral(" 等");
@@ -290,20 +290,20 @@ QString finalChartCheckNotMade(const QString &failure)
 QString unreadableAmountText(const UnreadableAmount &amount)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3 的金额“%4”无法识别")
-        .arg(db::shownValue(db::codeValue(amount.code)), db::shownValue(amount.period), amount.column,
+        .arg(db::shownCode(amount.code), db::shownValue(amount.period), amount.column,
              storedAmountText(amount.stored));
 }
 
 QString unworkableSumsText(const UnworkableSums &sums)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3：本科目或下级科目中有无法识别的金额，未重算")
-        .arg(db::shownValue(db::codeValue(sums.code)), db::shownValue(sums.period), sums.columns.join(QStringLiteral("、")));
+        .arg(db::shownCode(sums.code), db::shownValue(sums.period), sums.columns.join(QStringLiteral("、")));
 }
 
 QString inexactSumText(const InexactSum &sum)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3：合计 %4，数据库只能存为 %5，无法存下准确的合计")
-        .arg(db::shownValue(db::codeValue(sum.code)), db::shownValue(sum.period), sum.column, sum.sum.toString(),
+        .arg(db::shownCode(sum.code), db::shownValue(sum.period), sum.column, sum.sum.toString(),
              storedAmountText(sum.stored));
 }
 
