@@ -106,9 +106,8 @@ BalanceCheck checkBalances(const QString &database, const QStringList &amountCol
         check.codes = ledger.chartRows();
         check.columns = ledger.amountColumns();
         listDisagreements(ledger, readTotals(ledger, check), check);
-        BalanceLedger::sortOrphans(check.orphans);
-        check.unreadable = std::move(ledger.unreadable());
-        ledger.sortUnreadable(check.unreadable);
+        BalanceLedger::sortByCodeAndPeriod(check.orphans);
+        check.unreadable = ledger.takeUnreadable();
     } catch (const db::DbError &error) {
         check = {database, 0, 0, 0, {}, {}, {}, error.description(), amountColumns};
     } catch (const MoneyOutOfRange &) {

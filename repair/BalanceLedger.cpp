@@ -238,15 +238,10 @@ bool BalanceLedger::periodBefore(const QVariant &a, const QVariant &b)
     return a.toString() < b.toString();
 }
 
-void BalanceLedger::sortOrphans(std::vector<BalanceOrphan> &orphans)
+std::vector<UnreadableAmount> BalanceLedger::takeUnreadable()
 {
-    std::stable_sort(orphans.begin(), orphans.end(), [](const BalanceOrphan &a, const BalanceOrphan &b) {
-        return a.code != b.code ? a.code < b.code : periodBefore(a.period, b.period);
-    });
-}
-
-void BalanceLedger::sortUnreadable(std::vector<UnreadableAmount> &unreadable) const
-{
+    std::vector<UnreadableAmount> unreadable = std::move(m_unreadable);
+    m_unreadable.clear();
     const auto columnAt = [this](const QString &column) { return m_amountColumns.indexOf(column); };
     std::stable_sort(unreadable.begin(), unreadable.end(), [&](const UnreadableAmount &a, const UnreadableAmount &b) {
         if (a.code != b.code)
@@ -255,6 +250,7 @@ void BalanceLedger::sortUnreadable(std::vector<UnreadableAmount> &unreadable) co
             return periodBefore(a.period, b.period);
         return columnAt(a.column) < columnAt(b.column);
     });
+    return unreadable;
 }
 
 } // namespace repair

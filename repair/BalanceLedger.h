@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -83,8 +84,9 @@ public:
     // The amount columns read, as GL_accsum spells them.
     const QStringList &amountColumns() const { return m_amountColumns; }
     std::size_t amountCount() const { return std::size_t(m_amountColumns.size()); }
-    // The amounts of the chart's accounts that could not be read, in the order read.
-    std::vector<UnreadableAmount> &unreadable() { return m_unreadable; }
+    // The amounts of the chart's accounts that could not be read by the rows read so far, in code
+    // order, then period order, then the columns' order; the ledger keeps none of them after.
+    std::vector<UnreadableAmount> takeUnreadable();
 
     int chartRows() const { return m_chartRows; }
     const std::vector<QString> &codes() const { return m_codes; }
@@ -102,10 +104,14 @@ public:
 
     // Periods in the order a person reads them: numbers by value, then texts, then NULL.
     static bool periodBefore(const QVariant &a, const QVariant &b);
-    // Orphans in code order, then period order.
-    static void sortOrphans(std::vector<BalanceOrphan> &orphans);
-    // Unreadable amounts in code order, then period order, then the columns' order.
-    void sortUnreadable(std::vector<UnreadableAmount> &unreadable) const;
+    // Rows of any kind with a code and a period (orphans, rows to write, ...) in code order, then
+    // period order.
+    template <typename Rows> static void sortByCodeAndPeriod(Rows &rows)
+    {
+        std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) {
+            return a.code != b.code ? a.code < b.code : periodBefore(a.period, b.period);
+        });
+    }
 
 private:
     quint32 periodNumber(const QVariant &period);

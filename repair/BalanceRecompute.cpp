@@ -133,7 +133,6 @@ public:
             m_whole.close();
             m_writes.push_back(std::move(write));
         }
-        m_journalColumns = record.changedColumns;
         journal->setRowsVisited(m_plan.rowsRead);
         journal->flush();
         return journal;
@@ -201,7 +200,7 @@ private:
                 listed->stored = value;
             else
                 inexact.push_back({write.row->code, write.row->period, write.columns[c], sum, value});
-            journaled[int(m_journalColumns.indexOf(write.columns[c]))] = value;
+            journaled[int(journal.record().changedColumns.indexOf(write.columns[c]))] = value;
         }
         stored.close();
         if (!exact)
@@ -250,7 +249,6 @@ private:
     const RecomputePlan &m_plan;
     db::Recordset m_whole;  // reused for every row: its statements stay prepared
     std::vector<Write> m_writes;
-    QStringList m_journalColumns;  // the amount columns the journal keeps, in its order
 };
 
 } // namespace
@@ -296,9 +294,7 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
             journal = writer.journal(accountSet, year);
             run.journal = journal->record().id;
             run.written = writer.write(progress, *journal, run.plan.inexact);
-            std::stable_sort(run.plan.inexact.begin(), run.plan.inexact.end(), [](const auto &a, const auto &b) {
-                return a.code != b.code ? a.code < b.code : BalanceLedger::periodBefore(a.period, b.period);
-            });
+            BalanceLedger::sortByCodeAndPeriod(run.plan.inexact);
         }
         connection->commit();
     } catch (const std::exception &error) {

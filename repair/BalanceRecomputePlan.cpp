@@ -53,7 +53,6 @@ RecomputePlan readRecomputePlan(const std::shared_ptr<db::Connection> &connectio
 {
     RecomputePlan plan;
     plan.database = database;
-    plan.columns = amountColumns;
     BalanceLedger ledger(connection, amountColumns);
     plan.codes = ledger.chartRows();
     plan.columns = ledger.amountColumns();
@@ -160,17 +159,13 @@ RecomputePlan readRecomputePlan(const std::shared_ptr<db::Connection> &connectio
         }
     }
 
-    const auto byCodeAndPeriod = [](const auto &a, const auto &b) {
-        return a.code != b.code ? a.code < b.code : BalanceLedger::periodBefore(a.period, b.period);
-    };
-    std::sort(plan.rows.begin(), plan.rows.end(), byCodeAndPeriod);
-    std::sort(plan.missingRows.begin(), plan.missingRows.end(), byCodeAndPeriod);
-    std::sort(plan.duplicateRows.begin(), plan.duplicateRows.end(), byCodeAndPeriod);
-    std::sort(plan.unworkable.begin(), plan.unworkable.end(), byCodeAndPeriod);
-    std::stable_sort(plan.inexact.begin(), plan.inexact.end(), byCodeAndPeriod);
-    BalanceLedger::sortOrphans(plan.orphans);
-    plan.unreadable = std::move(ledger.unreadable());
-    ledger.sortUnreadable(plan.unreadable);
+    BalanceLedger::sortByCodeAndPeriod(plan.rows);
+    BalanceLedger::sortByCodeAndPeriod(plan.missingRows);
+    BalanceLedger::sortByCodeAndPeriod(plan.duplicateRows);
+    BalanceLedger::sortByCodeAndPeriod(plan.unworkable);
+    BalanceLedger::sortByCodeAndPeriod(plan.inexact);
+    BalanceLedger::sortByCodeAndPeriod(plan.orphans);
+    plan.unreadable = ledger.takeUnreadable();
     return plan;
 }
 
