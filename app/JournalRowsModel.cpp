@@ -1,9 +1,8 @@
 #include "JournalRowsModel.h"
 
-#include "RepairDescription.h"
-
 #include "db/DbError.h"
 #include "repair/JournalReader.h"
+#include "repair/RepairText.h"
 
 #include <QStringList>
 
@@ -61,13 +60,13 @@ QVariant JournalRowsModel::data(const QModelIndex &index, int role) const
     const Row &row = m_rows.at(index.row());
     switch (columnAt(index.column())) {
     case Code:
-        return RepairDescription::code(m_record, row.journaled);
+        return repair::RepairText::keyValue(m_record, row.journaled, QStringLiteral("ccode"));
     case Period:
-        return RepairDescription::period(m_record, row.journaled);
+        return repair::RepairText::keyValue(m_record, row.journaled, QStringLiteral("iperiod"));
     case Before:
-        return RepairDescription::values(m_record, row.journaled.oldValues);
+        return repair::RepairText::rowValues(m_record, row.journaled.oldValues);
     case Written:
-        return RepairDescription::values(m_record, row.journaled.newValues);
+        return repair::RepairText::rowValues(m_record, row.journaled.newValues);
     case Now:
         return row.now;
     }
@@ -133,8 +132,8 @@ QString JournalRowsModel::nowText(const repair::JournalRow &row, QString &unread
             return QStringLiteral("记录已不存在");
         QStringList shown;
         for (const QVariantList &values : found)
-            if (!shown.contains(RepairDescription::values(m_record, values)))
-                shown << RepairDescription::values(m_record, values);
+            if (!shown.contains(repair::RepairText::rowValues(m_record, values)))
+                shown << repair::RepairText::rowValues(m_record, values);
         return shown.join(QStringLiteral("；"));
     } catch (const db::DbError &error) {
         unreadable = QStringLiteral("无法读取：") + error.description().simplified();

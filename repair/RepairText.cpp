@@ -106,10 +106,6 @@ QString columnWords(const QString &column)
     return column;
 }
 
-namespace {
-
-// The key value of the column named `name` (as the engine compares names, without regard to
-// case), as the user reads it; empty when the repair has no such column.
 QString keyValue(const RepairRecord &record, const JournalRow &row, const QString &name)
 {
     for (int i = 0; i < record.keyColumns.size(); ++i)
@@ -117,8 +113,6 @@ QString keyValue(const RepairRecord &record, const JournalRow &row, const QStrin
             return db::shownValue(row.key.value(i));
     return QString();
 }
-
-}  // namespace
 
 QString rowPlace(const RepairRecord &record, const JournalRow &row)
 {

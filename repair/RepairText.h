@@ -47,6 +47,9 @@ QString summary(const RepairRecord &record);
 // A column as the books name it: "科目编码", "科目名称", "末级标志", "期间"; other columns (the
 // amounts mb, md, mc among them) by their own names.
 QString columnWords(const QString &column);
+// The value a journaled row has in its key column `name` (as the engine compares names, without
+// regard to case), as the user reads it; empty when the repair has no such column.
+QString keyValue(const RepairRecord &record, const JournalRow &row, const QString &name);
 // Where a journaled row is: its account code, with the period for a row of the balances
 // ("1011，3 月"); its key columns in the books' words where it has no account code.
 QString rowPlace(const RepairRecord &record, const JournalRow &row);
