@@ -49,14 +49,12 @@ EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection)
         m_rollback = prepare(db, "ROLLBACK");
         m_codes = prepare(db, "select ccode from code");
         // one view of the file from here to follow(): the version, the codes and the chart agree
-        exec(m_read);
-        m_inTransaction = true;
+        begin(m_read);
         m_seen = version();
         m_storedCodes = storedCodes();
     } catch (const db::DbError &) {
         release();
-        for (sqlite3_stmt *statement : {m_version, m_begin, m_read, m_commit, m_rollback, m_codes})
-            sqlite3_finalize(statement);
+        finalizeStatements();
         throw;
     }
 }
@@ -64,6 +62,11 @@ EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection)
 EndFlagChartWatch::~EndFlagChartWatch()
 {
     release();
+    finalizeStatements();
+}
+
+void EndFlagChartWatch::finalizeStatements()
+{
     for (sqlite3_stmt *statement : {m_version, m_begin, m_read, m_commit, m_rollback, m_codes})
         sqlite3_finalize(statement);
 }
@@ -118,6 +121,24 @@ void EndFlagChartWatch::exec(sqlite3_stmt *statement)
         throw db::DbError(failure);
 }
 
+// Runs `statement`, one that begins a transaction, and notes the transaction as open.
+void EndFlagChartWatch::begin(sqlite3_stmt *statement)
+{
+    exec(statement);
+    m_inTransaction = true;
+}
+
+// refresh(), ending the transaction when it fails.
+void EndFlagChartWatch::refreshOrRelease()
+{
+    try {
+        refresh();
+    } catch (const db::DbError &) {
+        release();
+        throw;
+    }
+}
+
 // Within a transaction: after another program's commit, whether the codes changed; if so the
 // flags are worked out anew.
 void EndFlagChartWatch::refresh()
@@ -152,14 +173,8 @@ void EndFlagChartWatch::readAgain()
 int EndFlagChartWatch::flagNow(std::size_t i)
 {
     if (m_db && version() != m_seen) {
-        exec(m_read);  // the version, the codes and the chart read as one view
-        m_inTransaction = true;
-        try {
-            refresh();
-        } catch (const db::DbError &) {
-            release();
-            throw;
-        }
+        begin(m_read);  // the version, the codes and the chart read as one view
+        refreshOrRelease();
         release();
     }
     return m_given[i] = m_now[i];
@@ -169,14 +184,8 @@ int EndFlagChartWatch::lockAndFlag(std::size_t i)
 {
     if (!m_db)
         return m_given[i] = m_now[i];
-    exec(m_begin);
-    m_inTransaction = true;
-    try {
-        refresh();  // under the lock: nothing can change the chart again before the row's commit
-    } catch (const db::DbError &) {
-        release();
-        throw;
-    }
+    begin(m_begin);
+    refreshOrRelease();  // under the lock: nothing can change the chart again before the row's commit
     return m_given[i] = m_now[i];
 }
 
@@ -201,8 +210,7 @@ QStringList EndFlagChartWatch::wrongNow()
 {
     QStringList wrong;
     if (m_db) {
-        exec(m_read);
-        m_inTransaction = true;
+        begin(m_read);
         const bool same = !m_readAgain && (version() == m_seen || storedCodes() == m_storedCodes);
         release();
         if (same)

@@ -66,6 +66,9 @@ private:
     void refresh();
     void readAgain();
     void exec(sqlite3_stmt *statement);
+    void begin(sqlite3_stmt *statement);
+    void refreshOrRelease();
+    void finalizeStatements();
 
     std::shared_ptr<db::Connection> m_connection;
     sqlite3 *m_db = nullptr;
