@@ -61,9 +61,7 @@ QString endFlagsQuestion(const DatabaseCheck &database)
 {
     QStringList flags;
     for (const repair::WrongFlag &wrong : database.endFlags.wrong)
-        flags << QStringLiteral("%1：现为 %2，应为 %3")
-                     .arg(db::shownCode(wrong.code), db::shownValue(wrong.flag))
-                     .arg(wrong.right);
+        flags << QStringLiteral("%1：现为 %2，应为 %3").arg(db::shownCode(wrong.code), db::shownValue(wrong.flag)).arg(wrong.right);
     return QStringLiteral("重建%1的末级标志吗？\n\n按科目编码顺序重写科目表中每个科目的末级标志（还有以它的编码开头的更长编码时为 0，"
                           "没有时为 1），将改动 %2 个：\n")
                .arg(place(database))

@@ -81,7 +81,8 @@ int checkBalances(const Request &request)
             orphans.append(QJsonObject{{QStringLiteral("code"), db::jsonValue(db::codeValue(orphan.code))},
                                        {QStringLiteral("period"), db::jsonValue(orphan.period)}});
             if (request.verbose)
-                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目").arg(db::shownCode(orphan.code), db::shownValue(orphan.period)));
+                out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目")
+                             .arg(db::shownCode(orphan.code), db::shownValue(orphan.period)));
         }
         QJsonArray unreadableAmounts;
         for (const repair::UnreadableAmount &amount : check.unreadable) {

@@ -49,8 +49,7 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     QJsonArray missing, duplicates, orphans;
     for (const repair::MissingBalanceRow &row : plan.missingRows) {
         missing.append(codeAndPeriod(row.code, row.period));
-        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算")
-                     .arg(db::shownCode(row.code), db::shownValue(row.period)));
+        out.line(QStringLiteral("  科目 %1 第 %2 期没有余额行，无法重算").arg(db::shownCode(row.code), db::shownValue(row.period)));
     }
     for (const repair::DuplicateBalanceRows &rows : plan.duplicateRows) {
         QJsonObject json = codeAndPeriod(rows.code, rows.period);
@@ -62,7 +61,8 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     }
     for (const repair::BalanceOrphan &orphan : plan.orphans) {
         orphans.append(codeAndPeriod(orphan.code, orphan.period));
-        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动").arg(db::shownCode(orphan.code), db::shownValue(orphan.period)));
+        out.line(QStringLiteral("  %1 第 %2 期：科目表中没有这个科目，未改动")
+                     .arg(db::shownCode(orphan.code), db::shownValue(orphan.period)));
     }
     result.insert(QStringLiteral("missing_rows"), missing);
     result.insert(QStringLiteral("duplicate_rows"), duplicates);

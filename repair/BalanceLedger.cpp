@@ -216,8 +216,7 @@ qint64 BalanceLedger::readRows(bool locating, const std::function<void(const Row
                 }
             } catch (const MoneyOutOfRange &) {
                 throw db::DbError(QStringLiteral("科目 %1 第 %2 期的 %3 金额“%4”：")
-                                      .arg(db::shownCode(code), shown(period), m_amountColumns[qsizetype(column)],
-                                           shown(stored))
+                                      .arg(db::shownCode(code), shown(period), m_amountColumns[qsizetype(column)], shown(stored))
                                   + moneyOutOfRangeText());
             }
         }

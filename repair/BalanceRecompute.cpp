@@ -241,8 +241,7 @@ private:
 
     [[noreturn]] static void fail(const RecomputedRow &row, const QString &why)
     {
-        throw db::DbError(
-            QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownCode(row.code), periodText(row.period), why));
+        throw db::DbError(QStringLiteral("科目 %1 第 %2 期：%3").arg(db::shownCode(row.code), periodText(row.period), why));
     }
 
     std::shared_ptr<db::Connection> m_connection;

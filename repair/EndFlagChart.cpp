@@ -128,9 +128,11 @@ void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connecti
 {
     const bool sqlite = connection->dialect() == db::SqlDialect::Sqlite;
     db::Recordset walk;
-    walk.open(sqlite ? QStringLiteral("select ccode,bend,%1 from code order by ccode").arg(db::codeBytesExpression(QStringLiteral("ccode")))
-                     : ChartSelect,
-              connection, db::CursorType::Keyset, locate ? db::LockType::Optimistic : db::LockType::ReadOnly);
+    walk.open(
+        sqlite
+            ? QStringLiteral("select ccode,bend,%1 from code order by ccode").arg(db::codeBytesExpression(QStringLiteral("ccode")))
+            : ChartSelect,
+        connection, db::CursorType::Keyset, locate ? db::LockType::Optimistic : db::LockType::ReadOnly);
     m_rowIdName = walk.rowIdName();
     m_rowKeyNames = walk.rowKeyNames();
     for (; !walk.eof(); walk.moveNext()) {

@@ -154,9 +154,8 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
         if (settingsRestored && writes && writes->applies())
             settlePendingSettings(journalDirectory(), journal->record());
         static const Outcome outcomes[] = {Outcome::Unrecorded, Outcome::Completed, Outcome::Stopped, Outcome::Failed};
-        const QString where = atCode && run.result == EndFlagResult::Failed
-                                  ? QStringLiteral("科目 %1：").arg(db::shownCode(*atCode))
-                                  : QString();
+        const QString where =
+            atCode && run.result == EndFlagResult::Failed ? QStringLiteral("科目 %1：").arg(db::shownCode(*atCode)) : QString();
         run.unrecorded = journal->finish(outcomes[int(run.result)], run.rowsReached, run.rowsChanged,
                                          where + run.failure, settingsRestored);
     }

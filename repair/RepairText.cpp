@@ -284,8 +284,7 @@ QString finalChartCheckNotMade(const QString &failure)
 QString unreadableAmountText(const UnreadableAmount &amount)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3 的金额“%4”无法识别")
-        .arg(db::shownCode(amount.code), db::shownValue(amount.period), amount.column,
-             storedAmountText(amount.stored));
+        .arg(db::shownCode(amount.code), db::shownValue(amount.period), amount.column, storedAmountText(amount.stored));
 }
 
 QString unworkableSumsText(const UnworkableSums &sums)
@@ -297,8 +296,7 @@ QString unworkableSumsText(const UnworkableSums &sums)
 QString inexactSumText(const InexactSum &sum)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3：合计 %4，数据库只能存为 %5，无法存下准确的合计")
-        .arg(db::shownCode(sum.code), db::shownValue(sum.period), sum.column, sum.sum.toString(),
-             storedAmountText(sum.stored));
+        .arg(db::shownCode(sum.code), db::shownValue(sum.period), sum.column, sum.sum.toString(), storedAmountText(sum.stored));
 }
 
 } // namespace repair::RepairText
