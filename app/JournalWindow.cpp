@@ -7,17 +7,12 @@
 #include "TableViews.h"
 
 #include "db/DbError.h"
-#include "db/ODBC.h"
-#include "repair/Journal.h"
-#include "repair/JournalFormat.h"
-#include "repair/JournalLock.h"
 #include "repair/JournalReader.h"
 #include "repair/RepairText.h"
 #include "repair/Undo.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -60,11 +55,11 @@ QString shownState(const repair::RepairRecord &record)
 } // namespace
 
 // Opens on the newest repair, with the keyboard in the list.
-JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(repair::journalDirectory())
+JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(m_folder.directory())
 {
     setupUi();
     wireEvents();
-    reloadList();
+    m_folder.look();
     if (m_repairs->rowCount() > 0)
         repairList->selectRow(0);
     repairList->setFocus();
@@ -106,7 +101,7 @@ void JournalWindow::setupUi()
     setTabOrder(undoButton, refreshButton);
 }
 
-// Selection, keys, buttons and the file-system watcher, each to its handler.
+// Selection, keys, buttons and the journal folder, each to its handler.
 void JournalWindow::wireEvents()
 {
     connect(repairList->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &JournalWindow::showSelectedRepair);
@@ -116,13 +111,7 @@ void JournalWindow::wireEvents()
     connect(new QShortcut(QKeySequence::Refresh, this), &QShortcut::activated, this, &JournalWindow::refresh);
     connect(m_rows, &QAbstractItemModel::rowsInserted, this, &JournalWindow::updateControls);
 
-    m_refreshSoon.setSingleShot(true);
-    m_refreshSoon.setInterval(200);
-    connect(&m_refreshSoon, &QTimer::timeout, this, &JournalWindow::reloadList);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_refreshSoon, qOverload<>(&QTimer::start));
-    m_pollRunning.setInterval(1000);
-    connect(&m_pollRunning, &QTimer::timeout, this, &JournalWindow::lookAtRunningRepairs);
+    connect(&m_folder, &JournalFolderWatch::listed, this, &JournalWindow::showRepairs);
 }
 
 // Enter in the list undoes the selected repair, as the 撤销 button does.
@@ -138,71 +127,24 @@ bool JournalWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-// Watches the journal directory, where a repair's journal appears and its outcome is written
-// (SQLite's own journal file comes and goes beside it), and the journals of unfinished repairs.
-// Before the first repair the directory doesn't exist: its parent is watched until it does.
-void JournalWindow::watchJournalDirectory()
-{
-    QStringList wanted;
-    if (QFileInfo(m_directory).isDir()) {
-        wanted << m_directory;
-        for (int row = 0; row < m_repairs->rowCount(); ++row)
-            if (m_repairs->repairAt(row).outcome == repair::Outcome::Unrecorded)
-                wanted << repair::journalformat::journalPath(m_directory, m_repairs->repairAt(row).id);
-    } else if (QFileInfo(QFileInfo(m_directory).absolutePath()).isDir()) {
-        wanted << QFileInfo(m_directory).absolutePath();
-    }
-    QStringList watched = m_watcher.directories() + m_watcher.files();
-    for (const QString &path : std::as_const(watched))
-        if (!wanted.contains(path))
-            m_watcher.removePath(path);
-    for (const QString &path : std::as_const(wanted))
-        if (!watched.contains(path))
-            m_watcher.addPath(path);
-}
-
-// A running repair whose process died lets its journal's lock go and changes nothing else: its
-// journal is not read again, only its lock is looked at, so a large folder costs nothing here.
-void JournalWindow::lookAtRunningRepairs()
-{
-    for (int row = 0; row < m_repairs->rowCount(); ++row) {
-        const repair::RepairRecord &record = m_repairs->repairAt(row);
-        if (record.running && !repair::JournalLock::isHeld(repair::journalformat::journalPath(m_directory, record.id))) {
-            reloadList();
-            return;
-        }
-    }
-}
-
 void JournalWindow::refresh()
 {
     m_shownRepair.clear();  // what the database holds now is read again too
-    reloadList();
+    m_folder.look();
 }
 
-// Reads the list again; the selected repair's rows are read again only when it changed.
-void JournalWindow::reloadList()
+// The list as read again; the selected repair's rows are read again only when it changed.
+void JournalWindow::showRepairs(const QList<repair::RepairRecord> &repairs)
 {
-    m_refreshSoon.stop();
     const repair::RepairRecord *selected = selectedRepair();
     const QString selectedId = selected ? selected->id : QString();
-    QList<repair::RepairRecord> repairs;
-    // Only the engine in use: a repair made through the other engine is undone, and its rows
-    // read, through that engine.
-    for (const repair::RepairRecord &record : repair::listRepairs(m_directory))
-        if (record.engine == ODBC::engineName())
-            repairs << record;
     m_repairs->setRepairs(repairs);
-    const bool anyRunning = std::any_of(repairs.cbegin(), repairs.cend(), [](const repair::RepairRecord &r) { return r.running; });
-    if (anyRunning != m_pollRunning.isActive())
-        anyRunning ? m_pollRunning.start() : m_pollRunning.stop();
     const int row = m_repairs->rowOf(selectedId);
     if (row >= 0) {
         repairList->selectionModel()->setCurrentIndex(m_repairs->index(row, 0),
                                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     showSelectedRepair();
-    watchJournalDirectory();
 }
 
 // Shows the rows of the selected repair, read again only when the repair changed since.

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QFileSystemWatcher>
+#include "JournalFolderWatch.h"
+
+#include <QList>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 class JournalRowsModel;
@@ -17,8 +18,8 @@ struct RepairRecord;
 
 // The repair journal in a window of its own: every repair of the engine in use, newest first;
 // the rows the selected one changed, with what the database holds now; and a button that undoes
-// it as n3fix --undo does. The list follows other processes' repairs through a file-system
-// watcher, and F5 reads it again.
+// it as n3fix --undo does. The list follows other processes' repairs (JournalFolderWatch), and F5
+// reads it again.
 class JournalWindow : public QWidget {
     Q_OBJECT
 public:
@@ -45,19 +46,15 @@ protected:
 private:
     void setupUi();
     void wireEvents();
-    void reloadList();
-    void lookAtRunningRepairs();
-    void watchJournalDirectory();
+    void showRepairs(const QList<repair::RepairRecord> &repairs);
     void showSelectedRepair();
     void updateControls();
     // The selected repair, or null.
     const repair::RepairRecord *selectedRepair() const;
 
-    QString m_directory;  // the journal directory of the engine in use
+    JournalFolderWatch m_folder;  // reads the list again whenever a repair begins or ends
+    QString m_directory;          // the journal directory of the engine in use
     RepairListModel *m_repairs;
     JournalRowsModel *m_rows;
     QString m_shownRepair;  // the repair whose rows are shown, with the state they were read in
-    QFileSystemWatcher m_watcher;
-    QTimer m_refreshSoon;  // one refresh for a burst of file-system changes
-    QTimer m_pollRunning;  // a repair whose process dies leaves its journal as it was: look again
 };
