@@ -35,6 +35,18 @@ int CheckListModel::rowOf(const QString &database) const
     return -1;
 }
 
+CheckListModel::Tally CheckListModel::tally() const
+{
+    Tally tally;
+    for (const DatabaseCheck &database : m_databases) {
+        if (!database.failure().isEmpty())
+            ++tally.unreadable;
+        else if (!database.endFlags.wrong.empty() || database.balances.findsSomething() || !database.recompute.missingRows.empty())
+            ++tally.withFindings;
+    }
+    return tally;
+}
+
 int CheckListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_databases.size());

@@ -25,6 +25,12 @@ public:
     const DatabaseCheck &databaseAt(int row) const { return m_databases.at(row); }
     // The row of `database`, or -1.
     int rowOf(const QString &database) const;
+    // Of the databases listed: those that can't be read, and those of the others with findings.
+    struct Tally {
+        int unreadable = 0;
+        int withFindings = 0;
+    };
+    Tally tally() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -5,12 +5,11 @@
 #include "DisagreementsModel.h"
 #include "JournalWindow.h"
 #include "MessageBox.h"
+#include "RecheckQueue.h"
 #include "RepairBoxes.h"
 #include "ShownData.h"
 #include "TableViews.h"
 #include "WrongFlagsModel.h"
-
-#include "repair/RepairText.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -130,6 +129,13 @@ void CheckWindow::wireEvents()
     });
     connect(&m_round, &QFutureWatcherBase::resultReadyAt, this, [this](int at) { m_databases->setChecked(m_round.resultAt(at)); });
     connect(&m_round, &QFutureWatcherBase::finished, this, &CheckWindow::roundFinished);
+
+    // A repair or an undo that ends elsewhere: its database is checked again once the window is free.
+    m_rechecks = new RecheckQueue([this] { return m_work == Work::None && !m_closeRequested; }, this);
+    connect(m_rechecks, &RecheckQueue::due, this, [this](const QString &database) {
+        if (const int row = m_databases->rowOf(database); row >= 0)
+            recheck(m_databases->databaseAt(row), nullptr);
+    });
 }
 
 // Work starts: the buttons that would start more go grey, and the progress bar shows, moving
@@ -178,6 +184,7 @@ void CheckWindow::checkAll()
 {
     if (m_work != Work::None)
         return;
+    m_rechecks->checking();
     QFuture<CheckWork::Listing> future = CheckWork::listDatabases();
     begin(Work::Checking, QStringLiteral("正在读取帐套列表……"), QFuture<void>(future));
     future.then(this, [this](const CheckWork::Listing &listing) { listed(listing.failure, listing.databases); });
@@ -221,19 +228,13 @@ void CheckWindow::roundFinished()
     if (m_work != Work::Checking || !m_round.future().isValid())
         return;
     m_round.setFuture(QFuture<DatabaseCheck>());  // the results are in the list now
-    int withFindings = 0, unreadable = 0;
-    for (int row = 0; row < m_databases->rowCount(); ++row) {
-        const DatabaseCheck &database = m_databases->databaseAt(row);
-        if (!database.failure().isEmpty())
-            ++unreadable;
-        else if (!database.endFlags.wrong.empty() || database.balances.findsSomething() || !database.recompute.missingRows.empty())
-            ++withFindings;
-    }
-    end(QStringLiteral("共检查 %1 个数据库：%2 个有问题，%3 个无法读取。").arg(m_databases->rowCount()).arg(withFindings).arg(unreadable));
+    const CheckListModel::Tally tally = m_databases->tally();
+    end(QStringLiteral("共检查 %1 个数据库：%2 个有问题，%3 个无法读取。").arg(m_databases->rowCount()).arg(tally.withFindings).arg(tally.unreadable));
 }
 
 void CheckWindow::recheck(const DatabaseCheck &database, const std::function<void(const DatabaseCheck &)> &next)
 {
+    m_rechecks->checking(database.database);
     QFuture<DatabaseCheck> future = CheckWork::checkOne(database);
     begin(Work::Rechecking, QStringLiteral("正在检查%1……").arg(place(database)), QFuture<void>(future));
     future.then(this, [this, next](const DatabaseCheck &checked) {
@@ -241,21 +242,6 @@ void CheckWindow::recheck(const DatabaseCheck &database, const std::function<voi
         if (end(QStringLiteral("已重新检查%1。").arg(place(checked))) && next)
             next(checked);
     });
-}
-
-bool CheckWindow::refused(const DatabaseCheck &database, const QString &failure)
-{
-    if (database.runningRepair) {
-        MessageBox::show(QStringLiteral("另一个程序正在修复%1（%2，修复日志 %3），请等它结束后再试。未做任何改动。")
-                             .arg(place(database), repair::RepairText::name(*database.runningRepair, repair::RepairText::Form::Short), database.runningRepair->id),
-                         MessageBox::Icon::Critical);
-        return true;
-    }
-    if (!failure.isEmpty()) {
-        MessageBox::show(QStringLiteral("无法读取%1，未做任何改动：\n%2").arg(place(database), failure), MessageBox::Icon::Critical);
-        return true;
-    }
-    return false;
 }
 
 void CheckWindow::recomputeSelected()
@@ -270,14 +256,16 @@ void CheckWindow::rebuildEndFlagsSelected()
         recheck(*selected, [this](const DatabaseCheck &database) { askAndRebuildEndFlags(database); });
 }
 
-// Whether a repair may run on `database`: nothing stands in its way (refused()), it has something
-// to do (else a box says `nothingToDo`), and the user answers `question` with `confirm`. The second
-// button, 取消, takes Enter and Esc: only `confirm` or its access key repairs.
+// Whether a repair may run on `database`: nothing stands in its way (else a box says what does), it
+// has something to do (else a box says `nothingToDo`), and the user answers `question` with
+// `confirm`. The second button, 取消, takes Enter and Esc: only `confirm` or its access key repairs.
 bool CheckWindow::confirmed(const DatabaseCheck &database, const QString &failure, bool somethingToDo,
                             const QString &nothingToDo, const QString &question, const QString &confirm)
 {
-    if (refused(database, failure))
+    if (const QString refusal = RepairBoxes::refusal(database, failure); !refusal.isEmpty()) {
+        MessageBox::show(refusal, MessageBox::Icon::Critical);
         return false;
+    }
     if (!somethingToDo) {
         MessageBox::show(nothingToDo);
         return false;
@@ -297,6 +285,7 @@ void CheckWindow::runRepair(const DatabaseCheck &database, const QString &what, 
 {
     begin(Work::Repairing, what, QFuture<void>(future));
     future.then(this, [this, database, report](const Run &run) {
+        m_rechecks->ownRepair(run.journal);  // checked again below
         const auto [text, icon] = report(database, run);
         repaired(database, text, icon);
     });

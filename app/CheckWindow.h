@@ -20,6 +20,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableView;
+class RecheckQueue;
 class WrongFlagsModel;
 
 // The checks and their repairs in a window of their own, for a bookkeeper without a terminal:
@@ -27,7 +28,8 @@ class WrongFlagsModel;
 // recompute's plan find in its database; the selected database's wrong flags and ledger
 // disagreements; and the recompute and the end-flag repair on it, each asked for first and
 // journaled as from the command line. Checks and repairs run in worker threads (CheckWork) while
-// the window keeps answering; one piece of work runs at a time.
+// the window keeps answering; one piece of work runs at a time. A repair or an undo that ends
+// anywhere else has its database checked again by itself (RecheckQueue).
 class CheckWindow : public QWidget {
     Q_OBJECT
 public:
@@ -73,8 +75,6 @@ private:
     void roundFinished();
     // Checks `database` again and shows it; then hands the new findings to `next`, if any.
     void recheck(const DatabaseCheck &database, const std::function<void(const DatabaseCheck &)> &next);
-    // Says why a repair can't be made on `database` now, in a box; false when it can be.
-    bool refused(const DatabaseCheck &database, const QString &failure);
     bool confirmed(const DatabaseCheck &database, const QString &failure, bool somethingToDo, const QString &nothingToDo,
                    const QString &question, const QString &confirm);
     template <typename Run>
@@ -99,4 +99,5 @@ private:
     bool m_closeRequested = false;
     QString m_selected;  // the database selected, kept across a new list
     QPointer<JournalWindow> m_journal;
+    RecheckQueue *m_rechecks;  // databases whose repair or undo ended elsewhere, to check again
 };

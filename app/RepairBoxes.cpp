@@ -28,6 +28,17 @@ QString place(const DatabaseCheck &database)
     return repair::RepairText::accountSetAndYear(database.accountSet, database.year, database.database);
 }
 
+QString refusal(const DatabaseCheck &database, const QString &failure)
+{
+    if (database.runningRepair)
+        return QStringLiteral("另一个程序正在修复%1（%2，修复日志 %3），请等它结束后再试。未做任何改动。")
+            .arg(place(database), repair::RepairText::name(*database.runningRepair, repair::RepairText::Form::Short),
+                 database.runningRepair->id);
+    if (!failure.isEmpty())
+        return QStringLiteral("无法读取%1，未做任何改动：\n%2").arg(place(database), failure);
+    return QString();
+}
+
 QString recomputeQuestion(const DatabaseCheck &database)
 {
     const repair::RecomputePlan &plan = database.recompute;
