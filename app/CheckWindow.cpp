@@ -229,7 +229,10 @@ void CheckWindow::roundFinished()
         return;
     m_round.setFuture(QFuture<DatabaseCheck>());  // the results are in the list now
     const CheckListModel::Tally tally = m_databases->tally();
-    end(QStringLiteral("共检查 %1 个数据库：%2 个有问题，%3 个无法读取。").arg(m_databases->rowCount()).arg(tally.withFindings).arg(tally.unreadable));
+    end(QStringLiteral("共检查 %1 个数据库：%2 个有问题，%3 个无法读取。")
+            .arg(m_databases->rowCount())
+            .arg(tally.withFindings)
+            .arg(tally.unreadable));
 }
 
 void CheckWindow::recheck(const DatabaseCheck &database, const std::function<void(const DatabaseCheck &)> &next)

@@ -23,7 +23,7 @@ bool over(const repair::RepairRecord &record)
     return record.outcome != repair::Outcome::Unrecorded || !record.running;
 }
 
-} // namespace
+}  // namespace
 
 JournalFolderWatch::JournalFolderWatch(QObject *parent) : QObject(parent), m_directory(repair::journalDirectory())
 {

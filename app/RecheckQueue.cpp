@@ -7,7 +7,7 @@ namespace {
 // How often a waiting database asks whether the window is free.
 constexpr int WaitMs = 250;
 
-} // namespace
+}  // namespace
 
 // The folder is read once at the start, so that only repairs that end from now on count.
 RecheckQueue::RecheckQueue(std::function<bool()> free, QObject *parent) : QObject(parent), m_free(std::move(free))

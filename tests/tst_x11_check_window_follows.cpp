@@ -56,7 +56,7 @@ QString longChart(int codes)
 // Long enough for a check the window had wrongly queued to show in the list.
 constexpr int QuietMs = 2000;
 
-} // namespace
+}  // namespace
 
 class X11CheckWindowFollows : public DataDirectoryTest {
     Q_OBJECT
@@ -100,7 +100,10 @@ class X11CheckWindowFollows : public DataDirectoryTest {
     }
 
     // n3fix on the test's data directory, as a program of its own.
-    ProcessRun n3fix(const QStringList &arguments) const { return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
+    ProcessRun n3fix(const QStringList &arguments) const
+    {
+        return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()});
+    }
 
 private slots:
     void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
@@ -148,7 +151,8 @@ private slots:
 
         // 2040's balances are mended and a flag made wrong behind the window's back; no repair of
         // it ends, so the window goes on showing what it read
-        SqliteFixture::run(books(2040), "update GL_accsum set mb = 150 where ccode = '1001'; update code set bend = 1 where ccode = '1001';");
+        SqliteFixture::run(books(2040),
+                           "update GL_accsum set mb = 150 where ccode = '1001'; update code set bend = 1 where ccode = '1001';");
 
         const ProcessRun recompute = n3fix({"--recompute-balances", "--account-set", "007", "--year", "2039"});
         QVERIFY2(recompute.status == 0, recompute.err.constData());
@@ -287,7 +291,8 @@ private slots:
         QVERIFY(m_helper.waitForReadyRead(120000) && m_helper.readAll() == "holding\n");
         openWindow();
         QTableView *list = m_window->databaseList;
-        QVERIFY2(cell(list, 0, 6).startsWith(QStringLiteral("另一个程序正在修复这个数据库（彻底根除，修复日志 ")), qPrintable(cell(list, 0, 6)));
+        QVERIFY2(cell(list, 0, 6).startsWith(QStringLiteral("另一个程序正在修复这个数据库（彻底根除，修复日志 ")),
+                 qPrintable(cell(list, 0, 6)));
 
         m_helper.kill();
         QVERIFY(m_helper.waitForFinished());
