@@ -3,6 +3,7 @@
 #include "DisplayConnection.h"
 #include "FirstStart.h"
 #include "Form1.h"
+#include "GuideWindow.h"
 #include "JournalWindow.h"
 #include "MessageBox.h"
 #include "ProgramArguments.h"
@@ -12,6 +13,7 @@
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "db/ODBC.h"
+#include "db/OdbcAdvice.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -56,6 +58,7 @@ int main(int argc, char *argv[])
     case cli::Action::Window:
     case cli::Action::JournalWindow:
     case cli::Action::CheckWindow:
+    case cli::Action::Guide:
         break;
     }
 
@@ -67,6 +70,13 @@ int main(int argc, char *argv[])
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
+    // A window's user reads how to set up SQL Server in the guide, from the windows' menus.
+    db::setOdbcSetupGuide(GuideWindow::MenuPath);
+
+    if (options.action == cli::Action::Guide) {
+        GuideWindow::showGuide();
+        return QApplication::exec();
+    }
 
     if (options.action == cli::Action::JournalWindow) {
         MessageBox::showDataLayerMessages();

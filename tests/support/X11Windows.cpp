@@ -49,6 +49,13 @@ QString waitFor(const QString &title, int ms)
     return QString();
 }
 
+QSize size(const QString &windowId)
+{
+    const QString info = run(QStringLiteral("xwininfo"), {"-id", windowId});
+    static const QRegularExpression width(QStringLiteral("Width: (\\d+)")), height(QStringLiteral("Height: (\\d+)"));
+    return QSize(width.match(info).captured(1).toInt(), height.match(info).captured(1).toInt());
+}
+
 QList<QImage> icons(const QString &windowId)
 {
     // _NET_WM_ICON is a list of CARDINALs: width, height, then width x height ARGB pixels, for
