@@ -197,7 +197,7 @@ private slots:
             QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
             QCOMPARE(answers.shown.size(), 2);
             QVERIFY2(answers.shown[0].contains(
-                         "设置方法见使用说明：按下面的“使用说明”按钮或 F1 打开，窗口打开后在菜单 帮助 → 使用说明 中"),
+                         "设置方法见使用说明：按下面的“使用说明”按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 帮助 → 使用说明 中"),
                      qPrintable(answers.shown[0]));
             QVERIFY2(answers.shown[0].endsWith(choiceButtons()), qPrintable(answers.shown[0]));
             QCOMPARE(answers.shown[1], answers.shown[0]);
