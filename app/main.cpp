@@ -1,12 +1,10 @@
 #include "Artwork.h"
-#include "CheckWindow.h"
 #include "DisplayConnection.h"
 #include "FirstStart.h"
-#include "Form1.h"
 #include "GuideWindow.h"
-#include "JournalWindow.h"
 #include "MessageBox.h"
 #include "ProgramArguments.h"
+#include "WindowHub.h"
 
 #include "cli/CommandLine.h"
 #include "cli/CommandStart.h"
@@ -26,6 +24,15 @@ namespace {
 void print(FILE *stream, const QString &text)
 {
     cli::console::write(stream, text.toUtf8());
+}
+
+// Shows the first window; the program then runs until its last window closes.
+int runWindows(WindowHub::Window first)
+{
+    WindowHub::show(first);
+    const int status = QApplication::exec();
+    WindowHub::deleteAll();
+    return status;
 }
 
 } // namespace
@@ -84,9 +91,7 @@ int main(int argc, char *argv[])
         if (!engine)
             return 2;
         ODBC::setEngine(*engine);
-        JournalWindow window;
-        window.show();
-        return QApplication::exec();
+        return runWindows(WindowHub::Window::Journal);
     }
     // The main window and the check-and-repair window both list the account sets.
     const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options.place, options.chooseData);
@@ -95,12 +100,5 @@ int main(int argc, char *argv[])
     ODBC::setEngine(*engine);
     MessageBox::showDataLayerMessages();
 
-    if (options.action == cli::Action::CheckWindow) {
-        CheckWindow window;
-        window.show();
-        return QApplication::exec();
-    }
-    Form1 window;
-    window.show();
-    return QApplication::exec();
+    return runWindows(options.action == cli::Action::CheckWindow ? WindowHub::Window::Check : WindowHub::Window::Main);
 }
