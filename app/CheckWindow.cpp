@@ -3,12 +3,13 @@
 #include "CheckListModel.h"
 #include "CheckWork.h"
 #include "DisagreementsModel.h"
-#include "JournalWindow.h"
 #include "MessageBox.h"
 #include "RecheckQueue.h"
 #include "RepairBoxes.h"
 #include "ShownData.h"
 #include "TableViews.h"
+#include "WindowHub.h"
+#include "WindowMenus.h"
 #include "WrongFlagsModel.h"
 
 #include <QCloseEvent>
@@ -39,12 +40,11 @@ CheckWindow::~CheckWindow()
     *m_stopWalk = true;
     m_round.cancel();
     m_running.waitForFinished();
-    delete m_journal;
 }
 
-// The controls, laid out top to bottom: the databases; the selected one's wrong flags and ledger
-// disagreements side by side; the status line with the progress bar; the buttons. Tab follows that
-// order.
+// The controls, laid out top to bottom under the menu bar: the databases; the selected one's wrong
+// flags and ledger disagreements side by side; the status line with the progress bar; the buttons.
+// Tab follows that order.
 void CheckWindow::setupUi()
 {
     setWindowTitle(QStringLiteral("检查和修复 — %1").arg(shownData()));
@@ -92,6 +92,7 @@ void CheckWindow::setupUi()
     buttons->addWidget(journalButton);
     buttons->addWidget(checkButton);
     auto *layout = new QVBoxLayout(this);
+    WindowMenus::add(this, layout);
     layout->addWidget(databaseListLabel);
     layout->addWidget(databaseList, 3);
     layout->addLayout(findings, 2);
@@ -327,13 +328,7 @@ void CheckWindow::repaired(const DatabaseCheck &database, const QString &report,
 
 void CheckWindow::openJournal()
 {
-    if (!m_journal) {
-        m_journal = new JournalWindow;
-        m_journal->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_journal->show();
-    m_journal->raise();
-    m_journal->activateWindow();
+    WindowHub::show(WindowHub::Window::Journal);
 }
 
 // The findings of the selected database in the two tables below the list, each label with its
@@ -348,7 +343,8 @@ void CheckWindow::showSelected()
         m_disagreements->setDisagreements(database->balances.disagreements, database->balances.unreadable);
     else
         m_disagreements->setDisagreements({});
-    wrongFlagsLabel->setText(QStringLiteral("末级标志错误(&F)：%1").arg(checked ? QStringLiteral("%1 个").arg(database->endFlags.wrong.size()) : QString()));
+    wrongFlagsLabel->setText(QStringLiteral("末级标志错误(&B)：%1")
+                                 .arg(checked ? QStringLiteral("%1 个").arg(database->endFlags.wrong.size()) : QString()));
     disagreementsLabel->setText(QStringLiteral("总账和明细账不符(&D)：%1")
                                     .arg(checked ? QStringLiteral("%1 处").arg(database->balances.disagreements.size()) : QString())
                                 + (checked && !database->balances.unreadable.empty()

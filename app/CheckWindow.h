@@ -5,7 +5,6 @@
 
 #include <QFuture>
 #include <QFutureWatcher>
-#include <QPointer>
 #include <QWidget>
 
 #include <atomic>
@@ -15,7 +14,6 @@
 
 class CheckListModel;
 class DisagreementsModel;
-class JournalWindow;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -56,7 +54,7 @@ public:
     void recomputeSelected();
     // Checks the selected database again, asks, then rebuilds its end-level flags.
     void rebuildEndFlagsSelected();
-    // Opens the journal window on the same data, or raises it.
+    // Opens the journal window on the same data, or brings it to the front.
     void openJournal();
     // Whether a check or a repair is under way.
     bool busy() const { return m_work != Work::None; }
@@ -98,6 +96,5 @@ private:
     std::shared_ptr<std::atomic<bool>> m_stopWalk = std::make_shared<std::atomic<bool>>(false);
     bool m_closeRequested = false;
     QString m_selected;  // the database selected, kept across a new list
-    QPointer<JournalWindow> m_journal;
     RecheckQueue *m_rechecks;  // databases whose repair or undo ended elsewhere, to check again
 };

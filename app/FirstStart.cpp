@@ -1,10 +1,10 @@
 #include "FirstStart.h"
 
+#include "GuideWindow.h"
 #include "MessageBox.h"
 
 #include "db/DataLocation.h"
 #include "db/DbError.h"
-#include "db/OdbcAdvice.h"
 #include "db/ODBC.h"
 #include "db/SystemDatabase.h"
 #include "demo/DemoData.h"
@@ -40,13 +40,15 @@ QString systemDatabaseProblem(const db::EngineSettings &engine)
 }
 
 // The question: `lead` says what the window would open on now; then the three places to choose
-// from.
+// from. The guide, which says how to set up SQL Server, opens from the box's own button, since no
+// window with a menu is open yet.
 QString choicePrompt(const QString &lead)
 {
     return lead
-        + QStringLiteral("可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见 %1）；"
-                         "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
-            .arg(db::odbcSetupGuide());
+           + QStringLiteral("可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库（设置方法见使用说明：按下面的“%1”"
+                            "按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 %2 中）；"
+                            "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
+                 .arg(GuideWindow::Title, GuideWindow::MenuPath);
 }
 
 // The first start's lead, naming the default data directory that has no data yet.
@@ -62,8 +64,9 @@ QString noDataLead()
 std::optional<DataLocation> askUser(const QString &lead, QString problem)
 {
     for (;;) {
-        const int choice = MessageBox::ask(problem.isEmpty() ? choicePrompt(lead) : problem + QStringLiteral("\n\n") + choicePrompt(lead),
-                                           choiceButtons(), DemoData, Quit);
+        const int choice =
+            MessageBox::ask(problem.isEmpty() ? choicePrompt(lead) : problem + QStringLiteral("\n\n") + choicePrompt(lead),
+                            choiceButtons(), DemoData, Quit, {GuideWindow::Title, &GuideWindow::showGuide});
         switch (choice) {
         case DemoData:
             problem = prepareDemoData(demoDataDirectory());

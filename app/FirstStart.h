@@ -9,8 +9,9 @@
 // Where the window's databases come from. Asked for on the command line; else the place chosen
 // last; else, when the default data directory holds no system database yet (a first start from
 // the menu), chosen by the user in one box before the window appears: the demo data, SQL Server,
-// or a folder of databases. The box comes back with --choose-data, and when the folder chosen
-// last is gone; what is chosen there is kept for the starts to come.
+// or a folder of databases; a button beside those opens the guide, and the box waits on. The box
+// comes back with --choose-data, and when the folder chosen last is gone; what is chosen there is
+// kept for the starts to come.
 namespace FirstStart {
 
 // The button texts of the choice, in the order shown.

@@ -5,6 +5,7 @@
 #include "RepairListModel.h"
 #include "ShownData.h"
 #include "TableViews.h"
+#include "WindowMenus.h"
 
 #include "db/DbError.h"
 #include "repair/JournalReader.h"
@@ -65,8 +66,8 @@ JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(m_f
     repairList->setFocus();
 }
 
-// The controls, laid out top to bottom: the list, the rows, and a line with the row count and the
-// buttons. Tab follows that order.
+// The controls, laid out top to bottom under the menu bar: the list, the rows, and a line with the
+// row count and the buttons. Tab follows that order.
 void JournalWindow::setupUi()
 {
     setWindowTitle(QStringLiteral("修复日志 — %1").arg(shownData()));
@@ -90,6 +91,7 @@ void JournalWindow::setupUi()
     buttons->addWidget(undoButton);
     buttons->addWidget(refreshButton);
     auto *layout = new QVBoxLayout(this);
+    WindowMenus::add(this, layout);
     layout->addWidget(repairListLabel);
     layout->addWidget(repairList, 3);
     layout->addWidget(rowListLabel);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QMessageBox;
@@ -30,11 +31,20 @@ public:
     // The box show() would display, for callers that need to inspect it.
     static std::unique_ptr<QMessageBox> build(const QString &prompt, Icon icon, const QString &title);
 
+    // A button of a question that shows a window to read beside it, such as the guide, and asks
+    // again; the question then blocks no other window, so the one shown can be read and used
+    // while the question waits. F1 presses it too.
+    struct Aside {
+        QString button;
+        std::function<void()> show;
+    };
+
     // Shows a modal box with one button per text, in order, and returns the position of the one
     // pressed. Enter presses `defaultButton`; Esc or closing the box counts as `escapeButton`.
-    // While recording, the box is answered with the button given by answerNext(), else with its
-    // default button.
-    static int ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton);
+    // With `aside`, its button comes after the others (position buttons.size()) and is never the
+    // answer. While recording, the box is answered with the button given by answerNext(), else
+    // with its default button.
+    static int ask(const QString &prompt, const QStringList &buttons, int defaultButton, int escapeButton, const Aside &aside = {});
     // The button the next recorded ask() gets, by position; answers queue up in order.
     static void answerNext(int button);
 

@@ -1,17 +1,17 @@
 #include "Artwork.h"
-#include "CheckWindow.h"
 #include "DisplayConnection.h"
 #include "FirstStart.h"
-#include "Form1.h"
-#include "JournalWindow.h"
+#include "GuideWindow.h"
 #include "MessageBox.h"
 #include "ProgramArguments.h"
+#include "WindowHub.h"
 
 #include "cli/CommandLine.h"
 #include "cli/CommandStart.h"
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "db/ODBC.h"
+#include "db/OdbcAdvice.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -24,6 +24,15 @@ namespace {
 void print(FILE *stream, const QString &text)
 {
     cli::console::write(stream, text.toUtf8());
+}
+
+// Shows the first window; the program then runs until its last window closes.
+int runWindows(WindowHub::Window first)
+{
+    WindowHub::show(first);
+    const int status = QApplication::exec();
+    WindowHub::deleteAll();
+    return status;
 }
 
 } // namespace
@@ -56,6 +65,7 @@ int main(int argc, char *argv[])
     case cli::Action::Window:
     case cli::Action::JournalWindow:
     case cli::Action::CheckWindow:
+    case cli::Action::Guide:
         break;
     }
 
@@ -67,6 +77,13 @@ int main(int argc, char *argv[])
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
+    // A window's user reads how to set up SQL Server in the guide, from the windows' menus.
+    db::setOdbcSetupGuide(GuideWindow::MenuPath);
+
+    if (options.action == cli::Action::Guide) {
+        GuideWindow::showGuide();
+        return QApplication::exec();
+    }
 
     if (options.action == cli::Action::JournalWindow) {
         MessageBox::showDataLayerMessages();
@@ -74,9 +91,7 @@ int main(int argc, char *argv[])
         if (!engine)
             return 2;
         ODBC::setEngine(*engine);
-        JournalWindow window;
-        window.show();
-        return QApplication::exec();
+        return runWindows(WindowHub::Window::Journal);
     }
     // The main window and the check-and-repair window both list the account sets.
     const std::optional<db::EngineSettings> engine = FirstStart::windowEngine(options.place, options.chooseData);
@@ -85,12 +100,5 @@ int main(int argc, char *argv[])
     ODBC::setEngine(*engine);
     MessageBox::showDataLayerMessages();
 
-    if (options.action == cli::Action::CheckWindow) {
-        CheckWindow window;
-        window.show();
-        return QApplication::exec();
-    }
-    Form1 window;
-    window.show();
-    return QApplication::exec();
+    return runWindows(options.action == cli::Action::CheckWindow ? WindowHub::Window::Check : WindowHub::Window::Main);
 }

@@ -43,6 +43,7 @@ struct Options {
     QCommandLineOption journalWindow{QStringLiteral("journal-window")};
     QCommandLineOption checkWindow{QStringLiteral("check-window")};
     QCommandLineOption chooseData{QStringLiteral("choose-data")};
+    QCommandLineOption guide{QStringLiteral("guide")};
     QCommandLineOption amounts{QStringLiteral("amounts"), QString(), QStringLiteral("columns")};
 
     // Every option above, in the order the parser takes them.
@@ -59,7 +60,7 @@ struct Options {
                 fromPeriod,    dryRun,
                 journalWindow, checkWindow,
                 chooseData,    recomputeBalances,
-                amounts};
+                amounts,       guide};
     }
 };
 
@@ -210,6 +211,16 @@ QString chooseAction(const Options &o, const QCommandLineParser &parser, StartOp
         if (isCommand)
             return QStringLiteral("--check-window 打开检查和修复窗口，不能与命令选项同用。");
         options.action = Action::CheckWindow;
+    }
+    if (parser.isSet(o.guide)) {
+        // The guide needs no data: another window or a place given with it is a slip of the user's.
+        bool alone = !isCommand;
+        for (const QCommandLineOption *other : {&o.journalWindow, &o.checkWindow, &o.chooseData, &o.dataDir, &o.odbc, &o.demo})
+            alone = alone && !parser.isSet(*other);
+        if (!alone)
+            return QStringLiteral("--guide 只打开使用说明窗口，不能与命令选项、--journal-window、--check-window、"
+                                  "--choose-data、--data-dir、--odbc 或 --demo 同用。");
+        options.action = Action::Guide;
     }
     if (parser.isSet(o.version))
         options.action = Action::Version;

@@ -9,9 +9,9 @@
 
 namespace cli {
 
-// What the program is asked to do: open the window, the journal window or the check-and-repair
-// window, print its help or version, or run one of the command-line commands.
-enum class Action { Window, JournalWindow, CheckWindow, Help, Version, Command };
+// What the program is asked to do: open the window, the journal window, the check-and-repair
+// window or the user guide, print its help or version, or run one of the command-line commands.
+enum class Action { Window, JournalWindow, CheckWindow, Guide, Help, Version, Command };
 
 // What the command line asks for.
 struct StartOptions {

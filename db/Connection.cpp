@@ -67,13 +67,13 @@ QString describe(const QSqlError &error)
     else if (!driver.isEmpty() && !database.contains(driver))
         text += QLatin1Char(' ') + driver;
 
-    static const std::vector<std::pair<const char *, const char *>> engineExplanations = {
-        {"database is locked", "数据库正被其他程序使用（已锁定），请稍后再试"},
-        {"readonly database", "数据库文件是只读的，不能写入"},
-        {"no such table", "数据库中缺少数据表"},
-        {"no such column", "数据表中缺少字段"},
-        {"file is not a database", "文件不是有效的数据库"},
-        {"unable to open database file", "无法打开数据库文件"},
+    static const std::vector<std::pair<const char *, QString>> engineExplanations = {
+        {"database is locked", QStringLiteral("数据库正被其他程序使用（已锁定），请稍后再试")},
+        {"readonly database", QStringLiteral("数据库文件是只读的，不能写入")},
+        {"no such table", QStringLiteral("数据库中缺少数据表")},
+        {"no such column", QStringLiteral("数据表中缺少字段")},
+        {"file is not a database", QStringLiteral("文件不是有效的数据库")},
+        {"unable to open database file", QStringLiteral("无法打开数据库文件")},
     };
     // SQLite's SQLITE_READONLY_ROLLBACK: a change was cut off mid-write, and its rollback journal
     // must be played back before the file can be read, which a read-only connection can't do
@@ -83,10 +83,11 @@ QString describe(const QSqlError &error)
                               "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo 它的编号），"
                               "以读写方式打开时会自动回滚：")
             + text;
-    for (const auto *explanations : {&engineExplanations, &odbcExplanations()})
+    const std::vector<std::pair<const char *, QString>> odbc = odbcExplanations();
+    for (const auto *explanations : {&engineExplanations, &odbc})
         for (const auto &[faultText, explanation] : *explanations)
             if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
-                return QString::fromUtf8(explanation) + QStringLiteral("：") + text;
+                return explanation + QStringLiteral("：") + text;
     return text;
 }
 

@@ -27,6 +27,16 @@ QString rememberedFolder(const QSettings &settings)
     return QDir::cleanPath(file.absoluteDir().filePath(folder));
 }
 
+// Whether two paths name one folder: the same path once cleaned, or, where both exist, the same
+// folder after links are followed.
+bool sameFolder(const QString &a, const QString &b)
+{
+    if (QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath()))
+        return true;
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
 }  // namespace
 
 // Named here rather than through the application's organisation, which would also move the
@@ -52,6 +62,15 @@ DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)
     if (const std::optional<DataLocation> chosen = remembered())
         return {*chosen, true};
     return {DataLocation(Folder, defaultDataDirectory()), false};
+}
+
+DataLocation DataLocation::of(const EngineSettings &engine)
+{
+    if (engine.kind == EngineKind::Odbc)
+        return DataLocation(SqlServer);
+    if (sameFolder(engine.dataDirectory, demoDataDirectory()))
+        return DataLocation(Demo);
+    return DataLocation(Folder, engine.dataDirectory);
 }
 
 EngineSettings DataLocation::engine() const

@@ -37,6 +37,9 @@ public:
     // line names, else the one chosen last, else the default data directory.
     struct ForStart;
     static ForStart forStart(const PlaceAsked &asked);
+    // The place `engine` works on: SQL Server, the demo folder (by its path, however the start
+    // named it), or a folder.
+    static DataLocation of(const EngineSettings &engine);
 
     Kind kind() const { return m_kind; }
     EngineSettings engine() const;

@@ -12,9 +12,16 @@ namespace db {
 
 // Faults that the driver manager or the "SQL Server" driver reports, each known by words of its
 // text, with the Chinese explanation of what the user can do about it; the first match counts.
-const std::vector<std::pair<const char *, const char *>> &odbcExplanations();
+// An explanation that sends the user to read how to set up the connection names odbcSetupGuide().
+std::vector<std::pair<const char *, QString>> odbcExplanations();
 
-// Where the user reads how to set up the connection: "man n3fix", or the guide beside the program.
+// Where the user reads how to set up the connection. A front end that names it in words of its own
+// (the windows, by their menu) sets them once, before any connection is made, for the whole
+// process; until then it is defaultOdbcSetupGuide().
 QString odbcSetupGuide();
+void setOdbcSetupGuide(const QString &where);
+// Where a terminal's user reads it: on Linux the manual page, on Windows, which has none, the
+// guide window that n3fix --guide opens.
+QString defaultOdbcSetupGuide();
 
 } // namespace db

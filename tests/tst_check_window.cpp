@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(headers(m_window->wrongFlagsList), QStringLiteral("科目编码 | 现在的末级标志 | 应为"));
         QCOMPARE(headers(m_window->disagreementsList), QStringLiteral("科目编码 | 月份 | 金额栏 | 本科目金额 | 下级科目合计 | 差额"));
         QCOMPARE(m_window->wrongFlagsList->model()->rowCount(), 2);
-        QCOMPARE(m_window->wrongFlagsLabel->text(), QStringLiteral("末级标志错误(&F)：2 个"));
+        QCOMPARE(m_window->wrongFlagsLabel->text(), QStringLiteral("末级标志错误(&B)：2 个"));
         QCOMPARE(m_window->disagreementsLabel->text(), QStringLiteral("总账和明细账不符(&D)：2 处"));
         QVERIFY(m_window->recomputeButton->isEnabled() && m_window->endFlagsButton->isEnabled());
         selectWithKeys(3);

@@ -86,6 +86,11 @@ private slots:
                                         << "";
         QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"} << "--data-dir、--odbc 和 --demo 只能选一个。" << "";
         QTest::newRow("choose data with a command") << QStringList{"--choose-data", "--check"} << "--choose-data 重新选择数据位置" << "";
+        const QString guideAlone = "--guide 只打开使用说明窗口，不能与命令选项、--journal-window、--check-window、--choose-data、"
+                                   "--data-dir、--odbc 或 --demo 同用。\n";
+        QTest::newRow("guide with a command") << QStringList{"--guide", "--check"} << guideAlone << "";
+        QTest::newRow("guide with another window") << QStringList{"--check-window", "--guide"} << guideAlone << "";
+        QTest::newRow("guide with a place") << QStringList{"--guide", "--data-dir", "%DATA%"} << guideAlone << "";
         QTest::newRow("set that isn't there") << QStringList{"--check", "--account-set", "9", "--data-dir", "%DATA%"}
                                               << "系统库中没有编号为“9”的帐套（现有帐套：001、002、003、667）。\n" << "";
         QTest::newRow("reset without two of its options")
@@ -249,6 +254,7 @@ private slots:
         const QString none = "没有找到图形显示（没有设置环境变量 DISPLAY 或 WAYLAND_DISPLAY，例如通过 ssh 登录而没有转发图形界面），无法打开窗口。";
         QTest::newRow("demo, nothing set") << QStringList{"--demo"} << QString() << QString() << none;
         QTest::newRow("journal window, xcb asked for") << QStringList{"--journal-window"} << QString() << "xcb" << none;
+        QTest::newRow("guide, nothing set") << QStringList{"--guide"} << QString() << QString() << none;
         QTest::newRow("window, display not there") << QStringList{} << ":987" << "xcb"
                                                    << "没有找到图形显示：连接不上 DISPLAY=:987，无法打开窗口。";
     }

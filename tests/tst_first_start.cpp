@@ -12,6 +12,7 @@
 
 #include "app/FirstStart.h"
 #include "app/Form1.h"
+#include "app/GuideWindow.h"
 #include "app/MessageBox.h"
 #include "cli/CommandLine.h"
 #include "db/ODBC.h"
@@ -36,6 +37,15 @@ static BoxAnswerer::Answer typeFolder(const QString &path)
     };
 }
 
+// The guide window that is open, if one is.
+static GuideWindow *openGuide()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *guide = qobject_cast<GuideWindow *>(window); guide && guide->isVisible())
+            return guide;
+    return nullptr;
+}
+
 // The engine the window opens on when started with `arguments`.
 static std::optional<db::EngineSettings> windowEngine(const QStringList &arguments)
 {
@@ -50,7 +60,7 @@ class tst_FirstStart : public QObject {
 
     QString home(const QString &name) const { return m_home->filePath(name); }
     static QString choicePrompt() { return "默认数据目录 " + db::defaultDataDirectory() + " 中还没有数据库。"; }
-    static QString choiceButtons() { return FirstStart::choiceButtons().join(',') + "|打开演示数据"; }
+    static QString choiceButtons() { return FirstStart::choiceButtons().join(',') + ",使用说明|打开演示数据"; }
     // The start of a box of the tool's title kept by the answerer, up to `text`.
     static QString titled(const QString &text) { return MessageBox::ApplicationTitle + '|' + text; }
 
@@ -158,6 +168,49 @@ private slots:
         QCOMPARE(QString::fromUtf8(repair.err), "使用上次选择的数据位置：演示数据（" + db::demoDataDirectory() + "）\n");
         QVERIFY(n3fix({"--journal", "--demo"}).out.contains("帐套 667"));
         QVERIFY(!n3fix({"--journal", "--data-dir", db::defaultDataDirectory()}).out.contains("帐套 667"));
+    }
+
+    // The box's 使用说明 button opens the guide beside it and asks again. The guide is no part of
+    // the question: while the box waits it is searched with real keys (XTest), and it stays open
+    // beside the window chosen. F1 opens it too.
+    void guideBesideTheBox()
+    {
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            SKIP_UNLESS_CI("xdotool is missing (scripts/install-deps --test)");
+        QString found;
+        const auto searchTheGuide = [&found](QWidget *box) {
+            GuideWindow *guide = openGuide();
+            QVERIFY(guide && guide->isVisible());
+            const QString id = QString::number(guide->winId());
+            QVERIFY(runProcess("xdotool", {"windowfocus", "--sync", id}).status == 0);
+            QVERIFY(runProcess("xdotool", {"key", "ctrl+f"}).status == 0);
+            QVERIFY(runProcess("xdotool", {"type", "--delay", "50", "kinit"}).status == 0);
+            for (int tries = 0; tries < 100 && found.isEmpty(); ++tries) {
+                QTest::qWait(50);
+                found = guide->note->text();
+            }
+            PressEnter(box);
+        };
+        {
+            BoxAnswerer answers({BoxAnswerer::click("使用说明"), searchTheGuide});
+            const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
+            QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
+            QCOMPARE(answers.shown.size(), 2);
+            QVERIFY2(answers.shown[0].contains(
+                         "设置方法见使用说明：按下面的“使用说明”按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 帮助 → 使用说明 中"),
+                     qPrintable(answers.shown[0]));
+            QVERIFY2(answers.shown[0].endsWith(choiceButtons()), qPrintable(answers.shown[0]));
+            QCOMPARE(answers.shown[1], answers.shown[0]);
+            QVERIFY2(found.startsWith("第 1 处，共 "), qPrintable(found));
+            QVERIFY(openGuide());
+            delete openGuide();
+        }
+
+        BoxAnswerer pressed({BoxAnswerer::press(Qt::Key_F1), BoxAnswerer::press(Qt::Key_Escape)});
+        QVERIFY(!windowEngine({"n3fix", "--choose-data"}));
+        QCOMPARE(pressed.shown.size(), 2);
+        QVERIFY(openGuide());
+        delete openGuide();
     }
 
     // A folder picked in the box is kept in the settings file and used by the next starts, without

@@ -15,6 +15,7 @@
 #include "app/CheckWindow.h"
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
+#include "app/WindowHub.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 
@@ -28,6 +29,7 @@ namespace {
 using JournalDriver::cell;
 using JournalDriver::rowText;
 using JournalDriver::shownWhole;
+using X11Windows::pressIn;
 
 const BoxAnswerer::Answer PressAltR = BoxAnswerer::press(Qt::Key_R, Qt::AltModifier);
 const BoxAnswerer::Answer PressAltE = BoxAnswerer::press(Qt::Key_E, Qt::AltModifier);
@@ -40,18 +42,6 @@ bool onScreen(QWidget *widget)
     const QImage screen = widget->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
     const QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     return screen.size() == painted.size() && screen == painted;
-}
-
-// Keys pressed for real (XTest) into the window `id` of another program, given the focus first as
-// a window manager would, once the window is on the screen.
-bool pressIn(const QString &id, const QString &keys)
-{
-    for (int tries = 0; tries < 300; ++tries) {
-        if (runProcess("xdotool", {"windowfocus", "--sync", id}).status == 0)
-            return runProcess("xdotool", {"key", keys}).status == 0;
-        QTest::qWait(100);
-    }
-    return false;
 }
 
 // The window that has the keyboard, as a number.
@@ -113,9 +103,7 @@ private slots:
     void cleanup()
     {
         m_window.reset();
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (qobject_cast<JournalWindow *>(window))
-                delete window;
+        WindowHub::deleteAll();  // the journal window its button opened
         m_dir.reset();
     }
 

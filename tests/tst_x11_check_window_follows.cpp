@@ -15,6 +15,7 @@
 #include "app/CheckWindow.h"
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
+#include "app/WindowHub.h"
 #include "demo/DemoData.h"
 
 #include <QtTest>
@@ -116,9 +117,7 @@ private slots:
     {
         endHelper();
         m_window.reset();
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (qobject_cast<JournalWindow *>(window))
-                delete window;
+        WindowHub::deleteAll();  // the journal window its button opened
         removeDataDirectory();
     }
 

@@ -1,5 +1,7 @@
 #include "X11Windows.h"
 
+#include "ProcessRun.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -47,6 +49,28 @@ QString waitFor(const QString &title, int ms)
         QThread::msleep(100);
     } while (!deadline.hasExpired());
     return QString();
+}
+
+QSize size(const QString &windowId)
+{
+    const QString info = run(QStringLiteral("xwininfo"), {"-id", windowId});
+    static const QRegularExpression width(QStringLiteral("Width: (\\d+)")), height(QStringLiteral("Height: (\\d+)"));
+    return QSize(width.match(info).captured(1).toInt(), height.match(info).captured(1).toInt());
+}
+
+bool pressIn(const QString &windowId, const QString &keys)
+{
+    for (int tries = 0; tries < 300; ++tries) {
+        if (runProcess("xdotool", {"windowfocus", "--sync", windowId}).status == 0)
+            return runProcess("xdotool", {"key", keys}).status == 0;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+qint64 processOf(const QString &windowId)
+{
+    return run(QStringLiteral("xdotool"), {"getwindowpid", windowId}).trimmed().toLongLong();
 }
 
 QList<QImage> icons(const QString &windowId)

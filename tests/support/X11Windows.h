@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 // The windows of every program on the X server the test runs on, read as a window manager or a
@@ -14,6 +15,17 @@ QStringList titles();
 
 // Waits up to `ms` milliseconds for a window titled `title`; gives its id (0x...), or nothing.
 QString waitFor(const QString &title, int ms = 30000);
+
+// The size of the window `windowId`, as the X server holds it.
+QSize size(const QString &windowId);
+
+// Keys pressed for real (XTest, by xdotool) into the window `id` of another program, which gets the
+// keyboard first as from a window manager, once it is on the screen; false when it never does.
+// `keys` as xdotool names them: "ctrl+w", "alt+r", "F5".
+bool pressIn(const QString &windowId, const QString &keys);
+
+// The process that shows the window, as it tells the window manager (_NET_WM_PID); 0 if unknown.
+qint64 processOf(const QString &windowId);
 
 // The images a window offers the window manager as its icon (_NET_WM_ICON), in the order given.
 QList<QImage> icons(const QString &windowId);
