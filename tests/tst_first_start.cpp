@@ -196,9 +196,10 @@ private slots:
             const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
             QVERIFY(engine && engine->dataDirectory == db::demoDataDirectory());
             QCOMPARE(answers.shown.size(), 2);
-            QVERIFY2(answers.shown[0].contains(
-                         "设置方法见使用说明：按下面的“使用说明”按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 帮助 → 使用说明 中"),
-                     qPrintable(answers.shown[0]));
+            QVERIFY2(
+                answers.shown[0].contains(
+                    "设置方法见使用说明：按下面的“使用说明”按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 帮助 → 使用说明 中"),
+                qPrintable(answers.shown[0]));
             QVERIFY2(answers.shown[0].endsWith(choiceButtons()), qPrintable(answers.shown[0]));
             QCOMPARE(answers.shown[1], answers.shown[0]);
             QVERIFY2(found.startsWith("第 1 处，共 "), qPrintable(found));
