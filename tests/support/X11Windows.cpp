@@ -49,6 +49,17 @@ QString waitFor(const QString &title, int ms)
     return QString();
 }
 
+QRect frame(const QString &windowId)
+{
+    const QString text = run(QStringLiteral("xwininfo"), {"-id", windowId});
+    const auto number = [&text](const QString &name) {
+        const QRegularExpression line(QStringLiteral("^\\s*%1:\\s*(-?\\d+)$").arg(name), QRegularExpression::MultilineOption);
+        return line.match(text).captured(1).toInt();
+    };
+    return QRect(number(QStringLiteral("Absolute upper-left X")), number(QStringLiteral("Absolute upper-left Y")),
+                 number(QStringLiteral("Width")), number(QStringLiteral("Height")));
+}
+
 QList<QImage> icons(const QString &windowId)
 {
     // _NET_WM_ICON is a list of CARDINALs: width, height, then width x height ARGB pixels, for

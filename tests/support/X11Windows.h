@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QRect>
 #include <QString>
 
 // The windows of every program on the X server the test runs on, read as a window manager or a
@@ -14,6 +15,10 @@ QStringList titles();
 
 // Waits up to `ms` milliseconds for a window titled `title`; gives its id (0x...), or nothing.
 QString waitFor(const QString &title, int ms = 30000);
+
+// Where a window is on the screen, its frame's decorations aside; empty when there is no such
+// window.
+QRect frame(const QString &windowId);
 
 // The images a window offers the window manager as its icon (_NET_WM_ICON), in the order given.
 QList<QImage> icons(const QString &windowId);
