@@ -8,8 +8,8 @@ namespace {
 const QByteArray LinkClassId = QByteArray::fromHex("0114020000000000c000000000000046");
 
 // LinkFlags
-constexpr quint32 HasLinkTargetIdList = 0x1, HasLinkInfo = 0x2, HasName = 0x4, HasRelativePath = 0x8,
-                  HasWorkingDir = 0x10, HasArguments = 0x20, HasIconLocation = 0x40, IsUnicode = 0x80;
+constexpr quint32 HasLinkTargetIdList = 0x1, HasLinkInfo = 0x2, HasName = 0x4, HasRelativePath = 0x8, HasWorkingDir = 0x10,
+                  HasArguments = 0x20, HasIconLocation = 0x40, IsUnicode = 0x80;
 // LinkInfoFlags
 constexpr quint32 VolumeIdAndLocalBasePath = 0x1;
 
@@ -63,7 +63,7 @@ private:
     bool m_overrun = false;
 };
 
-} // namespace
+}  // namespace
 
 ShellLink ShellLink::read(const QByteArray &data)
 {

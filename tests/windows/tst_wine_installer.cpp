@@ -32,7 +32,8 @@ QMap<QString, QByteArray> contents(const QString &dir)
     while (it.hasNext()) {
         QFile file(it.next());
         if (file.open(QIODevice::ReadOnly))
-            files[QDir(dir).relativeFilePath(file.fileName())] = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+            files[QDir(dir).relativeFilePath(file.fileName())] =
+                QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
     }
     return files;
 }
@@ -42,8 +43,9 @@ QMap<QString, QByteArray> contents(const QString &dir)
 QMap<QString, QString> exportedValues(const QByteArray &file)
 {
     QMap<QString, QString> values;
-    static const QRegularExpression line(QStringLiteral("^\"((?:[^\"\\\\]|\\\\.)*)\"=(?:\"((?:[^\"\\\\]|\\\\.)*)\"|dword:([0-9a-f]{8}))\\r?$"),
-                                         QRegularExpression::MultilineOption);
+    static const QRegularExpression line(
+        QStringLiteral("^\"((?:[^\"\\\\]|\\\\.)*)\"=(?:\"((?:[^\"\\\\]|\\\\.)*)\"|dword:([0-9a-f]{8}))\\r?$"),
+        QRegularExpression::MultilineOption);
     static const QRegularExpression escape(QStringLiteral("\\\\(.)"));
     const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(file.constData()), file.size() / 2);
     for (const QRegularExpressionMatch &m : line.globalMatch(text)) {
@@ -55,7 +57,7 @@ QMap<QString, QString> exportedValues(const QByteArray &file)
     return values;
 }
 
-} // namespace
+}  // namespace
 
 class WineInstallerTests : public QObject {
     Q_OBJECT
@@ -65,9 +67,9 @@ class WineInstallerTests : public QObject {
     QString m_localAppData;  // %LOCALAPPDATA% as Windows names it
     QString m_installed;     // the install folder as Windows names it, and on this system
     QString m_installedHere;
-    QString m_menuHere;      // the Start-menu folder of the shortcuts, and the desktop, on this system
+    QString m_menuHere;  // the Start-menu folder of the shortcuts, and the desktop, on this system
     QString m_desktopHere;
-    QString m_dataHere;      // the default data folder on this system
+    QString m_dataHere;             // the default data folder on this system
     QMap<QString, QString> m_data;  // the data folder as the windows left it
 
     ProcessRun wine(const QStringList &arguments) { return runProcess(QStringLiteral("wine"), arguments, m_environment); }
@@ -93,9 +95,13 @@ class WineInstallerTests : public QObject {
         QFile::remove(file);
         const ProcessRun run = wine({"reg", "export", UninstallKey, wineName(file), "/y"});
         QFile exported(file);
-        return run.status == 0 && exported.open(QIODevice::ReadOnly) ? exportedValues(exported.readAll()) : QMap<QString, QString>();
+        return run.status == 0 && exported.open(QIODevice::ReadOnly) ? exportedValues(exported.readAll())
+                                                                     : QMap<QString, QString>();
     }
-    static QString wineName(const QString &path) { return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\')); }
+    static QString wineName(const QString &path)
+    {
+        return QStringLiteral("Z:") + QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    }
 
     // What the installer puts in the install folder: the files of the Windows build, and the
     // uninstaller.
@@ -115,8 +121,7 @@ class WineInstallerTests : public QObject {
         const ShellLink shortcut = link(name);
         program.setProcessEnvironment(m_environment);
         program.setWorkingDirectory(unixPath(shortcut.workingDirectory));
-        program.start(QStringLiteral("wine"), QStringList{unixPath(shortcut.target)}
-                                                  + QProcess::splitCommand(shortcut.arguments));
+        program.start(QStringLiteral("wine"), QStringList{unixPath(shortcut.target)} + QProcess::splitCommand(shortcut.arguments));
         const QString id = X11Windows::waitFor(title, 90000);
         if (id.isEmpty())
             return QImage();
@@ -151,7 +156,8 @@ private slots:
         m_installed = m_localAppData + QStringLiteral("\\Programs\\n3fix");
         m_installedHere = unixPath(m_installed);
         m_dataHere = unixPath(m_localAppData + QStringLiteral("\\n3fix"));
-        m_menuHere = QDir(unixPath(windowsVariable(QStringLiteral("APPDATA")) + QStringLiteral("\\Microsoft\\Windows\\Start Menu\\Programs")))
+        m_menuHere = QDir(unixPath(windowsVariable(QStringLiteral("APPDATA"))
+                                   + QStringLiteral("\\Microsoft\\Windows\\Start Menu\\Programs")))
                          .filePath(DisplayName);
         m_desktopHere = unixPath(windowsVariable(QStringLiteral("USERPROFILE")) + QStringLiteral("\\Desktop"));
     }
@@ -245,8 +251,8 @@ private slots:
         QCOMPARE(wine({m_installedHere + QStringLiteral("/n3demo.exe")}).status, 0);
         QVERIFY(QFileInfo::exists(QDir(m_dataHere).filePath(QStringLiteral("LQsystem.db"))));
         const DemoAccountSet set = demoAccountSets().first();
-        const ProcessRun repair = wine({program, "--repair-end-flags", "--account-set", set.id, "--year",
-                                        QString::number(set.liveYears.first())});
+        const ProcessRun repair =
+            wine({program, "--repair-end-flags", "--account-set", set.id, "--year", QString::number(set.liveYears.first())});
         QVERIFY2(repair.status == 0, (repair.out + repair.err).constData());
         QCOMPARE(QDir(m_dataHere + QStringLiteral("/journal")).entryList({"*.journal"}).size(), 1);
 
