@@ -53,9 +53,7 @@ QString waitFor(const QString &title, int ms)
 
 QSize size(const QString &windowId)
 {
-    const QString info = run(QStringLiteral("xwininfo"), {"-id", windowId});
-    static const QRegularExpression width(QStringLiteral("Width: (\\d+)")), height(QStringLiteral("Height: (\\d+)"));
-    return QSize(width.match(info).captured(1).toInt(), height.match(info).captured(1).toInt());
+    return frame(windowId).size();
 }
 
 bool pressIn(const QString &windowId, const QString &keys)
@@ -71,6 +69,17 @@ bool pressIn(const QString &windowId, const QString &keys)
 qint64 processOf(const QString &windowId)
 {
     return run(QStringLiteral("xdotool"), {"getwindowpid", windowId}).trimmed().toLongLong();
+}
+
+QRect frame(const QString &windowId)
+{
+    const QString text = run(QStringLiteral("xwininfo"), {"-id", windowId});
+    const auto number = [&text](const QString &name) {
+        const QRegularExpression line(QStringLiteral("^\\s*%1:\\s*(-?\\d+)$").arg(name), QRegularExpression::MultilineOption);
+        return line.match(text).captured(1).toInt();
+    };
+    return QRect(number(QStringLiteral("Absolute upper-left X")), number(QStringLiteral("Absolute upper-left Y")),
+                 number(QStringLiteral("Width")), number(QStringLiteral("Height")));
 }
 
 QList<QImage> icons(const QString &windowId)

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QList>
 #include <QSize>
+#include <QRect>
 #include <QString>
 
 // The windows of every program on the X server the test runs on, read as a window manager or a
@@ -26,6 +27,9 @@ bool pressIn(const QString &windowId, const QString &keys);
 
 // The process that shows the window, as it tells the window manager (_NET_WM_PID); 0 if unknown.
 qint64 processOf(const QString &windowId);
+// Where a window is on the screen, its frame's decorations aside; empty when there is no such
+// window.
+QRect frame(const QString &windowId);
 
 // The images a window offers the window manager as its icon (_NET_WM_ICON), in the order given.
 QList<QImage> icons(const QString &windowId);
