@@ -52,7 +52,7 @@ class CheckWindowTest : public DataDirectoryTest {
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
     }
 
     // Moves the list's selection to `row` with the arrow keys, from the top.
@@ -193,7 +193,7 @@ private slots:
         QTest::keyClick(m_window->databaseList, Qt::Key_F5);
         QVERIFY(m_window->busy());
         QVERIFY(!m_window->checkButton->isEnabled());
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         QCOMPARE(cell(m_window->databaseList, 0, 2), QStringLiteral("1"));
         QCOMPARE(m_window->databaseList->selectionModel()->currentIndex().row(), 0);
         QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("10010101 | 0 | 1"));
@@ -250,7 +250,7 @@ private slots:
                  qPrintable(cell(list, 0, 6)));
         QVERIFY(m_window->endFlagsButton->isEnabled());
         m_window->endFlagsButton->click();
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList shown = boxes();
         QCOMPARE(shown, QStringList({"16|另一个程序正在修复帐套 007，2031 年度（LQDATA_007_2031）（彻底根除，修复日志 " + repairs[0].id
                                      + "），请等它结束后再试。未做任何改动。"}));
@@ -260,7 +260,7 @@ private slots:
         m_helper.kill();
         QVERIFY(m_helper.waitForFinished());
         QTest::keyClick(list, Qt::Key_F5);
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         QCOMPARE(cell(list, 0, 6), QStringLiteral("可以重建末级标志"));
     }
 
@@ -275,7 +275,7 @@ private slots:
         QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
         garbage.close();
         m_window->recomputeButton->click();
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList shown = boxes();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].startsWith("16|无法读取帐套 007，2031 年度（LQDATA_007_2031），未做任何改动：\n文件不是有效的数据库"), qPrintable(shown[0]));
@@ -320,14 +320,14 @@ private slots:
         const QString wrong = cell(list, 0, 2);
         MessageBox::answerNext(0);
         m_window->recomputeButton->click();
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList recomputed = boxes();
         QCOMPARE(recomputed.size(), 2);
         QVERIFY2(recomputed[1].startsWith("0|已按下级科目重算帐套 001，2006 年度（LQDATA_001_2006）：改动 "), qPrintable(recomputed[1]));
         QCOMPARE(cell(list, 0, 3), QStringLiteral("0"));
         MessageBox::answerNext(0);
         m_window->endFlagsButton->click();
-        QTRY_VERIFY(!m_window->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList shown = boxes();
         QCOMPARE(shown.size(), 2);
         QVERIFY2(shown[1].startsWith("0|已重建帐套 001，2006 年度（LQDATA_001_2006）的末级标志：") && shown[1].contains("改动末级标志 " + wrong + " 个"),
