@@ -206,10 +206,7 @@ private slots:
 
         // 修复日志 opens the journal window on the same data, the two repairs at its top
         QTest::mouseClick(m_window->journalButton, Qt::LeftButton);
-        JournalWindow *journal = nullptr;
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (auto *found = qobject_cast<JournalWindow *>(window))
-                journal = found;
+        auto *journal = qobject_cast<JournalWindow *>(WindowHub::open(WindowHub::Window::Journal));
         QVERIFY(journal && QTest::qWaitForWindowExposed(journal));
         QCOMPARE(journal->windowTitle(), "修复日志 — " + QDir::toNativeSeparators(m_dir->path()));
         QCOMPARE(journal->repairList->model()->rowCount(), 2);

@@ -164,10 +164,7 @@ private slots:
         // 修复日志, the recompute at its top; 撤销 with the box's Alt+U. While the report box is up,
         // the check window waits.
         QTest::mouseClick(m_window->journalButton, Qt::LeftButton);
-        JournalWindow *journal = nullptr;
-        for (QWidget *window : QApplication::topLevelWidgets())
-            if (auto *found = qobject_cast<JournalWindow *>(window))
-                journal = found;
+        auto *journal = qobject_cast<JournalWindow *>(WindowHub::open(WindowHub::Window::Journal));
         QVERIFY(journal && QTest::qWaitForWindowExposed(journal));
         QCOMPARE(journal->repairList->model()->rowCount(), 1);
         QCOMPARE(cell(journal->repairList, 0, 2), QStringLiteral("按下级科目重算"));
