@@ -105,13 +105,9 @@ class tst_FirstStart : public QObject {
     // a window titled `title`; gives the titles of every window then shown, and ends the program.
     QStringList programShows(const QStringList &arguments, const QString &title)
     {
-        QProcess program;
-        program.setProcessEnvironment(environmentWithHome(m_home->path()));
-        program.start(N3FIX, arguments);
+        RunningProgram program(N3FIX, arguments, environmentWithHome(m_home->path()));
         const QString id = X11Windows::waitFor(title);
         const QStringList titles = X11Windows::titles();
-        program.kill();
-        program.waitForFinished();
         return id.isEmpty() ? QStringList{"no window " + title} + titles : titles;
     }
 

@@ -309,15 +309,11 @@ private slots:
     void programOpensTheGuideAlone()
     {
         QTemporaryDir home;
-        QProcess program;
-        program.setProcessEnvironment(environmentWithHome(home.path()));
-        program.start(N3FIX, {"--guide"});
+        RunningProgram program(N3FIX, {"--guide"}, environmentWithHome(home.path()));
         const QString id = X11Windows::waitFor(QStringLiteral("使用说明"));
         const QStringList titles = X11Windows::titles();
-        const QList<QImage> icons = id.isEmpty() ? QList<QImage>() : X11Windows::icons(id);
-        program.kill();
-        program.waitForFinished();
         QVERIFY2(!id.isEmpty(), qPrintable(titles.join('|') + program.readAllStandardError()));
+        const QList<QImage> icons = X11Windows::icons(id);
         QVERIFY2(!titles.contains("N3新会计制度科目增加工具"), qPrintable(titles.join('|')));
         const auto icon = std::find_if(icons.cbegin(), icons.cend(), [](const QImage &image) { return image.width() == 32; });
         QVERIFY(icon != icons.cend());
@@ -335,9 +331,7 @@ private slots:
         QTemporaryDir home;
         QProcessEnvironment environment = environmentWithHome(home.path());
         environment.insert("ODBCSYSINI", home.path());
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.start(N3FIX, {"--odbc"});
+        RunningProgram program(N3FIX, {"--odbc"}, environment);
         const QString box = X11Windows::waitFor(QStringLiteral("数据库连接错误"));
         QString said;
         if (!box.isEmpty()) {
@@ -353,8 +347,6 @@ private slots:
                 said = QGuiApplication::clipboard()->text(QClipboard::Selection);
             }
         }
-        program.kill();
-        program.waitForFinished();
         QVERIFY2(!box.isEmpty(), qPrintable(X11Windows::titles().join('|')));
         QVERIFY2(said.contains("ODBC 驱动。") && said.contains("（见 帮助 → 使用说明）") && !said.contains("man n3fix"),
                  qPrintable(said));

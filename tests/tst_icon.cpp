@@ -81,14 +81,10 @@ private slots:
     void windowIcon()
     {
         QTemporaryDir home;
-        QProcess program;
-        program.setProcessEnvironment(environmentWithHome(home.path()));
-        program.start(N3FIX, {"--demo"});
+        RunningProgram program(N3FIX, {"--demo"}, environmentWithHome(home.path()));
         const QString window = X11Windows::waitFor(QStringLiteral("澄岚N3科目错误修正工具（修复总账和明细账不平的错误）"));
-        const QList<QImage> icons = window.isEmpty() ? QList<QImage>() : X11Windows::icons(window);
-        program.kill();
-        program.waitForFinished();
         QVERIFY(!window.isEmpty());
+        const QList<QImage> icons = X11Windows::icons(window);
         QList<int> sizes;
         for (const QImage &icon : icons)
             sizes << icon.width();

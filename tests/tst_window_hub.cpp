@@ -1,13 +1,10 @@
-// The menus of the check-and-repair window and the journal window on a real X server (Xvfb, Qt's
-// xcb platform), used as a person does: the menus opened with their access keys and read as shown,
-// each window opened or brought to the front with its key or a click in the menu, one of each, all
-// on the same data; a window closed while others stay leaves them working; the About box read from
-// the real box; the demo data named in the titles. The program itself, as a real process: its last
-// window ends it, and 选择数据位置… asks in a program of its own, which opens the main window on the
-// place chosen while the first keeps its data.
-#include "support/BoxAnswerer.h"
+// The windows of one program joined over the same data, on a real X server (Xvfb, Qt's xcb
+// platform), used as a person does: each window opened or brought to the front with its key or a
+// click in the menu, one of each, all on the same data. The program itself, as a real process:
+// 选择数据位置… asks in a program of its own, which opens the main window on the place chosen while
+// the first keeps its data. (The menus as heard, F1, Ctrl+W, the About box and the demo marker:
+// tst_x11_accessibility.)
 #include "support/FormDriver.h"
-#include "support/JournalDriver.h"
 #include "support/LedgerFixture.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
@@ -15,7 +12,6 @@
 
 #include "app/CheckWindow.h"
 #include "app/Form1.h"
-#include "app/GuideWindow.h"
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
 #include "app/WindowHub.h"
@@ -50,23 +46,6 @@ void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
         target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
     QVERIFY(target);
     QTest::keyClick(target, Qt::Key(key), modifiers);
-}
-
-// The menu open on the screen, its items as shown: each text with its key, a line for a separator
-// that shows.
-QStringList openMenu()
-{
-    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    if (!menu || !QTest::qWaitForWindowExposed(menu))
-        return {"no menu open"};
-    QStringList items{menu->title()};
-    for (QAction *action : menu->actions()) {
-        if (!action->isVisible() || menu->actionGeometry(action).isEmpty())
-            continue;
-        const QString key = action->shortcut().toString(QKeySequence::NativeText);
-        items << (action->isSeparator() ? QStringLiteral("—") : key.isEmpty() ? action->text() : action->text() + ' ' + key);
-    }
-    return items;
 }
 
 // Closes the menus and leaves the menu bar, as Esc does.
@@ -114,33 +93,11 @@ class WindowHubTest : public QObject {
                    : nullptr;
     }
 
-    // The About box as shown from the 帮助 menu of the window with the keyboard: Alt+H, Down to its
-    // second item, Enter; the box closed with Enter, and the window given the keyboard back as a
-    // window manager would.
-    QString aboutBox()
-    {
-        QWidget *window = QApplication::activeWindow();
-        const auto back = qScopeGuard([window] { activate(window); });
-        BoxAnswerer answerer({PressEnter});
-        press(Qt::Key_H, Qt::AltModifier);
-        if (openMenu().value(0) != "帮助(&H)")
-            return "no help menu";
-        press(Qt::Key_Down);
-        press(Qt::Key_Return);
-        const bool closed =
-            QTest::qWaitFor([&answerer] { return answerer.shown.size() == 1 && !QApplication::activeModalWidget(); });
-        return answerer.shown.join("\n--\n") + (closed ? "" : "|still open");
-    }
-
 private slots:
     void initTestCase()
     {
         QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
         QCoreApplication::setApplicationName(QStringLiteral("n3fix"));  // the tool's own data directory
-        // the version the real program gives, as it gives it to its windows
-        const ProcessRun version = runProcess(N3FIX, {"--version"});
-        QVERIFY(version.status == 0 && version.out.startsWith("n3fix "));
-        QCoreApplication::setApplicationVersion(QString::fromUtf8(version.out.mid(6).trimmed()));
     }
     // A home of its own with books in a folder, the tool on that folder, real boxes.
     void init()
@@ -160,49 +117,9 @@ private slots:
     {
         leaveMenus();
         WindowHub::deleteAll();
-        qDeleteAll(shown<GuideWindow>());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ODBC::DbConn().reset();
         m_home.reset();
-    }
-
-    // Both windows carry the same menus, each item with its key, and the window's own access keys
-    // stay its own: Alt+F opens 文件, Alt+B goes to the wrong flags.
-    void menusOfBothWindows()
-    {
-        CheckWindow *check = openCheckWindow();
-        QVERIFY(check);
-        JournalWindow *journal = comesUp<JournalWindow>(Qt::Key_3);
-        QVERIFY(journal);
-        for (QWidget *window : {static_cast<QWidget *>(check), static_cast<QWidget *>(journal)}) {
-            activate(window);
-            auto *bar = window->findChild<QMenuBar *>();
-            QVERIFY(bar && bar->isVisible());
-            QStringList titles;
-            for (QAction *menu : bar->actions())
-                titles << menu->text();
-            QCOMPARE(titles, QStringList({"文件(&F)", "窗口(&W)", "帮助(&H)"}));
-
-            press(Qt::Key_F, Qt::AltModifier);
-            QCOMPARE(openMenu(), QStringList({"文件(&F)", "关闭 Ctrl+W"}));
-            press(Qt::Key_Right);
-            QCOMPARE(openMenu(), QStringList({"窗口(&W)", "主窗口 Ctrl+1", "检查和修复 Ctrl+2", "修复日志 Ctrl+3", "—",
-                                              "选择数据位置… Ctrl+O"}));
-            press(Qt::Key_Right);
-            QCOMPARE(openMenu(), QStringList({"帮助(&H)", "使用说明 F1", "关于"}));
-            leaveMenus();
-            press(Qt::Key_W, Qt::AltModifier);
-            QCOMPARE(openMenu().value(0), QStringLiteral("窗口(&W)"));
-            leaveMenus();
-        }
-        activate(check);
-        press(Qt::Key_B, Qt::AltModifier);
-        QCOMPARE(QApplication::focusWidget(), check->wrongFlagsList);
-        QCOMPARE(check->wrongFlagsLabel->text(), QStringLiteral("末级标志错误(&B)：2 个"));
-        press(Qt::Key_F, Qt::AltModifier);
-        QCOMPARE(openMenu().value(0), QStringLiteral("文件(&F)"));
-        leaveMenus();
-        QCOMPARE(QApplication::focusWidget(), check->wrongFlagsList);
     }
 
     // Each key opens its window on the same data, or brings the one open to the front: pressed
@@ -248,109 +165,19 @@ private slots:
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
         QTRY_COMPARE(QApplication::activeWindow(), check);
 
-        // F1 gives the guide, one window however often it is asked for
-        auto *guide = comesUp<GuideWindow>(Qt::Key_F1, Qt::NoModifier);
-        QVERIFY(guide);
-        activate(journal);
-        QCOMPARE(comesUp<GuideWindow>(Qt::Key_F1, Qt::NoModifier), guide);
-
         QCOMPARE(shown<CheckWindow>().size(), 1);
         QCOMPARE(shown<JournalWindow>().size(), 1);
         QCOMPARE(shown<Form1>().size(), 1);
-        QCOMPARE(shown<GuideWindow>().size(), 1);
-    }
-
-    // Ctrl+W closes the window it is pressed in and no other: the journal window the check window
-    // opened outlives it and still follows the journal, here of a repair the command line makes;
-    // Ctrl+2 there opens a new check window, which checks the books again.
-    void closingOneLeavesTheOthers()
-    {
-        QPointer<CheckWindow> check = openCheckWindow();
-        QVERIFY(check);
-        QTest::mouseClick(check->journalButton, Qt::LeftButton);
-        QPointer<JournalWindow> journal = qobject_cast<JournalWindow *>(QApplication::activeWindow());
-        QTRY_VERIFY((journal = qobject_cast<JournalWindow *>(QApplication::activeWindow())));
-        QCOMPARE(journal->repairList->model()->rowCount(), 0);
-
-        activate(check);
-        press(Qt::Key_W, Qt::ControlModifier);
-        QTRY_VERIFY(!check);
-        QVERIFY(journal && journal->isVisible());
-
-        const ProcessRun repair = runProcess(N3FIX, {"--repair-end-flags", "--account-set", "007", "--data-dir", books()},
-                                             environmentWithHome(m_home->path()));
-        QCOMPARE(repair.status, 0);
-        activate(journal);
-        press(Qt::Key_F5);
-        QTRY_COMPARE(journal->repairList->model()->rowCount(), 1);
-        QCOMPARE(JournalDriver::cell(journal->repairList, 0, 2), QStringLiteral("彻底根除"));
-
-        auto *again = comesUp<CheckWindow>(Qt::Key_2);
-        QVERIFY(again);
-        QTRY_VERIFY(!again->busy());
-        QCOMPARE(again->status->text(), QStringLiteral("共检查 2 个数据库：1 个有问题，0 个无法读取。"));
-        QCOMPARE(JournalDriver::cell(again->databaseList, 0, 2), QStringLiteral("0"));  // the flags the repair wrote
-        activate(journal);
-        press(Qt::Key_W, Qt::ControlModifier);
-        QTRY_VERIFY(!journal);
-        QVERIFY(again->isVisible());
-        QCOMPARE(shown<CheckWindow>(), QList<CheckWindow *>{again});
-    }
-
-    // The About box names the program, its version and licence, the Qt it runs on, and where the
-    // data and its journal are: a folder, the demo data, SQL Server. The titles say when the data
-    // is the demo data, however its folder was named; the main window's does not.
-    void aboutAndTheDemoMarker()
-    {
-        const QString about = "关于 n3fix|澄岚N3科目错误修正工具（n3fix）\n版本：" + QCoreApplication::applicationVersion()
-                              + "\n许可证：MIT\nQt 版本：" + QLibraryInfo::version().toString() + "\n\n数据位置：";
-        CheckWindow *check = openCheckWindow();
-        QVERIFY(check);
-        QCOMPARE(aboutBox(), about + "文件夹 " + books() + "\n修复日志目录：" + books() + "/journal|确定|确定");
-        QVERIFY(comesUp<JournalWindow>(Qt::Key_3));
-        QCOMPARE(aboutBox(), about + "文件夹 " + books() + "\n修复日志目录：" + books() + "/journal|确定|确定");
-        WindowHub::deleteAll();
-
-        QCOMPARE(prepareDemoData(demo()), QString());
-        QVERIFY(QFile::link(demo(), home("练习")));
-        for (const QString &named : {demo(), demo() + "/", home("练习")}) {
-            ODBC::setEngine({db::EngineKind::Embedded, named});
-            check = openCheckWindow();
-            QVERIFY(check);
-            QCOMPARE(check->windowTitle(), QStringLiteral("检查和修复 — 演示数据"));
-            QCOMPARE(check->databaseList->model()->rowCount(), 6);
-            auto *journal = comesUp<JournalWindow>(Qt::Key_3);
-            QVERIFY(journal);
-            QCOMPARE(journal->windowTitle(), QStringLiteral("修复日志 — 演示数据"));
-            const QString box = aboutBox();
-            QVERIFY2(box.startsWith(about + "演示数据（" + demo() + "）\n修复日志目录："), qPrintable(box));
-            QVERIFY2(box.endsWith("/journal|确定|确定"), qPrintable(box));
-            auto *main = comesUp<Form1>(Qt::Key_1);
-            QVERIFY(main);
-            QCOMPARE(main->windowTitle(), MainCaption);
-            WindowHub::deleteAll();
-        }
-
-        ODBC::setEngine({db::EngineKind::Odbc, home(".local/share/n3fix")});
-        auto *journal = qobject_cast<JournalWindow *>(WindowHub::show(WindowHub::Window::Journal));
-        QVERIFY(journal && QTest::qWaitForWindowActive(journal));
-        QCOMPARE(journal->windowTitle(), QStringLiteral("修复日志 — ODBC（SQL Server）"));
-        QCOMPARE(aboutBox(), about + "SQL Server（ODBC）\n修复日志目录：" + home(".local/share/n3fix/journal") + "|确定|确定");
     }
 
     // n3fix --check-window as a real program: Ctrl+3 opens its journal window; Ctrl+O starts the
     // program again, which asks where the data is, keeps the answer (the demo data, Enter) and opens
-    // the main window on it, while the first program's windows stay on their folder. Ctrl+W closes
-    // the check window and the program goes on; closing its last window ends it.
+    // the main window on it, while the first program's windows stay on their folder.
     void theRealProgramsWindows()
     {
-        QProcess program;
-        program.setProcessEnvironment(environmentWithHome(m_home->path()));
-        program.start(N3FIX, {"--check-window", "--data-dir", books()});
+        RunningProgram program(N3FIX, {"--check-window", "--data-dir", books()}, environmentWithHome(m_home->path()));
         qint64 chooser = 0;
-        const auto ended = qScopeGuard([&] {
-            program.kill();
-            program.waitForFinished();
+        const auto ended = qScopeGuard([&chooser] {
             if (chooser > 0)
                 ::kill(pid_t(chooser), SIGKILL);
         });
@@ -374,15 +201,7 @@ private slots:
         QCOMPARE(settings.readAll(), QByteArray("[data]\nlocation=demo\n"));
         QVERIFY(QFileInfo::exists(demo() + "/LQsystem.db"));
 
-        QVERIFY(X11Windows::pressIn(check, "ctrl+w"));
-        QTRY_VERIFY_WITH_TIMEOUT(!X11Windows::titles().contains("检查和修复 — " + books()), 30000);
-        QVERIFY(!program.waitForFinished(1000));
-        QVERIFY(X11Windows::titles().contains("修复日志 — " + books()));
-        QVERIFY(X11Windows::pressIn(journal, "ctrl+w"));
-        QVERIFY(program.waitForFinished(30000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        QVERIFY(X11Windows::titles().contains(MainCaption));  // the other program is on its own
+        QVERIFY(X11Windows::titles().contains("检查和修复 — " + books()));  // the first program keeps its data
     }
 };
 

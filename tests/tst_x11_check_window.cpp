@@ -229,13 +229,7 @@ private slots:
         writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
 
-        QProcess program;
-        program.setProcessEnvironment(environmentWithHome(m_dir->path()));
-        program.start(N3FIX, {"--check-window", "--data-dir", m_dir->path()});
-        const auto ended = qScopeGuard([&] {
-            program.kill();
-            program.waitForFinished();
-        });
+        RunningProgram program(N3FIX, {"--check-window", "--data-dir", m_dir->path()}, environmentWithHome(m_dir->path()));
         const QString checkWindow = X11Windows::waitFor("检查和修复 — " + QDir::toNativeSeparators(m_dir->path()));
         QVERIFY2(!checkWindow.isEmpty(), qPrintable(X11Windows::titles().join('|')));
         QProcess tracer;

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QDirIterator>
-#include <QProcess>
 
 ProcessRun runProcess(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
                       const QString &workingDirectory)
@@ -21,6 +20,18 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments, cons
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+RunningProgram::RunningProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
+{
+    setProcessEnvironment(environment);
+    start(program, arguments);
+}
+
+RunningProgram::~RunningProgram()
+{
+    kill();
+    waitForFinished();
 }
 
 QProcessEnvironment environmentWithHome(const QString &home)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QMap>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTest>
@@ -19,6 +20,15 @@ struct ProcessRun {
 ProcessRun runProcess(const QString &program, const QStringList &arguments,
                       const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
                       const QString &workingDirectory = QString());
+
+// A program running as a real process from here to the end of the scope that holds it, where it
+// is killed unless it has ended by then.
+class RunningProgram : public QProcess {
+public:
+    RunningProgram(const QString &program, const QStringList &arguments,
+                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    ~RunningProgram() override;
+};
 
 // The system's environment with `home` as the home directory, as on a fresh account: the program
 // finds and keeps its data and its settings there.
