@@ -130,13 +130,7 @@ private slots:
         selectWithKeys(2);  // its flags are right, its balances unknown
         QVERIFY(!m_window->recomputeButton->isEnabled() && !m_window->endFlagsButton->isEnabled());
 
-        for (QTableView *view : {list, m_window->wrongFlagsList, m_window->disagreementsList}) {
-            QAccessibleInterface *table = QAccessible::queryAccessibleInterface(view);
-            QVERIFY(table && table->tableInterface());
-            QCOMPARE(table->role(), QAccessible::Table);
-            QCOMPARE(table->text(QAccessible::Name), view->accessibleName());
-            QCOMPARE(table->tableInterface()->columnCount(), view->model()->columnCount());
-        }
+        // (the tables as a screen reader finds them by name: tst_x11_accessibility)
         QAccessibleInterface *table = QAccessible::queryAccessibleInterface(list);
         QAccessibleTableCellInterface *stated = table->tableInterface()->cellAt(0, 3)->tableCellInterface();
         QCOMPARE(table->tableInterface()->cellAt(0, 3)->text(QAccessible::Name), QStringLiteral("2 个科目，2 个期间"));

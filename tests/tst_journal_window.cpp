@@ -397,18 +397,6 @@ private slots:
         QCOMPARE(cell(m_window->repairList, 0, 3), QStringLiteral("科目 1011，3 月起"));
     }
 
-    // The list follows repairs that other processes make and undo, without F5.
-    void listFollowsOtherProcesses()
-    {
-        const repair::BalanceResetRun first = reset();
-        openWindow();
-        QCOMPARE(m_window->repairList->model()->rowCount(), 1);
-        m_helper.start(N3FIX, {"--undo", first.journal, "--data-dir", m_dir->path()});
-        QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
-        QTRY_COMPARE(m_window->repairList->model()->rowCount(), 2);
-        QTRY_VERIFY(!m_window->undoButton->isEnabled());  // the reset, still selected, is undone
-    }
-
     // A reset a trigger refused rolled back and wrote nothing; so did a walk that failed at its first
     // row. The list says so, and 撤销 is off for both, as --undo refuses them: Enter says why.
     void repairsThatWroteNothingCannotBeUndone()

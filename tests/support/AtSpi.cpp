@@ -3,7 +3,6 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
@@ -12,54 +11,37 @@
 
 namespace {
 
-// An object reference as the bus carries it: (so).
-struct Reference {
-    QString service;
-    QDBusObjectPath path;
-};
-
-// An action as the bus carries it: (sss), its name, description and key.
-struct Action {
-    QString name, description, key;
-};
-
-}  // namespace
-
-Q_DECLARE_METATYPE(Reference)
-Q_DECLARE_METATYPE(Action)
-
-namespace {
-
-QDBusArgument &operator<<(QDBusArgument &argument, const Reference &reference)
+// The members of a structure the bus carries, an object's reference (so) or an action (sss), as
+// texts.
+QStringList members(const QDBusArgument &argument)
 {
+    QStringList texts;
     argument.beginStructure();
-    argument << reference.service << reference.path;
+    while (!argument.atEnd()) {
+        QString text;
+        QDBusObjectPath path;
+        if (argument.currentSignature() == QLatin1String("o"))
+            argument >> path, text = path.path();
+        else
+            argument >> text;
+        texts << text;
+    }
     argument.endStructure();
-    return argument;
+    return texts;
 }
 
-const QDBusArgument &operator>>(const QDBusArgument &argument, Reference &reference)
+// The structures of the array a reply carries first.
+QList<QStringList> structures(const QDBusMessage &reply)
 {
-    argument.beginStructure();
-    argument >> reference.service >> reference.path;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument &operator<<(QDBusArgument &argument, const Action &action)
-{
-    argument.beginStructure();
-    argument << action.name << action.description << action.key;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, Action &action)
-{
-    argument.beginStructure();
-    argument >> action.name >> action.description >> action.key;
-    argument.endStructure();
-    return argument;
+    QList<QStringList> found;
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return found;
+    const auto argument = reply.arguments().value(0).value<QDBusArgument>();
+    argument.beginArray();
+    while (!argument.atEnd())
+        found << members(argument);
+    argument.endArray();
+    return found;
 }
 
 const QString ConnectionName = QStringLiteral("n3-accessibility");
@@ -82,9 +64,15 @@ template <typename T> T answer(const QDBusMessage &reply)
     return QDBusReply<T>(reply).value();
 }
 
-AtSpi::Node nodeOf(const Reference &reference)
+QVariant property(const AtSpi::Node &node, const QString &interface, const QString &name)
 {
-    return {reference.service, reference.path.path()};
+    return answer<QDBusVariant>(call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {interface, name}))
+        .variant();
+}
+
+AtSpi::Node nodeOf(const QStringList &reference)
+{
+    return {reference.value(0), reference.value(1)};
 }
 
 }  // namespace
@@ -93,10 +81,6 @@ namespace AtSpi {
 
 QString enable()
 {
-    qDBusRegisterMetaType<Reference>();
-    qDBusRegisterMetaType<QList<Reference>>();
-    qDBusRegisterMetaType<Action>();
-    qDBusRegisterMetaType<QList<Action>>();
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
         return QStringLiteral("no session bus: ") + session.lastError().message();
@@ -135,9 +119,7 @@ Node application(qint64 pid, int ms)
 
 QString name(const Node &node)
 {
-    const QDBusMessage reply =
-        call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {Accessible, QStringLiteral("Name")});
-    return answer<QDBusVariant>(reply).variant().toString();
+    return property(node, Accessible, QStringLiteral("Name")).toString();
 }
 
 QString role(const Node &node)
@@ -148,10 +130,8 @@ QString role(const Node &node)
 QList<Node> children(const Node &node)
 {
     QList<Node> found;
-    const QDBusMessage reply = call(node, Accessible, QStringLiteral("GetChildren"));
-    if (reply.type() == QDBusMessage::ReplyMessage)
-        for (const Reference &reference : qdbus_cast<QList<Reference>>(reply.arguments().value(0)))
-            found << nodeOf(reference);
+    for (const QStringList &reference : structures(call(node, Accessible, QStringLiteral("GetChildren"))))
+        found << nodeOf(reference);
     return found;
 }
 
@@ -202,9 +182,8 @@ QStringList windows(const Node &application)
 
 QString keyBinding(const Node &node)
 {
-    const auto actions = qdbus_cast<QList<Action>>(
-        call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("GetActions")).arguments().value(0));
-    return actions.isEmpty() ? QString() : actions.first().key;
+    // each action as its name, description and key
+    return structures(call(node, QStringLiteral("org.a11y.atspi.Action"), QStringLiteral("GetActions"))).value(0).value(2);
 }
 
 void press(const Node &node)
@@ -223,18 +202,13 @@ QString text(const Node &node)
 QList<QStringList> cells(const Node &table)
 {
     const QString tableInterface = QStringLiteral("org.a11y.atspi.Table");
-    const auto count = [&](const QString &property) {
-        const QDBusMessage reply =
-            call(table, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {tableInterface, property});
-        return answer<QDBusVariant>(reply).variant().toInt();
-    };
     QList<QStringList> rows;
-    const int columns = count(QStringLiteral("NColumns"));
-    for (int row = 0, total = count(QStringLiteral("NRows")); row < total; ++row) {
+    const int columns = property(table, tableInterface, QStringLiteral("NColumns")).toInt();
+    for (int row = 0, total = property(table, tableInterface, QStringLiteral("NRows")).toInt(); row < total; ++row) {
         QStringList names;
         for (int column = 0; column < columns; ++column) {
             const QDBusMessage cell = call(table, tableInterface, QStringLiteral("GetAccessibleAt"), {row, column});
-            names << name(nodeOf(qdbus_cast<Reference>(cell.arguments().value(0))));
+            names << name(nodeOf(members(cell.arguments().value(0).value<QDBusArgument>())));
         }
         rows << names;
     }
