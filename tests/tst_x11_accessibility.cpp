@@ -168,8 +168,9 @@ private slots:
                  QStringList({"按下级科目重算(R) Alt+R", "重建末级标志(E) Alt+E", "修复日志(J) Alt+J", "重新检查(C) Alt+C"}));
     }
 
-    // Both windows carry the same menus; an item chosen through the bus opens its window; Ctrl+W closes the window it is pressed
-    // in and the program goes on, and closing its last window ends it.
+    // Both windows carry the same menus; an item chosen through the bus opens its window; Ctrl+W
+    // closes the window it is pressed in and the program goes on, and closing its last window ends
+    // it.
     void menusAndClosing()
     {
         const AtSpi::Node program = start({"--check-window", "--data-dir", books()});

@@ -13,7 +13,6 @@ namespace AtSpi {
 struct Node {
     QString service, path;
     bool isNull() const { return service.isEmpty(); }
-    bool operator==(const Node &other) const { return service == other.service && path == other.path; }
 };
 
 // Turns accessibility on and connects to the accessibility bus; the error when that fails.
