@@ -66,7 +66,8 @@ template <typename T> T answer(const QDBusMessage &reply)
 
 QVariant property(const AtSpi::Node &node, const QString &interface, const QString &name)
 {
-    return answer<QDBusVariant>(call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {interface, name}))
+    return answer<QDBusVariant>(
+               call(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {interface, name}))
         .variant();
 }
 
