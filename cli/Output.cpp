@@ -5,6 +5,7 @@
 #include "db/StoredValue.h"
 #include "repair/BalanceLedger.h"
 #include "repair/Money.h"
+#include "repair/RepairText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -67,10 +68,7 @@ void Output::endStreamedDocument() const
 
 QJsonValue moneyJson(const repair::Money &amount)
 {
-    const QString exact = amount.toString();
-    const qsizetype point = exact.indexOf(QLatin1Char('.'));
-    const int decimals = point < 0 ? 0 : int(exact.size() - point - 1);
-    return decimals >= 2 ? exact : amount.toString(2);
+    return repair::RepairText::moneyExact(amount);
 }
 
 QJsonValue amountJson(const QVariant &stored)

@@ -55,6 +55,8 @@ struct RepairRecord {
     qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
     qint64 rowsVisited = -1;  // rows the repair looked at; a walk visits every chart row but journals
                               // only those whose value it changes (-1: not recorded)
+    QString user;             // the login name of who ran it, and the name of the computer it ran
+    QString host;             // on; empty in journals of earlier versions, which lack them
     QString message;          // why it failed
     QString journalModeToRestore;  // SQLite journal mode the database must end in
     bool settingsPending = false;  // the database may still be in the repair's journal mode

@@ -1,6 +1,7 @@
 #include "RepairText.h"
 
 #include "BalanceRecompute.h"
+#include "EndFlagPlan.h"
 #include "Money.h"
 
 #include "db/StoredValue.h"
@@ -240,6 +241,44 @@ QString amountText(const QVariant &stored)
             return moneyText(*amount);
     } catch (const MoneyOutOfRange &) {
     }
+    return db::shownValue(stored);
+}
+
+QString moneyExact(const Money &amount)
+{
+    const QString exact = amount.toString();
+    const qsizetype point = exact.indexOf(QLatin1Char('.'));
+    const qsizetype decimals = point < 0 ? 0 : exact.size() - point - 1;
+    return decimals >= 2 ? exact : amount.toString(2);
+}
+
+QString moneyShown(const Money &amount)
+{
+    QString digits = moneyExact(amount);
+    const qsizetype start = digits.startsWith(QLatin1Char('-')) ? 1 : 0;
+    for (qsizetype at = digits.indexOf(QLatin1Char('.')) - 3; at > start; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return digits;
+}
+
+QString amountShown(const QVariant &stored)
+{
+    try {
+        if (const std::optional<Money> amount = Money::fromStored(stored))
+            return moneyShown(*amount);
+    } catch (const MoneyOutOfRange &) {
+    }
+    return db::shownValue(stored);
+}
+
+QString flagShown(const QVariant &stored)
+{
+    if (storedAsInteger(stored, 1))
+        return QStringLiteral("是（1）");
+    if (storedAsInteger(stored, 0))
+        return QStringLiteral("否（0）");
+    if (db::storageClass(stored) == db::StorageClass::Text)
+        return QStringLiteral("“%1”").arg(stored.toString());
     return db::shownValue(stored);
 }
 

@@ -79,6 +79,18 @@ QString journalUnsealed(const QString &path);
 // number, else as db::shownValue() shows it.
 QString moneyText(const Money &amount);
 QString amountText(const QVariant &stored);
+// Money in its exact decimal digits, two decimals or as many more as it has ("1200.00",
+// "100.005"): for scripts and spreadsheets (JSON, CSV).
+QString moneyExact(const Money &amount);
+// Money as accountants write it, for the windows and printed reports: the same digits as
+// moneyExact() with the thousands separated ("222,257.59", "-1,000.00", "1,234.567"); a stored
+// amount the same when it reads as a number, else as db::shownValue() shows it.
+QString moneyShown(const Money &amount);
+QString amountShown(const QVariant &stored);
+// A stored end-level flag as a bookkeeper reads it, with the value stored beside: "是（1）" for an
+// end-level account, "否（0）" for one with sub-accounts; any other stored value (NULL, a text,
+// 2) as db::shownValue() shows it, a text in quotes.
+QString flagShown(const QVariant &stored);
 // A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00".
 QString recomputedRowText(const RecomputedRow &row);
 // What an end-flag walk says of the chart changing under it: how many rows got another flag than

@@ -1,0 +1,106 @@
+#include "Report.h"
+
+#include "ReportCsv.h"
+#include "ReportPdf.h"
+
+#include "db/DbError.h"
+#include "db/StoredValue.h"
+#include "repair/RepairText.h"
+#include "repair/WhoAndWhere.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace repair::report {
+
+QList<Fact> madeFacts(const QDateTime &when)
+{
+    const QString user = loginName();
+    return {{QStringLiteral("made"), QStringLiteral("制作时间"), Cell::words(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))},
+            {QStringLiteral("made_by"), QStringLiteral("制作人"), Cell::words(user.isEmpty() ? QStringLiteral("—") : user)},
+            {QStringLiteral("made_on"), QStringLiteral("计算机"), Cell::words(computerName())}};
+}
+
+QString shown(const Cell &cell)
+{
+    switch (cell.kind) {
+    case Kind::Text:
+        return cell.text;
+    case Kind::Code:
+        return db::shownCode(cell.text);
+    case Kind::Count:
+        return QString::number(cell.stored.toLongLong());
+    case Kind::Money:
+        return cell.money ? RepairText::moneyShown(*cell.money) : QString();
+    case Kind::Amount:
+        return cell.stored.isValid() ? RepairText::amountShown(cell.stored) : QString();
+    case Kind::Flag:
+        return cell.stored.isValid() ? RepairText::flagShown(cell.stored) : QString();
+    case Kind::Value:
+        return cell.stored.isValid() ? db::shownValue(cell.stored) : QString();
+    }
+    return QString();
+}
+
+QString plain(const Cell &cell)
+{
+    switch (cell.kind) {
+    case Kind::Money:
+        return cell.money ? RepairText::moneyExact(*cell.money) : QString();
+    case Kind::Amount:
+        if (!cell.stored.isValid())
+            return QString();
+        try {
+            if (const std::optional<Money> amount = Money::fromStored(cell.stored))
+                return RepairText::moneyExact(*amount);
+        } catch (const MoneyOutOfRange &) {
+        }
+        return db::shownValue(cell.stored);
+    case Kind::Flag:
+        return cell.stored.isValid() ? db::shownValue(cell.stored) : QString();
+    default:
+        return shown(cell);
+    }
+}
+
+bool alignsRight(Kind kind)
+{
+    return kind == Kind::Count || kind == Kind::Money || kind == Kind::Amount;
+}
+
+std::optional<Format> formatOf(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("pdf"))
+        return Format::Pdf;
+    if (suffix == QLatin1String("csv"))
+        return Format::Csv;
+    return std::nullopt;
+}
+
+QString formatsOffered()
+{
+    return QStringLiteral("PDF（.pdf）、CSV（.csv）");
+}
+
+void save(const Report &report, const QString &fileName)
+{
+    const QString shownName = QDir::toNativeSeparators(fileName);
+    const std::optional<Format> format = formatOf(fileName);
+    if (!format)
+        throw db::DbError(QStringLiteral("无法保存报告 %1：不认识这种文件，报告可存为 %2。").arg(shownName, formatsOffered()));
+    // Written beside the file and put in its place only when whole: a full disk or a failed
+    // drawing leaves no half report, and an earlier file of the name stays as it was.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, file.errorString()));
+    if (*format == Format::Csv)
+        file.write(csv(report));
+    else
+        writePdf(report, file);
+    if (!file.commit())
+        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, file.errorString()));
+}
+
+}  // namespace repair::report
