@@ -97,4 +97,5 @@ private:
     bool m_closeRequested = false;
     QString m_selected;  // the database selected, kept across a new list
     RecheckQueue *m_rechecks;  // databases whose repair or undo ended elsewhere, to check again
+    QString m_reportName;      // the file name proposed for the report last built
 };

@@ -65,3 +65,12 @@ std::unique_ptr<QApplication> connectToDisplay(int &argc, char **argv, void (*sa
     heldMessages.clear();
     return application;
 }
+
+std::unique_ptr<QGuiApplication> drawingApplication(int &argc, char **argv)
+{
+#ifndef Q_OS_WIN
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    return std::make_unique<QGuiApplication>(argc, argv);
+}

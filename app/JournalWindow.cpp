@@ -3,6 +3,7 @@
 #include "JournalRowsModel.h"
 #include "MessageBox.h"
 #include "RepairListModel.h"
+#include "ReportActions.h"
 #include "ShownData.h"
 #include "TableViews.h"
 #include "WindowMenus.h"
@@ -11,6 +12,7 @@
 #include "repair/JournalReader.h"
 #include "repair/RepairText.h"
 #include "repair/Undo.h"
+#include "repair/report/RepairReport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -90,8 +92,28 @@ void JournalWindow::setupUi()
     buttons->addWidget(rowSummary, 1);
     buttons->addWidget(undoButton);
     buttons->addWidget(refreshButton);
+    // The selected repair's record, read from its journal when asked for.
+    auto *reports = new ReportActions(this, {[this]() -> std::optional<repair::report::Report> {
+                                                 const repair::RepairRecord *record = selectedRepair();
+                                                 if (!record) {
+                                                     MessageBox::show(QStringLiteral("请先在列表中选中一次修复。"));
+                                                     return std::nullopt;
+                                                 }
+                                                 try {
+                                                     return repair::report::repairReport(m_directory, *record);
+                                                 } catch (const db::DbError &error) {
+                                                     MessageBox::show(error.description(), MessageBox::Icon::Critical);
+                                                     return std::nullopt;
+                                                 }
+                                             },
+                                             [this] {
+                                                 const repair::RepairRecord *record = selectedRepair();
+                                                 return QStringLiteral("修复记录-") + (record ? record->id : QString());
+                                             }});
+    repairList->addAction(reports->save);
+    rowList->addAction(reports->save);
     auto *layout = new QVBoxLayout(this);
-    WindowMenus::add(this, layout);
+    WindowMenus::add(this, layout, {reports->save, reports->print});
     layout->addWidget(repairListLabel);
     layout->addWidget(repairList, 3);
     layout->addWidget(rowListLabel);

@@ -12,6 +12,7 @@
 #include "cli/Output.h"
 #include "db/ODBC.h"
 #include "db/OdbcAdvice.h"
+#include "repair/report/Report.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -59,6 +60,10 @@ int main(int argc, char *argv[])
         print(stdout, QStringLiteral("n3fix %1\n").arg(QCoreApplication::applicationVersion()));
         return 0;
     case cli::Action::Command: {
+        if (repair::report::formatOf(options.request.report) == repair::report::Format::Pdf) {
+            const std::unique_ptr<QGuiApplication> application = drawingApplication(argc, argv);
+            return cli::startCommand(options);
+        }
         QCoreApplication application(argc, argv);
         return cli::startCommand(options);
     }

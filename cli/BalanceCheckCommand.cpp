@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "DatabaseSelection.h"
 #include "Output.h"
+#include "ReportFile.h"
 
 #include "db/StoredValue.h"
 #include "repair/BalanceCheck.h"
@@ -45,8 +46,10 @@ int checkBalances(const Request &request)
     const QList<SelectedDatabase> &databases = *selection;
     int status = 0, withFindings = 0, unreadable = 0;
     QJsonArray results;
+    ReportFile report(request);
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::BalanceCheck check = repair::checkBalances(selected.database, request.amounts);
+        report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, check, {}, {}, {}, {}});
         QJsonObject result = placeJson(selected);
         if (!check.failure.isEmpty()) {
             status = 2;
@@ -101,7 +104,7 @@ int checkBalances(const Request &request)
                  .arg(withFindings)
                  .arg(unreadable));
     out.document(results);
-    return status;
+    return report.saveFindings(status);
 }
 
 } // namespace cli

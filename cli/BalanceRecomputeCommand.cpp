@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "DatabaseSelection.h"
 #include "Output.h"
+#include "ReportFile.h"
 
 #include "db/StoredValue.h"
 #include "repair/BalanceRecompute.h"
@@ -104,6 +105,7 @@ int recomputeBalances(const Request &request)
     int status = 0, leaving = 0, failed = 0;
     qint64 changedRows = 0;
     QJsonArray results;
+    ReportFile report(request);  // given only with --dry-run
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         QJsonObject result = placeJson(selected);
         result.insert(QStringLiteral("dry_run"), request.dryRun);
@@ -115,6 +117,7 @@ int recomputeBalances(const Request &request)
         else
             run = repair::runRecompute(selected.accountSet, selected.year, nullptr, {}, request.amounts);
         const repair::RecomputePlan &plan = run.plan;
+        report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, plan, {}, {}, {}});
         const QString failure = request.dryRun ? plan.failure : run.failure;
         const QString &journal = run.journal, &unrecorded = run.unrecorded;
         if (!failure.isEmpty()) {
@@ -171,7 +174,7 @@ int recomputeBalances(const Request &request)
                  .arg(leaving)
                  .arg(failed));
     out.document(results);
-    return status;
+    return report.saveFindings(status);
 }
 
 } // namespace cli

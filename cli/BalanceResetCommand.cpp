@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "DatabaseSelection.h"
 #include "Output.h"
+#include "ReportFile.h"
 
 #include "db/DbError.h"
 #include "db/StoredValue.h"
@@ -112,7 +113,10 @@ int resetBalance(const Request &request)
     out.document(json);
     if (!run.failure.isEmpty())
         return 2;  // done, but listed as a repair that never ended, like any other repair
-    return run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0;
+    ReportFile report(request);  // given only with --dry-run
+    report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code,
+                request.fromPeriod});
+    return report.saveFindings(run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0);
 }
 
 } // namespace cli

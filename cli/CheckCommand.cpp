@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "DatabaseSelection.h"
 #include "Output.h"
+#include "ReportFile.h"
 
 #include "db/StoredValue.h"
 #include "repair/EndFlagCheck.h"
@@ -21,8 +22,10 @@ int check(const Request &request)
     int status = 0, withWrongFlags = 0, unreadable = 0;
     qint64 wrongFlags = 0;
     QJsonArray results;
+    ReportFile report(request);
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         const repair::EndFlagCheck check = repair::checkEndFlags(selected.database);
+        report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, check, {}, {}, {}, {}, {}});
         QJsonObject result = placeJson(selected);
         const QString where = placeOf(selected);
         if (!check.failure.isEmpty()) {
@@ -60,7 +63,7 @@ int check(const Request &request)
     out.line(QStringLiteral("共检查 %1 个数据库：末级标志错误共 %2 个，在 %3 个数据库中；无法读取的数据库 %4 个。")
                  .arg(databases.size()).arg(wrongFlags).arg(withWrongFlags).arg(unreadable));
     out.document(results);
-    return status;
+    return report.saveFindings(status);
 }
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "repair/BalanceLedger.h"
+#include "repair/report/Report.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -45,6 +46,7 @@ struct Options {
     QCommandLineOption chooseData{QStringLiteral("choose-data")};
     QCommandLineOption guide{QStringLiteral("guide")};
     QCommandLineOption amounts{QStringLiteral("amounts"), QString(), QStringLiteral("columns")};
+    QCommandLineOption report{QStringLiteral("report"), QString(), QStringLiteral("file")};
 
     // Every option above, in the order the parser takes them.
     QList<QCommandLineOption> all() const
@@ -60,7 +62,8 @@ struct Options {
                 fromPeriod,    dryRun,
                 journalWindow, checkWindow,
                 chooseData,    recomputeBalances,
-                amounts,       guide};
+                amounts,       guide,
+                report};
     }
 };
 
@@ -263,6 +266,16 @@ QString misplacedOption(const Options &o, const QCommandLineParser &parser, cons
         return QStringLiteral("--amounts：") + problem;
     if (!commandIs({Command::ResetBalance, Command::RecomputeBalances}) && parser.isSet(o.dryRun))
         return QStringLiteral("--dry-run 只用于 --reset-balance 和 --recompute-balances。");
+    if (parser.isSet(o.report)) {
+        const bool dryRun = parser.isSet(o.dryRun) && commandIs({Command::ResetBalance, Command::RecomputeBalances});
+        if (!dryRun && !commandIs({Command::Check, Command::CheckBalances})
+            && !(commandIs({Command::Journal}) && !options.request.journal.isEmpty()))
+            return QStringLiteral("--report 只用于 --check、--check-balances，加 --dry-run 的 --reset-balance 和 "
+                                  "--recompute-balances，以及 --journal 修复日志编号。");
+        if (!repair::report::formatOf(parser.value(o.report)))
+            return QStringLiteral("--report %1：报告可存为 %2，请用其中一种扩展名。")
+                .arg(parser.value(o.report), repair::report::formatsOffered());
+    }
     if (resets) {
         QStringList missing;
         for (const QCommandLineOption *option : {&o.accountSet, &o.year, &o.code, &o.fromPeriod})
@@ -313,6 +326,7 @@ StartOptions parseArguments(const QStringList &arguments)
     options.request.code = parser.value(o.code);
     options.request.fromPeriod = parser.value(o.fromPeriod);
     options.request.dryRun = parser.isSet(o.dryRun);
+    options.request.report = parser.value(o.report);
     if (parser.isSet(o.amounts))
         options.request.amounts = repair::amountColumnList(parser.value(o.amounts)).columns;
     options.place.demo = parser.isSet(o.demo);

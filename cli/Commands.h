@@ -21,6 +21,7 @@ struct Request {
     QStringList amounts;  // --amounts: the amount columns --check-balances and --recompute-balances
                           // hold to the sum of sub-accounts; empty for mb, md, mc
     bool dryRun = false;  // --dry-run: list the rows --reset-balance or --recompute-balances would change, change nothing
+    QString report;       // --report FILE: the findings or the repair also saved as a report (.pdf, .csv)
     bool verbose = false;
     bool json = false;
 };

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "JournalText.h"
 #include "Output.h"
+#include "ReportFile.h"
 
 #include "db/DbError.h"
 #include "db/ODBC.h"
@@ -82,7 +83,7 @@ int journal(const Request &request)
                 break;
         }
         out.endStreamedDocument();
-        return 0;
+        return ReportFile(request).saveRepair(directory, record, 0);
     } catch (const db::DbError &error) {
         Output::error(error.description());
         out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
