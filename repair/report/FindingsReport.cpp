@@ -113,7 +113,8 @@ QList<Table> recomputeTables(const DatabaseFindings &found, const RecomputePlan 
                            {QStringLiteral("sub_accounts_sum"), QStringLiteral("下级科目合计"), Kind::Money}});
     for (const MissingBalanceRow &row : plan.missingRows)
         for (std::size_t c = 0; c < row.sums.size(); ++c)
-            missing.rows.append({Cell::code(row.code), Cell::value(row.period), Cell::words(plan.columns.value(qsizetype(c))),
+            if (!row.sums[c].isZero())  // a column whose sum is 0 needs no row
+                missing.rows.append({Cell::code(row.code), Cell::value(row.period), Cell::words(plan.columns.value(qsizetype(c))),
                                  Cell::amount(row.sums[c])});
     if (!missing.rows.isEmpty())
         tables << missing;
