@@ -12,6 +12,7 @@
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
 #include "demo/DemoData.h"
+#include "repair/report/Report.h"
 
 #include <QtPrintSupport>
 #include <QtTest>
@@ -74,7 +75,8 @@ void answerSaveBox(const QString &path, const QString &type)
         for (const QString &filter : box->nameFilters())
             if (filter.startsWith(type))
                 box->selectNameFilter(filter);
-        box->selectFile(path);
+        box->setDirectory(QFileInfo(path).absolutePath());
+        box->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(path).fileName());
         static_cast<QDialog *>(box)->accept();
     });
 }
@@ -117,8 +119,8 @@ private slots:
             const QString header = records.value(0).join('|');
             if (command.first() == "--check-balances") {
                 QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|月份|金额栏|本科目金额|下级科目合计|差额|说明");
-                QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|总账和明细账不符|100101|2|mb|180.00|200.00|-20.00|",
-                                                        "007|2031|LQDATA_007_2031|总账和明细账不符|1001|3|mb||5.00|-5.00|无余额行",
+                QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|总账和明细账不符|1001|3|mb||5.00|-5.00|无余额行",
+                                                        "007|2031|LQDATA_007_2031|总账和明细账不符|100101|2|mb|180.00|200.00|-20.00|",
                                                         "007|2031|LQDATA_007_2031|科目表中没有的余额行|9999|1|||||"}));
                 QVERIFY(raw.contains(",\"100101\",") && raw.contains(",180.00,200.00,-20.00,"));
             } else if (command.first() == "--check") {
@@ -127,8 +129,8 @@ private slots:
                                                         "007|2031|LQDATA_007_2031|末级标志错误|10010101|0|1"}));
             } else {
                 QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|月份|金额栏|现有金额|重算后|下级科目合计");
-                QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|按下级科目重算将改动|100101|2|mb|180.00|200.00|",
-                                                        "007|2031|LQDATA_007_2031|按下级科目重算将改动|1001|2|mb|230.00|250.00|",
+                QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|按下级科目重算将改动|1001|2|mb|230.00|250.00|",
+                                                        "007|2031|LQDATA_007_2031|按下级科目重算将改动|100101|2|mb|180.00|200.00|",
                                                         "007|2031|LQDATA_007_2031|缺少余额行|1001|3|mb|||5.00"}));
             }
         }
@@ -202,7 +204,7 @@ private slots:
         QVERIFY(selected.value(1).join('|').startsWith("007(异形)|2031|LQDATA_007_2031|末级标志错误|1001|"));
 
         MessageBox::answerNext(1);  // 所有年度: the second year can't be read, which is a finding too
-        answerSaveBox(data("all.csv"), "PDF");
+        answerSaveBox(data("all"), "CSV");
         fileItem(&window, "保存报告…")->trigger();
         MessageBox::takeShown();
         const QStringList all = csvRows(readCsv(data("all.csv")));
@@ -224,8 +226,65 @@ private slots:
         if (text.isEmpty())
             SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
         for (const QString &expected : {QStringLiteral("检查报告"), QStringLiteral("LQDATA_007_2031"), QStringLiteral("180.00"),
-                                        QStringLiteral("200.00"), QStringLiteral("-20.00"), QStringLiteral("制作人"), testUser()})
+                                        QStringLiteral("200.00"), QStringLiteral("-20.00"), QStringLiteral("计算机"), testUser()})
             QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
+    }
+
+    // The files themselves, of a report long enough for several pages: CSV keeps every text a text,
+    // however a spreadsheet would read it; the PDF repeats the table's header on every page, numbers
+    // its pages, and gives a reader copying its text the characters drawn.
+    void filesAsTheirReadersSeeThem()
+    {
+        using namespace repair::report;
+        Report report{"检查报告", {{"set", "帐套", Cell::code("007")}}, {}, {"撤销：n3fix --undo 20261209-213402-248"}};
+        Table table{"金额一览", {{"database", "数据库", Cell::words("LQDATA_007_2031")}},
+                    {{"code", "科目编码", Kind::Code}, {"note", "说明", Kind::Text}, {"amount", "金额", Kind::Amount}}, {}, {}, true};
+        table.rows << QList<Cell>{Cell::code("0101"), Cell::words("=SUM(A1:A9)"), Cell::storedAmount(QVariant("1,234.50"))}
+                   << QList<Cell>{Cell::code("0102"), Cell::words("他说\"好\"，页"), Cell::storedAmount(222257.59)}
+                   << QList<Cell>{Cell::code("0103"), Cell::words("'=1"), Cell::storedAmount(QVariant("-5"))};
+        for (int i = 0; i < 150; ++i)
+            table.rows << QList<Cell>{Cell::code(QString::number(5000 + i)), Cell::words("金额"), Cell::storedAmount(1000000 + i)};
+        report.tables << table;
+
+        save(report, data("r.csv"));
+        QString raw;
+        const QList<QStringList> records = readCsv(data("r.csv"), &raw);
+        QCOMPARE(records.size(), 1 + 153);
+        QCOMPARE(records[0], QStringList({"数据库", "科目编码", "说明", "金额"}));
+        const QStringList lines = raw.split("\r\n");
+        QCOMPARE(lines[1], "\"LQDATA_007_2031\",\"0101\",\"'=SUM(A1:A9)\",\"1,234.50\"");
+        QCOMPARE(lines[2], "\"LQDATA_007_2031\",\"0102\",\"他说\"\"好\"\"，页\",222257.59");
+        QCOMPARE(lines[3], "\"LQDATA_007_2031\",\"0103\",\"''=1\",-5.00");
+        QCOMPARE(lines[4], "\"LQDATA_007_2031\",\"5000\",\"金额\",1000000.00");
+
+        save(report, data("r.pdf"));
+        const QString text = pdfText(data("r.pdf"));
+        if (text.isEmpty())
+            SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
+        QStringList pages = text.split('\f');
+        pages.removeAll(QString());
+        QVERIFY2(pages.size() >= 3, qPrintable(text));
+        for (int page = 0; page < pages.size(); ++page) {
+            QVERIFY2(pages[page].contains(QRegularExpression("科目编码\\s+说明\\s+金额")), qPrintable(pages[page]));
+            QVERIFY2(pages[page].contains(QString("第 %1 页，共 %2 页").arg(page + 1).arg(pages.size())), qPrintable(pages[page]));
+        }
+        for (const char *expected : {"金额一览", "222,257.59", "1,000,149.00", "1,234.50", "他说\"好\"，页", "n3fix --undo 20261209-213402-248"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), qPrintable(QString::fromUtf8(expected) + " not in:\n" + pages.first()));
+        QVERIFY(!text.contains(QChar(0x2FA6)));  // the radical drawn alike with 金
+
+        // Without a Chinese font no PDF can be drawn: the command says so and leaves no file.
+        QFile config(data("fonts.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<?xml version=\"1.0\"?><fontconfig><dir>/usr/share/fonts/truetype/dejavu</dir>"
+                     "<cachedir>" + data("fontcache").toUtf8() + "</cachedir></fontconfig>");
+        config.close();
+        plantBooks();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("FONTCONFIG_FILE", data("fonts.conf"));
+        const ProcessRun run = runProcess(N3FIX, {"--check", "--report", data("no-font.pdf"), "--data-dir", m_dir->path()}, environment);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.contains("fonts-noto-cjk"), run.err.constData());
+        QVERIFY(!QFile::exists(data("no-font.pdf")));
     }
 
     // The journal window reports the repair selected in its list.

@@ -10,9 +10,10 @@ QList<QStringList> readCsv(const QString &path, QString *raw)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QString text = QString::fromUtf8(file.readAll());
+    const QByteArray bytes = file.readAll();
+    const QString text = QString::fromUtf8(bytes);  // which drops a byte-order mark
     if (raw)
-        *raw = text;
+        *raw = (bytes.startsWith("\xEF\xBB\xBF") ? QString(QChar(0xFEFF)) : QString()) + text;
     QList<QStringList> records;
     QStringList record;
     QString field;
