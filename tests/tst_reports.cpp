@@ -19,6 +19,7 @@
 #include <QtWidgets>
 
 #include <pwd.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -180,7 +181,21 @@ private slots:
         QCOMPARE(run.status, 2);
         QCOMPARE(run.out, plain.out);
         QVERIFY2(run.err.contains(QDir::toNativeSeparators(data("no/such/folder/r.csv")).toUtf8()), run.err.constData());
+        QVERIFY2(run.err.contains("不存在，请另选一个位置"), run.err.constData());
         QVERIFY(!QFileInfo::exists(data("no")));
+
+        // a disk too small for the PDF: said so, and neither the report nor a part of it is left
+        if (geteuid() != 0)
+            SKIP_UNLESS_CI("mounting a small tmpfs needs root; the full disk is not tried here");
+        QTemporaryDir mountPoint;
+        if (::mount("tmpfs", QFile::encodeName(mountPoint.path()).constData(), "tmpfs", 0, "size=4k") != 0)
+            SKIP_UNLESS_CI("mounting a small tmpfs is not permitted here; the full disk is not tried");
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(mountPoint.path()).constData(), MNT_DETACH); });
+        run = n3fix({"--check-balances", "--report", mountPoint.filePath("r.pdf")});
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.out, plain.out);
+        QVERIFY2(run.err.contains("磁盘可能已满"), run.err.constData());
+        QCOMPARE(QDir(mountPoint.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList());
     }
 
     // The check window's 文件 menu saves the findings of the year chosen in its box, in the file type

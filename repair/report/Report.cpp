@@ -84,6 +84,26 @@ QString formatsOffered()
     return QStringLiteral("PDF（.pdf）、CSV（.csv）");
 }
 
+namespace {
+
+// Why `file` could not be written, in the words of the next step, with the system's own words
+// after them (which are in the system's language, often English).
+QString whyNotWritten(const QSaveFile &file, const QString &fileName)
+{
+    const QFileInfo folder(QFileInfo(fileName).absolutePath());
+    QString why;
+    if (!folder.exists())
+        why = QStringLiteral("文件夹 %1 不存在，请另选一个位置。").arg(QDir::toNativeSeparators(folder.filePath()));
+    else if (!folder.isWritable() || file.error() == QFileDevice::OpenError || file.error() == QFileDevice::PermissionsError)
+        why = QStringLiteral("不能在这里写文件：没有权限，或同名文件正被其他程序打开。请另选一个位置或文件名。");
+    else
+        why = QStringLiteral("写入失败，磁盘可能已满。请腾出空间或另选一个位置。");
+    // a write cut short by a full disk sets no error, and its string would be "Unknown error"
+    return file.error() == QFileDevice::NoError ? why : why + QStringLiteral("（%1）").arg(file.errorString());
+}
+
+}  // namespace
+
 void save(const Report &report, const QString &fileName)
 {
     const QString shownName = QDir::toNativeSeparators(fileName);
@@ -94,13 +114,17 @@ void save(const Report &report, const QString &fileName)
     // drawing leaves no half report, and an earlier file of the name stays as it was.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, file.errorString()));
-    if (*format == Format::Csv)
-        file.write(csv(report));
-    else
-        writePdf(report, file);
+        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, whyNotWritten(file, fileName)));
+    const QByteArray bytes = *format == Format::Csv ? csv(report) : pdf(report);
+    // A write the disk cut short returns fewer bytes and may set no error, which commit() would
+    // not see: it is checked here.
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = whyNotWritten(file, fileName);
+        file.cancelWriting();
+        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, why));
+    }
     if (!file.commit())
-        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, file.errorString()));
+        throw db::DbError(QStringLiteral("无法保存报告 %1：%2").arg(shownName, whyNotWritten(file, fileName)));
 }
 
 }  // namespace repair::report

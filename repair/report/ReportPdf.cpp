@@ -8,7 +8,6 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFontDatabase>
-#include <QIODevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTextCursor>
@@ -226,7 +225,7 @@ void print(const Report &report, QPagedPaintDevice &device)
     draw(report, device);
 }
 
-void writePdf(const Report &report, QIODevice &file)
+QByteArray pdf(const Report &report)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -240,9 +239,7 @@ void writePdf(const Report &report, QIODevice &file)
         writer.setCreator(QCoreApplication::applicationName());
         drawn = draw(report, writer);
     }
-    const QByteArray pdf = withTextMapMended(buffer.data(), drawn.first, drawn.second);
-    if (file.write(pdf) != pdf.size())
-        throw db::DbError(QStringLiteral("无法写入报告：%1").arg(file.errorString()));
+    return withTextMapMended(buffer.data(), drawn.first, drawn.second);
 }
 
 }  // namespace repair::report

@@ -2,7 +2,8 @@
 
 #include "Report.h"
 
-class QIODevice;
+#include <QByteArray>
+
 class QPagedPaintDevice;
 
 namespace repair::report {
@@ -13,7 +14,7 @@ namespace repair::report {
 // a font found on the system that has it; raises db::DbError when there is none.
 void print(const Report &report, QPagedPaintDevice &device);
 
-// `report` as a PDF on A4, with the fonts it uses embedded, written to `file`.
-void writePdf(const Report &report, QIODevice &file);
+// `report` as a PDF on A4, with the fonts it uses embedded.
+QByteArray pdf(const Report &report);
 
 }  // namespace repair::report
