@@ -110,17 +110,25 @@ public:
         format.setCellSpacing(0);
         format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
         QTextTable *grid = m_cursor.insertTable(int(table.rows.size()) + 1, int(table.columns.size()), format);
-        for (int column = 0; column < table.columns.size(); ++column) {
-            QTextTableCell cell = grid->cellAt(0, column);
-            QTextCharFormat heading = charFormat(9, true);
-            heading.setBackground(QColor(0xE8, 0xE8, 0xE8));
-            cell.setFormat(heading);
-            write(cell, table.columns[column].title, heading, alignsRight(table.columns[column].kind));
-            for (int row = 0; row < table.rows.size(); ++row) {
-                const Cell &value = table.rows[row].value(column);
-                write(grid->cellAt(row + 1, column), shown(value), charFormat(9, false), alignsRight(table.columns[column].kind));
+        // Cell after cell with one cursor: looking each cell up in a long table would take time
+        // that grows with the square of its rows.
+        QTextCharFormat heading = charFormat(9, true);
+        heading.setBackground(QColor(0xE8, 0xE8, 0xE8));
+        const QTextCharFormat body = charFormat(9, false);
+        QTextCursor cursor = grid->cellAt(0, 0).firstCursorPosition();
+        for (qsizetype row = -1; row < table.rows.size(); ++row)
+            for (qsizetype column = 0; column < table.columns.size(); ++column) {
+                const Column &of = table.columns[column];
+                if (row < 0)
+                    grid->cellAt(0, int(column)).setFormat(heading);
+                if (alignsRight(of.kind)) {
+                    QTextBlockFormat right;
+                    right.setAlignment(Qt::AlignRight);
+                    cursor.setBlockFormat(right);
+                }
+                cursor.insertText(row < 0 ? of.title : shown(table.rows[row].value(column)), row < 0 ? heading : body);
+                cursor.movePosition(QTextCursor::NextCell);
             }
-        }
         m_cursor.movePosition(QTextCursor::End);
     }
 
@@ -142,15 +150,6 @@ private:
         QTextCharFormat format;
         format.setFont(font(points, bold));
         return format;
-    }
-
-    static void write(const QTextTableCell &cell, const QString &text, const QTextCharFormat &format, bool right)
-    {
-        QTextCursor cursor = cell.firstCursorPosition();
-        QTextBlockFormat block;
-        block.setAlignment(right ? Qt::AlignRight : Qt::AlignLeft);
-        cursor.setBlockFormat(block);
-        cursor.insertText(text, format);
     }
 
     QTextCursor m_cursor;
@@ -177,8 +176,9 @@ std::pair<QFont, QString> draw(const Report &report, QPagedPaintDevice &device)
     if (widestTable(report) > 6)
         device.setPageOrientation(QPageLayout::Landscape);
 
+    // The text is laid out in the device's own measure, once, when whole: laid out as it is
+    // written, a table would be laid out again for each cell.
     QTextDocument document;
-    document.documentLayout()->setPaintDevice(&device);
     Layout layout(document, family);
     layout.title(report.title);
     for (const Fact &fact : report.facts)
@@ -187,6 +187,7 @@ std::pair<QFont, QString> draw(const Report &report, QPagedPaintDevice &device)
         layout.table(table);
     for (qsizetype i = 0; i < report.closing.size(); ++i)
         layout.paragraph(report.closing[i], 9, false, i == 0 ? 10 : 0);
+    document.documentLayout()->setPaintDevice(&device);
 
     const QRectF area(QPointF(0, 0), device.pageLayout().paintRectPixels(device.logicalDpiX()).size());
     const QFont footFont = layout.font(8);
