@@ -30,8 +30,9 @@ std::optional<repair::report::Report> ask(const CheckListModel &databases, int s
 {
     bool all = selectedRow < 0;
     if (selectedRow >= 0 && databases.rowCount() > 1) {
-        const int answer = MessageBox::ask(QStringLiteral("报告包含哪些年度的检查结果？"),
-                                           {QStringLiteral("选中的年度(&S)"), QStringLiteral("所有年度(&A)"), QStringLiteral("取消")}, 0, 2);
+        const int answer =
+            MessageBox::ask(QStringLiteral("报告包含哪些年度的检查结果？"),
+                            {QStringLiteral("选中的年度(&S)"), QStringLiteral("所有年度(&A)"), QStringLiteral("取消")}, 0, 2);
         if (answer == 2)
             return std::nullopt;
         all = answer == 1;

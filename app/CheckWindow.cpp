@@ -94,15 +94,16 @@ void CheckWindow::setupUi()
     buttons->addWidget(journalButton);
     buttons->addWidget(checkButton);
     // The findings are reported once every database listed is checked, as the list shows them.
-    auto *reports = new ReportActions(this, {[this]() -> std::optional<repair::report::Report> {
-                                                 if (m_work != Work::None) {
-                                                     MessageBox::show(QStringLiteral("正在检查或修复，请等它结束后再保存或打印报告。"));
-                                                     return std::nullopt;
-                                                 }
-                                                 const QModelIndex current = databaseList->selectionModel()->currentIndex();
-                                                 return CheckReport::ask(*m_databases, current.isValid() ? current.row() : -1, m_reportName);
-                                             },
-                                             [this] { return m_reportName; }});
+    auto *reports =
+        new ReportActions(this, {[this]() -> std::optional<repair::report::Report> {
+                                     if (m_work != Work::None) {
+                                         MessageBox::show(QStringLiteral("正在检查或修复，请等它结束后再保存或打印报告。"));
+                                         return std::nullopt;
+                                     }
+                                     const QModelIndex current = databaseList->selectionModel()->currentIndex();
+                                     return CheckReport::ask(*m_databases, current.isValid() ? current.row() : -1, m_reportName);
+                                 },
+                                 [this] { return m_reportName; }});
     for (QTableView *table : {databaseList, wrongFlagsList, disagreementsList})
         table->addAction(reports->save);
     auto *layout = new QVBoxLayout(this);

@@ -29,8 +29,7 @@ QString &lastFolder()
 
 }  // namespace
 
-ReportActions::ReportActions(QWidget *window, Source source)
-    : QObject(window), m_window(window), m_source(std::move(source))
+ReportActions::ReportActions(QWidget *window, Source source) : QObject(window), m_window(window), m_source(std::move(source))
 {
     save = new QAction(QStringLiteral("保存报告…"), this);
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));

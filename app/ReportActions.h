@@ -27,7 +27,7 @@ public:
     // Items of `window`, which owns them.
     ReportActions(QWidget *window, Source source);
 
-    QAction *save;   // also for the context menus of the window's tables
+    QAction *save;  // also for the context menus of the window's tables
     QAction *print;
 
 private:

@@ -114,8 +114,8 @@ int resetBalance(const Request &request)
     if (!run.failure.isEmpty())
         return 2;  // done, but listed as a repair that never ended, like any other repair
     ReportFile report(request);  // given only with --dry-run
-    report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code,
-                request.fromPeriod});
+    report.add(
+        {selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, request.fromPeriod});
     return report.saveFindings(run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0);
 }
 

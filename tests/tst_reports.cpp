@@ -106,8 +106,8 @@ private slots:
     {
         plantBooks();
         const QString where = "\"007\",\"2031\",\"LQDATA_007_2031\",";
-        for (const QStringList &command : {QStringList{"--check-balances"}, QStringList{"--check"},
-                                           QStringList{"--recompute-balances", "--dry-run"}}) {
+        for (const QStringList &command :
+             {QStringList{"--check-balances"}, QStringList{"--check"}, QStringList{"--recompute-balances", "--dry-run"}}) {
             const ProcessRun plain = n3fix(command);
             const ProcessRun reported = n3fix(command + QStringList{"--report", data("r.csv")});
             QCOMPARE(reported.status, plain.status);
@@ -120,9 +120,10 @@ private slots:
             const QString header = records.value(0).join('|');
             if (command.first() == "--check-balances") {
                 QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|月份|金额栏|本科目金额|下级科目合计|差额|说明");
-                QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|总账和明细账不符|1001|3|mb||5.00|-5.00|无余额行",
-                                                        "007|2031|LQDATA_007_2031|总账和明细账不符|100101|2|mb|180.00|200.00|-20.00|",
-                                                        "007|2031|LQDATA_007_2031|科目表中没有的余额行|9999|1|||||"}));
+                QCOMPARE(csvRows(records),
+                         QStringList({"007|2031|LQDATA_007_2031|总账和明细账不符|1001|3|mb||5.00|-5.00|无余额行",
+                                      "007|2031|LQDATA_007_2031|总账和明细账不符|100101|2|mb|180.00|200.00|-20.00|",
+                                      "007|2031|LQDATA_007_2031|科目表中没有的余额行|9999|1|||||"}));
                 QVERIFY(raw.contains(",\"100101\",") && raw.contains(",180.00,200.00,-20.00,"));
             } else if (command.first() == "--check") {
                 QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|现在的末级标志|应为");
@@ -156,9 +157,9 @@ private slots:
         const QString text = pdfText(data("修复记录.pdf"));
         if (text.isEmpty())
             SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
-        for (const QString &expected : {QStringLiteral("修复记录"), id, QStringLiteral("重建末级标志（彻底根除）"), testUser(), testHost(),
-                                        QStringLiteral("是（1）"), QStringLiteral("否（0）"), QStringLiteral("n3fix --undo ") + id,
-                                        QStringLiteral("第 1 页，共 1 页")})
+        for (const QString &expected : {QStringLiteral("修复记录"), id, QStringLiteral("重建末级标志（彻底根除）"), testUser(),
+                                        testHost(), QStringLiteral("是（1）"), QStringLiteral("否（0）"),
+                                        QStringLiteral("n3fix --undo ") + id, QStringLiteral("第 1 页，共 1 页")})
             QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
     }
 
@@ -252,8 +253,12 @@ private slots:
     {
         using namespace repair::report;
         Report report{"检查报告", {{"set", "帐套", Cell::code("007")}}, {}, {"撤销：n3fix --undo 20261209-213402-248"}};
-        Table table{"金额一览", {{"database", "数据库", Cell::words("LQDATA_007_2031")}},
-                    {{"code", "科目编码", Kind::Code}, {"note", "说明", Kind::Text}, {"amount", "金额", Kind::Amount}}, {}, {}, true};
+        Table table{"金额一览",
+                    {{"database", "数据库", Cell::words("LQDATA_007_2031")}},
+                    {{"code", "科目编码", Kind::Code}, {"note", "说明", Kind::Text}, {"amount", "金额", Kind::Amount}},
+                    {},
+                    {},
+                    true};
         table.rows << QList<Cell>{Cell::code("0101"), Cell::words("=SUM(A1:A9)"), Cell::storedAmount(QVariant("1,234.50"))}
                    << QList<Cell>{Cell::code("0102"), Cell::words("他说\"好\"，页"), Cell::storedAmount(222257.59)}
                    << QList<Cell>{Cell::code("0103"), Cell::words("'=1"), Cell::storedAmount(QVariant("-5"))};
@@ -283,20 +288,24 @@ private slots:
             QVERIFY2(pages[page].contains(QRegularExpression("科目编码\\s+说明\\s+金额")), qPrintable(pages[page]));
             QVERIFY2(pages[page].contains(QString("第 %1 页，共 %2 页").arg(page + 1).arg(pages.size())), qPrintable(pages[page]));
         }
-        for (const char *expected : {"金额一览", "222,257.59", "1,000,149.00", "1,234.50", "他说\"好\"，页", "n3fix --undo 20261209-213402-248"})
-            QVERIFY2(text.contains(QString::fromUtf8(expected)), qPrintable(QString::fromUtf8(expected) + " not in:\n" + pages.first()));
+        for (const char *expected :
+             {"金额一览", "222,257.59", "1,000,149.00", "1,234.50", "他说\"好\"，页", "n3fix --undo 20261209-213402-248"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)),
+                     qPrintable(QString::fromUtf8(expected) + " not in:\n" + pages.first()));
         QVERIFY(!text.contains(QChar(0x2FA6)));  // the radical drawn alike with 金
 
         // Without a Chinese font no PDF can be drawn: the command says so and leaves no file.
         QFile config(data("fonts.conf"));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("<?xml version=\"1.0\"?><fontconfig><dir>/usr/share/fonts/truetype/dejavu</dir>"
-                     "<cachedir>" + data("fontcache").toUtf8() + "</cachedir></fontconfig>");
+                     "<cachedir>"
+                     + data("fontcache").toUtf8() + "</cachedir></fontconfig>");
         config.close();
         plantBooks();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("FONTCONFIG_FILE", data("fonts.conf"));
-        const ProcessRun run = runProcess(N3FIX, {"--check", "--report", data("no-font.pdf"), "--data-dir", m_dir->path()}, environment);
+        const ProcessRun run =
+            runProcess(N3FIX, {"--check", "--report", data("no-font.pdf"), "--data-dir", m_dir->path()}, environment);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains("fonts-noto-cjk"), run.err.constData());
         QVERIFY(!QFile::exists(data("no-font.pdf")));

@@ -10,8 +10,7 @@ namespace {
 
 QString accountSetShown(const DatabaseFindings &found)
 {
-    return found.accountSetName.isEmpty() ? found.accountSet
-                                          : QStringLiteral("%1(%2)").arg(found.accountSet, found.accountSetName);
+    return found.accountSetName.isEmpty() ? found.accountSet : QStringLiteral("%1(%2)").arg(found.accountSet, found.accountSetName);
 }
 
 // The facts each table of a database carries: where, and what kind of finding.
@@ -47,7 +46,8 @@ Table unreadableDatabase(const DatabaseFindings &found, const QString &failure)
 Table wrongFlags(const DatabaseFindings &found, const EndFlagCheck &check)
 {
     Table t = table(found, QStringLiteral("末级标志错误"),
-                    {CodeColumn, {QStringLiteral("flag"), QStringLiteral("现在的末级标志"), Kind::Flag},
+                    {CodeColumn,
+                     {QStringLiteral("flag"), QStringLiteral("现在的末级标志"), Kind::Flag},
                      {QStringLiteral("right"), QStringLiteral("应为"), Kind::Flag}});
     for (const WrongFlag &wrong : check.wrong)
         t.rows.append({Cell::code(wrong.code), Cell::flag(wrong.flag), Cell::flag(QVariant(qlonglong(wrong.right)))});
@@ -57,7 +57,9 @@ Table wrongFlags(const DatabaseFindings &found, const EndFlagCheck &check)
 QList<Table> balanceTables(const DatabaseFindings &found, const BalanceCheck &check)
 {
     Table disagreements = table(found, QStringLiteral("总账和明细账不符"),
-                                {CodeColumn, PeriodColumn, AmountColumn,
+                                {CodeColumn,
+                                 PeriodColumn,
+                                 AmountColumn,
                                  {QStringLiteral("amount"), QStringLiteral("本科目金额"), Kind::Money},
                                  {QStringLiteral("sub_accounts_sum"), QStringLiteral("下级科目合计"), Kind::Money},
                                  {QStringLiteral("difference"), QStringLiteral("差额"), Kind::Money},
@@ -69,13 +71,12 @@ QList<Table> balanceTables(const DatabaseFindings &found, const BalanceCheck &ch
         } catch (const MoneyOutOfRange &) {
         }
         disagreements.rows.append({Cell::code(d.code), Cell::value(d.period), Cell::words(d.column),
-                                   d.amount ? Cell::amount(*d.amount) : Cell::words(QString()),
-                                   Cell::amount(d.subAccountsSum), difference,
-                                   Cell::words(d.amount ? QString() : QStringLiteral("无余额行"))});
+                                   d.amount ? Cell::amount(*d.amount) : Cell::words(QString()), Cell::amount(d.subAccountsSum),
+                                   difference, Cell::words(d.amount ? QString() : QStringLiteral("无余额行"))});
     }
-    Table unreadable = table(found, QStringLiteral("金额无法识别"),
-                             {CodeColumn, PeriodColumn, AmountColumn,
-                              {QStringLiteral("stored"), QStringLiteral("存储的值"), Kind::Text}});
+    Table unreadable =
+        table(found, QStringLiteral("金额无法识别"),
+              {CodeColumn, PeriodColumn, AmountColumn, {QStringLiteral("stored"), QStringLiteral("存储的值"), Kind::Text}});
     for (const UnreadableAmount &amount : check.unreadable)
         unreadable.rows.append({Cell::code(amount.code), Cell::value(amount.period), Cell::words(amount.column),
                                 Cell::words(storedAmountText(amount.stored))});
@@ -97,7 +98,9 @@ QList<Table> recomputeTables(const DatabaseFindings &found, const RecomputePlan 
     QList<Table> tables;
     if (dryRun) {
         Table rows = table(found, QStringLiteral("按下级科目重算将改动"),
-                           {CodeColumn, PeriodColumn, AmountColumn,
+                           {CodeColumn,
+                            PeriodColumn,
+                            AmountColumn,
                             {QStringLiteral("amount"), QStringLiteral("现有金额"), Kind::Amount},
                             {QStringLiteral("new_amount"), QStringLiteral("重算后"), Kind::Money}});
         for (const RecomputedRow &row : plan.rows)
@@ -108,14 +111,14 @@ QList<Table> recomputeTables(const DatabaseFindings &found, const RecomputePlan 
         rows.empty = QStringLiteral("上级科目的余额都与下级科目合计相符，不需要重算。");
         tables << rows;
     }
-    Table missing = table(found, QStringLiteral("缺少余额行"),
-                          {CodeColumn, PeriodColumn, AmountColumn,
-                           {QStringLiteral("sub_accounts_sum"), QStringLiteral("下级科目合计"), Kind::Money}});
+    Table missing = table(
+        found, QStringLiteral("缺少余额行"),
+        {CodeColumn, PeriodColumn, AmountColumn, {QStringLiteral("sub_accounts_sum"), QStringLiteral("下级科目合计"), Kind::Money}});
     for (const MissingBalanceRow &row : plan.missingRows)
         for (std::size_t c = 0; c < row.sums.size(); ++c)
             if (!row.sums[c].isZero())  // a column whose sum is 0 needs no row
                 missing.rows.append({Cell::code(row.code), Cell::value(row.period), Cell::words(plan.columns.value(qsizetype(c))),
-                                 Cell::amount(row.sums[c])});
+                                     Cell::amount(row.sums[c])});
     if (!missing.rows.isEmpty())
         tables << missing;
     return tables;
@@ -124,7 +127,9 @@ QList<Table> recomputeTables(const DatabaseFindings &found, const RecomputePlan 
 Table resetRows(const DatabaseFindings &found, const BalanceResetRun &run)
 {
     Table t = table(found, QStringLiteral("余额清零将改动（科目 %1，%2 月起）").arg(found.resetCode, found.resetFrom),
-                    {CodeColumn, PeriodColumn, {QStringLiteral("mb"), QStringLiteral("mb"), Kind::Amount},
+                    {CodeColumn,
+                     PeriodColumn,
+                     {QStringLiteral("mb"), QStringLiteral("mb"), Kind::Amount},
                      {QStringLiteral("md"), QStringLiteral("md"), Kind::Amount},
                      {QStringLiteral("mc"), QStringLiteral("mc"), Kind::Amount}});
     for (const BalanceRow &row : run.rows)
@@ -149,7 +154,9 @@ QList<Cell> summaryRow(const DatabaseFindings &found)
         notes << found.note;
     if (!found.failure.isEmpty())
         notes << QStringLiteral("无法读取：") + found.failure;
-    return {Cell::words(accountSetShown(found)), Cell::words(found.year), Cell::words(found.database),
+    return {Cell::words(accountSetShown(found)),
+            Cell::words(found.year),
+            Cell::words(found.database),
             count(flags, flags && !flags->failure.isEmpty(), flags ? qint64(flags->wrong.size()) : 0),
             count(balances, balances && !balances->failure.isEmpty(), balances ? qint64(balances->disagreements.size()) : 0),
             count(plan, plan && !plan->failure.isEmpty(), plan ? qint64(plan->missingRows.size()) : 0),

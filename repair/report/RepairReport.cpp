@@ -68,8 +68,10 @@ Table changedRows(const QString &directory, const RepairRecord &record)
     QList<Kind> kinds;
     for (const QString &column : record.changedColumns) {
         kinds << valueKind(record, column);
-        t.columns.append({column.toLower() + QStringLiteral("_old"), QStringLiteral("%1 修复前").arg(RepairText::columnWords(column)), kinds.last()});
-        t.columns.append({column.toLower() + QStringLiteral("_new"), QStringLiteral("%1 修复写入").arg(RepairText::columnWords(column)), kinds.last()});
+        t.columns.append({column.toLower() + QStringLiteral("_old"),
+                          QStringLiteral("%1 修复前").arg(RepairText::columnWords(column)), kinds.last()});
+        t.columns.append({column.toLower() + QStringLiteral("_new"),
+                          QStringLiteral("%1 修复写入").arg(RepairText::columnWords(column)), kinds.last()});
     }
     for (qint64 offset = 0;; offset += PageRows) {
         const QList<JournalRow> rows = readRows(directory, record.id, offset, PageRows);
@@ -94,7 +96,7 @@ QString howToUndo(const RepairRecord &record)
 {
     if (!record.undoneBy.isEmpty())
         return QStringLiteral("这次修复已由 %1 撤销。").arg(record.undoneBy);
-    const QString refusal = RepairText::whyNotUndoable(record);
+    QString refusal = RepairText::whyNotUndoable(record);
     if (!refusal.isEmpty() && undoRefusal(record) != UndoRefusal::MadeOverOdbc && undoRefusal(record) != UndoRefusal::MadeEmbedded)
         return refusal;
     return QStringLiteral("撤销这次修复：在“修复日志”窗口中选中它，按“撤销”；或在命令行运行 n3fix --undo %1%2。"

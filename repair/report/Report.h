@@ -58,9 +58,9 @@ struct Fact {
 };
 
 struct Table {
-    QString heading;          // above the table in print
-    QList<Fact> context;      // holds for each of its rows: printed under the heading, and in CSV
-                              // a column of its own on every row
+    QString heading;      // above the table in print
+    QList<Fact> context;  // holds for each of its rows: printed under the heading, and in CSV
+                          // a column of its own on every row
     QList<Column> columns;
     QList<QList<Cell>> rows;  // each with a cell for every column
     QString empty;            // printed instead of the table when it has no row
@@ -68,10 +68,10 @@ struct Table {
 };
 
 struct Report {
-    QString title;         // "检查报告", "修复记录"
-    QList<Fact> facts;     // the account set, year and database, and who made the report, when, where
+    QString title;      // "检查报告", "修复记录"
+    QList<Fact> facts;  // the account set, year and database, and who made the report, when, where
     QList<Table> tables;
-    QStringList closing;   // paragraphs after the tables: how to undo a repair
+    QStringList closing;  // paragraphs after the tables: how to undo a repair
 };
 
 // The facts every report starts with after its own: when it was made, by whom and on which computer.

@@ -23,10 +23,18 @@ namespace {
 // The font families that draw Chinese well, best first: Debian's Noto CJK and the fonts of
 // Chinese Windows.
 const QStringList preferredFamilies = {
-    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),      QStringLiteral("Source Han Sans SC"),
-    QStringLiteral("Microsoft YaHei"),  QStringLiteral("微软雅黑"),          QStringLiteral("SimSun"),
-    QStringLiteral("宋体"),             QStringLiteral("SimHei"),            QStringLiteral("黑体"),
-    QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Droid Sans Fallback"),
+    QStringLiteral("Noto Sans CJK SC"),
+    QStringLiteral("Noto Sans SC"),
+    QStringLiteral("Source Han Sans SC"),
+    QStringLiteral("Microsoft YaHei"),
+    QStringLiteral("微软雅黑"),
+    QStringLiteral("SimSun"),
+    QStringLiteral("宋体"),
+    QStringLiteral("SimHei"),
+    QStringLiteral("黑体"),
+    QStringLiteral("WenQuanYi Zen Hei"),
+    QStringLiteral("WenQuanYi Micro Hei"),
+    QStringLiteral("Droid Sans Fallback"),
 };
 
 // The families that draw Latin letters and digits first, where the system has one: a Chinese
@@ -58,8 +66,7 @@ QString factText(const Fact &fact)
 // device's pixels.
 class Layout {
 public:
-    Layout(QTextDocument &document, const QString &chinese)
-        : m_cursor(&document)
+    Layout(QTextDocument &document, const QString &chinese) : m_cursor(&document)
     {
         const QStringList installed = QFontDatabase::families();
         for (const QString &family : latinFamilies)
