@@ -43,7 +43,8 @@ QString undoReport(const repair::UndoRun &run)
         return text + QStringLiteral("。") + afterwords;
     text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
     for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i)
-        text += QLatin1Char('\n') + repair::RepairText::leftAloneLine(run.repair, run.leftAlone.at(i));
+        text += QLatin1Char('\n')
+                + repair::RepairText::leftAloneLine(run.repair, run.leftAlone.at(i), repair::RepairText::Wording::Shown);
     if (run.leftAlone.size() > LeftAloneListed)
         text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
     return text + afterwords;

@@ -190,7 +190,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         QCOMPARE(cell(m_window->databaseList, 0, 2), QStringLiteral("1"));
         QCOMPARE(m_window->databaseList->selectionModel()->currentIndex().row(), 0);
-        QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("10010101 | 0 | 1"));
+        QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("10010101 | 否（0） | 是（1）"));
     }
 
     // Another program holds the file's write lock: the check still reads it, each repair waits for
