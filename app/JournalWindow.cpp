@@ -80,7 +80,7 @@ void JournalWindow::setupUi()
     m_rows = new JournalRowsModel(this);
     repairList = TableViews::create(this, QStringLiteral("修复记录"), m_repairs);
     repairListLabel = TableViews::label(this, QStringLiteral("修复记录(&L)："), repairList);
-    rowList = TableViews::create(this, QStringLiteral("改动的记录"), m_rows);
+    rowList = TableViews::create(this, QStringLiteral("改动的记录"), m_rows, TableViews::Selection::Several);
     rowListLabel = TableViews::label(this, QStringLiteral("选中的修复改动的记录(&D)："), rowList);
     rowSummary = new QLabel(this);
     rowSummary->setTextFormat(Qt::PlainText);

@@ -176,6 +176,21 @@ private slots:
                  QStringLiteral("1011 | 5 | mb=8.00 mc=8.00 md=8.00 | mb=0.00 mc=0.00 md=0.00 | mb=0.00 mc=0.00 md=0.00"));
         QCOMPARE(m_window->rowSummary->text(),
                  QStringLiteral("修复 %1 的日志记有 %2 行，已显示 %2 行。").arg(idAt(m_window->repairList, 0)).arg(journaled));
+        QCOMPARE(rows->model()->index(0, 2).data(Qt::TextAlignmentRole), QVariant(Qt::AlignRight | Qt::AlignVCenter));
+
+        // Ctrl+C copies the rows selected, the first and the last, under the headers; the list of
+        // repairs, whose row picks the rows shown, takes one row
+        rows->setFocus();
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualRect(rows->model()->index(0, 0)).center());
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          rows->visualRect(rows->model()->index(2, 0)).center());
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(rows, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("科目编码\t月份\t修复前\t修复写入\t现在\n"
+                                "1011\t3\tmb=12.50 mc=-3.25 md=NULL\tmb=0.00 mc=0.00 md=0.00\tmb=0.00 mc=0.00 md=0.00\n"
+                                "1011\t5\tmb=8.00 mc=8.00 md=8.00\tmb=0.00 mc=0.00 md=0.00\tmb=0.00 mc=0.00 md=0.00\n"));
+        QCOMPARE(m_window->repairList->selectionMode(), QAbstractItemView::SingleSelection);
 
         SqliteFixture::run(balances(), "delete from GL_accsum where cnote = 'dup';");
         QTest::keyClick(m_window.get(), Qt::Key_F5);
