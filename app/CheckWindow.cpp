@@ -57,9 +57,10 @@ void CheckWindow::setupUi()
     m_disagreements = new DisagreementsModel(this);
     databaseList = TableViews::create(this, QStringLiteral("帐套和年度"), m_databases);
     databaseListLabel = TableViews::label(this, QStringLiteral("帐套和年度(&L)："), databaseList);
-    wrongFlagsList = TableViews::create(this, QStringLiteral("末级标志错误"), m_wrongFlags);
+    wrongFlagsList = TableViews::create(this, QStringLiteral("末级标志错误"), m_wrongFlags, TableViews::Selection::Several);
     wrongFlagsLabel = TableViews::label(this, QString(), wrongFlagsList);
-    disagreementsList = TableViews::create(this, QStringLiteral("总账和明细账不符"), m_disagreements);
+    disagreementsList =
+        TableViews::create(this, QStringLiteral("总账和明细账不符"), m_disagreements, TableViews::Selection::Several);
     disagreementsLabel = TableViews::label(this, QString(), disagreementsList);
     status = new QLabel(this);
     status->setTextFormat(Qt::PlainText);

@@ -22,7 +22,7 @@ int DisagreementsModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-// Amounts with two decimals, as a bookkeeper reads them; an account with no balance row in the
+// Amounts as a bookkeeper reads them, set to the right with their thousands separated; an account with no balance row in the
 // period says so, and differs from its sub-accounts by all they add up to.
 QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
 {
@@ -43,12 +43,12 @@ QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
     case AmountColumn:
         return found.column;
     case Amount:
-        return found.amount ? repair::RepairText::moneyText(*found.amount) : QStringLiteral("无余额行");
+        return found.amount ? repair::RepairText::moneyShown(*found.amount) : QStringLiteral("无余额行");
     case SubAccountsSum:
-        return repair::RepairText::moneyText(found.subAccountsSum);
+        return repair::RepairText::moneyShown(found.subAccountsSum);
     case Difference:
         try {
-            return repair::RepairText::moneyText(found.amount.value_or(repair::Money()) - found.subAccountsSum);
+            return repair::RepairText::moneyShown(found.amount.value_or(repair::Money()) - found.subAccountsSum);
         } catch (const repair::MoneyOutOfRange &) {
             return QStringLiteral("超出范围");
         }

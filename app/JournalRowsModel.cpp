@@ -6,6 +6,12 @@
 
 #include <QStringList>
 
+namespace {
+
+constexpr auto Shown = repair::RepairText::Wording::Shown;
+
+}  // namespace
+
 JournalRowsModel::~JournalRowsModel() = default;
 
 void JournalRowsModel::setRepair(const QString &directory, const repair::RepairRecord &record)
@@ -53,20 +59,27 @@ JournalRowsModel::Column JournalRowsModel::columnAt(int section) const
     return Column(!m_hasPeriod && section >= Period ? section + 1 : section);
 }
 
+// Values as a bookkeeper reads them: amounts with their thousands separated, set to the right,
+// and end-level flags in words with the value stored beside them.
 QVariant JournalRowsModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || role != Qt::DisplayRole)
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return QVariant();
+    const Column column = columnAt(index.column());
+    if (role == Qt::TextAlignmentRole && column >= Before && repair::RepairText::changesAmounts(m_record))
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
         return QVariant();
     const Row &row = m_rows.at(index.row());
-    switch (columnAt(index.column())) {
+    switch (column) {
     case Code:
         return repair::RepairText::keyValue(m_record, row.journaled, QStringLiteral("ccode"));
     case Period:
         return repair::RepairText::keyValue(m_record, row.journaled, QStringLiteral("iperiod"));
     case Before:
-        return repair::RepairText::rowValues(m_record, row.journaled.oldValues);
+        return repair::RepairText::rowValues(m_record, row.journaled.oldValues, Shown);
     case Written:
-        return repair::RepairText::rowValues(m_record, row.journaled.newValues);
+        return repair::RepairText::rowValues(m_record, row.journaled.newValues, Shown);
     case Now:
         return row.now;
     }
@@ -132,8 +145,8 @@ QString JournalRowsModel::nowText(const repair::JournalRow &row, QString &unread
             return QStringLiteral("记录已不存在");
         QStringList shown;
         for (const QVariantList &values : found)
-            if (!shown.contains(repair::RepairText::rowValues(m_record, values)))
-                shown << repair::RepairText::rowValues(m_record, values);
+            if (const QString text = repair::RepairText::rowValues(m_record, values, Shown); !shown.contains(text))
+                shown << text;
         return shown.join(QStringLiteral("；"));
     } catch (const db::DbError &error) {
         unreadable = QStringLiteral("无法读取：") + error.description().simplified();

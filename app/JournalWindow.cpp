@@ -43,7 +43,8 @@ QString undoReport(const repair::UndoRun &run)
         return text + QStringLiteral("。") + afterwords;
     text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
     for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i)
-        text += QLatin1Char('\n') + repair::RepairText::leftAloneLine(run.repair, run.leftAlone.at(i));
+        text += QLatin1Char('\n')
+                + repair::RepairText::leftAloneLine(run.repair, run.leftAlone.at(i), repair::RepairText::Wording::Shown);
     if (run.leftAlone.size() > LeftAloneListed)
         text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
     return text + afterwords;
@@ -79,7 +80,7 @@ void JournalWindow::setupUi()
     m_rows = new JournalRowsModel(this);
     repairList = TableViews::create(this, QStringLiteral("修复记录"), m_repairs);
     repairListLabel = TableViews::label(this, QStringLiteral("修复记录(&L)："), repairList);
-    rowList = TableViews::create(this, QStringLiteral("改动的记录"), m_rows);
+    rowList = TableViews::create(this, QStringLiteral("改动的记录"), m_rows, TableViews::Selection::Several);
     rowListLabel = TableViews::label(this, QStringLiteral("选中的修复改动的记录(&D)："), rowList);
     rowSummary = new QLabel(this);
     rowSummary->setTextFormat(Qt::PlainText);

@@ -10,6 +10,8 @@ namespace {
 // Rows or flags a question box lists one by one; the rest are counted.
 constexpr int ListedInBox = 10;
 
+constexpr auto Shown = repair::RepairText::Wording::Shown;
+
 const QString HowToUndo = QStringLiteral("要撤销这次修复，请按“修复日志”，选中它，再按“撤销”。");
 
 // The first lines of `lines` and how many more there are, as a box lists them.
@@ -44,7 +46,7 @@ QString recomputeQuestion(const DatabaseCheck &database)
     const repair::RecomputePlan &plan = database.recompute;
     QStringList rows;
     for (const repair::RecomputedRow &row : plan.rows)
-        rows << repair::RepairText::recomputedRowText(row);
+        rows << repair::RepairText::recomputedRowText(row, Shown);
     QString text =
         QStringLiteral("按下级科目重算%1的余额吗？\n\n以末级科目为准，从最下一级起逐级向上，把上级科目的金额改为其直接下级"
                        "科目的合计，将改动 %2 行余额：\n")
@@ -72,7 +74,9 @@ QString endFlagsQuestion(const DatabaseCheck &database)
 {
     QStringList flags;
     for (const repair::WrongFlag &wrong : database.endFlags.wrong)
-        flags << QStringLiteral("%1：现为 %2，应为 %3").arg(db::shownCode(wrong.code), db::shownValue(wrong.flag)).arg(wrong.right);
+        flags << QStringLiteral("%1：现为 %2，应为 %3")
+                     .arg(db::shownCode(wrong.code), repair::RepairText::flagShown(wrong.flag),
+                          repair::RepairText::flagShown(wrong.right));
     return QStringLiteral("重建%1的末级标志吗？\n\n按科目编码顺序重写科目表中每个科目的末级标志（还有以它的编码开头的更长编码时为 0，"
                           "没有时为 1），将改动 %2 个：\n")
                .arg(place(database))
@@ -93,7 +97,7 @@ std::pair<QString, MessageBox::Icon> recomputeReport(const DatabaseCheck &databa
         text += QStringLiteral("\n\n余额已重算，但修复日志未能记下修复的结果：") + run.unrecorded;
     QStringList inexact;
     for (const repair::InexactSum &sum : run.plan.inexact)
-        inexact << repair::RepairText::inexactSumText(sum);
+        inexact << repair::RepairText::inexactSumText(sum, Shown);
     if (!inexact.isEmpty())
         text += QStringLiteral("\n\n") + firstFew(inexact, QStringLiteral("……另有 %1 处。"));
     return {text + QStringLiteral("\n\n") + HowToUndo,

@@ -1,20 +1,53 @@
 #include "TableViews.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace TableViews {
 
-QTableView *create(QWidget *parent, const QString &name, QAbstractItemModel *model)
+namespace {
+
+// A cell's text on one line of its own, without the tab that would end it early.
+QString cellText(const QVariant &shown)
+{
+    QString text = shown.toString();
+    for (QChar &c : text)
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    return text;
+}
+
+// 复制, first in the table's context menu, and a line under it before the window's own items.
+void addCopy(QTableView *view)
+{
+    auto *copy = new QAction(QStringLiteral("复制"), view);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(copy, &QAction::triggered, view, [view] { QGuiApplication::clipboard()->setText(selectedRowsText(view)); });
+    auto *line = new QAction(view);
+    line->setSeparator(true);
+    view->addActions({copy, line});
+    view->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+}  // namespace
+
+QTableView *create(QWidget *parent, const QString &name, QAbstractItemModel *model, Selection selection)
 {
     auto *view = new QTableView(parent);
     view->setAccessibleName(name);
     view->setModel(model);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionMode(selection == Selection::One ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
+    addCopy(view);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setTabKeyNavigation(false);
     view->setWordWrap(false);
@@ -43,6 +76,25 @@ QTableView *create(QWidget *parent, const QString &name, QAbstractItemModel *mod
     QObject::connect(model, &QAbstractItemModel::modelReset, measureSoon, measure);
     QObject::connect(model, &QAbstractItemModel::dataChanged, measureSoon, measure);
     return view;
+}
+
+QString selectedRowsText(const QTableView *view)
+{
+    const QAbstractItemModel *model = view->model();
+    const QHeaderView *header = view->horizontalHeader();
+    QList<int> rows{-1};  // the headers first, then the selected rows in the table's order
+    for (const QModelIndex &selected : view->selectionModel()->selectedRows())
+        rows << selected.row();
+    std::sort(rows.begin() + 1, rows.end());
+    QString text;
+    for (const int row : std::as_const(rows)) {
+        QStringList cells;
+        for (int visual = 0; visual < header->count(); ++visual)  // the columns as the user sees them
+            if (const int column = header->logicalIndex(visual); !header->isSectionHidden(column))
+                cells << cellText(row < 0 ? model->headerData(column, Qt::Horizontal) : model->index(row, column).data());
+        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    return text;
 }
 
 QLabel *label(QWidget *parent, const QString &caption, QWidget *buddy)

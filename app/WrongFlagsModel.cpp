@@ -1,6 +1,7 @@
 #include "WrongFlagsModel.h"
 
 #include "db/StoredValue.h"
+#include "repair/RepairText.h"
 
 void WrongFlagsModel::setFlags(const std::vector<repair::WrongFlag> &flags)
 {
@@ -19,6 +20,7 @@ int WrongFlagsModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+// Flags in words with the value stored beside them ("否（0）"), as a bookkeeper reads them.
 QVariant WrongFlagsModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || std::size_t(index.row()) >= m_flags.size() || role != Qt::DisplayRole)
@@ -28,9 +30,9 @@ QVariant WrongFlagsModel::data(const QModelIndex &index, int role) const
     case Code:
         return db::shownCode(flag.code);
     case Now:
-        return db::shownValue(flag.flag);
+        return repair::RepairText::flagShown(flag.flag);
     case Right:
-        return QString::number(flag.right);
+        return repair::RepairText::flagShown(flag.right);
     default:
         return QVariant();
     }

@@ -127,13 +127,36 @@ QString rowPlace(const RepairRecord &record, const JournalRow &row)
     return named.join(QLatin1Char(' '));
 }
 
-QString rowValues(const RepairRecord &record, const QVariantList &values)
+bool changesAmounts(const RepairRecord &record)
+{
+    return record.table.compare(QLatin1String("GL_accsum"), Qt::CaseInsensitive) == 0;
+}
+
+namespace {
+
+// One value of a changed column. Shown, every column a repair changes in the balances is an
+// amount, and the chart's bend is the end-level flag; anything else reads as stored.
+QString changedValue(const RepairRecord &record, const QString &column, const QVariant &value, Wording wording)
+{
+    if (wording == Wording::Shown) {
+        if (changesAmounts(record))
+            return amountShown(value);
+        if (column.compare(QLatin1String("bend"), Qt::CaseInsensitive) == 0)
+            return flagShown(value);
+    }
+    return db::shownValue(value);
+}
+
+}  // namespace
+
+QString rowValues(const RepairRecord &record, const QVariantList &values, Wording wording)
 {
     if (record.changedColumns.size() == 1)
-        return db::shownValue(values.value(0));
+        return changedValue(record, record.changedColumns.at(0), values.value(0), wording);
     QStringList named;
     for (int i = 0; i < record.changedColumns.size(); ++i)
-        named << columnWords(record.changedColumns.at(i)) + QLatin1Char('=') + db::shownValue(values.value(i));
+        named << columnWords(record.changedColumns.at(i)) + QLatin1Char('=')
+                     + changedValue(record, record.changedColumns.at(i), values.value(i), wording);
     return named.join(QLatin1Char(' '));
 }
 
@@ -169,12 +192,12 @@ QString leftAloneReason(const LeftAlone &left)
     return QString();
 }
 
-QString leftAloneLine(const RepairRecord &record, const LeftAlone &left)
+QString leftAloneLine(const RepairRecord &record, const LeftAlone &left, Wording wording)
 {
     return QStringLiteral("%1：%2（修复前 %3，修复写入 %4%5）")
-        .arg(rowPlace(record, left.row), leftAloneReason(left), rowValues(record, left.row.oldValues),
-             rowValues(record, left.row.newValues),
-             left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + rowValues(record, left.now));
+        .arg(rowPlace(record, left.row), leftAloneReason(left), rowValues(record, left.row.oldValues, wording),
+             rowValues(record, left.row.newValues, wording),
+             left.now.isEmpty() ? QString() : QStringLiteral("，现为 ") + rowValues(record, left.now, wording));
 }
 
 QString undoTally(const UndoRun &run)
@@ -282,12 +305,15 @@ QString flagShown(const QVariant &stored)
     return db::shownValue(stored);
 }
 
-QString recomputedRowText(const RecomputedRow &row)
+QString recomputedRowText(const RecomputedRow &row, Wording wording)
 {
+    const bool shown = wording == Wording::Shown;
     QStringList changes;
     for (std::size_t c = 0; c < row.changes.size(); ++c)
         if (row.changes[c])
-            changes << QStringLiteral("%1 %2 → %3").arg(row.columns[qsizetype(c)], amountText(row.stored[c]), moneyText(row.sums[c]));
+            changes << QStringLiteral("%1 %2 → %3")
+                           .arg(row.columns[qsizetype(c)], shown ? amountShown(row.stored[c]) : amountText(row.stored[c]),
+                                shown ? moneyShown(row.sums[c]) : moneyText(row.sums[c]));
     return QStringLiteral("%1 第 %2 期：%3")
         .arg(db::shownCode(row.code), db::shownValue(row.period), changes.join(QStringLiteral("，")));
 }
@@ -332,10 +358,11 @@ QString unworkableSumsText(const UnworkableSums &sums)
         .arg(db::shownCode(sums.code), db::shownValue(sums.period), sums.columns.join(QStringLiteral("、")));
 }
 
-QString inexactSumText(const InexactSum &sum)
+QString inexactSumText(const InexactSum &sum, Wording wording)
 {
     return QStringLiteral("科目 %1 第 %2 期 %3：合计 %4，数据库只能存为 %5，无法存下准确的合计")
-        .arg(db::shownCode(sum.code), db::shownValue(sum.period), sum.column, sum.sum.toString(), storedAmountText(sum.stored));
+        .arg(db::shownCode(sum.code), db::shownValue(sum.period), sum.column,
+             wording == Wording::Shown ? moneyShown(sum.sum) : sum.sum.toString(), storedAmountText(sum.stored));
 }
 
 } // namespace repair::RepairText

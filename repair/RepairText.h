@@ -22,6 +22,10 @@ struct InexactSum;
 namespace repair::RepairText {
 
 enum class Form { Short, Long };
+// How amounts and end-level flags are written: Plain as scripts and the terminal read them, the
+// digits as stored ("142183.50", a flag 1); Shown as accountants read them in the windows, amounts
+// with their thousands separated ("142,183.50") and flags in words ("是（1）").
+enum class Wording { Plain, Shown };
 
 // The repair: "修正科目错误" or "余额清零（修正科目错误）", "彻底根除" or "重建末级标志（彻底根除）",
 // "按下级科目重算", "撤销 <id>".
@@ -53,14 +57,17 @@ QString keyValue(const RepairRecord &record, const JournalRow &row, const QStrin
 // Where a journaled row is: its account code, with the period for a row of the balances
 // ("1011，3 月"); its key columns in the books' words where it has no account code.
 QString rowPlace(const RepairRecord &record, const JournalRow &row);
+// Whether the values `record` changes are amounts: those of a repair of the balances (GL_accsum).
+bool changesAmounts(const RepairRecord &record);
 // Values of the changed columns: the bare value when there is one column ("1"), else each with
-// its column's name ("mb=12.5 mc=0 md=0").
-QString rowValues(const RepairRecord &record, const QVariantList &values);
+// its column's name ("mb=12.5 mc=0 md=0"). Shown, the amounts of the balances read as
+// amountShown() and the end-level flag as flagShown() ("mb=12.50", "是（1）").
+QString rowValues(const RepairRecord &record, const QVariantList &values, Wording wording = Wording::Plain);
 
 // Why undo left `left` as it is, in a sentence.
 QString leftAloneReason(const LeftAlone &left);
 // A row undo left alone, in a line: "1011，3 月：<reason>（修复前 …，修复写入 …，现为 …）".
-QString leftAloneLine(const RepairRecord &record, const LeftAlone &left);
+QString leftAloneLine(const RepairRecord &record, const LeftAlone &left, Wording wording = Wording::Plain);
 // What undo did with the rows it put back and those that needed nothing: "恢复 3 行", and where
 // there are any, "，1 行已是修复前的值" and "，6 行修复时没有写到". With the rows left alone
 // these account for every row the repair journaled.
@@ -91,8 +98,9 @@ QString amountShown(const QVariant &stored);
 // end-level account, "否（0）" for one with sub-accounts; any other stored value (NULL, a text,
 // 2) as db::shownValue() shows it, a text in quotes.
 QString flagShown(const QVariant &stored);
-// A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00".
-QString recomputedRowText(const RecomputedRow &row);
+// A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00",
+// Shown "md 12,345.00 → 12,245.00".
+QString recomputedRowText(const RecomputedRow &row, Wording wording = Wording::Plain);
 // What an end-flag walk says of the chart changing under it: how many rows got another flag than
 // the one worked out from the chart as first read (another program added or removed codes), and the codes (the first ten) whose
 // flag is wrong for the chart as the walk left it, with the advice to run it again. Empty when neither.
@@ -104,7 +112,7 @@ QString finalChartCheckNotMade(const QString &failure);
 QString unreadableAmountText(const UnreadableAmount &amount);
 // Sums the recompute leaves because they need such an amount.
 QString unworkableSumsText(const UnworkableSums &sums);
-// A sum the engine did not store exactly.
-QString inexactSumText(const InexactSum &sum);
+// A sum the engine did not store exactly; what it stored stays in all its digits, Shown too.
+QString inexactSumText(const InexactSum &sum, Wording wording = Wording::Plain);
 
 } // namespace repair::RepairText

@@ -164,6 +164,58 @@ private slots:
         QCOMPARE(rowText(m_window->disagreementsList, 1), QStringLiteral("100202 | 1 | mb | “1,234.50” |  | 金额无法识别"));
     }
 
+    // Amounts as accountants write them, set to the right, and flags in words, in the tables and in
+    // the question before a recompute; Ctrl+C copies the selected rows of a table under its
+    // headers, as a spreadsheet pastes them, and 复制 leads every table's context menu.
+    void findingsAsAccountantsReadThem()
+    {
+        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(), "create table code(ccode TEXT primary key, bend INTEGER); create table GL_accsum(ccode TEXT,"
+                                    " iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);"
+                                    "insert into code values('1002',1),('100201',1),('100202',0);"
+                                    "insert into GL_accsum values('1002',1,222257.59,1234.567,5),('100201',1,1000,0,0),"
+                                    "('100202',1,-2000,0,0);");
+        openWindow();
+        QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("1002 | 是（1） | 否（0）"));
+        QCOMPARE(rowText(m_window->wrongFlagsList, 1), QStringLiteral("100202 | 否（0） | 是（1）"));
+        QTableView *sums = m_window->disagreementsList;
+        QCOMPARE(rowText(sums, 0), QStringLiteral("1002 | 1 | mb | 222,257.59 | -1,000.00 | 223,257.59"));
+        QCOMPARE(rowText(sums, 1), QStringLiteral("1002 | 1 | md | 1,234.567 | 0.00 | 1,234.567"));
+        QCOMPARE(rowText(sums, 2), QStringLiteral("1002 | 1 | mc | 5.00 | 0.00 | 5.00"));
+        for (int column = 3; column < 6; ++column)
+            QCOMPARE(sums->model()->index(0, column).data(Qt::TextAlignmentRole), QVariant(Qt::AlignRight | Qt::AlignVCenter));
+
+        MessageBox::answerNext(1);
+        m_window->recomputeButton->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
+        const QStringList asked = boxes();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].contains("\n1002 第 1 期：mb 222,257.59 → -1,000.00，md 1,234.567 → 0.00，mc 5.00 → 0.00\n"),
+                 qPrintable(asked[0]));
+
+        // the last two rows, chosen with the keyboard
+        sums->setFocus();
+        QTest::keyClick(sums, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(sums, Qt::Key_Down);
+        QTest::keyClick(sums, Qt::Key_Down, Qt::ShiftModifier);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(sums, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("科目编码\t月份\t金额栏\t本科目金额\t下级科目合计\t差额\n"
+                                                                      "1002\t1\tmd\t1,234.567\t0.00\t1,234.567\n"
+                                                                      "1002\t1\tmc\t5.00\t0.00\t5.00\n"));
+        for (QTableView *table : {m_window->databaseList, m_window->wrongFlagsList, sums}) {
+            QCOMPARE(table->contextMenuPolicy(), Qt::ActionsContextMenu);
+            const QList<QAction *> items = table->actions();
+            QCOMPARE(items.size(), 3);
+            QCOMPARE(items[0]->text() + '|' + items[0]->shortcut().toString(), QStringLiteral("复制|Ctrl+C"));
+            QVERIFY(items[1]->isSeparator());
+            QCOMPARE(items[2]->text(), QStringLiteral("保存报告…"));
+        }
+        // the list whose row picks the findings shown takes one row; the findings take several
+        QCOMPARE(m_window->databaseList->selectionMode(), QAbstractItemView::SingleSelection);
+        QCOMPARE(sums->selectionMode(), QAbstractItemView::ExtendedSelection);
+    }
+
     // Tab from the list to the two tables and on to the buttons; the labels' access keys name the
     // tables; F5 checks again and keeps the database selected.
     void keyboard()
@@ -190,7 +242,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         QCOMPARE(cell(m_window->databaseList, 0, 2), QStringLiteral("1"));
         QCOMPARE(m_window->databaseList->selectionModel()->currentIndex().row(), 0);
-        QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("10010101 | 0 | 1"));
+        QCOMPARE(rowText(m_window->wrongFlagsList, 0), QStringLiteral("10010101 | 否（0） | 是（1）"));
     }
 
     // Another program holds the file's write lock: the check still reads it, each repair waits for

@@ -167,11 +167,30 @@ private slots:
         const qint64 journaled = repair::countRows(repair::journalDirectory(), idAt(m_window->repairList, 0));
         QCOMPARE(journaled, qint64(3));  // the rows the reset changed: not the row it found at 0
         QTRY_COMPARE(rows->model()->rowCount(), 3);
-        QCOMPARE(rowText(rows, 0), QStringLiteral("1011 | 3 | mb=12.50 mc=-3.25 md=NULL | mb=0 mc=0 md=0 | mb=0 mc=0 md=0"));
-        QCOMPARE(rowText(rows, 1), QStringLiteral("1011 | 3 | mb=1000000000000000 mc=0 md=7 | mb=0 mc=0 md=0 | mb=0 mc=0.5 md=0"));
-        QCOMPARE(rowText(rows, 2), QStringLiteral("1011 | 5 | mb=8 mc=8 md=8 | mb=0 mc=0 md=0 | mb=0 mc=0 md=0"));
+        QCOMPARE(rowText(rows, 0),
+                 QStringLiteral("1011 | 3 | mb=12.50 mc=-3.25 md=NULL | mb=0.00 mc=0.00 md=0.00 | mb=0.00 mc=0.00 md=0.00"));
+        QCOMPARE(rowText(rows, 1),
+                 QStringLiteral(
+                     "1011 | 3 | mb=1,000,000,000,000,000.00 mc=0.00 md=7.00 | mb=0.00 mc=0.00 md=0.00 | mb=0.00 mc=0.50 md=0.00"));
+        QCOMPARE(rowText(rows, 2),
+                 QStringLiteral("1011 | 5 | mb=8.00 mc=8.00 md=8.00 | mb=0.00 mc=0.00 md=0.00 | mb=0.00 mc=0.00 md=0.00"));
         QCOMPARE(m_window->rowSummary->text(),
                  QStringLiteral("修复 %1 的日志记有 %2 行，已显示 %2 行。").arg(idAt(m_window->repairList, 0)).arg(journaled));
+        QCOMPARE(rows->model()->index(0, 2).data(Qt::TextAlignmentRole), QVariant(Qt::AlignRight | Qt::AlignVCenter));
+
+        // Ctrl+C copies the rows selected, the first and the last, under the headers; the list of
+        // repairs, whose row picks the rows shown, takes one row
+        rows->setFocus();
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualRect(rows->model()->index(0, 0)).center());
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          rows->visualRect(rows->model()->index(2, 0)).center());
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(rows, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("科目编码\t月份\t修复前\t修复写入\t现在\n"
+                                "1011\t3\tmb=12.50 mc=-3.25 md=NULL\tmb=0.00 mc=0.00 md=0.00\tmb=0.00 mc=0.00 md=0.00\n"
+                                "1011\t5\tmb=8.00 mc=8.00 md=8.00\tmb=0.00 mc=0.00 md=0.00\tmb=0.00 mc=0.00 md=0.00\n"));
+        QCOMPARE(m_window->repairList->selectionMode(), QAbstractItemView::SingleSelection);
 
         SqliteFixture::run(balances(), "delete from GL_accsum where cnote = 'dup';");
         QTest::keyClick(m_window.get(), Qt::Key_F5);
@@ -201,9 +220,11 @@ private slots:
         openWindow();
         QTableView *rows = m_window->rowList;
         QTRY_COMPARE(rows->model()->rowCount(), 3);
-        QCOMPARE(rowText(rows, 0), QStringLiteral("1011 | 9 | mb=5 mc=6 md=7 | mb=0 mc=0 md=0 | mb=0 mc=0 md=0"));
-        QCOMPARE(rowText(rows, 1), QStringLiteral("1011 | 10 | mb=8 mc=9 md=10 | mb=0 mc=0 md=0 | mb=0 mc=4 md=0"));
-        QCOMPARE(rowText(rows, 2), QStringLiteral("1011 | 11 | mb=3 mc=3 md=3 | mb=0 mc=0 md=0 | 记录已不存在"));
+        QCOMPARE(rowText(rows, 0),
+                 QStringLiteral("1011 | 9 | mb=5.00 mc=6.00 md=7.00 | mb=0.00 mc=0.00 md=0.00 | mb=0.00 mc=0.00 md=0.00"));
+        QCOMPARE(rowText(rows, 1),
+                 QStringLiteral("1011 | 10 | mb=8.00 mc=9.00 md=10.00 | mb=0.00 mc=0.00 md=0.00 | mb=0.00 mc=4.00 md=0.00"));
+        QCOMPARE(rowText(rows, 2), QStringLiteral("1011 | 11 | mb=3.00 mc=3.00 md=3.00 | mb=0.00 mc=0.00 md=0.00 | 记录已不存在"));
     }
 
     // A walk's rows on a chart of 1,000 wrong flags are read a page at a time as the user scrolls
@@ -227,8 +248,8 @@ private slots:
             QTest::keyClick(rows, Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(rows->model()->rowCount(), 1000);
         QVERIFY(!rows->model()->canFetchMore(QModelIndex()));
-        QCOMPARE(rowText(rows, 0), QStringLiteral("5000 | 0 | 1 | 1"));
-        QCOMPARE(rowText(rows, 999), QStringLiteral("5999 | 9 | 1 | 1"));
+        QCOMPARE(rowText(rows, 0), QStringLiteral("5000 | 否（0） | 是（1） | 是（1）"));
+        QCOMPARE(rowText(rows, 999), QStringLiteral("5999 | “9” | 是（1） | 是（1）"));
         QSet<QString> codes;
         for (int row = 0; row < 1000; ++row)
             codes << cell(rows, row, 0);
@@ -304,7 +325,9 @@ private slots:
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
         QVERIFY2(shown[1].prompt.contains("恢复 3 行，以下 1 行未恢复："), qPrintable(shown[1].prompt));
-        QVERIFY2(shown[1].prompt.contains("\n1011，3 月：修复之后已被改动（修复前 mb=1000000000000000 mc=0 md=7，修复写入 mb=0 mc=0 md=0，现为 mb=0 mc=0 md=99）"),
+        QVERIFY2(shown[1].prompt.contains(
+                     "\n1011，3 月：修复之后已被改动（修复前 mb=1,000,000,000,000,000.00 mc=0.00 md=7.00，修复写入 mb=0.00 mc=0.00 md=0.00，"
+                     "现为 mb=0.00 mc=0.00 md=99.00）"),
                  qPrintable(shown[1].prompt));
         QCOMPARE(SqliteFixture::select(balances(), "select mb, md from GL_accsum where cnote = 'dup'"), "i:0|i:99\n");
 

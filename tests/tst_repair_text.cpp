@@ -1,6 +1,7 @@
 // How every kind of repair and every way it ends reads to the user: real journals, one of each
 // kind and outcome, listed by the journal window's model (short forms) and by n3fix --journal run
-// as a real process (long forms). The words are written out here by hand.
+// as a real process (long forms); a journaled row's values as the terminal writes them and as the
+// windows show them. The words are written out here by hand.
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
@@ -8,6 +9,7 @@
 #include "repair/Journal.h"
 #include "repair/JournalFormat.h"
 #include "repair/JournalReader.h"
+#include "repair/RepairText.h"
 
 #include <QtTest>
 
@@ -136,6 +138,26 @@ private slots:
                                      .arg(index, 2, 10, QChar('0'))
                                      .arg(k.longName, given, o.rowsChanged, o.longText);
         QCOMPARE(m_lines.value(listed), expected);
+    }
+
+    // The terminal writes a journaled row's values as stored; the windows show the balances'
+    // amounts as accountants write them and the end-level flag in words; what reads as no amount
+    // stays as it is.
+    void valuesInBothWordings()
+    {
+        using repair::RepairText::rowValues;
+        const auto shown = repair::RepairText::Wording::Shown;
+        repair::RepairRecord balances;
+        balances.table = "gl_accsum";
+        balances.changedColumns = QStringList{"mb", "mc", "md"};
+        const QVariantList amounts{qlonglong(-1000), "1234.567", "1,0"};
+        QCOMPARE(rowValues(balances, amounts), QStringLiteral("mb=-1000 mc=1234.567 md=1,0"));
+        QCOMPARE(rowValues(balances, amounts, shown), QStringLiteral("mb=-1,000.00 mc=1,234.567 md=1,0"));
+        repair::RepairRecord chart;
+        chart.table = "code";
+        chart.changedColumns = QStringList{"bend"};
+        QCOMPARE(rowValues(chart, {qlonglong(1)}) + '|' + rowValues(chart, {qlonglong(1)}, shown), QStringLiteral("1|是（1）"));
+        QCOMPARE(rowValues(chart, {"1 "}, shown), QStringLiteral("“1 ”"));
     }
 };
 

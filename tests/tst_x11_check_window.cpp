@@ -132,8 +132,8 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 3)).center());
         QTableView *flags = m_window->wrongFlagsList, *disagreements = m_window->disagreementsList;
         QCOMPARE(flags->model()->rowCount(), 2);
-        QCOMPARE(rowText(flags, 0), QStringLiteral("1001 | 1 | 0"));
-        QCOMPARE(rowText(flags, 1), QStringLiteral("10010101 | 0 | 1"));
+        QCOMPARE(rowText(flags, 0), QStringLiteral("1001 | 是（1） | 否（0）"));
+        QCOMPARE(rowText(flags, 1), QStringLiteral("10010101 | 否（0） | 是（1）"));
         QCOMPARE(disagreements->model()->rowCount(), 2);
         QCOMPARE(rowText(disagreements, 0), QStringLiteral("1001 | 3 | mb | 无余额行 | 5.00 | -5.00"));
         QCOMPARE(rowText(disagreements, 1), QStringLiteral("100101 | 2 | mb | 180.00 | 200.00 | -20.00"));
@@ -183,7 +183,8 @@ private slots:
             QTRY_COMPARE(answerer.shown.size(), 1);
             QTRY_VERIFY(!m_window->busy());
             QVERIFY2(answerer.shown[0].contains("|重建帐套 007，2031 年度（LQDATA_007_2031）的末级标志吗？")
-                         && answerer.shown[0].contains("将改动 2 个：\n1001：现为 1，应为 0\n10010101：现为 0，应为 1\n")
+                         && answerer.shown[0].contains(
+                             "将改动 2 个：\n1001：现为 是（1），应为 否（0）\n10010101：现为 否（0），应为 是（1）\n")
                          && answerer.shown[0].endsWith("|取消"),
                      qPrintable(answerer.shown[0]));
         }

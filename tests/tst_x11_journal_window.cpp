@@ -132,7 +132,7 @@ private slots:
         QTableView *rows = m_window->rowList;
         QTRY_COMPARE(rows->model()->rowCount(), 2);
         QTRY_VERIFY2(shownWhole(rows, 0, 2) && shownWhole(rows, 0, 3), qPrintable(cell(rows, 0, 2)));
-        QCOMPARE(cell(rows, 0, 2), QStringLiteral("mb=100.25 mc=-0.01 md=3"));
+        QCOMPARE(cell(rows, 0, 2), QStringLiteral("mb=100.25 mc=-0.01 md=3.00"));
         QCOMPARE(list->model()->rowCount(), 6);
         QCOMPARE(cell(list, 0, 2), "撤销 " + reset.journal);
         QVERIFY(!m_window->undoButton->isEnabled());
