@@ -20,7 +20,7 @@ QString orDash(const QString &text)
 // other column as stored.
 Kind valueKind(const RepairRecord &record, const QString &column)
 {
-    if (record.table.compare(QLatin1String("GL_accsum"), Qt::CaseInsensitive) == 0)
+    if (RepairText::changesAmounts(record))
         return Kind::Amount;
     if (column.compare(QLatin1String("bend"), Qt::CaseInsensitive) == 0)
         return Kind::Flag;
