@@ -33,22 +33,6 @@ long residentKb()
     return pages.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// A finished end-flag walk's journal over `rows` codes of the chart in `chart`, written by the
-// journal writer the walk uses.
-void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &chart, int rows)
-{
-    repair::RepairRecord record = repair::newRepairRecord(repair::RepairKind::EndFlags, QStringLiteral("LQDATA_001_2007"),
-                                                          QStringLiteral("001"), QStringLiteral("2007"), QStringLiteral("code"));
-    record.rowidName = QStringLiteral("rowid");
-    record.changedColumns = {QStringLiteral("bend")};
-    record.keyColumns = {QStringLiteral("ccode")};
-    repair::Journal journal(directory, record);
-    for (int i = 0; i < rows; ++i)
-        journal.addRow({qlonglong(i + 1), {chart.at(i % chart.size()).code}, {0}, {1}});
-    journal.flush();
-    journal.finish(repair::Outcome::Completed, rows, rows);
-}
-
 // Seconds from creating the window to its list filled and the newest repair's first page of rows
 // shown.
 double openWindow(int expectedRepairs)
@@ -67,6 +51,22 @@ double openWindow(int expectedRepairs)
 }
 
 } // namespace
+
+// A finished end-flag walk's journal over `rows` codes of the chart in `chart`, written by the
+// journal writer the walk uses.
+void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &chart, int rows)
+{
+    repair::RepairRecord record = repair::newRepairRecord(repair::RepairKind::EndFlags, QStringLiteral("LQDATA_001_2007"),
+                                                          QStringLiteral("001"), QStringLiteral("2007"), QStringLiteral("code"));
+    record.rowidName = QStringLiteral("rowid");
+    record.changedColumns = {QStringLiteral("bend")};
+    record.keyColumns = {QStringLiteral("ccode")};
+    repair::Journal journal(directory, record);
+    for (int i = 0; i < rows; ++i)
+        journal.addRow({qlonglong(i + 1), {chart.at(i % chart.size()).code}, {0}, {1}});
+    journal.flush();
+    journal.finish(repair::Outcome::Completed, rows, rows);
+}
 
 void journalWindowRows(const QTemporaryDir &root)
 {

@@ -35,6 +35,7 @@
 #include "CheckWindowBench.h"
 #include "DatabaseCopy.h"
 #include "JournalWindowBench.h"
+#include "ReportBench.h"
 #include "Measures.h"
 
 #include "app/Form1.h"
@@ -941,6 +942,7 @@ int main(int argc, char *argv[])
     const bool onlyCheckWindow = arguments.contains(QStringLiteral("--check-window"));
     const bool onlyEndFlags = arguments.contains(QStringLiteral("--end-flags"));
     const bool onlyJournal = arguments.contains(QStringLiteral("--journal"));
+    const bool onlyReports = arguments.contains(QStringLiteral("--reports"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--balance-recompute"));
@@ -949,6 +951,7 @@ int main(int argc, char *argv[])
     folders.removeAll(QStringLiteral("--check-window"));
     folders.removeAll(QStringLiteral("--end-flags"));
     folders.removeAll(QStringLiteral("--journal"));
+    folders.removeAll(QStringLiteral("--reports"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -963,7 +966,7 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow)
+        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports)
             writeCharts(place, onlyWritePauses ? 1 : onlyJournal ? 2 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
@@ -981,6 +984,10 @@ int main(int argc, char *argv[])
     }
     if (onlyJournalWindow) {
         journalWindowRows(*places.front().root);
+        return 0;
+    }
+    if (onlyReports) {
+        reportSizes(*places.front().root);
         return 0;
     }
     if (onlyWritePauses) {

@@ -37,6 +37,9 @@ const QStringList preferredFamilies = {
     QStringLiteral("Droid Sans Fallback"),
 };
 
+// Rows of a long table laid out as one table.
+constexpr qsizetype PartRows = 200;
+
 // The families that draw Latin letters and digits first, where the system has one: a Chinese
 // font shapes them with glyphs of its own that no character maps back to, so that a reader
 // copying the text of a PDF would get LQDATA_007_2031 as "LQDATA_ _".
@@ -109,6 +112,9 @@ public:
             paragraph(table.empty);
             return;
         }
+        // A long table goes in parts of PartRows rows, each with its header, one under the other
+        // and with the same column widths: Qt lays a table out again for each page it runs on, so
+        // that one table of 10,000 rows takes minutes and the parts take seconds.
         QTextTableFormat format;
         format.setHeaderRowCount(1);  // repeated at the top of every page the table runs on
         format.setBorder(0.5);
@@ -116,27 +122,63 @@ public:
         format.setCellPadding(2);
         format.setCellSpacing(0);
         format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-        QTextTable *grid = m_cursor.insertTable(int(table.rows.size()) + 1, int(table.columns.size()), format);
-        // Cell after cell with one cursor: looking each cell up in a long table would take time
-        // that grows with the square of its rows.
+        format.setColumnWidthConstraints(columnWidths(table));
+        format.setBottomMargin(0);
+        for (qsizetype first = 0; first < table.rows.size(); first += PartRows)
+            part(table, first, std::min(first + PartRows, table.rows.size()), format);
+        m_cursor.movePosition(QTextCursor::End);
+    }
+
+    // Rows [first, end) of `table` as a table of their own under its header row.
+    void part(const Table &table, qsizetype first, qsizetype end, const QTextTableFormat &format)
+    {
+        QTextTable *grid = m_cursor.insertTable(int(end - first) + 1, int(table.columns.size()), format);
+        // Cell after cell with one cursor: looking each cell up would take time that grows with
+        // the square of the rows.
         QTextCharFormat heading = charFormat(9, true);
         heading.setBackground(QColor(0xE8, 0xE8, 0xE8));
         const QTextCharFormat body = charFormat(9, false);
         QTextCursor cursor = grid->cellAt(0, 0).firstCursorPosition();
-        for (qsizetype row = -1; row < table.rows.size(); ++row)
+        for (qsizetype row = first - 1; row < end; ++row)
             for (qsizetype column = 0; column < table.columns.size(); ++column) {
                 const Column &of = table.columns[column];
-                if (row < 0)
+                const bool header = row < first;
+                if (header)
                     grid->cellAt(0, int(column)).setFormat(heading);
                 if (alignsRight(of.kind)) {
                     QTextBlockFormat right;
                     right.setAlignment(Qt::AlignRight);
                     cursor.setBlockFormat(right);
                 }
-                cursor.insertText(row < 0 ? of.title : shown(table.rows[row].value(column)), row < 0 ? heading : body);
+                cursor.insertText(header ? of.title : shown(table.rows[row].value(column)), header ? heading : body);
                 cursor.movePosition(QTextCursor::NextCell);
             }
         m_cursor.movePosition(QTextCursor::End);
+    }
+
+    // The columns' shares of the width, by the longest text each holds (a Chinese character
+    // counted as two), so that the parts of a long table line up.
+    static QList<QTextLength> columnWidths(const Table &table)
+    {
+        QList<double> longest(table.columns.size(), 4);
+        const auto measure = [&longest](qsizetype column, const QString &text) {
+            double width = 0;
+            for (const QChar c : text)
+                width += c.unicode() >= 0x2E80 ? 2 : 1;
+            longest[column] = std::max(longest[column], std::min(width, 60.0));
+        };
+        for (qsizetype column = 0; column < table.columns.size(); ++column) {
+            measure(column, table.columns[column].title);
+            for (const QList<Cell> &row : table.rows)
+                measure(column, shown(row.value(column)));
+        }
+        double total = 0;
+        for (const double width : std::as_const(longest))
+            total += width;
+        QList<QTextLength> widths;
+        for (const double width : std::as_const(longest))
+            widths << QTextLength(QTextLength::PercentageLength, 100 * width / total);
+        return widths;
     }
 
     QFont font(int points, bool bold = false) const
