@@ -69,6 +69,8 @@ class RepairTextTest : public QObject {
         record.table = "code";
         record.changedColumns = QStringList{"bend"};
         record.keyColumns = QStringList{"ccode"};
+        record.user = "张三";  // a Windows login name may be Chinese
+        record.host = "CAIWU-01";
         QString id;
         {
             repair::Journal journal(journals(), record);
@@ -131,7 +133,7 @@ private slots:
 
         // The command line names the repair in full, on this machine's clock as the window does.
         const QString given = QStringLiteral("帐套 001，2007 年度") + (k.inputs.isEmpty() ? QString() : "，" + k.inputs);
-        const QString expected = QStringLiteral("%1  2026-03-01 04:00:%2  LQDATA_001_2007  %3（%4）  改动 %5 行  %6")
+        const QString expected = QStringLiteral("%1  2026-03-01 04:00:%2  LQDATA_001_2007  %3（%4）  操作人 张三（计算机 CAIWU-01）  改动 %5 行  %6")
                                      .arg(m_ids.at(index))
                                      .arg(index, 2, 10, QChar('0'))
                                      .arg(k.longName, given, o.rowsChanged, o.longText);
