@@ -47,6 +47,10 @@ QVariant RepairListModel::data(const QModelIndex &index, int role) const
         return repair::RepairText::time(record);
     case AccountSet:
         return repair::RepairText::accountSetAndYear(record);
+    case User:
+        return Text::user(record);
+    case Host:
+        return Text::host(record);
     case Repair:
         return record.undoneBy.isEmpty() ? Text::name(record, Text::Form::Short)
                                          : QStringLiteral("%1（已由 %2 撤销）").arg(Text::name(record, Text::Form::Short), record.undoneBy);
@@ -65,7 +69,8 @@ QVariant RepairListModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QString titles[ColumnCount] = {QStringLiteral("时间"), QStringLiteral("帐套、年度"), QStringLiteral("修复"),
-                                                QStringLiteral("输入"), QStringLiteral("改动行数"), QStringLiteral("结果")};
+    static const QString titles[ColumnCount] = {
+        QStringLiteral("时间"), QStringLiteral("帐套、年度"), QStringLiteral("操作人"),   QStringLiteral("计算机"),
+        QStringLiteral("修复"), QStringLiteral("输入"),       QStringLiteral("改动行数"), QStringLiteral("结果")};
     return section >= 0 && section < ColumnCount ? titles[section] : QVariant();
 }

@@ -5,13 +5,13 @@
 #include <QAbstractTableModel>
 #include <QList>
 
-// The journaled repairs as a table, one row each, newest first: time, account set and year,
-// repair, inputs, rows changed and outcome. It holds records read elsewhere and knows nothing of
+// The journaled repairs as a table, one row each, newest first: time, account set and year, who
+// ran it and on which computer, repair, inputs, rows changed and outcome. It holds records read elsewhere and knows nothing of
 // the window's buttons.
 class RepairListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Time, AccountSet, Repair, Inputs, RowsChanged, Outcome, ColumnCount };
+    enum Column { Time, AccountSet, User, Host, Repair, Inputs, RowsChanged, Outcome, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
 

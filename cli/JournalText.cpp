@@ -23,6 +23,12 @@ QJsonValue count(qint64 n)
     return n < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(n);
 }
 
+// A name the journal records, null where it does not (a journal of an earlier version).
+QJsonValue name(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
 } // namespace
 
 QJsonObject repairJson(const repair::RepairRecord &record)
@@ -47,6 +53,8 @@ QJsonObject repairJson(const repair::RepairRecord &record)
                      {QStringLiteral("running"), record.running},
                      {QStringLiteral("undone_by"), record.undoneBy.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                              : QJsonValue(record.undoneBy)}};
+    json.insert(QStringLiteral("user"), name(record.user));
+    json.insert(QStringLiteral("host"), name(record.host));
     if (!record.message.isEmpty())
         json.insert(QStringLiteral("message"), record.message);
     return json;
@@ -58,9 +66,9 @@ QString repairLine(const repair::RepairRecord &record)
     QStringList given{Text::accountSetAndYear(record.accountSet, record.year)};
     if (!Text::inputs(record).isEmpty())
         given << Text::inputs(record);
-    return QStringLiteral("%1  %2  %3  %4（%5）  改动 %6 行  %7%8")
-        .arg(record.id, Text::time(record), record.database, Text::name(record, Text::Form::Long),
-             given.join(QStringLiteral("，")), Text::rowsChanged(record), Text::outcome(record, Text::Form::Long),
+    return QStringLiteral("%1  %2  %3  %4（%5）  %6  改动 %7 行  %8%9")
+        .arg(record.id, Text::time(record), record.database, Text::name(record, Text::Form::Long), given.join(QStringLiteral("，")),
+             Text::userAndHost(record), Text::rowsChanged(record), Text::outcome(record, Text::Form::Long),
              record.undoneBy.isEmpty() ? QString() : QStringLiteral("  已由 %1 撤销").arg(record.undoneBy));
 }
 

@@ -14,7 +14,8 @@ namespace cli {
 // stopped.
 QString outcomeOf(const repair::RepairRecord &record);
 
-// One repair as --journal lists it.
+// One repair as --journal lists it: its id, time, database, repair and inputs, who ran it on
+// which computer, the rows it changed and its outcome.
 QJsonObject repairJson(const repair::RepairRecord &record);
 QString repairLine(const repair::RepairRecord &record);
 

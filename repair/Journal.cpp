@@ -18,6 +18,16 @@ namespace repair {
 
 using namespace journalformat;
 
+namespace {
+
+// A text the journal keeps, or NULL for one not known.
+QVariant orNull(const QString &text)
+{
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+}  // namespace
+
 QString journalDirectory()
 {
     const db::EngineSettings &engine = ODBC::engine();
@@ -95,9 +105,10 @@ void Journal::create(const QString &directory)
                               jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
                               r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
                               r.settingsPending ? 1 : 0, QVariant()};
-    const QVariantList unsealed{0, QString(), QVariant()};  // rows_sealed, rows_digest, seal: seal() sets them
-    for (int i = 0; i < unsealed.size(); ++i)
-        bind(header, int(values.size()) + i + 1, unsealed.at(i));
+    // the columns after those: user_name, host_name, and rows_sealed, rows_digest and seal, which seal() sets
+    const QVariantList rest{orNull(r.user), orNull(r.host), 0, QString(), QVariant()};
+    for (int i = 0; i < rest.size(); ++i)
+        bind(header, int(values.size()) + i + 1, rest.at(i));
     for (int i = 0; i < values.size(); ++i)
         bind(header, i + 1, values.at(i));
     const int stepped = sqlite3_step(header);

@@ -21,8 +21,8 @@ const QString Suffix = QStringLiteral(".journal");
 const char *const HeaderColumns =
     "id, time, database, engine, repair, account_set, year, code, period, undoes, table_name, rowid_name,"
     " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending,"
-    " rows_visited, rows_sealed, rows_digest, seal";
-const int HeaderColumnCount = 24;
+    " rows_visited, user_name, host_name, rows_sealed, rows_digest, seal";
+const int HeaderColumnCount = 26;
 
 QString journalPath(const QString &directory, const QString &id)
 {
@@ -188,6 +188,8 @@ RepairRecord readHeader(const JournalHandle &handle, const QString &path)
     r.rowsDone = count("rows_done");
     r.rowsChanged = count("rows_changed");
     r.rowsVisited = count("rows_visited");
+    r.user = text("user_name");
+    r.host = text("host_name");
     r.message = text("message");
     r.journalModeToRestore = text("journal_mode");
     r.settingsPending = values.value("settings_pending").toLongLong() != 0;

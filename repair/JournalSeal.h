@@ -9,10 +9,13 @@ struct sqlite3_stmt;
 // The seal that tells a journal as its repair wrote it from one changed since by anything else (a
 // value edited, a row deleted or added, an outcome rewritten). Each row has a digest over all its
 // columns as SQLite stores them, its number among them; the header keeps the number of rows and
-// the digests combined, and the seal, a digest over every header column but the seal itself and
-// the memo flag settings_pending (which says nothing of the rows, and which a later walk clears
-// in an older journal). The rows' digests are combined by XOR, so a row corrected after the
-// journal is on disk changes the header in one step, without reading the other rows again.
+// the digests combined, and the seal, a digest over every header column, by its name and value,
+// but the seal itself and the memo flag settings_pending (which says nothing of the rows, and
+// which a later walk clears in an older journal). So a journal of an earlier version, without the
+// columns added since (who ran the repair, on which computer), is sealed over the columns it has
+// and still verifies, while a column taken out of a newer journal or added to an older one shows
+// as a change. The rows' digests are combined by XOR, so a row corrected after the journal is on
+// disk changes the header in one step, without reading the other rows again.
 namespace repair::journalseal {
 
 constexpr int DigestSize = 32;  // SHA-256

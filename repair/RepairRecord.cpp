@@ -1,5 +1,7 @@
 #include "RepairRecord.h"
 
+#include "WhoAndWhere.h"
+
 #include "db/ODBC.h"
 
 #include <QLatin1String>
@@ -53,6 +55,8 @@ RepairRecord newRepairRecord(RepairKind kind, const QString &database, const QSt
     record.accountSet = accountSet;
     record.year = year;
     record.table = table;
+    record.user = loginName();
+    record.host = computerName();
     return record;
 }
 

@@ -56,7 +56,8 @@ struct RepairRecord {
     qint64 rowsVisited = -1;  // rows the repair looked at; a walk visits every chart row but journals
                               // only those whose value it changes (-1: not recorded)
     QString user;             // the login name of who ran it, and the name of the computer it ran
-    QString host;             // on; empty in journals of earlier versions, which lack them
+    QString host;             // on; empty in journals of earlier versions, which lack them, and
+                              // where the system could not tell
     QString message;          // why it failed
     QString journalModeToRestore;  // SQLite journal mode the database must end in
     bool settingsPending = false;  // the database may still be in the repair's journal mode
@@ -68,8 +69,8 @@ struct RepairRecord {
 };
 
 // The record a repair of `kind` starts its journal with: the database it changes (on the engine
-// the tool works on now), the account set and year it was given, and the table it writes. The
-// repair adds its columns and inputs.
+// the tool works on now), the account set and year it was given, the table it writes, and who
+// runs it on which computer (repair/WhoAndWhere). The repair adds its columns and inputs.
 RepairRecord newRepairRecord(RepairKind kind, const QString &database, const QString &accountSet, const QString &year,
                              const QString &table);
 

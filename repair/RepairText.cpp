@@ -67,6 +67,30 @@ QString time(const RepairRecord &record)
     return record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+namespace {
+
+QString orDash(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("—") : text;
+}
+
+}  // namespace
+
+QString user(const RepairRecord &record)
+{
+    return orDash(record.user);
+}
+
+QString host(const RepairRecord &record)
+{
+    return orDash(record.host);
+}
+
+QString userAndHost(const RepairRecord &record)
+{
+    return QStringLiteral("操作人 %1（计算机 %2）").arg(user(record), host(record));
+}
+
 QString accountSetAndYear(const QString &accountSet, const QString &year)
 {
     return QStringLiteral("帐套 %1，%2 年度").arg(accountSet, year);

@@ -39,6 +39,12 @@ QString rowsChanged(const RepairRecord &record);
 // then reads in the order they happened.
 QString time(const RepairRecord &record);
 
+// Who ran the repair (their login name) and on which computer, "—" where the journal does not
+// say (journals of earlier versions); both together: "操作人 zhang（计算机 ACCT-PC）".
+QString user(const RepairRecord &record);
+QString host(const RepairRecord &record);
+QString userAndHost(const RepairRecord &record);
+
 // "帐套 001，2007 年度", and with the database's name "帐套 001，2007 年度（LQDATA_001_2007）".
 QString accountSetAndYear(const QString &accountSet, const QString &year);
 QString accountSetAndYear(const QString &accountSet, const QString &year, const QString &database);

@@ -1,10 +1,11 @@
 // The command line's words, as real processes of n3fix and n3demo with a home directory of their
 // own: refusals that name the real problem and lead on (the sets there are, the options missing,
 // the option meant), as JSON too; each failure said once, the check's summary, batch lines naming
-// account set and year, --demo with every command, the journal of each engine, a window started
-// without a display, and n3demo's chart size.
+// account set and year, --demo with every command, the journal of each engine and who ran each
+// repair where, a window started without a display, and n3demo's chart size.
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
+#include "support/TestUser.h"
 
 #include "demo/DemoData.h"
 
@@ -241,6 +242,31 @@ private slots:
         QVERIFY2(lines[0].startsWith(odbcId + "  "), qPrintable(lines[0]));
         QCOMPARE(lines[1], "另有 1 次在内置数据库上做的修复，加 --data-dir " + defaultDataDirectory() + " 查看。");
 
+    }
+
+    // Each repair and each undo records who ran it and on which computer: the listing, one repair's
+    // text and the JSON of both say so, as the system names the user and the computer.
+    void journalSaysWhoAndWhere()
+    {
+        const Run repair = n3fix({"--data-dir", "%DATA%", "--repair-end-flags", "--account-set", "667", "--json"});
+        QCOMPARE(repair.status, 0);
+        const QString id = repair.json().array().at(0)["journal"].toString();
+        QCOMPARE(n3fix({"--data-dir", "%DATA%", "--undo", id}).status, 0);
+        const QString who = "  操作人 " + TestUser::loginName() + "（计算机 " + TestUser::hostName() + "）  ";
+
+        const QStringList lines = n3fix({"--data-dir", "%DATA%", "--journal"}).out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        for (const QString &line : lines)
+            QVERIFY2(line.contains(who), qPrintable(line));
+        const Run one = n3fix({"--data-dir", "%DATA%", "--journal", id});
+        QVERIFY2(one.out.section('\n', 0, 0).contains(who), qPrintable(one.out));
+        const QJsonArray listed = n3fix({"--data-dir", "%DATA%", "--journal", "--json"}).json().array();
+        QCOMPARE(listed.size(), 2);
+        const QJsonObject oneJson = n3fix({"--data-dir", "%DATA%", "--journal", id, "--json"}).json().object();
+        for (const QJsonValue &record : {listed[0], listed[1], QJsonValue(oneJson)}) {
+            QCOMPARE(record["user"].toString(), TestUser::loginName());
+            QCOMPARE(record["host"].toString(), TestUser::hostName());
+        }
     }
 
     // A window started without a display (over ssh, on a console) says so in Chinese and names the

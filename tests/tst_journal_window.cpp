@@ -6,6 +6,7 @@
 #include "support/OdbcFixture.h"
 #include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
+#include "support/TestUser.h"
 
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
@@ -26,10 +27,11 @@
 
 namespace {
 
-using JournalDriver::Walk;
 using JournalDriver::cell;
+using JournalDriver::cellUnder;
 using JournalDriver::headers;
 using JournalDriver::rowText;
+using JournalDriver::Walk;
 
 // The journal id of the repair a row of the list shows.
 QString idAt(const QTableView *list, int row)
@@ -130,17 +132,19 @@ private slots:
         openWindow();
 
         QTableView *list = m_window->repairList;
-        QCOMPARE(headers(list), QStringLiteral("时间 | 帐套、年度 | 修复 | 输入 | 改动行数 | 结果"));
+        QCOMPARE(headers(list), QStringLiteral("时间 | 帐套、年度 | 操作人 | 计算机 | 修复 | 输入 | 改动行数 | 结果"));
         QCOMPARE(list->model()->rowCount(), 5);
-        const QString where = QStringLiteral("帐套 007，2031 年度（LQDATA_007_2031）");
+        const QString where = QStringLiteral("帐套 007，2031 年度（LQDATA_007_2031）") + " | " + TestUser::loginName() + " | "
+                              + TestUser::hostName();
         QCOMPARE(rowText(list, 0).section(" | ", 1), where + " | 撤销 " + first.journal + " |  | 3 | 完成");
         QVERIFY2(rowText(list, 1).section(" | ", 1).startsWith(where + " | 彻底根除 |  | "), qPrintable(rowText(list, 1)));
-        QVERIFY2(cell(list, 1, 5).startsWith("在第 3 行失败：") && cell(list, 1, 5).contains("不许改"), qPrintable(cell(list, 1, 5)));
-        QCOMPARE(cell(list, 2, 5), QStringLiteral("写入 2 行后停止"));
-        QCOMPARE(cell(list, 3, 5), QStringLiteral("完成"));
+        const QString failedAt = cellUnder(list, 1, "结果");
+        QVERIFY2(failedAt.startsWith("在第 3 行失败：") && failedAt.contains("不许改"), qPrintable(failedAt));
+        QCOMPARE(cellUnder(list, 2, "结果"), QStringLiteral("写入 2 行后停止"));
+        QCOMPARE(cellUnder(list, 3, "结果"), QStringLiteral("完成"));
         QCOMPARE(rowText(list, 4).section(" | ", 1),
                  where + " | 修正科目错误（已由 " + undo.journal + " 撤销） | 科目 1011，3 月起 | 3 | 完成");
-        QVERIFY(QDateTime::fromString(cell(list, 4, 0), "yyyy-MM-dd HH:mm:ss").isValid());
+        QVERIFY(QDateTime::fromString(cellUnder(list, 4, "时间"), "yyyy-MM-dd HH:mm:ss").isValid());
         // the newest is selected and shows its rows; the window's title names the folder
         QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 0);
         QCOMPARE(m_window->windowTitle(), "修复日志 — " + QDir::toNativeSeparators(m_dir->path()));
@@ -148,11 +152,26 @@ private slots:
         QAccessibleInterface *table = QAccessible::queryAccessibleInterface(list);
         QVERIFY(table && table->tableInterface());
         QCOMPARE(table->role(), QAccessible::Table);
-        QCOMPARE(table->tableInterface()->columnCount(), 6);
+        QCOMPARE(table->tableInterface()->columnCount(), 8);
         QCOMPARE(table->tableInterface()->rowCount(), 5);
-        QCOMPARE(table->tableInterface()->cellAt(2, 5)->text(QAccessible::Name), QStringLiteral("写入 2 行后停止"));
-        QAccessibleTableCellInterface *heading = table->tableInterface()->cellAt(2, 5)->tableCellInterface();
+        const int outcome = JournalDriver::columnOf(list, "结果"), user = JournalDriver::columnOf(list, "操作人");
+        QCOMPARE(table->tableInterface()->cellAt(2, outcome)->text(QAccessible::Name), QStringLiteral("写入 2 行后停止"));
+        QAccessibleTableCellInterface *heading = table->tableInterface()->cellAt(2, outcome)->tableCellInterface();
         QCOMPARE(heading->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("结果"));
+        QCOMPARE(
+            table->tableInterface()->cellAt(2, user)->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+            QStringLiteral("操作人"));
+    }
+
+    // A journal an earlier version wrote names nobody: its 操作人 and 计算机 read "—".
+    void earlierJournalNamesNobody()
+    {
+        JournalDriver::writeJournalOfAnEarlierVersion(repair::journalDirectory());
+        openWindow();
+        QTableView *list = m_window->repairList;
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(cellUnder(list, 0, "操作人") + '|' + cellUnder(list, 0, "计算机") + '|' + cellUnder(list, 0, "修复"),
+                 QStringLiteral("—|—|彻底根除"));
     }
 
     // A balance reset's rows: code and period, each amount before and as written, and what the
@@ -297,9 +316,9 @@ private slots:
 
         QTableView *list = m_window->repairList;
         QCOMPARE(list->model()->rowCount(), 3);
-        QCOMPARE(cell(list, 0, 2), "撤销 " + resetRun.journal);
+        QCOMPARE(cellUnder(list, 0, "修复"), "撤销 " + resetRun.journal);
         QCOMPARE(list->selectionModel()->selectedRows().value(0).row(), 2);  // still the reset
-        QVERIFY2(cell(list, 2, 2).startsWith("修正科目错误（已由 "), qPrintable(cell(list, 2, 2)));
+        QVERIFY2(cellUnder(list, 2, "修复").startsWith("修正科目错误（已由 "), qPrintable(cellUnder(list, 2, "修复")));
         QVERIFY(!m_window->undoButton->isEnabled());
         QTRY_COMPARE(cell(m_window->rowList, 0, 4), QStringLiteral("mb=12.50 mc=-3.25 md=NULL"));
 
@@ -417,7 +436,7 @@ private slots:
                                "--from-period", "3", "--data-dir", m_dir->path()});
         QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
         QTRY_COMPARE(m_window->repairList->model()->rowCount(), 1);
-        QCOMPARE(cell(m_window->repairList, 0, 3), QStringLiteral("科目 1011，3 月起"));
+        QCOMPARE(cellUnder(m_window->repairList, 0, "输入"), QStringLiteral("科目 1011，3 月起"));
     }
 
     // A reset a trigger refused rolled back and wrote nothing; so did a walk that failed at its first
@@ -431,8 +450,8 @@ private slots:
         openWindow();
         QTableView *list = m_window->repairList;
         QCOMPARE(list->model()->rowCount(), 2);
-        QCOMPARE(cell(list, 0, 5), QStringLiteral("在第 1 行失败：科目 1001：不许改"));
-        QCOMPARE(cell(list, 1, 5), QStringLiteral("失败，未改动任何记录：不许改 Unable to fetch row"));
+        QCOMPARE(cellUnder(list, 0, "结果"), QStringLiteral("在第 1 行失败：科目 1001：不许改"));
+        QCOMPARE(cellUnder(list, 1, "结果"), QStringLiteral("失败，未改动任何记录：不许改 Unable to fetch row"));
         for (int row : {0, 1}) {
             selectWithKeys(row);
             QVERIFY(!m_window->undoButton->isEnabled());
@@ -458,7 +477,7 @@ private slots:
         openWindow();
         QTableView *list = m_window->repairList;
         QCOMPARE(list->model()->rowCount(), 1);
-        QCOMPARE(cell(list, 0, 5), QStringLiteral("正在进行"));
+        QCOMPARE(cellUnder(list, 0, "结果"), QStringLiteral("正在进行"));
         QVERIFY(!m_window->undoButton->isEnabled());
         QTest::keyClick(list, Qt::Key_Return);
         const QList<MessageBox::Shown> shown = MessageBox::takeShown();
@@ -467,7 +486,7 @@ private slots:
 
         m_helper.kill();
         QVERIFY(m_helper.waitForFinished());
-        QTRY_COMPARE(cell(list, 0, 5), QStringLiteral("未记录结束"));
+        QTRY_COMPARE(cellUnder(list, 0, "结果"), QStringLiteral("未记录结束"));
         QVERIFY(m_window->undoButton->isEnabled());
     }
 

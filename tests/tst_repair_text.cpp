@@ -71,6 +71,8 @@ class RepairTextTest : public QObject {
         record.table = "code";
         record.changedColumns = QStringList{"bend"};
         record.keyColumns = QStringList{"ccode"};
+        record.user = "张三";  // a Windows login name may be Chinese
+        record.host = "CAIWU-01";
         QString id;
         {
             repair::Journal journal(journals(), record);
@@ -124,19 +126,27 @@ private slots:
         model.setRepairs(repair::listRepairs(journals()));
         QCOMPARE(model.rowCount(), int(m_ids.size()));
         QCOMPARE(model.repairAt(listed).id, m_ids.at(index));
-        const auto shown = [&](int column) { return model.index(listed, column).data().toString(); };
-        QCOMPARE(shown(1), QStringLiteral("帐套 001，2007 年度（LQDATA_001_2007）"));
-        QCOMPARE(shown(2), k.shortName);
-        QCOMPARE(shown(3), k.inputs);
-        QCOMPARE(shown(4), o.rowsChanged);
-        QCOMPARE(shown(5), o.shortText);
+        const auto shown = [&](const QString &header) {
+            for (int column = 0; column < model.columnCount(); ++column)
+                if (model.headerData(column, Qt::Horizontal).toString() == header)
+                    return model.index(listed, column).data().toString();
+            return "no column " + header;
+        };
+        QCOMPARE(shown("帐套、年度"), QStringLiteral("帐套 001，2007 年度（LQDATA_001_2007）"));
+        QCOMPARE(shown("操作人"), QStringLiteral("张三"));
+        QCOMPARE(shown("计算机"), QStringLiteral("CAIWU-01"));
+        QCOMPARE(shown("修复"), k.shortName);
+        QCOMPARE(shown("输入"), k.inputs);
+        QCOMPARE(shown("改动行数"), o.rowsChanged);
+        QCOMPARE(shown("结果"), o.shortText);
 
         // The command line names the repair in full, on this machine's clock as the window does.
         const QString given = QStringLiteral("帐套 001，2007 年度") + (k.inputs.isEmpty() ? QString() : "，" + k.inputs);
-        const QString expected = QStringLiteral("%1  2026-03-01 04:00:%2  LQDATA_001_2007  %3（%4）  改动 %5 行  %6")
-                                     .arg(m_ids.at(index))
-                                     .arg(index, 2, 10, QChar('0'))
-                                     .arg(k.longName, given, o.rowsChanged, o.longText);
+        const QString expected =
+            QStringLiteral("%1  2026-03-01 04:00:%2  LQDATA_001_2007  %3（%4）  操作人 张三（计算机 CAIWU-01）  改动 %5 行  %6")
+                .arg(m_ids.at(index))
+                .arg(index, 2, 10, QChar('0'))
+                .arg(k.longName, given, o.rowsChanged, o.longText);
         QCOMPARE(m_lines.value(listed), expected);
     }
 

@@ -1,19 +1,23 @@
 // Undo puts back only what a repair really wrote, whatever the journal could record of its end: a
 // walk completed, stopped or failed at a row, or killed; a reset or an undo that rolled back; and
-// it follows no journal edited since its repair wrote it. After each, another program or a later repair changes rows beyond what
+// it follows no journal edited since its repair wrote it, while one an earlier version sealed
+// without who ran it is undone. After each, another program or a later repair changes rows beyond what
 // the repair wrote, and undo (the command line, a real process) must touch none of them. Two undos
 // of one repair at once, and undos made under other time zones, come out as if made one by one.
+#include "db/DbError.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
 #include "repair/JournalFormat.h"
 #include "repair/JournalLock.h"
+#include "repair/JournalReader.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
+#include "support/TestUser.h"
 
 #include <QtTest>
 
@@ -173,6 +177,9 @@ private slots:
         QTest::newRow("row added") << "insert into row(row_id, old0, new0, key0) values(11, 9, 1, '1011')";
         QTest::newRow("stopped after 1 row") << "update repair set outcome='stopped', rows_done=1";
         QTest::newRow("end erased") << "update repair set outcome=null, rows_done=null, rows_changed=null";
+        QTest::newRow("someone else named") << "update repair set user_name='someone', host_name='elsewhere'";
+        QTest::newRow("who and where taken out")
+            << "alter table repair drop column user_name; alter table repair drop column host_name";
     }
     void editedJournalRefused()
     {
@@ -188,6 +195,34 @@ private slots:
         QVERIFY2(undo.json()["error"].toString().contains(QDir::toNativeSeparators(journal)), undo.out.constData());
         QCOMPARE(flags(), QStringLiteral("1111111111"));
         QCOMPARE(QDir(repair::journalDirectory()).entryList({"*.journal"}), journals);
+    }
+
+    // A journal an earlier version wrote, sealed but without who ran the walk or where: listed with
+    // a dash for each, as JSON with null, and undone; the undo records who ran it. Naming someone in
+    // it afterwards breaks its seal like any other change.
+    void journalOfAnEarlierVersion()
+    {
+        SqliteFixture::run(yearDb(), "drop table code; create table code(ccode TEXT, bend INTEGER);"
+                                     "insert into code values('1001',0),('100101',1);");
+        const QString id = JournalDriver::writeJournalOfAnEarlierVersion(repair::journalDirectory());
+        const ProcessRun text = n3fix({"--journal", id});
+        QVERIFY2(QString::fromUtf8(text.out).section('\n', 0, 0).contains("  操作人 —（计算机 —）  改动 2 行  完成"),
+                 text.out.constData());
+        const QJsonObject json = n3fix({"--journal", id, "--json"}).json().object();
+        QCOMPARE(json["rows"].toArray().size(), 2);
+        QVERIFY(json["user"].isNull() && json["host"].isNull());
+
+        const ProcessRun undo = n3fix({"--undo", id, "--json"});
+        QVERIFY2(undo.status == 0, (undo.out + undo.err).constData());
+        QCOMPARE(flags(), QStringLiteral("10"));
+        const QJsonObject undoListed = listed(undo.json()["journal"].toString());
+        QCOMPARE(undoListed["user"].toString(), TestUser::loginName());
+        QCOMPARE(undoListed["host"].toString(), TestUser::hostName());
+        QVERIFY(listed(id)["user"].isNull());
+
+        SqliteFixture::run(repair::journalformat::journalPath(repair::journalDirectory(), id),
+                           "alter table repair add column user_name; update repair set user_name='someone'");
+        QVERIFY_THROWS_EXCEPTION(db::DbError, repair::checkJournal(repair::journalDirectory(), id));
     }
 
     // Rolled back: a reset refused by a trigger wrote nothing. Another program then clears the

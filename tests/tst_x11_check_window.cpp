@@ -27,6 +27,7 @@
 namespace {
 
 using JournalDriver::cell;
+using JournalDriver::cellUnder;
 using JournalDriver::rowText;
 using JournalDriver::shownWhole;
 using X11Windows::pressIn;
@@ -211,9 +212,11 @@ private slots:
         QVERIFY(journal && QTest::qWaitForWindowExposed(journal));
         QCOMPARE(journal->windowTitle(), "修复日志 — " + QDir::toNativeSeparators(m_dir->path()));
         QCOMPARE(journal->repairList->model()->rowCount(), 2);
-        QCOMPARE(cell(journal->repairList, 0, 2) + '|' + cell(journal->repairList, 0, 5), QStringLiteral("彻底根除|完成"));
-        QCOMPARE(cell(journal->repairList, 1, 2) + '|' + cell(journal->repairList, 1, 5), QStringLiteral("按下级科目重算|完成"));
-        QCOMPARE(cell(journal->repairList, 1, 4), QStringLiteral("2"));
+        QCOMPARE(cellUnder(journal->repairList, 0, "修复") + '|' + cellUnder(journal->repairList, 0, "结果"),
+                 QStringLiteral("彻底根除|完成"));
+        QCOMPARE(cellUnder(journal->repairList, 1, "修复") + '|' + cellUnder(journal->repairList, 1, "结果"),
+                 QStringLiteral("按下级科目重算|完成"));
+        QCOMPARE(cellUnder(journal->repairList, 1, "改动行数"), QStringLiteral("2"));
     }
 
     // n3fix --check-window as a real program: while its recompute holds the write lock on the books

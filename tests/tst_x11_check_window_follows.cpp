@@ -24,6 +24,7 @@
 namespace {
 
 using JournalDriver::cell;
+using JournalDriver::cellUnder;
 using JournalDriver::rowText;
 
 // Books in which one parent account holds less than its sub-accounts: in period 1, 1001 holds
@@ -167,7 +168,7 @@ private slots:
         auto *journal = qobject_cast<JournalWindow *>(WindowHub::open(WindowHub::Window::Journal));
         QVERIFY(journal && QTest::qWaitForWindowExposed(journal));
         QCOMPARE(journal->repairList->model()->rowCount(), 1);
-        QCOMPARE(cell(journal->repairList, 0, 2), QStringLiteral("按下级科目重算"));
+        QCOMPARE(cellUnder(journal->repairList, 0, "修复"), QStringLiteral("按下级科目重算"));
         QString behindTheReport;
         {
             BoxAnswerer answerer({PressAltU, [&](QWidget *box) {

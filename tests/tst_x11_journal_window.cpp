@@ -20,9 +20,10 @@
 
 namespace {
 
-using JournalDriver::Walk;
 using JournalDriver::cell;
+using JournalDriver::cellUnder;
 using JournalDriver::shownWhole;
+using JournalDriver::Walk;
 
 const BoxAnswerer::Answer PressAltU = BoxAnswerer::press(Qt::Key_U, Qt::AltModifier);
 
@@ -94,7 +95,7 @@ private slots:
         QTableView *list = m_window->repairList;
         QStringList outcomes;
         for (int row = 0; row < list->model()->rowCount(); ++row)
-            outcomes << cell(list, row, 2) + ':' + cell(list, row, 5).section(QStringLiteral("："), 0, 0);
+            outcomes << cellUnder(list, row, "修复") + ':' + cellUnder(list, row, "结果").section(QStringLiteral("："), 0, 0);
         QCOMPARE(outcomes, QStringList({"修正科目错误:完成", "彻底根除:完成", "彻底根除:在第 2 行失败", "彻底根除:写入 5 行后停止",
                                         "彻底根除:未记录结束"}));
         // the screen shows the list as the window paints it
@@ -134,12 +135,13 @@ private slots:
         QTRY_VERIFY2(shownWhole(rows, 0, 2) && shownWhole(rows, 0, 3), qPrintable(cell(rows, 0, 2)));
         QCOMPARE(cell(rows, 0, 2), QStringLiteral("mb=100.25 mc=-0.01 md=3.00"));
         QCOMPARE(list->model()->rowCount(), 6);
-        QCOMPARE(cell(list, 0, 2), "撤销 " + reset.journal);
+        QCOMPARE(cellUnder(list, 0, "修复"), "撤销 " + reset.journal);
         QVERIFY(!m_window->undoButton->isEnabled());
 
         // a second undo of the same reset is refused, in a box of its own
         list->setFocus();
-        QCOMPARE(cell(list, list->selectionModel()->selectedRows().value(0).row(), 2).left(7), QStringLiteral("修正科目错误（"));
+        QCOMPARE(cellUnder(list, list->selectionModel()->selectedRows().value(0).row(), "修复").left(7),
+                 QStringLiteral("修正科目错误（"));
         {
             BoxAnswerer answerer({PressEnter});
             QTest::keyClick(list, Qt::Key_Return);

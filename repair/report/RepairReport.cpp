@@ -11,11 +11,6 @@ namespace {
 
 constexpr int PageRows = 1000;  // journal rows read at a time
 
-QString orDash(const QString &text)
-{
-    return text.isEmpty() ? QStringLiteral("—") : text;
-}
-
 // How a changed column's values are shown: amounts of the balances, flags of the chart, any
 // other column as stored.
 Kind valueKind(const RepairRecord &record, const QString &column)
@@ -122,8 +117,8 @@ Report repairReport(const QString &directory, const RepairRecord &record)
     if (!Text::inputs(record).isEmpty())
         fact("inputs", QStringLiteral("输入"), Text::inputs(record));
     fact("time", QStringLiteral("修复时间"), Text::time(record));
-    fact("user", QStringLiteral("操作人"), orDash(record.user));
-    fact("host", QStringLiteral("操作的计算机"), orDash(record.host));
+    fact("user", QStringLiteral("操作人"), Text::user(record));
+    fact("host", QStringLiteral("操作的计算机"), Text::host(record));
     fact("outcome", QStringLiteral("结果"), Text::outcome(record, Text::Form::Long));
     fact("rows_changed", QStringLiteral("改动行数"), Text::rowsChanged(record));
     report.facts << madeFacts();

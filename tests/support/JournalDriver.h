@@ -25,12 +25,21 @@ private:
 
 // A cell of a table view as shown.
 QString cell(const QTableView *view, int row, int column);
+// The cell of `row` in the column headed `header`, so a test holds whatever columns come before.
+QString cellUnder(const QTableView *view, int row, const QString &header);
+// The column headed `header`, or -1.
+int columnOf(const QTableView *view, const QString &header);
 // One row of a view, its cells joined by " | ".
 QString rowText(const QTableView *view, int row);
 // The column headers a screen reader reads with the cells, joined by " | ".
 QString headers(const QTableView *view);
 // Whether the cell's text fits the width its column has on the screen, so none of it is cut off.
 bool shownWhole(const QTableView *view, int row, int column);
+
+// Writes into `directory` the journal an earlier version wrote of an end-flag walk on account set
+// 001, year 2007, sealed but without who ran it or where: the walk gave code 1001 (rowid 1) the
+// flag 0 and 100101 (rowid 2) the flag 1. Returns its id.
+QString writeJournalOfAnEarlierVersion(const QString &directory);
 
 // The kinds of the rows an undo (n3fix --undo --json) left alone, in its order.
 QStringList kindsLeftAlone(const ProcessRun &undo);

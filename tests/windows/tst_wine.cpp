@@ -85,8 +85,9 @@ QString dumpFolder(const QString &dir)
 }
 
 // What a command printed, with what must differ between two runs put aside: the data folder's
-// name (each system writes it its own way), journal ids and times (they are the start time), and
-// Windows' line ends.
+// name (each system writes it its own way), journal ids and times (they are the start time), who
+// ran a repair and on which computer (Windows names the computer in capitals), and Windows' line
+// ends.
 QString normalized(QByteArray bytes, const QStringList &folders)
 {
     QString text = QString::fromUtf8(bytes.replace("\r\n", "\n"));
@@ -97,6 +98,9 @@ QString normalized(QByteArray bytes, const QStringList &folders)
     text.replace(QRegularExpression(QStringLiteral("\\d{4}-\\d\\d-\\d\\d[T ]\\d\\d:\\d\\d:\\d\\d(\\.\\d+)?(Z|[+-]\\d\\d:\\d\\d)?")),
                  QStringLiteral("<time>"));
     text.replace(QRegularExpression(QStringLiteral("\\d{8}-\\d{6}-\\d{3}(-\\d+)?")), QStringLiteral("<id>"));
+    text.replace(QRegularExpression(QStringLiteral("操作人 [^（]*（计算机 [^）]*）")),
+                 QStringLiteral("操作人 <user>（计算机 <host>）"));
+    text.replace(QRegularExpression(QStringLiteral("\"(user|host)\":\\s*(\"[^\"]*\"|null)")), QStringLiteral("\"\\1\": \"<\\1>\""));
     return text;
 }
 
