@@ -7,6 +7,7 @@
 #include "support/ProcessRun.h"
 #include "support/ReportFiles.h"
 #include "support/SqliteFixture.h"
+#include "support/TestUser.h"
 
 #include "app/CheckWindow.h"
 #include "app/JournalWindow.h"
@@ -18,7 +19,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <pwd.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -34,19 +34,6 @@ QStringList csvRows(const QList<QStringList> &records)
     for (const QStringList &record : records.mid(1))
         rows << record.join('|');
     return rows;
-}
-
-// Who the test runs as and where, as the system says, apart from the code under test.
-QString testUser()
-{
-    return QString::fromLocal8Bit(getpwuid(geteuid())->pw_name);
-}
-
-QString testHost()
-{
-    char name[256] = {};
-    gethostname(name, sizeof name - 1);
-    return QString::fromLocal8Bit(name);
 }
 
 // The item of a window's 文件 menu named `text`.
@@ -157,8 +144,9 @@ private slots:
         const QString text = pdfText(data("修复记录.pdf"));
         if (text.isEmpty())
             SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
-        for (const QString &expected : {QStringLiteral("修复记录"), id, QStringLiteral("重建末级标志（彻底根除）"), testUser(),
-                                        testHost(), QStringLiteral("是（1）"), QStringLiteral("否（0）"),
+        for (const QString &expected : {QStringLiteral("修复记录"), id, QStringLiteral("重建末级标志（彻底根除）"),
+                                        "操作人：" + TestUser::loginName(), "操作的计算机：" + TestUser::hostName(),
+                                        QStringLiteral("是（1）"), QStringLiteral("否（0）"),
                                         QStringLiteral("n3fix --undo ") + id, QStringLiteral("第 1 页，共 1 页")})
             QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
     }
@@ -242,7 +230,7 @@ private slots:
         if (text.isEmpty())
             SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
         for (const QString &expected : {QStringLiteral("检查报告"), QStringLiteral("LQDATA_007_2031"), QStringLiteral("180.00"),
-                                        QStringLiteral("200.00"), QStringLiteral("-20.00"), QStringLiteral("计算机"), testUser()})
+                                        QStringLiteral("200.00"), QStringLiteral("-20.00"), QStringLiteral("计算机"), TestUser::loginName()})
             QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
     }
 
