@@ -35,8 +35,8 @@ double timed(const std::function<void()> &work)
 void reportSizes(const QTemporaryDir &root)
 {
     const QVector<ChartAccount> chart = generateChart(20000, {4, 2, 2, 2});
-    std::printf("\n%-34s %10s %10s %10s %10s %12s\n", "repair's record (median of 3)", "read, s", "CSV, s", "PDF, s",
-                "PDF / CSV", "PDF, KB");
+    std::printf("\n%-34s %10s %10s %10s %10s %12s\n", "repair's record (median of 3)", "read, s", "CSV, s", "PDF, s", "PDF / CSV",
+                "PDF, KB");
     for (const int rows : {1000, 10000}) {
         const QString directory = root.filePath(QStringLiteral("reports%1").arg(rows));
         QDir().mkpath(directory);

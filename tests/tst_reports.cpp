@@ -144,10 +144,10 @@ private slots:
         const QString text = pdfText(data("修复记录.pdf"));
         if (text.isEmpty())
             SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
-        for (const QString &expected : {QStringLiteral("修复记录"), id, QStringLiteral("重建末级标志（彻底根除）"),
-                                        "操作人：" + TestUser::loginName(), "操作的计算机：" + TestUser::hostName(),
-                                        QStringLiteral("是（1）"), QStringLiteral("否（0）"),
-                                        QStringLiteral("n3fix --undo ") + id, QStringLiteral("第 1 页，共 1 页")})
+        for (const QString &expected :
+             {QStringLiteral("修复记录"), id, QStringLiteral("重建末级标志（彻底根除）"), "操作人：" + TestUser::loginName(),
+              "操作的计算机：" + TestUser::hostName(), QStringLiteral("是（1）"), QStringLiteral("否（0）"),
+              QStringLiteral("n3fix --undo ") + id, QStringLiteral("第 1 页，共 1 页")})
             QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
     }
 
@@ -229,8 +229,9 @@ private slots:
         const QString text = pdfText(data("printed.pdf"));
         if (text.isEmpty())
             SKIP_UNLESS_CI("pdftotext (poppler-utils) is not installed");
-        for (const QString &expected : {QStringLiteral("检查报告"), QStringLiteral("LQDATA_007_2031"), QStringLiteral("180.00"),
-                                        QStringLiteral("200.00"), QStringLiteral("-20.00"), QStringLiteral("计算机"), TestUser::loginName()})
+        for (const QString &expected :
+             {QStringLiteral("检查报告"), QStringLiteral("LQDATA_007_2031"), QStringLiteral("180.00"), QStringLiteral("200.00"),
+              QStringLiteral("-20.00"), QStringLiteral("计算机"), TestUser::loginName()})
             QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
     }
 
