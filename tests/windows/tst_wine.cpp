@@ -6,6 +6,7 @@
 // names the Windows programs in N3FIX_WINDOWS and the Wine prefix in WINEPREFIX.
 #include "demo/DemoData.h"
 #include "support/ProcessRun.h"
+#include "support/ReportFiles.h"
 
 #include <QtTest>
 
@@ -283,6 +284,36 @@ private slots:
         QCOMPARE(builds.linuxRun.status, 0);
         builds.run({"--journal", "--json"});
         builds.compare();
+    }
+
+    // Reports from the Windows build: the same CSV, byte for byte, as the Linux build's; a PDF drawn
+    // with the Chinese font Windows finds, whose text reads back as drawn.
+    void reportsAsOnLinux()
+    {
+        TwoBuilds builds = twoBuilds(QStringLiteral("reports"), m_demo);
+        const QString linuxCsv = QDir(builds.linuxDir).filePath("r.csv");
+        const QString windowsCsv = QDir(builds.windowsDir).filePath("r.csv");
+        builds.linuxRun =
+            runProcess(QStringLiteral(N3FIX), {"--data-dir", builds.linuxDir, "--check-balances", "--report", linuxCsv},
+                       builds.linuxEnvironment);
+        builds.windowsRun = wine(QStringLiteral("n3fix.exe"), {"--data-dir", wineName(builds.windowsDir), "--check-balances",
+                                                               "--report", wineName(windowsCsv)});
+        QString linuxText, windowsText;
+        QVERIFY(ReportFiles::readCsv(linuxCsv, &linuxText).size() > 1);
+        ReportFiles::readCsv(windowsCsv, &windowsText);
+        QCOMPARE(windowsText, linuxText);
+        QFile::remove(linuxCsv);
+        QFile::remove(windowsCsv);
+        builds.compare();                     // both said the same and left the same databases
+        QCOMPARE(builds.linuxRun.status, 1);  // the demo's ledgers disagree
+
+        const QString pdf = QDir(builds.windowsDir).filePath("r.pdf");
+        const ProcessRun run =
+            wine(QStringLiteral("n3fix.exe"), {"--data-dir", wineName(builds.windowsDir), "--check", "--report", wineName(pdf)});
+        QCOMPARE(run.status, 1);
+        const QString text = ReportFiles::pdfText(pdf);
+        for (const QString &expected : {QStringLiteral("检查报告"), QStringLiteral("末级标志错误"), QStringLiteral("第 1 页，共")})
+            QVERIFY2(text.contains(expected), qPrintable(expected + " not in:\n" + text));
     }
 
     // A walk killed midway, as a crash or the task manager ends it: listed as not ended, and
