@@ -156,6 +156,11 @@ bool changesAmounts(const RepairRecord &record)
     return record.table.compare(QLatin1String("GL_accsum"), Qt::CaseInsensitive) == 0;
 }
 
+bool isEndFlag(const QString &column)
+{
+    return column.compare(QLatin1String("bend"), Qt::CaseInsensitive) == 0;
+}
+
 namespace {
 
 // One value of a changed column. Shown, every column a repair changes in the balances is an
@@ -165,7 +170,7 @@ QString changedValue(const RepairRecord &record, const QString &column, const QV
     if (wording == Wording::Shown) {
         if (changesAmounts(record))
             return amountShown(value);
-        if (column.compare(QLatin1String("bend"), Qt::CaseInsensitive) == 0)
+        if (isEndFlag(column))
             return flagShown(value);
     }
     return db::shownValue(value);

@@ -65,6 +65,8 @@ QString keyValue(const RepairRecord &record, const JournalRow &row, const QStrin
 QString rowPlace(const RepairRecord &record, const JournalRow &row);
 // Whether the values `record` changes are amounts: those of a repair of the balances (GL_accsum).
 bool changesAmounts(const RepairRecord &record);
+// Whether a changed column is the chart's end-level flag (bend).
+bool isEndFlag(const QString &column);
 // Values of the changed columns: the bare value when there is one column ("1"), else each with
 // its column's name ("mb=12.5 mc=0 md=0"). Shown, the amounts of the balances read as
 // amountShown() and the end-level flag as flagShown() ("mb=12.50", "是（1）").

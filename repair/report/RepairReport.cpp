@@ -17,7 +17,7 @@ Kind valueKind(const RepairRecord &record, const QString &column)
 {
     if (RepairText::changesAmounts(record))
         return Kind::Amount;
-    if (column.compare(QLatin1String("bend"), Qt::CaseInsensitive) == 0)
+    if (RepairText::isEndFlag(column))
         return Kind::Flag;
     return Kind::Value;
 }
