@@ -25,12 +25,13 @@ QHash<char32_t, char32_t> radicalsToCharacters(const QFont &font, const QString 
     const QRawFont raw = QRawFont::fromFont(font);
     QHash<quint32, char32_t> characterOfGlyph;
     QSet<char32_t> radicalsDrawn;
-    for (const char32_t c : drawn.toUcs4()) {
+    const QList<uint> characters = drawn.toUcs4();
+    for (const char32_t c : QSet<uint>(characters.begin(), characters.end())) {  // each once
         if (isRadical(c)) {
             radicalsDrawn.insert(c);
             continue;
         }
-        if (c < 0x2E80 || c > 0xFFFF)
+        if (c < firstRadical || c > 0xFFFF)
             continue;
         const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
         if (glyphs.size() == 1 && glyphs.front() != 0)

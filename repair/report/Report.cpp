@@ -43,20 +43,27 @@ QString shown(const Cell &cell)
     return QString();
 }
 
+std::optional<Money> moneyOf(const Cell &cell)
+{
+    if (cell.kind == Kind::Money)
+        return cell.money;
+    if (cell.kind != Kind::Amount || !cell.stored.isValid())
+        return std::nullopt;
+    try {
+        return Money::fromStored(cell.stored);
+    } catch (const MoneyOutOfRange &) {
+        return std::nullopt;
+    }
+}
+
 QString plain(const Cell &cell)
 {
     switch (cell.kind) {
     case Kind::Money:
-        return cell.money ? RepairText::moneyExact(*cell.money) : QString();
     case Kind::Amount:
-        if (!cell.stored.isValid())
-            return QString();
-        try {
-            if (const std::optional<Money> amount = Money::fromStored(cell.stored))
-                return RepairText::moneyExact(*amount);
-        } catch (const MoneyOutOfRange &) {
-        }
-        return db::shownValue(cell.stored);
+        if (const std::optional<Money> amount = moneyOf(cell))
+            return RepairText::moneyExact(*amount);
+        return cell.stored.isValid() ? db::shownValue(cell.stored) : QString();
     case Kind::Flag:
         return cell.stored.isValid() ? db::shownValue(cell.stored) : QString();
     default:

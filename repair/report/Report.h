@@ -83,6 +83,9 @@ QString shown(const Cell &cell);
 // A cell as CSV holds it: amounts in plain decimals (RepairText::moneyExact()), flags and other
 // values as stored.
 QString plain(const Cell &cell);
+// The amount a Money or Amount cell holds; nothing for a stored amount that reads as no number (or
+// one beyond what Money holds), and for cells of other kinds.
+std::optional<Money> moneyOf(const Cell &cell);
 // Whether print sets the cell to the right: numbers and amounts.
 bool alignsRight(Kind kind);
 

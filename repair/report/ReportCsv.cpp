@@ -1,28 +1,29 @@
 #include "ReportCsv.h"
 
+#include "db/StoredValue.h"
+
 #include <QStringList>
 
 namespace repair::report {
 
 namespace {
 
-// Whether a cell goes into CSV as a number a spreadsheet may compute with: counts and amounts
-// that read as numbers. Everything else (codes above all, which a spreadsheet would otherwise
-// strip of leading zeros or turn into dates) goes as quoted text.
-bool isNumber(const Cell &cell, const QString &plainText)
+// Whether a cell goes into CSV as a number a spreadsheet may compute with: counts, amounts that
+// read as money, and flags and other values stored as numbers. Everything else (codes above all,
+// which a spreadsheet would otherwise strip of leading zeros or turn into dates, and amounts that
+// read as no number) goes as quoted text.
+bool isNumber(const Cell &cell)
 {
-    if (plainText.isEmpty())
-        return false;
     switch (cell.kind) {
     case Kind::Count:
-    case Kind::Money:
         return true;
+    case Kind::Money:
     case Kind::Amount:
+        return moneyOf(cell).has_value();
     case Kind::Flag:
     case Kind::Value: {
-        bool number = false;
-        plainText.toDouble(&number);  // only to tell a number's shape, never to compute
-        return number && !plainText.contains(QLatin1Char(','));
+        const db::StorageClass storage = db::storageClass(cell.stored);
+        return storage == db::StorageClass::Integer || storage == db::StorageClass::Real;
     }
     default:
         return false;
@@ -46,7 +47,7 @@ QString field(const Cell &cell)
     const QString text = plain(cell);
     if (text.isEmpty())
         return QString();
-    return isNumber(cell, text) ? text : quoted(text);
+    return isNumber(cell) ? text : quoted(text);
 }
 
 // The keys of the columns every table's rows are set under, with their titles: first the context

@@ -114,7 +114,7 @@ public:
         }
         // A long table goes in parts of PartRows rows, each with its header, one under the other
         // and with the same column widths: Qt lays a table out again for each page it runs on, so
-        // that one table of 10,000 rows takes minutes and the parts take seconds.
+        // that one table of 10,000 rows takes three times as long as its parts.
         QTextTableFormat format;
         format.setHeaderRowCount(1);  // repeated at the top of every page the table runs on
         format.setBorder(0.5);
@@ -218,7 +218,8 @@ QString pageFoot(int page, int pages)
     return QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(pages);
 }
 
-// Draws `report` on `device` and returns the font its text is drawn in, with the whole text drawn.
+// Draws `report` on `device`; returns the Chinese font its text is drawn in, and the whole text
+// drawn, for mending a PDF's text map.
 std::pair<QFont, QString> draw(const Report &report, QPagedPaintDevice &device)
 {
     const QString family = chineseFamily();
