@@ -2,6 +2,7 @@
 
 #include "GuideWindow.h"
 #include "MessageBox.h"
+#include "SqlServerDialog.h"
 
 #include "db/DataLocation.h"
 #include "db/DbError.h"
@@ -74,7 +75,14 @@ std::optional<DataLocation> askUser(const QString &lead, QString problem)
                 return DataLocation(DataLocation::Demo);
             break;
         case SqlServer: {
-            const DataLocation server(DataLocation::SqlServer);
+            const std::optional<DataLocation> chosen = DataLocation::remembered();
+            const std::optional<db::ServerAccess> access =
+                SqlServerDialog::ask(chosen && chosen->kind() == DataLocation::SqlServer ? chosen->access() : db::ServerAccess());
+            if (!access) {
+                problem.clear();
+                break;
+            }
+            const DataLocation server = DataLocation::sqlServer(*access);
             problem = systemDatabaseProblem(server.engine());
             if (problem.isEmpty())
                 return server;
@@ -111,6 +119,34 @@ std::optional<db::EngineSettings> askAndRemember(const QString &lead, const QStr
     if (!notKept.isEmpty())
         MessageBox::show(notKept);
     return chosen->engine();
+}
+
+// SQL Server at start, once the password of a SQL Server login is given: while its system
+// database can't be read, the user may connect again, choose another place, or quit.
+std::optional<db::EngineSettings> reachedServer(const DataLocation::ForStart &start)
+{
+    db::EngineSettings engine = start.location.engine();
+    for (bool again = false;; again = true) {
+        if (!engine.access.login.isEmpty() && (again || engine.access.password.isEmpty())) {
+            const std::optional<QString> password = SqlServerDialog::askPassword(engine.access);
+            if (!password)
+                return std::nullopt;
+            engine.access.password = *password;
+        }
+        const QString problem = systemDatabaseProblem(engine);
+        if (problem.isEmpty())
+            return engine;
+        const QStringList buttons{QStringLiteral("重新连接"), QStringLiteral("选择数据位置…"), QStringLiteral("退出")};
+        switch (MessageBox::ask(problem + QStringLiteral("\n\n可以在排除问题后重新连接，或选择别的数据位置。"), buttons, 0, 2,
+                                {GuideWindow::Title, &GuideWindow::showGuide})) {
+        case 0:
+            break;
+        case 1:
+            return askAndRemember(QStringLiteral("现在使用的数据：%1。\n\n").arg(start.location.shown()), QString());
+        default:
+            return std::nullopt;
+        }
+    }
 }
 
 // The lead of a choice asked for again: the place in use until now.
@@ -154,6 +190,8 @@ std::optional<db::EngineSettings> windowEngine(const db::PlaceAsked &asked, bool
     }
     if (!start.remembered && isNeeded(location.engine()))
         return askAndRemember(noDataLead(), QString());
+    if (location.kind() == DataLocation::SqlServer)
+        return reachedServer(start);
     return location.engine();
 }
 
@@ -165,7 +203,15 @@ std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked)
                          + QStringLiteral("请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择，或用 --data-dir 目录 打开别处的修复日志。"));
         return std::nullopt;
     }
-    return start.location.engine();
+    // an undo made from the window connects with the login's password
+    db::EngineSettings engine = start.location.engine();
+    if (!engine.access.login.isEmpty()) {
+        const std::optional<QString> password = SqlServerDialog::askPassword(engine.access);
+        if (!password)
+            return std::nullopt;
+        engine.access.password = *password;
+    }
+    return engine;
 }
 
 } // namespace FirstStart

@@ -8,10 +8,11 @@
 
 // Where the window's databases come from. Asked for on the command line; else the place chosen
 // last; else, when the default data directory holds no system database yet (a first start from
-// the menu), chosen by the user in one box before the window appears: the demo data, SQL Server,
-// or a folder of databases; a button beside those opens the guide, and the box waits on. The box
-// comes back with --choose-data, and when the folder chosen last is gone; what is chosen there is
-// kept for the starts to come.
+// the menu), chosen by the user in one box before the window appears: the demo data, SQL Server
+// (on this computer or another, with Windows or SQL Server authentication), or a folder of
+// databases; a button beside those opens the guide, and the box waits on. The box comes back with
+// --choose-data, and when the folder chosen last is gone; what is chosen there is kept for the
+// starts to come, a password never. SQL Server that can't be reached at start is offered again.
 namespace FirstStart {
 
 // The button texts of the choice, in the order shown.
@@ -29,7 +30,8 @@ std::optional<db::EngineSettings> windowEngine(const db::PlaceAsked &asked, bool
 
 // The engine the journal window opens on: the place asked for or chosen last, with neither the
 // first-start box nor demo data, since it lists only what repairs left. None when the folder
-// chosen last is gone; a box has then said so and what to do.
+// chosen last is gone; a box has then said so and what to do. A SQL Server login's password is
+// asked for, for the undo; none when the user cancels.
 std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked);
 
 } // namespace FirstStart

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "db/ConnectionString.h"
 #include "repair/BalanceLedger.h"
 #include "repair/report/Report.h"
 
@@ -47,6 +48,8 @@ struct Options {
     QCommandLineOption guide{QStringLiteral("guide")};
     QCommandLineOption amounts{QStringLiteral("amounts"), QString(), QStringLiteral("columns")};
     QCommandLineOption report{QStringLiteral("report"), QString(), QStringLiteral("file")};
+    QCommandLineOption server{QStringLiteral("server"), QString(), QStringLiteral("name")};
+    QCommandLineOption sqlLogin{QStringLiteral("sql-login"), QString(), QStringLiteral("login")};
 
     // Every option above, in the order the parser takes them.
     QList<QCommandLineOption> all() const
@@ -63,9 +66,16 @@ struct Options {
                 journalWindow, checkWindow,
                 chooseData,    recomputeBalances,
                 amounts,       guide,
-                report};
+                report,        server,
+                sqlLogin};
     }
 };
+
+// "(local)", in any case, names the local default server, as no --server does.
+bool isLocalServer(const QString &server)
+{
+    return server.isEmpty() || server.compare(QLatin1String(db::LocalServer), Qt::CaseInsensitive) == 0;
+}
 
 StartOptions failed(const QString &error)
 {
@@ -128,7 +138,7 @@ QString wantedValue(const Options &o, const QString &name)
     const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
         {&o.dataDir, QStringLiteral("目录")},  {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
         {&o.year, QStringLiteral("年度")},     {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")},
-        {&o.amounts, QStringLiteral("金额列")}};
+        {&o.amounts, QStringLiteral("金额列")}, {&o.server, QStringLiteral("服务器名")}, {&o.sqlLogin, QStringLiteral("登录名")}};
     for (const auto &[option, words] : valueOptions)
         if (option->names().contains(name))
             return words;
@@ -161,7 +171,8 @@ QString syntaxProblem(const Options &o, QCommandLineParser &parser, const QStrin
         if (given.count(name) > 1)
             return QStringLiteral("选项 --%1 只能给出一次。").arg(name);
     // A value that looks like an option is another option the user meant, not the value.
-    for (const QCommandLineOption *option : {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod, &o.amounts}) {
+    for (const QCommandLineOption *option :
+         {&o.dataDir, &o.undo, &o.accountSet, &o.year, &o.code, &o.fromPeriod, &o.amounts, &o.server, &o.sqlLogin}) {
         if (!parser.isSet(*option))
             continue;
         const QString name = option->names().constLast(), value = parser.value(*option);
@@ -171,6 +182,11 @@ QString syntaxProblem(const Options &o, QCommandLineParser &parser, const QStrin
             return QStringLiteral("选项 --%1 后面需要给出%2，给出的“%3”却像另一个选项。").arg(name, wantedValue(o, name), value)
                    + (option == &o.dataDir ? QStringLiteral("以“-”开头的目录请写成 ./%1。").arg(value) : QString());
     }
+    if (parser.isSet(o.server) && !isLocalServer(parser.value(o.server)))
+        if (const QString fault = db::serverNameFault(parser.value(o.server)); !fault.isEmpty())
+            return QStringLiteral("--server：") + fault;
+    if (const QString fault = db::loginNameFault(parser.value(o.sqlLogin)); parser.isSet(o.sqlLogin) && !fault.isEmpty())
+        return QStringLiteral("--sql-login：") + fault;
     if (parser.isSet(o.dataDir)) {
         const QFileInfo dataDir(parser.value(o.dataDir));
         const QString shown = QDir::toNativeSeparators(dataDir.absoluteFilePath());
@@ -218,11 +234,12 @@ QString chooseAction(const Options &o, const QCommandLineParser &parser, StartOp
     if (parser.isSet(o.guide)) {
         // The guide needs no data: another window or a place given with it is a slip of the user's.
         bool alone = !isCommand;
-        for (const QCommandLineOption *other : {&o.journalWindow, &o.checkWindow, &o.chooseData, &o.dataDir, &o.odbc, &o.demo})
+        for (const QCommandLineOption *other :
+             {&o.journalWindow, &o.checkWindow, &o.chooseData, &o.dataDir, &o.odbc, &o.demo, &o.server, &o.sqlLogin})
             alone = alone && !parser.isSet(*other);
         if (!alone)
             return QStringLiteral("--guide 只打开使用说明窗口，不能与命令选项、--journal-window、--check-window、"
-                                  "--choose-data、--data-dir、--odbc 或 --demo 同用。");
+                                  "--choose-data、--data-dir、--odbc、--demo、--server 或 --sql-login 同用。");
         options.action = Action::Guide;
     }
     if (parser.isSet(o.version))
@@ -288,13 +305,15 @@ QString misplacedOption(const Options &o, const QCommandLineParser &parser, cons
     if (parser.isSet(o.json) && !isCommand)
         return QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、"
                               "--reset-balance、--recompute-balances）。");
-    const int places = int(parser.isSet(o.dataDir)) + int(parser.isSet(o.odbc)) + int(parser.isSet(o.demo));
+    // --server and --sql-login name SQL Server, as --odbc does, and may go with it
+    const bool sqlServer = parser.isSet(o.odbc) || parser.isSet(o.server) || parser.isSet(o.sqlLogin);
+    const int places = int(parser.isSet(o.dataDir)) + int(sqlServer) + int(parser.isSet(o.demo));
     if (places > 1)
-        return QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个。");
+        return QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。");
     if (parser.isSet(o.chooseData)
         && (isCommand || options.action == Action::JournalWindow || options.action == Action::CheckWindow || places > 0))
         return QStringLiteral("--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
-                              "--check-window、--data-dir、--odbc 或 --demo 同用。");
+                              "--check-window、--data-dir、--odbc、--demo、--server 或 --sql-login 同用。");
     return QString();
 }
 
@@ -330,8 +349,12 @@ StartOptions parseArguments(const QStringList &arguments)
     if (parser.isSet(o.amounts))
         options.request.amounts = repair::amountColumnList(parser.value(o.amounts)).columns;
     options.place.demo = parser.isSet(o.demo);
-    options.place.given = parser.isSet(o.dataDir) || parser.isSet(o.odbc) || parser.isSet(o.demo);
-    options.place.engine.kind = parser.isSet(o.odbc) ? db::EngineKind::Odbc : db::EngineKind::Embedded;
+    const bool sqlServer = parser.isSet(o.odbc) || parser.isSet(o.server) || parser.isSet(o.sqlLogin);
+    options.place.given = parser.isSet(o.dataDir) || sqlServer || parser.isSet(o.demo);
+    options.place.engine.kind = sqlServer ? db::EngineKind::Odbc : db::EngineKind::Embedded;
+    if (!isLocalServer(parser.value(o.server)))
+        options.place.engine.access.server = parser.value(o.server);
+    options.place.engine.access.login = parser.value(o.sqlLogin);
     options.place.engine.dataDirectory = parser.isSet(o.dataDir) ? parser.value(o.dataDir)
                                          : options.place.demo    ? db::demoDataDirectory()
                                                                  : db::defaultDataDirectory();

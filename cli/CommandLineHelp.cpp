@@ -26,7 +26,7 @@ QString commandLineHelp()
                "  n3fix --recompute-balances [--account-set 帐套编号] [--year 年度] [--dry-run] [--json] [--report 文件]\n"
                "  n3fix --reset-balance --account-set 帐套编号 --year 年度 --code 科目编码 --from-period 月份\n"
                "        [--dry-run] [--json] [--report 文件]\n"
-               "每个命令都可以加 --data-dir 目录、--odbc 或 --demo，选择处理哪里的数据库。\n"
+               "每个命令都可以加 --data-dir 目录、--odbc（或 --server、--sql-login）或 --demo，选择处理哪里的数据库。\n"
                "都不加时，窗口和命令都使用上次在提示框中选择的数据位置（记在 %3 中）；\n"
                "没有选择过时使用默认数据目录。\n"
                "\n"
@@ -76,7 +76,11 @@ QString commandLineHelp()
                "  --data-dir 目录     使用指定目录中的内置数据库（每个数据库是目录中的一个 .db 文件）。\n"
                "                      默认数据目录：%1\n"
                "  --odbc              通过系统的 ODBC 驱动管理器连接 SQL Server，而不使用内置数据库\n"
-               "                      （设置方法见 %4）。\n"
+               "                      （设置方法见 %4）。连接的是本机的默认实例，用 Windows 身份验证。\n"
+               "  --server 服务器     连接另一台计算机上的 SQL Server（隐含 --odbc）：主机名、主机名\\实例名\n"
+               "                      或 主机名,端口，例如 --server db01\\N3、--server 10.0.0.5,1433。\n"
+               "  --sql-login 登录名  用 SQL Server 身份验证登录（隐含 --odbc）。密码在需要时询问：在终端中输入\n"
+               "                      时不显示；标准输入不是终端时读取它的第一行。密码不记录、不保存。\n"
                "  --demo              使用演示数据目录（首次使用时自动生成演示数据），在演示数据上做的修复\n"
                "                      也记在这里：%2\n"
                "  --journal-window    打开修复日志窗口：列出每次修复及其改动的记录，可选中一次修复撤销。\n"
@@ -94,7 +98,7 @@ QString commandLineHelp()
                "  3. 去掉 --dry-run 再运行一次：重算，并记下修复日志编号；\n"
                "  4. n3fix --check-balances                确认已经相符；需要恢复时：n3fix --undo 日志编号。\n"
                "\n"
-               "修复日志保存在数据目录的 journal 子目录中（使用 --odbc 时在默认数据目录中）。\n"
+               "修复日志保存在数据目录的 journal 子目录中（连接 SQL Server 时在默认数据目录中，并记下服务器名）。\n"
                "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
         .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(db::demoDataDirectory()),
              QDir::toNativeSeparators(db::DataLocation::settingsFile()), db::odbcSetupGuide());

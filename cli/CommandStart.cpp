@@ -1,8 +1,10 @@
 #include "CommandStart.h"
 
 #include "Commands.h"
+#include "Console.h"
 #include "Output.h"
 
+#include "db/ConnectionString.h"
 #include "db/DataLocation.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
@@ -26,7 +28,18 @@ int startCommand(const StartOptions &options)
         problem = prepareDemoData(location.engine().dataDirectory);
     if (!problem.isEmpty())
         return refuseStart(problem, options.request.json);
-    ODBC::setEngine(location.engine());
+    db::EngineSettings engine = location.engine();
+    // The journal is read without the server; every other command connects to it.
+    if (!engine.access.login.isEmpty() && options.request.command != Command::Journal) {
+        const std::optional<QString> password = console::readSecret(
+            QStringLiteral("SQL Server 服务器 %1 登录名 %2 的密码：").arg(db::serverShown(engine.access.server), engine.access.login));
+        if (!password)
+            return refuseStart(QStringLiteral("没有得到 SQL Server 登录名 %1 的密码：请在终端中输入，或从标准输入的第一行给出。")
+                                   .arg(engine.access.login),
+                               options.request.json);
+        engine.access.password = *password;
+    }
+    ODBC::setEngine(engine);
     return run(options.request);
 }
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <iterator>
+
 #include <io.h>
 #include <windows.h>
 
@@ -60,6 +62,37 @@ void closeOwnConsole()
     DWORD processes[2];
     if (GetConsoleProcessList(processes, 2) == 1)
         FreeConsole();
+}
+
+// A console is read as UTF-16 text with its echo off; the console keeps its line editing.
+std::optional<QString> readSecret(const QString &prompt)
+{
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode))
+        return readInputLine();
+    write(stderr, prompt.toUtf8());
+    SetConsoleMode(input, (mode | ENABLE_LINE_INPUT) & ~DWORD(ENABLE_ECHO_INPUT));
+    QString line;
+    bool ended = false;
+    for (;;) {
+        wchar_t buffer[256];
+        DWORD read = 0;
+        if (!ReadConsoleW(input, buffer, DWORD(std::size(buffer)), &read, nullptr) || read == 0)
+            break;
+        line += QString::fromWCharArray(buffer, int(read));
+        if (line.endsWith(QLatin1Char('\n'))) {
+            ended = true;
+            break;
+        }
+    }
+    SetConsoleMode(input, mode);
+    write(stderr, "\n");
+    if (!ended && line.isEmpty())
+        return std::nullopt;
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
 }
 
 } // namespace cli::console

@@ -2,6 +2,7 @@
 
 #include "Output.h"
 
+#include "db/ODBC.h"
 #include "db/StoredValue.h"
 #include "repair/RepairText.h"
 
@@ -43,7 +44,8 @@ QJsonObject repairJson(const repair::RepairRecord &record)
     QJsonObject json{{QStringLiteral("id"), record.id},
                      {QStringLiteral("time"), record.time.toString(Qt::ISODateWithMs)},
                      {QStringLiteral("database"), record.database},
-                     {QStringLiteral("engine"), record.engine},
+                     {QStringLiteral("engine"), record.engine.section(QLatin1Char(':'), 0, 0)},
+                     {QStringLiteral("server"), name(ODBC::serverOf(record.engine))},
                      {QStringLiteral("repair"), repair::storedName(record.repair)},
                      {QStringLiteral("inputs"), inputs},
                      {QStringLiteral("rows_done"), count(record.rowsDone)},

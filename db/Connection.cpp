@@ -83,13 +83,31 @@ QString describe(const QSqlError &error)
                               "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo 它的编号），"
                               "以读写方式打开时会自动回滚：")
             + text;
-    const std::vector<std::pair<const char *, QString>> odbc = odbcExplanations();
-    for (const auto *explanations : {&engineExplanations, &odbc})
-        for (const auto &[faultText, explanation] : *explanations)
-            if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
-                return explanation + QStringLiteral("：") + text;
+    for (const auto &[faultText, explanation] : engineExplanations)
+        if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
+            return explanation + QStringLiteral("：") + text;
     return text;
 }
+
+namespace {
+
+// A connection through the driver manager that failed: the server and the database tried, then
+// the driver's own description (Qt's own "Unable to connect" left out), led by a Chinese
+// explanation where the fault is a common one.
+QString odbcConnectFailure(const QSqlError &error, const ServerAccess &access, const QString &database)
+{
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty())
+        text = error.driverText().trimmed();
+    for (const auto &[faultText, explanation] : odbcExplanations(access))
+        if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive)) {
+            text = explanation + QStringLiteral("：") + text;
+            break;
+        }
+    return QStringLiteral("SQL Server 服务器 %1 上的数据库 %2：%3").arg(serverShown(access.server), database, text);
+}
+
+} // namespace
 
 QString describeSqlite(sqlite3 *handle)
 {
@@ -229,7 +247,8 @@ void Connection::openOdbc()
     if (m_readOnly)
         database.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"));
     if (!database.open())
-        fail(describe(database.lastError()));
+        fail(odbcConnectFailure(database.lastError(), m_engine.access,
+                                connectionAttribute(m_connectionString, QStringLiteral("DATABASE"))));
     m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
         ? SqlDialect::Sqlite
         : SqlDialect::TransactSql;

@@ -1,5 +1,7 @@
 #include "DataLocation.h"
 
+#include "ConnectionString.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -8,9 +10,13 @@ namespace db {
 
 namespace {
 
-// The settings: [data] location=folder|sqlserver|demo, and for a folder, folder=its path.
+// The settings: [data] location=folder|sqlserver|demo; for a folder, folder=its path; for SQL
+// Server, server=its name and login=the SQL Server login, each left out for the local default
+// server and Windows authentication. A password is never kept.
 const QString LocationKey = QStringLiteral("data/location");
 const QString FolderKey = QStringLiteral("data/folder");
+const QString ServerKey = QStringLiteral("data/server");
+const QString LoginKey = QStringLiteral("data/login");
 const QString KindNames[] = {QStringLiteral("folder"), QStringLiteral("sqlserver"), QStringLiteral("demo")};
 
 // The folder kept in the settings. A relative path, as someone may write by hand, is taken from
@@ -48,6 +54,13 @@ QSettings userSettings()
 
 DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_folder(kind == Folder ? folder : QString()) {}
 
+DataLocation DataLocation::sqlServer(const ServerAccess &access)
+{
+    DataLocation location(SqlServer);
+    location.m_access = access;
+    return location;
+}
+
 QString demoDataDirectory()
 {
     return QDir(defaultDataDirectory()).filePath(QStringLiteral("demo"));
@@ -56,8 +69,9 @@ QString demoDataDirectory()
 DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)
 {
     if (asked.given) {
-        const Kind kind = asked.demo ? Demo : asked.engine.kind == EngineKind::Odbc ? SqlServer : Folder;
-        return {DataLocation(kind, asked.engine.dataDirectory), false};
+        if (asked.engine.kind == EngineKind::Odbc)
+            return {sqlServer(asked.engine.access), false};
+        return {DataLocation(asked.demo ? Demo : Folder, asked.engine.dataDirectory), false};
     }
     if (const std::optional<DataLocation> chosen = remembered())
         return {*chosen, true};
@@ -67,7 +81,7 @@ DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)
 DataLocation DataLocation::of(const EngineSettings &engine)
 {
     if (engine.kind == EngineKind::Odbc)
-        return DataLocation(SqlServer);
+        return sqlServer(engine.access);
     if (sameFolder(engine.dataDirectory, demoDataDirectory()))
         return DataLocation(Demo);
     return DataLocation(Folder, engine.dataDirectory);
@@ -77,7 +91,7 @@ EngineSettings DataLocation::engine() const
 {
     switch (m_kind) {
     case SqlServer:
-        return {EngineKind::Odbc, defaultDataDirectory()};  // its journal is kept there
+        return {EngineKind::Odbc, defaultDataDirectory(), m_access};  // its journal is kept there
     case Demo:
         return {EngineKind::Embedded, demoDataDirectory()};
     case Folder:
@@ -89,8 +103,14 @@ EngineSettings DataLocation::engine() const
 QString DataLocation::shown() const
 {
     switch (m_kind) {
-    case SqlServer:
-        return QStringLiteral("SQL Server（ODBC）");
+    case SqlServer: {
+        QStringList how{QStringLiteral("ODBC")};
+        if (!m_access.login.isEmpty())
+            how << QStringLiteral("登录名 %1").arg(m_access.login);
+        const QString joined = how.join(QStringLiteral("，"));
+        return m_access.server.isEmpty() ? QStringLiteral("SQL Server（%1）").arg(joined)
+                                         : QStringLiteral("SQL Server 服务器 %1（%2）").arg(m_access.server, joined);
+    }
     case Demo:
         return QStringLiteral("演示数据（%1）").arg(QDir::toNativeSeparators(demoDataDirectory()));
     case Folder:
@@ -113,6 +133,14 @@ std::optional<DataLocation> DataLocation::remembered()
     for (const Kind kind : {Folder, SqlServer, Demo}) {
         if (name != KindNames[kind])
             continue;
+        if (kind == SqlServer) {
+            // a name edited by hand into one the connection string can't hold is asked for again
+            const ServerAccess access{settings.value(ServerKey).toString(), settings.value(LoginKey).toString(), QString()};
+            if ((!access.server.isEmpty() && !serverNameFault(access.server).isEmpty())
+                || (!access.login.isEmpty() && !loginNameFault(access.login).isEmpty()))
+                return std::nullopt;
+            return sqlServer(access);
+        }
         const QString folder = rememberedFolder(settings);
         if (kind == Folder && folder.isEmpty())
             return std::nullopt;
@@ -129,6 +157,12 @@ QString DataLocation::remember() const
         settings.setValue(FolderKey, QFileInfo(m_folder).absoluteFilePath());
     else
         settings.remove(FolderKey);
+    for (const auto &[key, value] : {std::pair(ServerKey, m_access.server), std::pair(LoginKey, m_access.login)}) {
+        if (value.isEmpty())
+            settings.remove(key);
+        else
+            settings.setValue(key, value);
+    }
     settings.sync();
     if (settings.status() == QSettings::NoError)
         return QString();

@@ -32,6 +32,8 @@ public:
     enum Kind { Folder, SqlServer, Demo };
 
     explicit DataLocation(Kind kind, const QString &folder = QString());
+    // SQL Server, reached as `access` says (its password is not kept with the place).
+    static DataLocation sqlServer(const ServerAccess &access);
 
     // The place a start works on, and whether it came from the settings: the one the command
     // line names, else the one chosen last, else the default data directory.
@@ -42,8 +44,11 @@ public:
     static DataLocation of(const EngineSettings &engine);
 
     Kind kind() const { return m_kind; }
+    // The server and login of SQL Server; empty for the other places.
+    const ServerAccess &access() const { return m_access; }
     EngineSettings engine() const;
-    // The place as the user reads it: 文件夹 /home/li/帐套, SQL Server（ODBC）, 演示数据（/…/demo）.
+    // The place as the user reads it: 文件夹 /home/li/帐套, SQL Server（ODBC）,
+    // SQL Server 服务器 db01\N3（ODBC，登录名 sa）, 演示数据（/…/demo）.
     QString shown() const;
     // For a folder that is no longer there (moved, renamed, deleted since it was chosen): says so;
     // the caller adds what to do. Empty when the place is there.
@@ -61,6 +66,7 @@ public:
 private:
     Kind m_kind;
     QString m_folder;
+    ServerAccess m_access;
 };
 
 struct DataLocation::ForStart {

@@ -10,9 +10,24 @@ namespace db {
 //  Odbc:     the connection string goes unchanged to the system's ODBC driver manager.
 enum class EngineKind { Embedded, Odbc };
 
+// How SQL Server is reached: which server, and with whose identity. No server is the local
+// default instance; no login is Windows authentication of the user who runs the tool.
+struct ServerAccess {
+    QString server;    // host, host\instance or host,port
+    QString login;     // a SQL Server login
+    QString password;  // the login's password, only ever held in memory
+};
+
 struct EngineSettings {
+    EngineSettings() = default;
+    EngineSettings(EngineKind engineKind, const QString &directory, const ServerAccess &serverAccess = {})
+        : kind(engineKind), dataDirectory(directory), access(serverAccess)
+    {
+    }
+
     EngineKind kind = EngineKind::Embedded;
     QString dataDirectory;
+    ServerAccess access;  // for EngineKind::Odbc
 };
 
 // The per-user folder that holds the embedded databases when no other is named.

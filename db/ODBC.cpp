@@ -62,13 +62,13 @@ std::shared_ptr<db::Connection> &DbConn()
 
 namespace {
 
-// Opens `connection` on `dbName`, or raises the failure.
-void open(db::Connection &connection, const QString &dbName)
+// Opens `connection` on `dbName` through `access`, or raises the failure.
+void open(db::Connection &connection, const QString &dbName, const db::ServerAccess &access)
 {
     const QString fault = db::databaseNameFault(dbName);
     if (!fault.isEmpty())
         throw db::DbError(fault);
-    connection.setConnectionString(db::buildConnectionString(dbName));
+    connection.setConnectionString(db::buildConnectionString(dbName, access));
     connection.open();
 }
 
@@ -79,20 +79,40 @@ std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readO
     auto connection = std::make_shared<db::Connection>(state().engine);
     connection->setReadOnly(readOnly);
     connection->setExactDecimals(exactDecimals);
-    open(*connection, dbName);
+    open(*connection, dbName, state().engine.access);
+    return connection;
+}
+
+std::shared_ptr<db::Connection> openConnection(const db::EngineSettings &engine, const QString &dbName, bool readOnly)
+{
+    auto connection = std::make_shared<db::Connection>(engine);
+    connection->setReadOnly(readOnly);
+    open(*connection, dbName, engine.access);
     return connection;
 }
 
 QString engineName()
 {
-    return state().engine.kind == db::EngineKind::Odbc ? QStringLiteral("odbc") : QStringLiteral("embedded");
+    return engineName(state().engine);
+}
+
+QString engineName(const db::EngineSettings &engine)
+{
+    if (engine.kind != db::EngineKind::Odbc)
+        return QStringLiteral("embedded");
+    return engine.access.server.isEmpty() ? QStringLiteral("odbc") : QStringLiteral("odbc:") + engine.access.server;
+}
+
+QString serverOf(const QString &engineName)
+{
+    return engineName.startsWith(QLatin1String("odbc:")) ? engineName.mid(5) : QString();
 }
 
 bool ConnectDatabase(const QString &dbName)
 {
     try {
         state().connection = std::make_shared<db::Connection>(state().engine);
-        open(*state().connection, dbName);
+        open(*state().connection, dbName, state().engine.access);
         return true;
     } catch (const db::DbError &error) {
         if (state().messageSink)

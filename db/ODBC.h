@@ -32,9 +32,17 @@ bool ConnectDatabase(const QString &dbName);
 // check, undo). Raises db::DbError with the description the connection error box would show.
 // With `exactDecimals`, a server's decimal values are read exactly (Connection::setExactDecimals).
 std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly, bool exactDecimals = false);
+// The same over `engine` instead of the engine in use, which stays as it is: for trying a place
+// before it is chosen. Safe in any thread, for a connection used and released in that thread.
+std::shared_ptr<db::Connection> openConnection(const db::EngineSettings &engine, const QString &dbName, bool readOnly);
 
-// The engine in use, as the journal names it: "embedded" or "odbc".
+// The engine in use, as the journal names it: "embedded", "odbc" for the local default SQL Server,
+// or "odbc:" and the server's name for another; repairs made through one are read and undone
+// through the same.
 QString engineName();
+QString engineName(const db::EngineSettings &engine);
+// The server a journal's engine name names: empty for the embedded engine and the local default.
+QString serverOf(const QString &engineName);
 
 // The product's system database, which lists the account sets and their fiscal years.
 extern const QString SystemDatabase;

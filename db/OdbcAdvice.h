@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Engine.h"
+
 #include <QString>
 
 #include <utility>
@@ -10,10 +12,11 @@
 // authentication; on Windows it is the system's own "SQL Server" driver and the user's logon.
 namespace db {
 
-// Faults that the driver manager or the "SQL Server" driver reports, each known by words of its
-// text, with the Chinese explanation of what the user can do about it; the first match counts.
-// An explanation that sends the user to read how to set up the connection names odbcSetupGuide().
-std::vector<std::pair<const char *, QString>> odbcExplanations();
+// Faults that the driver manager or the "SQL Server" driver reports when a connection through
+// `access` fails, each known by words of its text, with the Chinese explanation of what the user
+// can do about it; the first match counts. An explanation that sends the user to read how to set
+// up the connection names odbcSetupGuide().
+std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAccess &access);
 
 // Where the user reads how to set up the connection. A front end that names it in words of its own
 // (the windows, by their menu) sets them once, before any connection is made, for the whole

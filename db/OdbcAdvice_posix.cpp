@@ -1,12 +1,43 @@
 #include "OdbcAdvice.h"
 
+#include "ConnectionString.h"
+
+#include <QStringList>
+
 namespace db {
 
-std::vector<std::pair<const char *, QString>> odbcExplanations()
+namespace {
+
+// The environment variables by which FreeTDS takes another server than the one named, as set.
+QString freeTdsOverrides()
+{
+    QStringList set;
+    for (const char *name : {"TDSHOST", "TDSPORT"})
+        if (qEnvironmentVariableIsSet(name))
+            set << QStringLiteral("%1=%2").arg(QLatin1String(name), qEnvironmentVariable(name));
+    return set.isEmpty() ? QString() : QStringLiteral("（环境变量 %1 已设置，FreeTDS 按它们连接）").arg(set.join(QStringLiteral("、")));
+}
+
+} // namespace
+
+std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAccess &access)
 {
     const QString noDriver = QStringLiteral("系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
                                             "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 %1）")
                                  .arg(odbcSetupGuide());
+    // FreeTDS takes the local default server's name "(local)" for a host name it can't find.
+    const QString unreachable = access.server.isEmpty()
+        ? QStringLiteral("无法连接到服务器%1：FreeTDS 不认识本机服务器名“(local)”，请指定服务器（命令行用 --server，窗口中用"
+                         "“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 主机名,端口（见 %2）")
+              .arg(freeTdsOverrides(), odbcSetupGuide())
+        : QStringLiteral("无法连接到服务器%1：请确认服务器名和端口正确、SQL Server 正在运行并接受 TCP 连接、防火墙允许连接；"
+                         "命名实例还需要服务器上的 SQL Server Browser 服务（UDP 1434）（见 %2）")
+              .arg(freeTdsOverrides(), odbcSetupGuide());
+    const QString loginRefused = access.login.isEmpty()
+        ? QStringLiteral("SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），且该用户须有权访问此数据库；"
+                         "也可以用 --sql-login 改用 SQL Server 登录名")
+        : QStringLiteral("SQL Server 拒绝了登录名 %1：请检查登录名和密码，确认服务器允许 SQL Server 身份验证，且该登录名有权访问此数据库")
+              .arg(access.login);
     return {
         // No driver registered under the name the connection string gives: unixODBC then tries to
         // load a library of that name; other driver managers say no data source has it
@@ -15,15 +46,9 @@ std::vector<std::pair<const char *, QString>> odbcExplanations()
         {"Can't open lib", QStringLiteral("系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节"
                                           "的 Driver 路径（见 %1）")
                                .arg(odbcSetupGuide())},
-        // FreeTDS. Qt ends every failed ODBC connection with "Unable to connect", so the server's
-        // refusal comes first and an unreachable server is known by FreeTDS's own words.
-        {"Login failed", QStringLiteral("SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），"
-                                        "且该用户须有权访问此数据库")},
-        // FreeTDS takes SERVER=(local) for a host name; TDSHOST and TDSPORT name the server instead.
-        {"Adaptive Server is unavailable or does not exist",
-         QStringLiteral("无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并设置环境变量 "
-                        "TDSHOST 和 TDSPORT（FreeTDS 不认识服务器名“(local)”，见 %1）")
-             .arg(odbcSetupGuide())},
+        // FreeTDS: the server's refusal comes first; an unreachable server is known by FreeTDS's words.
+        {"Login failed", loginRefused},
+        {"Adaptive Server is unavailable or does not exist", unreachable},
     };
 }
 

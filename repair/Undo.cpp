@@ -325,7 +325,8 @@ UndoRefusal undoRefusal(const RepairRecord &record)
     if ((record.outcome == Outcome::Stopped || record.outcome == Outcome::Failed) && record.rowsDone == 0)
         return UndoRefusal::NothingWritten;
     if (record.engine != ODBC::engineName())
-        return record.engine == QLatin1String("odbc") ? UndoRefusal::MadeOverOdbc : UndoRefusal::MadeEmbedded;
+        return ODBC::serverOf(record.engine).isEmpty() && record.engine != QLatin1String("odbc") ? UndoRefusal::MadeEmbedded
+                                                                                                  : UndoRefusal::MadeOverOdbc;
     return UndoRefusal::None;
 }
 

@@ -35,7 +35,7 @@ enum class UndoRefusal {
     AlreadyUndone,   // a completed undo put its rows back (record.undoneBy)
     RolledBack,      // it failed in one transaction and wrote nothing
     NothingWritten,  // it stopped or failed before its first row
-    MadeOverOdbc,    // it was made through ODBC, and this run uses the embedded engine
+    MadeOverOdbc,    // it was made through ODBC, and this run uses the embedded engine or another server
     MadeEmbedded,    // it was made on the embedded engine, and this run uses ODBC
 };
 
