@@ -8,9 +8,11 @@
 #include "db/ODBC.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "repair/RepairText.h"
 
 #include <QDir>
 #include <QJsonArray>
+#include <QMap>
 
 namespace cli {
 
@@ -18,20 +20,16 @@ namespace {
 
 const int PageRows = 1000;  // journal rows read at a time
 
-// Which repairs, by the engine that made them.
-QString madeThrough(bool odbc)
+// The repairs made elsewhere that share the journal directory (the embedded engine's default data
+// directory keeps SQL Server's journals too): how many of each place, and the option that lists them.
+QStringList otherPlaceLines(const QMap<QString, int> &counts)
 {
-    return odbc ? QStringLiteral("通过 ODBC（SQL Server）做的") : QStringLiteral("在内置数据库上做的");
-}
-
-// The repairs of the other engine that share the journal directory (the embedded engine's default
-// data directory keeps ODBC's journal too): how many, and the option that lists them.
-QString otherEngineLine(int count)
-{
-    const bool odbc = ODBC::engine().kind == db::EngineKind::Odbc;
-    const QString option = odbc ? QStringLiteral("--data-dir ") + QDir::toNativeSeparators(db::defaultDataDirectory())
-                                : QStringLiteral("--odbc");
-    return QStringLiteral("另有 %1 次%2修复，加 %3 查看。").arg(QString::number(count), madeThrough(!odbc), option);
+    QStringList lines;
+    for (auto other = counts.cbegin(); other != counts.cend(); ++other)
+        lines << QStringLiteral("另有 %1 次%2做的修复，加 %3 查看。")
+                     .arg(QString::number(other.value()), repair::RepairText::madeOn(other.key()),
+                          repair::RepairText::placeOption(other.key()));
+    return lines;
 }
 
 } // namespace
@@ -45,10 +43,10 @@ int journal(const Request &request)
             // Only the engine in use, as the journal window lists them: a repair made through the other
             // engine is read and undone through that one.
             QJsonArray list;
-            int otherEngine = 0;
+            QMap<QString, int> elsewhere;  // by engine name
             for (const repair::RepairRecord &record : repair::listRepairs(directory)) {
                 if (record.engine != ODBC::engineName()) {
-                    ++otherEngine;
+                    ++elsewhere[record.engine];
                     continue;
                 }
                 list.append(repairJson(record));
@@ -57,9 +55,9 @@ int journal(const Request &request)
             if (list.isEmpty())
                 out.line(QStringLiteral("修复日志目录 %1 中没有%2修复记录。")
                              .arg(QDir::toNativeSeparators(directory),
-                                  otherEngine ? madeThrough(ODBC::engine().kind == db::EngineKind::Odbc) : QString()));
-            if (otherEngine)
-                out.line(otherEngineLine(otherEngine));
+                                  elsewhere.isEmpty() ? QString() : repair::RepairText::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
+            for (const QString &line : otherPlaceLines(elsewhere))
+                out.line(line);
             out.document(list);
             return 0;
         }

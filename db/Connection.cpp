@@ -89,12 +89,9 @@ QString describe(const QSqlError &error)
     return text;
 }
 
-namespace {
-
-// A connection through the driver manager that failed: the server and the database tried, then
-// the driver's own description (Qt's own "Unable to connect" left out), led by a Chinese
-// explanation where the fault is a common one.
-QString odbcConnectFailure(const QSqlError &error, const ServerAccess &access, const QString &database)
+// The server and the database tried, then the driver's own description (Qt's own "Unable to
+// connect" left out), led by a Chinese explanation where the fault is a common one.
+QString describeOdbcConnectFailure(const QSqlError &error, const ServerAccess &access, const QString &database)
 {
     QString text = error.databaseText().trimmed();
     if (text.isEmpty())
@@ -106,8 +103,6 @@ QString odbcConnectFailure(const QSqlError &error, const ServerAccess &access, c
         }
     return QStringLiteral("SQL Server 服务器 %1 上的数据库 %2：%3").arg(serverShown(access.server), database, text);
 }
-
-} // namespace
 
 QString describeSqlite(sqlite3 *handle)
 {
@@ -247,7 +242,7 @@ void Connection::openOdbc()
     if (m_readOnly)
         database.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"));
     if (!database.open())
-        fail(odbcConnectFailure(database.lastError(), m_engine.access,
+        fail(describeOdbcConnectFailure(database.lastError(), m_engine.access,
                                 connectionAttribute(m_connectionString, QStringLiteral("DATABASE"))));
     m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
         ? SqlDialect::Sqlite

@@ -85,6 +85,9 @@ private:
 
 // The description of a Qt SQL error as the user should read it.
 QString describe(const class QSqlError &error);
+// A connection through the ODBC driver manager that failed with `error`, as the user should read
+// it: the server and the database tried, and the driver's own words with an explanation.
+QString describeOdbcConnectFailure(const QSqlError &error, const ServerAccess &access, const QString &database);
 // The description of the last failure on a SQLite handle, as describe() gives it.
 QString describeSqlite(sqlite3 *handle);
 

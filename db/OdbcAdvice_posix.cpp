@@ -49,6 +49,11 @@ std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAcces
         // FreeTDS: the server's refusal comes first; an unreachable server is known by FreeTDS's words.
         {"Login failed", loginRefused},
         {"Adaptive Server is unavailable or does not exist", unreachable},
+        // something answered at the address, but not as SQL Server does
+        {"Adaptive Server connection failed",
+         QStringLiteral("服务器接受了连接，但没有完成 SQL Server 的连接握手%1：请确认这个地址和端口是 SQL Server 的，"
+                        "且服务器允许从这台计算机连接（见 %2）")
+             .arg(freeTdsOverrides(), odbcSetupGuide())},
     };
 }
 

@@ -7,6 +7,7 @@
 #include "db/ODBC.h"
 #include "db/StoredValue.h"
 
+#include <QDir>
 #include <QStringList>
 
 namespace repair::RepairText {
@@ -244,6 +245,21 @@ QString leftAloneKind(LeftAloneReason reason)
 {
     static const char *const kinds[] = {"gone", "changed", "ambiguous", "written_later"};
     return QLatin1String(kinds[int(reason)]);
+}
+
+QString madeOn(const QString &engine)
+{
+    if (const QString server = ODBC::serverOf(engine); !server.isEmpty())
+        return QStringLiteral("在 SQL Server 服务器 %1 上").arg(server);
+    return engine == QLatin1String("odbc") ? QStringLiteral("通过 ODBC 在本机的 SQL Server 上") : QStringLiteral("在内置数据库上");
+}
+
+QString placeOption(const QString &engine)
+{
+    if (const QString server = ODBC::serverOf(engine); !server.isEmpty())
+        return QStringLiteral("--server ") + server;
+    return engine == QLatin1String("odbc") ? QStringLiteral("--odbc")
+                                           : QStringLiteral("--data-dir ") + QDir::toNativeSeparators(db::defaultDataDirectory());
 }
 
 QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal)

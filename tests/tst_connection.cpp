@@ -62,7 +62,8 @@ private slots:
         ODBC::setEngine({db::EngineKind::Odbc, QString()});
         QVERIFY(!ODBC::ConnectDatabase(ODBC::SystemDatabase));
         shown = MessageBox::takeShown();
-        QVERIFY2(shown.size() == 1 && shown[0].prompt.startsWith("数据库LQsystem连接错误 \r\n" + NoDriver)
+        QVERIFY2(shown.size() == 1
+                     && shown[0].prompt.startsWith("数据库LQsystem连接错误 \r\nSQL Server 服务器 (local) 上的数据库 LQsystem：" + NoDriver)
                      && shown[0].prompt.contains("：[unixODBC][Driver Manager]Can't open lib 'SQL Server'"),
                  qPrintable(shown.value(0).prompt));
     }
@@ -76,11 +77,12 @@ private slots:
         QTest::addColumn<QByteArray>("odbcinst");
         QTest::addColumn<QString>("explained");  // how the message begins, up to the driver's words
         QTest::newRow("driver missing") << QByteArray("[SQL Server]\nDriver=/nonexistent/libtdsodbc.so\n")
-                                        << "系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 man n3fix）："
+                                        << "SQL Server 服务器 (local) 上的数据库 LQsystem：系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 man n3fix）："
                                            "[unixODBC][Driver Manager]Can't open lib '/nonexistent/libtdsodbc.so'";
         QTest::newRow("no server") << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
-                                   << "无法连接到 SQL Server：请确认服务器正在本机运行并接受 TCP 连接，并设置环境变量 TDSHOST 和 TDSPORT"
-                                      "（FreeTDS 不认识服务器名“(local)”，见 man n3fix）：[FreeTDS][SQL Server]";
+                                   << "SQL Server 服务器 (local) 上的数据库 LQsystem：无法连接到服务器：FreeTDS 不认识本机服务器名“(local)”，"
+                                      "请指定服务器（命令行用 --server，窗口中用“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 "
+                                      "主机名,端口（见 man n3fix）：[FreeTDS][SQL Server]";
     }
     void odbcFailuresExplained()
     {
@@ -98,16 +100,65 @@ private slots:
         QVERIFY(check.waitForFinished(120000));
         QCOMPARE(check.exitCode(), 2);
         const QString error = QString::fromUtf8(check.readAllStandardError());
-        QVERIFY2(error.startsWith(explained), qPrintable(error));
+        QVERIFY2(error.startsWith(explained) && !error.contains("QODBC"), qPrintable(error));
     }
+    // A refused login, with Windows authentication and with a SQL Server login: the server and
+    // database tried, what to check, the driver's words, and nothing of Qt's own.
     void loginFailureExplained()
     {
         const QSqlError refused("QODBC: Unable to connect",
                                 "[FreeTDS][SQL Server]Login failed for user 'N3\\kim'. [FreeTDS][SQL Server]Unable to connect to data source",
                                 QSqlError::ConnectionError);
-        QVERIFY2(db::describe(refused).startsWith("SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），且该用户须有权访问此数据库："
-                                                  "[FreeTDS][SQL Server]Login failed"),
-                 qPrintable(db::describe(refused)));
+        const QString windows = db::describeOdbcConnectFailure(refused, {}, "LQsystem");
+        QVERIFY2(windows.startsWith("SQL Server 服务器 (local) 上的数据库 LQsystem：SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 "
+                                    "Kerberos 票据（kinit），且该用户须有权访问此数据库；也可以用 --sql-login 改用 SQL Server 登录名："
+                                    "[FreeTDS][SQL Server]Login failed")
+                     && windows.endsWith("data source"),
+                 qPrintable(windows));
+        const QString login = db::describeOdbcConnectFailure(refused, {"db01\\N3", "kim", "secret"}, "LQDATA_001_2007");
+        QVERIFY2(login.startsWith("SQL Server 服务器 db01\\N3 上的数据库 LQDATA_001_2007：SQL Server 拒绝了登录名 kim：请检查登录名和密码")
+                     && !login.contains("secret") && !login.contains("QODBC"),
+                 qPrintable(login));
+    }
+
+    // The connection string is the local server's with only SERVER= changed, and for a SQL Server
+    // login its last attribute; a value that would end the attribute is braced, a closing brace
+    // doubled, so the password can't add an attribute of its own.
+    void connectionStrings_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("expected");
+        const QString app = "APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQsystem;";
+        QTest::newRow("local") << "" << "" << "" << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=Yes";
+        QTest::newRow("instance") << "db01\\N3" << "" << "" << "DRIVER=SQL Server;SERVER=db01\\N3;" + app + "Trusted_Connection=Yes";
+        QTest::newRow("port") << "10.0.0.5,1433" << "" << ""
+                              << "DRIVER=SQL Server;SERVER=10.0.0.5,1433;" + app + "Trusted_Connection=Yes";
+        QTest::newRow("login") << "db01" << "n3" << "pw"
+                               << "DRIVER=SQL Server;SERVER=db01;" + app + "Trusted_Connection=No;UID=n3;PWD=pw";
+        QTest::newRow("braced") << "" << "a b" << "p;w}d={x"
+                                << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=a b;PWD={p;w}}d={x}";
+        QTest::newRow("blank ends") << "" << "n3" << " pw " << "DRIVER=SQL Server;SERVER=(local);" + app
+                                                                 + "Trusted_Connection=No;UID=n3;PWD={ pw }";
+    }
+    void connectionStrings()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, login);
+        QFETCH(QString, password);
+        QFETCH(QString, expected);
+        QCOMPARE(db::buildConnectionString("LQsystem", {server, login, password}), expected);
+    }
+
+    // Server names the string can hold, and those it can't.
+    void serverNames()
+    {
+        for (const char *good : {"db01", "db01\\N3", "10.0.0.5,1433", "db01.example.com", "(local)", "h,65535"})
+            QVERIFY2(db::serverNameFault(good).isEmpty(), good);
+        for (const char *bad : {"", " db01", "db01 ", "a;DATABASE=x", "a=b", "{a}", "a b", "h,0", "h,65536", "h,12a", "h\\",
+                                   "h\\i,1433", "\\i", "a'b"})
+            QVERIFY2(!db::serverNameFault(bad).isEmpty(), bad);
     }
 
     // On SQLite, left() and len() keep their server meaning (len ignores trailing blanks) and a
