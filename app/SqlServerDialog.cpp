@@ -38,6 +38,8 @@ SqlServerDialog::SqlServerDialog(const db::ServerAccess &preset, QWidget *parent
     result->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     result->setMinimumWidth(460);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("连接"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);  // Enter connects; the test is asked for by its own button
+    testButton->setAutoDefault(false);
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
 
     auto *form = new QFormLayout;
@@ -104,7 +106,9 @@ QString SqlServerDialog::testConnection()
             const int sets = int(db::accountSets(ODBC::openConnection(engine, ODBC::SystemDatabase, true)).size());
             answer = QStringLiteral("连接成功：%1，列有 %2 个帐套。").arg(tried).arg(sets);
         } catch (const db::DbError &error) {
-            answer = QStringLiteral("连接失败：%1").arg(error.description());
+            // a failure to connect names the server and database itself; a failure to read does not
+            const QString said = error.description();
+            answer = QStringLiteral("连接失败：") + (said.startsWith(tried) ? said : tried + QStringLiteral("：") + said);
         }
     });
     QEventLoop waiting;
@@ -116,7 +120,6 @@ QString SqlServerDialog::testConnection()
     trying->wait();
     delete trying;
     setEnabled(true);
-    testButton->setFocus();
     return answer;
 }
 

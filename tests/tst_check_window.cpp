@@ -399,7 +399,7 @@ private slots:
         QTest::newRow("with the journal window") << QStringList{"--check-window", "--journal-window"} << "--journal-window 和 --check-window 每次只能用一个。";
         QTest::newRow("choosing data") << QStringList{"--check-window", "--choose-data"}
                                        << "--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
-                                          "--check-window、--data-dir、--odbc 或 --demo 同用。";
+                                          "--check-window、--data-dir、--odbc、--demo、--server 或 --sql-login 同用。";
         QTest::newRow("help wins") << QStringList{"--check-window", "--help"} << "help";
     }
     void commandLine()

@@ -85,10 +85,10 @@ private slots:
         QTest::newRow("dash directory") << QStringList{"--check", "--data-dir", "-x"}
                                         << "选项 --data-dir 后面需要给出目录，给出的“-x”却像另一个选项。以“-”开头的目录请写成 ./-x。\n"
                                         << "";
-        QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"} << "--data-dir、--odbc 和 --demo 只能选一个。" << "";
+        QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"} << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。" << "";
         QTest::newRow("choose data with a command") << QStringList{"--choose-data", "--check"} << "--choose-data 重新选择数据位置" << "";
         const QString guideAlone = "--guide 只打开使用说明窗口，不能与命令选项、--journal-window、--check-window、--choose-data、"
-                                   "--data-dir、--odbc 或 --demo 同用。\n";
+                                   "--data-dir、--odbc、--demo、--server 或 --sql-login 同用。\n";
         QTest::newRow("guide with a command") << QStringList{"--guide", "--check"} << guideAlone << "";
         QTest::newRow("guide with another window") << QStringList{"--check-window", "--guide"} << guideAlone << "";
         QTest::newRow("guide with a place") << QStringList{"--guide", "--data-dir", "%DATA%"} << guideAlone << "";
@@ -230,7 +230,7 @@ private slots:
         QStringList lines = listed.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines[0].startsWith(embeddedId + "  "), qPrintable(lines[0]));
-        QCOMPARE(lines[1], QStringLiteral("另有 1 次通过 ODBC（SQL Server）做的修复，加 --odbc 查看。"));
+        QCOMPARE(lines[1], QStringLiteral("另有 1 次通过 ODBC 在本机的 SQL Server 上做的修复，加 --odbc 查看。"));
         const Run json = n3fix({"--journal", "--json"});
         QCOMPARE(json.json().array().size(), 1);
         QCOMPARE(json.json().array().at(0)["id"].toString(), embeddedId);

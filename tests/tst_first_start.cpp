@@ -14,6 +14,7 @@
 #include "app/Form1.h"
 #include "app/GuideWindow.h"
 #include "app/MessageBox.h"
+#include "app/SqlServerDialog.h"
 #include "cli/CommandLine.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
@@ -374,7 +375,6 @@ private slots:
         QTest::addColumn<bool>("defaultHoldsData");
         QTest::newRow("default data directory with data") << QStringList{"n3fix"} << true;
         QTest::newRow("--demo") << QStringList{"n3fix", "--demo"} << false;
-        QTest::newRow("--odbc") << QStringList{"n3fix", "--odbc"} << false;
     }
     void noBoxWhenTheDataIsThere()
     {
@@ -391,27 +391,87 @@ private slots:
     }
 
     // SQL Server: the window over the real ODBC driver manager, with the SQLite ODBC driver
-    // registered as "SQL Server". While the server has no system database the box asks again and
-    // says so; once it has, the window lists its sets. Last, as the driver manager reads its
-    // configuration once.
+    // registered as "SQL Server" (it takes no notice of the server and the login, and opens the
+    // file DATABASE names in the current folder). The box asks for the server and the login, its
+    // test says which server and database it tried and what came back; while the server has no
+    // system database the choice is asked again and says so; once it has, the window lists its
+    // sets. The server and login are kept, the password is not: the next start asks for it, and
+    // a server that can't be reached then offers to connect again or choose another place. Last,
+    // as the driver manager reads its configuration once.
     void sqlServerChosen()
     {
         OdbcFixture::registerSqliteDriver(m_home->path());  // also moves the default data directory
         QVERIFY(QDir().mkpath(home("no-server")) && QDir::setCurrent(home("no-server")));
+        const QString secret = "Pw;{9}x";
+        QStringList tested;
+        const auto fillIn = [&](QWidget *window) {
+            auto *dialog = qobject_cast<SqlServerDialog *>(window);
+            QVERIFY(dialog);
+            FormDriver::typeOver(dialog->serverField, "db01\\N3");
+            QTest::mouseClick(dialog->sqlAuthentication, Qt::LeftButton, {}, QPoint(8, dialog->sqlAuthentication->height() / 2));
+            QVERIFY(dialog->sqlAuthentication->isChecked() && dialog->passwordField->isEnabled());
+            FormDriver::typeOver(dialog->loginField, "tester");
+            FormDriver::typeOver(dialog->passwordField, secret);
+            QTest::mouseClick(dialog->testButton, Qt::LeftButton);
+            QTRY_VERIFY(dialog->isEnabled() && !dialog->result->text().startsWith("正在连接"));
+            tested << dialog->result->text();
+            QTest::keyClick(dialog->passwordField, Qt::Key_Return);
+        };
         const auto serverReady = [this](QWidget *box) {
             OdbcFixture::useDemoDatabases(home("server"));
             MessageBox::setRecording(false);
             BoxAnswerer::click("连接 SQL Server")(box);
         };
-        BoxAnswerer answers({BoxAnswerer::click("连接 SQL Server"), serverReady});
-        const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
-        QVERIFY(engine && engine->kind == db::EngineKind::Odbc);
-        QVERIFY(openWindow(*engine));
+        {
+            BoxAnswerer answers({BoxAnswerer::click("连接 SQL Server"), fillIn, serverReady, fillIn});
+            const std::optional<db::EngineSettings> engine = windowEngine({"n3fix"});
+            QVERIFY(engine && engine->kind == db::EngineKind::Odbc);
+            QCOMPARE(engine->access.server, "db01\\N3");
+            QCOMPARE(engine->access.password, secret);
+            QVERIFY(openWindow(*engine));
+            verifyWindowListsDemoSets();
+            QCOMPARE(answers.shown.size(), 4);
+            QCOMPARE(answers.shown[1], "SqlServerDialog");
+            QVERIFY2(answers.shown[2].startsWith(titled("无法读取系统库 LQsystem：数据库中缺少数据表：")),
+                     qPrintable(answers.shown[2]));
+            QVERIFY2(answers.shown[2].contains("\n\n" + choicePrompt()), qPrintable(answers.shown[2]));
+            QCOMPARE(tested.size(), 2);
+            QVERIFY2(tested[0].startsWith("连接失败：SQL Server 服务器 db01\\N3 上的数据库 LQsystem："), qPrintable(tested[0]));
+            QCOMPARE(tested[1], "连接成功：SQL Server 服务器 db01\\N3 上的数据库 LQsystem，列有 4 个帐套。");
+        }
+
+        // kept: the server and the login, never the password
+        QFile settings(settingsFile());
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray kept = settings.readAll();
+        QVERIFY2(kept.contains("location=sqlserver") && kept.contains("login=tester") && kept.contains("db01")
+                     && !kept.contains(secret.toUtf8()),
+                 kept.constData());
+        m_form.reset();
+        ODBC::DbConn().reset();
+
+        // the next start asks for the password; without the databases it offers to connect again
+        QVERIFY(QDir::setCurrent(home("no-server")));
+        const auto typePassword = [&](QWidget *box) {
+            auto *field = box->findChild<QLineEdit *>();
+            QVERIFY(field && field->echoMode() == QLineEdit::Password);
+            FormDriver::typeOver(field, secret);
+            QTest::keyClick(field, Qt::Key_Return);
+        };
+        const auto serverBack = [this](QWidget *box) {
+            QVERIFY(QDir::setCurrent(home("server")));
+            BoxAnswerer::click("重新连接")(box);
+        };
+        BoxAnswerer again({typePassword, serverBack, typePassword});
+        const std::optional<db::EngineSettings> next = windowEngine({"n3fix"});
+        QVERIFY2(next && next->access.login == "tester" && next->access.password == secret, qPrintable(again.shown.join("\n--\n")));
+        QCOMPARE(again.shown.size(), 3);
+        QCOMPARE(again.shown[0], "QInputDialog");
+        QVERIFY2(again.shown[1].startsWith(titled("无法读取系统库 LQsystem：数据库中缺少数据表："))
+                     && again.shown[1].contains("可以在排除问题后重新连接，或选择别的数据位置。|重新连接,选择数据位置…,退出,使用说明|重新连接"),
+                 qPrintable(again.shown[1]));
+        QVERIFY(openWindow(*next));
         verifyWindowListsDemoSets();
-        QCOMPARE(answers.shown.size(), 2);
-        QVERIFY2(answers.shown[1].startsWith(titled("无法读取系统库 LQsystem：数据库中缺少数据表：")),
-                 qPrintable(answers.shown[1]));
-        QVERIFY2(answers.shown[1].contains("\n\n" + choicePrompt()), qPrintable(answers.shown[1]));
     }
 };
 

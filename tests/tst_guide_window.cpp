@@ -7,6 +7,7 @@
 
 #include "app/Artwork.h"
 #include "app/GuideWindow.h"
+#include "app/MessageBox.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -322,8 +323,9 @@ private slots:
     }
 
     // A window's box about a connection that fails sends the user to the guide by the windows'
-    // menu, not to a manual page: n3fix --odbc, with no ODBC driver registered, as a real process;
-    // its text selected with the mouse, as a user copies it, and read from the X selection.
+    // menu, not to a manual page: n3fix --odbc, with no ODBC driver registered, as a real process,
+    // whose start offers to connect again; its text selected with the mouse, as a user copies it,
+    // and read from the X selection.
     void windowBoxesNameTheGuide()
     {
         if (QStandardPaths::findExecutable("xdotool").isEmpty())
@@ -332,7 +334,7 @@ private slots:
         QProcessEnvironment environment = environmentWithHome(home.path());
         environment.insert("ODBCSYSINI", home.path());
         RunningProgram program(N3FIX, {"--odbc"}, environment);
-        const QString box = X11Windows::waitFor(QStringLiteral("数据库连接错误"));
+        const QString box = X11Windows::waitFor(MessageBox::ApplicationTitle);
         QString said;
         if (!box.isEmpty()) {
             // from the right half of the text's first line, past the end of its last one
