@@ -1,5 +1,7 @@
 #include "DataLocation.h"
 
+#include "ODBC.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -51,6 +53,17 @@ DataLocation::DataLocation(Kind kind, const QString &folder) : m_kind(kind), m_f
 QString demoDataDirectory()
 {
     return QDir(defaultDataDirectory()).filePath(QStringLiteral("demo"));
+}
+
+bool holdsSystemDatabase(const QString &dir)
+{
+    return QFileInfo(QDir(dir).filePath(ODBC::SystemDatabase + QStringLiteral(".db"))).isFile();
+}
+
+bool noDataYet(const EngineSettings &engine)
+{
+    return engine.kind == EngineKind::Embedded && engine.dataDirectory == defaultDataDirectory()
+        && !holdsSystemDatabase(engine.dataDirectory);
 }
 
 DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)

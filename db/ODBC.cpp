@@ -85,7 +85,12 @@ std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readO
 
 QString engineName()
 {
-    return state().engine.kind == db::EngineKind::Odbc ? QStringLiteral("odbc") : QStringLiteral("embedded");
+    return engineName(state().engine);
+}
+
+QString engineName(const db::EngineSettings &engine)
+{
+    return engine.kind == db::EngineKind::Odbc ? QStringLiteral("odbc") : QStringLiteral("embedded");
 }
 
 bool ConnectDatabase(const QString &dbName)

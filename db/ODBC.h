@@ -33,8 +33,9 @@ bool ConnectDatabase(const QString &dbName);
 // With `exactDecimals`, a server's decimal values are read exactly (Connection::setExactDecimals).
 std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly, bool exactDecimals = false);
 
-// The engine in use, as the journal names it: "embedded" or "odbc".
+// The engine in use, as the journal names it: "embedded" or "odbc"; and any engine so named.
 QString engineName();
+QString engineName(const db::EngineSettings &engine);
 
 // The product's system database, which lists the account sets and their fiscal years.
 extern const QString SystemDatabase;
