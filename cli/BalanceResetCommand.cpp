@@ -71,8 +71,8 @@ int resetBalance(const Request &request)
     const QString where = QStringLiteral("%1：科目 %2 ").arg(placeOf(selected), request.code);
 
     ConnectionMessages messages;
-    const repair::BalanceResetRun run = repair::resetBalances(selected.accountSet, selected.year, request.code,
-                                                              fromPeriod, request.dryRun);
+    const repair::BalanceResetRun run =
+        repair::resetBalances(selected.accountSet, selected.year, request.code, fromPeriod, request.dryRun);
     const QString connectionFailure = messages.take();
     if (!run.journal.isEmpty())
         json.insert(QStringLiteral("journal"), run.journal);
@@ -92,14 +92,14 @@ int resetBalance(const Request &request)
     if (run.rows.empty())
         out.line(where + QStringLiteral("从第 %1 期起没有余额行，未做任何改动。").arg(fromPeriod));
     else if (request.dryRun)
-        out.line(where + QStringLiteral("从第 %1 期起的 %2 行余额将被清零（预览，未做任何改动）：")
-                             .arg(fromPeriod)
-                             .arg(run.rows.size()));
+        out.line(where
+                 + QStringLiteral("从第 %1 期起的 %2 行余额将被清零（预览，未做任何改动）：").arg(fromPeriod).arg(run.rows.size()));
     else
-        out.line(where + QStringLiteral("从第 %1 期起已清零 %2 行余额，修复日志 %3。清零前：")
-                             .arg(fromPeriod)
-                             .arg(run.rows.size())
-                             .arg(run.journal));
+        out.line(where
+                 + QStringLiteral("从第 %1 期起已清零 %2 行余额，修复日志 %3。清零前：")
+                       .arg(fromPeriod)
+                       .arg(run.rows.size())
+                       .arg(run.journal));
     for (const repair::BalanceRow &row : run.rows)
         out.line(rowLine(row));
     if (!run.triggerNotice.isEmpty()) {
@@ -110,8 +110,7 @@ int resetBalance(const Request &request)
     if (!run.failure.isEmpty())
         return 2;  // done, but listed as a repair that never ended, like any other repair
     ReportFile report(request);  // given only with --dry-run
-    report.add(
-        {selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, fromPeriod});
+    report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, fromPeriod});
     return report.saveFindings(run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0);
 }
 

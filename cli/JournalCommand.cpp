@@ -64,8 +64,9 @@ int journal(const Request &request)
             if (otherEngine)
                 out.line(otherEngineLine(otherEngine));
             if (list.isEmpty() && db::noDataYet(ODBC::engine()))
-                Output::error(QStringLiteral("默认数据目录 %1 中还没有数据。").arg(QDir::toNativeSeparators(db::defaultDataDirectory()))
-                              + waysToData());
+                Output::error(
+                    QStringLiteral("默认数据目录 %1 中还没有数据。").arg(QDir::toNativeSeparators(db::defaultDataDirectory()))
+                    + waysToData());
             out.document(list);
             return 0;
         }

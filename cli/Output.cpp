@@ -51,7 +51,7 @@ QByteArray membersText(const QJsonObject &object)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 void Output::beginStreamedDocument(const QJsonObject &head, const QString &name) const
 {

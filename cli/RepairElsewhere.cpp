@@ -22,7 +22,7 @@ QString optionFor(const db::DataLocation &place)
     return QStringLiteral("--data-dir ") + QDir::toNativeSeparators(place.engine().dataDirectory);
 }
 
-} // namespace
+}  // namespace
 
 QString repairElsewhere(const QString &id, const QString &command)
 {
@@ -39,4 +39,4 @@ QString repairElsewhere(const QString &id, const QString &command)
     return QStringLiteral("这次修复记在%1的修复日志中，请加 %2 再运行：n3fix %2 %3 %4").arg(where, optionFor(*place), command, id);
 }
 
-} // namespace cli
+}  // namespace cli

@@ -11,4 +11,4 @@ namespace cli {
 // run's own. Empty when no other place holds it, or this one does.
 QString repairElsewhere(const QString &id, const QString &command);
 
-} // namespace cli
+}  // namespace cli

@@ -63,7 +63,7 @@ bool holdsSystemDatabase(const QString &dir)
 bool noDataYet(const EngineSettings &engine)
 {
     return engine.kind == EngineKind::Embedded && engine.dataDirectory == defaultDataDirectory()
-        && !holdsSystemDatabase(engine.dataDirectory);
+           && !holdsSystemDatabase(engine.dataDirectory);
 }
 
 DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)

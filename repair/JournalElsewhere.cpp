@@ -20,7 +20,7 @@ QString absolute(const QString &folder)
     return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
 }
 
-} // namespace
+}  // namespace
 
 std::optional<db::DataLocation> placeOfRepair(const QString &id)
 {
@@ -48,4 +48,4 @@ std::optional<db::DataLocation> placeOfRepair(const QString &id)
     return std::nullopt;
 }
 
-} // namespace repair
+}  // namespace repair

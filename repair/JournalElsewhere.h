@@ -15,4 +15,4 @@ namespace repair {
 // the journal reader only. Nothing when no other place holds it.
 std::optional<db::DataLocation> placeOfRepair(const QString &id);
 
-} // namespace repair
+}  // namespace repair

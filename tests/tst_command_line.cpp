@@ -317,13 +317,14 @@ private slots:
         // by --odbc, the default data directory's by that folder.
         const Run undoHere = n3fix({"--data-dir", "%DATA%", "--undo", odbcId});
         QCOMPARE(undoHere.status, 2);
-        QVERIFY2(undoHere.err.endsWith("。这次修复记在 SQL Server（ODBC）的修复日志中，请加 --odbc 再运行：n3fix --odbc --undo " + odbcId + "\n"),
+        QVERIFY2(undoHere.err.endsWith("。这次修复记在 SQL Server（ODBC）的修复日志中，请加 --odbc 再运行：n3fix --odbc --undo "
+                                       + odbcId + "\n"),
                  qPrintable(undoHere.err));
         const Run onDemo = n3fix({"--demo", "--journal", embeddedId, "--json"});
         QCOMPARE(onDemo.status, 2);
-        QVERIFY2(onDemo.json()["error"].toString().endsWith("。这次修复记在文件夹 " + defaultDataDirectory() + " 的修复日志中，请加 --data-dir "
-                                                             + defaultDataDirectory() + " 再运行：n3fix --data-dir " + defaultDataDirectory()
-                                                             + " --journal " + embeddedId),
+        QVERIFY2(onDemo.json()["error"].toString().endsWith(
+                     "。这次修复记在文件夹 " + defaultDataDirectory() + " 的修复日志中，请加 --data-dir " + defaultDataDirectory()
+                     + " 再运行：n3fix --data-dir " + defaultDataDirectory() + " --journal " + embeddedId),
                  qPrintable(onDemo.out));
     }
 
@@ -375,8 +376,9 @@ private slots:
         const QString said = "--from-period 给出的“" + period + "”不是月份：请给出 1 到 12 的整数。\n";
         for (const QString &place : {"--data-dir=" + data(), QString("--demo")}) {
             for (const QStringList &mode : {QStringList{}, QStringList{"--dry-run"}, QStringList{"--json"}}) {
-                const Run run = n3fix(QStringList{place, "--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
-                                                  "--from-period", period} + mode);
+                const Run run = n3fix(QStringList{place, "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
+                                                  "1002", "--from-period", period}
+                                      + mode);
                 QCOMPARE(run.status, 2);
                 QVERIFY2(run.err.startsWith(said), qPrintable(run.err));
                 if (mode.contains("--json"))
@@ -395,14 +397,14 @@ private slots:
         const QString counted = SqliteFixture::select(data() + "/LQDATA_001_2007.db",
                                                       "select count(*) from GL_accsum where ccode='1002' and iperiod>=5");
         for (const char *period : {"5", " 5", "+5", "05"}) {
-            const Run run = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
-                                   "--from-period", period, "--dry-run", "--json"});
+            const Run run = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
+                                   "1002", "--from-period", period, "--dry-run", "--json"});
             QCOMPARE(run.status, 0);
             QCOMPARE(run.json()["from_period"].toInt(), 5);
             QCOMPARE("i:" + QString::number(run.json()["rows"].toArray().size()) + "\n", counted);
         }
-        const Run text = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
-                                "--from-period", " 5", "--dry-run"});
+        const Run text = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
+                                "1002", "--from-period", " 5", "--dry-run"});
         QVERIFY2(text.out.contains("科目 1002 从第 5 期起的"), qPrintable(text.out));
     }
 
@@ -421,8 +423,8 @@ private slots:
 
         const Run undo = n3fix({"--undo", id});
         QCOMPARE(undo.status, 2);
-        QCOMPARE(undo.err, "撤销 " + id + " 失败，未做任何改动：找不到编号为“" + id + "”的修复日志（日志目录：" + defaultDataDirectory()
-                               + "/journal）。" + where + "--undo " + id + "\n");
+        QCOMPARE(undo.err, "撤销 " + id + " 失败，未做任何改动：找不到编号为“" + id + "”的修复日志（日志目录："
+                               + defaultDataDirectory() + "/journal）。" + where + "--undo " + id + "\n");
         const Run json = n3fix({"--undo", id, "--json", "--data-dir", "%DATA%"});
         QCOMPARE(json.status, 2);
         QVERIFY2(json.json()["error"].toString().endsWith("。" + where + "--undo " + id), qPrintable(json.out));
@@ -441,16 +443,15 @@ private slots:
     // the members of each object in the order of their names, as the manual says.
     void jsonMembersInNameOrder()
     {
-        const QStringList reset{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002", "--from-period", "9"};
-        QList<QStringList> commands{{"--check", "--verbose"},
-                                    {"--check-balances", "--verbose"},
-                                    {"--recompute-balances", "--dry-run"},
-                                    QStringList{reset} << "--dry-run",
-                                    {"--check", "--account-set", "9"},
-                                    {"--chek"},
-                                    {"--undo", "20200101-000000-000"}};
+        const QStringList reset{"--reset-balance", "--account-set", "001",           "--year", "2007",
+                                "--code",          "1002",          "--from-period", "9"};
+        QList<QStringList> commands{
+            {"--check", "--verbose"},          {"--check-balances", "--verbose"}, {"--recompute-balances", "--dry-run"},
+            QStringList{reset} << "--dry-run", {"--check", "--account-set", "9"}, {"--chek"},
+            {"--undo", "20200101-000000-000"}};
         QStringList ids;
-        for (const QStringList &repair : {QStringList{"--repair-end-flags", "--account-set", "667"}, QStringList{"--recompute-balances"}, reset}) {
+        for (const QStringList &repair :
+             {QStringList{"--repair-end-flags", "--account-set", "667"}, QStringList{"--recompute-balances"}, reset}) {
             const QJsonDocument made = n3fix(QStringList{"--data-dir", "%DATA%", "--json"} + repair).json();
             const QJsonValue id = made.isArray() ? made.array().at(0)["journal"] : made["journal"];
             QVERIFY2(!id.toString().isEmpty(), qPrintable(repair.join(' ')));
