@@ -12,20 +12,14 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 
 namespace FirstStart {
 
 using db::DataLocation;
 using db::demoDataDirectory;
+using db::holdsSystemDatabase;
 
 namespace {
-
-// The file that makes a folder a data directory: the system database listing the account sets.
-bool holdsSystemDatabase(const QString &dir)
-{
-    return QFileInfo(QDir(dir).filePath(ODBC::SystemDatabase + QStringLiteral(".db"))).isFile();
-}
 
 // Reads the account sets over `engine`, which becomes the tool's engine; gives what went wrong,
 // or nothing when the window will find its lists.
@@ -167,8 +161,7 @@ QStringList choiceButtons()
 
 bool isNeeded(const db::EngineSettings &engine)
 {
-    return engine.kind == db::EngineKind::Embedded && engine.dataDirectory == db::defaultDataDirectory()
-        && !holdsSystemDatabase(engine.dataDirectory);
+    return db::noDataYet(engine);
 }
 
 std::optional<db::EngineSettings> windowEngine(const db::PlaceAsked &asked, bool chooseAgain)

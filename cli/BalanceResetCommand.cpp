@@ -17,14 +17,6 @@ namespace cli {
 
 namespace {
 
-// The first period as given: a number when it is a whole one, else the text.
-QJsonValue periodJson(const QString &period)
-{
-    bool whole = false;
-    const qlonglong number = period.trimmed().toLongLong(&whole);
-    return whole ? QJsonValue(number) : QJsonValue(period);
-}
-
 // One matched row, its amounts as stored, as --json gives it.
 QJsonObject rowJson(const repair::BalanceRow &row)
 {
@@ -55,11 +47,15 @@ int failed(const Output &out, QJsonObject &json, const QString &where, const QSt
 int resetBalance(const Request &request)
 {
     const Output out(request.json);
+    // The command line took only a month, 1 to 12 (" 5" and "05" too): it is said and journaled as
+    // the number.
+    const std::optional<int> month = repair::resetMonth(request.fromPeriod);
+    const QString fromPeriod = month ? QString::number(*month) : request.fromPeriod;
     QJsonObject json{{QStringLiteral("account_set"), request.accountSet},
                      {QStringLiteral("year"), request.year},
                      {QStringLiteral("database"), QJsonValue::Null},
                      {QStringLiteral("code"), request.code},
-                     {QStringLiteral("from_period"), periodJson(request.fromPeriod)},
+                     {QStringLiteral("from_period"), month ? QJsonValue(*month) : QJsonValue(fromPeriod)},
                      {QStringLiteral("dry_run"), request.dryRun},
                      {QStringLiteral("rows"), QJsonArray()},
                      {QStringLiteral("journal"), QJsonValue::Null}};
@@ -75,8 +71,8 @@ int resetBalance(const Request &request)
     const QString where = QStringLiteral("%1：科目 %2 ").arg(placeOf(selected), request.code);
 
     ConnectionMessages messages;
-    const repair::BalanceResetRun run = repair::resetBalances(selected.accountSet, selected.year, request.code,
-                                                              request.fromPeriod, request.dryRun);
+    const repair::BalanceResetRun run =
+        repair::resetBalances(selected.accountSet, selected.year, request.code, fromPeriod, request.dryRun);
     const QString connectionFailure = messages.take();
     if (!run.journal.isEmpty())
         json.insert(QStringLiteral("journal"), run.journal);
@@ -94,16 +90,16 @@ int resetBalance(const Request &request)
         Output::error(where + run.failure);
     }
     if (run.rows.empty())
-        out.line(where + QStringLiteral("从第 %1 期起没有余额行，未做任何改动。").arg(request.fromPeriod));
+        out.line(where + QStringLiteral("从第 %1 期起没有余额行，未做任何改动。").arg(fromPeriod));
     else if (request.dryRun)
-        out.line(where + QStringLiteral("从第 %1 期起的 %2 行余额将被清零（预览，未做任何改动）：")
-                             .arg(request.fromPeriod)
-                             .arg(run.rows.size()));
+        out.line(where
+                 + QStringLiteral("从第 %1 期起的 %2 行余额将被清零（预览，未做任何改动）：").arg(fromPeriod).arg(run.rows.size()));
     else
-        out.line(where + QStringLiteral("从第 %1 期起已清零 %2 行余额，修复日志 %3。清零前：")
-                             .arg(request.fromPeriod)
-                             .arg(run.rows.size())
-                             .arg(run.journal));
+        out.line(where
+                 + QStringLiteral("从第 %1 期起已清零 %2 行余额，修复日志 %3。清零前：")
+                       .arg(fromPeriod)
+                       .arg(run.rows.size())
+                       .arg(run.journal));
     for (const repair::BalanceRow &row : run.rows)
         out.line(rowLine(row));
     if (!run.triggerNotice.isEmpty()) {
@@ -114,8 +110,7 @@ int resetBalance(const Request &request)
     if (!run.failure.isEmpty())
         return 2;  // done, but listed as a repair that never ended, like any other repair
     ReportFile report(request);  // given only with --dry-run
-    report.add(
-        {selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, request.fromPeriod});
+    report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, fromPeriod});
     return report.saveFindings(run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0);
 }
 

@@ -28,7 +28,8 @@ QString commandLineHelp()
                "        [--dry-run] [--json] [--report 文件]\n"
                "每个命令都可以加 --data-dir 目录、--odbc（或 --server、--sql-login）或 --demo，选择处理哪里的数据库。\n"
                "都不加时，窗口和命令都使用上次在提示框中选择的数据位置（记在 %3 中）；\n"
-               "没有选择过时使用默认数据目录。\n"
+               "没有选择过时使用默认数据目录；其中还没有数据时，命令会说明怎样取得数据：加 --demo 使用演示数据、\n"
+               "运行 n3demo 生成演示数据、加 --data-dir 目录 使用别处的数据库，或加 --odbc 连接 SQL Server。\n"
                "\n"
                "澄岚N3科目错误修正工具：按下级科目重算或清零科目余额、重建末级科目标志。\n"
                "\n"
@@ -63,12 +64,12 @@ QString commandLineHelp()
                "  --verbose           --check 列出每个错误的科目编码、现在的标志和正确的标志；\n"
                "                      --check-balances 列出每个不符的科目、期间、金额和下级科目合计。\n"
                "  --code 编码         要清零余额的科目编码（须完全一致，下级科目不受影响）。\n"
-               "  --from-period 月份  从这个月份（期间）起清零。\n"
+               "  --from-period 月份  从这个月份（期间）起清零：1 到 12 的整数。\n"
                "  --amounts 列,列,…   --check-balances、--recompute-balances 检查和重算的金额列（默认 mb,md,mc），\n"
                "                      如 mb,md,mc,me：每一列的上级科目都应等于直接下级科目的合计。\n"
                "  --dry-run           --reset-balance、--recompute-balances 只列出将改动的行及其现有金额（重算时还有新金额），\n"
                "                      不做任何改动（只读打开数据库）。\n"
-               "  --json              以 JSON 格式（UTF-8）输出结果。\n"
+               "  --json              以 JSON 格式（UTF-8）输出结果；每个对象的成员按名称的字母顺序排列。\n"
                "  --report 文件       同时把结果存为报告：文件名以 .pdf 结尾存为 PDF（A4，可打印），以 .csv 结尾存为\n"
                "                      CSV（UTF-8，可用 Excel 打开）。用于 --check、--check-balances、加 --dry-run 的\n"
                "                      --recompute-balances 和 --reset-balance，以及 --journal 编号（那次修复的记录）。\n"
@@ -99,6 +100,7 @@ QString commandLineHelp()
                "  4. n3fix --check-balances                确认已经相符；需要恢复时：n3fix --undo 日志编号。\n"
                "\n"
                "修复日志保存在数据目录的 journal 子目录中（连接 SQL Server 时在默认数据目录中，并记下服务器名）。\n"
+               "给出的编号记在别处数据（演示数据、SQL Server 等）的修复日志中时，--journal 和 --undo 会说明要加哪个选项。\n"
                "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
         .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(db::demoDataDirectory()),
              QDir::toNativeSeparators(db::DataLocation::settingsFile()), db::odbcSetupGuide());

@@ -21,7 +21,9 @@ int startCommand(const StartOptions &options)
     const DataLocation &location = start.location;
     if (start.remembered)
         Output::error(QStringLiteral("使用上次选择的数据位置：%1").arg(location.shown()));
-    QString problem = location.goneProblem();
+    // Only a place chosen earlier can be gone: the default data directory not there yet is a first
+    // start, which the command itself answers with the ways to get data.
+    QString problem = start.remembered ? location.goneProblem() : QString();
     if (!problem.isEmpty())
         problem += QStringLiteral("可用 n3fix --choose-data 重新选择，或加 --data-dir 目录、--odbc 或 --demo 指定这次使用的数据。");
     else if (location.kind() == DataLocation::Demo)

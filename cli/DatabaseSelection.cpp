@@ -18,8 +18,13 @@ QString described(const db::DbError &error)
 {
     if (error.cause() != db::DbError::Cause::NoDataYet)
         return error.description();
-    return error.description()
-        + QStringLiteral("。可加 --demo 改用演示数据，运行 n3demo 在这里生成演示数据，或用 --data-dir 指定存放数据库的目录。");
+    return error.description() + QStringLiteral("。默认数据目录中还没有数据。") + waysToData();
+}
+
+QString waysToData()
+{
+    return QStringLiteral("可加 --demo 改用演示数据，运行 n3demo 在默认数据目录中生成演示数据，加 --data-dir 目录 "
+                          "使用存放数据库的目录，或加 --odbc 连接 SQL Server。");
 }
 
 QJsonObject placeJson(const SelectedDatabase &selected)

@@ -27,6 +27,9 @@ QJsonObject placeJson(const SelectedDatabase &selected);
 // A failure as a command says it: where the default data directory holds no data yet, with the
 // ways to get some.
 QString described(const db::DbError &error);
+// The ways to get data on a first start, with no data yet in the default data directory: the demo
+// data, n3demo, a folder of databases, SQL Server.
+QString waysToData();
 
 // The account-set databases a command works on: every account set the system database lists,
 // in the order it returns them, with each of its live fiscal years as the window's year list

@@ -1,9 +1,12 @@
 // n3fix --journal [ID]: the repairs the journal holds, or one repair's rows.
 #include "Commands.h"
+#include "DatabaseSelection.h"
 #include "JournalText.h"
 #include "Output.h"
+#include "RepairElsewhere.h"
 #include "ReportFile.h"
 
+#include "db/DataLocation.h"
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "repair/Journal.h"
@@ -58,6 +61,10 @@ int journal(const Request &request)
                                   elsewhere.isEmpty() ? QString() : repair::RepairText::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
             for (const QString &line : otherPlaceLines(elsewhere))
                 out.line(line);
+            if (list.isEmpty() && db::noDataYet(ODBC::engine()))
+                Output::error(
+                    QStringLiteral("默认数据目录 %1 中还没有数据。").arg(QDir::toNativeSeparators(db::defaultDataDirectory()))
+                    + waysToData());
             out.document(list);
             return 0;
         }
@@ -83,8 +90,11 @@ int journal(const Request &request)
         out.endStreamedDocument();
         return ReportFile(request).saveRepair(directory, record, 0);
     } catch (const db::DbError &error) {
-        Output::error(error.description());
-        out.document(QJsonObject{{QStringLiteral("error"), error.description()}});
+        // A repair made on other data is named with the option that reaches it.
+        const QString elsewhere = repairElsewhere(request.journal, QStringLiteral("--journal"));
+        const QString said = elsewhere.isEmpty() ? error.description() : error.description() + QStringLiteral("。") + elsewhere;
+        Output::error(said);
+        out.document(QJsonObject{{QStringLiteral("error"), said}});
         return 2;
     }
 }

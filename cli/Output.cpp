@@ -37,17 +37,36 @@ void Output::document(const QJsonValue &value) const
     console::write(stdout, document.toJson(QJsonDocument::Indented));
 }
 
+namespace {
+
+// The members of `object` as an indented document writes them, one a line, without the braces
+// around them or a comma after the last: empty for an object without members.
+QByteArray membersText(const QJsonObject &object)
+{
+    QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    text = text.mid(text.indexOf('\n') + 1);  // "{"
+    text.truncate(text.lastIndexOf('}'));
+    while (text.endsWith('\n'))
+        text.chop(1);
+    return text;
+}
+
+}  // namespace
+
 void Output::beginStreamedDocument(const QJsonObject &head, const QString &name) const
 {
     if (!m_json)
         return;
-    QByteArray text = QJsonDocument(head).toJson(QJsonDocument::Indented);
-    text.truncate(text.lastIndexOf('}'));  // the object stays open for the array
-    while (text.endsWith('\n'))
-        text.chop(1);
+    // QJsonObject keeps its members in the order of their names (by UTF-16 code units, as
+    // QString::compare does): the array goes where its name falls among them.
+    QJsonObject before, after;
+    for (auto member = head.begin(); member != head.end(); ++member)
+        (QString::compare(member.key(), name) < 0 ? before : after).insert(member.key(), member.value());
     const QByteArray quotedName = QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
-    text += (head.isEmpty() ? "\n    " : ",\n    ") + quotedName + ": [";
+    QByteArray text = "{\n" + membersText(before);
+    text += (before.isEmpty() ? "    " : ",\n    ") + quotedName + ": [";
     console::write(stdout, text);
+    m_afterArray = after.isEmpty() ? QByteArray() : ",\n" + membersText(after);
     m_firstElement = true;
 }
 
@@ -63,7 +82,7 @@ void Output::streamedElement(const QJsonObject &element) const
 void Output::endStreamedDocument() const
 {
     if (m_json)
-        console::write(stdout, m_firstElement ? "]\n}\n" : "\n    ]\n}\n");
+        console::write(stdout, (m_firstElement ? "]" : "\n    ]") + m_afterArray + "\n}\n");
 }
 
 QJsonValue moneyJson(const repair::Money &amount)

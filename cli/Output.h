@@ -23,8 +23,9 @@ public:
     void line(const QString &text) const;   // skipped with --json
     static void error(const QString &text);
     void document(const QJsonValue &value) const;  // only with --json
-    // A document too large to hold: `head`'s fields and then the array `name`, whose elements
-    // are printed one at a time as they come. Only with --json.
+    // A document too large to hold: `head`'s members with the array `name` among them, in the
+    // order of their names as every object has them, the array's elements printed one at a time
+    // as they come. Only with --json.
     void beginStreamedDocument(const QJsonObject &head, const QString &name) const;
     void streamedElement(const QJsonObject &element) const;
     void endStreamedDocument() const;
@@ -32,6 +33,7 @@ public:
 private:
     bool m_json;
     mutable bool m_firstElement = true;
+    mutable QByteArray m_afterArray;  // the head's members whose names come after the array's
 };
 
 // Money as JSON gives it: a string of its exact decimal digits, in two decimals or as many more

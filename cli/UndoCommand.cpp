@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "JournalText.h"
 #include "Output.h"
+#include "RepairElsewhere.h"
 
 #include "repair/RepairText.h"
 #include "repair/Undo.h"
@@ -21,9 +22,12 @@ int undo(const Request &request)
                      {QStringLiteral("already_old"), run.alreadyOld},
                      {QStringLiteral("not_written"), run.notWritten}};
     if (!run.failure.isEmpty()) {
-        Output::error(QStringLiteral("撤销 %1 失败，未做任何改动：%2").arg(run.undoes, run.failure));
+        // A repair made on other data is named with the option that reaches it.
+        const QString elsewhere = repairElsewhere(request.journal, QStringLiteral("--undo"));
+        const QString failure = elsewhere.isEmpty() ? run.failure : run.failure + QStringLiteral("。") + elsewhere;
+        Output::error(QStringLiteral("撤销 %1 失败，未做任何改动：%2").arg(run.undoes, failure));
         json.insert(QStringLiteral("left_alone"), QJsonArray());
-        json.insert(QStringLiteral("error"), run.failure);
+        json.insert(QStringLiteral("error"), failure);
         if (!run.undoneBy.isEmpty())
             json.insert(QStringLiteral("undone_by"), run.undoneBy);
         out.document(json);

@@ -1,6 +1,7 @@
 #include "DataLocation.h"
 
 #include "ConnectionString.h"
+#include "ODBC.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -64,6 +65,17 @@ DataLocation DataLocation::sqlServer(const ServerAccess &access)
 QString demoDataDirectory()
 {
     return QDir(defaultDataDirectory()).filePath(QStringLiteral("demo"));
+}
+
+bool holdsSystemDatabase(const QString &dir)
+{
+    return QFileInfo(QDir(dir).filePath(ODBC::SystemDatabase + QStringLiteral(".db"))).isFile();
+}
+
+bool noDataYet(const EngineSettings &engine)
+{
+    return engine.kind == EngineKind::Embedded && engine.dataDirectory == defaultDataDirectory()
+           && !holdsSystemDatabase(engine.dataDirectory);
 }
 
 DataLocation::ForStart DataLocation::forStart(const PlaceAsked &asked)

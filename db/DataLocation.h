@@ -23,6 +23,14 @@ QSettings userSettings();
 // The folder of the demo databases, beside the user's own data.
 QString demoDataDirectory();
 
+// Whether folder `dir` holds the system database (LQsystem.db), which makes it a data directory.
+bool holdsSystemDatabase(const QString &dir);
+
+// Whether `engine` is the embedded engine on the default data directory while that holds no system
+// database: a first start, before any data was made there or chosen. The window then asks where the
+// data is; a command says how to get some.
+bool noDataYet(const EngineSettings &engine);
+
 // Where a start's databases are: a folder of embedded databases, SQL Server over ODBC, or the
 // demo folder. The place chosen in the first-start box is kept in the user's settings and used
 // by every later start whose command line names no place of its own (--data-dir, --odbc,

@@ -104,6 +104,17 @@ std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString 
 
 } // namespace
 
+std::optional<int> resetMonth(const QString &firstPeriod)
+{
+    const std::optional<QVariant> period = wholePeriod(firstPeriod);
+    if (!period || period->typeId() != QMetaType::LongLong)
+        return std::nullopt;  // no whole number, or one beyond 64 bits
+    const qlonglong month = period->toLongLong();
+    if (month < 1 || month > 12)
+        return std::nullopt;
+    return int(month);
+}
+
 BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
                               const QString &firstPeriod, bool dryRun)
 {

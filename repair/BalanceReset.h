@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
 namespace repair {
@@ -23,6 +24,12 @@ struct BalanceResetRun {
     QString triggerNotice;  // when Succeeded: triggers may have changed rows outside its journal
     std::vector<BalanceRow> rows;  // the matched rows, in the order the engine gave them
 };
+
+// The month a reset's first period names, where it is one of the months 1 to 12 that the window's
+// month list offers: read as the reset reads a period (a whole number, blanks around it and a
+// sign allowed: " 9", "+9", "09"). Nothing for anything else (13, 0, "3a", "1.5", empty). The
+// command line holds --from-period to it; the window's own reset takes any whole number.
+std::optional<int> resetMonth(const QString &firstPeriod);
 
 // Clears the balances (mb, mc, md of GL_accsum) of exactly the account `code` in every
 // period from `firstPeriod` on, in the database of the chosen account set and fiscal year.

@@ -30,7 +30,11 @@ QVariant orNull(const QString &text)
 
 QString journalDirectory()
 {
-    const db::EngineSettings &engine = ODBC::engine();
+    return journalDirectory(ODBC::engine());
+}
+
+QString journalDirectory(const db::EngineSettings &engine)
+{
     const QString dataDirectory =
         engine.kind == db::EngineKind::Embedded ? engine.dataDirectory : db::defaultDataDirectory();
     return QDir(dataDirectory).filePath(QStringLiteral("journal"));

@@ -3,6 +3,8 @@
 #include "JournalLock.h"
 #include "RepairRecord.h"
 
+#include "db/Engine.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -126,7 +128,8 @@ private:
 };
 
 // The journal directory of the engine in use: journal/ in the data directory; with ODBC,
-// journal/ in the default data directory.
+// journal/ in the default data directory. And the same for any engine.
 QString journalDirectory();
+QString journalDirectory(const db::EngineSettings &engine);
 
 } // namespace repair

@@ -31,7 +31,7 @@ namespace {
 QString existingJournal(const QString &directory, const QString &id)
 {
     QString path = journalPath(directory, id);
-    if (id.isEmpty() || id.contains(QLatin1Char('/')) || QFileInfo(path).size() == 0)
+    if (!holdsJournal(directory, id))
         throw db::DbError(QStringLiteral("找不到编号为“%1”的修复日志（日志目录：%2）").arg(id, QDir::toNativeSeparators(directory)));
     return path;
 }
@@ -77,6 +77,12 @@ bool startedLater(const RepairRecord &a, const RepairRecord &b)
 }
 
 } // namespace
+
+bool holdsJournal(const QString &directory, const QString &id)
+{
+    // An empty file is claimed by a repair that has not written its journal yet, or never did.
+    return !id.isEmpty() && !id.contains(QLatin1Char('/')) && QFileInfo(journalPath(directory, id)).size() > 0;
+}
 
 QList<RepairRecord> listRepairs(const QString &directory)
 {

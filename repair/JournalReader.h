@@ -13,6 +13,8 @@ namespace repair {
 // Every repair in `directory`, newest first by the moment it began, each with whether it is still
 // running and which undo, if any, has undone it.
 QList<RepairRecord> listRepairs(const QString &directory);
+// Whether `directory` holds the journal of repair `id`, as the readers below look for it.
+bool holdsJournal(const QString &directory, const QString &id);
 // One repair's record; raises db::DbError when there is no such journal or it can't be read.
 RepairRecord readRepair(const QString &directory, const QString &id);
 // The number of rows journaled for the repair.

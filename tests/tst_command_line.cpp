@@ -1,8 +1,10 @@
 // The command line's words, as real processes of n3fix and n3demo with a home directory of their
 // own: refusals that name the real problem and lead on (the sets there are, the options missing,
-// the option meant), as JSON too; each failure said once, the check's summary, batch lines naming
-// account set and year, --demo with every command, the journal of each engine and who ran each
-// repair where, a window started without a display, and n3demo's chart size.
+// the option meant, the months a reset starts from), as JSON too; a first start that says how to
+// get data; each failure said once, the check's summary, batch lines naming account set and year,
+// --demo with every command, the journal of each engine and who ran each repair where, a repair
+// looked for on other data named with the option that reaches it, every JSON object's members in
+// the order of their names, a window started without a display, and n3demo's chart size.
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 #include "support/TestUser.h"
@@ -10,6 +12,74 @@
 #include "demo/DemoData.h"
 
 #include <QtTest>
+
+#include <functional>
+#include <optional>
+
+// Whether every object in the JSON text `json` has its member names in ascending order, compared
+// byte by byte as written; read here by a reader of its own, since QJsonDocument sorts what it
+// reads. Names are collected into `names`, in order, for the caller to see that something was read.
+// Gives false for text that is no JSON, or an object out of order (named in `problem`).
+static bool membersInOrder(const QByteArray &json, QByteArrayList &names, QString &problem)
+{
+    qsizetype at = 0;
+    const auto blanks = [&] {
+        while (at < json.size() && QByteArrayView(" \t\r\n").contains(json[at]))
+            ++at;
+    };
+    const auto string = [&]() -> std::optional<QByteArray> {
+        if (at >= json.size() || json[at] != '"')
+            return std::nullopt;
+        const qsizetype start = ++at;
+        for (; at < json.size() && json[at] != '"'; ++at)
+            if (json[at] == '\\')
+                ++at;
+        return at < json.size() ? std::optional(json.mid(start, at++ - start)) : std::nullopt;
+    };
+    std::function<bool()> value = [&]() -> bool {
+        blanks();
+        if (at >= json.size())
+            return false;
+        if (json[at] == '"')
+            return string().has_value();
+        if (json[at] != '{' && json[at] != '[') {
+            while (at < json.size() && !QByteArrayView(",]} \t\r\n").contains(json[at]))
+                ++at;
+            return true;
+        }
+        const bool object = json[at++] == '{';
+        QByteArray last;
+        for (bool first = true;; first = false) {
+            blanks();
+            if (at < json.size() && json[at] == (object ? '}' : ']')) {
+                ++at;
+                return true;
+            }
+            if (!first && (at >= json.size() || json[at++] != ','))
+                return false;
+            blanks();
+            if (object) {
+                const std::optional<QByteArray> name = string();
+                blanks();
+                if (!name || at >= json.size() || json[at++] != ':')
+                    return false;
+                if (!last.isNull() && !(last < *name)) {
+                    problem = QStringLiteral("“%1” after “%2”").arg(QString::fromUtf8(*name), QString::fromUtf8(last));
+                    return false;
+                }
+                names << *name;
+                last = *name;
+            }
+            if (!value())
+                return false;
+        }
+    };
+    const bool read = value();
+    blanks();
+    if (read && at != json.size())
+        problem = QStringLiteral("text after the document");
+    return read && at == json.size();
+}
 
 class tst_CommandLine : public QObject {
     Q_OBJECT
@@ -192,7 +262,8 @@ private slots:
         QVERIFY(n3fix({"--journal"}).out.contains("没有修复记录"));
         const Run withoutData = n3fix({"--check"});
         QCOMPARE(withoutData.status, 2);
-        QVERIFY2(withoutData.err.startsWith("数据库文件不存在：" + defaultDataDirectory() + "/LQsystem.db。可加 --demo 改用演示数据，运行 n3demo"),
+        QVERIFY2(withoutData.err.startsWith("数据库文件不存在：" + defaultDataDirectory()
+                                            + "/LQsystem.db。默认数据目录中还没有数据。可加 --demo 改用演示数据，运行 n3demo"),
                  qPrintable(withoutData.err));
         const Run undo = n3fix({"--demo", "--undo", id});
         QCOMPARE(undo.status, 0);
@@ -242,6 +313,162 @@ private slots:
         QVERIFY2(lines[0].startsWith(odbcId + "  "), qPrintable(lines[0]));
         QCOMPARE(lines[1], "另有 1 次在内置数据库上做的修复，加 --data-dir " + defaultDataDirectory() + " 查看。");
 
+        // Looked for on other data, each repair is named with the option that reaches it: SQL Server's
+        // by --odbc, the default data directory's by that folder.
+        const Run undoHere = n3fix({"--data-dir", "%DATA%", "--undo", odbcId});
+        QCOMPARE(undoHere.status, 2);
+        QVERIFY2(undoHere.err.endsWith("。这次修复记在 SQL Server（ODBC）的修复日志中，请加 --odbc 再运行：n3fix --odbc --undo "
+                                       + odbcId + "\n"),
+                 qPrintable(undoHere.err));
+        const Run onDemo = n3fix({"--demo", "--journal", embeddedId, "--json"});
+        QCOMPARE(onDemo.status, 2);
+        QVERIFY2(onDemo.json()["error"].toString().endsWith(
+                     "。这次修复记在文件夹 " + defaultDataDirectory() + " 的修复日志中，请加 --data-dir " + defaultDataDirectory()
+                     + " 再运行：n3fix --data-dir " + defaultDataDirectory() + " --journal " + embeddedId),
+                 qPrintable(onDemo.out));
+    }
+
+    // On a fresh account (no place ever chosen, no settings, nothing in the default data directory)
+    // the commands say there is no data yet and the ways to get some, in text and in JSON, with the
+    // status of a database that can't be read (2) for the checks and of an empty journal (0) for
+    // the listing; nothing is made on the way.
+    void firstStartLeadsOn()
+    {
+        const QString ways = "默认数据目录中还没有数据。可加 --demo 改用演示数据，运行 n3demo 在默认数据目录中生成演示数据，"
+                             "加 --data-dir 目录 使用存放数据库的目录，或加 --odbc 连接 SQL Server。";
+        const QString noFolder = "数据目录不存在：" + defaultDataDirectory() + "。" + ways;
+        for (const char *command : {"--check", "--check-balances"}) {
+            const Run text = n3fix({command});
+            QCOMPARE(text.status, 2);
+            QCOMPARE(text.err, noFolder + "\n");
+            QCOMPARE(text.out, QString());
+            const Run json = n3fix({command, "--json"});
+            QCOMPARE(json.status, 2);
+            QCOMPARE(json.json().object(), QJsonObject({{"error", noFolder}}));
+            QCOMPARE(json.err, noFolder + "\n");
+        }
+        const QString noData = "默认数据目录 " + defaultDataDirectory() + " 中" + ways.mid(QString("默认数据目录中").size());
+        const Run listed = n3fix({"--journal"});
+        QCOMPARE(listed.status, 0);
+        QCOMPARE(listed.out, "修复日志目录 " + defaultDataDirectory() + "/journal 中没有修复记录。\n");
+        QCOMPARE(listed.err, noData + "\n");
+        const Run json = n3fix({"--journal", "--json"});
+        QCOMPARE(json.status, 0);
+        QVERIFY(json.json().isArray() && json.json().array().isEmpty());
+        QCOMPARE(json.err, noData + "\n");
+        QVERIFY(!QFileInfo::exists(defaultDataDirectory()));
+        QVERIFY(!QFileInfo::exists(m_home->filePath(".config")));
+    }
+
+    // --from-period takes a month, 1 to 12, read as the reset reads a period: anything else is
+    // refused with the months there are, before anything is opened (not even the demo data is
+    // made); a month written with blanks, a sign or a leading zero is that month.
+    void fromPeriodIsAMonth_data()
+    {
+        QTest::addColumn<QString>("period");
+        for (const char *period : {"0", "13", "3a", "1.5", "五", "1 2", "99999999999999999999", "+0"})
+            QTest::newRow(period) << QString(period);
+    }
+    void fromPeriodIsAMonth()
+    {
+        QFETCH(QString, period);
+        const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(data());
+        const QString said = "--from-period 给出的“" + period + "”不是月份：请给出 1 到 12 的整数。\n";
+        for (const QString &place : {"--data-dir=" + data(), QString("--demo")}) {
+            for (const QStringList &mode : {QStringList{}, QStringList{"--dry-run"}, QStringList{"--json"}}) {
+                const Run run = n3fix(QStringList{place, "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
+                                                  "1002", "--from-period", period}
+                                      + mode);
+                QCOMPARE(run.status, 2);
+                QVERIFY2(run.err.startsWith(said), qPrintable(run.err));
+                if (mode.contains("--json"))
+                    QCOMPARE(run.json()["error"].toString() + "\n", said);
+                else
+                    QCOMPARE(run.out, QString());
+            }
+        }
+        QCOMPARE(SqliteFixture::dumpDirectory(data()), before);
+        QVERIFY(!QFileInfo::exists(data() + "/journal"));
+        QVERIFY(!QFileInfo::exists(defaultDataDirectory()));
+    }
+    void monthWrittenOtherwise()
+    {
+        // The rows of 1002 from period 5 on, counted here from the file.
+        const QString counted = SqliteFixture::select(data() + "/LQDATA_001_2007.db",
+                                                      "select count(*) from GL_accsum where ccode='1002' and iperiod>=5");
+        for (const char *period : {"5", " 5", "+5", "05"}) {
+            const Run run = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
+                                   "1002", "--from-period", period, "--dry-run", "--json"});
+            QCOMPARE(run.status, 0);
+            QCOMPARE(run.json()["from_period"].toInt(), 5);
+            QCOMPARE("i:" + QString::number(run.json()["rows"].toArray().size()) + "\n", counted);
+        }
+        const Run text = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
+                                "1002", "--from-period", " 5", "--dry-run"});
+        QVERIFY2(text.out.contains("科目 1002 从第 5 期起的"), qPrintable(text.out));
+    }
+
+    // A repair looked for in this data's journal but made on the demo data: undo and the journal
+    // say where it is and the option that reaches it, change nothing, and with that option it is
+    // found. An id no journal holds is only not found.
+    void repairOnOtherDataNamed()
+    {
+        const Run repair = n3fix({"--demo", "--repair-end-flags", "--account-set", "667", "--json"});
+        QCOMPARE(repair.status, 0);
+        const QString id = repair.json().array().at(0)["journal"].toString();
+        QVERIFY(!id.isEmpty());
+        const QString demo = defaultDataDirectory() + "/demo";
+        const QString where = "这次修复记在演示数据（" + demo + "）的修复日志中，请加 --demo 再运行：n3fix --demo ";
+        const QMap<QString, QByteArray> demoBefore = SqliteFixture::dumpDirectory(demo);
+
+        const Run undo = n3fix({"--undo", id});
+        QCOMPARE(undo.status, 2);
+        QCOMPARE(undo.err, "撤销 " + id + " 失败，未做任何改动：找不到编号为“" + id + "”的修复日志（日志目录："
+                               + defaultDataDirectory() + "/journal）。" + where + "--undo " + id + "\n");
+        const Run json = n3fix({"--undo", id, "--json", "--data-dir", "%DATA%"});
+        QCOMPARE(json.status, 2);
+        QVERIFY2(json.json()["error"].toString().endsWith("。" + where + "--undo " + id), qPrintable(json.out));
+        const Run shown = n3fix({"--journal", id, "--data-dir", "%DATA%"});
+        QCOMPARE(shown.status, 2);
+        QVERIFY2(shown.err.endsWith("。" + where + "--journal " + id + "\n"), qPrintable(shown.err));
+        QCOMPARE(SqliteFixture::dumpDirectory(demo), demoBefore);
+
+        const Run nowhere = n3fix({"--undo", "20200101-000000-000"});
+        QCOMPARE(nowhere.status, 2);
+        QVERIFY2(nowhere.err.endsWith("修复日志（日志目录：" + defaultDataDirectory() + "/journal）\n"), qPrintable(nowhere.err));
+        QCOMPARE(n3fix({"--demo", "--undo", id}).status, 0);
+    }
+
+    // Every JSON document, of every command, its errors and the journal's streamed rows too, has
+    // the members of each object in the order of their names, as the manual says.
+    void jsonMembersInNameOrder()
+    {
+        const QStringList reset{"--reset-balance", "--account-set", "001",           "--year", "2007",
+                                "--code",          "1002",          "--from-period", "9"};
+        QList<QStringList> commands{
+            {"--check", "--verbose"},          {"--check-balances", "--verbose"}, {"--recompute-balances", "--dry-run"},
+            QStringList{reset} << "--dry-run", {"--check", "--account-set", "9"}, {"--chek"},
+            {"--undo", "20200101-000000-000"}};
+        QStringList ids;
+        for (const QStringList &repair :
+             {QStringList{"--repair-end-flags", "--account-set", "667"}, QStringList{"--recompute-balances"}, reset}) {
+            const QJsonDocument made = n3fix(QStringList{"--data-dir", "%DATA%", "--json"} + repair).json();
+            const QJsonValue id = made.isArray() ? made.array().at(0)["journal"] : made["journal"];
+            QVERIFY2(!id.toString().isEmpty(), qPrintable(repair.join(' ')));
+            ids << id.toString();
+        }
+        commands << QStringList{"--journal"};
+        for (const QString &id : std::as_const(ids))
+            commands << QStringList{"--journal", id} << QStringList{"--undo", id};
+        commands << QStringList{"--undo", ids.first()};  // refused: undone already
+        for (const QStringList &command : std::as_const(commands)) {
+            const Run run = n3fix(QStringList{"--data-dir", "%DATA%", "--json"} + command);
+            QByteArrayList names;
+            QString problem;
+            QVERIFY2(!run.json().isNull() && membersInOrder(run.out.toUtf8(), names, problem),
+                     qPrintable(command.join(' ') + ": " + problem + "\n" + run.out));
+            QVERIFY2(!names.isEmpty(), qPrintable(command.join(' ')));
+        }
     }
 
     // Each repair and each undo records who ran it and on which computer: the listing, one repair's

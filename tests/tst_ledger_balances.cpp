@@ -409,14 +409,21 @@ private slots:
         QTest::newRow("no such account set") << reset + QStringList{"--account-set", "00", "--year", "2007", "--from-period", "1", "--json"} << 2 << "没有编号为“00”的帐套";
         QTest::newRow("no such year") << reset + QStringList{"--account-set", "001", "--year", "2099", "--from-period", "1", "--json"} << 2 << "2099";
         QTest::newRow("listed year without database") << reset + QStringList{"--account-set", "001", "--year", "2008", "--from-period", "1", "--json"} << 2 << "数据库文件不存在";
-        QTest::newRow("period not whole") << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "3.5", "--json"} << 2 << "不是整数";
+        QTest::newRow("period not whole") << reset + QStringList{"--account-set", "001", "--year", "2007",
+                                                                 "--from-period", "3.5", "--json"}
+                                          << 2 << "“3.5”不是月份：请给出 1 到 12 的整数";
+        QTest::newRow("period after the last month")
+            << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "13", "--json"} << 2
+            << "“13”不是月份";
         QTest::newRow("locked by another program") << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "1", "--json"} << 2 << "已锁定";
         QTest::newRow("without --code") << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--from-period", "1"} << 2 << "需要给出";
         QTest::newRow("without --account-set") << reset + QStringList{"--year", "2007", "--from-period", "1"} << 2 << "需要给出";
         QTest::newRow("--dry-run with --check-balances") << QStringList{"--check-balances", "--dry-run"} << 2 << "只用于 --reset-balance";
         QTest::newRow("--code with --check") << QStringList{"--check", "--code", "1002"} << 2 << "只用于 --reset-balance";
         QTest::newRow("two commands") << reset + QStringList{"--check-balances"} << 2 << "每次只能用一个";
-        QTest::newRow("no row matched") << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "100201", "--from-period", "13"} << 1 << "";
+        QTest::newRow("no row matched") << QStringList{"--reset-balance", "--account-set", "001",           "--year", "2007",
+                                                       "--code",          "100202",        "--from-period", "1"}
+                                        << 1 << "";
         QTest::newRow("no row matched, dry run") << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002 1", "--from-period", "1", "--dry-run", "--json"} << 1 << "";
     }
     void resetRefusals()
