@@ -19,7 +19,8 @@ namespace {
 // One flag the walk would write, as a line: "  1001  现为 1，将改为 0".
 QString flagLine(const repair::WrongFlag &flag)
 {
-    QString line = QStringLiteral("  %1  现为 %2，将改为 %3").arg(db::shownCode(flag.code), db::shownValue(flag.flag)).arg(flag.right);
+    QString line =
+        QStringLiteral("  %1  现为 %2，将改为 %3").arg(db::shownCode(flag.code), db::shownValue(flag.flag)).arg(flag.right);
     if (flag.formOnly)
         line += QStringLiteral("（%1）").arg(repair::RepairText::flagFormOnly());
     return line;
@@ -33,7 +34,7 @@ QJsonObject flagJson(const repair::WrongFlag &flag)
             {QStringLiteral("form_only"), flag.formOnly}};
 }
 
-} // namespace
+}  // namespace
 
 int previewEndFlags(const Request &request)
 {
@@ -77,19 +78,27 @@ int previewEndFlags(const Request &request)
             rows.append(flagJson(flag));
             out.line(flagLine(flag));
         }
-        const QString formOnly = written > changed ? QStringLiteral("，另有 %1 个%2").arg(written - changed).arg(repair::RepairText::flagFormOnly())
-                                                   : QString();
+        const QString formOnly =
+            written > changed ? QStringLiteral("，另有 %1 个%2").arg(written - changed).arg(repair::RepairText::flagFormOnly())
+                              : QString();
         out.line(QStringLiteral("%1：科目 %2 个，将改动末级标志 %3 个%4（预览，未做任何改动）。")
-                     .arg(where).arg(preview.codes).arg(changed).arg(formOnly));
+                     .arg(where)
+                     .arg(preview.codes)
+                     .arg(changed)
+                     .arg(formOnly));
         result.insert(QStringLiteral("codes"), preview.codes);
         result.insert(QStringLiteral("changed"), changed);
         result.insert(QStringLiteral("rows"), rows);
         results.append(result);
     }
-    out.line(QStringLiteral("共 %1 个数据库：将改动末级标志共 %2 个，%3 个数据库有要写入的末级标志；无法读取的数据库 %4 个。未做任何改动。")
-                 .arg(databases.size()).arg(changes).arg(withChanges).arg(unreadable));
+    out.line(QStringLiteral(
+                 "共 %1 个数据库：将改动末级标志共 %2 个，%3 个数据库有要写入的末级标志；无法读取的数据库 %4 个。未做任何改动。")
+                 .arg(databases.size())
+                 .arg(changes)
+                 .arg(withChanges)
+                 .arg(unreadable));
     out.document(results);
     return report.saveFindings(status);
 }
 
-} // namespace cli
+}  // namespace cli

@@ -36,7 +36,7 @@ EndFlagCheck look(const QString &database, bool forms)
     return check;
 }
 
-} // namespace
+}  // namespace
 
 EndFlagCheck checkEndFlags(const QString &database)
 {

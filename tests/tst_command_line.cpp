@@ -106,11 +106,14 @@ private slots:
         QTest::newRow("too short to guess") << QStringList{"--ch"} << "无法识别的选项：--ch。\n" << "是不是";
         QTest::newRow("dashes left out") << QStringList{"check"} << "无法识别的参数：check。是不是要用 --check？\n" << "";
         QTest::newRow("dry run of the check") << QStringList{"--check", "--dry-run"}
-                                              << "--dry-run 只用于 --repair-end-flags、--reset-balance 和 --recompute-balances。\n" << "";
+                                              << "--dry-run 只用于 --repair-end-flags、--reset-balance 和 --recompute-balances。\n"
+                                              << "";
         QTest::newRow("report of the walk") << QStringList{"--repair-end-flags", "--report", "r.csv"}
-                                            << "--report 只用于 --check、--check-balances，加 --dry-run 的 --repair-end-flags、" << "";
+                                            << "--report 只用于 --check、--check-balances，加 --dry-run 的 --repair-end-flags、"
+                                            << "";
         QTest::newRow("verbose dry run") << QStringList{"--repair-end-flags", "--dry-run", "--verbose"}
-                                         << "--verbose 只用于 --check 和 --check-balances。\n" << "";
+                                         << "--verbose 只用于 --check 和 --check-balances。\n"
+                                         << "";
     }
     void refusalsNameTheProblem()
     {
@@ -190,10 +193,16 @@ private slots:
                                  "(cast(x'3130C4E3' as text),1),(cast(x'3130C4E33031' as text),'x'),(cast(x'3130C5E4' as text),NULL),"
                                  "(NULL,0),('2001',1),('2002',0),('200201',1),('3001',2);");
         // code, flag now, flag to be, whether only its form changes; in code order
-        const QStringList expected{"null|0|1|false", "\"1002\"|\"1 \"|0|false", "\"1001\"|1|0|false",
-                                   "\"100101    \"|0|1|false", "\"100201\"|\"1 \"|1|true", "\"100202\"|1|1|true",
-                                   "\"X'3130c4e3'\"|1|0|false", "\"X'3130c4e33031'\"|\"x\"|1|false",
-                                   "\"X'3130c5e4'\"|null|1|false", "\"3001\"|2|1|false"};
+        const QStringList expected{"null|0|1|false",
+                                   "\"1002\"|\"1 \"|0|false",
+                                   "\"1001\"|1|0|false",
+                                   "\"100101    \"|0|1|false",
+                                   "\"100201\"|\"1 \"|1|true",
+                                   "\"100202\"|1|1|true",
+                                   "\"X'3130c4e3'\"|1|0|false",
+                                   "\"X'3130c4e33031'\"|\"x\"|1|false",
+                                   "\"X'3130c5e4'\"|null|1|false",
+                                   "\"3001\"|2|1|false"};
         const QStringList selection{"--data-dir", "%DATA%", "--account-set", "003", "--year", "2007"};
         const QString stored = "select hex(ccode) || ' ' || typeof(bend) || ':' || quote(bend) from code order by rowid";
         const QString chart = SqliteFixture::select(file, stored);
@@ -204,13 +213,19 @@ private slots:
         QCOMPARE(text.status, 1);
         QCOMPARE(text.err, QString());
         const QString where = "帐套 003，2007 年度（LQDATA_003_2007）：";
-        QVERIFY2(text.out.startsWith(where + "重建末级标志将写入以下 10 个末级标志：\n  NULL  现为 0，将改为 1\n  1002  现为 1 ，将改为 0\n"),
+        QVERIFY2(text.out.startsWith(
+                     where + "重建末级标志将写入以下 10 个末级标志：\n  NULL  现为 0，将改为 1\n  1002  现为 1 ，将改为 0\n"),
                  qPrintable(text.out));
-        QVERIFY2(text.out.contains("\n  100202  现为 1，将改为 1（值不变，只改为以整数存放）\n  X'3130c4e3'  现为 1，将改为 0\n  X'3130c4e33031'  现为 x，将改为 1\n"),
-                 qPrintable(text.out));
-        QVERIFY2(text.out.endsWith(where + "科目 13 个，将改动末级标志 8 个，另有 2 个值不变，只改为以整数存放（预览，未做任何改动）。\n"
-                                           "共 1 个数据库：将改动末级标志共 8 个，1 个数据库有要写入的末级标志；无法读取的数据库 0 个。未做任何改动。\n"),
-                 qPrintable(text.out));
+        QVERIFY2(
+            text.out.contains(
+                "\n  100202  现为 1，将改为 1（值不变，只改为以整数存放）\n  X'3130c4e3'  现为 1，将改为 0\n  X'3130c4e33031'  现为 x，将改为 1\n"),
+            qPrintable(text.out));
+        QVERIFY2(
+            text.out.endsWith(
+                where
+                + "科目 13 个，将改动末级标志 8 个，另有 2 个值不变，只改为以整数存放（预览，未做任何改动）。\n"
+                  "共 1 个数据库：将改动末级标志共 8 个，1 个数据库有要写入的末级标志；无法读取的数据库 0 个。未做任何改动。\n"),
+            qPrintable(text.out));
         const Run json = n3fix(QStringList{"--repair-end-flags", "--dry-run", "--json"} + selection);
         QCOMPARE(json.status, 1);
         const QJsonObject result = json.json().array().at(0).toObject();
@@ -221,10 +236,13 @@ private slots:
         QCOMPARE(result["changed"].toInt(), 8);
         QStringList listed, toWrite;
         for (const QJsonValue row : result["rows"].toArray()) {
-            const auto member = [&](const char *name) { return QString::fromUtf8(QJsonDocument(QJsonArray{row[name]}).toJson(QJsonDocument::Compact)).mid(1).chopped(1); };
+            const auto member = [&](const char *name) {
+                return QString::fromUtf8(QJsonDocument(QJsonArray{row[name]}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+            };
             listed << QStringList{member("code"), member("old"), member("new"), member("form_only")}.join('|');
             const QString code = row["code"].toString();
-            toWrite << "t:'" + (code.startsWith("X'") ? code.mid(2).chopped(1) : code.toUtf8().toHex()).toUpper() + " integer:" + member("new") + "'";
+            toWrite << "t:'" + (code.startsWith("X'") ? code.mid(2).chopped(1) : code.toUtf8().toHex()).toUpper()
+                           + " integer:" + member("new") + "'";
         }
         QCOMPARE(listed, expected);
         QCOMPARE(snapshot(m_home->path()), files);  // nothing written, created or touched
@@ -234,7 +252,8 @@ private slots:
         const Run walk = n3fix(QStringList{"--repair-end-flags", "--json"} + selection);
         QCOMPARE(walk.status, 0);
         QCOMPARE(walk.json().array().at(0)["changed"].toInt(), 8);
-        const QStringList before = chart.split('\n', Qt::SkipEmptyParts), after = SqliteFixture::select(file, stored).split('\n', Qt::SkipEmptyParts);
+        const QStringList before = chart.split('\n', Qt::SkipEmptyParts),
+                          after = SqliteFixture::select(file, stored).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(after.size(), before.size());
         QStringList written;
         for (qsizetype i = 0; i < after.size(); ++i)

@@ -23,7 +23,7 @@ struct DatabaseFindings {
     QString database;
     QString failure;  // why the database could not be read at all
     QString note;     // what the caller says of it besides (a repair running on it)
-    std::optional<EndFlagCheck> endFlags;    // for a dry run: every flag the end-flag walk would write
+    std::optional<EndFlagCheck> endFlags;  // for a dry run: every flag the end-flag walk would write
     std::optional<BalanceCheck> balances;
     std::optional<RecomputePlan> recompute;  // its rows are listed only for a dry run
     std::optional<BalanceResetRun> reset;    // a reset's dry run: the rows it would clear
