@@ -282,14 +282,15 @@ QString misplacedOption(const Options &o, const QCommandLineParser &parser, cons
     if (const QString problem = repair::amountColumnList(parser.value(o.amounts)).problem;
         parser.isSet(o.amounts) && !problem.isEmpty())
         return QStringLiteral("--amounts：") + problem;
-    if (!commandIs({Command::ResetBalance, Command::RecomputeBalances}) && parser.isSet(o.dryRun))
-        return QStringLiteral("--dry-run 只用于 --reset-balance 和 --recompute-balances。");
+    const std::initializer_list<Command> previewed{Command::RepairEndFlags, Command::ResetBalance, Command::RecomputeBalances};
+    if (!commandIs(previewed) && parser.isSet(o.dryRun))
+        return QStringLiteral("--dry-run 只用于 --repair-end-flags、--reset-balance 和 --recompute-balances。");
     if (parser.isSet(o.report)) {
-        const bool dryRun = parser.isSet(o.dryRun) && commandIs({Command::ResetBalance, Command::RecomputeBalances});
+        const bool dryRun = parser.isSet(o.dryRun) && commandIs(previewed);
         if (!dryRun && !commandIs({Command::Check, Command::CheckBalances})
             && !(commandIs({Command::Journal}) && !options.request.journal.isEmpty()))
-            return QStringLiteral("--report 只用于 --check、--check-balances，加 --dry-run 的 --reset-balance 和 "
-                                  "--recompute-balances，以及 --journal 修复日志编号。");
+            return QStringLiteral("--report 只用于 --check、--check-balances，加 --dry-run 的 --repair-end-flags、"
+                                  "--reset-balance 和 --recompute-balances，以及 --journal 修复日志编号。");
         if (!repair::report::formatOf(parser.value(o.report)))
             return QStringLiteral("--report %1：报告可存为 %2，请用其中一种扩展名。")
                 .arg(parser.value(o.report), repair::report::formatsOffered());

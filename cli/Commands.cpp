@@ -8,7 +8,7 @@ int run(const Request &request)
     case Command::Check:
         return check(request);
     case Command::RepairEndFlags:
-        return repairEndFlags(request);
+        return request.dryRun ? previewEndFlags(request) : repairEndFlags(request);
     case Command::Journal:
         return journal(request);
     case Command::Undo:

@@ -20,7 +20,8 @@ struct Request {
     QString fromPeriod;  // --from-period: the first period it clears
     QStringList amounts;  // --amounts: the amount columns --check-balances and --recompute-balances
                           // hold to the sum of sub-accounts; empty for mb, md, mc
-    bool dryRun = false;  // --dry-run: list the rows --reset-balance or --recompute-balances would change, change nothing
+    bool dryRun = false;  // --dry-run: list the rows --repair-end-flags, --reset-balance or --recompute-balances
+                          // would change, change nothing
     QString report;       // --report FILE: the findings or the repair also saved as a report (.pdf, .csv)
     bool verbose = false;
     bool json = false;
@@ -33,6 +34,8 @@ int run(const Request &request);
 int check(const Request &request);           // 0 no flag wrong, 1 some wrong, 2 a database unreadable
 int repairEndFlags(const Request &request);  // 0 every walk completed, 1 completed where triggers may
                                              // have changed rows outside the journal, 2 some failed
+int previewEndFlags(const Request &request);  // --repair-end-flags --dry-run: 0 no flag to write, 1 some
+                                              // to write, 2 a database unreadable
 int journal(const Request &request);         // 0, or 2 when the journal can't be read
 int undo(const Request &request);            // 0 all restored, 1 some left alone, or triggers may have
                                              // changed rows outside the journal, 2 error

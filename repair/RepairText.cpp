@@ -355,6 +355,11 @@ QString flagShown(const QVariant &stored)
     return db::shownValue(stored);
 }
 
+QString flagFormOnly()
+{
+    return QStringLiteral("值不变，只改为以整数存放");
+}
+
 QString recomputedRowText(const RecomputedRow &row, Wording wording)
 {
     const bool shown = wording == Wording::Shown;

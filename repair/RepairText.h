@@ -112,6 +112,9 @@ QString amountShown(const QVariant &stored);
 // end-level account, "否（0）" for one with sub-accounts; any other stored value (NULL, a text,
 // 2) as db::shownValue() shows it, a text in quotes.
 QString flagShown(const QVariant &stored);
+// What a dry run of the end-flag repair says of a flag the walk writes only to store it as an
+// integer, its value the same ('1 ', 1.0 written as 1).
+QString flagFormOnly();
 // A row the recompute changes with its amounts before and after: "1002 第 9 期：md 12345.00 → 12245.00",
 // Shown "md 12,345.00 → 12,245.00".
 QString recomputedRowText(const RecomputedRow &row, Wording wording = Wording::Plain);

@@ -2,9 +2,10 @@
 // own: refusals that name the real problem and lead on (the sets there are, the options missing,
 // the option meant, the months a reset starts from), as JSON too; a first start that says how to
 // get data; each failure said once, the check's summary, batch lines naming account set and year,
-// --demo with every command, the journal of each engine and who ran each repair where, a repair
-// looked for on other data named with the option that reaches it, every JSON object's members in
-// the order of their names, a window started without a display, and n3demo's chart size.
+// the end-flag walk's dry run, --demo with every command, the journal of each engine and who ran
+// each repair where, a repair looked for on other data named with the option that reaches it,
+// every JSON object's members in the order of their names, a window started without a display,
+// and n3demo's chart size.
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 #include "support/TestUser.h"
@@ -174,6 +175,15 @@ private slots:
         QTest::newRow("nothing near") << QStringList{"--fix-everything"} << "无法识别的选项：--fix-everything。\n" << "是不是";
         QTest::newRow("too short to guess") << QStringList{"--ch"} << "无法识别的选项：--ch。\n" << "是不是";
         QTest::newRow("dashes left out") << QStringList{"check"} << "无法识别的参数：check。是不是要用 --check？\n" << "";
+        QTest::newRow("dry run of the check") << QStringList{"--check", "--dry-run"}
+                                              << "--dry-run 只用于 --repair-end-flags、--reset-balance 和 --recompute-balances。\n"
+                                              << "";
+        QTest::newRow("report of the walk") << QStringList{"--repair-end-flags", "--report", "r.csv"}
+                                            << "--report 只用于 --check、--check-balances，加 --dry-run 的 --repair-end-flags、"
+                                            << "";
+        QTest::newRow("verbose dry run") << QStringList{"--repair-end-flags", "--dry-run", "--verbose"}
+                                         << "--verbose 只用于 --check 和 --check-balances。\n"
+                                         << "";
     }
     void refusalsNameTheProblem()
     {
@@ -238,6 +248,110 @@ private slots:
             QCOMPARE(result["database"].toString(), "LQDATA_001_" + result["year"].toString());
             QCOMPARE(result["changed"].toInt(-1), 0);
         }
+    }
+
+    // The end-flag walk's dry run on a chart as import tools leave it (codes padded, stored as
+    // numbers, in GBK bytes, NULL; flags NULL, unreadable, or right but stored as text or real):
+    // it lists exactly the rows the walk then writes, with their flags now and to be, and leaves
+    // every file as it was, no journal made; the exit status says whether a flag would be written.
+    void endFlagDryRunListsWhatTheWalkWrites()
+    {
+        const QString file = data() + "/LQDATA_003_2007.db";
+        QVERIFY(QFile::remove(file));
+        SqliteFixture::run(file, "create table code(ccode, bend);"
+                                 "insert into code values('1001',1),('100101    ',0),(1002,'1 '),('100201','1 '),('100202',1.0),"
+                                 "(cast(x'3130C4E3' as text),1),(cast(x'3130C4E33031' as text),'x'),(cast(x'3130C5E4' as text),NULL),"
+                                 "(NULL,0),('2001',1),('2002',0),('200201',1),('3001',2);");
+        // code, flag now, flag to be, whether only its form changes; in code order
+        const QStringList expected{"null|0|1|false",
+                                   "\"1002\"|\"1 \"|0|false",
+                                   "\"1001\"|1|0|false",
+                                   "\"100101    \"|0|1|false",
+                                   "\"100201\"|\"1 \"|1|true",
+                                   "\"100202\"|1|1|true",
+                                   "\"X'3130c4e3'\"|1|0|false",
+                                   "\"X'3130c4e33031'\"|\"x\"|1|false",
+                                   "\"X'3130c5e4'\"|null|1|false",
+                                   "\"3001\"|2|1|false"};
+        const QStringList selection{"--data-dir", "%DATA%", "--account-set", "003", "--year", "2007"};
+        const QString stored = "select hex(ccode) || ' ' || typeof(bend) || ':' || quote(bend) from code order by rowid";
+        const QString chart = SqliteFixture::select(file, stored);
+        const QMap<QString, QString> files = snapshot(m_home->path());
+        QVERIFY(!QFileInfo::exists(data() + "/journal"));
+
+        const Run text = n3fix(QStringList{"--repair-end-flags", "--dry-run"} + selection);
+        QCOMPARE(text.status, 1);
+        QCOMPARE(text.err, QString());
+        const QString where = "帐套 003，2007 年度（LQDATA_003_2007）：";
+        QVERIFY2(text.out.startsWith(
+                     where + "重建末级标志将写入以下 10 个末级标志：\n  NULL  现为 0，将改为 1\n  1002  现为 1 ，将改为 0\n"),
+                 qPrintable(text.out));
+        QVERIFY2(
+            text.out.contains(
+                "\n  100202  现为 1，将改为 1（值不变，只改为以整数存放）\n  X'3130c4e3'  现为 1，将改为 0\n  X'3130c4e33031'  现为 x，将改为 1\n"),
+            qPrintable(text.out));
+        QVERIFY2(
+            text.out.endsWith(
+                where
+                + "科目 13 个，将改动末级标志 8 个，另有 2 个值不变，只改为以整数存放（预览，未做任何改动）。\n"
+                  "共 1 个数据库：将改动末级标志共 8 个，1 个数据库有要写入的末级标志；无法读取的数据库 0 个。未做任何改动。\n"),
+            qPrintable(text.out));
+        const Run json = n3fix(QStringList{"--repair-end-flags", "--dry-run", "--json"} + selection);
+        QCOMPARE(json.status, 1);
+        const QJsonObject result = json.json().array().at(0).toObject();
+        QCOMPARE(result.keys(), QStringList({"account_set", "changed", "codes", "database", "dry_run", "journal", "rows", "year"}));
+        QCOMPARE(result["dry_run"], QJsonValue(true));
+        QCOMPARE(result["journal"], QJsonValue());
+        QCOMPARE(result["codes"].toInt(), 13);
+        QCOMPARE(result["changed"].toInt(), 8);
+        QStringList listed, toWrite;
+        for (const QJsonValue row : result["rows"].toArray()) {
+            const auto member = [&](const char *name) {
+                return QString::fromUtf8(QJsonDocument(QJsonArray{row[name]}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+            };
+            listed << QStringList{member("code"), member("old"), member("new"), member("form_only")}.join('|');
+            const QString code = row["code"].toString();
+            toWrite << "t:'" + (code.startsWith("X'") ? code.mid(2).chopped(1) : code.toUtf8().toHex()).toUpper()
+                           + " integer:" + member("new") + "'";
+        }
+        QCOMPARE(listed, expected);
+        QCOMPARE(snapshot(m_home->path()), files);  // nothing written, created or touched
+        QCOMPARE(SqliteFixture::select(file, stored), chart);
+
+        // The walk then writes exactly those rows: the table compared row by row, and its journal.
+        const Run walk = n3fix(QStringList{"--repair-end-flags", "--json"} + selection);
+        QCOMPARE(walk.status, 0);
+        QCOMPARE(walk.json().array().at(0)["changed"].toInt(), 8);
+        const QStringList before = chart.split('\n', Qt::SkipEmptyParts),
+                          after = SqliteFixture::select(file, stored).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(after.size(), before.size());
+        QStringList written;
+        for (qsizetype i = 0; i < after.size(); ++i)
+            if (after[i] != before[i])
+                written << after[i];
+        std::sort(written.begin(), written.end());
+        std::sort(toWrite.begin(), toWrite.end());
+        QCOMPARE(written, toWrite);
+        const Run journal = n3fix({"--data-dir", "%DATA%", "--journal", walk.json().array().at(0)["journal"].toString(), "--json"});
+        QCOMPARE(journal.json()["rows"].toArray().size(), expected.size());
+
+        // Nothing left to write: status 0. An unreadable database: status 2, the others listed,
+        // the same databases as the check selects, and still no file changed.
+        const Run none = n3fix(QStringList{"--repair-end-flags", "--dry-run"} + selection);
+        QCOMPARE(none.status, 0);
+        QVERIFY2(none.out.startsWith(where + "科目 13 个，将改动末级标志 0 个（预览，未做任何改动）。\n"), qPrintable(none.out));
+        breakDatabase();
+        const QMap<QString, QString> broken = snapshot(m_home->path());
+        const Run all = n3fix({"--repair-end-flags", "--dry-run", "--json", "--data-dir", "%DATA%"});
+        QCOMPARE(all.status, 2);
+        QVERIFY2(all.err.startsWith("帐套 002，2006 年度（LQDATA_002_2006）：无法读取，未做任何改动："), qPrintable(all.err));
+        QStringList previewed, checked;
+        for (const QJsonValue one : all.json().array())
+            previewed << one["database"].toString() + (one["error"].isString() ? " error" : "");
+        for (const QJsonValue one : n3fix({"--check", "--json", "--data-dir", "%DATA%"}).json().array())
+            checked << one["database"].toString() + (one["error"].isString() ? " error" : "");
+        QCOMPARE(previewed, checked);
+        QCOMPARE(snapshot(m_home->path()), broken);
     }
 
     // --demo works with every command, on the demo folder made on first use: the repairs made there

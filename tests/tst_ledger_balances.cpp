@@ -418,7 +418,8 @@ private slots:
         QTest::newRow("locked by another program") << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "1", "--json"} << 2 << "已锁定";
         QTest::newRow("without --code") << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--from-period", "1"} << 2 << "需要给出";
         QTest::newRow("without --account-set") << reset + QStringList{"--year", "2007", "--from-period", "1"} << 2 << "需要给出";
-        QTest::newRow("--dry-run with --check-balances") << QStringList{"--check-balances", "--dry-run"} << 2 << "只用于 --reset-balance";
+        QTest::newRow("--dry-run with --check-balances")
+            << QStringList{"--check-balances", "--dry-run"} << 2 << "只用于 --repair-end-flags、--reset-balance";
         QTest::newRow("--code with --check") << QStringList{"--check", "--code", "1002"} << 2 << "只用于 --reset-balance";
         QTest::newRow("two commands") << reset + QStringList{"--check-balances"} << 2 << "每次只能用一个";
         QTest::newRow("no row matched") << QStringList{"--reset-balance", "--account-set", "001",           "--year", "2007",

@@ -94,7 +94,8 @@ private slots:
         plantBooks();
         const QString where = "\"007\",\"2031\",\"LQDATA_007_2031\",";
         for (const QStringList &command :
-             {QStringList{"--check-balances"}, QStringList{"--check"}, QStringList{"--recompute-balances", "--dry-run"}}) {
+             {QStringList{"--check-balances"}, QStringList{"--check"}, QStringList{"--recompute-balances", "--dry-run"},
+              QStringList{"--repair-end-flags", "--dry-run"}}) {
             const ProcessRun plain = n3fix(command);
             const ProcessRun reported = n3fix(command + QStringList{"--report", data("r.csv")});
             QCOMPARE(reported.status, plain.status);
@@ -116,6 +117,10 @@ private slots:
                 QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|现在的末级标志|应为");
                 QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|末级标志错误|1001|1|0",
                                                         "007|2031|LQDATA_007_2031|末级标志错误|10010101|0|1"}));
+            } else if (command.first() == "--repair-end-flags") {
+                QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|现在的末级标志|修复后|说明");
+                QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|重建末级标志将改动|1001|1|0|",
+                                                        "007|2031|LQDATA_007_2031|重建末级标志将改动|10010101|0|1|"}));
             } else {
                 QCOMPARE(header, "帐套|年度|数据库|类别|科目编码|月份|金额栏|现有金额|重算后|下级科目合计");
                 QCOMPARE(csvRows(records), QStringList({"007|2031|LQDATA_007_2031|按下级科目重算将改动|1001|2|mb|230.00|250.00|",

@@ -43,14 +43,23 @@ Table unreadableDatabase(const DatabaseFindings &found, const QString &failure)
     return t;
 }
 
-Table wrongFlags(const DatabaseFindings &found, const EndFlagCheck &check)
+// The wrong flags a check found; for a dry run of the end-flag repair every flag it would write,
+// those it writes only to store them as integers with a note saying so.
+Table wrongFlags(const DatabaseFindings &found, const EndFlagCheck &check, bool dryRun)
 {
-    Table t = table(found, QStringLiteral("末级标志错误"),
-                    {CodeColumn,
-                     {QStringLiteral("flag"), QStringLiteral("现在的末级标志"), Kind::Flag},
-                     {QStringLiteral("right"), QStringLiteral("应为"), Kind::Flag}});
-    for (const WrongFlag &wrong : check.wrong)
-        t.rows.append({Cell::code(wrong.code), Cell::flag(wrong.flag), Cell::flag(QVariant(qlonglong(wrong.right)))});
+    QList<Column> columns{CodeColumn,
+                          {QStringLiteral("flag"), QStringLiteral("现在的末级标志"), Kind::Flag},
+                          {QStringLiteral("right"), dryRun ? QStringLiteral("修复后") : QStringLiteral("应为"), Kind::Flag}};
+    if (dryRun)
+        columns << NoteColumn;
+    Table t = table(found, dryRun ? QStringLiteral("重建末级标志将改动") : QStringLiteral("末级标志错误"), columns);
+    for (const WrongFlag &wrong : check.wrong) {
+        QList<Cell> row{Cell::code(wrong.code), Cell::flag(wrong.flag), Cell::flag(QVariant(qlonglong(wrong.right)))};
+        if (dryRun)
+            row << Cell::words(wrong.formOnly ? RepairText::flagFormOnly() : QString());
+        t.rows.append(row);
+    }
+    t.empty = dryRun ? QStringLiteral("末级标志都正确，不需要改动。") : QStringLiteral("末级标志都正确。");
     return t;
 }
 
@@ -157,7 +166,7 @@ QList<Cell> summaryRow(const DatabaseFindings &found)
     return {Cell::words(accountSetShown(found)),
             Cell::words(found.year),
             Cell::words(found.database),
-            count(flags, flags && !flags->failure.isEmpty(), flags ? qint64(flags->wrong.size()) : 0),
+            count(flags, flags && !flags->failure.isEmpty(), flags ? qint64(flagsChanged(*flags)) : 0),
             count(balances, balances && !balances->failure.isEmpty(), balances ? qint64(balances->disagreements.size()) : 0),
             count(plan, plan && !plan->failure.isEmpty(), plan ? qint64(plan->missingRows.size()) : 0),
             count(balances, balances && !balances->failure.isEmpty(), balances ? qint64(balances->orphans.size()) : 0),
@@ -225,11 +234,8 @@ Report findingsReport(const QList<DatabaseFindings> &databases, const FindingsSc
             addFailure(failures, found.reset->failure);
         if (!failures.isEmpty())
             report.tables << unreadableDatabase(found, failures.join(QStringLiteral("；")));
-        if (found.endFlags && found.endFlags->failure.isEmpty()) {
-            Table flags = wrongFlags(found, *found.endFlags);
-            flags.empty = QStringLiteral("末级标志都正确。");
-            report.tables << flags;
-        }
+        if (found.endFlags && found.endFlags->failure.isEmpty())
+            report.tables << wrongFlags(found, *found.endFlags, scope.dryRun);
         if (found.balances && found.balances->failure.isEmpty()) {
             QList<Table> tables = balanceTables(found, *found.balances);
             tables.first().empty = QStringLiteral("总账和明细账相符。");

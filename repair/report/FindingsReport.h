@@ -23,7 +23,7 @@ struct DatabaseFindings {
     QString database;
     QString failure;  // why the database could not be read at all
     QString note;     // what the caller says of it besides (a repair running on it)
-    std::optional<EndFlagCheck> endFlags;
+    std::optional<EndFlagCheck> endFlags;  // for a dry run: every flag the end-flag walk would write
     std::optional<BalanceCheck> balances;
     std::optional<RecomputePlan> recompute;  // its rows are listed only for a dry run
     std::optional<BalanceResetRun> reset;    // a reset's dry run: the rows it would clear
@@ -40,7 +40,7 @@ struct FindingsScope {
 // A report of checks, "检查报告": the account sets and years with a summary of each (print only),
 // then for each its findings: wrong end-level flags, ledger disagreements, amounts that can't be
 // read, balance rows of codes the chart lacks, balance rows a recompute would need, and for a dry
-// run the rows it would change. A database that could not be read is a finding too.
+// run the rows (or flags) it would change. A database that could not be read is a finding too.
 Report findingsReport(const QList<DatabaseFindings> &databases, const FindingsScope &scope);
 
 }  // namespace repair::report
