@@ -40,9 +40,10 @@ QString systemDatabaseProblem(const db::EngineSettings &engine)
 QString choicePrompt(const QString &lead)
 {
     return lead
-           + QStringLiteral("可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库，在本机或另一台计算机上（设置方法见使用说明：按下面的“%1”"
-                            "按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 %2 中）；"
-                            "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
+           + QStringLiteral(
+                 "可以先打开演示数据练习；也可以连接N3财务软件的 SQL Server 数据库，在本机或另一台计算机上（设置方法见使用说明：按下面的“%1”"
+                 "按钮或 F1 打开，也在检查和修复窗口、修复日志窗口的菜单 %2 中）；"
+                 "或者选择存放数据库文件（系统库 LQsystem.db 和各帐套的 LQDATA_帐套_年度.db）的文件夹。")
                  .arg(GuideWindow::Title, GuideWindow::MenuPath);
 }
 

@@ -19,14 +19,11 @@
 const QString SqlServerDialog::Title = QStringLiteral("连接 SQL Server");
 
 SqlServerDialog::SqlServerDialog(const db::ServerAccess &preset, QWidget *parent)
-    : QDialog(parent),
-      serverField(new QLineEdit(preset.server, this)),
+    : QDialog(parent), serverField(new QLineEdit(preset.server, this)),
       windowsAuthentication(new QRadioButton(QStringLiteral("Windows 身份验证(&W)"), this)),
       sqlAuthentication(new QRadioButton(QStringLiteral("SQL Server 身份验证(&Q)"), this)),
-      loginField(new QLineEdit(preset.login, this)),
-      passwordField(new QLineEdit(preset.password, this)),
-      testButton(new QPushButton(QStringLiteral("测试连接(&T)"), this)),
-      result(new QLabel(this)),
+      loginField(new QLineEdit(preset.login, this)), passwordField(new QLineEdit(preset.password, this)),
+      testButton(new QPushButton(QStringLiteral("测试连接(&T)"), this)), result(new QLabel(this)),
       buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this))
 {
     setWindowTitle(Title);
@@ -96,8 +93,8 @@ QString SqlServerDialog::testConnection()
     if (const QString problem = inputProblem(); !problem.isEmpty())
         return problem;
     const db::EngineSettings engine(db::EngineKind::Odbc, QString(), access());
-    const QString tried = QStringLiteral("SQL Server 服务器 %1 上的数据库 %2")
-                              .arg(db::serverShown(engine.access.server), ODBC::SystemDatabase);
+    const QString tried =
+        QStringLiteral("SQL Server 服务器 %1 上的数据库 %2").arg(db::serverShown(engine.access.server), ODBC::SystemDatabase);
     QString answer;
     // The driver may wait long for a server that does not answer: the box keeps being drawn and
     // can't be used for anything else meanwhile.

@@ -137,9 +137,11 @@ QString unknownOption(const QString &name, const QStringList &arguments)
 QString wantedValue(const Options &o, const QString &name)
 {
     const std::pair<const QCommandLineOption *, QString> valueOptions[] = {
-        {&o.dataDir, QStringLiteral("目录")},  {&o.undo, QStringLiteral("日志编号")}, {&o.accountSet, QStringLiteral("帐套编号")},
-        {&o.year, QStringLiteral("年度")},     {&o.code, QStringLiteral("科目编码")}, {&o.fromPeriod, QStringLiteral("月份")},
-        {&o.amounts, QStringLiteral("金额列")}, {&o.server, QStringLiteral("服务器名")}, {&o.sqlLogin, QStringLiteral("登录名")}};
+        {&o.dataDir, QStringLiteral("目录")},        {&o.undo, QStringLiteral("日志编号")},
+        {&o.accountSet, QStringLiteral("帐套编号")}, {&o.year, QStringLiteral("年度")},
+        {&o.code, QStringLiteral("科目编码")},       {&o.fromPeriod, QStringLiteral("月份")},
+        {&o.amounts, QStringLiteral("金额列")},      {&o.server, QStringLiteral("服务器名")},
+        {&o.sqlLogin, QStringLiteral("登录名")}};
     for (const auto &[option, words] : valueOptions)
         if (option->names().contains(name))
             return words;

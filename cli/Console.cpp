@@ -17,4 +17,4 @@ std::optional<QString> readInputLine()
     return QString::fromUtf8(line.data(), qsizetype(line.size()));
 }
 
-} // namespace cli::console
+}  // namespace cli::console

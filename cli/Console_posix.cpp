@@ -36,7 +36,7 @@ void restoreEcho(int signal)
     std::raise(signal);
 }
 
-} // namespace
+}  // namespace
 
 std::optional<QString> readSecret(const QString &prompt)
 {

@@ -58,7 +58,8 @@ int journal(const Request &request)
             if (list.isEmpty())
                 out.line(QStringLiteral("修复日志目录 %1 中没有%2修复记录。")
                              .arg(QDir::toNativeSeparators(directory),
-                                  elsewhere.isEmpty() ? QString() : repair::RepairText::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
+                                  elsewhere.isEmpty() ? QString()
+                                                      : repair::RepairText::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
             for (const QString &line : otherPlaceLines(elsewhere))
                 out.line(line);
             if (list.isEmpty() && db::noDataYet(ODBC::engine()))

@@ -41,20 +41,20 @@ QJsonObject repairJson(const repair::RepairRecord &record)
     }
     if (!record.undoes.isEmpty())
         inputs.insert(QStringLiteral("undoes"), record.undoes);
-    QJsonObject json{{QStringLiteral("id"), record.id},
-                     {QStringLiteral("time"), record.time.toString(Qt::ISODateWithMs)},
-                     {QStringLiteral("database"), record.database},
-                     {QStringLiteral("engine"), record.engine.section(QLatin1Char(':'), 0, 0)},
-                     {QStringLiteral("server"), name(ODBC::serverOf(record.engine))},
-                     {QStringLiteral("repair"), repair::storedName(record.repair)},
-                     {QStringLiteral("inputs"), inputs},
-                     {QStringLiteral("rows_done"), count(record.rowsDone)},
-                     {QStringLiteral("rows_changed"), count(record.rowsChanged)},
-                     {QStringLiteral("rows_visited"), count(record.rowsVisited)},
-                     {QStringLiteral("outcome"), outcomeOf(record)},
-                     {QStringLiteral("running"), record.running},
-                     {QStringLiteral("undone_by"), record.undoneBy.isEmpty() ? QJsonValue(QJsonValue::Null)
-                                                                             : QJsonValue(record.undoneBy)}};
+    QJsonObject json{
+        {QStringLiteral("id"), record.id},
+        {QStringLiteral("time"), record.time.toString(Qt::ISODateWithMs)},
+        {QStringLiteral("database"), record.database},
+        {QStringLiteral("engine"), record.engine.section(QLatin1Char(':'), 0, 0)},
+        {QStringLiteral("server"), name(ODBC::serverOf(record.engine))},
+        {QStringLiteral("repair"), repair::storedName(record.repair)},
+        {QStringLiteral("inputs"), inputs},
+        {QStringLiteral("rows_done"), count(record.rowsDone)},
+        {QStringLiteral("rows_changed"), count(record.rowsChanged)},
+        {QStringLiteral("rows_visited"), count(record.rowsVisited)},
+        {QStringLiteral("outcome"), outcomeOf(record)},
+        {QStringLiteral("running"), record.running},
+        {QStringLiteral("undone_by"), record.undoneBy.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(record.undoneBy)}};
     json.insert(QStringLiteral("user"), name(record.user));
     json.insert(QStringLiteral("host"), name(record.host));
     if (!record.message.isEmpty())

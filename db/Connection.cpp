@@ -243,7 +243,7 @@ void Connection::openOdbc()
         database.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"));
     if (!database.open())
         fail(describeOdbcConnectFailure(database.lastError(), m_engine.access,
-                                connectionAttribute(m_connectionString, QStringLiteral("DATABASE"))));
+                                        connectionAttribute(m_connectionString, QStringLiteral("DATABASE"))));
     m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
         ? SqlDialect::Sqlite
         : SqlDialect::TransactSql;

@@ -18,17 +18,17 @@ QString attributeValue(const QString &value)
     return QLatin1Char('{') + braced.replace(QLatin1Char('}'), QStringLiteral("}}")) + QLatin1Char('}');
 }
 
-} // namespace
+}  // namespace
 
 QString buildConnectionString(const QString &dbName, const ServerAccess &access)
 {
     const QString authentication = access.login.isEmpty()
-        ? QStringLiteral(";Trusted_Connection=Yes")
-        : QStringLiteral(";Trusted_Connection=No;UID=") + attributeValue(access.login) + QStringLiteral(";PWD=")
-            + attributeValue(access.password);
+                                       ? QStringLiteral(";Trusted_Connection=Yes")
+                                       : QStringLiteral(";Trusted_Connection=No;UID=") + attributeValue(access.login)
+                                             + QStringLiteral(";PWD=") + attributeValue(access.password);
     return QStringLiteral("DRIVER=SQL Server;SERVER=") + serverShown(access.server)
-        + QStringLiteral(";APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=") + QLatin1String(WorkstationName)
-        + QStringLiteral(";DATABASE=") + dbName + authentication;
+           + QStringLiteral(";APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=") + QLatin1String(WorkstationName)
+           + QStringLiteral(";DATABASE=") + dbName + authentication;
 }
 
 QString serverShown(const QString &server)
@@ -38,7 +38,8 @@ QString serverShown(const QString &server)
 
 QString serverNameFault(const QString &server)
 {
-    const QString forms = QStringLiteral("服务器名可写成 主机名、主机名\\实例名 或 主机名,端口（例如 db01、db01\\N3、10.0.0.5,1433）。");
+    const QString forms =
+        QStringLiteral("服务器名可写成 主机名、主机名\\实例名 或 主机名,端口（例如 db01、db01\\N3、10.0.0.5,1433）。");
     if (server.trimmed().isEmpty())
         return QStringLiteral("没有给出服务器名。") + forms;
     if (server.trimmed() != server)
@@ -46,8 +47,9 @@ QString serverNameFault(const QString &server)
     static const QRegularExpression unfit(QStringLiteral("[;{}=\\s\"'\\x00-\\x1f]"));
     const QRegularExpressionMatch bad = unfit.match(server);
     if (bad.hasMatch())
-        return QStringLiteral("服务器名“%1”中不能有“%2”。").arg(server, bad.captured().trimmed().isEmpty() ? QStringLiteral("空白") : bad.captured())
-            + forms;
+        return QStringLiteral("服务器名“%1”中不能有“%2”。")
+                   .arg(server, bad.captured().trimmed().isEmpty() ? QStringLiteral("空白") : bad.captured())
+               + forms;
     static const QRegularExpression shape(QStringLiteral("^([^\\\\,]+)(\\\\[^\\\\,]+|,([0-9]{1,5}))?$"));
     const QRegularExpressionMatch parts = shape.match(server);
     if (!parts.hasMatch() || (parts.hasCaptured(3) && (parts.captured(3).toInt() < 1 || parts.captured(3).toInt() > 65535)))

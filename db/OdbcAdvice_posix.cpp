@@ -15,10 +15,11 @@ QString freeTdsOverrides()
     for (const char *name : {"TDSHOST", "TDSPORT"})
         if (qEnvironmentVariableIsSet(name))
             set << QStringLiteral("%1=%2").arg(QLatin1String(name), qEnvironmentVariable(name));
-    return set.isEmpty() ? QString() : QStringLiteral("（环境变量 %1 已设置，FreeTDS 按它们连接）").arg(set.join(QStringLiteral("、")));
+    return set.isEmpty() ? QString()
+                         : QStringLiteral("（环境变量 %1 已设置，FreeTDS 按它们连接）").arg(set.join(QStringLiteral("、")));
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAccess &access)
 {
@@ -26,18 +27,22 @@ std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAcces
                                             "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 %1）")
                                  .arg(odbcSetupGuide());
     // FreeTDS takes the local default server's name "(local)" for a host name it can't find.
-    const QString unreachable = access.server.isEmpty()
-        ? QStringLiteral("无法连接到服务器%1：FreeTDS 不认识本机服务器名“(local)”，请指定服务器（命令行用 --server，窗口中用"
-                         "“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 主机名,端口（见 %2）")
-              .arg(freeTdsOverrides(), odbcSetupGuide())
-        : QStringLiteral("无法连接到服务器%1：请确认服务器名和端口正确、SQL Server 正在运行并接受 TCP 连接、防火墙允许连接；"
-                         "命名实例还需要服务器上的 SQL Server Browser 服务（UDP 1434）（见 %2）")
-              .arg(freeTdsOverrides(), odbcSetupGuide());
-    const QString loginRefused = access.login.isEmpty()
-        ? QStringLiteral("SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），且该用户须有权访问此数据库；"
-                         "也可以用 --sql-login 改用 SQL Server 登录名")
-        : QStringLiteral("SQL Server 拒绝了登录名 %1：请检查登录名和密码，确认服务器允许 SQL Server 身份验证，且该登录名有权访问此数据库")
-              .arg(access.login);
+    const QString unreachable =
+        access.server.isEmpty()
+            ? QStringLiteral("无法连接到服务器%1：FreeTDS 不认识本机服务器名“(local)”，请指定服务器（命令行用 --server，窗口中用"
+                             "“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 主机名,端口（见 %2）")
+                  .arg(freeTdsOverrides(), odbcSetupGuide())
+            : QStringLiteral("无法连接到服务器%1：请确认服务器名和端口正确、SQL Server 正在运行并接受 TCP 连接、防火墙允许连接；"
+                             "命名实例还需要服务器上的 SQL Server Browser 服务（UDP 1434）（见 %2）")
+                  .arg(freeTdsOverrides(), odbcSetupGuide());
+    const QString loginRefused =
+        access.login.isEmpty()
+            ? QStringLiteral(
+                "SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 Kerberos 票据（kinit），且该用户须有权访问此数据库；"
+                "也可以用 --sql-login 改用 SQL Server 登录名")
+            : QStringLiteral(
+                  "SQL Server 拒绝了登录名 %1：请检查登录名和密码，确认服务器允许 SQL Server 身份验证，且该登录名有权访问此数据库")
+                  .arg(access.login);
     return {
         // No driver registered under the name the connection string gives: unixODBC then tries to
         // load a library of that name; other driver managers say no data source has it

@@ -280,7 +280,8 @@ QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal)
             return QStringLiteral("修复 %1 是在 SQL Server 服务器 %2 上做的，撤销时也要连接这台服务器：加 --server %2。")
                 .arg(record.id, server);
         return QStringLiteral("修复 %1 是通过 ODBC 连接数据库做的，撤销时也要加 --odbc。").arg(record.id)
-            + (ODBC::serverOf(ODBC::engineName()).isEmpty() ? QString() : QStringLiteral("它连接的是本机的 SQL Server，不要加 --server。"));
+               + (ODBC::serverOf(ODBC::engineName()).isEmpty() ? QString()
+                                                               : QStringLiteral("它连接的是本机的 SQL Server，不要加 --server。"));
     case UndoRefusal::MadeEmbedded:
         return QStringLiteral("修复 %1 是在内置数据库上做的，撤销时不能加 --odbc。").arg(record.id);
     }

@@ -326,7 +326,7 @@ UndoRefusal undoRefusal(const RepairRecord &record)
         return UndoRefusal::NothingWritten;
     if (record.engine != ODBC::engineName())
         return ODBC::serverOf(record.engine).isEmpty() && record.engine != QLatin1String("odbc") ? UndoRefusal::MadeEmbedded
-                                                                                                  : UndoRefusal::MadeOverOdbc;
+                                                                                                 : UndoRefusal::MadeOverOdbc;
     return UndoRefusal::None;
 }
 

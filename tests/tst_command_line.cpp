@@ -156,7 +156,9 @@ private slots:
         QTest::newRow("dash directory") << QStringList{"--check", "--data-dir", "-x"}
                                         << "选项 --data-dir 后面需要给出目录，给出的“-x”却像另一个选项。以“-”开头的目录请写成 ./-x。\n"
                                         << "";
-        QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"} << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。" << "";
+        QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"}
+                                    << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。"
+                                    << "";
         QTest::newRow("choose data with a command") << QStringList{"--choose-data", "--check"} << "--choose-data 重新选择数据位置" << "";
         const QString guideAlone = "--guide 只打开使用说明窗口，不能与命令选项、--journal-window、--check-window、--choose-data、"
                                    "--data-dir、--odbc、--demo、--server 或 --sql-login 同用。\n";

@@ -63,7 +63,8 @@ private slots:
         QVERIFY(!ODBC::ConnectDatabase(ODBC::SystemDatabase));
         shown = MessageBox::takeShown();
         QVERIFY2(shown.size() == 1
-                     && shown[0].prompt.startsWith("数据库LQsystem连接错误 \r\nSQL Server 服务器 (local) 上的数据库 LQsystem：" + NoDriver)
+                     && shown[0].prompt.startsWith("数据库LQsystem连接错误 \r\nSQL Server 服务器 (local) 上的数据库 LQsystem："
+                                                   + NoDriver)
                      && shown[0].prompt.contains("：[unixODBC][Driver Manager]Can't open lib 'SQL Server'"),
                  qPrintable(shown.value(0).prompt));
     }
@@ -76,13 +77,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("odbcinst");
         QTest::addColumn<QString>("explained");  // how the message begins, up to the driver's words
-        QTest::newRow("driver missing") << QByteArray("[SQL Server]\nDriver=/nonexistent/libtdsodbc.so\n")
-                                        << "SQL Server 服务器 (local) 上的数据库 LQsystem：系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 man n3fix）："
-                                           "[unixODBC][Driver Manager]Can't open lib '/nonexistent/libtdsodbc.so'";
-        QTest::newRow("no server") << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
-                                   << "SQL Server 服务器 (local) 上的数据库 LQsystem：无法连接到服务器：FreeTDS 不认识本机服务器名“(local)”，"
-                                      "请指定服务器（命令行用 --server，窗口中用“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 "
-                                      "主机名,端口（见 man n3fix）：[FreeTDS][SQL Server]";
+        QTest::newRow("driver missing")
+            << QByteArray("[SQL Server]\nDriver=/nonexistent/libtdsodbc.so\n")
+            << "SQL Server 服务器 (local) 上的数据库 LQsystem：系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 man n3fix）："
+               "[unixODBC][Driver Manager]Can't open lib '/nonexistent/libtdsodbc.so'";
+        QTest::newRow("no server")
+            << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
+            << "SQL Server 服务器 (local) 上的数据库 LQsystem：无法连接到服务器：FreeTDS 不认识本机服务器名“(local)”，"
+               "请指定服务器（命令行用 --server，窗口中用“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 "
+               "主机名,端口（见 man n3fix）：[FreeTDS][SQL Server]";
     }
     void odbcFailuresExplained()
     {
@@ -110,13 +113,15 @@ private slots:
                                 "[FreeTDS][SQL Server]Login failed for user 'N3\\kim'. [FreeTDS][SQL Server]Unable to connect to data source",
                                 QSqlError::ConnectionError);
         const QString windows = db::describeOdbcConnectFailure(refused, {}, "LQsystem");
-        QVERIFY2(windows.startsWith("SQL Server 服务器 (local) 上的数据库 LQsystem：SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 "
-                                    "Kerberos 票据（kinit），且该用户须有权访问此数据库；也可以用 --sql-login 改用 SQL Server 登录名："
-                                    "[FreeTDS][SQL Server]Login failed")
+        QVERIFY2(windows.startsWith(
+                     "SQL Server 服务器 (local) 上的数据库 LQsystem：SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 "
+                     "Kerberos 票据（kinit），且该用户须有权访问此数据库；也可以用 --sql-login 改用 SQL Server 登录名："
+                     "[FreeTDS][SQL Server]Login failed")
                      && windows.endsWith("data source"),
                  qPrintable(windows));
         const QString login = db::describeOdbcConnectFailure(refused, {"db01\\N3", "kim", "secret"}, "LQDATA_001_2007");
-        QVERIFY2(login.startsWith("SQL Server 服务器 db01\\N3 上的数据库 LQDATA_001_2007：SQL Server 拒绝了登录名 kim：请检查登录名和密码")
+        QVERIFY2(login.startsWith(
+                     "SQL Server 服务器 db01\\N3 上的数据库 LQDATA_001_2007：SQL Server 拒绝了登录名 kim：请检查登录名和密码")
                      && !login.contains("secret") && !login.contains("QODBC"),
                  qPrintable(login));
     }
@@ -131,16 +136,30 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("expected");
         const QString app = "APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQsystem;";
-        QTest::newRow("local") << "" << "" << "" << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=Yes";
-        QTest::newRow("instance") << "db01\\N3" << "" << "" << "DRIVER=SQL Server;SERVER=db01\\N3;" + app + "Trusted_Connection=Yes";
-        QTest::newRow("port") << "10.0.0.5,1433" << "" << ""
+        QTest::newRow("local") << ""
+                               << ""
+                               << ""
+                               << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=Yes";
+        QTest::newRow("instance") << "db01\\N3"
+                                  << ""
+                                  << ""
+                                  << "DRIVER=SQL Server;SERVER=db01\\N3;" + app + "Trusted_Connection=Yes";
+        QTest::newRow("port") << "10.0.0.5,1433"
+                              << ""
+                              << ""
                               << "DRIVER=SQL Server;SERVER=10.0.0.5,1433;" + app + "Trusted_Connection=Yes";
-        QTest::newRow("login") << "db01" << "n3" << "pw"
+        QTest::newRow("login") << "db01"
+                               << "n3"
+                               << "pw"
                                << "DRIVER=SQL Server;SERVER=db01;" + app + "Trusted_Connection=No;UID=n3;PWD=pw";
-        QTest::newRow("braced") << "" << "a b" << "p;w}d={x"
+        QTest::newRow("braced") << ""
+                                << "a b"
+                                << "p;w}d={x"
                                 << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=a b;PWD={p;w}}d={x}";
-        QTest::newRow("blank ends") << "" << "n3" << " pw " << "DRIVER=SQL Server;SERVER=(local);" + app
-                                                                 + "Trusted_Connection=No;UID=n3;PWD={ pw }";
+        QTest::newRow("blank ends") << ""
+                                    << "n3"
+                                    << " pw "
+                                    << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=n3;PWD={ pw }";
     }
     void connectionStrings()
     {
@@ -157,7 +176,7 @@ private slots:
         for (const char *good : {"db01", "db01\\N3", "10.0.0.5,1433", "db01.example.com", "(local)", "h,65535"})
             QVERIFY2(db::serverNameFault(good).isEmpty(), good);
         for (const char *bad : {"", " db01", "db01 ", "a;DATABASE=x", "a=b", "{a}", "a b", "h,0", "h,65536", "h,12a", "h\\",
-                                   "h\\i,1433", "\\i", "a'b"})
+                                "h\\i,1433", "\\i", "a'b"})
             QVERIFY2(!db::serverNameFault(bad).isEmpty(), bad);
     }
 

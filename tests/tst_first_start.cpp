@@ -468,7 +468,8 @@ private slots:
         QCOMPARE(again.shown.size(), 3);
         QCOMPARE(again.shown[0], "QInputDialog");
         QVERIFY2(again.shown[1].startsWith(titled("无法读取系统库 LQsystem：数据库中缺少数据表："))
-                     && again.shown[1].contains("可以在排除问题后重新连接，或选择别的数据位置。|重新连接,选择数据位置…,退出,使用说明|重新连接"),
+                     && again.shown[1].contains(
+                         "可以在排除问题后重新连接，或选择别的数据位置。|重新连接,选择数据位置…,退出,使用说明|重新连接"),
                  qPrintable(again.shown[1]));
         QVERIFY(openWindow(*next));
         verifyWindowListsDemoSets();

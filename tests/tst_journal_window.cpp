@@ -543,7 +543,8 @@ private slots:
         QTest::newRow("with a command") << QStringList{"--journal-window", "--journal"} << "--journal-window 打开修复日志窗口，不能与命令选项同用。";
         QTest::newRow("with json") << QStringList{"--journal-window", "--json"} << "--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance、"
                                                                              "--recompute-balances）。";
-        QTest::newRow("two engines") << QStringList{"--journal-window", "--odbc", "--demo"} << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。";
+        QTest::newRow("two engines") << QStringList{"--journal-window", "--odbc", "--demo"}
+                                     << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。";
         QTest::newRow("help wins") << QStringList{"--journal-window", "--help"} << "help";
     }
     void commandLine()

@@ -62,9 +62,10 @@ class tst_RemoteServer : public QObject {
             QFile file(files.next());
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QByteArray bytes = file.readAll();
-            QVERIFY2(!bytes.contains(Secret.toUtf8()) && !bytes.contains(QByteArray::fromRawData(
-                                                             reinterpret_cast<const char *>(Secret.utf16()), Secret.size() * 2)),
-                     qPrintable(file.fileName()));
+            QVERIFY2(
+                !bytes.contains(Secret.toUtf8())
+                    && !bytes.contains(QByteArray::fromRawData(reinterpret_cast<const char *>(Secret.utf16()), Secret.size() * 2)),
+                qPrintable(file.fileName()));
         }
     }
 
@@ -113,14 +114,19 @@ private slots:
                 again->abort();
         });
         QTRY_VERIFY_WITH_TIMEOUT(check.state() == QProcess::NotRunning, 120000);
-        ProcessRun run{check.exitCode(), check.readAllStandardOutput(), check.readAllStandardError(), };
+        ProcessRun run{
+            check.exitCode(),
+            check.readAllStandardOutput(),
+            check.readAllStandardError(),
+        };
         QCOMPARE(run.status, 2);
         const QString error = QString::fromUtf8(run.err);
         const QString tried = byVariables ? "(local)" : server;
         QVERIFY2(error.startsWith(QStringLiteral("SQL Server 服务器 %1 上的数据库 LQsystem：服务器接受了连接").arg(tried))
                      && error.contains("[FreeTDS][SQL Server]") && !error.contains("QODBC"),
                  qPrintable(error));
-        QCOMPARE(error.contains(QStringLiteral("环境变量 TDSHOST=127.0.0.1、TDSPORT=%1 已设置").arg(listener.serverPort())), byVariables);
+        QCOMPARE(error.contains(QStringLiteral("环境变量 TDSHOST=127.0.0.1、TDSPORT=%1 已设置").arg(listener.serverPort())),
+                 byVariables);
         QCOMPARE(run.json()["error"].toString(), error.trimmed());
         verifyNoSecretIn({run});
     }
@@ -130,8 +136,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("error");
-        QTest::newRow("attribute in the name") << QStringList{"--server", "db;DATABASE=x"}
-                                               << "--server：服务器名“db;DATABASE=x”中不能有“;”。";
+        QTest::newRow("attribute in the name")
+            << QStringList{"--server", "db;DATABASE=x"} << "--server：服务器名“db;DATABASE=x”中不能有“;”。";
         QTest::newRow("port out of range") << QStringList{"--server", "db,70000"} << "--server：无法识别服务器名“db,70000”。";
         QTest::newRow("no login") << QStringList{"--sql-login", ""} << "选项 --sql-login 后面需要给出登录名。";
         QTest::newRow("with --demo") << QStringList{"--server", "db", "--demo"} << "--data-dir、--odbc 和 --demo 只能选一个";
@@ -180,9 +186,10 @@ private slots:
 
         runs << n3fix({"--undo", id, "--odbc"}, env, {}, data);
         QCOMPARE(runs.last().status, 2);
-        QVERIFY2(runs.last().err.contains(
-                     QStringLiteral("是在 SQL Server 服务器 db01\\N3 上做的，撤销时也要连接这台服务器：加 --server db01\\N3。").toUtf8()),
-                 runs.last().err.constData());
+        QVERIFY2(
+            runs.last().err.contains(
+                QStringLiteral("是在 SQL Server 服务器 db01\\N3 上做的，撤销时也要连接这台服务器：加 --server db01\\N3。").toUtf8()),
+            runs.last().err.constData());
         QVERIFY(SqliteFixture::dump(year, "code") != before);
 
         runs << n3fix(QStringList{"--undo", id} + onServer, env, (Secret + "\n").toUtf8(), data);
