@@ -81,7 +81,7 @@ QString SqlServerDialog::inputProblem() const
 {
     const db::ServerAccess typed = access();
     if (!typed.server.isEmpty())
-        if (const QString fault = db::serverNameFault(typed.server); !fault.isEmpty())
+        if (QString fault = db::serverNameFault(typed.server); !fault.isEmpty())
             return fault;
     if (sqlAuthentication->isChecked())
         return db::loginNameFault(typed.login);
@@ -90,7 +90,7 @@ QString SqlServerDialog::inputProblem() const
 
 QString SqlServerDialog::testConnection()
 {
-    if (const QString problem = inputProblem(); !problem.isEmpty())
+    if (QString problem = inputProblem(); !problem.isEmpty())
         return problem;
     const db::EngineSettings engine(db::EngineKind::Odbc, QString(), access());
     const QString tried =
@@ -104,7 +104,7 @@ QString SqlServerDialog::testConnection()
             answer = QStringLiteral("连接成功：%1，列有 %2 个帐套。").arg(tried).arg(sets);
         } catch (const db::DbError &error) {
             // a failure to connect names the server and database itself; a failure to read does not
-            const QString said = error.description();
+            const QString &said = error.description();
             answer = QStringLiteral("连接失败：") + (said.startsWith(tried) ? said : tried + QStringLiteral("：") + said);
         }
     });

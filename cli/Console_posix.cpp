@@ -48,7 +48,7 @@ std::optional<QString> readSecret(const QString &prompt)
     quiet.c_lflag &= ~tcflag_t(ECHO);
     const auto interrupted = std::signal(SIGINT, restoreEcho), terminated = std::signal(SIGTERM, restoreEcho);
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    const std::optional<QString> secret = readInputLine();
+    std::optional<QString> secret = readInputLine();
     ::tcsetattr(STDIN_FILENO, TCSANOW, &echoing);
     std::signal(SIGINT, interrupted);
     std::signal(SIGTERM, terminated);
