@@ -67,8 +67,7 @@ void SqlServerDialog::authenticationChanged()
 db::ServerAccess SqlServerDialog::access() const
 {
     db::ServerAccess access;
-    const QString server = serverField->text().trimmed();
-    if (server.compare(QLatin1String(db::LocalServer), Qt::CaseInsensitive) != 0)
+    if (const QString server = serverField->text().trimmed(); !db::isLocalServer(server))
         access.server = server;
     if (sqlAuthentication->isChecked()) {
         access.login = loginField->text();

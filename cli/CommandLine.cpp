@@ -72,12 +72,6 @@ struct Options {
     }
 };
 
-// "(local)", in any case, names the local default server, as no --server does.
-bool isLocalServer(const QString &server)
-{
-    return server.isEmpty() || server.compare(QLatin1String(db::LocalServer), Qt::CaseInsensitive) == 0;
-}
-
 StartOptions failed(const QString &error)
 {
     StartOptions options;
@@ -185,7 +179,7 @@ QString syntaxProblem(const Options &o, QCommandLineParser &parser, const QStrin
             return QStringLiteral("选项 --%1 后面需要给出%2，给出的“%3”却像另一个选项。").arg(name, wantedValue(o, name), value)
                    + (option == &o.dataDir ? QStringLiteral("以“-”开头的目录请写成 ./%1。").arg(value) : QString());
     }
-    if (parser.isSet(o.server) && !isLocalServer(parser.value(o.server)))
+    if (parser.isSet(o.server) && !db::isLocalServer(parser.value(o.server)))
         if (const QString fault = db::serverNameFault(parser.value(o.server)); !fault.isEmpty())
             return QStringLiteral("--server：") + fault;
     if (const QString fault = db::loginNameFault(parser.value(o.sqlLogin)); parser.isSet(o.sqlLogin) && !fault.isEmpty())
@@ -358,7 +352,7 @@ StartOptions parseArguments(const QStringList &arguments)
     const bool sqlServer = parser.isSet(o.odbc) || parser.isSet(o.server) || parser.isSet(o.sqlLogin);
     options.place.given = parser.isSet(o.dataDir) || sqlServer || parser.isSet(o.demo);
     options.place.engine.kind = sqlServer ? db::EngineKind::Odbc : db::EngineKind::Embedded;
-    if (!isLocalServer(parser.value(o.server)))
+    if (!db::isLocalServer(parser.value(o.server)))
         options.place.engine.access.server = parser.value(o.server);
     options.place.engine.access.login = parser.value(o.sqlLogin);
     options.place.engine.dataDirectory = parser.isSet(o.dataDir) ? parser.value(o.dataDir)

@@ -31,6 +31,11 @@ QString buildConnectionString(const QString &dbName, const ServerAccess &access)
            + QStringLiteral(";DATABASE=") + dbName + authentication;
 }
 
+bool isLocalServer(const QString &server)
+{
+    return server.isEmpty() || server.compare(QLatin1String(LocalServer), Qt::CaseInsensitive) == 0;
+}
+
 QString serverShown(const QString &server)
 {
     return server.isEmpty() ? QLatin1String(LocalServer) : server;

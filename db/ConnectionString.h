@@ -18,6 +18,8 @@ inline constexpr char LocalServer[] = "(local)";
 // the server expects it.
 QString buildConnectionString(const QString &dbName, const ServerAccess &access = {});
 
+// Whether `server` names the local default instance: no name, or "(local)" in any case.
+bool isLocalServer(const QString &server);
 // The server as the user reads it: the name given, or (local).
 QString serverShown(const QString &server);
 

@@ -147,7 +147,9 @@ std::optional<DataLocation> DataLocation::remembered()
             continue;
         if (kind == SqlServer) {
             // a name edited by hand into one the connection string can't hold is asked for again
-            const ServerAccess access{settings.value(ServerKey).toString(), settings.value(LoginKey).toString(), QString()};
+            ServerAccess access{settings.value(ServerKey).toString(), settings.value(LoginKey).toString(), QString()};
+            if (isLocalServer(access.server))
+                access.server.clear();
             if ((!access.server.isEmpty() && !serverNameFault(access.server).isEmpty())
                 || (!access.login.isEmpty() && !loginNameFault(access.login).isEmpty()))
                 return std::nullopt;
