@@ -59,6 +59,7 @@ QString noDataLead()
 // first time.
 std::optional<DataLocation> askUser(const QString &lead, QString problem)
 {
+    std::optional<db::ServerAccess> typed;
     for (;;) {
         const int choice =
             MessageBox::ask(problem.isEmpty() ? choicePrompt(lead) : problem + QStringLiteral("\n\n") + choicePrompt(lead),
@@ -70,13 +71,17 @@ std::optional<DataLocation> askUser(const QString &lead, QString problem)
                 return DataLocation(DataLocation::Demo);
             break;
         case SqlServer: {
-            const std::optional<DataLocation> chosen = DataLocation::remembered();
-            const std::optional<db::ServerAccess> access =
-                SqlServerDialog::ask(chosen && chosen->kind() == DataLocation::SqlServer ? chosen->access() : db::ServerAccess());
+            // the box shows what was typed last, else the server kept
+            if (!typed) {
+                const std::optional<DataLocation> chosen = DataLocation::remembered();
+                typed = chosen && chosen->kind() == DataLocation::SqlServer ? chosen->access() : db::ServerAccess();
+            }
+            const std::optional<db::ServerAccess> access = SqlServerDialog::ask(*typed);
             if (!access) {
                 problem.clear();
                 break;
             }
+            typed = db::ServerAccess{access->server, access->login, QString()};
             const DataLocation server = DataLocation::sqlServer(*access);
             problem = systemDatabaseProblem(server.engine());
             if (problem.isEmpty())
@@ -197,14 +202,11 @@ std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked)
                          + QStringLiteral("请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择，或用 --data-dir 目录 打开别处的修复日志。"));
         return std::nullopt;
     }
-    // an undo made from the window connects with the login's password
+    // an undo made from the window connects with the login's password; the list needs none, so a
+    // user who gives none still sees it
     db::EngineSettings engine = start.location.engine();
-    if (!engine.access.login.isEmpty()) {
-        const std::optional<QString> password = SqlServerDialog::askPassword(engine.access);
-        if (!password)
-            return std::nullopt;
-        engine.access.password = *password;
-    }
+    if (!engine.access.login.isEmpty())
+        engine.access.password = SqlServerDialog::askPassword(engine.access).value_or(QString());
     return engine;
 }
 

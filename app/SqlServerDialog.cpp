@@ -82,9 +82,11 @@ QString SqlServerDialog::inputProblem() const
     if (!typed.server.isEmpty())
         if (QString fault = db::serverNameFault(typed.server); !fault.isEmpty())
             return fault;
-    if (sqlAuthentication->isChecked())
-        return db::loginNameFault(typed.login);
-    return QString();
+    if (!sqlAuthentication->isChecked())
+        return QString();
+    if (QString fault = db::loginNameFault(typed.login); !fault.isEmpty())
+        return fault;
+    return db::passwordFault(typed.password);
 }
 
 QString SqlServerDialog::testConnection()

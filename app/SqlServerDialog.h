@@ -15,7 +15,8 @@ class QRadioButton;
 // Where SQL Server is and how to log on to it, asked in one box: the server (empty for the local
 // default instance), Windows or SQL Server authentication with a login and its password, and a
 // button that tries the connection and shows what the driver answered, the server and the
-// database tried included. Trying runs beside the box, which stays responsive meanwhile.
+// database tried included. Trying runs in a thread of its own, so the box is still drawn while the
+// driver waits; it takes no input until the driver answers.
 class SqlServerDialog : public QDialog {
     Q_OBJECT
 public:

@@ -11,7 +11,7 @@
 #include "db/ODBC.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
-#include "repair/RepairText.h"
+#include "repair/RepairPlace.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -30,8 +30,8 @@ QStringList otherPlaceLines(const QMap<QString, int> &counts)
     QStringList lines;
     for (auto other = counts.cbegin(); other != counts.cend(); ++other)
         lines << QStringLiteral("另有 %1 次%2做的修复，加 %3 查看。")
-                     .arg(QString::number(other.value()), repair::RepairText::madeOn(other.key()),
-                          repair::RepairText::placeOption(other.key()));
+                     .arg(QString::number(other.value()), repair::RepairPlace::madeOn(other.key()),
+                          repair::RepairPlace::option(other.key()));
     return lines;
 }
 
@@ -59,7 +59,7 @@ int journal(const Request &request)
                 out.line(QStringLiteral("修复日志目录 %1 中没有%2修复记录。")
                              .arg(QDir::toNativeSeparators(directory),
                                   elsewhere.isEmpty() ? QString()
-                                                      : repair::RepairText::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
+                                                      : repair::RepairPlace::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
             for (const QString &line : otherPlaceLines(elsewhere))
                 out.line(line);
             if (list.isEmpty() && db::noDataYet(ODBC::engine()))

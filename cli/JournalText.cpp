@@ -4,6 +4,7 @@
 
 #include "db/ODBC.h"
 #include "db/StoredValue.h"
+#include "repair/RepairPlace.h"
 #include "repair/RepairText.h"
 
 #include <QStringList>
@@ -45,8 +46,8 @@ QJsonObject repairJson(const repair::RepairRecord &record)
         {QStringLiteral("id"), record.id},
         {QStringLiteral("time"), record.time.toString(Qt::ISODateWithMs)},
         {QStringLiteral("database"), record.database},
-        {QStringLiteral("engine"), record.engine.section(QLatin1Char(':'), 0, 0)},
-        {QStringLiteral("server"), name(ODBC::serverOf(record.engine))},
+        {QStringLiteral("engine"), repair::RepairPlace::madeOverOdbc(record.engine) ? QStringLiteral("odbc") : record.engine},
+        {QStringLiteral("server"), name(repair::RepairPlace::server(record.engine))},
         {QStringLiteral("repair"), repair::storedName(record.repair)},
         {QStringLiteral("inputs"), inputs},
         {QStringLiteral("rows_done"), count(record.rowsDone)},

@@ -1,6 +1,7 @@
 #include "RepairElsewhere.h"
 
 #include "repair/JournalElsewhere.h"
+#include "repair/RepairPlace.h"
 
 #include <QDir>
 
@@ -15,7 +16,7 @@ QString optionFor(const db::DataLocation &place)
     case db::DataLocation::Demo:
         return QStringLiteral("--demo");
     case db::DataLocation::SqlServer:
-        return place.access().server.isEmpty() ? QStringLiteral("--odbc") : QStringLiteral("--server ") + place.access().server;
+        return repair::RepairPlace::serverOption(place.access().server);
     case db::DataLocation::Folder:
         break;
     }

@@ -237,6 +237,9 @@ void Connection::applyEmbeddedSettings()
 // SQLite rewrite is decided from the product the driver reports, not from how it was reached.
 void Connection::openOdbc()
 {
+    if (const QString elsewhere = serverOverridden(m_engine.access); !elsewhere.isEmpty())
+        fail(QStringLiteral("SQL Server 服务器 %1 上的数据库 %2：%3")
+                 .arg(m_engine.access.server, connectionAttribute(m_connectionString, QStringLiteral("DATABASE")), elsewhere));
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_qtName);
     database.setDatabaseName(m_connectionString);
     if (m_readOnly)

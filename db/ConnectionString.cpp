@@ -25,7 +25,8 @@ QString buildConnectionString(const QString &dbName, const ServerAccess &access)
     const QString authentication = access.login.isEmpty()
                                        ? QStringLiteral(";Trusted_Connection=Yes")
                                        : QStringLiteral(";Trusted_Connection=No;UID=") + attributeValue(access.login)
-                                             + QStringLiteral(";PWD=") + attributeValue(access.password);
+                                             + QStringLiteral(";PWD=") + attributeValue(access.password)
+                                             + QLatin1Char(';');  // FreeTDS ends a braced value only at "};"
     return QStringLiteral("DRIVER=SQL Server;SERVER=") + serverShown(access.server)
            + QStringLiteral(";APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=") + QLatin1String(WorkstationName)
            + QStringLiteral(";DATABASE=") + dbName + authentication;
@@ -69,6 +70,14 @@ QString loginNameFault(const QString &login)
     static const QRegularExpression control(QStringLiteral("[\\x00-\\x1f]"));
     if (login.contains(control))
         return QStringLiteral("SQL Server 登录名中不能有控制字符。");
+    return passwordFault(login).isEmpty() ? QString() : QStringLiteral("SQL Server 登录名中不能有“}”。");
+}
+
+QString passwordFault(const QString &password)
+{
+    // a closing brace can't be passed whole: FreeTDS reads "}}" as two of them
+    if (password.contains(QLatin1Char('}')))
+        return QStringLiteral("密码中有“}”，连接字符串无法把它原样交给驱动。请改用不含“}”的密码。");
     return QString();
 }
 

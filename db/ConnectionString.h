@@ -27,8 +27,9 @@ QString serverShown(const QString &server);
 // character that would end the attribute or start another, a port that is not one), or an empty
 // string when it can: host, host\instance or host,port.
 QString serverNameFault(const QString &server);
-// The same for a SQL Server login name.
+// The same for a SQL Server login name, and for its password.
 QString loginNameFault(const QString &login);
+QString passwordFault(const QString &password);
 
 // The value of attribute `key` (compared without regard to case) in a "KEY=value;KEY=value"
 // connection string, or a null string when the attribute is absent.

@@ -133,6 +133,14 @@ QString DataLocation::shown() const
 
 QString DataLocation::goneProblem() const
 {
+    if (m_kind == SqlServer) {
+        QString fault = m_access.server.isEmpty() ? QString() : serverNameFault(m_access.server);
+        if (fault.isEmpty() && !m_access.login.isEmpty())
+            fault = loginNameFault(m_access.login);
+        return fault.isEmpty() ? QString()
+                               : QStringLiteral("设置文件 %1 中记下的 SQL Server 不能使用：%2")
+                                     .arg(QDir::toNativeSeparators(settingsFile()), fault);
+    }
     if (m_kind != Folder || QFileInfo(m_folder).isDir())
         return QString();
     return QStringLiteral("上次选择的数据文件夹 %1 已不存在（可能已被移动、改名或删除）。").arg(QDir::toNativeSeparators(m_folder));
@@ -146,13 +154,10 @@ std::optional<DataLocation> DataLocation::remembered()
         if (name != KindNames[kind])
             continue;
         if (kind == SqlServer) {
-            // a name edited by hand into one the connection string can't hold is asked for again
+            // a name edited by hand into one the connection string can't hold is told by goneProblem()
             ServerAccess access{settings.value(ServerKey).toString(), settings.value(LoginKey).toString(), QString()};
             if (isLocalServer(access.server))
                 access.server.clear();
-            if ((!access.server.isEmpty() && !serverNameFault(access.server).isEmpty())
-                || (!access.login.isEmpty() && !loginNameFault(access.login).isEmpty()))
-                return std::nullopt;
             return sqlServer(access);
         }
         const QString folder = rememberedFolder(settings);

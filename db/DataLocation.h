@@ -40,7 +40,7 @@ public:
     enum Kind { Folder, SqlServer, Demo };
 
     explicit DataLocation(Kind kind, const QString &folder = QString());
-    // SQL Server, reached as `access` says (its password is not kept with the place).
+    // SQL Server, reached as `access` says (remember() writes its server and login, never its password).
     static DataLocation sqlServer(const ServerAccess &access);
 
     // The place a start works on, and whether it came from the settings: the one the command
@@ -58,8 +58,9 @@ public:
     // The place as the user reads it: 文件夹 /home/li/帐套, SQL Server（ODBC）,
     // SQL Server 服务器 db01\N3（ODBC，登录名 sa）, 演示数据（/…/demo）.
     QString shown() const;
-    // For a folder that is no longer there (moved, renamed, deleted since it was chosen): says so;
-    // the caller adds what to do. Empty when the place is there.
+    // For a folder that is no longer there (moved, renamed, deleted since it was chosen), or a
+    // server or login edited in the settings into a name the connection string can't hold: says
+    // so; the caller adds what to do. Empty when the place can be used.
     QString goneProblem() const;
 
     // The place chosen last, if any; nothing when none was, or the settings name no place this

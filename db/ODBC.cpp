@@ -68,6 +68,8 @@ void open(db::Connection &connection, const QString &dbName, const db::ServerAcc
     const QString fault = db::databaseNameFault(dbName);
     if (!fault.isEmpty())
         throw db::DbError(fault);
+    if (const QString password = access.login.isEmpty() ? QString() : db::passwordFault(access.password); !password.isEmpty())
+        throw db::DbError(password);
     connection.setConnectionString(db::buildConnectionString(dbName, access));
     connection.open();
 }

@@ -18,6 +18,11 @@ namespace db {
 // up the connection names odbcSetupGuide().
 std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAccess &access);
 
+// Why the driver would reach another server than the one `access` names, or nothing: on Linux,
+// FreeTDS's environment variables TDSHOST and TDSPORT take the place of the server the string
+// names, so a repair would be journaled on one server and made on another.
+QString serverOverridden(const ServerAccess &access);
+
 // Where the user reads how to set up the connection. A front end that names it in words of its own
 // (the windows, by their menu) sets them once, before any connection is made, for the whole
 // process; until then it is defaultOdbcSetupGuide().

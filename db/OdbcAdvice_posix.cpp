@@ -62,6 +62,15 @@ std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAcces
     };
 }
 
+QString serverOverridden(const ServerAccess &access)
+{
+    if (access.server.isEmpty() || freeTdsOverrides().isEmpty())
+        return QString();
+    return QStringLiteral("没有连接：FreeTDS 会按环境变量 TDSHOST、TDSPORT 连接，而不是这里给出的服务器 %1%2。"
+                          "请先删去这两个变量（unset TDSHOST TDSPORT）再运行。")
+        .arg(access.server, freeTdsOverrides());
+}
+
 QString defaultOdbcSetupGuide()
 {
     return QStringLiteral("man n3fix");

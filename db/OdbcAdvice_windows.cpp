@@ -36,6 +36,11 @@ std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAcces
     };
 }
 
+QString serverOverridden(const ServerAccess &)
+{
+    return QString();
+}
+
 QString defaultOdbcSetupGuide()
 {
     return QStringLiteral("n3fix --guide 打开的使用说明");

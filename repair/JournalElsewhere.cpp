@@ -2,6 +2,7 @@
 
 #include "Journal.h"
 #include "JournalReader.h"
+#include "RepairPlace.h"
 
 #include "db/DbError.h"
 #include "db/ODBC.h"
@@ -41,8 +42,8 @@ std::optional<db::DataLocation> placeOfRepair(const QString &id)
         try {
             const QString engine = readRepair(directory, id).engine;
             // SQL Server's journals are one folder for every server: the engine names the server
-            if (place.kind() == DataLocation::SqlServer && engine.startsWith(QLatin1String("odbc")))
-                return DataLocation::sqlServer({ODBC::serverOf(engine), QString(), QString()});
+            if (place.kind() == DataLocation::SqlServer && RepairPlace::madeOverOdbc(engine))
+                return DataLocation::sqlServer({RepairPlace::server(engine), QString(), QString()});
             if (engine == ODBC::engineName(place.engine()))
                 return place;
         } catch (const db::DbError &) {

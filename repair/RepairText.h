@@ -83,12 +83,6 @@ QString undoTally(const UndoRun &run);
 // The same for machines: "gone", "changed", "ambiguous" or "written_later".
 QString leftAloneKind(LeftAloneReason reason);
 // Why `record` can't be undone, with the next step where there is one; empty for None.
-// Where a repair recorded with engine name `engine` (RepairRecord::engine) was made, as the user
-// reads it: 在内置数据库上, 通过 ODBC 在本机的 SQL Server 上, 在 SQL Server 服务器 db01 上; and the
-// command-line option that works on it: --data-dir with the default data directory (the only
-// folder whose journal the other engines share), --odbc, --server db01.
-QString madeOn(const QString &engine);
-QString placeOption(const QString &engine);
 QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal);
 QString whyNotUndoable(const RepairRecord &record);  // for undoRefusal(record)
 // Why the journal file at `path` can't be trusted to undo its repair: changed since it was

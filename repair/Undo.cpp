@@ -5,6 +5,7 @@
 #include "JournalLock.h"
 #include "JournalReader.h"
 #include "JournaledValues.h"
+#include "RepairPlace.h"
 #include "RepairText.h"
 #include "RowLookup.h"
 #include "TriggerNotice.h"
@@ -325,8 +326,7 @@ UndoRefusal undoRefusal(const RepairRecord &record)
     if ((record.outcome == Outcome::Stopped || record.outcome == Outcome::Failed) && record.rowsDone == 0)
         return UndoRefusal::NothingWritten;
     if (record.engine != ODBC::engineName())
-        return ODBC::serverOf(record.engine).isEmpty() && record.engine != QLatin1String("odbc") ? UndoRefusal::MadeEmbedded
-                                                                                                 : UndoRefusal::MadeOverOdbc;
+        return RepairPlace::madeOverOdbc(record.engine) ? UndoRefusal::MadeOverOdbc : UndoRefusal::MadeEmbedded;
     return UndoRefusal::None;
 }
 

@@ -151,15 +151,15 @@ private slots:
         QTest::newRow("login") << "db01"
                                << "n3"
                                << "pw"
-                               << "DRIVER=SQL Server;SERVER=db01;" + app + "Trusted_Connection=No;UID=n3;PWD=pw";
+                               << "DRIVER=SQL Server;SERVER=db01;" + app + "Trusted_Connection=No;UID=n3;PWD=pw;";
         QTest::newRow("braced") << ""
                                 << "a b"
                                 << "p;w}d={x"
-                                << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=a b;PWD={p;w}}d={x}";
+                                << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=a b;PWD={p;w}}d={x};";
         QTest::newRow("blank ends") << ""
                                     << "n3"
                                     << " pw "
-                                    << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=n3;PWD={ pw }";
+                                    << "DRIVER=SQL Server;SERVER=(local);" + app + "Trusted_Connection=No;UID=n3;PWD={ pw };";
     }
     void connectionStrings()
     {
@@ -178,6 +178,8 @@ private slots:
         for (const char *bad : {"", " db01", "db01 ", "a;DATABASE=x", "a=b", "{a}", "a b", "h,0", "h,65536", "h,12a", "h\\",
                                 "h\\i,1433", "\\i", "a'b"})
             QVERIFY2(!db::serverNameFault(bad).isEmpty(), bad);
+        // a closing brace, which FreeTDS can't take back from "}}", is refused in a login or password
+        QVERIFY(!db::passwordFault("a}b").isEmpty() && !db::loginNameFault("n3}").isEmpty() && db::passwordFault("a;{b= ").isEmpty());
     }
 
     // On SQLite, left() and len() keep their server meaning (len ignores trailing blanks) and a

@@ -402,7 +402,7 @@ private slots:
     {
         OdbcFixture::registerSqliteDriver(m_home->path());  // also moves the default data directory
         QVERIFY(QDir().mkpath(home("no-server")) && QDir::setCurrent(home("no-server")));
-        const QString secret = "Pw;{9}x";
+        const QString secret = "Pw;{9=x";
         QStringList tested;
         const auto fillIn = [&](QWidget *window) {
             auto *dialog = qobject_cast<SqlServerDialog *>(window);

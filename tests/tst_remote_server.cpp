@@ -10,7 +10,7 @@
 #include <QtNetwork>
 #include <QtTest>
 
-static const QString Secret = QStringLiteral("Pw;{9}x");
+static const QString Secret = QStringLiteral("Pw;{9=x");
 
 class tst_RemoteServer : public QObject {
     Q_OBJECT
@@ -131,6 +131,19 @@ private slots:
         verifyNoSecretIn({run});
     }
 
+    // FreeTDS's own variables would take the connection to another server than --server names, and
+    // a repair would be journaled on the wrong one: refused before any connection is tried.
+    void variablesThatWouldSendItElsewhere()
+    {
+        QProcessEnvironment env = environment("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
+        env.insert("TDSHOST", "127.0.0.1");
+        const ProcessRun run = n3fix({"--check", "--server", "db01,1433"}, env);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.startsWith(QStringLiteral("SQL Server 服务器 db01,1433 上的数据库 LQsystem：没有连接：FreeTDS 会按环境变量 "
+                                                   "TDSHOST、TDSPORT 连接，而不是这里给出的服务器 db01,1433").toUtf8()),
+                 run.err.constData());
+    }
+
     // What --server and --sql-login refuse, before anything is opened (exit 2).
     void refusedOnTheCommandLine_data()
     {
@@ -181,14 +194,14 @@ private slots:
         QCOMPARE(runs.last().json()[0]["server"].toString(), "db01\\N3");
         QCOMPARE(runs.last().json()[0]["engine"].toString(), "odbc");
         runs << n3fix({"--journal", "--odbc"}, env, {}, data);
-        QVERIFY2(runs.last().out.contains("另有 1 次在 SQL Server 服务器 db01\\N3 上做的修复，加 --server db01\\N3 查看。"),
+        QVERIFY2(runs.last().out.contains("另有 1 次在 SQL Server 服务器 db01\\N3 上做的修复，加 --server \"db01\\N3\" 查看。"),
                  runs.last().out.constData());
 
         runs << n3fix({"--undo", id, "--odbc"}, env, {}, data);
         QCOMPARE(runs.last().status, 2);
         QVERIFY2(
             runs.last().err.contains(
-                QStringLiteral("是在 SQL Server 服务器 db01\\N3 上做的，撤销时也要连接这台服务器：加 --server db01\\N3。").toUtf8()),
+                QStringLiteral("是在 SQL Server 服务器 db01\\N3 上做的，撤销时也要连接这台服务器：加 --server \"db01\\N3\"。").toUtf8()),
             runs.last().err.constData());
         QVERIFY(SqliteFixture::dump(year, "code") != before);
 
