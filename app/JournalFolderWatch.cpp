@@ -52,7 +52,7 @@ void JournalFolderWatch::look()
     QList<repair::RepairRecord> repairs, endedNow;
     QHash<QString, bool> wasOver;
     wasOver.swap(m_over);
-    // Only the engine in use: a repair made through the other engine is read and undone through it.
+    // Only the engine and server in use: a repair made elsewhere is read and undone there.
     for (const repair::RepairRecord &record : repair::listRepairs(m_directory)) {
         if (record.engine != ODBC::engineName())
             continue;

@@ -41,4 +41,4 @@ QString option(const QString &engine)
     return QStringLiteral("--data-dir ") + QDir::toNativeSeparators(db::defaultDataDirectory());
 }
 
-} // namespace repair::RepairPlace
+}  // namespace repair::RepairPlace

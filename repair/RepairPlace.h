@@ -20,4 +20,4 @@ QString option(const QString &engine);
 // The option for a server name as typed: --odbc for the local default server.
 QString serverOption(const QString &server);
 
-} // namespace repair::RepairPlace
+}  // namespace repair::RepairPlace

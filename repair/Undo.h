@@ -57,8 +57,8 @@ struct UndoRun {
 
 // Why repair `record` (as listRepairs() gives it) can't be undone now; None when it can. A repair
 // still running, one already undone, one that wrote nothing (rolled back, or stopped before its
-// first row) and one made through the other engine are refused. The one rule for every front
-// end; RepairText::whyNotUndoable() says it to the user.
+// first row) and one made through the other engine or on another server are refused. The one
+// rule for every front end; RepairText::whyNotUndoable() says it to the user.
 UndoRefusal undoRefusal(const RepairRecord &record);
 
 // Puts back the old values of the rows repair `id` wrote. Only rows the repair really wrote are

@@ -108,4 +108,4 @@ QString journalUnsealed(const QString &path)
     return QStringLiteral("修复日志 %1 没有校验记录（由旧版本写下，或校验记录被去掉），无法确认它未被改动，不能据此撤销。").arg(path);
 }
 
-} // namespace repair::RepairText
+}  // namespace repair::RepairText

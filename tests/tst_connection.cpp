@@ -179,7 +179,8 @@ private slots:
                                 "h\\i,1433", "\\i", "a'b"})
             QVERIFY2(!db::serverNameFault(bad).isEmpty(), bad);
         // a closing brace, which FreeTDS can't take back from "}}", is refused in a login or password
-        QVERIFY(!db::passwordFault("a}b").isEmpty() && !db::loginNameFault("n3}").isEmpty() && db::passwordFault("a;{b= ").isEmpty());
+        QVERIFY(!db::passwordFault("a}b").isEmpty() && !db::loginNameFault("n3}").isEmpty()
+                && db::passwordFault("a;{b= ").isEmpty());
     }
 
     // On SQLite, left() and len() keep their server meaning (len ignores trailing blanks) and a

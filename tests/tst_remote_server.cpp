@@ -140,7 +140,8 @@ private slots:
         const ProcessRun run = n3fix({"--check", "--server", "db01,1433"}, env);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.startsWith(QStringLiteral("SQL Server 服务器 db01,1433 上的数据库 LQsystem：没有连接：FreeTDS 会按环境变量 "
-                                                   "TDSHOST、TDSPORT 连接，而不是这里给出的服务器 db01,1433").toUtf8()),
+                                                   "TDSHOST、TDSPORT 连接，而不是这里给出的服务器 db01,1433")
+                                        .toUtf8()),
                  run.err.constData());
     }
 
@@ -199,10 +200,10 @@ private slots:
 
         runs << n3fix({"--undo", id, "--odbc"}, env, {}, data);
         QCOMPARE(runs.last().status, 2);
-        QVERIFY2(
-            runs.last().err.contains(
-                QStringLiteral("是在 SQL Server 服务器 db01\\N3 上做的，撤销时也要连接这台服务器：加 --server \"db01\\N3\"。").toUtf8()),
-            runs.last().err.constData());
+        QVERIFY2(runs.last().err.contains(
+                     QStringLiteral("是在 SQL Server 服务器 db01\\N3 上做的，撤销时也要连接这台服务器：加 --server \"db01\\N3\"。")
+                         .toUtf8()),
+                 runs.last().err.constData());
         QVERIFY(SqliteFixture::dump(year, "code") != before);
 
         runs << n3fix(QStringList{"--undo", id} + onServer, env, (Secret + "\n").toUtf8(), data);

@@ -97,7 +97,8 @@ QString howToUndo(const RepairRecord &record)
         return refusal;
     return QStringLiteral("撤销这次修复：在“修复日志”窗口中选中它，按“撤销”；或在命令行运行 n3fix --undo %1%2。"
                           "撤销只恢复仍是这次修复写入的值的记录，之后被改动过的记录保持不变，并在结果中列出。")
-        .arg(record.id, RepairPlace::madeOverOdbc(record.engine) ? QLatin1Char(' ') + RepairPlace::option(record.engine) : QString());
+        .arg(record.id,
+             RepairPlace::madeOverOdbc(record.engine) ? QLatin1Char(' ') + RepairPlace::option(record.engine) : QString());
 }
 
 }  // namespace
