@@ -94,8 +94,7 @@ QString SqlServerDialog::testConnection()
     if (QString problem = inputProblem(); !problem.isEmpty())
         return problem;
     const db::EngineSettings engine(db::EngineKind::Odbc, QString(), access());
-    const QString tried =
-        QStringLiteral("SQL Server 服务器 %1 上的数据库 %2").arg(db::serverShown(engine.access.server), ODBC::SystemDatabase);
+    const QString tried = db::serverAndDatabase(engine.access.server, ODBC::SystemDatabase);
     QString answer;
     // The driver may wait long for a server that does not answer: the box keeps being drawn and
     // can't be used for anything else meanwhile.
@@ -142,7 +141,7 @@ std::optional<QString> SqlServerDialog::askPassword(const db::ServerAccess &acce
 {
     QInputDialog box;
     box.setWindowTitle(Title);
-    box.setLabelText(QStringLiteral("SQL Server 服务器 %1 登录名 %2 的密码：").arg(db::serverShown(access.server), access.login));
+    box.setLabelText(db::passwordQuestion(access));
     box.setTextEchoMode(QLineEdit::Password);
     box.setOkButtonText(QStringLiteral("确定"));
     box.setCancelButtonText(QStringLiteral("取消"));

@@ -72,6 +72,13 @@ struct Options {
     }
 };
 
+// Whether the command line names SQL Server: --server and --sql-login do, as --odbc does, and may
+// go with it.
+bool namesSqlServer(const Options &o, const QCommandLineParser &parser)
+{
+    return parser.isSet(o.odbc) || parser.isSet(o.server) || parser.isSet(o.sqlLogin);
+}
+
 StartOptions failed(const QString &error)
 {
     StartOptions options;
@@ -305,8 +312,7 @@ QString misplacedOption(const Options &o, const QCommandLineParser &parser, cons
     if (parser.isSet(o.json) && !isCommand)
         return QStringLiteral("--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、"
                               "--reset-balance、--recompute-balances）。");
-    // --server and --sql-login name SQL Server, as --odbc does, and may go with it
-    const bool sqlServer = parser.isSet(o.odbc) || parser.isSet(o.server) || parser.isSet(o.sqlLogin);
+    const bool sqlServer = namesSqlServer(o, parser);
     const int places = int(parser.isSet(o.dataDir)) + int(sqlServer) + int(parser.isSet(o.demo));
     if (places > 1)
         return QStringLiteral("--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。");
@@ -349,7 +355,7 @@ StartOptions parseArguments(const QStringList &arguments)
     if (parser.isSet(o.amounts))
         options.request.amounts = repair::amountColumnList(parser.value(o.amounts)).columns;
     options.place.demo = parser.isSet(o.demo);
-    const bool sqlServer = parser.isSet(o.odbc) || parser.isSet(o.server) || parser.isSet(o.sqlLogin);
+    const bool sqlServer = namesSqlServer(o, parser);
     options.place.given = parser.isSet(o.dataDir) || sqlServer || parser.isSet(o.demo);
     options.place.engine.kind = sqlServer ? db::EngineKind::Odbc : db::EngineKind::Embedded;
     if (!db::isLocalServer(parser.value(o.server)))

@@ -33,8 +33,7 @@ int startCommand(const StartOptions &options)
     db::EngineSettings engine = location.engine();
     // The journal is read without the server; every other command connects to it.
     if (!engine.access.login.isEmpty() && options.request.command != Command::Journal) {
-        const std::optional<QString> password = console::readSecret(
-            QStringLiteral("SQL Server 服务器 %1 登录名 %2 的密码：").arg(db::serverShown(engine.access.server), engine.access.login));
+        const std::optional<QString> password = console::readSecret(db::passwordQuestion(engine.access));
         if (!password)
             return refuseStart(QStringLiteral("没有得到 SQL Server 登录名 %1 的密码：请在终端中输入，或从标准输入的第一行给出。")
                                    .arg(engine.access.login),

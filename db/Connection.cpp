@@ -101,7 +101,7 @@ QString describeOdbcConnectFailure(const QSqlError &error, const ServerAccess &a
             text = explanation + QStringLiteral("：") + text;
             break;
         }
-    return QStringLiteral("SQL Server 服务器 %1 上的数据库 %2：%3").arg(serverShown(access.server), database, text);
+    return serverAndDatabase(access.server, database) + QStringLiteral("：") + text;
 }
 
 QString describeSqlite(sqlite3 *handle)
@@ -237,16 +237,15 @@ void Connection::applyEmbeddedSettings()
 // SQLite rewrite is decided from the product the driver reports, not from how it was reached.
 void Connection::openOdbc()
 {
+    const QString databaseName = connectionAttribute(m_connectionString, QStringLiteral("DATABASE"));
     if (const QString elsewhere = serverOverridden(m_engine.access); !elsewhere.isEmpty())
-        fail(QStringLiteral("SQL Server 服务器 %1 上的数据库 %2：%3")
-                 .arg(m_engine.access.server, connectionAttribute(m_connectionString, QStringLiteral("DATABASE")), elsewhere));
+        fail(serverAndDatabase(m_engine.access.server, databaseName) + QStringLiteral("：") + elsewhere);
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_qtName);
     database.setDatabaseName(m_connectionString);
     if (m_readOnly)
         database.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"));
     if (!database.open())
-        fail(describeOdbcConnectFailure(database.lastError(), m_engine.access,
-                                        connectionAttribute(m_connectionString, QStringLiteral("DATABASE"))));
+        fail(describeOdbcConnectFailure(database.lastError(), m_engine.access, databaseName));
     m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
         ? SqlDialect::Sqlite
         : SqlDialect::TransactSql;

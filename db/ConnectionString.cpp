@@ -42,6 +42,16 @@ QString serverShown(const QString &server)
     return server.isEmpty() ? QLatin1String(LocalServer) : server;
 }
 
+QString serverAndDatabase(const QString &server, const QString &database)
+{
+    return QStringLiteral("SQL Server 服务器 %1 上的数据库 %2").arg(serverShown(server), database);
+}
+
+QString passwordQuestion(const ServerAccess &access)
+{
+    return QStringLiteral("SQL Server 服务器 %1 登录名 %2 的密码：").arg(serverShown(access.server), access.login);
+}
+
 QString serverNameFault(const QString &server)
 {
     const QString forms =

@@ -22,6 +22,11 @@ QString buildConnectionString(const QString &dbName, const ServerAccess &access 
 bool isLocalServer(const QString &server);
 // The server as the user reads it: the name given, or (local).
 QString serverShown(const QString &server);
+// A database on a server, as every message about a connection names it:
+// SQL Server 服务器 db01\N3 上的数据库 LQsystem.
+QString serverAndDatabase(const QString &server, const QString &database);
+// The question that asks for the password of `access`'s login.
+QString passwordQuestion(const ServerAccess &access);
 
 // Why `server` can't be named in a connection string (an empty name, spaces at either end, a
 // character that would end the attribute or start another, a port that is not one), or an empty
