@@ -63,10 +63,14 @@ void GuardedUpdate::write(const QVariantList &locatorValues, const QVariantList 
         query.bindValue(i, bound.at(i));
     if (!query.exec())
         throw DbError(describe(query.lastError()));
-    if (query.numRowsAffected() != 0)
+    const int rows = query.numRowsAffected();
+    if (rows > 0)
         return;
-    if (m_locator.isEmpty() && countMatching(criteria(locatorValues, read, changed, values)) > 0)
-        return;  // an identical row, already written
+    // No count (a server with NOCOUNT on): the write went through if the row holds its new values
+    // now. With a count of none, a row found by its values alone may be an identical copy of one
+    // written already, which holds them too: the outcome wanted.
+    if ((rows < 0 || m_locator.isEmpty()) && countMatching(criteria(locatorValues, read, changed, values)) > 0)
+        return;
     throw DbError(countMatching(where) > 0 ? updateIgnored() : rowChangedSinceRead());
 }
 

@@ -20,8 +20,8 @@ class Connection;
 // case by the values read, so another program's change since the read is never overwritten
 // unseen. Rows identical in every column read can't be told apart by their values, so the first
 // such write reaches them all; a later write of an identical row then finds no row with the old
-// values but one already holding the new ones, and that is the outcome wanted. An engine that
-// reports no row count (a server with NOCOUNT on) is taken at its word that the statement ran.
+// values but one already holding the new ones, and that is the outcome wanted. Where the engine
+// reports no row count (a server with NOCOUNT on), the row is looked for holding its new values.
 // Each statement is prepared once for the columns it writes and the NULLs it compares.
 class GuardedUpdate {
 public:

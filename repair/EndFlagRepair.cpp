@@ -3,6 +3,7 @@
 #include "EndFlagChart.h"
 #include "EndFlagChartWatch.h"
 #include "EndFlagDirectWrite.h"
+#include "EndFlagGuardedWrites.h"
 #include "EndFlagJournal.h"
 #include "EndFlagPlan.h"
 #include "Journal.h"
@@ -10,7 +11,6 @@
 #include "TriggerNotice.h"
 
 #include "db/DbError.h"
-#include "db/GuardedUpdate.h"
 #include "db/ODBC.h"
 #include "db/RowByRowWrites.h"
 #include "db/StoredValue.h"
@@ -23,20 +23,6 @@
 namespace repair {
 
 namespace {
-
-// The columns that find a row for its write: its rowid, or its composite primary key, or none
-// (found by its values alone); and row i's values of them.
-QStringList writeLocator(const EndFlagChart &chart)
-{
-    return chart.rowIdName().isEmpty() ? chart.rowKeyNames() : QStringList{chart.rowIdName()};
-}
-
-QVariantList locatorValues(const EndFlagChart &chart, std::size_t i)
-{
-    if (!chart.rowIdName().isEmpty())
-        return {chart.rowId(i)};
-    return chart.rowKeyValues(i);
-}
 
 // Row i, planned to get `right` when the walk read the chart, gets `flag` for the chart as it is
 // now: the journal is told before the row is written. A planned row (the journal's row
@@ -69,6 +55,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     run.database = ODBC::accountSetDatabaseName(accountSet, year);
     std::unique_ptr<Journal> journal;
     std::optional<db::RowByRowWrites> writes;
+    std::unique_ptr<EndFlagGuardedWrites> guarded;
     std::optional<EndFlagChartWatch> watch;
     std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
@@ -83,16 +70,25 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
         journal = writeEndFlagJournal(connection, run.database, accountSet, year, chart, right, *writes);
         run.journal = journal->record().id;
         writes->start(journal->record().journalModeToRestore);
-        run.triggerNotice = triggerNotice(QStringLiteral("code"), db::tableTriggers(connection, QStringLiteral("code")));
+        const db::TableTriggers triggers = db::tableTriggers(connection, QStringLiteral("code"));
+        run.triggerNotice = triggerNotice(QStringLiteral("code"), triggers);
 
-        // On a file opened by Qt's SQLite driver each row is written straight through SQLite;
-        // elsewhere by a statement that finds the row by its locator and the values read.
-        const std::unique_ptr<EndFlagDirectWrite> direct = EndFlagDirectWrite::forChart(connection, chart);
-        std::optional<db::GuardedUpdate> update;
-        if (!direct)
-            update.emplace(connection, QStringLiteral("code"), writeLocator(chart),
-                           QStringList{QStringLiteral("ccode"), QStringLiteral("bend")});
         db::WritePauses pauses(*connection);
+        const auto rowWritten = [&](std::size_t i, int flag) {
+            ++run.rowsWritten;
+            if (!flagIsRight(chart.flag(i), flag))
+                ++run.rowsChanged;
+            pauses.rowWritten();
+        };
+        // On a file opened by Qt's SQLite driver each row is written straight through SQLite;
+        // elsewhere by a statement that finds the row by its locator and the values read, on a
+        // server a few hundred rows a statement.
+        const std::unique_ptr<EndFlagDirectWrite> direct = EndFlagDirectWrite::forChart(connection, chart);
+        if (!direct)
+            guarded = std::make_unique<EndFlagGuardedWrites>(
+                connection, chart,
+                connection->dialect() == db::SqlDialect::TransactSql && !watch->seesEachChange() && !triggers.any(),
+                rowWritten);
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         qint64 journaled = 0;  // the journal's rows so far: the rows planned are numbered from 1 in walk order
@@ -112,24 +108,27 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
                 ++run.rowsRedecided;
             }
             if (walkWrites(chart, i, flag)) {
-                if (direct)
+                if (direct) {
                     direct->write(i, flag);
-                else
-                    update->write(locatorValues(chart, i), {chart.code(i), chart.flag(i)}, {1}, {qint16(flag)});
-                watch->commit();
-                ++run.rowsWritten;
-                if (!flagIsRight(chart.flag(i), flag))
-                    ++run.rowsChanged;
-                pauses.rowWritten();
+                    watch->commit();
+                    rowWritten(i, flag);
+                } else {
+                    guarded->write(i, flag);
+                    watch->commit();
+                }
             }
             watch->release();
             ++run.rowsReached;
             atCode.reset();
             if (!progress.rowDone()) {
+                if (guarded)
+                    guarded->flush();
                 run.result = EndFlagResult::Stopped;
                 break;
             }
         }
+        if (guarded)
+            guarded->flush();
         // Every row is written: a last look at the chart that fails leaves the walk completed,
         // and says so.
         if (run.result == EndFlagResult::Completed) {
@@ -143,6 +142,11 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     } catch (const db::DbError &error) {
         if (watch)
             watch->release();
+        // A batch written at a later row failed at one of its own: the walk ends there.
+        if (guarded && guarded->failedRow()) {
+            atCode = guarded->failedCode();
+            run.rowsReached = int(*guarded->failedRow());
+        }
         run.result = EndFlagResult::Failed;
         run.failure = error.description();
     }

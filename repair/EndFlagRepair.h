@@ -19,7 +19,9 @@ public:
     virtual void walkStarting(int rows) { Q_UNUSED(rows); }
     // The walk is about to work on the row with this account code.
     virtual void rowStarted(const QString &code) = 0;
-    // The walk is done with the row: its flag is written, or was right already. Returning false
+    // The walk is done with the row: its flag is written, or was right already; on a server,
+    // where rows are written a few hundred a statement, it may be waiting for its statement,
+    // which is sent before the walk goes further than its batch, stops or ends. Returning false
     // stops the walk here.
     virtual bool rowDone() = 0;
 };
@@ -46,10 +48,12 @@ struct EndFlagRun {
 // account set and fiscal year: 1 when no longer code begins with the account's code, else 0.
 // The chart is read once and every flag decided from that read (EndFlagPlan). Rows are then
 // walked in code order; a row whose stored flag differs from its right one (in value, or only in
-// form: '1 ', 1.0) is written, and committed, as the walk passes it, and a row that holds its
-// right flag already is left as it is, so that another program's change to it since the read is
-// never overwritten. A walk that fails or is stopped leaves the rows before it with their new
-// flags and the rest untouched. A row is written only while it still holds the code and flag the
+// form: '1 ', 1.0) is written, and committed, as the walk passes it (on a server, with the few
+// hundred rows of its statement), and a row that holds its right flag already is left as it is,
+// so that another program's change to it since the read is never overwritten. A walk that fails
+// or is stopped leaves the rows before it with their new flags and the rest untouched (a batch
+// that can't be written whole is written row by row). A row is written only while it still holds
+// the code and flag the
 // walk read: a row another program changed since stops the walk there, its value kept. Before the
 // first write the walk's journal holds the rows whose flag the walk changes (code, flag, new
 // flag), each with its place in the walk, and the number of rows in the chart; at the end it
