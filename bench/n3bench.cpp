@@ -18,7 +18,11 @@
 //   n3bench --journal-window [FOLDER]
 //                               only the journal window's
 //   n3bench --end-flags [FOLDER ...]
-//                               only the end-flag repair against its anchors, with 1,000,000 codes
+//                               only the end-flag repair against its anchors, with 1,000,000 codes,
+//                               and on the server's path
+//   n3bench --server-walk [FOLDER ...]
+//                               only the end-flag repair on the server's path against the plain
+//                               ODBC walk, both as n3fix processes
 //   n3bench --journal [FOLDER ...]
 //                               only the journal's share of the 20,000-code walk
 //   n3bench --write-pauses [FOLDER]
@@ -36,6 +40,7 @@
 #include "DatabaseCopy.h"
 #include "JournalWindowBench.h"
 #include "ReportBench.h"
+#include "ServerWalkBench.h"
 #include "Measures.h"
 
 #include "app/Form1.h"
@@ -943,6 +948,7 @@ int main(int argc, char *argv[])
     const bool onlyEndFlags = arguments.contains(QStringLiteral("--end-flags"));
     const bool onlyJournal = arguments.contains(QStringLiteral("--journal"));
     const bool onlyReports = arguments.contains(QStringLiteral("--reports"));
+    const bool onlyServerWalk = arguments.contains(QStringLiteral("--server-walk"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--balance-recompute"));
@@ -952,6 +958,7 @@ int main(int argc, char *argv[])
     folders.removeAll(QStringLiteral("--end-flags"));
     folders.removeAll(QStringLiteral("--journal"));
     folders.removeAll(QStringLiteral("--reports"));
+    folders.removeAll(QStringLiteral("--server-walk"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -966,7 +973,8 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports)
+        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports
+            && !onlyServerWalk)
             writeCharts(place, onlyWritePauses ? 1 : onlyJournal ? 2 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
@@ -974,6 +982,11 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", places.front().root->path().toLocal8Bit());
 
+    if (onlyServerWalk) {
+        for (const Place &place : places)
+            serverWalkRows(place.name, place.root->path());
+        return 0;
+    }
     if (onlyRecompute) {
         balanceRecomputeTable(places);
         return 0;
@@ -1003,6 +1016,8 @@ int main(int argc, char *argv[])
         for (const Place &place : places)
             millionCodesRows(place);
     }
+    for (const Place &place : places)
+        serverWalkRows(place.name, place.root->path());
     if (onlyEndFlags)
         return 0;
     std::printf("\n%-26s %-6s %-9s %7s %7s %s\n", "", "where", "measure", "walk s", "journal", "journal share %");
