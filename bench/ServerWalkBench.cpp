@@ -40,9 +40,9 @@ Run walkProcess(const QString &dir, bool server)
     const double processorAtStart = processorSeconds(RUSAGE_CHILDREN);
     QElapsedTimer timer;
     timer.start();
-    n3fix.start(QStringLiteral(N3FIX), {QStringLiteral("--odbc"), QStringLiteral("--repair-end-flags"),
-                                        QStringLiteral("--account-set"), QStringLiteral("001"),
-                                        QStringLiteral("--year"), QStringLiteral("2007")});
+    n3fix.start(QStringLiteral(N3FIX),
+                {QStringLiteral("--odbc"), QStringLiteral("--repair-end-flags"), QStringLiteral("--account-set"),
+                 QStringLiteral("001"), QStringLiteral("--year"), QStringLiteral("2007")});
     if (!n3fix.waitForFinished(1200000) || n3fix.exitStatus() != QProcess::NormalExit || n3fix.exitCode() != 0)
         qFatal("n3fix --odbc --repair-end-flags failed in %s", qPrintable(dir));
     return {double(timer.nsecsElapsed()) / 1e9, processorSeconds(RUSAGE_CHILDREN) - processorAtStart};
@@ -54,15 +54,14 @@ QString spread(const std::vector<double> &values)
     return QString::asprintf("%.2f [%.2f-%.2f]", median(values), *low, *high);
 }
 
-} // namespace
+}  // namespace
 
 void serverWalkRows(const QString &placeName, const QString &root)
 {
     const QString dir = root + QStringLiteral("/server-walk");
     QDir().mkpath(dir);
     QFile ini(dir + QStringLiteral("/odbcinst.ini"));
-    if (!ini.open(QIODevice::WriteOnly)
-        || ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") <= 0)
+    if (!ini.open(QIODevice::WriteOnly) || ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") <= 0)
         qFatal("cannot write %s", qPrintable(ini.fileName()));
     ini.close();
     writeSystemDatabase(dir + QStringLiteral("/LQsystem"), {{QStringLiteral("001"), QStringLiteral("公司1"), {2007}, {}}});
@@ -86,7 +85,7 @@ void serverWalkRows(const QString &placeName, const QString &root)
             clockRatios.push_back(s.seconds / p.seconds);
             processorRatios.push_back(s.processor / p.processor);
         }
-        std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server),
-                    qPrintable(spread(clockRatios)), qPrintable(spread(processorRatios)));
+        std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server), qPrintable(spread(clockRatios)),
+                    qPrintable(spread(processorRatios)));
     }
 }

@@ -15,10 +15,10 @@ qsizetype parametersOf(const QVariantList &matchBound)
     return 3 * matchBound.size() + 1;
 }
 
-} // namespace
+}  // namespace
 
-GuardedBatch::GuardedBatch(std::shared_ptr<Connection> connection, QString table, QStringList locator,
-                           QStringList columns, int written)
+GuardedBatch::GuardedBatch(std::shared_ptr<Connection> connection, QString table, QStringList locator, QStringList columns,
+                           int written)
     : m_connection(std::move(connection)), m_table(std::move(table)), m_locator(std::move(locator)),
       m_columns(std::move(columns)), m_written(written)
 {
@@ -28,8 +28,8 @@ GuardedBatch::~GuardedBatch() = default;
 
 GuardedBatch::Match GuardedBatch::matchAsRead(const Row &row) const
 {
-    const Condition where = allEqual(m_locator + m_columns, row.locatorValues + row.read,
-                                     m_connection->dialect() == SqlDialect::Sqlite);
+    const Condition where =
+        allEqual(m_locator + m_columns, row.locatorValues + row.read, m_connection->dialect() == SqlDialect::Sqlite);
     return {QLatin1Char('(') + where.sql + QLatin1Char(')'), where.bound};
 }
 
@@ -42,8 +42,7 @@ GuardedBatch::Match GuardedBatch::matchAsWritten(const Row &row) const
 
 bool GuardedBatch::hasRoomFor(const Row &row) const
 {
-    return m_rows.size() < std::size_t(MaxRows)
-        && m_parameters + parametersOf(matchAsRead(row).bound) <= MaxParameters;
+    return m_rows.size() < std::size_t(MaxRows) && m_parameters + parametersOf(matchAsRead(row).bound) <= MaxParameters;
 }
 
 void GuardedBatch::add(Row row)
@@ -95,15 +94,13 @@ bool GuardedBatch::writeRows()
         caseBound << read.bound << row.value;
         matches << read.sql;
         matchBound << read.bound;
-        single << QStringLiteral("(select count(*) from ") + m_table + QStringLiteral(" where ") + read.sql
-                + QStringLiteral(")=1");
+        single << QStringLiteral("(select count(*) from ") + m_table + QStringLiteral(" where ") + read.sql + QStringLiteral(")=1");
         singleBound << read.bound;
     }
     const QString column = quotedName(m_columns.at(m_written));
-    const QString update = QStringLiteral("update ") + m_table + QStringLiteral(" set ") + column
-        + QStringLiteral("=case ") + cases.join(QLatin1Char(' ')) + QStringLiteral(" else ") + column
-        + QStringLiteral(" end where (") + matches.join(QStringLiteral(" or ")) + QStringLiteral(") and ")
-        + single.join(QStringLiteral(" and "));
+    const QString update = QStringLiteral("update ") + m_table + QStringLiteral(" set ") + column + QStringLiteral("=case ")
+                           + cases.join(QLatin1Char(' ')) + QStringLiteral(" else ") + column + QStringLiteral(" end where (")
+                           + matches.join(QStringLiteral(" or ")) + QStringLiteral(") and ") + single.join(QStringLiteral(" and "));
     qint64 changed = 0;
     if (!run(update, caseBound + matchBound + singleBound, changed))
         return false;
@@ -119,10 +116,9 @@ bool GuardedBatch::writeRows()
         writtenBound << match.bound;
     }
     qint64 holding = 0;
-    return run(QStringLiteral("select count(*) from ") + m_table + QStringLiteral(" where ")
-                   + written.join(QStringLiteral(" or ")),
+    return run(QStringLiteral("select count(*) from ") + m_table + QStringLiteral(" where ") + written.join(QStringLiteral(" or ")),
                writtenBound, holding)
-        && holding == qint64(rows.size());
+           && holding == qint64(rows.size());
 }
 
-} // namespace db
+}  // namespace db

@@ -36,8 +36,7 @@ public:
 
     // Rows of `table`, found by the columns `locator` (none: by their values alone), read holding
     // values of `columns`; the column at position `written` gets the new values.
-    GuardedBatch(std::shared_ptr<Connection> connection, QString table, QStringList locator, QStringList columns,
-                 int written);
+    GuardedBatch(std::shared_ptr<Connection> connection, QString table, QStringList locator, QStringList columns, int written);
     ~GuardedBatch();
     GuardedBatch(const GuardedBatch &) = delete;
     GuardedBatch &operator=(const GuardedBatch &) = delete;
@@ -72,8 +71,8 @@ private:
     QStringList m_locator, m_columns;
     int m_written;
     std::vector<Row> m_rows;
-    qsizetype m_parameters = 0;  // what the rows added bind
+    qsizetype m_parameters = 0;                 // what the rows added bind
     std::map<QString, QSqlQuery> m_statements;  // by text
 };
 
-} // namespace db
+}  // namespace db

@@ -25,12 +25,11 @@ QVariantList locatorValues(const EndFlagChart &chart, std::size_t i)
     return chart.rowKeyValues(i);
 }
 
-} // namespace
+}  // namespace
 
-EndFlagGuardedWrites::EndFlagGuardedWrites(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart,
-                                           bool batched, std::function<void(std::size_t, int)> written)
-    : m_chart(chart), m_written(std::move(written)),
-      m_single(connection, QStringLiteral("code"), writeLocator(chart), ColumnsRead)
+EndFlagGuardedWrites::EndFlagGuardedWrites(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart, bool batched,
+                                           std::function<void(std::size_t, int)> written)
+    : m_chart(chart), m_written(std::move(written)), m_single(connection, QStringLiteral("code"), writeLocator(chart), ColumnsRead)
 {
     if (batched)
         m_batch.emplace(std::move(connection), QStringLiteral("code"), writeLocator(chart), ColumnsRead, FlagColumn);
@@ -84,4 +83,4 @@ void EndFlagGuardedWrites::writeOne(std::size_t i, int flag)
     m_written(i, flag);
 }
 
-} // namespace repair
+}  // namespace repair

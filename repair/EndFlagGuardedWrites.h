@@ -65,4 +65,4 @@ private:
     QString m_failedCode;
 };
 
-} // namespace repair
+}  // namespace repair

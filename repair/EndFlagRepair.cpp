@@ -87,8 +87,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
         if (!direct)
             guarded = std::make_unique<EndFlagGuardedWrites>(
                 connection, chart,
-                connection->dialect() == db::SqlDialect::TransactSql && !watch->seesEachChange() && !triggers.any(),
-                rowWritten);
+                connection->dialect() == db::SqlDialect::TransactSql && !watch->seesEachChange() && !triggers.any(), rowWritten);
         progress.walkStarting(run.codes);
         run.result = EndFlagResult::Completed;
         qint64 journaled = 0;  // the journal's rows so far: the rows planned are numbered from 1 in walk order

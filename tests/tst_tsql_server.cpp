@@ -187,11 +187,15 @@ private slots:
         QTest::addColumn<bool>("triggers");
         for (const bool nocount : {false, true}) {
             const char *counts = nocount ? " (NOCOUNT)" : "";
-            QTest::addRow("whole chart%s", counts) << nocount << "" << "" << false;
-            QTest::addRow("a waiting row changed%s", counts) << nocount << "1100" << "" << false;
-            QTest::addRow("stopped%s", counts) << nocount << "" << "1100" << false;
+            QTest::addRow("whole chart%s", counts) << nocount << ""
+                                                   << "" << false;
+            QTest::addRow("a waiting row changed%s", counts) << nocount << "1100"
+                                                             << "" << false;
+            QTest::addRow("stopped%s", counts) << nocount << ""
+                                               << "1100" << false;
         }
-        QTest::newRow("triggers") << false << "" << "" << true;
+        QTest::newRow("triggers") << false << ""
+                                  << "" << true;
     }
     void batchesOnTheServer()
     {
@@ -204,7 +208,8 @@ private slots:
         QString script = "drop table if exists code; create table code(ccode TEXT PRIMARY KEY, ccode_name TEXT, bend INTEGER);";
         for (int parent = 1001; parent <= 1300; ++parent) {
             codes << QString::number(parent) << QString::number(parent) + "01";
-            script += QString("insert into code values('%1','科目',1),('%2','科目',0);").arg(codes.at(codes.size() - 2), codes.last());
+            script +=
+                QString("insert into code values('%1','科目',1),('%2','科目',0);").arg(codes.at(codes.size() - 2), codes.last());
         }
         if (triggers)
             script += "create table seen(n); create trigger code_seen after update on code begin insert into seen values(1); end;";
@@ -243,7 +248,8 @@ private slots:
             const QString flag = codes[i] == "1050" && !meddleAt.isEmpty() ? "5" : QString::number(parent == (i < written) ? 0 : 1);
             expected << QString("t:'%1'|i:%2").arg(codes[i], flag);
         }
-        QCOMPARE(SqliteFixture::select(m_year, "select ccode, bend from code order by ccode").split('\n', Qt::SkipEmptyParts), expected);
+        QCOMPARE(SqliteFixture::select(m_year, "select ccode, bend from code order by ccode").split('\n', Qt::SkipEmptyParts),
+                 expected);
         QCOMPARE(walk.rowsWritten, written);
         QCOMPARE(walk.rowsReached, written);
         QCOMPARE(walk.result, !meddleAt.isEmpty() ? repair::EndFlagResult::Failed
