@@ -7,6 +7,7 @@
 #include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
+#include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
 #include "db/Connection.h"
@@ -42,6 +43,22 @@ static void storeChart(const QString &file, const QStringList &rows, int field)
     for (int i = 0; i < rows.size(); ++i)
         script += QString("insert into code values(%1, '科目%2', %3);").arg(SqliteFixture::literal(rows[i].section(':', 0, 0))).arg(i).arg(flagLiteral(rows[i].section(':', field, field)));
     SqliteFixture::run(file, script);
+}
+
+// A chart of 300 accounts with one sub-account each, every flag wrong: a parent holds 1, a leaf 0.
+// Gives the codes in walk order: 1001, 100101, 1002, 100201, ...
+static QStringList storeParentsAndLeaves(const QString &file, bool triggers)
+{
+    QStringList codes;
+    QString script = "drop table if exists code; create table code(ccode TEXT PRIMARY KEY, ccode_name TEXT, bend INTEGER);";
+    for (int parent = 1001; parent <= 1300; ++parent) {
+        codes << QString::number(parent) << QString::number(parent) + "01";
+        script += QString("insert into code values('%1','科目',1),('%2','科目',0);").arg(codes.at(codes.size() - 2), codes.last());
+    }
+    if (triggers)
+        script += "create table seen(n); create trigger code_seen after update on code begin insert into seen values(1); end;";
+    SqliteFixture::run(file, script);
+    return codes;
 }
 
 class NothingToShow : public repair::EndFlagProgress {
@@ -203,17 +220,7 @@ private slots:
         QFETCH(QString, meddleAt);
         QFETCH(QString, stopAt);
         QFETCH(bool, triggers);
-        // walk order: 1001, 100101, 1002, 100201, ...; a parent holds 1 and a leaf 0
-        QStringList codes;
-        QString script = "drop table if exists code; create table code(ccode TEXT PRIMARY KEY, ccode_name TEXT, bend INTEGER);";
-        for (int parent = 1001; parent <= 1300; ++parent) {
-            codes << QString::number(parent) << QString::number(parent) + "01";
-            script +=
-                QString("insert into code values('%1','科目',1),('%2','科目',0);").arg(codes.at(codes.size() - 2), codes.last());
-        }
-        if (triggers)
-            script += "create table seen(n); create trigger code_seen after update on code begin insert into seen values(1); end;";
-        SqliteFixture::run(m_year, script);
+        const QStringList codes = storeParentsAndLeaves(m_year, triggers);
         const QString before = SqliteFixture::dump(m_year, "code");
         if (nocount)
             qputenv("N3_SHIM_NOCOUNT", "1");
@@ -271,6 +278,51 @@ private slots:
         if (!meddleAt.isEmpty())
             restored.replace("t:'1050'|t:'科目'|i:1", "t:'1050'|t:'科目'|i:5");
         QCOMPARE(SqliteFixture::dump(m_year, "code"), restored);
+    }
+
+    // n3fix --odbc on the server's path, killed at every sync of the file or the journal (strace):
+    // each batch's statement is whole or absent, the file is whole, and the walk is listed and its
+    // undo (n3fix --odbc --undo) gives back the chart exactly.
+    void killedAtEverySyncOnTheServer()
+    {
+        if (QStandardPaths::findExecutable("strace").isEmpty() || runProcess("strace", {"-o", "/dev/null", "true"}).status != 0)
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        int kills = 0, undone = 0;
+        for (int n = 1; n < 100; ++n) {
+            const QStringList codes = storeParentsAndLeaves(m_year, false);
+            QTemporaryDir home;  // the journals of this run alone
+            environment.insert("XDG_DATA_HOME", home.path());
+            const QString before = SqliteFixture::dump(m_year, "code");
+            const ProcessRun walk = runProcess("strace",
+                                               QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync,fsync", "-e",
+                                                           QString("inject=fdatasync,fsync:signal=KILL:when=%1").arg(n), "--",
+                                                           N3FIX, "--odbc", "--json", "--repair-end-flags",
+                                                           "--account-set", "001", "--year", "2007"},
+                                               environment);
+            const QString step = QString("killed at sync #%1").arg(n);
+            QCOMPARE(SqliteFixture::select(m_year, "pragma integrity_check"), QString("t:'ok'\n"));
+            // whole statements of 250 rows: the rows written are the first 0, 250, 500 or all 600 of the walk
+            const QStringList written = SqliteFixture::select(m_year, "select ccode from code where bend = (length(ccode) = 6)"
+                                                                      " order by ccode")
+                                            .split('\n', Qt::SkipEmptyParts);
+            QVERIFY2(QList<qsizetype>({0, 250, 500, 600}).contains(written.size()), qPrintable(step));
+            QCOMPARE(written, codes.mid(0, written.size()).replaceInStrings(QRegularExpression("^(.*)$"), "t:'\\1'"));
+            const QJsonArray listed = runProcess(N3FIX, {"--odbc", "--json", "--journal"}, environment).json().array();
+            if (SqliteFixture::dump(m_year, "code") != before) {
+                QVERIFY2(listed.size() == 1, qPrintable(step + ": the chart changed but no walk is listed"));
+                const ProcessRun undo = runProcess(N3FIX, {"--odbc", "--json", "--undo", listed[0]["id"].toString()}, environment);
+                QVERIFY2(undo.status == 0, qPrintable(step + ": " + undo.out + undo.err));
+                QVERIFY2(SqliteFixture::dump(m_year, "code") == before, qPrintable(step + ": undo did not give back the chart"));
+                ++undone;
+            }
+            if (walk.status == 0)
+                break;  // the n-th sync never came
+            ++kills;
+        }
+        QVERIFY(kills > 3 && undone > 0);
+        qDebug("killed at %d syncs, %d times after the chart changed", kills, undone);
     }
 
     // The walk's journal keys rows by code (no rowid on a server), and undo puts back each row that
