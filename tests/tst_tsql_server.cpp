@@ -295,12 +295,12 @@ private slots:
             QTemporaryDir home;  // the journals of this run alone
             environment.insert("XDG_DATA_HOME", home.path());
             const QString before = SqliteFixture::dump(m_year, "code");
-            const ProcessRun walk = runProcess("strace",
-                                               QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync,fsync", "-e",
-                                                           QString("inject=fdatasync,fsync:signal=KILL:when=%1").arg(n), "--",
-                                                           N3FIX, "--odbc", "--json", "--repair-end-flags",
-                                                           "--account-set", "001", "--year", "2007"},
-                                               environment);
+            const ProcessRun walk =
+                runProcess("strace",
+                           QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync,fsync", "-e",
+                                       QString("inject=fdatasync,fsync:signal=KILL:when=%1").arg(n), "--", N3FIX, "--odbc",
+                                       "--json", "--repair-end-flags", "--account-set", "001", "--year", "2007"},
+                           environment);
             const QString step = QString("killed at sync #%1").arg(n);
             QCOMPARE(SqliteFixture::select(m_year, "pragma integrity_check"), QString("t:'ok'\n"));
             // whole statements of 250 rows: the rows written are the first 0, 250, 500 or all 600 of the walk
