@@ -11,6 +11,7 @@ class QTemporaryDir;
 // journal writer the walk uses.
 void writeWalkJournal(const QString &directory, const QVector<ChartAccount> &chart, int rows);
 
-// The journal window on large journals: a folder of 5,000 repairs, and one repair of 200,000 rows
-// read a page at a time. Prints its table.
+// The journal window and n3fix --journal on large journals, with the data in `root`: a folder of
+// 5,000 repairs, listed with no index and with the index current, against a folder with none; and
+// one repair of 200,000 rows read a page at a time. Prints its tables.
 void journalWindowRows(const QTemporaryDir &root);

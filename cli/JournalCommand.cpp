@@ -46,23 +46,28 @@ int journal(const Request &request)
             // Only the engine in use, as the journal window lists them: a repair made through the other
             // engine is read and undone through that one.
             QJsonArray list;
+            qsizetype listed = 0;
             QMap<QString, int> elsewhere;  // by engine name
             for (const repair::RepairRecord &record : repair::listRepairs(directory)) {
                 if (record.engine != ODBC::engineName()) {
                     ++elsewhere[record.engine];
                     continue;
                 }
-                list.append(repairJson(record));
-                out.line(repairLine(record));
+                ++listed;
+                // each repair in the one form printed
+                if (out.json())
+                    list.append(repairJson(record));
+                else
+                    out.line(repairLine(record));
             }
-            if (list.isEmpty())
+            if (listed == 0)
                 out.line(QStringLiteral("修复日志目录 %1 中没有%2修复记录。")
                              .arg(QDir::toNativeSeparators(directory),
                                   elsewhere.isEmpty() ? QString()
                                                       : repair::RepairPlace::madeOn(ODBC::engineName()) + QStringLiteral("做的")));
             for (const QString &line : otherPlaceLines(elsewhere))
                 out.line(line);
-            if (list.isEmpty() && db::noDataYet(ODBC::engine()))
+            if (listed == 0 && db::noDataYet(ODBC::engine()))
                 Output::error(
                     QStringLiteral("默认数据目录 %1 中还没有数据。").arg(QDir::toNativeSeparators(db::defaultDataDirectory()))
                     + waysToData());

@@ -69,6 +69,11 @@ struct sqlite3_stmt;
 //     written (checkJournal()); one changed since by anything else, or without a seal, is refused,
 //     naming its file, before anything is written. Journal::seal(), Journal::sealed().
 //     tst_undo_extent: editedJournalRefused; tst_crash_safety: killedAtEverySync.
+// 13. The index of the journals' headers beside them is a copy that never outlives a change: a
+//     listing takes a header from it only while the journal's file has the name, size and times
+//     it had when the entry was made, and writes an entry only for a journal that has ended and
+//     was last written before the listing by more than the file system's time resolution. Undo
+//     reads the journals themselves. journalHeaders(). tst_journal_index.
 namespace repair {
 
 // The journal of one repair: a SQLite file of its own in the journal directory, written before

@@ -12,17 +12,48 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <iterator>
+
 #include <sqlite3.h>
 
 namespace repair::journalformat {
 
 const QString Suffix = QStringLiteral(".journal");
 
-const char *const HeaderColumns =
-    "id, time, database, engine, repair, account_set, year, code, period, undoes, table_name, rowid_name,"
-    " changed_columns, key_columns, outcome, rows_done, rows_changed, message, journal_mode, settings_pending,"
-    " rows_visited, user_name, host_name, rows_sealed, rows_digest, seal";
-const int HeaderColumnCount = 26;
+namespace {
+
+// The names of the header's columns, in the order of HeaderColumn.
+const char *const HeaderColumnNames[] = {
+    "id",        "time",      "database",     "engine",      "repair",       "account_set",      "year",
+    "code",      "period",    "undoes",       "table_name",  "rowid_name",   "changed_columns",  "key_columns",
+    "outcome",   "rows_done", "rows_changed", "message",     "journal_mode", "settings_pending", "rows_visited",
+    "user_name", "host_name", "rows_sealed",  "rows_digest", "seal",
+};
+static_assert(std::size(HeaderColumnNames) == HeaderColumnCount);
+
+QByteArray joinedHeaderColumns()
+{
+    QByteArrayList names;
+    for (const char *name : HeaderColumnNames)
+        names << name;
+    return names.join(", ");
+}
+
+// The place of the header column `name`, or -1 for a column this version doesn't know.
+int headerColumnNamed(const QByteArray &name)
+{
+    static const QHash<QByteArray, int> places = [] {
+        QHash<QByteArray, int> byName;
+        for (int i = 0; i < HeaderColumnCount; ++i)
+            byName.insert(HeaderColumnNames[i], i);
+        return byName;
+    }();
+    return places.value(name, -1);
+}
+
+}  // namespace
+
+const QByteArray HeaderColumns = joinedHeaderColumns();
 
 QString journalPath(const QString &directory, const QString &id)
 {
@@ -142,7 +173,7 @@ QString jsonList(const QStringList &names)
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
 }
 
-RepairRecord readHeader(const JournalHandle &handle, const QString &path)
+HeaderValues readHeaderValues(const JournalHandle &handle, const QString &path)
 {
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(handle.db, "select * from repair", -1, &statement, nullptr) != SQLITE_OK
@@ -151,50 +182,64 @@ RepairRecord readHeader(const JournalHandle &handle, const QString &path)
         sqlite3_finalize(statement);
         throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), message));
     }
-    QHash<QByteArray, QVariant> values;
+    HeaderValues values(HeaderColumnCount);
     for (int i = 0; i < sqlite3_column_count(statement); ++i)
-        values.insert(QByteArray(sqlite3_column_name(statement, i)), column(statement, i));
+        if (const int place = headerColumnNamed(QByteArray(sqlite3_column_name(statement, i))); place >= 0)
+            values[place] = column(statement, i);
     sqlite3_finalize(statement);
-    const auto text = [&](const char *name) { return values.value(name).toString(); };
-    const auto count = [&](const char *name) {
-        const QVariant value = values.value(name);
-        return value.isNull() ? qint64(-1) : value.toLongLong();
+    return values;
+}
+
+RepairRecord headerRecord(const HeaderValues &values, const QString &path)
+{
+    using C = HeaderColumn;
+    const auto value = [&](C name) { return values.value(int(name)); };
+    const auto text = [&](C name) { return value(name).toString(); };
+    const auto count = [&](C name) {
+        const QVariant stored = value(name);
+        return stored.isNull() ? qint64(-1) : stored.toLongLong();
     };
     RepairRecord r;
-    r.id = text("id");
-    r.time = QDateTime::fromString(text("time"), Qt::ISODateWithMs);
-    r.database = text("database");
-    r.engine = text("engine");
-    const std::optional<RepairKind> kind = repairKindNamed(text("repair"));
-    std::optional<Outcome> outcome = outcomeNamed(text("outcome"));
+    r.id = text(C::Id);
+    r.time = QDateTime::fromString(text(C::Time), Qt::ISODateWithMs);
+    r.database = text(C::Database);
+    r.engine = text(C::Engine);
+    const std::optional<RepairKind> kind = repairKindNamed(text(C::Repair));
+    std::optional<Outcome> outcome = outcomeNamed(text(C::Outcome));
     if (!kind || !outcome)
         throw db::DbError(QStringLiteral("修复日志 %1 记有本版本不认识的修复“%2”或结果“%3”，请用更新的版本查看。")
-                              .arg(QDir::toNativeSeparators(path), text("repair"), text("outcome")));
+                              .arg(QDir::toNativeSeparators(path), text(C::Repair), text(C::Outcome)));
     r.repair = *kind;
-    r.accountSet = text("account_set");
-    r.year = text("year");
-    r.code = text("code");
-    r.period = text("period");
-    r.undoes = text("undoes");
-    r.table = text("table_name");
-    r.rowidName = text("rowid_name");
-    r.changedColumns = fromJsonList(text("changed_columns"));
-    r.keyColumns = fromJsonList(text("key_columns"));
+    r.accountSet = text(C::AccountSet);
+    r.year = text(C::Year);
+    r.code = text(C::Code);
+    r.period = text(C::Period);
+    r.undoes = text(C::Undoes);
+    r.table = text(C::TableName);
+    r.rowidName = text(C::RowidName);
+    r.changedColumns = fromJsonList(text(C::ChangedColumns));
+    r.keyColumns = fromJsonList(text(C::KeyColumns));
     // Earlier versions recorded a reset or an undo that failed as failed. Each runs in one
     // transaction, which a failure rolls back: it wrote nothing.
     if (*outcome == Outcome::Failed && (r.repair == RepairKind::BalanceReset || r.repair == RepairKind::Undo))
         outcome = Outcome::RolledBack;
     r.outcome = *outcome;
-    r.rowsDone = count("rows_done");
-    r.rowsChanged = count("rows_changed");
-    r.rowsVisited = count("rows_visited");
-    r.user = text("user_name");
-    r.host = text("host_name");
-    r.message = text("message");
-    r.journalModeToRestore = text("journal_mode");
-    r.settingsPending = values.value("settings_pending").toLongLong() != 0;
-    r.running = handle.running;
+    r.rowsDone = count(C::RowsDone);
+    r.rowsChanged = count(C::RowsChanged);
+    r.rowsVisited = count(C::RowsVisited);
+    r.user = text(C::UserName);
+    r.host = text(C::HostName);
+    r.message = text(C::Message);
+    r.journalModeToRestore = text(C::JournalMode);
+    r.settingsPending = value(C::SettingsPending).toLongLong() != 0;
     return r;
+}
+
+RepairRecord readHeader(const JournalHandle &handle, const QString &path)
+{
+    RepairRecord record = headerRecord(readHeaderValues(handle, path), path);
+    record.running = handle.running;
+    return record;
 }
 
 } // namespace repair::journalformat

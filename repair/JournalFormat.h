@@ -2,9 +2,11 @@
 
 #include "RepairRecord.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantList>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -15,8 +17,38 @@ struct sqlite3_stmt;
 namespace repair::journalformat {
 
 extern const QString Suffix;  // of a journal file's name
-extern const char *const HeaderColumns;  // of the table repair, in their order
-extern const int HeaderColumnCount;
+
+// The columns of the table repair, the header, in their order.
+enum class HeaderColumn {
+    Id,
+    Time,
+    Database,
+    Engine,
+    Repair,
+    AccountSet,
+    Year,
+    Code,
+    Period,
+    Undoes,
+    TableName,
+    RowidName,
+    ChangedColumns,
+    KeyColumns,
+    Outcome,
+    RowsDone,
+    RowsChanged,
+    Message,
+    JournalMode,
+    SettingsPending,
+    RowsVisited,
+    UserName,
+    HostName,
+    RowsSealed,
+    RowsDigest,
+    Seal,
+};
+constexpr int HeaderColumnCount = int(HeaderColumn::Seal) + 1;
+extern const QByteArray HeaderColumns;  // their names, in that order, separated by commas
 
 QString journalPath(const QString &directory, const QString &id);
 
@@ -40,9 +72,20 @@ QVariant column(sqlite3_stmt *statement, int index);
 
 QString jsonList(const QStringList &names);
 
-// The header of an open journal; raises db::DbError naming `path` when it can't be read. Columns
+// A journal's header as the file stores it: the value of each of the HeaderColumns, at its place;
+// a column that a journal of an earlier version lacks is null there.
+using HeaderValues = QVariantList;
+
+// The header of an open journal as the file stores it; raises db::DbError naming `path` when it
+// can't be read.
+HeaderValues readHeaderValues(const JournalHandle &handle, const QString &path);
+// The repair a header records (as not running: that is for the journal's lock to tell); raises
+// db::DbError naming `path` when it names a repair or an outcome this version doesn't know. Columns
 // that journals of earlier versions lack read as not recorded, and their outcomes as they are
 // recorded now.
+RepairRecord headerRecord(const HeaderValues &values, const QString &path);
+// The header of an open journal, read and understood by the two above, with whether its repair
+// still runs.
 RepairRecord readHeader(const JournalHandle &handle, const QString &path);
 
 } // namespace repair::journalformat

@@ -84,21 +84,9 @@ bool holdsJournal(const QString &directory, const QString &id)
     return !id.isEmpty() && !id.contains(QLatin1Char('/')) && QFileInfo(journalPath(directory, id)).size() > 0;
 }
 
-QList<RepairRecord> listRepairs(const QString &directory)
+QList<RepairRecord> listRepairs(const QString &directory, HeaderSource source)
 {
-    QList<RepairRecord> repairs;
-    const QStringList files = QDir(directory).entryList({QStringLiteral("*") + Suffix}, QDir::Files, QDir::Name | QDir::Reversed);
-    for (const QString &file : files) {
-        const QString path = QDir(directory).filePath(file);
-        if (QFileInfo(path).size() == 0)
-            continue;  // claimed by a repair that has not written its journal yet, or never did
-        try {
-            JournalHandle handle(path);
-            repairs << readHeader(handle, path);
-        } catch (const db::DbError &) {
-            // a repair killed while its journal was first written: it never changed a row
-        }
-    }
+    QList<RepairRecord> repairs = journalHeaders(directory, source);
     std::sort(repairs.begin(), repairs.end(), startedLater);
     markUndone(repairs);
     return repairs;

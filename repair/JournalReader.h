@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JournalHeaders.h"
 #include "RepairRecord.h"
 
 #include <QList>
@@ -11,8 +12,9 @@
 namespace repair {
 
 // Every repair in `directory`, newest first by the moment it began, each with whether it is still
-// running and which undo, if any, has undone it.
-QList<RepairRecord> listRepairs(const QString &directory);
+// running and which undo, if any, has undone it. The headers come from the index beside the
+// journals where it is current (JournalHeaders); what decides on an undo reads the journals alone.
+QList<RepairRecord> listRepairs(const QString &directory, HeaderSource source = HeaderSource::Index);
 // Whether `directory` holds the journal of repair `id`, as the readers below look for it.
 bool holdsJournal(const QString &directory, const QString &id);
 // One repair's record; raises db::DbError when there is no such journal or it can't be read.

@@ -342,8 +342,9 @@ UndoRun undoRepair(const QString &id)
         run.repair = readRepair(directory, id);  // raises when there is no such journal
         if (!undoing.holdUndoOf(journalformat::journalPath(directory, id)))
             throw db::DbError(QStringLiteral("修复 %1 正由另一个撤销处理，不能同时撤销。请等它结束后再看是否还需要撤销。").arg(id));
-        // Read once the lock is held: an undo that ended a moment ago is listed by now.
-        const QList<RepairRecord> repairs = listRepairs(directory);
+        // Read once the lock is held: an undo that ended a moment ago is listed by now. From the
+        // journals themselves: what an undo decides rests on nothing but them.
+        const QList<RepairRecord> repairs = listRepairs(directory, HeaderSource::Journals);
         for (const RepairRecord &record : repairs)
             if (record.id == id)
                 run.repair = record;  // with the undo that undid it, if any
