@@ -67,8 +67,10 @@ void EndFlagGuardedWrites::flush()
         return;
     }
     // Nothing of the batch was written: row by row, which finds the row in the way.
-    for (const auto &[i, flag] : rows)
+    for (const auto &[i, flag] : rows) {
         writeOne(i, flag);
+        m_written(i, flag);
+    }
 }
 
 void EndFlagGuardedWrites::writeOne(std::size_t i, int flag)
@@ -80,7 +82,6 @@ void EndFlagGuardedWrites::writeOne(std::size_t i, int flag)
         m_failedCode = m_chart.codeText(i);
         throw;
     }
-    m_written(i, flag);
 }
 
 }  // namespace repair

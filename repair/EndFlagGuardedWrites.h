@@ -33,7 +33,8 @@ class EndFlagChart;
 // under the write lock it takes for it.
 class EndFlagGuardedWrites {
 public:
-    // `written` is told of each row once its flag is written and committed, in walk order.
+    // With `batched`, `written` is told of each row once the statement that wrote its flag has
+    // run, in walk order; a row written at once by write() is counted by the caller.
     EndFlagGuardedWrites(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart, bool batched,
                          std::function<void(std::size_t, int)> written);
     ~EndFlagGuardedWrites();

@@ -114,6 +114,8 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
                 } else {
                     guarded->write(i, flag);
                     watch->commit();
+                    if (!guarded->batched())
+                        rowWritten(i, flag);
                 }
             }
             watch->release();
