@@ -1,7 +1,6 @@
 #include "DurableFiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -37,9 +36,7 @@ QString syncDirectory(const QString &directory)
 
 QString replaceFile(const QString &from, const QString &to)
 {
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return lastError();
-    return syncDirectory(QFileInfo(to).absolutePath());
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? QString() : lastError();
 }
 
 } // namespace repair

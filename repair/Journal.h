@@ -23,9 +23,12 @@ struct sqlite3_stmt;
 //     Journal::flush() (one sync of the file, then syncDirectory()).
 //     tst_crash_safety: killedAtEverySync, failedSyncAtEveryStage.
 //  2. A walk that switches the database to the write-ahead log writes and syncs the memo of the
-//     file's own journal mode first, so a killed walk's successor can put the mode back.
-//     writePendingSettings() before Journal::flush() and db::RowByRowWrites::start().
-//     tst_crash_safety: killedAtEverySync, diskFullAtEveryStage.
+//     file's own journal mode first, so a killed walk's successor can put the mode back: the
+//     memo's contents synced by writePendingSettings(), its name by the folder's sync in
+//     Journal::flush(), both before db::RowByRowWrites::start(). A walk that leaves the file in
+//     its own mode (a few rows to write, a file in the log already) needs and writes no memo.
+//     tst_crash_safety: killedAtEverySync, failedSyncAtEveryStage (a walk of each kind),
+//     diskFullAtEveryStage.
 //  3. A row the repair had not planned to change (another program changed the chart under the
 //     walk) is appended to the journal, on disk and sealed, before it is written.
 //     Journal::appendRow() in the walk. tst_walk_guard: codesAddedOrRemovedDuringTheWalk.
