@@ -4,6 +4,7 @@
 #include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 
+#include "db/CommitStamp.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 
@@ -91,6 +92,7 @@ EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection)
     if (!db)
         return;
     m_db = db;
+    m_stamp = std::make_unique<db::CommitStamp>(db);
     try {
         m_version = prepare(db, "PRAGMA data_version");
         m_begin = prepare(db, "BEGIN IMMEDIATE");
@@ -230,37 +232,18 @@ void EndFlagChartWatch::readAgain()
             m_now[i] = found->second;
 }
 
-// Bytes 18 to 39 of the database's header as the file holds them now, read through SQLite's own
-// handle of the file (nothing is opened) and with no lock: the file format's versions, then the
-// change counter, the size and the free pages. In the file's own journal mode every commit
-// changes the counter, and it writes the header's page before any other page; SQLite keeps its
-// cache only while these very bytes stay the same. False where they tell nothing: a file in the
-// write-ahead log (format versions 2), whose commits go to the log, or a read that fails.
-bool EndFlagChartWatch::headerStamp(Stamp &stamp) const
-{
-    sqlite3_file *file = nullptr;
-    if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods
-        || file->pMethods->xRead(file, stamp.data(), int(stamp.size()), 18) != SQLITE_OK)
-        return false;
-    return stamp[0] == 1 && stamp[1] == 1;
-}
-
 int EndFlagChartWatch::flagNow(std::size_t i)
 {
     if (!m_db)
         return m_given[i] = m_now[i];
-    // The data version is read unless the header shows that no commit was made since it last was.
-    Stamp stamp;
-    const bool stamped = headerStamp(stamp);
-    if (!stamped || !m_stamped || stamp != m_stamp) {
+    // The data version is read unless the file shows that no commit was made since it last was.
+    if (!m_stamp->unchanged()) {
         if (version() != m_seen) {
             begin(m_read);  // the version, the codes and the chart read as one view
             refreshOrRelease();
             release();
         }
-        // read before the version: a commit since changed the header again
-        m_stamp = stamp;
-        m_stamped = stamped;
+        m_stamp->looked();
     }
     return m_given[i] = m_now[i];
 }

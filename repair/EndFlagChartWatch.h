@@ -2,7 +2,6 @@
 
 #include <QStringList>
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +11,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace db {
+class CommitStamp;
 class Connection;
 }
 
@@ -28,8 +28,9 @@ class EndFlagChart;
 // own, which costs no read of their own); where they differ, the chart is read again and every
 // flag worked out anew. This is done before a row is looked at, and again under the write lock
 // taken for its write, so the flag a row gets is the right one for the chart as it stands at its
-// commit. A change elsewhere in the file costs one read of the codes. In the file's own journal
-// mode the look before a row is spared while the file's header shows no commit since the last. Anywhere else the walk writes the flags worked out from its first read.
+// commit. A change elsewhere in the file costs one read of the codes. The look before a row is
+// spared while the file shows no commit since the last (db::CommitStamp); the one under the
+// write lock never is. Anywhere else the walk writes the flags worked out from its first read.
 // Either way, when the walk ends, a flag that is wrong for the chart then is found (wrongNow()).
 class EndFlagChartWatch {
 public:
@@ -63,8 +64,6 @@ public:
     QStringList wrongNow();
 
 private:
-    using Stamp = std::array<char, 22>;
-    bool headerStamp(Stamp &stamp) const;
     qint64 version();
     std::string storedCodes();
     void refresh();
@@ -79,8 +78,7 @@ private:
     sqlite3_stmt *m_version = nullptr, *m_begin = nullptr, *m_commit = nullptr, *m_rollback = nullptr;
     sqlite3_stmt *m_codes = nullptr, *m_read = nullptr;
     qint64 m_seen = 0;          // the data version when the codes were last looked at
-    Stamp m_stamp{};            // the header as it was just before the data version was last read
-    bool m_stamped = false;     // whether m_stamp says anything
+    std::unique_ptr<db::CommitStamp> m_stamp;  // spares a look at the data version where no commit was made
     std::string m_storedCodes;  // the codes the flags were last worked out from (storedCodes())
     bool m_inTransaction = false;
     const EndFlagChart *m_chart = nullptr;
