@@ -111,6 +111,7 @@ public:
 private:
     void create(const QString &directory);
     qint64 insertRow(const JournalRow &row);
+    void sealRows();
     QByteArray storedRowDigest(qint64 seq);
     void execBound(const char *sql, const QVariantList &values);
     void seal();
@@ -124,9 +125,10 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_insert = nullptr;
     sqlite3_stmt *m_readRow = nullptr;
+    sqlite3_stmt *m_readHeader = nullptr;
     JournalLock m_lock;
     bool m_flushed = false;
-    qint64 m_rowsSealed = 0;  // rows in the file, and their digests combined (JournalSeal)
+    qint64 m_rowsSealed = 0;  // from flush() on, the rows in the file, and their digests combined (JournalSeal)
     QByteArray m_rowsDigest = QByteArray(32, '\0');
 };
 
