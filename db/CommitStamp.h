@@ -9,13 +9,15 @@ namespace db {
 
 // Tells that no connection, in this process or another, has committed to a SQLite file since the
 // last look at it, without a lock and without a statement: from the bytes SQLite itself compares
-// to know whether its cache still holds, read through SQLite's own handle of the file (nothing
+// to know whether its cache still holds, read through SQLite's own handles of the files (nothing
 // is opened or closed). In the file's own journal mode that is the database header's change
 // counter, which every commit changes, on the header's page, written before any other page. In
 // the write-ahead log it is the header of the log's index, both copies, which every commit
-// rewrites: read where a look since the database header last changed opened the index, never
-// before. Where it cannot tell (a read that fails, a first look, an index not known to be open)
-// it says a commit may have been made, and the caller looks as it would without it.
+// rewrites; while the connection is in the log no other can take the file out of it (the
+// connection holds its shared lock on the file all along), and the connection itself leaving it
+// shows as another log. The index is read only where the last look, made with the file in the
+// log, mapped it. Where it cannot tell (a read that fails, a first look) it says a commit may have
+// been made, and the caller looks as it would without it.
 //
 // The stamp is read before the caller's look (unchanged()), and kept once the look is made
 // (looked()): a commit after the reading changes it again, one before is seen by the look.
@@ -36,10 +38,12 @@ private:
     };
     bool readHeader(Reading &reading) const;
     bool readLog(Reading &reading) const;
+    sqlite3_file *logFile() const;
 
-    sqlite3_file *m_file = nullptr;  // SQLite's own handle of the database file, kept as long as the connection
+    sqlite3 *m_db;
+    sqlite3_file *m_file = nullptr;     // SQLite's own handle of the database file
+    sqlite3_file *m_logFile = nullptr;  // of the log the last look was made in; null: not in the log
     Reading m_now, m_looked;
-    bool m_logOpen = false;  // the last look was made with the file in the log
 };
 
 } // namespace db
