@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -46,7 +47,11 @@ template <typename Number> void appendNumber(std::string &codes, int type, Numbe
 // matches nothing.
 std::string chartCodes(const EndFlagChart &chart)
 {
+    std::size_t size = 0;  // held whole from the start: a chart of a million codes keeps no spare room
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        size += 1 + sizeof(int) + std::max(chart.codeBytes(i).text.size(), sizeof(double));
     std::string codes;
+    codes.reserve(size);
     for (std::size_t i = 0; i < chart.size(); ++i) {
         const CodeBytes code = chart.codeBytes(i);
         if (code.isNull) {
