@@ -229,7 +229,7 @@ private:
     double m_processor = 0;
 };
 
-} // namespace
+}  // namespace
 
 void walkCostsRows(const QString &placeName, const QString &root)
 {

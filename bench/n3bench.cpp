@@ -986,8 +986,8 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports
-            && !onlyServerWalk && !onlyWalkCosts)
+        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports && !onlyServerWalk
+            && !onlyWalkCosts)
             writeCharts(place, onlyWritePauses ? 1 : onlyJournal ? 2 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }

@@ -22,7 +22,7 @@ bool inLog(const std::array<char, 22> &header)
     return header[0] == 2 && header[1] == 2;
 }
 
-} // namespace
+}  // namespace
 
 CommitStamp::CommitStamp(sqlite3 *db) : m_db(db)
 {
@@ -43,7 +43,7 @@ sqlite3_file *CommitStamp::logFile() const
 bool CommitStamp::readHeader(Reading &reading) const
 {
     reading.headerRead = m_file && m_file->pMethods
-        && m_file->pMethods->xRead(m_file, reading.header.data(), int(reading.header.size()), 18) == SQLITE_OK;
+                         && m_file->pMethods->xRead(m_file, reading.header.data(), int(reading.header.size()), 18) == SQLITE_OK;
     return reading.headerRead;
 }
 
@@ -53,7 +53,7 @@ bool CommitStamp::readLog(Reading &reading) const
 {
     void volatile *region = nullptr;
     reading.logRead = m_file && m_file->pMethods && m_file->pMethods->iVersion >= 2 && m_file->pMethods->xShmMap
-        && m_file->pMethods->xShmMap(m_file, 0, LogIndexRegion, 0, &region) == SQLITE_OK && region;
+                      && m_file->pMethods->xShmMap(m_file, 0, LogIndexRegion, 0, &region) == SQLITE_OK && region;
     if (reading.logRead)
         std::memcpy(reading.log.data(), const_cast<const void *>(region), reading.log.size());
     return reading.logRead;
@@ -81,4 +81,4 @@ void CommitStamp::looked()
     m_looked = m_now;
 }
 
-} // namespace db
+}  // namespace db

@@ -46,4 +46,4 @@ private:
     Reading m_now, m_looked;
 };
 
-} // namespace db
+}  // namespace db

@@ -109,7 +109,7 @@ void RowByRowWrites::start(const QString &ownJournalMode)
     withoutWaiting([&] {
         QString modeNow;
         m_syncLowered = (!toLog || (run(QStringLiteral("PRAGMA journal_mode=WAL"), &modeNow) && isWriteAheadLog(modeNow)))
-            && run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+                        && run(QStringLiteral("PRAGMA synchronous=NORMAL"));
     });
 }
 
@@ -122,7 +122,7 @@ bool RowByRowWrites::finish()
         return false;
     // A file left in the mode it was found in, its own, has nothing to put back.
     const bool restore = !m_ownJournalMode.isEmpty() && !isWriteAheadLog(m_ownJournalMode)
-        && (m_inLog || m_ownJournalMode.compare(m_modeAtStart, Qt::CaseInsensitive) != 0);
+                         && (m_inLog || m_ownJournalMode.compare(m_modeAtStart, Qt::CaseInsensitive) != 0);
     QString modeNow;
     withoutWaiting([&] {
         if (m_syncLowered)

@@ -63,7 +63,7 @@ private:
     bool m_inLog = false;        // the file is (or may be) in the log since start()
     bool m_syncLowered = false;  // normal syncing was set
     qint64 m_rows = std::numeric_limits<qint64>::max();
-    QString m_modeAtStart;       // journalMode() as last read, before start()
+    QString m_modeAtStart;  // journalMode() as last read, before start()
     QString m_ownJournalMode;
     QString m_busyTimeout;  // how long the walk's own statements wait for a lock
 };

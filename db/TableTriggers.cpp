@@ -28,7 +28,7 @@ TableTriggers sqliteTriggers(const std::shared_ptr<Connection> &connection, cons
     return found;
 }
 
-} // namespace
+}  // namespace
 
 TableTriggers tableTriggers(const std::shared_ptr<Connection> &connection, const QString &table)
 {
@@ -37,8 +37,8 @@ TableTriggers tableTriggers(const std::shared_ptr<Connection> &connection, const
         if (connection->dialect() == SqlDialect::Sqlite)
             return sqliteTriggers(connection, table);
         Recordset rows;
-        rows.open(QStringLiteral("select count(*) from sys.views where object_id=object_id(?)"), connection,
-                  CursorType::Static, LockType::ReadOnly, {table});
+        rows.open(QStringLiteral("select count(*) from sys.views where object_id=object_id(?)"), connection, CursorType::Static,
+                  LockType::ReadOnly, {table});
         found.isView = !rows.eof() && rows.field(0).toLongLong() > 0;
         rows.close();
         rows.open(QStringLiteral("select name from sys.triggers where parent_id=object_id(?) order by name"), connection,

@@ -111,8 +111,8 @@ std::unique_ptr<Journal> writeEndFlagJournal(const std::shared_ptr<db::Connectio
         const bool leftovers = writes.dropLeftoverIndexes();
         const QString modeNow = writes.journalMode();
         record.journalModeToRestore = !pending.journalMode.isEmpty() ? pending.journalMode
-            : leftovers                                               ? QStringLiteral("delete")
-                                                                      : modeNow;
+                                      : leftovers                    ? QStringLiteral("delete")
+                                                                     : modeNow;
         writes.plan(qint64(changing.size()));
         // The memo, where the walk may leave the file in another mode than its own: it switches
         // to the log, or finds the file in a mode an earlier walk left (whose memo it takes over).

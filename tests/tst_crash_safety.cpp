@@ -89,7 +89,10 @@ class CrashSafety : public QObject {
     }
     static QString templateOf(const QString &scenario)
     {
-        return scenario == "undo" ? "repaired" : scenario == "walk of 2 rows" ? "few" : scenario == "walk in the log" ? "log" : "original";
+        return scenario == "undo"              ? "repaired"
+               : scenario == "walk of 2 rows"  ? "few"
+               : scenario == "walk in the log" ? "log"
+                                               : "original";
     }
     QStringList scenarioCommand(const QString &scenario) const
     {
