@@ -28,7 +28,7 @@ QString syncDirectory(const QString &directory)
 {
     const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    const QString reason = synced ? QString() : lastError();
+    QString reason = synced ? QString() : lastError();
     if (fd >= 0)
         ::close(fd);
     return reason;
