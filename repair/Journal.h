@@ -63,7 +63,8 @@ struct sqlite3_stmt;
 //     -shm, a repair's journal) is opened or closed except through SQLite: on POSIX systems
 //     closing any descriptor of a file drops every lock the process holds on it, a repair's in
 //     another thread included. The running lock is on a file of its own (JournalLock); a
-//     read-only open reads the header through SQLite (db::Connection::openEmbedded()).
+//     read-only open reads the header through SQLite (db::Connection::openEmbedded()), the walk
+//     through its connection's own handle of the file (db::CommitStamp).
 //     tst_x11_check_window: repairKeepsItsLocksWhileItsWindowsRead.
 // 12. The journal carries a seal over its header and every row (JournalSeal), brought up to date
 //     in the same transaction as each change: the first write, an appended or corrected row, the
