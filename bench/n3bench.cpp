@@ -25,6 +25,10 @@
 //                               ODBC walk, both as n3fix processes
 //   n3bench --journal [FOLDER ...]
 //                               only the journal's share of the 20,000-code walk
+//   n3bench --walk-costs [FOLDER ...]
+//                               only what a walk pays whatever its size: the walk against (c) at
+//                               1,000 and 20,000 codes, walks that write a few rows, and the walk's
+//                               phases (bench/WalkCostsBench)
 //   n3bench --write-pauses [FOLDER]
 //                               only the pauses a walk makes for other programs
 //   n3bench --check-window [FOLDER]
@@ -35,12 +39,15 @@
 //                               memory is its own: through the window; with --no-paint the status
 //                               line is hidden and never painted; with --no-window the repair runs
 //                               without the window, as the command line runs it, with no progress
-//   n3bench --floor a|b|c FILE  (internal) the anchor (a), (b) or (c) on the database FILE
+//   n3bench --floor a|b|c FILE  (internal) the anchor (a), (b) or (c) on the database FILE; own or
+//                               log: the changed rows in the file's own journal mode, or in the log
+//   n3bench --walk-phases DIR   (internal) one walk in DIR, its phases timed one by one
 #include "CheckWindowBench.h"
 #include "DatabaseCopy.h"
 #include "JournalWindowBench.h"
 #include "ReportBench.h"
 #include "ServerWalkBench.h"
+#include "WalkCostsBench.h"
 #include "Measures.h"
 
 #include "app/Form1.h"
@@ -931,8 +938,12 @@ int main(int argc, char *argv[])
                                                                                   : WalkKind::Window;
         return timedWalk(arguments.at(2), kind);
     }
+    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--walk-phases"))
+        return walkPhasesChild(arguments.at(2));
     if (arguments.size() == 4 && arguments.at(1) == QLatin1String("--floor")) {
         const QString &file = arguments.at(3);
+        if (arguments.at(2) == QLatin1String("own") || arguments.at(2) == QLatin1String("log"))
+            return ownOrLogFloorChild(arguments.at(2), file);
         if (arguments.at(2) == QLatin1String("a"))
             return printTimed([&file] { onFile(file, perRowStatements); });
         if (arguments.at(2) == QLatin1String("c"))
@@ -949,6 +960,7 @@ int main(int argc, char *argv[])
     const bool onlyJournal = arguments.contains(QStringLiteral("--journal"));
     const bool onlyReports = arguments.contains(QStringLiteral("--reports"));
     const bool onlyServerWalk = arguments.contains(QStringLiteral("--server-walk"));
+    const bool onlyWalkCosts = arguments.contains(QStringLiteral("--walk-costs"));
     QStringList folders = arguments.mid(1);
     folders.removeAll(QStringLiteral("--balance-check"));
     folders.removeAll(QStringLiteral("--balance-recompute"));
@@ -959,6 +971,7 @@ int main(int argc, char *argv[])
     folders.removeAll(QStringLiteral("--journal"));
     folders.removeAll(QStringLiteral("--reports"));
     folders.removeAll(QStringLiteral("--server-walk"));
+    folders.removeAll(QStringLiteral("--walk-costs"));
     if (folders.isEmpty()) {
         folders << QDir::tempPath();
         if (QDir(QStringLiteral("/dev/shm")).exists() && QDir::tempPath() != QLatin1String("/dev/shm"))
@@ -973,7 +986,8 @@ int main(int argc, char *argv[])
         place.root->setAutoRemove(qEnvironmentVariableIsEmpty("N3BENCH_KEEP"));  // keep the data to profile by hand
         std::printf("n3bench: SQLite %s, %s data in %s\n", sqlite3_libversion(), qPrintable(place.name),
                     qPrintable(place.root->path()));
-        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports && !onlyServerWalk)
+        if (!onlyBalanceCheck && !onlyJournalWindow && !onlyRecompute && !onlyCheckWindow && !onlyReports && !onlyServerWalk
+            && !onlyWalkCosts)
             writeCharts(place, onlyWritePauses ? 1 : onlyJournal ? 2 : std::size(ChartSizes));
         places.push_back(std::move(place));
     }
@@ -981,6 +995,11 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", places.front().root->path().toLocal8Bit());
 
+    if (onlyWalkCosts) {
+        for (const Place &place : places)
+            walkCostsRows(place.name, place.root->path());
+        return 0;
+    }
     if (onlyServerWalk) {
         for (const Place &place : places)
             serverWalkRows(place.name, place.root->path());

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <limits>
 #include <memory>
 
 namespace db {
@@ -20,8 +21,15 @@ class Connection;
 // another program's lock and never fails: a failure here only costs speed and is left for the
 // walk's own statements to meet. On any other engine, or a connection that is not open, it does
 // nothing.
+//
+// A walk that will write only a few rows (plan()) stays in the file's own journal mode, each
+// commit synced in full: switching to the log and back, with the checkpoint that brings, syncs
+// the file a dozen times, as many as four such commits. A file in the log already stays there.
 class RowByRowWrites {
 public:
+    // The most rows written in the file's own journal mode.
+    static constexpr qint64 FewRows = 3;
+
     explicit RowByRowWrites(std::shared_ptr<Connection> connection);
     ~RowByRowWrites();
     RowByRowWrites(const RowByRowWrites &) = delete;
@@ -33,18 +41,29 @@ public:
     // Drops the lookup indexes (n3fix_...) that earlier versions of the tool added for a walk and
     // a killed walk left behind, with the file in the log. True when there were any.
     bool dropLeftoverIndexes();
-    // Switches to the log for the walk; the file is to end in `ownJournalMode`.
+    // The number of rows the walk is to write, as planned before it starts (unknown: as many as
+    // may be).
+    void plan(qint64 rows) { m_rows = rows; }
+    // Whether start() switches the file to the log: for more than FewRows rows, where it is not
+    // in the log already.
+    bool switchesToLog();
+    // Readies the file for the walk: the log and normal syncing, as switchesToLog() and the mode
+    // the file is in say; the file is to end in `ownJournalMode`.
     void start(const QString &ownJournalMode);
     // Restores syncing and the file's own journal mode. True when the file is in its own mode.
     bool finish();
 
 private:
     bool run(const QString &statement, QString *firstValue = nullptr);
+    template <typename Statements> void withoutWaiting(Statements statements);
 
     std::shared_ptr<Connection> m_connection;
     bool m_applies = false;
     bool m_started = false;
-    bool m_logSwitched = false;
+    bool m_inLog = false;        // the file is (or may be) in the log since start()
+    bool m_syncLowered = false;  // normal syncing was set
+    qint64 m_rows = std::numeric_limits<qint64>::max();
+    QString m_modeAtStart;  // journalMode() as last read, before start()
     QString m_ownJournalMode;
     QString m_busyTimeout;  // how long the walk's own statements wait for a lock
 };

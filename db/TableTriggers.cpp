@@ -6,23 +6,43 @@
 
 namespace db {
 
+namespace {
+
+// On SQLite one read of the schema: the view of that name and the triggers on the table, which
+// are named by the table's name as the trigger was created, compared as the table's name is,
+// without regard to case (as the server does by default).
+TableTriggers sqliteTriggers(const std::shared_ptr<Connection> &connection, const QString &table)
+{
+    TableTriggers found;
+    Recordset rows;
+    rows.open(QStringLiteral("select type, name from sqlite_master where (type='view' and name=? collate nocase)"
+                             " or (type='trigger' and tbl_name=? collate nocase) order by name"),
+              connection, CursorType::Static, LockType::ReadOnly, {table, table});
+    for (; !rows.eof(); rows.moveNext()) {
+        if (rows.field(0).toString() == QLatin1String("view"))
+            found.isView = true;
+        else
+            found.names << rows.field(1).toString();
+    }
+    rows.close();
+    return found;
+}
+
+}  // namespace
+
 TableTriggers tableTriggers(const std::shared_ptr<Connection> &connection, const QString &table)
 {
     TableTriggers found;
-    const bool sqlite = connection->dialect() == SqlDialect::Sqlite;
-    // SQLite compares a table's name without regard to case, as the server does by default.
-    const QString view = sqlite
-        ? QStringLiteral("select count(*) from sqlite_master where type='view' and name=? collate nocase")
-        : QStringLiteral("select count(*) from sys.views where object_id=object_id(?)");
-    const QString triggers = sqlite
-        ? QStringLiteral("select name from sqlite_master where type='trigger' and tbl_name=? collate nocase order by name")
-        : QStringLiteral("select name from sys.triggers where parent_id=object_id(?) order by name");
     try {
+        if (connection->dialect() == SqlDialect::Sqlite)
+            return sqliteTriggers(connection, table);
         Recordset rows;
-        rows.open(view, connection, CursorType::Static, LockType::ReadOnly, {table});
+        rows.open(QStringLiteral("select count(*) from sys.views where object_id=object_id(?)"), connection, CursorType::Static,
+                  LockType::ReadOnly, {table});
         found.isView = !rows.eof() && rows.field(0).toLongLong() > 0;
         rows.close();
-        rows.open(triggers, connection, CursorType::Static, LockType::ReadOnly, {table});
+        rows.open(QStringLiteral("select name from sys.triggers where parent_id=object_id(?) order by name"), connection,
+                  CursorType::Static, LockType::ReadOnly, {table});
         for (; !rows.eof(); rows.moveNext())
             found.names << rows.field(0).toString();
         rows.close();

@@ -18,7 +18,9 @@ QString syncFile(QFile &file);
 QString syncDirectory(const QString &directory);
 
 // Puts the file at `from` in the place of the one at `to` in one step (a crash leaves the old
-// file or the new one there, never neither) and on the disk.
+// file or the new one there, never neither). The new entry is on the disk once its folder is
+// synced (syncDirectory()), which a caller that puts more files there does once for them all; on
+// Windows it is when this returns.
 QString replaceFile(const QString &from, const QString &to);
 
 } // namespace repair

@@ -1,7 +1,6 @@
 #include "DurableFiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -29,7 +28,7 @@ QString syncDirectory(const QString &directory)
 {
     const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    const QString reason = synced ? QString() : lastError();
+    QString reason = synced ? QString() : lastError();
     if (fd >= 0)
         ::close(fd);
     return reason;
@@ -37,9 +36,7 @@ QString syncDirectory(const QString &directory)
 
 QString replaceFile(const QString &from, const QString &to)
 {
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return lastError();
-    return syncDirectory(QFileInfo(to).absolutePath());
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? QString() : lastError();
 }
 
 } // namespace repair

@@ -224,6 +224,9 @@ QString EndFlagChart::codeText(std::size_t i) const
     if (m_codeForms[i] == Null)
         return QString();
     const std::string_view bytes = codeBytes(i).text;
+    // The walk names every row it comes to: a code of plain ASCII, as most are, needs no decoder.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
     return db::textOfBytes(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 

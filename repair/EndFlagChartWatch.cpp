@@ -4,11 +4,13 @@
 #include "EndFlagPlan.h"
 #include "EndFlagVerdict.h"
 
+#include "db/CommitStamp.h"
 #include "db/Connection.h"
 #include "db/DbError.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -23,6 +25,60 @@ std::string verdictKey(const CodeBytes &code)
     if (code.isNull)
         return std::string(1, 'n');
     return (code.canBeLonger ? 't' : 'b') + std::string(code.text);
+}
+
+// Appends one code to a list of codes (storedCodes(), chartCodes()): its storage class, and its
+// value as stored: a text's or blob's length and bytes, a number's bits.
+void appendCode(std::string &codes, int type, const void *bytes, int length)
+{
+    codes.push_back(char(type));
+    if (type == SQLITE_TEXT || type == SQLITE_BLOB)
+        codes.append(reinterpret_cast<const char *>(&length), sizeof length);
+    codes.append(bytes ? static_cast<const char *>(bytes) : "", std::size_t(length));
+}
+
+template <typename Number> void appendNumber(std::string &codes, int type, Number number)
+{
+    appendCode(codes, type, &number, int(sizeof number));
+}
+
+// The codes of `chart`, in its order, as storedCodes() lists them when the table holds exactly
+// those codes. A code of a form the file can't hold (never on SQLite) is listed so that it
+// matches nothing.
+std::string chartCodes(const EndFlagChart &chart)
+{
+    std::size_t size = 0;  // held whole from the start: a chart of a million codes keeps no spare room
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        size += 1 + sizeof(int) + std::max(chart.codeBytes(i).text.size(), sizeof(double));
+    std::string codes;
+    codes.reserve(size);
+    for (std::size_t i = 0; i < chart.size(); ++i) {
+        const CodeBytes code = chart.codeBytes(i);
+        if (code.isNull) {
+            appendCode(codes, SQLITE_NULL, nullptr, 0);
+        } else if (chart.codeIsText(i)) {
+            appendCode(codes, SQLITE_TEXT, code.text.data(), int(code.text.size()));
+        } else {
+            const QVariant value = chart.code(i);
+            switch (value.typeId()) {
+            case QMetaType::LongLong:
+            case QMetaType::Int:
+                appendNumber(codes, SQLITE_INTEGER, qint64(value.toLongLong()));
+                break;
+            case QMetaType::Double:
+                appendNumber(codes, SQLITE_FLOAT, value.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray blob = value.toByteArray();
+                appendCode(codes, SQLITE_BLOB, blob.constData(), int(blob.size()));
+                break;
+            }
+            default:
+                appendCode(codes, 0, nullptr, 0);
+            }
+        }
+    }
+    return codes;
 }
 
 sqlite3_stmt *prepare(sqlite3 *db, const char *sql)
@@ -41,17 +97,18 @@ EndFlagChartWatch::EndFlagChartWatch(std::shared_ptr<db::Connection> connection)
     if (!db)
         return;
     m_db = db;
+    m_stamp = std::make_unique<db::CommitStamp>(db);
     try {
         m_version = prepare(db, "PRAGMA data_version");
         m_begin = prepare(db, "BEGIN IMMEDIATE");
         m_read = prepare(db, "BEGIN");
         m_commit = prepare(db, "COMMIT");
         m_rollback = prepare(db, "ROLLBACK");
-        m_codes = prepare(db, "select ccode from code");
-        // one view of the file from here to follow(): the version, the codes and the chart agree
+        // in the chart's own order, so that the codes the chart was read with are those listed
+        m_codes = prepare(db, "select ccode from code order by ccode");
+        // one view of the file from here to follow(): the version and the chart agree
         begin(m_read);
         m_seen = version();
-        m_storedCodes = storedCodes();
     } catch (const db::DbError &) {
         release();
         finalizeStatements();
@@ -76,6 +133,8 @@ void EndFlagChartWatch::follow(const EndFlagChart &chart, const std::vector<std:
     m_chart = &chart;
     m_now = right;
     m_given.assign(right.size(), -1);
+    if (m_db)
+        m_storedCodes = chartCodes(chart);
     release();
 }
 
@@ -90,20 +149,28 @@ qint64 EndFlagChartWatch::version()
     return value;
 }
 
-// Every code in the table's own order (no sort), one after another: each value's storage class,
-// length and bytes as stored, so two lists are equal only when every code is, in form and byte.
+// Every code in code order, one after another: each value's storage class and its value as
+// stored (appendCode()), so two lists are equal only when every code is, in form and byte.
 std::string EndFlagChartWatch::storedCodes()
 {
     std::string codes;
     codes.reserve(m_storedCodes.size());
     int stepped = SQLITE_ROW;
     while ((stepped = sqlite3_step(m_codes)) == SQLITE_ROW) {
-        const char type = char(sqlite3_column_type(m_codes, 0));
-        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_codes, 0));
-        const int length = bytes ? sqlite3_column_bytes(m_codes, 0) : 0;
-        codes.push_back(type);
-        codes.append(reinterpret_cast<const char *>(&length), sizeof length);
-        codes.append(bytes ? bytes : "", std::size_t(length));
+        switch (const int type = sqlite3_column_type(m_codes, 0)) {
+        case SQLITE_INTEGER:
+            appendNumber(codes, type, qint64(sqlite3_column_int64(m_codes, 0)));
+            break;
+        case SQLITE_FLOAT:
+            appendNumber(codes, type, sqlite3_column_double(m_codes, 0));
+            break;
+        default: {
+            // a text in UTF-8, as the chart reads it
+            const void *bytes = type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_column_text(m_codes, 0))
+                                                    : sqlite3_column_blob(m_codes, 0);
+            appendCode(codes, type, bytes, bytes ? sqlite3_column_bytes(m_codes, 0) : 0);
+        }
+        }
     }
     const QString failure = stepped == SQLITE_DONE ? QString() : db::describeSqlite(m_db);
     sqlite3_reset(m_codes);
@@ -172,10 +239,16 @@ void EndFlagChartWatch::readAgain()
 
 int EndFlagChartWatch::flagNow(std::size_t i)
 {
-    if (m_db && version() != m_seen) {
-        begin(m_read);  // the version, the codes and the chart read as one view
-        refreshOrRelease();
-        release();
+    if (!m_db)
+        return m_given[i] = m_now[i];
+    // The data version is read unless the file shows that no commit was made since it last was.
+    if (!m_stamp->unchanged()) {
+        if (version() != m_seen) {
+            begin(m_read);  // the version, the codes and the chart read as one view
+            refreshOrRelease();
+            release();
+        }
+        m_stamp->looked();
     }
     return m_given[i] = m_now[i];
 }

@@ -100,27 +100,31 @@ std::unique_ptr<Journal> writeEndFlagJournal(const std::shared_ptr<db::Connectio
     for (const int position : chart.otherKeyColumns())
         record.keyColumns << chart.rowKeyNames().at(position);
     record.keyColumns << contents.columns();
+    std::vector<std::size_t> changing;
+    for (std::size_t i = 0; i < chart.size(); ++i)
+        if (walkWrites(chart, i, right[i]))
+            changing.push_back(i);
     const QString directory = journalDirectory();
     PendingSettings pending;
     if (writes.applies()) {
         pending = pendingSettings(directory, database, record.engine);
         const bool leftovers = writes.dropLeftoverIndexes();
+        const QString modeNow = writes.journalMode();
         record.journalModeToRestore = !pending.journalMode.isEmpty() ? pending.journalMode
-            : leftovers                                               ? QStringLiteral("delete")
-                                                                      : writes.journalMode();
-        record.settingsPending = true;
+                                      : leftovers                    ? QStringLiteral("delete")
+                                                                     : modeNow;
+        writes.plan(qint64(changing.size()));
+        // The memo, where the walk may leave the file in another mode than its own: it switches
+        // to the log, or finds the file in a mode an earlier walk left (whose memo it takes over).
+        record.settingsPending = writes.switchesToLog() || !pending.journalMode.isEmpty() || record.journalModeToRestore != modeNow;
     }
     auto journal = std::make_unique<Journal>(directory, record);
-    std::vector<std::size_t> changing;
-    for (std::size_t i = 0; i < chart.size(); ++i)
-        if (walkWrites(chart, i, right[i]))
-            changing.push_back(i);
     journalRows(*journal, chart, changing, right, contents);
     journal->setRowsVisited(qint64(chart.size()));
-    if (writes.applies())
+    if (record.settingsPending)
         writePendingSettings(directory, journal->record());
     journal->flush();
-    if (writes.applies())
+    if (record.settingsPending)
         settleOlderJournal(directory, pending, journal->record().id);
     return journal;
 }

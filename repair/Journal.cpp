@@ -47,6 +47,7 @@ Journal::Journal(const QString &directory, RepairRecord record) : m_record(std::
     } catch (const db::DbError &) {
         sqlite3_finalize(m_insert);
         sqlite3_finalize(m_readRow);
+        sqlite3_finalize(m_readHeader);
         sqlite3_close(m_db);
         if (!m_path.isEmpty())
             QFile::remove(m_path);  // a journal never flushed belongs to a repair that changed nothing
@@ -122,7 +123,8 @@ void Journal::create(const QString &directory)
 
     const QString insertRow = QStringLiteral("insert into row values(null%1)").arg(QStringLiteral(",?").repeated(rowColumns.size() - 1));
     if (sqlite3_prepare_v2(m_db, insertRow.toUtf8().constData(), -1, &m_insert, nullptr) != SQLITE_OK
-        || sqlite3_prepare_v2(m_db, "select * from row where seq=?", -1, &m_readRow, nullptr) != SQLITE_OK)
+        || sqlite3_prepare_v2(m_db, "select * from row where seq=?", -1, &m_readRow, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(m_db, "select * from repair", -1, &m_readHeader, nullptr) != SQLITE_OK)
         fail(QStringLiteral("写入"));
 }
 
@@ -130,6 +132,7 @@ Journal::~Journal()
 {
     sqlite3_finalize(m_insert);
     sqlite3_finalize(m_readRow);
+    sqlite3_finalize(m_readHeader);
     sqlite3_close(m_db);  // an unflushed journal is rolled back to an empty file
 }
 
@@ -147,6 +150,8 @@ void Journal::discard(const QString &reason)
     m_insert = nullptr;
     sqlite3_finalize(m_readRow);
     m_readRow = nullptr;
+    sqlite3_finalize(m_readHeader);
+    m_readHeader = nullptr;
     sqlite3_close(m_db);
     m_db = nullptr;
     QFile::remove(m_path);
@@ -160,7 +165,8 @@ void Journal::exec(const char *sql)
         fail(QStringLiteral("写入"));
 }
 
-// Inserts the row and adds its digest, as the file stores it, to the rows' combined digest.
+// Inserts the row; once the journal is on disk, its digest, as the file stores it, joins the
+// rows' combined digest (flush() takes those of the rows before it in one read).
 qint64 Journal::insertRow(const JournalRow &row)
 {
     int i = 1;
@@ -177,8 +183,10 @@ qint64 Journal::insertRow(const JournalRow &row)
     if (stepped != SQLITE_DONE)
         fail(QStringLiteral("写入"));
     const qint64 seq = sqlite3_last_insert_rowid(m_db);
-    journalseal::combine(m_rowsDigest, storedRowDigest(seq));
-    ++m_rowsSealed;
+    if (m_flushed) {
+        journalseal::combine(m_rowsDigest, storedRowDigest(seq));
+        ++m_rowsSealed;
+    }
     return seq;
 }
 
@@ -218,12 +226,9 @@ void Journal::execBound(const char *sql, const QVariantList &values)
 void Journal::seal()
 {
     execBound("update repair set rows_sealed=?, rows_digest=?", {m_rowsSealed, QString::fromLatin1(m_rowsDigest.toHex())});
-    sqlite3_stmt *header = nullptr;
-    if (sqlite3_prepare_v2(m_db, "select * from repair", -1, &header, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("写入"));
-    const bool read = sqlite3_step(header) == SQLITE_ROW;
-    const QByteArray headerSeal = read ? journalseal::headerSeal(header) : QByteArray();
-    sqlite3_finalize(header);
+    const bool read = sqlite3_step(m_readHeader) == SQLITE_ROW;
+    const QByteArray headerSeal = read ? journalseal::headerSeal(m_readHeader) : QByteArray();
+    sqlite3_reset(m_readHeader);
     if (!read)
         fail(QStringLiteral("写入"));
     execBound("update repair set seal=?", {QString::fromLatin1(headerSeal.toHex())});
@@ -248,8 +253,25 @@ template <typename Change> void Journal::sealed(Change change)
     }
 }
 
+// The digests of every row so far, as the file stores them, combined, in one read of the rows.
+void Journal::sealRows()
+{
+    sqlite3_stmt *rows = nullptr;
+    if (sqlite3_prepare_v2(m_db, "select * from row", -1, &rows, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("写入"));
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(rows)) == SQLITE_ROW) {
+        journalseal::combine(m_rowsDigest, journalseal::rowDigest(rows));
+        ++m_rowsSealed;
+    }
+    sqlite3_finalize(rows);
+    if (stepped != SQLITE_DONE)
+        fail(QStringLiteral("写入"));
+}
+
 void Journal::flush()
 {
+    sealRows();
     if (m_record.rowsVisited >= 0)
         exec(QByteArray("update repair set rows_visited=" + QByteArray::number(m_record.rowsVisited)).constData());
     seal();
@@ -287,15 +309,15 @@ void Journal::setNewValues(qint64 row, const QVariantList &values)
     while (bound.size() < m_record.changedColumns.size())
         bound << QVariant();
     bound << row;
-    const auto correct = [&] {
+    if (!m_flushed) {
+        execBound(sql.constData(), bound);  // sealed with the others by flush()
+        return;
+    }
+    sealed([&] {
         journalseal::combine(m_rowsDigest, storedRowDigest(row));  // the row as it was leaves the seal
         execBound(sql.constData(), bound);
         journalseal::combine(m_rowsDigest, storedRowDigest(row));  // and as it is now joins it
-    };
-    if (m_flushed)
-        sealed(correct);
-    else
-        correct();
+    });
 }
 
 QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,

@@ -23,9 +23,12 @@ struct sqlite3_stmt;
 //     Journal::flush() (one sync of the file, then syncDirectory()).
 //     tst_crash_safety: killedAtEverySync, failedSyncAtEveryStage.
 //  2. A walk that switches the database to the write-ahead log writes and syncs the memo of the
-//     file's own journal mode first, so a killed walk's successor can put the mode back.
-//     writePendingSettings() before Journal::flush() and db::RowByRowWrites::start().
-//     tst_crash_safety: killedAtEverySync, diskFullAtEveryStage.
+//     file's own journal mode first, so a killed walk's successor can put the mode back: the
+//     memo's contents synced by writePendingSettings(), its name by the folder's sync in
+//     Journal::flush(), both before db::RowByRowWrites::start(). A walk that leaves the file in
+//     its own mode (a few rows to write, a file in the log already) needs and writes no memo.
+//     tst_crash_safety: killedAtEverySync, failedSyncAtEveryStage (a walk of each kind),
+//     diskFullAtEveryStage.
 //  3. A row the repair had not planned to change (another program changed the chart under the
 //     walk) is appended to the journal, on disk and sealed, before it is written.
 //     Journal::appendRow() in the walk. tst_walk_guard: codesAddedOrRemovedDuringTheWalk.
@@ -60,7 +63,8 @@ struct sqlite3_stmt;
 //     -shm, a repair's journal) is opened or closed except through SQLite: on POSIX systems
 //     closing any descriptor of a file drops every lock the process holds on it, a repair's in
 //     another thread included. The running lock is on a file of its own (JournalLock); a
-//     read-only open reads the header through SQLite (db::Connection::openEmbedded()).
+//     read-only open reads the header through SQLite (db::Connection::openEmbedded()), the walk
+//     through its connection's own handle of the file (db::CommitStamp).
 //     tst_x11_check_window: repairKeepsItsLocksWhileItsWindowsRead.
 // 12. The journal carries a seal over its header and every row (JournalSeal), brought up to date
 //     in the same transaction as each change: the first write, an appended or corrected row, the
@@ -113,6 +117,7 @@ public:
 private:
     void create(const QString &directory);
     qint64 insertRow(const JournalRow &row);
+    void sealRows();
     QByteArray storedRowDigest(qint64 seq);
     void execBound(const char *sql, const QVariantList &values);
     void seal();
@@ -126,9 +131,10 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_insert = nullptr;
     sqlite3_stmt *m_readRow = nullptr;
+    sqlite3_stmt *m_readHeader = nullptr;
     JournalLock m_lock;
     bool m_flushed = false;
-    qint64 m_rowsSealed = 0;  // rows in the file, and their digests combined (JournalSeal)
+    qint64 m_rowsSealed = 0;  // from flush() on, the rows in the file, and their digests combined (JournalSeal)
     QByteArray m_rowsDigest = QByteArray(32, '\0');
 };
 

@@ -29,8 +29,8 @@ QString memoPath(const QString &directory, const QString &database, const QStrin
 }
 
 // Writes `bytes` to the file at `path`: into a new file beside it, synced, then put in its place,
-// so the file is whole and in place once this returns. QSaveFile is not used: it does not report
-// a failed sync. Returns the error, or empty.
+// so the file is whole and in place once this returns, and on the disk once its folder is synced.
+// QSaveFile is not used: it does not report a failed sync. Returns the error, or empty.
 QString writeDurably(const QString &path, const QByteArray &bytes)
 {
     const QString temporary = path + QStringLiteral(".%1.new").arg(QCoreApplication::applicationPid());  // one per writer
@@ -87,6 +87,8 @@ void settleOlderJournal(const QString &directory, const PendingSettings &older, 
 
 void settlePendingSettings(const QString &directory, const RepairRecord &walk)
 {
+    if (!walk.settingsPending)
+        return;  // the walk wrote no memo
     const QString path = memoPath(directory, walk.database, walk.engine);
     if (pendingSettings(directory, walk.database, walk.engine).journal != walk.id)
         return;

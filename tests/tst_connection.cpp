@@ -217,6 +217,42 @@ private slots:
         QCOMPARE(firstRow("select * from pragma_journal_mode, pragma_synchronous", 2), QStringList({"delete", "2"}));
         QCOMPARE(SqliteFixture::dumpAll(path), before);
     }
+
+    // A walk of a few rows stays in the file's own journal mode, each commit synced in full; a
+    // file in the log already stays there, with normal syncing for the walk only. Either way
+    // the file ends in the mode it was found in.
+    void fewRowsOrTheLogAlreadyKeepTheMode_data()
+    {
+        QTest::addColumn<QString>("mode");  // the file's own
+        QTest::addColumn<qint64>("rows");
+        QTest::addColumn<QStringList>("during");  // journal mode and synchronous while the walk runs
+        QTest::newRow("delete, no row") << "delete" << qint64(0) << QStringList({"delete", "2"});
+        QTest::newRow("delete, 3 rows") << "delete" << qint64(3) << QStringList({"delete", "2"});
+        QTest::newRow("delete, 4 rows") << "delete" << qint64(4) << QStringList({"wal", "1"});
+        QTest::newRow("wal, 1 row") << "wal" << qint64(1) << QStringList({"wal", "1"});
+        QTest::newRow("wal, 1000 rows") << "wal" << qint64(1000) << QStringList({"wal", "1"});
+    }
+    void fewRowsOrTheLogAlreadyKeepTheMode()
+    {
+        QFETCH(QString, mode);
+        QFETCH(qint64, rows);
+        QFETCH(QStringList, during);
+        const QString path =
+            connectTo("LQDATA_5_5", "create table code(ccode text, bend integer); PRAGMA journal_mode=" + mode + ";");
+        {
+            db::RowByRowWrites writes(ODBC::DbConn());
+            QCOMPARE(writes.journalMode(), mode);
+            writes.plan(rows);
+            QCOMPARE(writes.switchesToLog(), mode == "delete" && rows > 3);
+            writes.start(mode);
+            QCOMPARE(firstRow("select * from pragma_journal_mode, pragma_synchronous", 2), during);
+            QVERIFY(writes.finish());
+        }
+        QCOMPARE(firstRow("select * from pragma_journal_mode, pragma_synchronous", 2), QStringList({mode, "2"}));
+        ODBC::DbConn().reset();
+        QCOMPARE(SqliteFixture::select(path, "pragma journal_mode"), "t:'" + mode + "'\n");
+        QFile::remove(path);
+    }
 };
 
 QTEST_MAIN(ConnectionTest)

@@ -44,7 +44,8 @@ QProcessEnvironment tracedEnvironment()
 
 class CrashSafety : public QObject {
     Q_OBJECT
-    QTemporaryDir m_templates;   // "original": a fresh data directory; "repaired": after one end-flag walk
+    QTemporaryDir m_templates;   // "original": a fresh data directory; "repaired": after one end-flag walk;
+                                 // "few": two flags wrong; "log": "original" in the write-ahead log
     QString m_walkOfRepaired;    // the journal id of that walk
     QString m_resetCode;         // an account with balances in several periods
     bool m_canTrace = false;     // strace is installed and may trace here
@@ -77,15 +78,25 @@ class CrashSafety : public QObject {
         copyTree(m_templates.filePath(name), data());
     }
 
-    // The command of one run of `scenario` (a walk, a balance reset, a recompute of the parent
-    // accounts, or an undo of the walk of the "repaired" data) on the work data directory.
+    // The command of one run of `scenario` (a walk: of the original data, which switches to the
+    // write-ahead log and back; of two rows, which stays in the file's own journal mode; of a
+    // file in the log already; a balance reset, a recompute of the parent accounts, or an undo of
+    // the walk of the "repaired" data) on the work data directory, and the data it starts from.
+    static bool isWalk(const QString &scenario) { return scenario.startsWith("walk"); }
     static QString kindOf(const QString &scenario)
     {
-        return scenario == "walk" ? "end-flags" : scenario == "reset" ? "balance-reset" : "recompute-balances";
+        return isWalk(scenario) ? "end-flags" : scenario == "reset" ? "balance-reset" : "recompute-balances";
+    }
+    static QString templateOf(const QString &scenario)
+    {
+        return scenario == "undo"              ? "repaired"
+               : scenario == "walk of 2 rows"  ? "few"
+               : scenario == "walk in the log" ? "log"
+                                               : "original";
     }
     QStringList scenarioCommand(const QString &scenario) const
     {
-        if (scenario == "walk")
+        if (isWalk(scenario))
             return {N3FIX, "--data-dir", data(), "--json", "--repair-end-flags"};
         if (scenario == "reset")
             return {N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3"};
@@ -127,6 +138,19 @@ class CrashSafety : public QObject {
         undone += changed;
     }
 
+    // A walk of a few rows, or of a file in the log already, leaves the file in its own journal
+    // mode whenever it dies, and writes no memo of it; the walk of a few rows makes no log files.
+    void checkModeKept(const QString &scenario, const QString &step)
+    {
+        if (scenario != "walk of 2 rows" && scenario != "walk in the log")
+            return;
+        const QString mode = SqliteFixture::select(yearDb(), "pragma journal_mode");
+        QVERIFY2(mode == (scenario == "walk in the log" ? "t:'wal'\n" : "t:'delete'\n"), qPrintable(step + ": " + mode));
+        QVERIFY2(QDir(data("journal")).entryList({"pending-*"}).isEmpty(), qPrintable(step + ": a memo was written"));
+        if (scenario == "walk of 2 rows")
+            QVERIFY2(!QFile::exists(yearDb() + "-wal") && !QFile::exists(yearDb() + "-shm"), qPrintable(step + ": log files left"));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -140,6 +164,17 @@ private slots:
                           .section('\'', 1, 1);
         QVERIFY(!m_resetCode.isEmpty());
         copyTree(original(""), m_templates.filePath("repaired"));
+        copyTree(original(""), m_templates.filePath("log"));
+        SqliteFixture::run(m_templates.filePath("log/LQDATA_001_2007.db"), "PRAGMA journal_mode=WAL");
+        const QString few = m_templates.filePath("few/");
+        QDir().mkpath(few);
+        writeSystemDatabase(few + "LQsystem.db", {{"001", "演示", {2007}, {}}});
+        writeAccountSetDatabase(few + "LQDATA_001_2007.db", generateChart(60, {4, 2, 2}), 2.0 / 60, 11);
+        // two flags wrong, by the prefix rule asked of SQLite row by row
+        QCOMPARE(SqliteFixture::select(few + "LQDATA_001_2007.db",
+                                       "select count(*) from code a where bend is not (not exists(select 1 from code b where"
+                                       " length(b.ccode)>length(a.ccode) and substr(b.ccode,1,length(a.ccode))=a.ccode))"),
+                 QStringLiteral("i:2\n"));
         const ProcessRun walk = n3fix({"--repair-end-flags", "--json"}, m_templates.filePath("repaired"));
         QCOMPARE(walk.status, 0);
         m_walkOfRepaired = walk.json()[0]["journal"].toString();
@@ -163,7 +198,7 @@ private slots:
     {
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("sync");
-        for (const char *scenario : {"walk", "reset", "recompute", "undo"})
+        for (const char *scenario : {"walk", "walk of 2 rows", "walk in the log", "reset", "recompute", "undo"})
             for (const char *sync : {"fdatasync", "fsync"})
                 QTest::addRow("%s at %s", scenario, sync) << scenario << sync;
     }
@@ -173,7 +208,7 @@ private slots:
         QFETCH(QString, sync);
         if (!m_canTrace)
             SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
-        const QString start = scenario == "undo" ? "repaired" : "original";
+        const QString start = templateOf(scenario);
         int kills = 0, undone = 0, hot = 0;  // hot: kills that left a rollback journal beside a repair's journal
         for (int n = 1; n < 200; ++n) {
             freshData(start);
@@ -195,6 +230,7 @@ private slots:
                          qPrintable(step + ": " + again.out + again.err));
                 QCOMPARE(books(yearDb()), books(original("LQDATA_001_2007.db")));
             } else {
+                checkModeKept(scenario, step);
                 checkRecoverable(data(), kindOf(scenario), before, step, undone);
             }
             if (QTest::currentTestFailed())
@@ -221,6 +257,8 @@ private slots:
         QTest::addColumn<QString>("sync");
         for (const char *sync : {"fdatasync", "fsync"}) {
             QTest::addRow("walk, %s", sync) << "walk" << sync;
+            QTest::addRow("walk of 2 rows, %s", sync) << "walk of 2 rows" << sync;
+            QTest::addRow("walk in the log, %s", sync) << "walk in the log" << sync;
             QTest::addRow("reset, %s", sync) << "reset" << sync;
             QTest::addRow("recompute, %s", sync) << "recompute" << sync;
             QTest::addRow("undo, %s", sync) << "undo" << sync;
@@ -235,7 +273,7 @@ private slots:
         const QString originalBooks = books(original("LQDATA_001_2007.db"));
         int unrecorded = 0, failed = 0;
         for (int n = 1; n < 200; ++n) {
-            freshData(scenario == "walk" ? "original" : "repaired");
+            freshData(isWalk(scenario) ? templateOf(scenario) : "repaired");
             const QString before = books(yearDb());
             const QString trace = m_work->filePath("trace");
             QStringList command{"strace", "-f", "-qq", "-o", trace, "-e", "trace=" + sync,
@@ -244,7 +282,7 @@ private slots:
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
                                      .arg(QString::fromUtf8(run.err));
-            const QJsonValue result = scenario == "walk" || scenario == "recompute" ? run.json()[0] : QJsonValue(run.json().object());
+            const QJsonValue result = isWalk(scenario) || scenario == "recompute" ? run.json()[0] : QJsonValue(run.json().object());
             // the reset's runner exits 3 when the reset is done but its end not journaled
             const bool recorded = scenario == "reset" ? run.status != 3 : result["outcome_recorded"].toBool(true);
             if (scenario == "reset" && run.status == 3)
@@ -262,7 +300,7 @@ private slots:
             QCOMPARE(run.status, 2);
             if (!recorded) {
                 ++unrecorded;
-                if (scenario == "walk")
+                if (isWalk(scenario))
                     QVERIFY2(run.err.contains("末级标志已全部写入，但修复日志未能记下修复的结果"), qPrintable(step));
                 if (scenario == "undo")
                     QVERIFY2(run.err.contains("以上行已恢复，但修复日志未能记下撤销的结果"), qPrintable(step));
@@ -270,7 +308,7 @@ private slots:
                     QVERIFY2(run.err.contains("余额已重算，但修复日志未能记下修复的结果"), qPrintable(step));
                 if (scenario == "undo")
                     QVERIFY2(books(yearDb()) == originalBooks, qPrintable(step));
-                else if (scenario == "walk")
+                else if (isWalk(scenario))
                     QVERIFY2(n3fix({"--check"}).status == 0, qPrintable(step));
                 else
                     QVERIFY2(books(yearDb()) != before, qPrintable(step));
@@ -283,6 +321,7 @@ private slots:
             }
             if (scenario != "undo") {
                 int undone = 0;
+                checkModeKept(scenario, step);
                 checkRecoverable(data(), kindOf(scenario), before, step, undone);
             }
             if (QTest::currentTestFailed())

@@ -201,6 +201,24 @@ private slots:
         QTest::newRow("odbc: sub-account added under a row ahead whose flag was right")
             << "1002" << endLevelAlready << added << "1001:0 100101:1 1002:0 100201:1 2001:1 200101:1" << wrongAtEnd("2001")
             << true;
+        // One flag to write, before the change: the walk stays in the file's own journal mode, where
+        // it looks again only once the file's header shows a commit.
+        const QString oneToWrite =
+            "update code set bend=0 where ccode='1002'; update code set bend=1 where ccode<>'1001' and ccode<>'1002'";
+        QTest::newRow("embedded: one flag to write, sub-account added under a row ahead whose flag was right")
+            << "1002" << oneToWrite << added << "1001:0 100101:1 1002:0 100201:1 2001:0 200101:1" << redecided << false;
+        QTest::newRow("odbc: one flag to write, sub-account added under a row ahead whose flag was right")
+            << "1002" << oneToWrite << added << "1001:0 100101:1 1002:0 100201:1 2001:1 200101:1" << wrongAtEnd("2001") << true;
+        // Five flags to write before the change, and none after: the walk is in the write-ahead log,
+        // where it looks again only once the log shows a commit.
+        const QString fiveToWrite =
+            oneToWrite + "; insert into code(ccode, bend) values('100102', 9), ('100103', 9), ('100104', 9)";
+        QTest::newRow("embedded: five flags to write, sub-account added under a row ahead whose flag was right")
+            << "1002" << fiveToWrite << added << "1001:0 100101:1 100102:1 100103:1 100104:1 1002:0 100201:1 2001:0 200101:1"
+            << redecided << false;
+        QTest::newRow("odbc: five flags to write, sub-account added under a row ahead whose flag was right")
+            << "1002" << fiveToWrite << added << "1001:0 100101:1 100102:1 100103:1 100104:1 1002:0 100201:1 2001:1 200101:1"
+            << wrongAtEnd("2001") << true;
         const QString rightAlready = "update code set bend=1 where ccode='100201'";
         QTest::newRow("embedded: last sub-account of a row ahead removed")
             << "100101" << rightAlready << removed << "1001:0 100101:1 1002:1 2001:1" << redecided << false;
