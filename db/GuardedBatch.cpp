@@ -1,6 +1,7 @@
 #include "GuardedBatch.h"
 
 #include "Connection.h"
+#include "DbError.h"
 #include "QuotedName.h"
 #include "RowMatch.h"
 
@@ -64,8 +65,13 @@ bool GuardedBatch::write()
 bool GuardedBatch::run(const QString &text, const QVariantList &bound, qint64 &count)
 {
     auto found = m_statements.find(text);
-    if (found == m_statements.end())
-        found = m_statements.emplace(text, m_connection->prepared(text)).first;
+    if (found == m_statements.end()) {
+        try {
+            found = m_statements.emplace(text, m_connection->prepared(text)).first;
+        } catch (const DbError &) {
+            return false;  // a statement the engine won't take: the rows go one at a time
+        }
+    }
     QSqlQuery &query = found->second;
     for (int i = 0; i < bound.size(); ++i)
         query.bindValue(i, bound.at(i));
