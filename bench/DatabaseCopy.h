@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <sqlite3.h>
@@ -23,4 +26,15 @@ inline bool copyDatabase(const QString &from, const QString &to)
     sqlite3_close(source);
     sqlite3_close(target);
     return copied;
+}
+
+// A copy of `master` at `path`, on the storage before anything is timed, with no log or lock
+// files beside it and no journals of earlier walks in its data directory.
+inline void freshCopy(const QString &master, const QString &path)
+{
+    for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
+        QFile::remove(file);
+    QDir(QFileInfo(path).absolutePath() + QStringLiteral("/journal")).removeRecursively();
+    if (!copyDatabase(master, path))
+        qFatal("cannot copy %s", qPrintable(master));
 }

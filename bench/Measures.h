@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -12,6 +14,13 @@ inline double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// The median of several rounds' figures, with the smallest and largest beside it.
+inline QString medianAndSpread(const std::vector<double> &values, const char *format = "%.2f")
+{
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    return QString::asprintf(format, median(values)) + QString::asprintf(" [%.2f-%.2f]", *low, *high);
 }
 
 // Seconds of processor time (user and system) this process, or with RUSAGE_CHILDREN its

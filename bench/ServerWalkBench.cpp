@@ -48,12 +48,6 @@ Run walkProcess(const QString &dir, bool server)
     return {double(timer.nsecsElapsed()) / 1e9, processorSeconds(RUSAGE_CHILDREN) - processorAtStart};
 }
 
-QString spread(const std::vector<double> &values)
-{
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    return QString::asprintf("%.2f [%.2f-%.2f]", median(values), *low, *high);
-}
-
 }  // namespace
 
 void serverWalkRows(const QString &placeName, const QString &root)
@@ -85,7 +79,7 @@ void serverWalkRows(const QString &placeName, const QString &root)
             clockRatios.push_back(s.seconds / p.seconds);
             processorRatios.push_back(s.processor / p.processor);
         }
-        std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server), qPrintable(spread(clockRatios)),
-                    qPrintable(spread(processorRatios)));
+        std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server), qPrintable(medianAndSpread(clockRatios)),
+                    qPrintable(medianAndSpread(processorRatios)));
     }
 }

@@ -62,22 +62,6 @@ Figures childFigure(const QStringList &arguments)
     return childFigures(arguments)[QString()];
 }
 
-// A synced copy of `master` at `path`, with no log beside it and no journals of earlier walks.
-void freshCopy(const QString &master, const QString &path)
-{
-    for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
-        QFile::remove(file);
-    QDir(QFileInfo(path).absolutePath() + QStringLiteral("/journal")).removeRecursively();
-    if (!copyDatabase(master, path))
-        qFatal("cannot copy %s", qPrintable(master));
-}
-
-QString spread(const std::vector<double> &values)
-{
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    return QString::asprintf("%.2f [%.2f-%.2f]", median(values), *low, *high);
-}
-
 std::vector<double> ratios(const std::vector<double> &a, const std::vector<double> &b)
 {
     std::vector<double> r;
@@ -139,7 +123,7 @@ void againstFloor(const QString &placeName, const Data &data)
         }
         for (const bool byClock : {true, false})
             std::printf("%-7d %-9s %9.2f %9.2f  %s\n", codes, byClock ? "clock" : "processor", median(walk.of(byClock)) * 1e3,
-                        median(floor.of(byClock)) * 1e3, qPrintable(spread(ratios(walk.of(byClock), floor.of(byClock)))));
+                        median(floor.of(byClock)) * 1e3, qPrintable(medianAndSpread(ratios(walk.of(byClock), floor.of(byClock)))));
         std::fflush(stdout);
     }
 }
@@ -164,7 +148,7 @@ void fewRows(const QString &placeName, const Data &data)
         for (const bool byClock : {true, false})
             std::printf("%-5d %-9s %9.2f %9.2f %9.2f %9.2f  %s\n", wrong, byClock ? "clock" : "processor",
                         median(walk.of(byClock)) * 1e3, median(floor.of(byClock)) * 1e3, median(own.of(byClock)) * 1e3,
-                        median(log.of(byClock)) * 1e3, qPrintable(spread(ratios(walk.of(byClock), floor.of(byClock)))));
+                        median(log.of(byClock)) * 1e3, qPrintable(medianAndSpread(ratios(walk.of(byClock), floor.of(byClock)))));
         std::fflush(stdout);
     }
 }

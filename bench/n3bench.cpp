@@ -338,13 +338,6 @@ void writeSystemDatabaseWithSets(const QString &path, int count)
     writeSystemDatabase(path, sets);
 }
 
-// The median of several rounds' figures, with the smallest and largest beside it.
-QString medianAndSpread(const std::vector<double> &values, const char *format)
-{
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    return QString::asprintf(format, median(values)) + QString::asprintf(" [%.2f-%.2f]", *low, *high);
-}
-
 // Each round's `part` as a share of `whole`, in per cent.
 std::vector<double> sharesOf(const std::vector<double> &part, const std::vector<double> &whole)
 {
@@ -360,17 +353,6 @@ std::vector<double> ratiosOf(const std::vector<double> &numerator, const std::ve
     for (std::size_t i = 0; i < numerator.size(); ++i)
         ratios.push_back(numerator[i] / denominator[i]);
     return ratios;
-}
-
-// A copy of `master` at `path`, on the storage before anything is timed, with no log or lock
-// files beside it and no journals of earlier walks in its data directory.
-void freshCopy(const QString &master, const QString &path)
-{
-    for (const QString &file : {path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
-        QFile::remove(file);
-    QDir(QFileInfo(path).absolutePath() + QStringLiteral("/journal")).removeRecursively();
-    if (!copyDatabase(master, path))
-        qFatal("cannot copy %s", qPrintable(master));
 }
 
 // The data of one measured place: the folder and the name it is shown under.
