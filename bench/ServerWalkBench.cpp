@@ -79,7 +79,7 @@ void serverWalkRows(const QString &placeName, const QString &root)
             clockRatios.push_back(s.seconds / p.seconds);
             processorRatios.push_back(s.processor / p.processor);
         }
-        std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server), qPrintable(medianAndSpread(clockRatios)),
-                    qPrintable(medianAndSpread(processorRatios)));
+        std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server),
+                    qPrintable(medianAndSpread(clockRatios)), qPrintable(medianAndSpread(processorRatios)));
     }
 }
