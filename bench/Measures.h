@@ -16,6 +16,15 @@ inline double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+// Each round's figure of `numerator` over that of `denominator` in the same round.
+inline std::vector<double> ratiosOf(const std::vector<double> &numerator, const std::vector<double> &denominator)
+{
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < numerator.size(); ++i)
+        ratios.push_back(numerator[i] / denominator[i]);
+    return ratios;
+}
+
 // The median of several rounds' figures, with the smallest and largest beside it.
 inline QString medianAndSpread(const std::vector<double> &values, const char *format = "%.2f")
 {

@@ -66,20 +66,19 @@ void serverWalkRows(const QString &placeName, const QString &root)
         const QString master = dir + QStringLiteral("/chart%1.db").arg(codes);
         writeAccountSetDatabase(master, generateChart(codes, {4, 2, 2, 2}), 0.1, 7);
         const QString database = dir + QLatin1Char('/') + QLatin1String(DatabaseName);
-        std::vector<double> plain, server, clockRatios, processorRatios;
+        std::vector<double> plain, server, plainProcessor, serverProcessor;
         for (int round = 0; round < 3; ++round) {
-            if (!copyDatabase(master, database))
-                qFatal("cannot copy %s", qPrintable(master));
+            freshCopy(master, database);
             const Run p = walkProcess(dir, false);
-            if (!copyDatabase(master, database))
-                qFatal("cannot copy %s", qPrintable(master));
+            freshCopy(master, database);
             const Run s = walkProcess(dir, true);
             plain.push_back(p.seconds);
             server.push_back(s.seconds);
-            clockRatios.push_back(s.seconds / p.seconds);
-            processorRatios.push_back(s.processor / p.processor);
+            plainProcessor.push_back(p.processor);
+            serverProcessor.push_back(s.processor);
         }
         std::printf("    %-7d %7.3f  %8.3f  %-20s  %s\n", codes, median(plain), median(server),
-                    qPrintable(medianAndSpread(clockRatios)), qPrintable(medianAndSpread(processorRatios)));
+                    qPrintable(medianAndSpread(ratiosOf(server, plain))),
+                    qPrintable(medianAndSpread(ratiosOf(serverProcessor, plainProcessor))));
     }
 }

@@ -62,14 +62,6 @@ Figures childFigure(const QStringList &arguments)
     return childFigures(arguments)[QString()];
 }
 
-std::vector<double> ratios(const std::vector<double> &a, const std::vector<double> &b)
-{
-    std::vector<double> r;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        r.push_back(a[i] / b[i]);
-    return r;
-}
-
 // One place's data: a data directory with the system database, and master charts beside it.
 struct Data {
     QString dir, database, copy;
@@ -123,7 +115,8 @@ void againstFloor(const QString &placeName, const Data &data)
         }
         for (const bool byClock : {true, false})
             std::printf("%-7d %-9s %9.2f %9.2f  %s\n", codes, byClock ? "clock" : "processor", median(walk.of(byClock)) * 1e3,
-                        median(floor.of(byClock)) * 1e3, qPrintable(medianAndSpread(ratios(walk.of(byClock), floor.of(byClock)))));
+                        median(floor.of(byClock)) * 1e3,
+                        qPrintable(medianAndSpread(ratiosOf(walk.of(byClock), floor.of(byClock)))));
         std::fflush(stdout);
     }
 }
@@ -148,7 +141,7 @@ void fewRows(const QString &placeName, const Data &data)
         for (const bool byClock : {true, false})
             std::printf("%-5d %-9s %9.2f %9.2f %9.2f %9.2f  %s\n", wrong, byClock ? "clock" : "processor",
                         median(walk.of(byClock)) * 1e3, median(floor.of(byClock)) * 1e3, median(own.of(byClock)) * 1e3,
-                        median(log.of(byClock)) * 1e3, qPrintable(medianAndSpread(ratios(walk.of(byClock), floor.of(byClock)))));
+                        median(log.of(byClock)) * 1e3, qPrintable(medianAndSpread(ratiosOf(walk.of(byClock), floor.of(byClock)))));
         std::fflush(stdout);
     }
 }

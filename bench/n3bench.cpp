@@ -347,14 +347,6 @@ std::vector<double> sharesOf(const std::vector<double> &part, const std::vector<
     return shares;
 }
 
-std::vector<double> ratiosOf(const std::vector<double> &numerator, const std::vector<double> &denominator)
-{
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < numerator.size(); ++i)
-        ratios.push_back(numerator[i] / denominator[i]);
-    return ratios;
-}
-
 // The data of one measured place: the folder and the name it is shown under.
 struct Place {
     QString name;
