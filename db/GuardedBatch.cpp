@@ -41,21 +41,23 @@ GuardedBatch::Match GuardedBatch::matchAsWritten(const Row &row) const
     return matchAsRead({row.locatorValues, held, QVariant()});
 }
 
-bool GuardedBatch::hasRoomFor(const Row &row) const
+bool GuardedBatch::add(const Row &row)
 {
-    return m_rows.size() < std::size_t(MaxRows) && m_parameters + parametersOf(matchAsRead(row).bound) <= MaxParameters;
-}
-
-void GuardedBatch::add(Row row)
-{
-    m_parameters += parametersOf(matchAsRead(row).bound);
-    m_rows.push_back(std::move(row));
+    Match match = matchAsRead(row);
+    const qsizetype parameters = m_parameters + parametersOf(match.bound);
+    if (m_rows.size() >= std::size_t(MaxRows) || parameters > MaxParameters)
+        return false;
+    m_parameters = parameters;
+    m_matches.push_back(std::move(match));
+    m_rows.push_back(row);
+    return true;
 }
 
 bool GuardedBatch::write()
 {
     const bool written = writeRows();
     m_rows.clear();
+    m_matches.clear();
     m_parameters = 0;
     return written;
 }
@@ -94,8 +96,9 @@ bool GuardedBatch::writeRows()
     //   where ((row 1 as read) or ...) and (select count(*) from T where (row 1 as read))=1 and ...
     QStringList cases, matches, single;
     QVariantList caseBound, matchBound, singleBound;
-    for (const Row &row : rows) {
-        const Match read = matchAsRead(row);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row &row = rows[i];
+        const Match &read = m_matches[i];
         cases << QStringLiteral("when ") + read.sql + QStringLiteral(" then ?");
         caseBound << read.bound << row.value;
         matches << read.sql;

@@ -41,10 +41,9 @@ public:
     GuardedBatch(const GuardedBatch &) = delete;
     GuardedBatch &operator=(const GuardedBatch &) = delete;
 
-    // Whether the statement has room for `row` beside the rows added so far.
-    bool hasRoomFor(const Row &row) const;
-    void add(Row row);
-    std::size_t size() const { return m_rows.size(); }
+    // Adds `row` to the statement where it has room beside the rows added so far; false, with
+    // nothing added, where it hasn't.
+    bool add(const Row &row);
     // Writes the new value of every row added, or of none, and starts a new batch: true when all
     // were written. False when the engine refused the statement, or some row no longer holds what
     // it was read with or can't be told from another by its values; then nothing of the batch was
@@ -71,6 +70,7 @@ private:
     QStringList m_locator, m_columns;
     int m_written;
     std::vector<Row> m_rows;
+    std::vector<Match> m_matches;               // each row's match as read, worked out once when it is added
     qsizetype m_parameters = 0;                 // what the rows added bind
     std::map<QString, QSqlQuery> m_statements;  // by text
 };

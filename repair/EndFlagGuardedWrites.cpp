@@ -48,10 +48,11 @@ void EndFlagGuardedWrites::write(std::size_t i, int flag)
         writeOne(i, flag);
         return;
     }
-    db::GuardedBatch::Row row = batchRow(i, flag);
-    if (!m_batch->hasRoomFor(row))
+    const db::GuardedBatch::Row row = batchRow(i, flag);
+    if (!m_batch->add(row)) {
         flush();
-    m_batch->add(std::move(row));
+        m_batch->add(row);  // a statement of one row has room for it
+    }
     m_gathered.emplace_back(i, flag);
 }
 
