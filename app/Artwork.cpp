@@ -15,7 +15,7 @@ QRgb blend(QColor a, QColor b, double t)
                 qRound(a.blue() + (b.blue() - a.blue()) * t));
 }
 
-} // namespace
+}  // namespace
 
 // Grey at the left edge rising to almost white near column 216, then falling to a grey
 // with a faint violet tint at the right edge.
@@ -25,8 +25,8 @@ QPixmap backgroundPicture()
     const QColor left(184, 184, 184), middle(252, 252, 252), right(171, 168, 171);
     QImage image(width, height, QImage::Format_RGB32);
     for (int x = 0; x < width; ++x) {
-        const QRgb colour = x <= peak ? blend(left, middle, double(x) / peak)
-                                      : blend(middle, right, double(x - peak) / (width - 1 - peak));
+        const QRgb colour =
+            x <= peak ? blend(left, middle, double(x) / peak) : blend(middle, right, double(x - peak) / (width - 1 - peak));
         for (int y = 0; y < height; ++y)
             image.setPixel(x, y, colour);
     }
@@ -93,4 +93,4 @@ QIcon applicationIcon()
     return icon;
 }
 
-} // namespace Artwork
+}  // namespace Artwork

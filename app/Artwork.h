@@ -17,4 +17,4 @@ QImage iconImage(int size);
 // The red-and-black application icon of the windows: 32 x 32, with 16 and 48 for the panels.
 QIcon applicationIcon();
 
-} // namespace Artwork
+}  // namespace Artwork

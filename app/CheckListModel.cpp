@@ -9,7 +9,7 @@ namespace {
 // A count of a check that could not read its tables is not zero: it is unknown.
 const QString Unknown = QStringLiteral("—");
 
-} // namespace
+}  // namespace
 
 void CheckListModel::setDatabases(const QList<DatabaseCheck> &databases)
 {
@@ -139,9 +139,9 @@ QVariant CheckListModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QString titles[ColumnCount] = {QStringLiteral("帐套"),           QStringLiteral("年度（数据库）"),
-                                                QStringLiteral("末级标志错误"),   QStringLiteral("总账和明细账不符"),
-                                                QStringLiteral("缺少余额行"),     QStringLiteral("无科目的余额行"),
+    static const QString titles[ColumnCount] = {QStringLiteral("帐套"),         QStringLiteral("年度（数据库）"),
+                                                QStringLiteral("末级标志错误"), QStringLiteral("总账和明细账不符"),
+                                                QStringLiteral("缺少余额行"),   QStringLiteral("无科目的余额行"),
                                                 QStringLiteral("说明")};
     return section >= 0 && section < ColumnCount ? titles[section] : QVariant();
 }

@@ -224,8 +224,9 @@ void CheckWindow::listed(const QString &failure, const QList<DatabaseCheck> &dat
                                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     showSelected();
     if (!failure.isEmpty()) {
-        end(QStringLiteral("无法读取系统库 LQsystem 中的帐套列表：%1\n请检查数据位置（菜单中的“选择数据位置”，或 n3fix --data-dir 目录），"
-                           "然后按 F5 重新检查。")
+        end(QStringLiteral(
+                "无法读取系统库 LQsystem 中的帐套列表：%1\n请检查数据位置（菜单中的“选择数据位置”，或 n3fix --data-dir 目录），"
+                "然后按 F5 重新检查。")
                 .arg(failure));
         return;
     }
@@ -279,8 +280,8 @@ void CheckWindow::rebuildEndFlagsSelected()
 // Whether a repair may run on `database`: nothing stands in its way (else a box says what does), it
 // has something to do (else a box says `nothingToDo`), and the user answers `question` with
 // `confirm`. The second button, 取消, takes Enter and Esc: only `confirm` or its access key repairs.
-bool CheckWindow::confirmed(const DatabaseCheck &database, const QString &failure, bool somethingToDo,
-                            const QString &nothingToDo, const QString &question, const QString &confirm)
+bool CheckWindow::confirmed(const DatabaseCheck &database, const QString &failure, bool somethingToDo, const QString &nothingToDo,
+                            const QString &question, const QString &confirm)
 {
     if (const QString refusal = RepairBoxes::refusal(database, failure); !refusal.isEmpty()) {
         MessageBox::show(refusal, MessageBox::Icon::Critical);

@@ -90,12 +90,12 @@ private:
     WrongFlagsModel *m_wrongFlags;
     DisagreementsModel *m_disagreements;
     Work m_work = Work::None;
-    QFuture<void> m_running;  // the work in a worker thread, waited for when the window goes
+    QFuture<void> m_running;                // the work in a worker thread, waited for when the window goes
     QFutureWatcher<void> m_progress;        // of whatever runs
     QFutureWatcher<DatabaseCheck> m_round;  // a check of every database, a result each
     std::shared_ptr<std::atomic<bool>> m_stopWalk = std::make_shared<std::atomic<bool>>(false);
     bool m_closeRequested = false;
-    QString m_selected;  // the database selected, kept across a new list
+    QString m_selected;        // the database selected, kept across a new list
     RecheckQueue *m_rechecks;  // databases whose repair or undo ended elsewhere, to check again
     QString m_reportName;      // the file name proposed for the report last built
 };

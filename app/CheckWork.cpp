@@ -16,8 +16,7 @@ namespace {
 // exception it lets out is kept in the future, to be thrown again where its result is read.
 // QtCore's pool and promise are all it needs, so the build carries no Qt Concurrent; the pool
 // waits for its threads when the program ends.
-template <typename T, typename Work>
-QFuture<T> runInPool(Work work)
+template <typename T, typename Work> QFuture<T> runInPool(Work work)
 {
     auto promise = std::make_shared<QPromise<T>>();
     QFuture<T> future = promise->future();
@@ -55,7 +54,7 @@ private:
     int m_done = 0;
 };
 
-} // namespace
+}  // namespace
 
 QFuture<Listing> listDatabases()
 {
@@ -108,8 +107,8 @@ QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::
         PromisedWalk progress(promise, stop);
         repair::EndFlagRun run;
         try {
-            run = repair::repairEndFlagsOver(ODBC::openConnection(database.database, false), database.accountSet,
-                                             database.year, progress);
+            run = repair::repairEndFlagsOver(ODBC::openConnection(database.database, false), database.accountSet, database.year,
+                                             progress);
         } catch (const db::DbError &error) {
             run.result = repair::EndFlagResult::Failed;
             run.database = database.database;
@@ -119,4 +118,4 @@ QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::
     });
 }
 
-} // namespace CheckWork
+}  // namespace CheckWork

@@ -41,4 +41,4 @@ QFuture<repair::RecomputeRun> recompute(const DatabaseCheck &database, const rep
 // the walk's run is the result either way.
 QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::shared_ptr<const std::atomic<bool>> stop);
 
-} // namespace CheckWork
+}  // namespace CheckWork

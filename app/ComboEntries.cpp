@@ -8,8 +8,7 @@ namespace ComboEntries {
 namespace {
 
 // Runs a change of the list with the combo's signals held, then puts its edit text back.
-template <typename Change>
-void keepingText(QComboBox *combo, Change change)
+template <typename Change> void keepingText(QComboBox *combo, Change change)
 {
     const QSignalBlocker blocker(combo);
     const QString text = combo->currentText();
@@ -18,7 +17,7 @@ void keepingText(QComboBox *combo, Change change)
     combo->setEditText(text);
 }
 
-} // namespace
+}  // namespace
 
 void append(QComboBox *combo, const QString &entry)
 {
@@ -36,4 +35,4 @@ void clear(QComboBox *combo)
         removeAt(combo, i);
 }
 
-} // namespace ComboEntries
+}  // namespace ComboEntries

@@ -14,4 +14,4 @@ void removeAt(QComboBox *combo, int position);
 // Removes every entry, the last one first.
 void clear(QComboBox *combo);
 
-} // namespace ComboEntries
+}  // namespace ComboEntries

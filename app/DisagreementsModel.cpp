@@ -80,8 +80,8 @@ QVariant DisagreementsModel::headerData(int section, Qt::Orientation orientation
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QString titles[ColumnCount] = {QStringLiteral("科目编码"), QStringLiteral("月份"),
-                                                QStringLiteral("金额栏"),   QStringLiteral("本科目金额"),
+    static const QString titles[ColumnCount] = {QStringLiteral("科目编码"),     QStringLiteral("月份"),
+                                                QStringLiteral("金额栏"),       QStringLiteral("本科目金额"),
                                                 QStringLiteral("下级科目合计"), QStringLiteral("差额")};
     return section >= 0 && section < ColumnCount ? titles[section] : QVariant();
 }

@@ -29,7 +29,7 @@ QString whyNoWindow(const QString &qtFailure)
     for (const HeldMessage &message : std::as_const(heldMessages)) {
         qtWords << message.text;
         unreachable = unreachable || message.text.contains(QLatin1String("could not connect to display"))
-            || message.text.contains(QLatin1String("Failed to create wl_display"));
+                      || message.text.contains(QLatin1String("Failed to create wl_display"));
     }
     if (unreachable)
         return QStringLiteral("没有找到图形显示：连接不上 %1，无法打开窗口。")
@@ -50,7 +50,7 @@ void whileConnecting(QtMsgType type, const QMessageLogContext &context, const QS
     std::_Exit(2);  // Qt aborts once this returns; nothing of the program has started yet
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<QApplication> connectToDisplay(int &argc, char **argv, void (*sayWhy)(const QString &))
 {

@@ -89,15 +89,16 @@ std::optional<DataLocation> askUser(const QString &lead, QString problem)
             break;
         }
         case Folder: {
-            const QString dir = QFileDialog::getExistingDirectory(nullptr, QStringLiteral("选择存放数据库的文件夹"), QDir::homePath());
+            const QString dir =
+                QFileDialog::getExistingDirectory(nullptr, QStringLiteral("选择存放数据库的文件夹"), QDir::homePath());
             if (dir.isEmpty()) {
                 problem.clear();
                 break;
             }
             const DataLocation folder(DataLocation::Folder, dir);
             problem = holdsSystemDatabase(dir)
-                ? systemDatabaseProblem(folder.engine())
-                : QStringLiteral("文件夹 %1 中没有系统库 LQsystem.db。").arg(QDir::toNativeSeparators(dir));
+                          ? systemDatabaseProblem(folder.engine())
+                          : QStringLiteral("文件夹 %1 中没有系统库 LQsystem.db。").arg(QDir::toNativeSeparators(dir));
             if (problem.isEmpty())
                 return folder;
             break;
@@ -157,7 +158,7 @@ QString currentDataLead(const DataLocation::ForStart &now)
     return QStringLiteral("现在使用的数据：%1。\n\n").arg(now.location.shown());
 }
 
-} // namespace
+}  // namespace
 
 QStringList choiceButtons()
 {
@@ -198,8 +199,10 @@ std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked)
 {
     const DataLocation::ForStart start = DataLocation::forStart(asked);
     if (start.remembered && !start.location.goneProblem().isEmpty()) {
-        MessageBox::show(start.location.goneProblem()
-                         + QStringLiteral("请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择，或用 --data-dir 目录 打开别处的修复日志。"));
+        MessageBox::show(
+            start.location.goneProblem()
+            + QStringLiteral(
+                "请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择，或用 --data-dir 目录 打开别处的修复日志。"));
         return std::nullopt;
     }
     // an undo made from the window connects with the login's password; the list needs none, so a
@@ -210,4 +213,4 @@ std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked)
     return engine;
 }
 
-} // namespace FirstStart
+}  // namespace FirstStart

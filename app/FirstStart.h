@@ -34,4 +34,4 @@ std::optional<db::EngineSettings> windowEngine(const db::PlaceAsked &asked, bool
 // asked for, for the undo; none when the user cancels.
 std::optional<db::EngineSettings> journalEngine(const db::PlaceAsked &asked);
 
-} // namespace FirstStart
+}  // namespace FirstStart

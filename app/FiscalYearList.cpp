@@ -24,8 +24,7 @@ void Form1::Combo3_Change()
             continue;
         accountSetNumber = Combo4->itemText(i);
         Combo4->setEditText(Combo4->itemText(i));
-        years.open(db::LiveYearsQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly,
-                   {accountSetNumber.left(3)});
+        years.open(db::LiveYearsQuery, ODBC::DbConn(), db::CursorType::Keyset, db::LockType::ReadOnly, {accountSetNumber.left(3)});
         ComboEntries::clear(Combo5);
         while (!years.bof() && !years.eof()) {
             if (db::isListedYear(years.field(QStringLiteral("iYear"))))

@@ -70,7 +70,8 @@ public:
     {
         if (std::exchange(m_raised, true))
             return;
-        QMetaObject::invokeMethod(this, [this] { m_raised = false; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_raised = false; }, Qt::QueuedConnection);
     }
     bool isRaised() const { return m_raised; }
     bool take() { return std::exchange(m_raised, false); }
@@ -96,15 +97,15 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         const bool enter = event->type() == QEvent::KeyPress
-            && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
-                || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+                           && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                               || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
         if (enter || event->type() == QEvent::FocusOut)
             raise();
         return false;
     }
 };
 
-} // namespace
+}  // namespace
 
 Form1::Form1(QWidget *parent) : QWidget(parent)
 {
@@ -149,10 +150,9 @@ void Form1::setupUi()
     Command2 = makeButton(this, QStringLiteral("彻底根除"), twips(3600, 3480, 2175, 495));
 
     const std::pair<QWidget *, const char *> names[] = {
-        {Label4, "Label4"}, {Combo4, "Combo4"}, {Combo3, "Combo3"}, {Label1, "Label1"},
-        {combo3data, "combo3data"}, {Label3, "Label3"}, {Combo5, "Combo5"}, {Label5, "Label5"},
-        {txtCode, "txtCode"}, {Label2, "Label2"}, {Combo1, "Combo1"}, {Command1, "Command1"},
-        {Command2, "Command2"}};
+        {Label4, "Label4"}, {Combo4, "Combo4"},     {Combo3, "Combo3"},    {Label1, "Label1"},   {combo3data, "combo3data"},
+        {Label3, "Label3"}, {Combo5, "Combo5"},     {Label5, "Label5"},    {txtCode, "txtCode"}, {Label2, "Label2"},
+        {Combo1, "Combo1"}, {Command1, "Command1"}, {Command2, "Command2"}};
     for (const auto &[widget, name] : names)
         widget->setObjectName(QLatin1String(name));
     // What a screen reader speaks: a button's caption (its default), and for a field the prompt

@@ -21,7 +21,7 @@ public:
 
     // Controls, top of the window to the bottom.
     QLabel *Label4;
-    QComboBox *Combo4;      // hidden: the account-set numbers, in step with Combo3
+    QComboBox *Combo4;  // hidden: the account-set numbers, in step with Combo3
     QComboBox *Combo3;
     QLabel *Label1;         // status line of the end-flag repair
     QLineEdit *combo3data;  // hidden: "8" once the account-set lists are filled

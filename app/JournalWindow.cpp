@@ -36,7 +36,8 @@ QString undoReport(const repair::UndoRun &run)
     QString text = QStringLiteral("已撤销修复 %1：").arg(run.undoes) + repair::RepairText::undoTally(run);
     // After the rows: what triggers may have done besides, and that the rows are back even where
     // the undo's own journal could not record its end.
-    const QString afterwords = (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice)
+    const QString afterwords =
+        (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice)
         + (run.unrecorded.isEmpty() ? QString()
                                     : QStringLiteral("\n\n以上行已恢复，但修复日志未能记下撤销的结果：") + run.unrecorded);
     if (run.leftAlone.isEmpty())
@@ -53,10 +54,13 @@ QString undoReport(const repair::UndoRun &run)
 // What of a repair decides the rows shown for it: when any of it changes, they are read again.
 QString shownState(const repair::RepairRecord &record)
 {
-    return QStringLiteral("%1|%2|%3|%4|%5").arg(record.id, repair::storedName(record.outcome), record.undoneBy).arg(record.running).arg(record.rowsChanged);
+    return QStringLiteral("%1|%2|%3|%4|%5")
+        .arg(record.id, repair::storedName(record.outcome), record.undoneBy)
+        .arg(record.running)
+        .arg(record.rowsChanged);
 }
 
-} // namespace
+}  // namespace
 
 // Opens on the newest repair, with the keyboard in the list.
 JournalWindow::JournalWindow(QWidget *parent) : QWidget(parent), m_directory(m_folder.directory())
@@ -229,7 +233,8 @@ void JournalWindow::undoSelected()
     try {
         rows = repair::checkJournal(m_directory, record.id);
     } catch (const db::DbError &error) {
-        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()), MessageBox::Icon::Critical);
+        MessageBox::show(QStringLiteral("无法读取修复 %1 的日志：\n%2").arg(record.id, error.description()),
+                         MessageBox::Icon::Critical);
         return;
     }
     const QString question = QStringLiteral("撤销修复 %1吗？\n\n日志记有 %2 行。只恢复仍是这次修复写入的值的记录；"
@@ -245,7 +250,8 @@ void JournalWindow::undoSelected()
     QApplication::restoreOverrideCursor();
     refresh();  // the undo is listed, and the rows' values now changed
     if (!run.failure.isEmpty())
-        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure), MessageBox::Icon::Critical);
+        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure),
+                         MessageBox::Icon::Critical);
     else
         MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
 }

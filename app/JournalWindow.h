@@ -30,7 +30,7 @@ public:
     QTableView *repairList;
     QLabel *rowListLabel;
     QTableView *rowList;
-    QLabel *rowSummary;   // how many rows the selected repair changed, or why they can't be read
+    QLabel *rowSummary;  // how many rows the selected repair changed, or why they can't be read
     QPushButton *undoButton;
     QPushButton *refreshButton;
 

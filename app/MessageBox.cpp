@@ -74,7 +74,7 @@ int askOnce(const QString &prompt, const QStringList &buttons, int defaultButton
     return pressed ? pressed->property(PositionProperty).toInt() : escapeButton;
 }
 
-} // namespace
+}  // namespace
 
 const QString MessageBox::ApplicationTitle = QStringLiteral("N3新会计制度科目增加工具");
 

@@ -10,32 +10,35 @@ namespace app {
 namespace {
 
 // One compiled pattern element. Every kind but Star stands for exactly one text character.
-struct Token
-{
+struct Token {
     enum Kind { Literal, Any, Digit, Set, Star } kind;
-    char32_t ch = 0;                                  // Literal
-    bool negated = false;                             // Set: "[!...]"
-    std::vector<std::pair<char32_t, char32_t>> ranges; // Set: inclusive ranges; a single
-                                                       // character c is stored as (c, c)
+    char32_t ch = 0;                                    // Literal
+    bool negated = false;                               // Set: "[!...]"
+    std::vector<std::pair<char32_t, char32_t>> ranges;  // Set: inclusive ranges; a single
+                                                        // character c is stored as (c, c)
 };
 
 bool tokenMatches(const Token &t, char32_t c)
 {
     switch (t.kind) {
-    case Token::Literal: return c == t.ch;
-    case Token::Any: return true;
-    case Token::Digit: return c >= U'0' && c <= U'9';
+    case Token::Literal:
+        return c == t.ch;
+    case Token::Any:
+        return true;
+    case Token::Digit:
+        return c >= U'0' && c <= U'9';
     case Token::Set: {
         bool inList = false;
         for (const auto &r : t.ranges) {
-            if (r.first <= c && c <= r.second) { // a backwards range never holds
+            if (r.first <= c && c <= r.second) {  // a backwards range never holds
                 inList = true;
                 break;
             }
         }
         return inList != t.negated;
     }
-    case Token::Star: break;
+    case Token::Star:
+        break;
     }
     return false;
 }
@@ -49,7 +52,10 @@ std::vector<Token> compile(const std::vector<char32_t> &p)
     const long n = long(p.size());
     long lastClose = -1;
     for (long i = n - 1; i >= 0; --i) {
-        if (p[size_t(i)] == U']') { lastClose = i; break; }
+        if (p[size_t(i)] == U']') {
+            lastClose = i;
+            break;
+        }
     }
 
     for (long i = 0; i < n; ++i) {
@@ -68,7 +74,7 @@ std::vector<Token> compile(const std::vector<char32_t> &p)
             const bool negated = start < n && p[size_t(start)] == U'!';
             if (negated)
                 ++start;
-            if (lastClose < start) { // no ']' after the list would begin: literal '['
+            if (lastClose < start) {  // no ']' after the list would begin: literal '['
                 t.ch = c;
                 tokens.push_back(std::move(t));
                 continue;
@@ -98,7 +104,7 @@ std::vector<Token> compile(const std::vector<char32_t> &p)
     return tokens;
 }
 
-} // namespace
+}  // namespace
 
 bool matchesPattern(const QString &text, const QString &pattern)
 {
@@ -133,4 +139,4 @@ bool matchesPattern(const QString &text, const QString &pattern)
     return pi == m;
 }
 
-} // namespace app
+}  // namespace app

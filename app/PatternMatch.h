@@ -29,4 +29,4 @@ namespace app {
 //     text length x pattern length (no exponential backtracking).
 bool matchesPattern(const QString &text, const QString &pattern);
 
-} // namespace app
+}  // namespace app

@@ -57,7 +57,7 @@ private:
     QElapsedTimer m_sincePainted;
 };
 
-} // namespace
+}  // namespace
 
 // The reset's success is the one the window always showed; a second box follows when what is
 // journaled falls short of it: its end could not be recorded, or triggers may have changed rows

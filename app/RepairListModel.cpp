@@ -52,8 +52,9 @@ QVariant RepairListModel::data(const QModelIndex &index, int role) const
     case Host:
         return Text::host(record);
     case Repair:
-        return record.undoneBy.isEmpty() ? Text::name(record, Text::Form::Short)
-                                         : QStringLiteral("%1（已由 %2 撤销）").arg(Text::name(record, Text::Form::Short), record.undoneBy);
+        return record.undoneBy.isEmpty()
+                   ? Text::name(record, Text::Form::Short)
+                   : QStringLiteral("%1（已由 %2 撤销）").arg(Text::name(record, Text::Form::Short), record.undoneBy);
     case Inputs:
         return repair::RepairText::inputs(record);
     case RowsChanged:

@@ -104,4 +104,4 @@ QLabel *label(QWidget *parent, const QString &caption, QWidget *buddy)
     return label;
 }
 
-} // namespace TableViews
+}  // namespace TableViews

@@ -28,4 +28,4 @@ QString selectedRowsText(const QTableView *view);
 // The label above a table, whose access key puts the keyboard in it.
 QLabel *label(QWidget *parent, const QString &caption, QWidget *buddy);
 
-} // namespace TableViews
+}  // namespace TableViews

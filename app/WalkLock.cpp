@@ -5,10 +5,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-WalkLock::WalkLock(std::initializer_list<QWidget *> guarded, QObject *parent)
-    : QObject(parent), m_guarded(guarded)
-{
-}
+WalkLock::WalkLock(std::initializer_list<QWidget *> guarded, QObject *parent) : QObject(parent), m_guarded(guarded) {}
 
 WalkLock::Scope::Scope(WalkLock &lock) : m_lock(lock)
 {

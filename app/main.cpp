@@ -36,7 +36,7 @@ int runWindows(WindowHub::Window first)
     return status;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -64,7 +64,7 @@ Round openAndCheck()
     return round;
 }
 
-} // namespace
+}  // namespace
 
 void checkWindowRows(const QTemporaryDir &root)
 {
@@ -73,7 +73,8 @@ void checkWindowRows(const QTemporaryDir &root)
     QDir().mkpath(dir);
     QVector<DemoAccountSet> sets;
     for (int set = 0; set < AccountSets; ++set) {
-        DemoAccountSet accountSet{QStringLiteral("%1").arg(set + 1, 3, 10, QLatin1Char('0')), QStringLiteral("帐套%1").arg(set + 1), {}, {}};
+        DemoAccountSet accountSet{
+            QStringLiteral("%1").arg(set + 1, 3, 10, QLatin1Char('0')), QStringLiteral("帐套%1").arg(set + 1), {}, {}};
         for (int year = 0; year < YearsEach; ++year)
             accountSet.liveYears << 2010 + year;
         sets << accountSet;

@@ -133,7 +133,7 @@ void listingRows(const QString &many, const QString &none)
     printTiming("  5,000, index current, rows shown", current, anchor, "< 0.2");
 }
 
-} // namespace
+}  // namespace
 
 // A finished end-flag walk's journal over `rows` codes of the chart in `chart`, written by the
 // journal writer the walk uses.

@@ -139,8 +139,7 @@ std::vector<Row> sortedCodes(const Sqlite &s)
 // Runs `work` on the file at `path` with the tool's settings for a walk, closing included:
 // closing the last connection checkpoints the write-ahead log into the file, as the tool's walk
 // does before it ends.
-template <typename Work>
-void onFile(const QString &path, Work work)
+template <typename Work> void onFile(const QString &path, Work work)
 {
     Sqlite s(path);
     s.exec("PRAGMA journal_mode=WAL");
@@ -230,8 +229,7 @@ long peakMemoryKb()
 
 // Prints the seconds `work` took on the clock and of processor time, and the process's peak
 // memory in KB, as the parent reads them.
-template <typename Work>
-int printTimed(Work work)
+template <typename Work> int printTimed(Work work)
 {
     const double processorAtStart = processorSeconds();
     QElapsedTimer timer;
@@ -281,8 +279,8 @@ int timedWalk(const QString &dir, WalkKind kind)
 }
 
 struct Figures {
-    double seconds;     // on the clock
-    double processor;   // of processor time
+    double seconds;    // on the clock
+    double processor;  // of processor time
     long peakKb;
 };
 
@@ -321,9 +319,9 @@ Figures commandLineFigures(const QString &dir)
     const double processorAtStart = processorSeconds(RUSAGE_CHILDREN);
     QElapsedTimer timer;
     timer.start();
-    n3fix.start(QStringLiteral(N3FIX), {QStringLiteral("--repair-end-flags"), QStringLiteral("--data-dir"), dir,
-                                        QStringLiteral("--account-set"), AccountSet, QStringLiteral("--year"),
-                                        QString::number(Year)});
+    n3fix.start(QStringLiteral(N3FIX),
+                {QStringLiteral("--repair-end-flags"), QStringLiteral("--data-dir"), dir, QStringLiteral("--account-set"),
+                 AccountSet, QStringLiteral("--year"), QString::number(Year)});
     if (!n3fix.waitForFinished(600000) || n3fix.exitStatus() != QProcess::NormalExit || n3fix.exitCode() != 0)
         qFatal("n3fix --repair-end-flags failed");
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
@@ -404,8 +402,8 @@ struct Rounds {
 };
 
 // Prints one line of the end-flag table and notes what the goals need.
-void printEndFlagLine(int codes, const QString &place, const char *measureName, const Rounds &r,
-                      PlaceSummary::Measure &summary, long peakKb)
+void printEndFlagLine(int codes, const QString &place, const char *measureName, const Rounds &r, PlaceSummary::Measure &summary,
+                      long peakKb)
 {
     const std::vector<double> walkPerC = ratiosOf(r.noWindow, r.c);
     const std::vector<double> walkPerA = ratiosOf(r.noWindow, r.a);
@@ -418,11 +416,11 @@ void printEndFlagLine(int codes, const QString &place, const char *measureName, 
         summary.windowPerWalk = median(windowPerWalk);
         summary.commandLinePerWalk = median(commandLinePerWalk);
     }
-    std::printf("%-7d %-6s %-9s %7.3f %7.3f %7.3f %7.3f %7.3f %-17s %-17s %-17s %-17s %6.1f %7.1f\n", codes,
-                qPrintable(place), measureName, median(r.tool), median(r.noWindow), median(r.a), median(r.c),
-                median(r.b), qPrintable(medianAndSpread(walkPerC, "%.2f")), qPrintable(medianAndSpread(walkPerA, "%.2f")),
-                qPrintable(medianAndSpread(windowPerWalk, "%.2f")),
-                qPrintable(medianAndSpread(commandLinePerWalk, "%.2f")), summary.perRow[codes], double(peakKb) / 1024.0);
+    std::printf("%-7d %-6s %-9s %7.3f %7.3f %7.3f %7.3f %7.3f %-17s %-17s %-17s %-17s %6.1f %7.1f\n", codes, qPrintable(place),
+                measureName, median(r.tool), median(r.noWindow), median(r.a), median(r.c), median(r.b),
+                qPrintable(medianAndSpread(walkPerC, "%.2f")), qPrintable(medianAndSpread(walkPerA, "%.2f")),
+                qPrintable(medianAndSpread(windowPerWalk, "%.2f")), qPrintable(medianAndSpread(commandLinePerWalk, "%.2f")),
+                summary.perRow[codes], double(peakKb) / 1024.0);
 }
 
 // Two lines of the end-flag table, by the clock and in processor time: the walk of a chart of
@@ -466,10 +464,9 @@ void endFlagRow(const Place &place, int codes, PlaceSummary &summary)
 void printGoals(const QString &place, const char *measureName, const PlaceSummary::Measure &s)
 {
     const bool met = s.walkPerC.at(1000) <= 2.0 && s.walkPerC.at(200000) <= 1.5 && s.windowPerWalk <= 1.10;
-    std::printf("%-6s %-9s walk/(c) %.2f %.2f %.2f; walk/(a) %.2f %.2f %.2f; window/walk %.2f: %s\n",
-                qPrintable(place), measureName, s.walkPerC.at(1000), s.walkPerC.at(20000), s.walkPerC.at(200000),
-                s.walkPerA.at(1000), s.walkPerA.at(20000), s.walkPerA.at(200000), s.windowPerWalk,
-                met ? "met" : "NOT met");
+    std::printf("%-6s %-9s walk/(c) %.2f %.2f %.2f; walk/(a) %.2f %.2f %.2f; window/walk %.2f: %s\n", qPrintable(place),
+                measureName, s.walkPerC.at(1000), s.walkPerC.at(20000), s.walkPerC.at(200000), s.walkPerA.at(1000),
+                s.walkPerA.at(20000), s.walkPerA.at(200000), s.windowPerWalk, met ? "met" : "NOT met");
 }
 
 void endFlagRows(const std::vector<Place> &places)
@@ -481,8 +478,8 @@ void endFlagRows(const std::vector<Place> &places)
                 "(b) one set-based UPDATE in one transaction;\n"
                 "processor: user and system time of the process, which other programs on the machine hardly move\n"
                 "%-7s %-6s %-9s %7s %7s %7s %7s %7s %-17s %-17s %-17s %-17s %6s %7s\n",
-                "codes", "where", "measure", "tool s", "walk s", "(a) s", "(c) s", "(b) s", "walk/(c)", "walk/(a)",
-                "window/walk", "cmd line/walk", "us/row", "peak MB");
+                "codes", "where", "measure", "tool s", "walk s", "(a) s", "(c) s", "(b) s", "walk/(c)", "walk/(a)", "window/walk",
+                "cmd line/walk", "us/row", "peak MB");
     std::vector<PlaceSummary> summaries(places.size());
     for (const int codes : ChartSizes)
         for (std::size_t i = 0; i < places.size(); ++i)
@@ -527,9 +524,9 @@ void millionCodesRows(const Place &place)
         }
         const double goalMb = share < 0.5 ? 100 : 150;
         const std::vector<double> ratios = ratiosOf(walk, anchor);
-        std::printf("%-12s %7.3f %7.3f %-17s %8.1f %8.1f walk/(c) <= 1.5, peak <= %.0f MB: %s\n",
-                    share < 0.5 ? "10%" : "all", median(walk), median(anchor), qPrintable(medianAndSpread(ratios, "%.2f")),
-                    double(peak) / 1024.0, double(anchorPeak) / 1024.0, goalMb,
+        std::printf("%-12s %7.3f %7.3f %-17s %8.1f %8.1f walk/(c) <= 1.5, peak <= %.0f MB: %s\n", share < 0.5 ? "10%" : "all",
+                    median(walk), median(anchor), qPrintable(medianAndSpread(ratios, "%.2f")), double(peak) / 1024.0,
+                    double(anchorPeak) / 1024.0, goalMb,
                     median(ratios) <= 1.5 && double(peak) / 1024.0 <= goalMb ? "met" : "NOT met");
         std::fflush(stdout);
         QFile::remove(master);
@@ -575,9 +572,8 @@ void journalRow(const Place &place)
         walkClock.push_back(walk.seconds);
         walkProcessor.push_back(walk.processor);
     }
-    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   goal <= 5%%\n", "journal, 20,000-code walk", qPrintable(place.name),
-                "clock", median(walkClock), median(journalClock),
-                qPrintable(medianAndSpread(sharesOf(journalClock, walkClock), "%.1f")));
+    std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   goal <= 5%%\n", "journal, 20,000-code walk", qPrintable(place.name), "clock",
+                median(walkClock), median(journalClock), qPrintable(medianAndSpread(sharesOf(journalClock, walkClock), "%.1f")));
     std::printf("%-26s %-6s %-9s %7.3f %7.3f %s   (%zu of %zu rows journaled)\n", "", qPrintable(place.name), "processor",
                 median(walkProcessor), median(journalProcessor),
                 qPrintable(medianAndSpread(sharesOf(journalProcessor, walkProcessor), "%.1f")), journaled, codes);
@@ -685,8 +681,8 @@ int writeLedger(const QString &path, const QVector<ChartAccount> &chart)
 // chart and one of the balances, for 20,000 and 200,000 codes of twelve periods each.
 void balanceCheckRows(const Place &place)
 {
-    std::printf("\n%-34s %10s %10s %10s %10s %10s\n", "balance check, 12 periods", "rows", "seconds", "us/row",
-                "cpu s", "cpu us/row");
+    std::printf("\n%-34s %10s %10s %10s %10s %10s\n", "balance check, 12 periods", "rows", "seconds", "us/row", "cpu s",
+                "cpu us/row");
     std::map<int, double> perRow, cpuPerRow;
     for (const int codes : {20000, 200000}) {
         const QString dir = place.root->filePath(QStringLiteral("ledger%1").arg(codes));
@@ -714,8 +710,8 @@ void balanceCheckRows(const Place &place)
         std::printf("%-34s %10.0f %10.3f %10.2f %10.3f %10.2f\n", qPrintable(QStringLiteral("%1 codes").arg(codes)), rows,
                     median(seconds), perRow[codes], median(cpuSeconds), cpuPerRow[codes]);
     }
-    std::printf("%-34s goals: 20,000 codes < 1 s; us/row at 200,000 = %.2f x that at 20,000, in CPU time %.2f x (<= 1.3)\n",
-                "", perRow[200000] / perRow[20000], cpuPerRow[200000] / cpuPerRow[20000]);
+    std::printf("%-34s goals: 20,000 codes < 1 s; us/row at 200,000 = %.2f x that at 20,000, in CPU time %.2f x (<= 1.3)\n", "",
+                perRow[200000] / perRow[20000], cpuPerRow[200000] / cpuPerRow[20000]);
 }
 
 // One run of n3fix with `arguments` as a process of its own, start to exit: its time on the clock,
@@ -757,8 +753,8 @@ Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
     if (ended != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expectedStatus)
         qFatal("n3fix %s did not end with status %d", qPrintable(arguments.join(QLatin1Char(' '))), expectedStatus);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    const double processor = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const double processor =
+        double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return {seconds, processor, peakKb};
 }
 
@@ -768,8 +764,8 @@ Figures n3fixProcessFigures(const QStringList &arguments, int expectedStatus)
 // copy of the same file, the check first.
 void balanceRecomputeRows(const Place &place, std::map<int, long> &peakKb)
 {
-    std::printf("\n%-24s %-6s %10s %-9s %8s %8s %-17s %9s %9s\n", "recompute vs check", "where", "rows", "measure",
-                "check s", "recomp s", "recompute/check", "check MB", "recomp MB");
+    std::printf("\n%-24s %-6s %10s %-9s %8s %8s %-17s %9s %9s\n", "recompute vs check", "where", "rows", "measure", "check s",
+                "recomp s", "recompute/check", "check MB", "recomp MB");
     for (const int codes : {20000, 200000}) {
         const QString dir = place.root->filePath(QStringLiteral("recompute%1").arg(codes));
         QDir().mkpath(dir);
@@ -779,8 +775,9 @@ void balanceRecomputeRows(const Place &place, std::map<int, long> &peakKb)
         writeAccountSetDatabase(master, chart, 0, 7);
         writeLedger(master, chart);
         const QString database = dir + QLatin1Char('/') + accountSetFileName(AccountSet, Year);
-        const QStringList selection{QStringLiteral("--data-dir"), dir, QStringLiteral("--account-set"), AccountSet,
-                                    QStringLiteral("--year"), QString::number(Year)};
+        const QStringList selection{QStringLiteral("--data-dir"),    dir,
+                                    QStringLiteral("--account-set"), AccountSet,
+                                    QStringLiteral("--year"),        QString::number(Year)};
         std::vector<double> checkClock, recomputeClock, checkCpu, recomputeCpu;
         long checkPeak = 0, recomputePeak = 0;
         for (int round = 0; round < (codes > 20000 ? 3 : 5); ++round) {
@@ -796,8 +793,8 @@ void balanceRecomputeRows(const Place &place, std::map<int, long> &peakKb)
         }
         peakKb[codes] = recomputePeak;
         const QString rows = QString::number(codes * 12);
-        std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s %9.1f %9.1f\n", "", qPrintable(place.name), qPrintable(rows),
-                    "clock", median(checkClock), median(recomputeClock),
+        std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s %9.1f %9.1f\n", "", qPrintable(place.name), qPrintable(rows), "clock",
+                    median(checkClock), median(recomputeClock),
                     qPrintable(medianAndSpread(ratiosOf(recomputeClock, checkClock), "%.2f")), double(checkPeak) / 1024.0,
                     double(recomputePeak) / 1024.0);
         std::printf("%-24s %-6s %10s %-9s %8.3f %8.3f %-17s\n", "", qPrintable(place.name), qPrintable(rows), "processor",
@@ -898,7 +895,7 @@ void listRows(const Place &place)
     std::printf("%-34s %10.4f %10s\n", "Combo3 cleared, all match", median(allMatch), "< 0.2");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -907,9 +904,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("--walk")) {
-        const WalkKind kind = arguments.contains(QStringLiteral("--no-window")) ? WalkKind::NoWindow
-            : arguments.contains(QStringLiteral("--no-paint"))                   ? WalkKind::WindowNoPaint
-                                                                                  : WalkKind::Window;
+        const WalkKind kind = arguments.contains(QStringLiteral("--no-window"))  ? WalkKind::NoWindow
+                              : arguments.contains(QStringLiteral("--no-paint")) ? WalkKind::WindowNoPaint
+                                                                                 : WalkKind::Window;
         return timedWalk(arguments.at(2), kind);
     }
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--walk-phases"))

@@ -35,7 +35,7 @@ QString disagreementLine(const repair::BalanceDisagreement &found)
              repair::RepairText::moneyText(found.subAccountsSum));
 }
 
-} // namespace
+}  // namespace
 
 int checkBalances(const Request &request)
 {
@@ -107,4 +107,4 @@ int checkBalances(const Request &request)
     return report.saveFindings(status);
 }
 
-} // namespace cli
+}  // namespace cli

@@ -93,7 +93,7 @@ void listLeftAlone(const Output &out, const repair::RecomputePlan &plan, QJsonOb
     result.insert(QStringLiteral("inexact"), inexact);
 }
 
-} // namespace
+}  // namespace
 
 int recomputeBalances(const Request &request)
 {
@@ -177,4 +177,4 @@ int recomputeBalances(const Request &request)
     return report.saveFindings(status);
 }
 
-} // namespace cli
+}  // namespace cli

@@ -30,7 +30,8 @@ QJsonObject rowJson(const repair::BalanceRow &row)
 QString rowLine(const repair::BalanceRow &row)
 {
     return QStringLiteral("  第 %1 期：mb %2，md %3，mc %4")
-        .arg(db::shownValue(row.period), repair::RepairText::amountText(row.mb), repair::RepairText::amountText(row.md), repair::RepairText::amountText(row.mc));
+        .arg(db::shownValue(row.period), repair::RepairText::amountText(row.mb), repair::RepairText::amountText(row.md),
+             repair::RepairText::amountText(row.mc));
 }
 
 // Says why the reset did not run or failed, and that nothing changed; status 2.
@@ -42,7 +43,7 @@ int failed(const Output &out, QJsonObject &json, const QString &where, const QSt
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int resetBalance(const Request &request)
 {
@@ -108,10 +109,10 @@ int resetBalance(const Request &request)
     }
     out.document(json);
     if (!run.failure.isEmpty())
-        return 2;  // done, but listed as a repair that never ended, like any other repair
+        return 2;                // done, but listed as a repair that never ended, like any other repair
     ReportFile report(request);  // given only with --dry-run
     report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, fromPeriod});
     return report.saveFindings(run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0);
 }
 
-} // namespace cli
+}  // namespace cli

@@ -52,7 +52,8 @@ int check(const Request &request)
                                           {QStringLiteral("flag"), db::jsonValue(wrong.flag)},
                                           {QStringLiteral("right"), wrong.right}});
             if (request.verbose)
-                out.line(QStringLiteral("  %1  现为 %2，应为 %3").arg(db::shownValue(code), db::shownValue(wrong.flag)).arg(wrong.right));
+                out.line(
+                    QStringLiteral("  %1  现为 %2，应为 %3").arg(db::shownValue(code), db::shownValue(wrong.flag)).arg(wrong.right));
         }
         result.insert(QStringLiteral("codes"), check.codes);
         result.insert(QStringLiteral("wrong"), int(check.wrong.size()));
@@ -61,9 +62,12 @@ int check(const Request &request)
     }
     // Flags and databases are counted apart, each with its own noun.
     out.line(QStringLiteral("共检查 %1 个数据库：末级标志错误共 %2 个，在 %3 个数据库中；无法读取的数据库 %4 个。")
-                 .arg(databases.size()).arg(wrongFlags).arg(withWrongFlags).arg(unreadable));
+                 .arg(databases.size())
+                 .arg(wrongFlags)
+                 .arg(withWrongFlags)
+                 .arg(unreadable));
     out.document(results);
     return report.saveFindings(status);
 }
 
-} // namespace cli
+}  // namespace cli

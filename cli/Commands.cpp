@@ -23,4 +23,4 @@ int run(const Request &request)
     return 2;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -13,11 +13,11 @@ enum class Command { Check, RepairEndFlags, Journal, Undo, CheckBalances, ResetB
 
 struct Request {
     Command command = Command::Check;
-    QString accountSet;  // --account-set: one account set, by its exact number
-    QString year;        // --year: one fiscal year
-    QString journal;     // --journal ID, --undo ID
-    QString code;        // --code: the account whose balances --reset-balance clears
-    QString fromPeriod;  // --from-period: the first period it clears
+    QString accountSet;   // --account-set: one account set, by its exact number
+    QString year;         // --year: one fiscal year
+    QString journal;      // --journal ID, --undo ID
+    QString code;         // --code: the account whose balances --reset-balance clears
+    QString fromPeriod;   // --from-period: the first period it clears
     QStringList amounts;  // --amounts: the amount columns --check-balances and --recompute-balances
                           // hold to the sum of sub-accounts; empty for mb, md, mc
     bool dryRun = false;  // --dry-run: list the rows --repair-end-flags, --reset-balance or --recompute-balances
@@ -31,17 +31,17 @@ struct Request {
 int run(const Request &request);
 
 // The commands, each in a file of its own.
-int check(const Request &request);           // 0 no flag wrong, 1 some wrong, 2 a database unreadable
-int repairEndFlags(const Request &request);  // 0 every walk completed, 1 completed where triggers may
-                                             // have changed rows outside the journal, 2 some failed
-int previewEndFlags(const Request &request);  // --repair-end-flags --dry-run: 0 no flag to write, 1 some
-                                              // to write, 2 a database unreadable
-int journal(const Request &request);         // 0, or 2 when the journal can't be read
-int undo(const Request &request);            // 0 all restored, 1 some left alone, or triggers may have
-                                             // changed rows outside the journal, 2 error
-int checkBalances(const Request &request);   // 0 ledgers agree, 1 something found, 2 a database unreadable
-int resetBalance(const Request &request);    // 0 rows cleared (or listed), 1 no row matched, or triggers
-                                             // may have changed rows outside the journal, 2 error
+int check(const Request &request);              // 0 no flag wrong, 1 some wrong, 2 a database unreadable
+int repairEndFlags(const Request &request);     // 0 every walk completed, 1 completed where triggers may
+                                                // have changed rows outside the journal, 2 some failed
+int previewEndFlags(const Request &request);    // --repair-end-flags --dry-run: 0 no flag to write, 1 some
+                                                // to write, 2 a database unreadable
+int journal(const Request &request);            // 0, or 2 when the journal can't be read
+int undo(const Request &request);               // 0 all restored, 1 some left alone, or triggers may have
+                                                // changed rows outside the journal, 2 error
+int checkBalances(const Request &request);      // 0 ledgers agree, 1 something found, 2 a database unreadable
+int resetBalance(const Request &request);       // 0 rows cleared (or listed), 1 no row matched, or triggers
+                                                // may have changed rows outside the journal, 2 error
 int recomputeBalances(const Request &request);  // 0 parents agree afterwards, 1 rows left it can't mend, 2 error
 
-} // namespace cli
+}  // namespace cli

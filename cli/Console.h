@@ -35,4 +35,4 @@ std::optional<QString> readSecret(const QString &prompt);
 // standard input ends before a line is given.
 std::optional<QString> readInputLine();
 
-} // namespace cli::console
+}  // namespace cli::console

@@ -12,18 +12,14 @@ void write(std::FILE *stream, const QByteArray &utf8)
     std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stream);
 }
 
-void showUtf8()
-{
-}
+void showUtf8() {}
 
 bool redrawsLines(std::FILE *stream)
 {
     return ::isatty(::fileno(stream)) == 1;
 }
 
-void closeOwnConsole()
-{
-}
+void closeOwnConsole() {}
 
 namespace {
 
@@ -56,4 +52,4 @@ std::optional<QString> readSecret(const QString &prompt)
     return secret;
 }
 
-} // namespace cli::console
+}  // namespace cli::console

@@ -20,7 +20,7 @@ HANDLE consoleOf(std::FILE *stream)
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : INVALID_HANDLE_VALUE;
 }
 
-} // namespace
+}  // namespace
 
 // Bytes written to a console are read in its code page, which SetConsoleOutputCP does not always
 // make UTF-8 (Wine's console in a terminal went on reading them in its own): the console is given
@@ -51,8 +51,7 @@ bool redrawsLines(std::FILE *stream)
     DWORD mode = 0;
     if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode))
         return false;
-    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
-        || SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) || SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
 // The program is a console program, so that commands print where they are typed; started with a
@@ -95,4 +94,4 @@ std::optional<QString> readSecret(const QString &prompt)
     return line;
 }
 
-} // namespace cli::console
+}  // namespace cli::console

@@ -48,7 +48,7 @@ QString existingSets(const QStringList &numbers)
     return QStringLiteral("现有帐套：%1 等，共 %2 个").arg(numbers.mid(0, listed).join(QStringLiteral("、"))).arg(numbers.size());
 }
 
-} // namespace
+}  // namespace
 
 QList<SelectedDatabase> selectDatabases(const Request &request)
 {
@@ -74,7 +74,7 @@ QList<SelectedDatabase> selectDatabases(const Request &request)
         return selected;
     if (request.accountSet.isEmpty())
         throw db::DbError(request.year.isEmpty() ? QStringLiteral("没有可处理的帐套年度。")
-                                                : QStringLiteral("没有帐套有 %1 会计年度。").arg(request.year));
+                                                 : QStringLiteral("没有帐套有 %1 会计年度。").arg(request.year));
     if (yearsOfTheSet.isEmpty())
         throw db::DbError(QStringLiteral("帐套 %1 没有有效的会计年度。").arg(request.accountSet));
     throw db::DbError(QStringLiteral("帐套 %1 没有 %2 会计年度（它的有效年度：%3）。")
@@ -93,4 +93,4 @@ std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &reque
     }
 }
 
-} // namespace cli
+}  // namespace cli

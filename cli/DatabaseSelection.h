@@ -41,4 +41,4 @@ QList<SelectedDatabase> selectDatabases(const Request &request);
 // with --json as {"error": ...}) and gives nothing.
 std::optional<QList<SelectedDatabase>> selectDatabasesOrSay(const Request &request, const Output &out);
 
-} // namespace cli
+}  // namespace cli

@@ -35,7 +35,7 @@ QStringList otherPlaceLines(const QMap<QString, int> &counts)
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 int journal(const Request &request)
 {
@@ -105,4 +105,4 @@ int journal(const Request &request)
     }
 }
 
-} // namespace cli
+}  // namespace cli

@@ -31,7 +31,7 @@ QJsonValue name(const QString &text)
     return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
-} // namespace
+}  // namespace
 
 QJsonObject repairJson(const repair::RepairRecord &record)
 {
@@ -123,4 +123,4 @@ QString valuesText(const repair::RepairRecord &record, const QVariantList &value
     return parts.join(QLatin1Char(' '));
 }
 
-} // namespace cli
+}  // namespace cli

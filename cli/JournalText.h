@@ -27,4 +27,4 @@ QString keyText(const repair::RepairRecord &record, const repair::JournalRow &ro
 QJsonObject valuesJson(const repair::RepairRecord &record, const QVariantList &values);
 QString valuesText(const repair::RepairRecord &record, const QVariantList &values);
 
-} // namespace cli
+}  // namespace cli

@@ -133,4 +133,4 @@ QString ConnectionMessages::take()
     return descriptions.join(QLatin1Char('\n'));
 }
 
-} // namespace cli
+}  // namespace cli

@@ -9,7 +9,7 @@
 namespace repair {
 class Money;
 struct UnreadableAmount;
-}
+}  // namespace repair
 
 namespace cli {
 
@@ -20,7 +20,7 @@ public:
     explicit Output(bool json) : m_json(json) {}
     bool json() const { return m_json; }
 
-    void line(const QString &text) const;   // skipped with --json
+    void line(const QString &text) const;  // skipped with --json
     static void error(const QString &text);
     void document(const QJsonValue &value) const;  // only with --json
     // A document too large to hold: `head`'s members with the array `name` among them, in the
@@ -58,4 +58,4 @@ private:
     QStringList m_messages;
 };
 
-} // namespace cli
+}  // namespace cli

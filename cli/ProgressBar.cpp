@@ -6,9 +6,7 @@
 
 namespace cli {
 
-ProgressBar::ProgressBar(const QString &database) : m_shown(console::redrawsLines(stderr)), m_database(database)
-{
-}
+ProgressBar::ProgressBar(const QString &database) : m_shown(console::redrawsLines(stderr)), m_database(database) {}
 
 ProgressBar::~ProgressBar()
 {
@@ -23,9 +21,7 @@ void ProgressBar::walkStarting(int rows)
     draw();
 }
 
-void ProgressBar::rowStarted(const QString &)
-{
-}
+void ProgressBar::rowStarted(const QString &) {}
 
 bool ProgressBar::rowDone()
 {
@@ -48,4 +44,4 @@ void ProgressBar::draw()
     std::fflush(stderr);
 }
 
-} // namespace cli
+}  // namespace cli

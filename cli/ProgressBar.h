@@ -28,4 +28,4 @@ private:
     QElapsedTimer m_sinceDrawn;
 };
 
-} // namespace cli
+}  // namespace cli

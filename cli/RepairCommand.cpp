@@ -36,7 +36,10 @@ int repairEndFlags(const Request &request)
         result.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
         if (run.result == repair::EndFlagResult::Completed) {
             out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
-                         .arg(placeOf(selected)).arg(run.codes).arg(run.rowsChanged).arg(run.journal));
+                         .arg(placeOf(selected))
+                         .arg(run.codes)
+                         .arg(run.rowsChanged)
+                         .arg(run.journal));
             if (!run.unrecorded.isEmpty()) {
                 // every flag is written; only the journal's record of the end is missing
                 status = 2;
@@ -89,4 +92,4 @@ int repairEndFlags(const Request &request)
     return status;
 }
 
-} // namespace cli
+}  // namespace cli

@@ -40,13 +40,13 @@ int undo(const Request &request)
                  .arg(run.leftAlone.size())
                  .arg(run.journal));
     for (const repair::LeftAlone &left : run.leftAlone) {
-        leftAlone.append(QJsonObject{{QStringLiteral("key"), keyJson(record, left.row)},
-                                     {QStringLiteral("old"), valuesJson(record, left.row.oldValues)},
-                                     {QStringLiteral("new"), valuesJson(record, left.row.newValues)},
-                                     {QStringLiteral("now"), left.now.isEmpty() ? QJsonValue(QJsonValue::Null)
-                                                                                : QJsonValue(valuesJson(record, left.now))},
-                                     {QStringLiteral("kind"), repair::RepairText::leftAloneKind(left.reason)},
-                                     {QStringLiteral("reason"), repair::RepairText::leftAloneReason(left)}});
+        leftAlone.append(QJsonObject{
+            {QStringLiteral("key"), keyJson(record, left.row)},
+            {QStringLiteral("old"), valuesJson(record, left.row.oldValues)},
+            {QStringLiteral("new"), valuesJson(record, left.row.newValues)},
+            {QStringLiteral("now"), left.now.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(valuesJson(record, left.now))},
+            {QStringLiteral("kind"), repair::RepairText::leftAloneKind(left.reason)},
+            {QStringLiteral("reason"), repair::RepairText::leftAloneReason(left)}});
         out.line(QStringLiteral("  未恢复 ") + repair::RepairText::leftAloneLine(record, left));
     }
     json.insert(QStringLiteral("left_alone"), leftAlone);
@@ -66,4 +66,4 @@ int undo(const Request &request)
     return run.leftAlone.isEmpty() && run.triggerNotice.isEmpty() ? 0 : 1;
 }
 
-} // namespace cli
+}  // namespace cli

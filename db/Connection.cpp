@@ -54,7 +54,7 @@ QString odbcDbmsName(const QSqlDatabase &database)
     return QString::fromUtf16(reinterpret_cast<const char16_t *>(name));
 }
 
-} // namespace
+}  // namespace
 
 // The engine's own words, led by a Chinese explanation where the fault is a common one.
 QString describe(const QSqlError &error)
@@ -82,7 +82,7 @@ QString describe(const QSqlError &error)
                               "要先回滚这次改动才能读取。检查和预览只以只读方式打开数据库，不会回滚它：请先对这个数据库"
                               "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo 它的编号），"
                               "以读写方式打开时会自动回滚：")
-            + text;
+               + text;
     for (const auto &[faultText, explanation] : engineExplanations)
         if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
             return explanation + QStringLiteral("：") + text;
@@ -110,10 +110,7 @@ QString describeSqlite(sqlite3 *handle)
                               QString::number(sqlite3_extended_errcode(handle))));
 }
 
-Connection::Connection(const EngineSettings &engine)
-    : m_engine(engine), m_qtName(nextQtConnectionName())
-{
-}
+Connection::Connection(const EngineSettings &engine) : m_engine(engine), m_qtName(nextQtConnectionName()) {}
 
 Connection::~Connection()
 {
@@ -175,7 +172,7 @@ bool logToBeCreated(const QString &path)
     return read && header[18] == 2 && header[19] == 2;  // read and write versions 2: WAL
 }
 
-} // namespace
+}  // namespace
 
 void Connection::openEmbedded(const QString &databaseName)
 {
@@ -183,10 +180,10 @@ void Connection::openEmbedded(const QString &databaseName)
     const QString shownDirectory = QDir::toNativeSeparators(dataDirectory.absoluteFilePath());
     // In the default data directory the user may simply have no data yet: the front end says how
     // to get some.
-    const DbError::Cause missing = QDir::cleanPath(dataDirectory.absoluteFilePath())
-            == QDir::cleanPath(QFileInfo(defaultDataDirectory()).absoluteFilePath())
-        ? DbError::Cause::NoDataYet
-        : DbError::Cause::Failure;
+    const DbError::Cause missing =
+        QDir::cleanPath(dataDirectory.absoluteFilePath()) == QDir::cleanPath(QFileInfo(defaultDataDirectory()).absoluteFilePath())
+            ? DbError::Cause::NoDataYet
+            : DbError::Cause::Failure;
     if (dataDirectory.exists() && !dataDirectory.isDir())
         fail(QStringLiteral("数据目录 %1 是一个文件，不是目录。").arg(shownDirectory));
     if (!dataDirectory.isDir())
@@ -213,7 +210,8 @@ void Connection::openEmbedded(const QString &databaseName)
         query.finish();
         if (!QFileInfo(QFileInfo(path).absolutePath()).isWritable())
             fail(QStringLiteral("数据库文件处于预写日志（WAL）模式，读取时要在它所在的文件夹中建立日志文件，"
-                                "但该文件夹不可写入：%1").arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
+                                "但该文件夹不可写入：%1")
+                     .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath())));
     }
     applyEmbeddedSettings();
 }
@@ -246,9 +244,8 @@ void Connection::openOdbc()
         database.setConnectOptions(QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"));
     if (!database.open())
         fail(describeOdbcConnectFailure(database.lastError(), m_engine.access, databaseName));
-    m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive)
-        ? SqlDialect::Sqlite
-        : SqlDialect::TransactSql;
+    m_dialect = odbcDbmsName(database).contains(QLatin1String("SQLite"), Qt::CaseInsensitive) ? SqlDialect::Sqlite
+                                                                                              : SqlDialect::TransactSql;
     // Every statement prepared from here on takes the driver's policy.
     if (m_exactDecimals && m_dialect == SqlDialect::TransactSql)
         database.setNumericalPrecisionPolicy(QSql::HighPrecision);
@@ -363,4 +360,4 @@ int Connection::execute(const QString &sql, const QVariantList &params)
     return query.numRowsAffected();
 }
 
-} // namespace db
+}  // namespace db

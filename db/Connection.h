@@ -91,4 +91,4 @@ QString describeOdbcConnectFailure(const QSqlError &error, const ServerAccess &a
 // The description of the last failure on a SQLite handle, as describe() gives it.
 QString describeSqlite(sqlite3 *handle);
 
-} // namespace db
+}  // namespace db

@@ -104,4 +104,4 @@ QString connectionAttribute(const QString &connectionString, const QString &key)
     return QString();
 }
 
-} // namespace db
+}  // namespace db

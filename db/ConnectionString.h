@@ -40,4 +40,4 @@ QString passwordFault(const QString &password);
 // connection string, or a null string when the attribute is absent.
 QString connectionAttribute(const QString &connectionString, const QString &key);
 
-} // namespace db
+}  // namespace db

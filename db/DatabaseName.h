@@ -9,4 +9,4 @@ namespace db {
 // string. Returns an empty string for a well-formed name, else a description of the fault.
 QString databaseNameFault(const QString &name);
 
-} // namespace db
+}  // namespace db

@@ -14,7 +14,9 @@ public:
     enum class Cause { Failure, NoDataYet };
 
     explicit DbError(const QString &description, Cause cause = Cause::Failure)
-        : std::runtime_error(description.toStdString()), m_description(description), m_cause(cause) {}
+        : std::runtime_error(description.toStdString()), m_description(description), m_cause(cause)
+    {
+    }
     const QString &description() const { return m_description; }
     Cause cause() const { return m_cause; }
 
@@ -36,4 +38,4 @@ inline QString rowChangedSinceRead()
     return QStringLiteral("找不到要更新的记录：它已被其他用户修改或删除。");
 }
 
-} // namespace db
+}  // namespace db

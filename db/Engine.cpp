@@ -11,4 +11,4 @@ QString defaultDataDirectory()
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
-} // namespace db
+}  // namespace db

@@ -37,4 +37,4 @@ QString defaultDataDirectory();
 // it gives up and reports the lock.
 constexpr int EmbeddedBusyTimeoutMs = 5000;
 
-} // namespace db
+}  // namespace db

@@ -8,10 +8,8 @@
 
 namespace db {
 
-GuardedUpdate::GuardedUpdate(std::shared_ptr<Connection> connection, QString table, QStringList locator,
-                             QStringList columns)
-    : m_connection(std::move(connection)), m_table(std::move(table)), m_locator(std::move(locator)),
-      m_columns(std::move(columns))
+GuardedUpdate::GuardedUpdate(std::shared_ptr<Connection> connection, QString table, QStringList locator, QStringList columns)
+    : m_connection(std::move(connection)), m_table(std::move(table)), m_locator(std::move(locator)), m_columns(std::move(columns))
 {
 }
 
@@ -74,4 +72,4 @@ void GuardedUpdate::write(const QVariantList &locatorValues, const QVariantList 
     throw DbError(countMatching(where) > 0 ? updateIgnored() : rowChangedSinceRead());
 }
 
-} // namespace db
+}  // namespace db

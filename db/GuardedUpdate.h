@@ -36,8 +36,7 @@ public:
     // `locatorValues` that was read holding `read` (one value for each column). Raises DbError
     // when the row no longer holds them (rowChangedSinceRead), when the engine left a row that
     // still does unchanged (updateIgnored), or when the engine refuses.
-    void write(const QVariantList &locatorValues, const QVariantList &read, const QList<int> &changed,
-               const QVariantList &values);
+    void write(const QVariantList &locatorValues, const QVariantList &read, const QList<int> &changed, const QVariantList &values);
 
 private:
     QSqlQuery &prepared(const QString &text);
@@ -51,4 +50,4 @@ private:
     std::map<QString, QSqlQuery> m_statements;  // by text
 };
 
-} // namespace db
+}  // namespace db

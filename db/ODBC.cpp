@@ -33,7 +33,7 @@ void releaseConnection()
     state().connection.reset();
 }
 
-} // namespace
+}  // namespace
 
 const QString SystemDatabase = QStringLiteral("LQsystem");
 
@@ -74,7 +74,7 @@ void open(db::Connection &connection, const QString &dbName, const db::ServerAcc
     connection.open();
 }
 
-} // namespace
+}  // namespace
 
 std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly, bool exactDecimals)
 {
@@ -130,4 +130,4 @@ QString accountSetDatabaseName(const QString &accountSet, const QString &year)
     return QStringLiteral("LQDATA_") + accountSet + QLatin1Char('_') + year;
 }
 
-} // namespace ODBC
+}  // namespace ODBC

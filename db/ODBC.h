@@ -51,4 +51,4 @@ extern const QString SystemDatabase;
 // both pieces exactly as given.
 QString accountSetDatabaseName(const QString &accountSet, const QString &year);
 
-} // namespace ODBC
+}  // namespace ODBC

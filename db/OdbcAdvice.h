@@ -32,4 +32,4 @@ void setOdbcSetupGuide(const QString &where);
 // guide window that n3fix --guide opens.
 QString defaultOdbcSetupGuide();
 
-} // namespace db
+}  // namespace db

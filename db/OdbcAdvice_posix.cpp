@@ -76,4 +76,4 @@ QString defaultOdbcSetupGuide()
     return QStringLiteral("man n3fix");
 }
 
-} // namespace db
+}  // namespace db

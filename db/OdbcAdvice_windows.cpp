@@ -46,4 +46,4 @@ QString defaultOdbcSetupGuide()
     return QStringLiteral("n3fix --guide 打开的使用说明");
 }
 
-} // namespace db
+}  // namespace db

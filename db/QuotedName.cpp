@@ -17,4 +17,4 @@ QString quotedNames(const QStringList &names)
     return quoted.join(QLatin1Char(','));
 }
 
-} // namespace db
+}  // namespace db

@@ -13,4 +13,4 @@ QString quotedName(const QString &name);
 // The names, each quoted, joined by commas: a select list or a column list.
 QString quotedNames(const QStringList &names);
 
-} // namespace db
+}  // namespace db

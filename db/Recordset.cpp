@@ -17,9 +17,9 @@ namespace {
 // The table a simple "select ... from <table> ..." reads, or an empty string.
 QString baseTable(const QString &select)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^\s*select\s.*?\sfrom\s+\[?([A-Za-z_][A-Za-z0-9_]*)\]?)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression pattern(QStringLiteral(R"(^\s*select\s.*?\sfrom\s+\[?([A-Za-z_][A-Za-z0-9_]*)\]?)"),
+                                            QRegularExpression::CaseInsensitiveOption
+                                                | QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = pattern.match(select);
     return match.hasMatch() ? match.captured(1) : QString();
 }
@@ -28,13 +28,12 @@ QString baseTable(const QString &select)
 // written back to exactly the row it was read from.
 QString withKey(const QString &select, const QString &key)
 {
-    static const QRegularExpression keyword(QStringLiteral(R"(^\s*select\s)"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression keyword(QStringLiteral(R"(^\s*select\s)"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = keyword.match(select);
     return select.left(match.capturedEnd()) + key + QLatin1Char(',') + select.mid(match.capturedEnd());
 }
 
-} // namespace
+}  // namespace
 
 Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
@@ -60,8 +59,8 @@ Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
     QString text = m_connection->statementText(source);
     const QString table = updatable ? baseTable(source) : QString();
     const QStringList locator = !table.isEmpty() && m_connection->dialect() == SqlDialect::Sqlite
-        ? sqliteRowLocator(m_connection->openDatabase(), table)
-        : QStringList();
+                                    ? sqliteRowLocator(m_connection->openDatabase(), table)
+                                    : QStringList();
     if (!locator.isEmpty())
         text = withKey(text, quotedNames(locator));
     Statement &statement = preparedText(key, text);
@@ -71,8 +70,8 @@ Recordset::Statement &Recordset::prepared(const QString &source, bool updatable)
     return statement;
 }
 
-void Recordset::open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor,
-                     LockType lock, const QVariantList &params)
+void Recordset::open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor, LockType lock,
+                     const QVariantList &params)
 {
     if (m_open)
         throw DbError(QStringLiteral("记录集已打开，不能再次打开。"));
@@ -279,4 +278,4 @@ void Recordset::moveNext()
     }
 }
 
-} // namespace db
+}  // namespace db

@@ -36,8 +36,8 @@ public:
     // Runs `source` on `connection` and stands on the first row. Values in `params` are bound
     // to the ? placeholders. Reopening with the same text on the same connection reuses the
     // prepared statement.
-    void open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor,
-              LockType lock, const QVariantList &params = {});
+    void open(const QString &source, const std::shared_ptr<Connection> &connection, CursorType cursor, LockType lock,
+              const QVariantList &params = {});
     bool isOpen() const { return m_open; }
     void close();
 
@@ -75,10 +75,10 @@ private:
     // A statement prepared on m_connection, with what is known of its result columns.
     struct Statement {
         QSqlQuery query;
-        QStringList names;   // visible fields, in select-list order (known after the first run)
-        int hiddenKeys = 0;  // leading columns the layer added to locate rows (rowid or primary key)
-        QString table;       // the table rows are written back to, for updatable recordsets
-        QStringList locator; // those columns' names
+        QStringList names;                      // visible fields, in select-list order (known after the first run)
+        int hiddenKeys = 0;                     // leading columns the layer added to locate rows (rowid or primary key)
+        QString table;                          // the table rows are written back to, for updatable recordsets
+        QStringList locator;                    // those columns' names
         std::shared_ptr<GuardedUpdate> writer;  // writes its rows back, made at the first update()
     };
     Statement &prepared(const QString &source, bool updatable);
@@ -99,4 +99,4 @@ private:
     QMap<int, QVariant> m_staged;  // changed fields of the current row, not yet written
 };
 
-} // namespace db
+}  // namespace db

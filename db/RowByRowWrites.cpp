@@ -15,7 +15,7 @@ bool isWriteAheadLog(const QString &journalMode)
     return journalMode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
 }
 
-} // namespace
+}  // namespace
 
 RowByRowWrites::RowByRowWrites(std::shared_ptr<Connection> connection) : m_connection(std::move(connection))
 {
@@ -134,4 +134,4 @@ bool RowByRowWrites::finish()
     return !restore || modeNow.compare(m_ownJournalMode, Qt::CaseInsensitive) == 0;
 }
 
-} // namespace db
+}  // namespace db

@@ -68,4 +68,4 @@ private:
     QString m_busyTimeout;  // how long the walk's own statements wait for a lock
 };
 
-} // namespace db
+}  // namespace db

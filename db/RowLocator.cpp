@@ -34,4 +34,4 @@ QStringList sqliteRowLocator(const QSqlDatabase &database, const QString &table)
     return primaryKey;
 }
 
-} // namespace db
+}  // namespace db

@@ -11,4 +11,4 @@ namespace db {
 // have neither and are found by their values.
 QStringList sqliteRowLocator(const QSqlDatabase &database, const QString &table);
 
-} // namespace db
+}  // namespace db

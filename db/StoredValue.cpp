@@ -160,4 +160,4 @@ QByteArray bytesOfText(const QString &text)
     return bytes + QStringView(text).sliced(start).toUtf8();
 }
 
-} // namespace db
+}  // namespace db

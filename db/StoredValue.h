@@ -44,4 +44,4 @@ bool holdsUndecodedBytes(const QString &text);
 // The bytes textOfBytes() read `text` from.
 QByteArray bytesOfText(const QString &text);
 
-} // namespace db
+}  // namespace db

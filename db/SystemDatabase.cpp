@@ -47,4 +47,4 @@ QStringList liveYears(const std::shared_ptr<Connection> &connection, const QStri
     return years;
 }
 
-} // namespace db
+}  // namespace db

@@ -41,4 +41,4 @@ QList<AccountSet> accountSets(const std::shared_ptr<Connection> &connection);
 // The listed live years of account set `number`, ascending. Raises DbError.
 QStringList liveYears(const std::shared_ptr<Connection> &connection, const QString &number);
 
-} // namespace db
+}  // namespace db

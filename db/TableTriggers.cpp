@@ -52,4 +52,4 @@ TableTriggers tableTriggers(const std::shared_ptr<Connection> &connection, const
     return found;
 }
 
-} // namespace db
+}  // namespace db

@@ -25,4 +25,4 @@ struct TableTriggers {
 
 TableTriggers tableTriggers(const std::shared_ptr<Connection> &connection, const QString &table);
 
-} // namespace db
+}  // namespace db

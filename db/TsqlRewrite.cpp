@@ -15,8 +15,8 @@ struct Group {
     qsizetype namePos = 0, nameLen = 0, openPos = 0;
     int commas = 0;
     qsizetype firstComma = -1;
-    bool argEmpty = true;     // the argument being read has no code in it yet
-    bool anyArgEmpty = false; // an argument before the last comma was blank
+    bool argEmpty = true;      // the argument being read has no code in it yet
+    bool anyArgEmpty = false;  // an argument before the last comma was blank
 };
 
 // One replacement of the text at [pos, pos+len).
@@ -83,7 +83,7 @@ void finishCall(const Group &g, qsizetype closePos, std::vector<Edit> &edits)
     }
 }
 
-} // namespace
+}  // namespace
 
 // A single pass over the text keeps a stack of open parentheses; when a parenthesis that
 // opened a left/len call closes with the right number of arguments, the few characters that
@@ -188,4 +188,4 @@ QString rewriteTsqlForSqlite(const QString &sql)
     return out;
 }
 
-} // namespace db
+}  // namespace db

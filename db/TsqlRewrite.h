@@ -16,4 +16,4 @@ namespace db {
 // everything else in the statement. Arguments are rewritten too, so calls may nest.
 QString rewriteTsqlForSqlite(const QString &sql);
 
-} // namespace db
+}  // namespace db

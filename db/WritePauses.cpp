@@ -21,4 +21,4 @@ void WritePauses::rowWritten()
     m_sincePause.restart();
 }
 
-} // namespace db
+}  // namespace db

@@ -31,4 +31,4 @@ private:
     QElapsedTimer m_sincePause;
 };
 
-} // namespace db
+}  // namespace db

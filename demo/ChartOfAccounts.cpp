@@ -107,37 +107,32 @@ QStringList poolNames(Pool pool)
 {
     switch (pool) {
     case Pool::Bank:
-        return {"工商银行", "建设银行", "农业银行", "中国银行", "交通银行", "招商银行", "浦发银行",
-                "中信银行", "民生银行", "兴业银行", "光大银行", "华夏银行"};
+        return {"工商银行", "建设银行", "农业银行", "中国银行", "交通银行", "招商银行",
+                "浦发银行", "中信银行", "民生银行", "兴业银行", "光大银行", "华夏银行"};
     case Pool::Expense:
-        return {"工资", "福利费", "办公费", "差旅费", "业务招待费", "折旧费", "水电费", "通讯费",
-                "租赁费", "修理费", "会议费", "培训费", "广告费", "运输费", "保险费", "咨询费",
-                "审计费", "无形资产摊销", "低值易耗品摊销", "劳动保护费", "车辆使用费", "工会经费",
-                "职工教育经费", "其他"};
+        return {"工资",   "福利费",       "办公费",         "差旅费",     "业务招待费", "折旧费",   "水电费",       "通讯费",
+                "租赁费", "修理费",       "会议费",         "培训费",     "广告费",     "运输费",   "保险费",       "咨询费",
+                "审计费", "无形资产摊销", "低值易耗品摊销", "劳动保护费", "车辆使用费", "工会经费", "职工教育经费", "其他"};
     case Pool::Department:
-        return {"行政部", "财务部", "销售部", "采购部", "生产部", "技术部", "人力资源部", "仓储部",
-                "质检部", "市场部"};
+        return {"行政部", "财务部", "销售部", "采购部", "生产部", "技术部", "人力资源部", "仓储部", "质检部", "市场部"};
     case Pool::Tax:
-        return {"应交增值税", "未交增值税", "应交营业税", "应交企业所得税", "应交个人所得税",
-                "应交城市维护建设税", "应交教育费附加", "应交房产税", "应交土地使用税",
-                "应交车船使用税"};
+        return {"应交增值税",         "未交增值税",     "应交营业税", "应交企业所得税", "应交个人所得税",
+                "应交城市维护建设税", "应交教育费附加", "应交房产税", "应交土地使用税", "应交车船使用税"};
     case Pool::Vat:
         return {"进项税额", "销项税额", "已交税金", "进项税额转出", "转出未交增值税", "减免税款"};
     case Pool::Material:
-        return {"钢材", "铝材", "铜材", "木材", "塑料粒子", "电子元件", "包装物", "油漆", "橡胶件",
-                "五金配件", "化工原料", "标准件", "轴承", "电机", "线缆"};
+        return {"钢材",   "铝材",     "铜材",     "木材",   "塑料粒子", "电子元件", "包装物", "油漆",
+                "橡胶件", "五金配件", "化工原料", "标准件", "轴承",     "电机",     "线缆"};
     case Pool::Product:
         return {"甲产品", "乙产品", "丙产品", "丁产品", "戊产品", "己产品", "庚产品", "辛产品"};
     case Pool::Asset:
         return {"房屋及建筑物", "机器设备", "运输工具", "电子设备", "办公设备", "其他设备"};
     case Pool::Salary:
-        return {"工资", "职工福利", "社会保险费", "住房公积金", "工会经费", "职工教育经费",
-                "非货币性福利", "辞退福利"};
+        return {"工资", "职工福利", "社会保险费", "住房公积金", "工会经费", "职工教育经费", "非货币性福利", "辞退福利"};
     case Pool::Finance:
         return {"利息支出", "利息收入", "汇兑损益", "手续费", "现金折扣"};
     case Pool::Profit:
-        return {"提取法定盈余公积", "提取任意盈余公积", "应付现金股利", "转作股本的股利",
-                "盈余公积补亏", "未分配利润"};
+        return {"提取法定盈余公积", "提取任意盈余公积", "应付现金股利", "转作股本的股利", "盈余公积补亏", "未分配利润"};
     case Pool::None:
     case Pool::Partner:
         break;
@@ -221,8 +216,7 @@ public:
         if (codeCount <= 0)
             return {};
         const double n = double(codeCount);
-        qint64 firstCount = std::min<qint64>({kFirstLevelCount, qint64(std::ceil(0.4 * n)),
-                                              qint64(8 + 2 * std::sqrt(n))});
+        qint64 firstCount = std::min<qint64>({kFirstLevelCount, qint64(std::ceil(0.4 * n)), qint64(8 + 2 * std::sqrt(n))});
         firstCount = std::max<qint64>({firstCount, 1, qint64(std::ceil(n / double(1 + m_subCap[0])))});
 
         // Core accounts first, then the others in random order; the chosen ones keep code order.
@@ -278,7 +272,7 @@ private:
         const QVector<qint64> shares = splitBudget(below, weights, childSub);
 
         const QStringList names = poolNames(childPool);
-        qint64 spare = childCap - children; // unused numbers, some left as gaps like closed accounts
+        qint64 spare = childCap - children;  // unused numbers, some left as gaps like closed accounts
         qint64 number = 0;
         for (int i = 0; i < children; ++i) {
             ++number;
@@ -287,8 +281,10 @@ private:
                 --spare;
             }
             const int width = m_lengths[level + 1];
-            const QString childName = childPool == Pool::Partner ? partnerName()
-                : i < names.size()                                ? names[i]
+            const QString childName =
+                childPool == Pool::Partner ? partnerName()
+                : i < names.size()
+                    ? names[i]
                     : QStringLiteral("明细") + QString::number(number).rightJustified(std::max(width, 2), QLatin1Char('0'));
             grow(code + QString::number(number).rightJustified(width, QLatin1Char('0')), childName, level + 1,
                  poolBelow(childPool, childName), shares[i]);
@@ -308,25 +304,23 @@ private:
     // A customer's or supplier's name such as 杭州恒通机械有限公司.
     QString partnerName()
     {
-        static const QStringList cities = {"北京", "上海", "天津", "重庆", "广州", "深圳", "杭州",
-                                           "南京", "武汉", "成都", "西安", "沈阳", "青岛", "苏州",
-                                           "长沙", "郑州", "济南", "合肥", "福州", "昆明"};
+        static const QStringList cities = {"北京", "上海", "天津", "重庆", "广州", "深圳", "杭州", "南京", "武汉", "成都",
+                                           "西安", "沈阳", "青岛", "苏州", "长沙", "郑州", "济南", "合肥", "福州", "昆明"};
         static const QStringList words = {"华信", "宏达", "金鹏", "瑞丰", "恒通", "长城", "东方",
                                           "新兴", "永安", "明德", "天成", "鑫源", "博远", "中联"};
-        static const QStringList trades = {"科技", "贸易", "机械", "电子", "物流", "建材", "化工",
-                                           "食品", "纺织", "医药"};
+        static const QStringList trades = {"科技", "贸易", "机械", "电子", "物流", "建材", "化工", "食品", "纺织", "医药"};
         return cities[m_rng.below(quint32(cities.size()))] + words[m_rng.below(quint32(words.size()))]
-            + trades[m_rng.below(quint32(trades.size()))] + QStringLiteral("有限公司");
+               + trades[m_rng.below(quint32(trades.size()))] + QStringLiteral("有限公司");
     }
 
     QVector<int> m_lengths;
-    QVector<qint64> m_childCap; // how many sub-accounts the segment of level k can number
-    QVector<qint64> m_subCap;   // how many accounts can lie below one account of level k
+    QVector<qint64> m_childCap;  // how many sub-accounts the segment of level k can number
+    QVector<qint64> m_subCap;    // how many accounts can lie below one account of level k
     Rng m_rng;
     QVector<ChartAccount> m_out;
 };
 
-} // namespace
+}  // namespace
 
 QVector<ChartAccount> generateChart(int codeCount, const QVector<int> &levelLengths, quint32 seed)
 {

@@ -18,5 +18,4 @@ struct ChartAccount {
 // 以前年度损益调整); each later segment is `levelLengths[i]` digits (1 to 4), numbered from 1.
 // The same arguments always give the same chart. Throws std::invalid_argument when the shape is
 // unsupported or cannot hold `codeCount` accounts.
-QVector<ChartAccount> generateChart(int codeCount, const QVector<int> &levelLengths = {4, 2, 2},
-                                    quint32 seed = 1);
+QVector<ChartAccount> generateChart(int codeCount, const QVector<int> &levelLengths = {4, 2, 2}, quint32 seed = 1);

@@ -25,7 +25,10 @@ struct NullableInt {
     int value;
 };
 constexpr NullableInt kNull{true, 0};
-constexpr NullableInt nullable(int value) { return {false, value}; }
+constexpr NullableInt nullable(int value)
+{
+    return {false, value};
+}
 
 // A failure the user reads: the message travels as UTF-8 inside std::runtime_error.
 [[noreturn]] void failWith(const QString &message)
@@ -39,8 +42,7 @@ class SqliteWriter {
 public:
     explicit SqliteWriter(const QString &path) : m_path(path)
     {
-        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK)
             fail();
         exec("BEGIN");
@@ -71,8 +73,7 @@ public:
     }
 
     // Runs `statement` once with `values` bound to its placeholders in order.
-    template <typename... Values>
-    void insert(sqlite3_stmt *statement, const Values &...values)
+    template <typename... Values> void insert(sqlite3_stmt *statement, const Values &...values)
     {
         int index = 0;
         (bind(statement, ++index, values), ...);
@@ -141,8 +142,8 @@ bool creditNormal(const QString &code)
 {
     static const QStringList contraAssets = {"1231", "1471", "1602", "1603", "1702"};
     const QChar first = code.at(0);
-    return first == QLatin1Char('2') || first == QLatin1Char('4')
-        || (first == QLatin1Char('6') && code.at(1) < QLatin1Char('4')) || contraAssets.contains(code.left(4));
+    return first == QLatin1Char('2') || first == QLatin1Char('4') || (first == QLatin1Char('6') && code.at(1) < QLatin1Char('4'))
+           || contraAssets.contains(code.left(4));
 }
 
 // One period's balances of an account, in cents: opening (debit-positive), debit, credit, closing.
@@ -183,10 +184,9 @@ QString direction(qint64 cents)
     return cents > 0 ? QStringLiteral("借") : cents < 0 ? QStringLiteral("贷") : QStringLiteral("平");
 }
 
-} // namespace
+}  // namespace
 
-void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart,
-                             double wrongFlagShare, quint32 seed)
+void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart, double wrongFlagShare, quint32 seed)
 {
     writeNewDatabase(filePath, [&](SqliteWriter &db) {
         db.exec("CREATE TABLE code(ccode TEXT NOT NULL PRIMARY KEY, ccode_name TEXT, igrade INTEGER,"
@@ -230,11 +230,10 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
             qint64 balance = 100000 + below(50000000);
             for (int period = 0; period < 12; ++period) {
                 const qint64 increase = 1000 + balance / 5 + below(quint64(balance * 6 / 10));
-                const qint64 decrease = 1 + std::min((balance + increase) * 95 / 100,
-                                                     increase * 7 / 10 + below(quint64(increase * 6 / 10)));
+                const qint64 decrease =
+                    1 + std::min((balance + increase) * 95 / 100, increase * 7 / 10 + below(quint64(increase * 6 / 10)));
                 const qint64 closing = balance + increase - decrease;
-                const Amounts amounts{sign * balance, credit ? decrease : increase, credit ? increase : decrease,
-                                      sign * closing};
+                const Amounts amounts{sign * balance, credit ? decrease : increase, credit ? increase : decrease, sign * closing};
                 for (const int account : ancestors[i]) {
                     sums[account][period] += amounts;
                     hasBalances[account] = true;
@@ -260,7 +259,8 @@ void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount
 void plantBalanceDisagreements(const QString &filePath)
 {
     sqlite3 *db = nullptr;
-    const bool planted = sqlite3_open_v2(filePath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+    const bool planted =
+        sqlite3_open_v2(filePath.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
         && sqlite3_exec(db,
                         // In code order the codes beginning with a code follow it at once, so a
                         // code has sub-accounts exactly when the next one begins with it: one
@@ -279,7 +279,7 @@ void plantBalanceDisagreements(const QString &filePath)
                         "DROP TABLE parent;"
                         "COMMIT;",
                         nullptr, nullptr, nullptr)
-            == SQLITE_OK;
+               == SQLITE_OK;
     const QString reason = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("内存不足");
     sqlite3_close(db);
     if (!planted)
@@ -300,8 +300,7 @@ void writeSystemDatabase(const QString &filePath, const QVector<DemoAccountSet> 
             QVector<int> years = set.liveYears + set.deletedYears;
             std::sort(years.begin(), years.end());
             // KS_Account names the year the set was opened.
-            db.insert(insertSet, set.id, set.name, dataPath,
-                      years.isEmpty() ? kNull : nullable(years.first()), set.name);
+            db.insert(insertSet, set.id, set.name, dataPath, years.isEmpty() ? kNull : nullable(years.first()), set.name);
             for (int year : years) {
                 const bool deleted = set.deletedYears.contains(year) && !set.liveYears.contains(year);
                 for (int period = 1; period <= 12; ++period) {
@@ -314,8 +313,7 @@ void writeSystemDatabase(const QString &filePath, const QVector<DemoAccountSet> 
             }
             // One row of year 9999, which is no fiscal year and must never be listed as one.
             if (&set == &sets.first())
-                db.insert(insertPeriod, set.id, 9999, 1, QStringLiteral("9999-01-01"), QStringLiteral("9999-01-31"),
-                          nullable(0));
+                db.insert(insertPeriod, set.id, 9999, 1, QStringLiteral("9999-01-01"), QStringLiteral("9999-01-31"), nullable(0));
         }
         db.exec("CREATE INDEX ix_KS_period_cacc_id ON KS_period(cacc_id, iyear)");
     });

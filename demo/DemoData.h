@@ -19,8 +19,7 @@ struct DemoAccountSet {
 // balances for a sample of the end-level accounts and, as their sums, for every account above
 // them. Same arguments, same content.
 // Throws std::runtime_error if the file exists or SQLite fails; a failed file is removed.
-void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart,
-                             double wrongFlagShare, quint32 seed);
+void writeAccountSetDatabase(const QString &filePath, const QVector<ChartAccount> &chart, double wrongFlagShare, quint32 seed);
 
 // Plants, in the account-set database at `filePath`, disagreements between the general ledger and
 // the detail ledgers for practising their repair: the end-level account with balances of the
@@ -48,10 +47,9 @@ QString accountSetFileName(const QString &id, int year);
 constexpr int MaxDemoChartCodes = 500000;
 
 // Fills `dir` (created if needed) with LQsystem.db and one database per live year of each demo
-// account set, each with its planted balance disagreements. Each chart holds `codesPerChart` accounts, or, with 0, 60 to 150 of its own.
-// Never overwrites: throws std::runtime_error with a message for the user when the directory
-// already holds a database, cannot be created, or SQLite fails (files written so far are then
-// removed).
+// account set, each with its planted balance disagreements. Each chart holds `codesPerChart` accounts, or, with 0, 60 to 150 of
+// its own. Never overwrites: throws std::runtime_error with a message for the user when the directory already holds a database,
+// cannot be created, or SQLite fails (files written so far are then removed).
 void createDemoDataDirectory(const QString &dir, int codesPerChart = 0);
 
 // Fills `dir` with demo data unless it already holds a database, so a demo folder is made on

@@ -23,19 +23,18 @@ void say(FILE *stream, const QString &text)
 
 QString usage()
 {
-    return QStringLiteral(
-        "用法：n3demo [--codes 科目数] [目录]\n"
-        "\n"
-        "在目录中生成 n3fix 使用的演示数据库：系统库 LQsystem.db，以及每个演示帐套每个年度的\n"
-        "帐套库 LQDATA_<帐套号>_<年度>.db。目录不存在时自动创建；目录中已有数据库文件时拒绝执行，\n"
-        "绝不覆盖已有数据。\n"
-        "\n"
-        "不指定目录时使用 n3fix 的默认数据目录；该目录中已有数据库时不做任何改动。\n"
-        "\n"
-        "选项：\n"
-        "  --codes 科目数  每个帐套库的科目表有这么多个科目（1 到 %1，用于练习和性能测试）；\n"
-        "                  不给出时每个科目表有 60 到 150 个科目。\n"
-        "  -h, --help      显示本说明")
+    return QStringLiteral("用法：n3demo [--codes 科目数] [目录]\n"
+                          "\n"
+                          "在目录中生成 n3fix 使用的演示数据库：系统库 LQsystem.db，以及每个演示帐套每个年度的\n"
+                          "帐套库 LQDATA_<帐套号>_<年度>.db。目录不存在时自动创建；目录中已有数据库文件时拒绝执行，\n"
+                          "绝不覆盖已有数据。\n"
+                          "\n"
+                          "不指定目录时使用 n3fix 的默认数据目录；该目录中已有数据库时不做任何改动。\n"
+                          "\n"
+                          "选项：\n"
+                          "  --codes 科目数  每个帐套库的科目表有这么多个科目（1 到 %1，用于练习和性能测试）；\n"
+                          "                  不给出时每个科目表有 60 到 150 个科目。\n"
+                          "  -h, --help      显示本说明")
         .arg(MaxDemoChartCodes);
 }
 
@@ -54,8 +53,8 @@ int fill(const QString &dir, int codesPerChart)
     say(stdout, QStringLiteral("  LQsystem.db  系统库，%1 个帐套").arg(sets.size()));
     for (const DemoAccountSet &set : sets)
         for (int year : set.liveYears)
-            say(stdout, QStringLiteral("  %1  帐套 %2 %3，%4 年度")
-                            .arg(accountSetFileName(set.id, year), set.id, set.name).arg(year));
+            say(stdout,
+                QStringLiteral("  %1  帐套 %2 %3，%4 年度").arg(accountSetFileName(set.id, year), set.id, set.name).arg(year));
     return 0;
 }
 
@@ -66,7 +65,7 @@ int refuse(const QString &reason)
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -71,4 +71,4 @@ std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes)
     return parents;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -26,4 +26,4 @@ QStringView withoutPadding(QStringView code);
 // One sort: O(n log n) for a chart of n codes.
 std::vector<qsizetype> directParents(const std::vector<ChartCode> &codes);
 
-} // namespace repair
+}  // namespace repair

@@ -66,8 +66,7 @@ std::unordered_map<quint64, PeriodTotals> readTotals(BalanceLedger &ledger, Bala
 
 // The disagreements of every account and period, in code order (the chart's indexes are), then
 // period order, with the accounts and account periods that have any counted.
-void listDisagreements(const BalanceLedger &ledger, const std::unordered_map<quint64, PeriodTotals> &totals,
-                       BalanceCheck &check)
+void listDisagreements(const BalanceLedger &ledger, const std::unordered_map<quint64, PeriodTotals> &totals, BalanceCheck &check)
 {
     const auto accountOf = [](quint64 key) { return std::size_t(key >> 32); };
     const auto periodAt = [&ledger](quint64 key) -> const QVariant & { return ledger.period(quint32(key)); };
@@ -93,7 +92,7 @@ void listDisagreements(const BalanceLedger &ledger, const std::unordered_map<qui
     }
 }
 
-} // namespace
+}  // namespace
 
 BalanceCheck checkBalances(const QString &database, const QStringList &amountColumns)
 {
@@ -116,4 +115,4 @@ BalanceCheck checkBalances(const QString &database, const QStringList &amountCol
     return check;
 }
 
-} // namespace repair
+}  // namespace repair

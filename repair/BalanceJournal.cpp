@@ -38,4 +38,4 @@ JournalRow balanceJournalRow(db::Connection &connection, const RepairRecord &rec
     return row;
 }
 
-} // namespace repair
+}  // namespace repair

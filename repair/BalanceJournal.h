@@ -8,7 +8,7 @@
 namespace db {
 class Connection;
 class Recordset;
-}
+}  // namespace db
 
 namespace repair {
 
@@ -31,4 +31,4 @@ RepairRecord balanceJournalRecord(RepairKind kind, const QString &database, cons
 // the repair.
 JournalRow balanceJournalRow(db::Connection &connection, const RepairRecord &record, const db::Recordset &rows);
 
-} // namespace repair
+}  // namespace repair

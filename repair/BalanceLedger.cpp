@@ -107,7 +107,7 @@ QStringList amountColumnsOf(const std::shared_ptr<db::Connection> &connection, c
     return columns;
 }
 
-} // namespace
+}  // namespace
 
 AmountColumnList amountColumnList(const QString &text)
 {
@@ -252,4 +252,4 @@ std::vector<UnreadableAmount> BalanceLedger::takeUnreadable()
     return unreadable;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -17,7 +17,7 @@
 namespace db {
 class Connection;
 class Recordset;
-}
+}  // namespace db
 
 namespace repair {
 
@@ -65,11 +65,11 @@ class BalanceLedger {
 public:
     // One balance row as read.
     struct Row {
-        qsizetype account;  // index into codes(), or -1 for a code the chart lacks
-        QString code;       // without padding, as db::textOfBytes() reads it; null for a NULL code
-        QVariant period;    // a whole number when the stored period reads as one; else as stored
-        quint32 periodNumber;  // the same period as a small number, the same for equal periods
-        Amounts amounts;       // 0 for an orphan, and for an amount that can't be read
+        qsizetype account;            // index into codes(), or -1 for a code the chart lacks
+        QString code;                 // without padding, as db::textOfBytes() reads it; null for a NULL code
+        QVariant period;              // a whole number when the stored period reads as one; else as stored
+        quint32 periodNumber;         // the same period as a small number, the same for equal periods
+        Amounts amounts;              // 0 for an orphan, and for an amount that can't be read
         AmountColumnSet unreadable;   // the amounts that can't be read (none for an orphan)
         const db::Recordset &stored;  // ccode, iperiod and the amount columns as stored (and the row's rowid)
     };
@@ -145,4 +145,4 @@ QString moneyOutOfRangeText();
 // a blob as X'…'.
 QString storedAmountText(const QVariant &stored);
 
-} // namespace repair
+}  // namespace repair

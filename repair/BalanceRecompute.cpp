@@ -250,7 +250,7 @@ private:
     std::vector<Write> m_writes;
 };
 
-} // namespace
+}  // namespace
 
 RecomputePlan planRecompute(const QString &database, const QStringList &amountColumns)
 {
@@ -314,4 +314,4 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
     return run;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -20,10 +20,10 @@ struct RecomputedRow {
     // its amount columns.
     QVariant rowid, storedCode, storedPeriod;
     std::vector<QVariant> stored;
-    Amounts old;                 // the stored amounts as read (NULL as 0)
-    Amounts sums;                // what the sub-accounts add up to
-    std::vector<bool> changes;   // the amounts written: those 0.005 or more off their sum
-    QStringList columns;         // the amount columns, in the order of the lists above
+    Amounts old;                // the stored amounts as read (NULL as 0)
+    Amounts sums;               // what the sub-accounts add up to
+    std::vector<bool> changes;  // the amounts written: those 0.005 or more off their sum
+    QStringList columns;        // the amount columns, in the order of the lists above
 };
 
 // An account with sub-accounts and no balance row in a period where they add up to an amount:
@@ -63,18 +63,18 @@ struct InexactSum {
 // What a recompute of one database does, or would do.
 struct RecomputePlan {
     QString database;
-    int codes = 0;         // rows of the chart of accounts
-    qint64 rowsRead = 0;   // rows of GL_accsum
-    QString rowidName;     // the name of the rowid the rows are found by (SQLite); empty elsewhere
-    std::vector<RecomputedRow> rows;              // by code, then period
-    std::vector<MissingBalanceRow> missingRows;   // by code, then period
+    int codes = 0;                               // rows of the chart of accounts
+    qint64 rowsRead = 0;                         // rows of GL_accsum
+    QString rowidName;                           // the name of the rowid the rows are found by (SQLite); empty elsewhere
+    std::vector<RecomputedRow> rows;             // by code, then period
+    std::vector<MissingBalanceRow> missingRows;  // by code, then period
     std::vector<DuplicateBalanceRows> duplicateRows;
-    std::vector<BalanceOrphan> orphans;           // by code, then period; never touched
-    std::vector<UnreadableAmount> unreadable;     // by code, then period, then column; never touched
-    std::vector<UnworkableSums> unworkable;       // by code, then period
-    std::vector<InexactSum> inexact;              // by code, then period, then column
-    QString failure;       // why the database could not be read
-    QStringList columns;   // the amount columns recomputed
+    std::vector<BalanceOrphan> orphans;        // by code, then period; never touched
+    std::vector<UnreadableAmount> unreadable;  // by code, then period, then column; never touched
+    std::vector<UnworkableSums> unworkable;    // by code, then period
+    std::vector<InexactSum> inexact;           // by code, then period, then column
+    QString failure;                           // why the database could not be read
+    QStringList columns;                       // the amount columns recomputed
 
     // Whether something is left that a recompute cannot mend.
     bool leavesSomething() const
@@ -100,11 +100,11 @@ RecomputePlan planRecompute(const QString &database, const QStringList &amountCo
 using RecomputeProgress = std::function<void(qint64 written, qint64 total)>;
 
 struct RecomputeRun {
-    RecomputePlan plan;   // as read inside the run's transaction: what it wrote, or would have
-    QString journal;      // the id of its journal, once written (none when there was nothing to write)
-    qint64 written = 0;   // rows written
-    QString failure;      // why it failed; nothing was changed then
-    QString unrecorded;   // the rows were written, but the journal could not record the end
+    RecomputePlan plan;     // as read inside the run's transaction: what it wrote, or would have
+    QString journal;        // the id of its journal, once written (none when there was nothing to write)
+    qint64 written = 0;     // rows written
+    QString failure;        // why it failed; nothing was changed then
+    QString unrecorded;     // the rows were written, but the journal could not record the end
     QString triggerNotice;  // rows were written, and triggers may have changed rows outside its journal
 };
 
@@ -125,4 +125,4 @@ struct RecomputeRun {
 RecomputeRun runRecompute(const QString &accountSet, const QString &year, const RecomputePlan *confirmed = nullptr,
                           const RecomputeProgress &progress = {}, const QStringList &amountColumns = DefaultAmountColumns);
 
-} // namespace repair
+}  // namespace repair

@@ -81,11 +81,10 @@ bool keepsItsAmounts(const db::Recordset &matched)
 // found again by its rowid on SQLite (with the values of its other columns), or by those values
 // elsewhere.
 std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString &database, const QString &accountSet,
-                                      const QString &year, const QString &code, const QString &period,
-                                      db::Recordset &matched, BalanceResetRun &run)
+                                      const QString &year, const QString &code, const QString &period, db::Recordset &matched,
+                                      BalanceResetRun &run)
 {
-    RepairRecord record = balanceJournalRecord(RepairKind::BalanceReset, database, accountSet, year, matched,
-                                               {AlreadyZeroName});
+    RepairRecord record = balanceJournalRecord(RepairKind::BalanceReset, database, accountSet, year, matched, {AlreadyZeroName});
     record.code = code;
     record.period = period;
     auto journal = std::make_unique<Journal>(journalDirectory(), record);
@@ -102,7 +101,7 @@ std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString 
     return journal;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<int> resetMonth(const QString &firstPeriod)
 {
@@ -115,8 +114,8 @@ std::optional<int> resetMonth(const QString &firstPeriod)
     return int(month);
 }
 
-BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                              const QString &firstPeriod, bool dryRun)
+BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code, const QString &firstPeriod,
+                              bool dryRun)
 {
     BalanceResetRun run;
     if (accountSet.isEmpty() || year.isEmpty())
@@ -177,4 +176,4 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
     return run;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -17,11 +17,11 @@ struct BalanceRow {
 
 struct BalanceResetRun {
     BalanceResetOutcome outcome = BalanceResetOutcome::NotChosen;
-    int rowsMatched = 0;  // rows of the code from the period on
-    int rowsChanged = 0;  // of those, rows whose amounts were not all 0 already
-    QString journal;      // the id of the reset's journal, once it was written
-    QString failure;      // why it failed (Failed); when Succeeded, that its end could not be journaled
-    QString triggerNotice;  // when Succeeded: triggers may have changed rows outside its journal
+    int rowsMatched = 0;           // rows of the code from the period on
+    int rowsChanged = 0;           // of those, rows whose amounts were not all 0 already
+    QString journal;               // the id of the reset's journal, once it was written
+    QString failure;               // why it failed (Failed); when Succeeded, that its end could not be journaled
+    QString triggerNotice;         // when Succeeded: triggers may have changed rows outside its journal
     std::vector<BalanceRow> rows;  // the matched rows, in the order the engine gave them
 };
 
@@ -42,7 +42,7 @@ std::optional<int> resetMonth(const QString &firstPeriod);
 // Succeeded.
 // A dry run reads the very rows the reset would clear, by the same selection, over a read-only
 // connection, and stops there: no journal, no statement, no change to the database or its log.
-BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code,
-                              const QString &firstPeriod, bool dryRun = false);
+BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code, const QString &firstPeriod,
+                              bool dryRun = false);
 
-} // namespace repair
+}  // namespace repair

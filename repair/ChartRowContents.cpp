@@ -10,14 +10,12 @@
 
 namespace repair {
 
-ChartRowContents::ChartRowContents(std::shared_ptr<db::Connection> connection, QStringList locator,
-                                   const QStringList &known)
+ChartRowContents::ChartRowContents(std::shared_ptr<db::Connection> connection, QStringList locator, const QStringList &known)
     : m_connection(std::move(connection)), m_locator(std::move(locator)), m_row(std::make_unique<db::Recordset>())
 {
     if (m_locator.isEmpty())
         return;
-    m_row->open(QStringLiteral("select * from code where 1=0"), m_connection, db::CursorType::Static,
-                db::LockType::ReadOnly);
+    m_row->open(QStringLiteral("select * from code where 1=0"), m_connection, db::CursorType::Static, db::LockType::ReadOnly);
     for (const QString &name : m_row->fieldNames())
         if (!known.contains(name, Qt::CaseInsensitive) && !m_locator.contains(name, Qt::CaseInsensitive)
             && !m_columns.contains(name, Qt::CaseInsensitive))
@@ -27,8 +25,8 @@ ChartRowContents::ChartRowContents(std::shared_ptr<db::Connection> connection, Q
     for (const QString &name : std::as_const(m_locator))
         where << db::quotedName(name) + QStringLiteral("=?");
     if (!m_columns.isEmpty())
-        m_select = QStringLiteral("select %1 from code where %2")
-                       .arg(db::quotedNames(m_columns), where.join(QStringLiteral(" and ")));
+        m_select =
+            QStringLiteral("select %1 from code where %2").arg(db::quotedNames(m_columns), where.join(QStringLiteral(" and ")));
 }
 
 ChartRowContents::~ChartRowContents() = default;
@@ -37,8 +35,7 @@ void ChartRowContents::readAhead(const std::vector<qint64> &rowids)
 {
     m_readAhead.clear();
     m_nextAhead = 0;
-    if (m_select.isEmpty() || m_locator.size() != 1 || m_connection->dialect() != db::SqlDialect::Sqlite
-        || rowids.empty())
+    if (m_select.isEmpty() || m_locator.size() != 1 || m_connection->dialect() != db::SqlDialect::Sqlite || rowids.empty())
         return;
     // One statement for them all: the rowids go in as one JSON array, which SQLite unpacks in its
     // order, and the left join keeps that order and a row gone (its values NULL).
@@ -74,8 +71,8 @@ QVariantList ChartRowContents::of(const QVariantList &values)
         contents = readOne(values);
     if (m_locator.size() == 1)
         for (int c = 0; c < m_columns.size(); ++c)
-            contents[c] = storedText(*m_connection, QStringLiteral("code"), m_locator.first(), values.value(0),
-                                     m_columns.at(c), contents.at(c));
+            contents[c] = storedText(*m_connection, QStringLiteral("code"), m_locator.first(), values.value(0), m_columns.at(c),
+                                     contents.at(c));
     return contents;
 }
 
@@ -93,8 +90,8 @@ QVariantList ChartRowContents::readOne(const QVariantList &values)
 QVariant ChartRowContents::storedCode(const QVariant &rowid, const QVariant &code)
 {
     return m_locator.size() == 1
-        ? storedText(*m_connection, QStringLiteral("code"), m_locator.first(), rowid, QStringLiteral("ccode"), code)
-        : code;
+               ? storedText(*m_connection, QStringLiteral("code"), m_locator.first(), rowid, QStringLiteral("ccode"), code)
+               : code;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -10,7 +10,7 @@
 namespace db {
 class Connection;
 class Recordset;
-} // namespace db
+}  // namespace db
 
 namespace repair {
 
@@ -44,9 +44,9 @@ private:
     std::shared_ptr<db::Connection> m_connection;
     QStringList m_locator, m_columns;
     QString m_select;
-    std::unique_ptr<db::Recordset> m_row;  // reused for every row: its statement stays prepared
+    std::unique_ptr<db::Recordset> m_row;                      // reused for every row: its statement stays prepared
     std::vector<std::pair<qint64, QVariantList>> m_readAhead;  // by rowid, in the order asked for
-    std::size_t m_nextAhead = 0;  // the first of them of() has not given out
+    std::size_t m_nextAhead = 0;                               // the first of them of() has not given out
 };
 
-} // namespace repair
+}  // namespace repair

@@ -6,9 +6,7 @@
 
 namespace repair {
 
-CurrentValues::CurrentValues(const RepairRecord &record) : m_record(record)
-{
-}
+CurrentValues::CurrentValues(const RepairRecord &record) : m_record(record) {}
 
 CurrentValues::~CurrentValues() = default;
 
@@ -36,4 +34,4 @@ QList<QVariantList> CurrentValues::of(const JournalRow &row)
     return values;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -36,4 +36,4 @@ private:
     QString m_openFailure;
 };
 
-} // namespace repair
+}  // namespace repair

@@ -23,4 +23,4 @@ QString syncDirectory(const QString &directory);
 // Windows it is when this returns.
 QString replaceFile(const QString &from, const QString &to);
 
-} // namespace repair
+}  // namespace repair

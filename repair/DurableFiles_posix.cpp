@@ -17,7 +17,7 @@ QString lastError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-} // namespace
+}  // namespace
 
 QString syncFile(QFile &file)
 {
@@ -39,4 +39,4 @@ QString replaceFile(const QString &from, const QString &to)
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? QString() : lastError();
 }
 
-} // namespace repair
+}  // namespace repair

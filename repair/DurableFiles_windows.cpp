@@ -16,7 +16,7 @@ const wchar_t *wide(const QString &path)
     return reinterpret_cast<const wchar_t *>(path.utf16());
 }
 
-} // namespace
+}  // namespace
 
 QString syncFile(QFile &file)
 {
@@ -48,4 +48,4 @@ QString replaceFile(const QString &from, const QString &to)
     }
 }
 
-} // namespace repair
+}  // namespace repair

@@ -45,7 +45,7 @@ std::string realText(sqlite3_stmt *statement, int column)
     return reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
 }
 
-} // namespace
+}  // namespace
 
 const QVariant *EndFlagChart::FewValues::find(std::size_t row) const
 {
@@ -58,8 +58,8 @@ EndFlagChart EndFlagChart::read(const std::shared_ptr<db::Connection> &connectio
 {
     EndFlagChart chart;
     const QStringList locator = locate && connection->dialect() == db::SqlDialect::Sqlite
-        ? db::sqliteRowLocator(connection->openDatabase(), QStringLiteral("code"))
-        : QStringList();
+                                    ? db::sqliteRowLocator(connection->openDatabase(), QStringLiteral("code"))
+                                    : QStringList();
     if (connection->sqliteHandle() && (!locate || locator.size() == 1))
         chart.readStraight(connection, locator.value(0));
     else
@@ -74,10 +74,10 @@ void EndFlagChart::readStraight(const std::shared_ptr<db::Connection> &connectio
     m_direct = true;
     m_rowIdName = locator;
     sqlite3 *db = connection->sqliteHandle();
-    const QByteArray text = (locator.isEmpty() ? ChartSelect
-                                               : QStringLiteral("select %1,ccode,bend from code order by ccode")
-                                                     .arg(db::quotedName(locator)))
-                                .toUtf8();
+    const QByteArray text =
+        (locator.isEmpty() ? ChartSelect
+                           : QStringLiteral("select %1,ccode,bend from code order by ccode").arg(db::quotedName(locator)))
+            .toUtf8();
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
         throw db::DbError(db::describeSqlite(db));
@@ -85,9 +85,8 @@ void EndFlagChart::readStraight(const std::shared_ptr<db::Connection> &connectio
     int stepped = SQLITE_ROW;
     while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
         if (first)
-            addRowId(sqlite3_column_type(statement, 0) == SQLITE_INTEGER
-                         ? QVariant(qlonglong(sqlite3_column_int64(statement, 0)))
-                         : journalformat::column(statement, 0));
+            addRowId(sqlite3_column_type(statement, 0) == SQLITE_INTEGER ? QVariant(qlonglong(sqlite3_column_int64(statement, 0)))
+                                                                         : journalformat::column(statement, 0));
         switch (sqlite3_column_type(statement, first)) {
         case SQLITE_TEXT:
             addCode({reinterpret_cast<const char *>(sqlite3_column_text(statement, first)),
@@ -146,8 +145,7 @@ void EndFlagChart::readRecordset(const std::shared_ptr<db::Connection> &connecti
         else if (code.typeId() == QMetaType::QString && code.toString().isValidUtf16())
             addCode(code.toString().toUtf8().toStdString(), Text, QVariant());
         else
-            addCode(connection->textOf(code).toUtf8().toStdString(), code.typeId() == QMetaType::QByteArray ? Blob : Other,
-                    code);
+            addCode(connection->textOf(code).toUtf8().toStdString(), code.typeId() == QMetaType::QByteArray ? Blob : Other, code);
         addFlag(walk.field(1));
         if (!m_rowIdName.isEmpty())
             addRowId(walk.rowId());
@@ -197,8 +195,7 @@ void EndFlagChart::addRowId(const QVariant &id)
 CodeBytes EndFlagChart::codeBytes(std::size_t i) const
 {
     const std::uint32_t start = i == 0 ? 0 : m_codeEnds[i - 1];
-    return {std::string_view(m_codeBytes).substr(start, m_codeEnds[i] - start), m_codeForms[i] == Null,
-            m_codeForms[i] != Blob};
+    return {std::string_view(m_codeBytes).substr(start, m_codeEnds[i] - start), m_codeForms[i] == Null, m_codeForms[i] != Blob};
 }
 
 QVariant EndFlagChart::code(std::size_t i) const
@@ -275,4 +272,4 @@ QList<int> EndFlagChart::otherKeyColumns() const
     return positions;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -92,15 +92,15 @@ private:
     void addRowId(const QVariant &id);
 
     bool m_direct = false;
-    std::string m_codeBytes;             // every code's bytes, one after another
+    std::string m_codeBytes;                // every code's bytes, one after another
     std::vector<std::uint32_t> m_codeEnds;  // where each row's code ends in m_codeBytes
     std::vector<CodeForm> m_codeForms;
-    std::vector<std::int8_t> m_flags;    // 0, 1, or -1 for a flag of another form
-    std::vector<qint64> m_rowIds;        // empty when rows are found by value
+    std::vector<std::int8_t> m_flags;  // 0, 1, or -1 for a flag of another form
+    std::vector<qint64> m_rowIds;      // empty when rows are found by value
     FewValues m_otherCodes, m_otherFlags, m_otherRowIds;
     std::vector<QVariantList> m_rowKeys;  // only with a composite key
     QString m_rowIdName;
     QStringList m_rowKeyNames;
 };
 
-} // namespace repair
+}  // namespace repair

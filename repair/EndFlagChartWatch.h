@@ -13,7 +13,7 @@ struct sqlite3_stmt;
 namespace db {
 class CommitStamp;
 class Connection;
-}
+}  // namespace db
 
 namespace repair {
 
@@ -77,9 +77,9 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_version = nullptr, *m_begin = nullptr, *m_commit = nullptr, *m_rollback = nullptr;
     sqlite3_stmt *m_codes = nullptr, *m_read = nullptr;
-    qint64 m_seen = 0;          // the data version when the codes were last looked at
+    qint64 m_seen = 0;                         // the data version when the codes were last looked at
     std::unique_ptr<db::CommitStamp> m_stamp;  // spares a look at the data version where no commit was made
-    std::string m_storedCodes;  // the codes the flags were last worked out from (storedCodes())
+    std::string m_storedCodes;                 // the codes the flags were last worked out from (storedCodes())
     bool m_inTransaction = false;
     const EndFlagChart *m_chart = nullptr;
     std::vector<std::int8_t> m_now;    // the right flag of each of the walk's rows, for the chart last read

@@ -53,4 +53,4 @@ int flagsChanged(const EndFlagCheck &check)
     return int(std::count_if(check.wrong.begin(), check.wrong.end(), [](const WrongFlag &flag) { return !flag.formOnly; }));
 }
 
-} // namespace repair
+}  // namespace repair

@@ -9,7 +9,7 @@ namespace repair {
 
 // A stored end-level flag that the end-flag repair would change.
 struct WrongFlag {
-    QString code;  // as the engine's text functions see it; null for a NULL code
+    QString code;   // as the engine's text functions see it; null for a NULL code
     QVariant flag;  // as stored
     int right = 0;
     // Right in value but stored in another form ('1 ', 1.0), which the walk writes as the integer
@@ -37,4 +37,4 @@ EndFlagCheck previewEndFlagWalk(const QString &database);
 // Of the rows `check` lists, those whose flag changes in value: the walk's count of flags changed.
 int flagsChanged(const EndFlagCheck &check);
 
-} // namespace repair
+}  // namespace repair

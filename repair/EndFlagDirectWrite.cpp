@@ -8,13 +8,12 @@
 #include "db/DbError.h"
 #include "db/QuotedName.h"
 
-
 #include <sqlite3.h>
 
 namespace repair {
 
 std::unique_ptr<EndFlagDirectWrite> EndFlagDirectWrite::forChart(const std::shared_ptr<db::Connection> &connection,
-                                                                  const EndFlagChart &chart)
+                                                                 const EndFlagChart &chart)
 {
     sqlite3 *db = connection->sqliteHandle();
     if (!chart.readDirectly() || chart.rowIdName().isEmpty() || !db)
@@ -29,10 +28,9 @@ std::unique_ptr<EndFlagDirectWrite> EndFlagDirectWrite::forChart(const std::shar
     return std::unique_ptr<EndFlagDirectWrite>(new EndFlagDirectWrite(connection, chart, db, rowid, update));
 }
 
-EndFlagDirectWrite::EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart,
-                                       sqlite3 *db, QByteArray rowidName, sqlite3_stmt *update)
-    : m_connection(std::move(connection)), m_chart(chart), m_db(db), m_rowidName(std::move(rowidName)),
-      m_update(update)
+EndFlagDirectWrite::EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart, sqlite3 *db,
+                                       QByteArray rowidName, sqlite3_stmt *update)
+    : m_connection(std::move(connection)), m_chart(chart), m_db(db), m_rowidName(std::move(rowidName)), m_update(update)
 {
 }
 
@@ -116,11 +114,11 @@ bool EndFlagDirectWrite::bindStoredIfAsRead(std::size_t i)
         };
         const std::string_view code = m_chart.codeBytes(i).text;
         const bool sameCode = m_chart.codeIsText(i)
-            ? sqlite3_column_type(row, 0) == SQLITE_TEXT
-                && std::string_view(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)),
-                                    std::size_t(sqlite3_column_bytes(row, 0)))
-                    == code
-            : sameAsRead(0, m_chart.code(i));
+                                  ? sqlite3_column_type(row, 0) == SQLITE_TEXT
+                                        && std::string_view(reinterpret_cast<const char *>(sqlite3_column_text(row, 0)),
+                                                            std::size_t(sqlite3_column_bytes(row, 0)))
+                                               == code
+                                  : sameAsRead(0, m_chart.code(i));
         asRead = storedCode && storedBend && sameCode && sameAsRead(1, m_chart.flag(i));
         if (asRead) {
             sqlite3_bind_value(m_update, 3, storedCode);
@@ -133,4 +131,4 @@ bool EndFlagDirectWrite::bindStoredIfAsRead(std::size_t i)
     return asRead;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -47,8 +47,8 @@ public:
     void write(std::size_t i, int flag);
 
 private:
-    EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart, sqlite3 *db,
-                       QByteArray rowidName, sqlite3_stmt *update);
+    EndFlagDirectWrite(std::shared_ptr<db::Connection> connection, const EndFlagChart &chart, sqlite3 *db, QByteArray rowidName,
+                       sqlite3_stmt *update);
     void bindRowId(sqlite3_stmt *statement, int index, std::size_t i);
     void bindAsRead(std::size_t i);
     bool stepUpdate();
@@ -61,4 +61,4 @@ private:
     sqlite3_stmt *m_update;
 };
 
-} // namespace repair
+}  // namespace repair

@@ -64,7 +64,7 @@ void journalRows(Journal &journal, const EndFlagChart &chart, const std::vector<
     }
 }
 
-} // namespace
+}  // namespace
 
 bool walkWrites(const EndFlagChart &chart, std::size_t i, int flag)
 {
@@ -129,4 +129,4 @@ std::unique_ptr<Journal> writeEndFlagJournal(const std::shared_ptr<db::Connectio
     return journal;
 }
 
-} // namespace repair
+}  // namespace repair

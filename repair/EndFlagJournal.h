@@ -11,7 +11,7 @@
 namespace db {
 class Connection;
 class RowByRowWrites;
-}
+}  // namespace db
 
 namespace repair {
 
@@ -35,4 +35,4 @@ std::unique_ptr<Journal> writeEndFlagJournal(const std::shared_ptr<db::Connectio
 // own: for a row the walk had not planned to change when its journal was written.
 JournalRow endFlagJournalRow(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart, std::size_t i, int flag);
 
-} // namespace repair
+}  // namespace repair

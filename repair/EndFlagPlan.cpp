@@ -47,8 +47,7 @@ std::unordered_set<std::string> codesWithSubAccounts(const std::shared_ptr<db::C
 {
     std::vector<int> lengths;
     db::Recordset read;
-    read.open(QStringLiteral("select distinct len(ccode) from code"), connection, db::CursorType::Keyset,
-              db::LockType::ReadOnly);
+    read.open(QStringLiteral("select distinct len(ccode) from code"), connection, db::CursorType::Keyset, db::LockType::ReadOnly);
     for (; !read.eof(); read.moveNext())
         if (!read.field(0).isNull())
             lengths.push_back(read.field(0).toInt());
@@ -61,8 +60,7 @@ std::unordered_set<std::string> codesWithSubAccounts(const std::shared_ptr<db::C
             branches << QStringLiteral("select a.ccode from code a where len(a.ccode)=%1 and rtrim(a.ccode) in"
                                        " (select left(b.ccode,%1) from code b where len(b.ccode)>%1)")
                             .arg(lengths[i]);
-        read.open(branches.join(QStringLiteral(" union all ")), connection, db::CursorType::Keyset,
-                  db::LockType::ReadOnly);
+        read.open(branches.join(QStringLiteral(" union all ")), connection, db::CursorType::Keyset, db::LockType::ReadOnly);
         for (; !read.eof(); read.moveNext())
             found.insert(valueKey(read.field(0)));
         read.close();
@@ -70,14 +68,13 @@ std::unordered_set<std::string> codesWithSubAccounts(const std::shared_ptr<db::C
     return found;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::int8_t> rightEndFlags(const std::shared_ptr<db::Connection> &connection, const EndFlagChart &chart)
 {
     std::vector<std::int8_t> flags(chart.size(), 1);
     if (connection->dialect() == db::SqlDialect::Sqlite) {
-        const std::vector<bool> endLevel =
-            endLevelFlags(chart.size(), [&chart](std::size_t i) { return chart.codeBytes(i); });
+        const std::vector<bool> endLevel = endLevelFlags(chart.size(), [&chart](std::size_t i) { return chart.codeBytes(i); });
         for (std::size_t i = 0; i < chart.size(); ++i)
             flags[i] = endLevel[i] ? 1 : 0;
         return flags;
@@ -114,4 +111,4 @@ bool storedAsInteger(const QVariant &stored, int value)
     return db::storageClass(stored) == db::StorageClass::Integer && stored.toLongLong() == value;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -30,4 +30,4 @@ bool flagIsRight(const QVariant &stored, int right);
 // integer, so a repair writes and journals it all the same, and undo can give the old form back.
 bool storedAsInteger(const QVariant &stored, int value);
 
-} // namespace repair
+}  // namespace repair

@@ -38,7 +38,7 @@ void redecide(const std::shared_ptr<db::Connection> &connection, Journal &journa
         journal.appendRow(endFlagJournalRow(connection, chart, i, flag));
 }
 
-} // namespace
+}  // namespace
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
 {
@@ -48,8 +48,8 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
     return repairEndFlagsOver(ODBC::DbConn(), accountSet, year, progress);
 }
 
-EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet,
-                              const QString &year, EndFlagProgress &progress)
+EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet, const QString &year,
+                              EndFlagProgress &progress)
 {
     EndFlagRun run;
     run.database = ODBC::accountSetDatabaseName(accountSet, year);
@@ -161,10 +161,10 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
         static const Outcome outcomes[] = {Outcome::Unrecorded, Outcome::Completed, Outcome::Stopped, Outcome::Failed};
         const QString where =
             atCode && run.result == EndFlagResult::Failed ? QStringLiteral("科目 %1：").arg(db::shownCode(*atCode)) : QString();
-        run.unrecorded = journal->finish(outcomes[int(run.result)], run.rowsReached, run.rowsChanged,
-                                         where + run.failure, settingsRestored);
+        run.unrecorded =
+            journal->finish(outcomes[int(run.result)], run.rowsReached, run.rowsChanged, where + run.failure, settingsRestored);
     }
     return run;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -31,15 +31,15 @@ enum class EndFlagResult { NotChosen, Completed, Stopped, Failed };
 struct EndFlagRun {
     EndFlagResult result = EndFlagResult::NotChosen;
     QString database;
-    int codes = 0;        // rows in the chart
-    int rowsReached = 0;  // rows the walk is done with, in code order: written or left as they were
-    int rowsWritten = 0;  // of those, rows whose flag was written
-    int rowsChanged = 0;  // of those, rows whose flag was not already right (not only in its form)
-    QString journal;      // the id of the walk's journal, once it was written
-    QString failure;      // why the walk failed (Failed)
-    QString unrecorded;   // the journal could not record how the walk ended (its rows are written)
-    QString triggerNotice;  // once it wrote a row: triggers may have changed rows outside the journal
-    int rowsRedecided = 0;  // rows whose flag the walk decided anew: another program changed the chart
+    int codes = 0;              // rows in the chart
+    int rowsReached = 0;        // rows the walk is done with, in code order: written or left as they were
+    int rowsWritten = 0;        // of those, rows whose flag was written
+    int rowsChanged = 0;        // of those, rows whose flag was not already right (not only in its form)
+    QString journal;            // the id of the walk's journal, once it was written
+    QString failure;            // why the walk failed (Failed)
+    QString unrecorded;         // the journal could not record how the walk ended (its rows are written)
+    QString triggerNotice;      // once it wrote a row: triggers may have changed rows outside the journal
+    int rowsRedecided = 0;      // rows whose flag the walk decided anew: another program changed the chart
     QStringList wrongAtEnd;     // a completed walk: codes whose flag is wrong for the chart as it ended (as codeText())
     QString finalCheckFailure;  // a completed walk: why the chart as it ended could not be looked at
 };
@@ -70,7 +70,7 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
 // `year` (ODBC::openConnection): for a window that runs it in a thread of its own, which owns
 // the connection, and shows its failures itself. A connection that is not open fails the walk
 // before its journal is written.
-EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet,
-                              const QString &year, EndFlagProgress &progress);
+EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet, const QString &year,
+                              EndFlagProgress &progress);
 
-} // namespace repair
+}  // namespace repair

@@ -40,7 +40,7 @@ bool endsInLongCharacter(std::string_view code)
 bool beginsWithCode(std::string_view longer, std::string_view code)
 {
     return longer.size() > code.size() && longer.substr(0, code.size()) == code
-        && !(isContinuationByte(longer[code.size()]) && endsInLongCharacter(code));
+           && !(isContinuationByte(longer[code.size()]) && endsInLongCharacter(code));
 }
 
 std::vector<bool> endLevelFlags(std::size_t count, const std::function<CodeBytes(std::size_t)> &codeAt)
@@ -71,4 +71,4 @@ std::vector<bool> endLevelFlags(std::size_t count, const std::function<CodeBytes
     return flags;
 }
 
-} // namespace repair
+}  // namespace repair

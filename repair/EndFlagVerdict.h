@@ -45,4 +45,4 @@ bool beginsWithCode(std::string_view longer, std::string_view code);
 // longer code begins with it.
 std::vector<bool> endLevelFlags(std::size_t count, const std::function<CodeBytes(std::size_t)> &codeAt);
 
-} // namespace repair
+}  // namespace repair

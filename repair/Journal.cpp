@@ -35,8 +35,7 @@ QString journalDirectory()
 
 QString journalDirectory(const db::EngineSettings &engine)
 {
-    const QString dataDirectory =
-        engine.kind == db::EngineKind::Embedded ? engine.dataDirectory : db::defaultDataDirectory();
+    const QString dataDirectory = engine.kind == db::EngineKind::Embedded ? engine.dataDirectory : db::defaultDataDirectory();
     return QDir(dataDirectory).filePath(QStringLiteral("journal"));
 }
 
@@ -73,8 +72,8 @@ void Journal::create(const QString &directory)
             m_record.id = id;
             m_path = file.fileName();
         } else if (!file.exists() || n > 1000) {
-            throw db::DbError(QStringLiteral("无法写入修复日志 %1：%2")
-                                  .arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
+            throw db::DbError(
+                QStringLiteral("无法写入修复日志 %1：%2").arg(QDir::toNativeSeparators(file.fileName()), file.errorString()));
         }
     }
     if (!m_lock.hold(m_path))
@@ -105,11 +104,27 @@ void Journal::create(const QString &directory)
     if (sqlite3_prepare_v2(m_db, insertHeader.constData(), -1, &header, nullptr) != SQLITE_OK)
         fail(QStringLiteral("写入"));
     const RepairRecord &r = m_record;
-    const QVariantList values{r.id, r.time.toString(Qt::ISODateWithMs), r.database, r.engine, storedName(r.repair), r.accountSet,
-                              r.year, r.code, r.period, r.undoes, r.table, r.rowidName, jsonList(r.changedColumns),
-                              jsonList(r.keyColumns), QVariant(), QVariant(), QVariant(), QVariant(),
+    const QVariantList values{r.id,
+                              r.time.toString(Qt::ISODateWithMs),
+                              r.database,
+                              r.engine,
+                              storedName(r.repair),
+                              r.accountSet,
+                              r.year,
+                              r.code,
+                              r.period,
+                              r.undoes,
+                              r.table,
+                              r.rowidName,
+                              jsonList(r.changedColumns),
+                              jsonList(r.keyColumns),
+                              QVariant(),
+                              QVariant(),
+                              QVariant(),
+                              QVariant(),
                               r.journalModeToRestore.isEmpty() ? QVariant() : QVariant(r.journalModeToRestore),
-                              r.settingsPending ? 1 : 0, QVariant()};
+                              r.settingsPending ? 1 : 0,
+                              QVariant()};
     // the columns after those: user_name, host_name, and rows_sealed, rows_digest and seal, which seal() sets
     const QVariantList rest{orNull(r.user), orNull(r.host), 0, QString(), QVariant()};
     for (int i = 0; i < rest.size(); ++i)
@@ -121,7 +136,8 @@ void Journal::create(const QString &directory)
     if (stepped != SQLITE_DONE)
         fail(QStringLiteral("写入"));
 
-    const QString insertRow = QStringLiteral("insert into row values(null%1)").arg(QStringLiteral(",?").repeated(rowColumns.size() - 1));
+    const QString insertRow =
+        QStringLiteral("insert into row values(null%1)").arg(QStringLiteral(",?").repeated(rowColumns.size() - 1));
     if (sqlite3_prepare_v2(m_db, insertRow.toUtf8().constData(), -1, &m_insert, nullptr) != SQLITE_OK
         || sqlite3_prepare_v2(m_db, "select * from row where seq=?", -1, &m_readRow, nullptr) != SQLITE_OK
         || sqlite3_prepare_v2(m_db, "select * from repair", -1, &m_readHeader, nullptr) != SQLITE_OK)
@@ -138,8 +154,8 @@ Journal::~Journal()
 
 void Journal::fail(const QString &what)
 {
-    throw db::DbError(QStringLiteral("无法%1修复日志 %2：%3")
-                          .arg(what, QDir::toNativeSeparators(m_path), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    throw db::DbError(
+        QStringLiteral("无法%1修复日志 %2：%3").arg(what, QDir::toNativeSeparators(m_path), QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
 // Gives up a journal that could not be made durable, before the repair has changed anything:
@@ -320,8 +336,7 @@ void Journal::setNewValues(qint64 row, const QVariantList &values)
     });
 }
 
-QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message,
-                        bool settingsRestored)
+QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, const QString &message, bool settingsRestored)
 {
     m_record.outcome = outcome;
     m_record.rowsDone = rowsDone;
@@ -342,4 +357,4 @@ QString Journal::finish(Outcome outcome, qint64 rowsDone, qint64 rowsChanged, co
     return QString();
 }
 
-} // namespace repair
+}  // namespace repair

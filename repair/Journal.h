@@ -143,4 +143,4 @@ private:
 QString journalDirectory();
 QString journalDirectory(const db::EngineSettings &engine);
 
-} // namespace repair
+}  // namespace repair

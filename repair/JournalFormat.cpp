@@ -82,7 +82,7 @@ bool readable(sqlite3 *db)
     return sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-} // namespace
+}  // namespace
 
 JournalHandle::JournalHandle(const QString &path, bool write)
 {
@@ -146,8 +146,7 @@ QVariant column(sqlite3_stmt *statement, int index)
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(statement, index));
     case SQLITE_BLOB:
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, index)),
-                          sqlite3_column_bytes(statement, index));
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, index)), sqlite3_column_bytes(statement, index));
     case SQLITE_TEXT:
         return QString(reinterpret_cast<const QChar *>(sqlite3_column_text16(statement, index)),
                        sqlite3_column_bytes16(statement, index) / 2);
@@ -166,7 +165,7 @@ QStringList fromJsonList(const QString &json)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 QString jsonList(const QStringList &names)
 {
@@ -242,4 +241,4 @@ RepairRecord readHeader(const JournalHandle &handle, const QString &path)
     return record;
 }
 
-} // namespace repair::journalformat
+}  // namespace repair::journalformat

@@ -88,4 +88,4 @@ RepairRecord headerRecord(const HeaderValues &values, const QString &path);
 // still runs.
 RepairRecord readHeader(const JournalHandle &handle, const QString &path);
 
-} // namespace repair::journalformat
+}  // namespace repair::journalformat

@@ -36,8 +36,8 @@ public:
     static bool isHeld(const QString &path);
 
 private:
-    qintptr m_handle = -1;  // a file descriptor, or a Windows HANDLE (-1 is INVALID_HANDLE_VALUE)
+    qintptr m_handle = -1;       // a file descriptor, or a Windows HANDLE (-1 is INVALID_HANDLE_VALUE)
     QString m_removedOnRelease;  // the lock's file, when it goes with the lock
 };
 
-} // namespace repair
+}  // namespace repair

@@ -77,4 +77,4 @@ bool JournalLock::isHeld(const QString &path)
     return held;
 }
 
-} // namespace repair
+}  // namespace repair

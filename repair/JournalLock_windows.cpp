@@ -21,8 +21,8 @@ HANDLE openLockFile(const QString &path, bool create = false)
     // Shared for reading, writing and deleting: readers look at the lock while it is held, and
     // the running lock's file is removed before its handle is closed.
     return CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool lockByte(HANDLE file, DWORD flags)
@@ -44,7 +44,7 @@ HANDLE lockedFile(const QString &path, bool create)
     return file;
 }
 
-} // namespace
+}  // namespace
 
 JournalLock::~JournalLock()
 {
@@ -92,4 +92,4 @@ bool JournalLock::isHeld(const QString &path)
     return held;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -23,8 +23,8 @@ namespace {
 
 [[noreturn]] void damaged(sqlite3 *db, const QString &path)
 {
-    throw db::DbError(QStringLiteral("修复日志 %1 已损坏：%2")
-                          .arg(QDir::toNativeSeparators(path), QString::fromUtf8(sqlite3_errmsg(db))));
+    throw db::DbError(
+        QStringLiteral("修复日志 %1 已损坏：%2").arg(QDir::toNativeSeparators(path), QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
 // The journal of repair `id`, checked to be one: raises db::DbError when there is none.
@@ -76,7 +76,7 @@ bool startedLater(const RepairRecord &a, const RepairRecord &b)
     return at != bt ? at > bt : a.id > b.id;
 }
 
-} // namespace
+}  // namespace
 
 bool holdsJournal(const QString &directory, const QString &id)
 {
@@ -141,8 +141,7 @@ QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 o
     // Rows are numbered 1, 2, ... as they were added and never removed, so a page starts at its
     // number, found in the table's own b-tree, however far into the journal it lies.
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(handle.db, "select * from row where seq>? order by seq limit ?", -1, &statement, nullptr)
-        != SQLITE_OK)
+    if (sqlite3_prepare_v2(handle.db, "select * from row where seq>? order by seq limit ?", -1, &statement, nullptr) != SQLITE_OK)
         damaged(handle.db, path);
     sqlite3_bind_int64(statement, 1, qMax<qint64>(offset, 0));
     sqlite3_bind_int64(statement, 2, qMax(limit, 0));
@@ -170,4 +169,4 @@ QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 o
     return rows;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -29,4 +29,4 @@ qint64 checkJournal(const QString &directory, const QString &id);
 // fetchMore and for streaming output.
 QList<JournalRow> readRows(const QString &directory, const QString &id, qint64 offset, int limit);
 
-} // namespace repair
+}  // namespace repair

@@ -45,7 +45,7 @@ bool allSame(const QVariantList &a, const QVariantList &b, bool (*same)(const QV
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool sameValues(const QVariantList &a, const QVariantList &b)
 {
@@ -66,4 +66,4 @@ QString valueKey(const QVariant &value)
     return QStringLiteral("%1:%2:%3;").arg(formOf(value)).arg(text.size()).arg(text);
 }
 
-} // namespace repair
+}  // namespace repair

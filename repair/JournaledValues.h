@@ -21,4 +21,4 @@ bool identicalValues(const QVariantList &a, const QVariantList &b);
 // codes stored in different bytes are never one key. NULL is "N;".
 QString valueKey(const QVariant &value);
 
-} // namespace repair
+}  // namespace repair

@@ -61,7 +61,7 @@ QString decimalText(__int128 units, int decimals)
     return negative && magnitude != 0 ? QLatin1Char('-') + text : text;
 }
 
-} // namespace
+}  // namespace
 
 Money Money::fromInteger(qint64 value)
 {
@@ -84,8 +84,7 @@ char16_t unitAt(std::string_view text, qsizetype i)
 // The units of the decimal `text` spells (no blanks around it), for fromText() and fromDouble():
 // an optional sign, digits with an optional point, an optional exponent; nothing for anything
 // else.
-template <typename Text>
-std::optional<__int128> unitsOf(Text text)
+template <typename Text> std::optional<__int128> unitsOf(Text text)
 {
     const auto size = qsizetype(text.size());
     qsizetype at = 0;
@@ -148,7 +147,7 @@ std::optional<__int128> unitsOf(Text text)
     return negative ? -units : units;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<Money> Money::fromText(QStringView text)
 {
@@ -246,4 +245,4 @@ QString Money::toString(int decimals) const
     return decimalText(rounded, decimals);
 }
 
-} // namespace repair
+}  // namespace repair

@@ -73,4 +73,4 @@ public:
     MoneyOutOfRange() : std::overflow_error("amount out of range") {}
 };
 
-} // namespace repair
+}  // namespace repair

@@ -23,8 +23,7 @@ namespace {
 // may hold any character.
 QString memoPath(const QString &directory, const QString &database, const QString &engine)
 {
-    const QByteArray digest = QCryptographicHash::hash((engine + QLatin1Char('\n') + database).toUtf8(),
-                                                       QCryptographicHash::Sha1);
+    const QByteArray digest = QCryptographicHash::hash((engine + QLatin1Char('\n') + database).toUtf8(), QCryptographicHash::Sha1);
     return QDir(directory).filePath(QStringLiteral("pending-%1.memo").arg(QString::fromLatin1(digest.toHex())));
 }
 
@@ -47,7 +46,7 @@ QString writeDurably(const QString &path, const QByteArray &bytes)
     return error;
 }
 
-} // namespace
+}  // namespace
 
 PendingSettings pendingSettings(const QString &directory, const QString &database, const QString &engine)
 {
@@ -95,4 +94,4 @@ void settlePendingSettings(const QString &directory, const RepairRecord &walk)
     QFile::remove(path);  // not synced: a memo that comes back names the mode the file is in anyway
 }
 
-} // namespace repair
+}  // namespace repair

@@ -31,4 +31,4 @@ void settleOlderJournal(const QString &directory, const PendingSettings &older, 
 // wrote none: walk.settingsPending).
 void settlePendingSettings(const QString &directory, const RepairRecord &walk);
 
-} // namespace repair
+}  // namespace repair

@@ -14,8 +14,7 @@ namespace {
 const char *const KindNames[] = {"balance-reset", "recompute-balances", "end-flags", "undo"};
 const char *const OutcomeNames[] = {"", "completed", "stopped", "failed", "rolled-back"};
 
-template <typename Enum, std::size_t N>
-std::optional<Enum> named(const char *const (&names)[N], const QString &name)
+template <typename Enum, std::size_t N> std::optional<Enum> named(const char *const (&names)[N], const QString &name)
 {
     for (std::size_t i = 0; i < N; ++i)
         if (name == QLatin1String(names[i]))
@@ -23,7 +22,7 @@ std::optional<Enum> named(const char *const (&names)[N], const QString &name)
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 QString storedName(RepairKind kind)
 {
@@ -60,4 +59,4 @@ RepairRecord newRepairRecord(RepairKind kind, const QString &database, const QSt
     return record;
 }
 
-} // namespace repair
+}  // namespace repair

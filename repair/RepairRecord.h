@@ -39,26 +39,26 @@ std::optional<Outcome> outcomeNamed(const QString &name);
 // One repair as its journal records it.
 struct RepairRecord {
     QString id;
-    QDateTime time;        // when the repair started
-    QString database;      // the database it changed, by name
-    QString engine;        // "embedded" or "odbc": where that name was opened
+    QDateTime time;    // when the repair started
+    QString database;  // the database it changed, by name
+    QString engine;    // "embedded" or "odbc": where that name was opened
     RepairKind repair = RepairKind::EndFlags;
     QString accountSet, year, code, period;  // the inputs the repair was given (as far as it has them)
-    QString undoes;        // for an undo: the id of the repair it undoes
-    QString table;         // the table whose rows it changes
-    QString rowidName;     // how SQLite names a row's rowid there; empty when rows are found by key
-    QStringList changedColumns;  // the columns it writes
-    QStringList keyColumns;      // the other columns it read, which find a row without a rowid
+    QString undoes;                          // for an undo: the id of the repair it undoes
+    QString table;                           // the table whose rows it changes
+    QString rowidName;                       // how SQLite names a row's rowid there; empty when rows are found by key
+    QStringList changedColumns;              // the columns it writes
+    QStringList keyColumns;                  // the other columns it read, which find a row without a rowid
     Outcome outcome = Outcome::Unrecorded;
-    qint64 rowsDone = -1;     // rows written when it ended; the walk writes rows in their order, so
-                              // for a walk the position it reached (-1: not recorded)
-    qint64 rowsChanged = -1;  // rows whose value actually changed (-1: not recorded)
-    qint64 rowsVisited = -1;  // rows the repair looked at; a walk visits every chart row but journals
-                              // only those whose value it changes (-1: not recorded)
-    QString user;             // the login name of who ran it, and the name of the computer it ran
-    QString host;             // on; empty in journals of earlier versions, which lack them, and
-                              // where the system could not tell
-    QString message;          // why it failed
+    qint64 rowsDone = -1;          // rows written when it ended; the walk writes rows in their order, so
+                                   // for a walk the position it reached (-1: not recorded)
+    qint64 rowsChanged = -1;       // rows whose value actually changed (-1: not recorded)
+    qint64 rowsVisited = -1;       // rows the repair looked at; a walk visits every chart row but journals
+                                   // only those whose value it changes (-1: not recorded)
+    QString user;                  // the login name of who ran it, and the name of the computer it ran
+    QString host;                  // on; empty in journals of earlier versions, which lack them, and
+                                   // where the system could not tell
+    QString message;               // why it failed
     QString journalModeToRestore;  // SQLite journal mode the database must end in
     bool settingsPending = false;  // the database may still be in the repair's journal mode
 
@@ -81,8 +81,8 @@ struct JournalRow {
     QVariantList key;        // values of the record's key columns, in their order
     QVariantList oldValues;  // of the changed columns, in their order
     QVariantList newValues;
-    qint64 position = 0;     // its place in the order the repair writes rows (1 on): written once
-                             // the repair's rowsDone reaches it; 0 in journals of earlier versions
+    qint64 position = 0;  // its place in the order the repair writes rows (1 on): written once
+                          // the repair's rowsDone reaches it; 0 in journals of earlier versions
 };
 
-} // namespace repair
+}  // namespace repair

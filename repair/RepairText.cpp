@@ -37,7 +37,7 @@ const Words OutcomeWords[] = {
     {"失败，未改动任何记录：%2", "失败，未改动任何记录：%2"},
 };
 
-} // namespace
+}  // namespace
 
 QString name(const RepairRecord &record, Form form)
 {
@@ -307,4 +307,4 @@ QString inexactSumText(const InexactSum &sum, Wording wording)
              wording == Wording::Shown ? moneyShown(sum.sum) : sum.sum.toString(), storedAmountText(sum.stored));
 }
 
-} // namespace repair::RepairText
+}  // namespace repair::RepairText

@@ -13,7 +13,7 @@ struct RecomputedRow;
 struct UnreadableAmount;
 struct UnworkableSums;
 struct InexactSum;
-}
+}  // namespace repair
 
 // How journaled repairs read to the user, in one table for every front end. Each kind and
 // outcome has a short form, for a cell of a list that sits beside the main window's buttons,
@@ -126,4 +126,4 @@ QString unworkableSumsText(const UnworkableSums &sums);
 // A sum the engine did not store exactly; what it stored stays in all its digits, Shown too.
 QString inexactSumText(const InexactSum &sum, Wording wording = Wording::Plain);
 
-} // namespace repair::RepairText
+}  // namespace repair::RepairText

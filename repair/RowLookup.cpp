@@ -34,10 +34,10 @@ bool holdsOldValues(const JournalRow &row, bool holdsOldByValue, const QVariantL
 bool namesTheAccount(const QString &column)
 {
     return column.compare(QLatin1String("ccode"), Qt::CaseInsensitive) == 0
-        || column.compare(QLatin1String("iperiod"), Qt::CaseInsensitive) == 0;
+           || column.compare(QLatin1String("iperiod"), Qt::CaseInsensitive) == 0;
 }
 
-} // namespace
+}  // namespace
 
 RowLookup::RowLookup(std::shared_ptr<db::Connection> connection, const RepairRecord &repair)
     : m_connection(std::move(connection)), m_repair(repair)
@@ -57,8 +57,9 @@ RowLookup::Condition RowLookup::stillWritten(const JournalRow &row, const QVaria
     const Condition written = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues);
     if (rowid.isNull())
         return {key.sql + QStringLiteral(" and ") + written.sql, key.bound + written.bound};
-    return {QStringList{db::quotedName(m_repair.rowidName) + QStringLiteral("=?"), key.sql, written.sql}.join(QStringLiteral(" and ")),
-            QVariantList{rowid} + key.bound + written.bound};
+    return {
+        QStringList{db::quotedName(m_repair.rowidName) + QStringLiteral("=?"), key.sql, written.sql}.join(QStringLiteral(" and ")),
+        QVariantList{rowid} + key.bound + written.bound};
 }
 
 QVariantList RowLookup::currentValues() const
@@ -100,8 +101,8 @@ RowLookup::Result RowLookup::byAllItHeld(const JournalRow &row)
     const Condition written = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues);
     const Condition old = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues);
     m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6")
-                   .arg(db::quotedNames(m_repair.changedColumns), holds(written), holds(old),
-                        db::quotedName(m_repair.rowidName), db::quotedName(m_repair.table), key.sql),
+                   .arg(db::quotedNames(m_repair.changedColumns), holds(written), holds(old), db::quotedName(m_repair.rowidName),
+                        db::quotedName(m_repair.table), key.sql),
                m_connection, db::CursorType::Static, db::LockType::ReadOnly, written.bound + old.bound + key.bound);
     const int changed = int(m_repair.changedColumns.size());
     Result result;
@@ -133,8 +134,8 @@ RowLookup::Result RowLookup::altered(const JournalRow &row)
     const Condition written = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues);
     const Condition old = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues);
     m_now.open(QStringLiteral("select %1,%2,%3,%4 from %5 where %6=?")
-                   .arg(db::quotedNames(m_repair.changedColumns), holds(written), holds(old),
-                        equal.join(QLatin1Char(',')), db::quotedName(m_repair.table), db::quotedName(m_repair.rowidName)),
+                   .arg(db::quotedNames(m_repair.changedColumns), holds(written), holds(old), equal.join(QLatin1Char(',')),
+                        db::quotedName(m_repair.table), db::quotedName(m_repair.rowidName)),
                m_connection, db::CursorType::Keyset, db::LockType::ReadOnly,
                written.bound + old.bound + bound + QVariantList{row.rowid});
     Result result;
@@ -166,10 +167,10 @@ QList<RowLookup::Found> RowLookup::byKey(const JournalRow &row)
     const Condition key = sameKey(row);
     const Condition written = allEqual(m_connection->dialect(), m_repair.changedColumns, row.newValues);
     const Condition old = allEqual(m_connection->dialect(), m_repair.changedColumns, row.oldValues);
-    m_now.open(QStringLiteral("select %1,%2,%3 from %4 where %5")
-                   .arg(db::quotedNames(m_repair.changedColumns), holds(written), holds(old),
-                        db::quotedName(m_repair.table), key.sql),
-               m_connection, db::CursorType::Static, db::LockType::ReadOnly, written.bound + old.bound + key.bound);
+    m_now.open(
+        QStringLiteral("select %1,%2,%3 from %4 where %5")
+            .arg(db::quotedNames(m_repair.changedColumns), holds(written), holds(old), db::quotedName(m_repair.table), key.sql),
+        m_connection, db::CursorType::Static, db::LockType::ReadOnly, written.bound + old.bound + key.bound);
     const int changed = int(m_repair.changedColumns.size());
     QList<Found> rows;
     for (; !m_now.eof(); m_now.moveNext()) {
@@ -193,4 +194,4 @@ QString RowLookup::accountOf(const RepairRecord &repair, const JournalRow &row)
     return text;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -74,4 +74,4 @@ private:
     db::Recordset m_now;  // reused for every row: its statements stay prepared
 };
 
-} // namespace repair
+}  // namespace repair

@@ -18,7 +18,7 @@ bool isUtf8(const QByteArray &bytes)
     return !decoder.hasError();
 }
 
-} // namespace
+}  // namespace
 
 QVariant storedText(db::Connection &connection, const QString &table, const QString &rowidName, const QVariant &rowid,
                     const QString &column, const QVariant &read)
@@ -37,4 +37,4 @@ QVariant storedText(db::Connection &connection, const QString &table, const QStr
     return isUtf8(bytes) ? read : QVariant(bytes);
 }
 
-} // namespace repair
+}  // namespace repair

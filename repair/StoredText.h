@@ -16,4 +16,4 @@ namespace repair {
 QVariant storedText(db::Connection &connection, const QString &table, const QString &rowidName, const QVariant &rowid,
                     const QString &column, const QVariant &read);
 
-} // namespace repair
+}  // namespace repair

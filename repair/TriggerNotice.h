@@ -11,4 +11,4 @@ namespace repair {
 // undo can't give those back. Empty when nothing else may write the table.
 QString triggerNotice(const QString &table, const db::TableTriggers &triggers);
 
-} // namespace repair
+}  // namespace repair

@@ -78,9 +78,9 @@ QHash<QString, QString> writtenLater(const QString &directory, const QList<Repai
 
 // One write undo will make: the rows that `where` finds get their old values back.
 struct Restore {
-    JournalRow row;  // as the undone repair journaled it, found where it is now
+    JournalRow row;              // as the undone repair journaled it, found where it is now
     RowLookup::Condition where;  // finds the row(s) still holding what the repair wrote
-    int rows = 1;    // rows it must reach
+    int rows = 1;                // rows it must reach
 };
 
 // Works out, inside the undo's transaction, which journaled rows can be put back, and puts them
@@ -188,8 +188,8 @@ public:
         QList<JournalRow> rows;
         for (const Restore &restore : m_plan)
             for (int i = 0; i < restore.rows; ++i)
-                rows.append({restore.row.rowid, restore.row.key, restore.row.newValues, restore.row.oldValues,
-                             qint64(rows.size()) + 1});
+                rows.append(
+                    {restore.row.rowid, restore.row.key, restore.row.newValues, restore.row.oldValues, qint64(rows.size()) + 1});
         return rows;
     }
 
@@ -203,7 +203,7 @@ public:
         for (const QString &column : m_repair.changedColumns)
             assignments << db::quotedName(column) + QStringLiteral("=?");
         const QString update = QStringLiteral("update ") + db::quotedName(m_repair.table) + QStringLiteral(" set ")
-            + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ");
+                               + assignments.join(QLatin1Char(',')) + QStringLiteral(" where ");
         for (const Restore &restore : std::as_const(m_plan)) {
             const int written = m_connection->execute(update + restore.where.sql, restore.row.oldValues + restore.where.bound);
             if (m_countsUnreliable) {
@@ -239,7 +239,8 @@ private:
 
     qint64 stillFound(const RowLookup::Condition &where)
     {
-        m_count.open(QStringLiteral("select count(*) from ") + db::quotedName(m_repair.table) + QStringLiteral(" where ") + where.sql,
+        m_count.open(QStringLiteral("select count(*) from ") + db::quotedName(m_repair.table) + QStringLiteral(" where ")
+                         + where.sql,
                      m_connection, db::CursorType::Static, db::LockType::ReadOnly, where.bound);
         const qint64 rows = m_count.eof() ? 0 : m_count.field(0).toLongLong();
         m_count.close();
@@ -313,7 +314,7 @@ std::unique_ptr<Journal> writeJournal(const RepairRecord &repair, const QList<Jo
     return journal;
 }
 
-} // namespace
+}  // namespace
 
 UndoRefusal undoRefusal(const RepairRecord &record)
 {
@@ -358,7 +359,8 @@ UndoRun undoRepair(const QString &id)
         connection->beginTransaction();
         const db::TableTriggers triggers = db::tableTriggers(connection, repair.table);
         Restorer restorer(connection, repair, run,
-                          repair.outcome == Outcome::Unrecorded ? writtenLater(directory, repairs, repair) : QHash<QString, QString>(),
+                          repair.outcome == Outcome::Unrecorded ? writtenLater(directory, repairs, repair)
+                                                                : QHash<QString, QString>(),
                           triggers.any());
         planRestores(directory, repair, restorer, run);
         journal = writeJournal(repair, restorer.journalRows());
@@ -382,4 +384,4 @@ UndoRun undoRepair(const QString &id)
     return run;
 }
 
-} // namespace repair
+}  // namespace repair

@@ -20,8 +20,8 @@ enum class LeftAloneReason {
 
 // A changed row that undo did not put back, and why (RepairText words it).
 struct LeftAlone {
-    JournalRow row;       // as the undone repair journaled it
-    QVariantList now;     // its values now (empty when the row is gone)
+    JournalRow row;    // as the undone repair journaled it
+    QVariantList now;  // its values now (empty when the row is gone)
     LeftAloneReason reason = LeftAloneReason::Gone;
     bool soughtByRowid = false;  // looked for by its rowid, then by its old contents
     QStringList alteredColumns;  // Changed: the columns changed since, where they are known
@@ -49,9 +49,9 @@ struct UndoRun {
     int alreadyOld = 0;    // rows holding their old value already, or whose value the repair kept
     int notWritten = 0;    // rows beyond where a walk stopped or failed: it never wrote them
     QList<LeftAlone> leftAlone;
-    QString failure;      // why the undo could not run; nothing was changed then
-    QString undoneBy;     // when refused because a completed undo already put the rows back: its id
-    QString unrecorded;   // the rows were put back, but the undo's journal could not record its end
+    QString failure;        // why the undo could not run; nothing was changed then
+    QString undoneBy;       // when refused because a completed undo already put the rows back: its id
+    QString unrecorded;     // the rows were put back, but the undo's journal could not record its end
     QString triggerNotice;  // rows were put back where triggers may have changed rows outside the journal
 };
 
@@ -74,4 +74,4 @@ UndoRefusal undoRefusal(const RepairRecord &record);
 // nothing changes and no journal is written.
 UndoRun undoRepair(const QString &id);
 
-} // namespace repair
+}  // namespace repair

@@ -11,7 +11,11 @@
 
 // One press of 修正科目错误: the window's inputs and the boxes it must show, in order.
 // `account` is a row of Combo3's list; each box is "style|title|first line of the prompt".
-struct Case { int account; QString year, code, period; QStringList boxes; };
+struct Case {
+    int account;
+    QString year, code, period;
+    QStringList boxes;
+};
 Q_DECLARE_METATYPE(Case)
 
 // Account set 001 has 2006, 2007 and 2008 (no database) besides a deleted year; the second
@@ -31,7 +35,10 @@ const QString YearScript =
     "\"10110\",\"1012\",\"1\",\"1011'' or ''1''=''1\",\"1011''--\",\"''; drop table GL_accsum; --\",\"%\",\"_\",null]') c,"
     " json_each('[1,2,11,12]') p); commit;";
 
-QString plain(const QString &prompt) { return "0|" + MessageBox::ApplicationTitle + "|" + prompt; }
+QString plain(const QString &prompt)
+{
+    return "0|" + MessageBox::ApplicationTitle + "|" + prompt;
+}
 
 // Picks `text` from the combo box's open list when listed, otherwise types it over (or deletes the text).
 void enter(QComboBox *combo, const QString &text)
@@ -108,9 +115,11 @@ private slots:
     {
         QTemporaryDir dir;
         SqliteFixture::run(dir.filePath("LQsystem.db"), SystemScript);
-        SqliteFixture::run(dir.filePath("LQDATA_001_2007.db"),
-                           YearScript + "create table audit(ccode TEXT);"
-                                        "create trigger audit_writes after update on GL_accsum begin insert into audit values(new.ccode); end;");
+        SqliteFixture::run(
+            dir.filePath("LQDATA_001_2007.db"),
+            YearScript
+                + "create table audit(ccode TEXT);"
+                  "create trigger audit_writes after update on GL_accsum begin insert into audit values(new.ccode); end;");
         FormDriver::useDataDirectory(dir.path());
         const std::unique_ptr<Form1> form = FormDriver::openWindow();
         QVERIFY(form);

@@ -37,7 +37,7 @@ QStringList boxes()
     return shown;
 }
 
-} // namespace
+}  // namespace
 
 class CheckWindowTest : public DataDirectoryTest {
     Q_OBJECT
@@ -92,25 +92,29 @@ private slots:
     {
         writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031, 2032, 2033}, {2030}}, {"008", "空壳", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
-        SqliteFixture::run(data("LQDATA_007_2033.db"), "create table code(ccode text, bend integer); insert into code values('1', 1);");
+        SqliteFixture::run(data("LQDATA_007_2033.db"),
+                           "create table code(ccode text, bend integer); insert into code values('1', 1);");
         QFile garbage(data("LQDATA_008_2031.db"));
         QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
         garbage.close();
         openWindow();
 
         QTableView *list = m_window->databaseList;
-        QCOMPARE(headers(list), QStringLiteral("帐套 | 年度（数据库） | 末级标志错误 | 总账和明细账不符 | 缺少余额行 | 无科目的余额行 | 说明"));
+        QCOMPARE(headers(list),
+                 QStringLiteral("帐套 | 年度（数据库） | 末级标志错误 | 总账和明细账不符 | 缺少余额行 | 无科目的余额行 | 说明"));
         QCOMPARE(list->model()->rowCount(), 4);
         QCOMPARE(rowText(list, 0), QStringLiteral("007(异形) | 2031（LQDATA_007_2031） | 2 | 2 个科目，2 个期间 | 1 | 1 | "
                                                   "可以重建末级标志、按下级科目重算"));
-        QVERIFY2(rowText(list, 1).startsWith(QStringLiteral("007(异形) | 2032（LQDATA_007_2032） | — | — | — | — | 无法读取：数据库文件不存在："))
+        QVERIFY2(rowText(list, 1).startsWith(
+                     QStringLiteral("007(异形) | 2032（LQDATA_007_2032） | — | — | — | — | 无法读取：数据库文件不存在："))
                      && rowText(list, 1).endsWith("LQDATA_007_2032.db"),
                  qPrintable(rowText(list, 1)));
         // the chart is read; the balances are not there
         QVERIFY2(rowText(list, 2).startsWith(QStringLiteral("007(异形) | 2033（LQDATA_007_2033） | 0 | — | — | — | 无法读取："))
                      && rowText(list, 2).contains("GL_accsum"),
                  qPrintable(rowText(list, 2)));
-        QVERIFY2(rowText(list, 3).startsWith(QStringLiteral("008(空壳) | 2031（LQDATA_008_2031） | — | — | — | — | 无法读取：文件不是有效的数据库")),
+        QVERIFY2(rowText(list, 3).startsWith(
+                     QStringLiteral("008(空壳) | 2031（LQDATA_008_2031） | — | — | — | — | 无法读取：文件不是有效的数据库")),
                  qPrintable(rowText(list, 3)));
         QCOMPARE(m_window->status->text(), QStringLiteral("共检查 4 个数据库：1 个有问题，3 个无法读取。"));
         QCOMPARE(m_window->windowTitle(), "检查和修复 — " + QDir::toNativeSeparators(m_dir->path()));
@@ -118,7 +122,8 @@ private slots:
         // the first is selected with its findings; an unreadable one has none and no repair
         QCOMPARE(list->selectionModel()->currentIndex().row(), 0);
         QCOMPARE(headers(m_window->wrongFlagsList), QStringLiteral("科目编码 | 现在的末级标志 | 应为"));
-        QCOMPARE(headers(m_window->disagreementsList), QStringLiteral("科目编码 | 月份 | 金额栏 | 本科目金额 | 下级科目合计 | 差额"));
+        QCOMPARE(headers(m_window->disagreementsList),
+                 QStringLiteral("科目编码 | 月份 | 金额栏 | 本科目金额 | 下级科目合计 | 差额"));
         QCOMPARE(m_window->wrongFlagsList->model()->rowCount(), 2);
         QCOMPARE(m_window->wrongFlagsLabel->text(), QStringLiteral("末级标志错误(&B)：2 个"));
         QCOMPARE(m_window->disagreementsLabel->text(), QStringLiteral("总账和明细账不符(&D)：2 处"));
@@ -272,7 +277,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 30000);
             const QStringList shown = boxes();
             QCOMPARE(shown.size(), 2);  // the question, and the failure
-            QVERIFY2(shown[1].startsWith("16|") && shown[1].contains("失败，未做任何改动：\n数据库正被其他程序使用（已锁定）"), qPrintable(shown[1]));
+            QVERIFY2(shown[1].startsWith("16|") && shown[1].contains("失败，未做任何改动：\n数据库正被其他程序使用（已锁定）"),
+                     qPrintable(shown[1]));
         }
         m_helper.closeWriteChannel();  // the holder rolls its own change back
         QVERIFY(m_helper.waitForFinished(30000));
@@ -298,8 +304,8 @@ private slots:
         m_window->endFlagsButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList shown = boxes();
-        QCOMPARE(shown, QStringList({"16|另一个程序正在修复帐套 007，2031 年度（LQDATA_007_2031）（彻底根除，修复日志 " + repairs[0].id
-                                     + "），请等它结束后再试。未做任何改动。"}));
+        QCOMPARE(shown, QStringList({"16|另一个程序正在修复帐套 007，2031 年度（LQDATA_007_2031）（彻底根除，修复日志 "
+                                     + repairs[0].id + "），请等它结束后再试。未做任何改动。"}));
         QCOMPARE(SqliteFixture::dump(books(), "code"), held);
         QCOMPARE(repair::listRepairs(repair::journalDirectory()).size(), 1);
 
@@ -324,7 +330,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList shown = boxes();
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].startsWith("16|无法读取帐套 007，2031 年度（LQDATA_007_2031），未做任何改动：\n文件不是有效的数据库"), qPrintable(shown[0]));
+        QVERIFY2(shown[0].startsWith("16|无法读取帐套 007，2031 年度（LQDATA_007_2031），未做任何改动：\n文件不是有效的数据库"),
+                 qPrintable(shown[0]));
         QVERIFY(cell(m_window->databaseList, 0, 6).startsWith("无法读取："));
         QVERIFY(!m_window->recomputeButton->isEnabled());
     }
@@ -369,14 +376,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList recomputed = boxes();
         QCOMPARE(recomputed.size(), 2);
-        QVERIFY2(recomputed[1].startsWith("0|已按下级科目重算帐套 001，2006 年度（LQDATA_001_2006）：改动 "), qPrintable(recomputed[1]));
+        QVERIFY2(recomputed[1].startsWith("0|已按下级科目重算帐套 001，2006 年度（LQDATA_001_2006）：改动 "),
+                 qPrintable(recomputed[1]));
         QCOMPARE(cell(list, 0, 3), QStringLiteral("0"));
         MessageBox::answerNext(0);
         m_window->endFlagsButton->click();
         QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
         const QStringList shown = boxes();
         QCOMPARE(shown.size(), 2);
-        QVERIFY2(shown[1].startsWith("0|已重建帐套 001，2006 年度（LQDATA_001_2006）的末级标志：") && shown[1].contains("改动末级标志 " + wrong + " 个"),
+        QVERIFY2(shown[1].startsWith("0|已重建帐套 001，2006 年度（LQDATA_001_2006）的末级标志：")
+                     && shown[1].contains("改动末级标志 " + wrong + " 个"),
                  qPrintable(shown[1]));
         QCOMPARE(cell(list, 0, 2), QStringLiteral("0"));
         const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());
@@ -395,8 +404,10 @@ private slots:
         QTest::newRow("data dir") << QStringList{"--check-window", "--data-dir", "@"} << "check|embedded|@";
         QTest::newRow("demo") << QStringList{"--demo", "--check-window"} << "check|embedded|" + db::demoDataDirectory();
         QTest::newRow("odbc") << QStringList{"-check-window", "--odbc"} << "check|odbc|" + db::defaultDataDirectory();
-        QTest::newRow("with a command") << QStringList{"--check-window", "--check"} << "--check-window 打开检查和修复窗口，不能与命令选项同用。";
-        QTest::newRow("with the journal window") << QStringList{"--check-window", "--journal-window"} << "--journal-window 和 --check-window 每次只能用一个。";
+        QTest::newRow("with a command") << QStringList{"--check-window", "--check"}
+                                        << "--check-window 打开检查和修复窗口，不能与命令选项同用。";
+        QTest::newRow("with the journal window")
+            << QStringList{"--check-window", "--journal-window"} << "--journal-window 和 --check-window 每次只能用一个。";
         QTest::newRow("choosing data") << QStringList{"--check-window", "--choose-data"}
                                        << "--choose-data 重新选择数据位置，然后打开修正工具窗口，不能与命令选项、--journal-window、"
                                           "--check-window、--data-dir、--odbc、--demo、--server 或 --sql-login 同用。";

@@ -36,13 +36,15 @@ static const QString SystemScript =
 // Every row of the chart as "code:flag", sorted, with the engine's own quoting.
 static QStringList flags(const QString &file)
 {
-    QStringList rows = SqliteFixture::select(file, "select quote(ccode) || ':' || quote(bend) from code").split('\n', Qt::SkipEmptyParts);
+    QStringList rows =
+        SqliteFixture::select(file, "select quote(ccode) || ':' || quote(bend) from code").split('\n', Qt::SkipEmptyParts);
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
 // The flags of the chart on `connection`: from the one read, and from the engine's per-row lookup.
-static std::pair<std::vector<std::int8_t>, std::vector<int>> bothWays(const std::shared_ptr<db::Connection> &connection, const repair::EndFlagChart &chart)
+static std::pair<std::vector<std::int8_t>, std::vector<int>> bothWays(const std::shared_ptr<db::Connection> &connection,
+                                                                      const repair::EndFlagChart &chart)
 {
     EndFlagLookup lookup(connection);
     std::vector<int> probed;
@@ -72,11 +74,16 @@ private slots:
         const QStringList numbers{"1001:0", "100101:0", "10010101:1", "1002:1", "2001:1"};
         QTest::newRow("integer") << Shape{"ccode INTEGER, bend INTEGER", numbers};
         QTest::newRow("numeric") << Shape{"ccode NUMERIC, bend INTEGER", numbers};
-        QTest::newRow("real") << Shape{"ccode REAL, bend INTEGER", {"1001.0:0", "100101.0:0", "10010101.0:1", "1002.0:1", "2002.5:1", "2002:0"}};
-        QTest::newRow("untyped, numbers and texts") << Shape{"ccode, bend", {"1001:0", "'100101':1", "'1002':0", "100201:1", "'2001':0", "20011.5:1"}};
-        QTest::newRow("char(10) padding") << Shape{"ccode CHAR(10), bend INTEGER", {"'1001      ':0", "'100101    ':1", "'1002  ':1", "'10031':1", "'  10':1"}};
-        QTest::newRow("duplicated codes") << Shape{"ccode TEXT, bend INTEGER", {"'1001':0", "'1001':0", "'1001':0", "'100101':1", "'100101':1", "'1002':1"}};
-        QTest::newRow("without rowid") << Shape{"ccode TEXT PRIMARY KEY, bend INTEGER) WITHOUT ROWID; select (1", {"'1001':0", "'100101':1", "'1002':1"}};
+        QTest::newRow("real") << Shape{"ccode REAL, bend INTEGER",
+                                       {"1001.0:0", "100101.0:0", "10010101.0:1", "1002.0:1", "2002.5:1", "2002:0"}};
+        QTest::newRow("untyped, numbers and texts")
+            << Shape{"ccode, bend", {"1001:0", "'100101':1", "'1002':0", "100201:1", "'2001':0", "20011.5:1"}};
+        QTest::newRow("char(10) padding") << Shape{"ccode CHAR(10), bend INTEGER",
+                                                   {"'1001      ':0", "'100101    ':1", "'1002  ':1", "'10031':1", "'  10':1"}};
+        QTest::newRow("duplicated codes") << Shape{"ccode TEXT, bend INTEGER",
+                                                   {"'1001':0", "'1001':0", "'1001':0", "'100101':1", "'100101':1", "'1002':1"}};
+        QTest::newRow("without rowid") << Shape{"ccode TEXT PRIMARY KEY, bend INTEGER) WITHOUT ROWID; select (1",
+                                                {"'1001':0", "'100101':1", "'1002':1"}};
         // Codes imported in GBK, in bytes that are not valid UTF-8, in a table found by a two-column key:
         // 10配 (3130C5E4) and 10你 (3130C4E3) both decode to 10 and two replaced bytes, and 10你01
         // to the same and 01; by their bytes only 10你 is the parent of 10你01.
@@ -90,11 +97,14 @@ private slots:
                      {"'1001':0", "cast(x'EFBBBF31303031' as text):1", "'100101':1", "x'31FE':0", "x'31FF':1",
                       "cast(x'31FE3031' as text):1"}};
         QTest::newRow("user column rowid") << Shape{"rowid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
-        QTest::newRow("every rowid name taken") << Shape{"rowid TEXT, _rowid_ TEXT, oid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
-        QTest::newRow("NOCASE collation") << Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER", {"'ab':1", "'AB1':1", "'a':0", "'A':0", "'b':1", "'B1':1"}};
-        QTest::newRow("hostile texts") << Shape{"ccode TEXT, bend INTEGER", {
-            "NULL:1", "'':0", "'  ':0", "'''':0", "'''1':1", "'%':0", "'%_':1", "'_':1", "'[1]':0", "'[1]2':1",
-            "'10 01':0", "'10 011':1", "'10':0", "'10'||char(9):1", "'三':0", "'三千':1", "'😀':0", "'😀x':1", "'é':1", "'E':1"}};
+        QTest::newRow("every rowid name taken")
+            << Shape{"rowid TEXT, _rowid_ TEXT, oid TEXT, ccode TEXT, bend INTEGER", {"'1001':0", "'100101':1", "'1002':1"}};
+        QTest::newRow("NOCASE collation") << Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER",
+                                                   {"'ab':1", "'AB1':1", "'a':0", "'A':0", "'b':1", "'B1':1"}};
+        QTest::newRow("hostile texts") << Shape{
+            "ccode TEXT, bend INTEGER", {"NULL:1", "'':0",     "'  ':0",   "'''':0",    "'''1':1",    "'%':0",  "'%_':1",
+                                         "'_':1",  "'[1]':0",  "'[1]2':1", "'10 01':0", "'10 011':1", "'10':0", "'10'||char(9):1",
+                                         "'三':0", "'三千':1", "'😀':0",    "'😀x':1",    "'é':1",      "'E':1"}};
     }
 
     // The walk gives every row its flag, writes no box and changes nothing else; the check agrees
@@ -115,7 +125,8 @@ private slots:
         QStringList expectedDump;
         SqliteFixture::run(m_dir.filePath("expected.db"), "drop table if exists code;" + script);
         for (const QString &row : shape.rows)
-            SqliteFixture::run(m_dir.filePath("expected.db"), "update code set bend=" + row.section(':', -1) + " where ccode is " + row.section(':', 0, -2));
+            SqliteFixture::run(m_dir.filePath("expected.db"),
+                               "update code set bend=" + row.section(':', -1) + " where ccode is " + row.section(':', 0, -2));
         const int wrongBefore = int(repair::checkEndFlags("LQDATA_001_2007").wrong.size());
 
         const std::unique_ptr<Form1> form = FormDriver::openWindow();
@@ -126,7 +137,8 @@ private slots:
         QCOMPARE(FormDriver::boxesShown(), QStringList());
         QCOMPARE(form->Label1->text(), "修复完毕复");
         QCOMPARE(flags(yearDb()), flags(m_dir.filePath("expected.db")));
-        QCOMPARE(SqliteFixture::dump(yearDb(), "sqlite_master"), SqliteFixture::dump(m_dir.filePath("expected.db"), "sqlite_master"));
+        QCOMPARE(SqliteFixture::dump(yearDb(), "sqlite_master"),
+                 SqliteFixture::dump(m_dir.filePath("expected.db"), "sqlite_master"));
 
         const repair::EndFlagCheck after = repair::checkEndFlags("LQDATA_001_2007");
         QVERIFY2(after.failure.isEmpty() && after.wrong.empty(), qPrintable(after.failure));
@@ -155,9 +167,13 @@ private slots:
                 for (int n = random.bounded(6); n > 0; --n)
                     code += alphabet[random.bounded(alphabet.size())];
                 const int shape = random.bounded(20);
-                script += "insert into code values(" + (shape == 0 ? QString("NULL") : shape == 1 ? QString::number(random.bounded(2000))
-                                                       : shape == 2 ? QString::number(random.bounded(2000)) + ".0"
-                                                       : shape == 3 ? QString::number(random.bounded(2000)) + ".5" : SqliteFixture::literal(code)) + ", 0);";
+                script += "insert into code values("
+                          + (shape == 0   ? QString("NULL")
+                             : shape == 1 ? QString::number(random.bounded(2000))
+                             : shape == 2 ? QString::number(random.bounded(2000)) + ".0"
+                             : shape == 3 ? QString::number(random.bounded(2000)) + ".5"
+                                          : SqliteFixture::literal(code))
+                          + ", 0);";
             }
             QFile::remove(yearDb());
             SqliteFixture::run(yearDb(), script);
@@ -165,8 +181,11 @@ private slots:
             const repair::EndFlagChart chart = repair::EndFlagChart::read(connection, false);
             const auto [sorted, probed] = bothWays(connection, chart);
             for (std::size_t i = 0; i < chart.size(); ++i)
-                QVERIFY2(sorted[i] == probed[i], qPrintable(QString("seed %1: code %2 (%3): sorted read %4, lookup %5").arg(seed)
-                                                                .arg(chart.code(i).toString(), chart.code(i).typeName()).arg(sorted[i]).arg(probed[i])));
+                QVERIFY2(sorted[i] == probed[i], qPrintable(QString("seed %1: code %2 (%3): sorted read %4, lookup %5")
+                                                                .arg(seed)
+                                                                .arg(chart.code(i).toString(), chart.code(i).typeName())
+                                                                .arg(sorted[i])
+                                                                .arg(probed[i])));
         }
     }
 };

@@ -108,7 +108,10 @@ class tst_CommandLine : public QObject {
         const ProcessRun run = runProcess(program, resolved, changed, workingDirectory);
         return {run.status, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
     }
-    Run n3fix(const QStringList &arguments, const QMap<QString, QString> &environment = {}) { return start(N3FIX, arguments, environment); }
+    Run n3fix(const QStringList &arguments, const QMap<QString, QString> &environment = {})
+    {
+        return start(N3FIX, arguments, environment);
+    }
     Run n3demo(const QStringList &arguments) { return start(N3DEMO, arguments); }
 
     // Makes the database file of account set 002's year 2006 unreadable.
@@ -132,51 +135,70 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::addColumn<QString>("notSaid");
         const QString wanted = "选项 --%1 后面需要给出%2。";
-        QTest::newRow("year the set lacks")
-            << QStringList{"--check", "--account-set", "003", "--year", "2006", "--data-dir", "%DATA%"}
-            << "帐套 003 没有 2006 会计年度（它的有效年度：2007）。" << "没有帐套有";
+        QTest::newRow("year the set lacks") << QStringList{"--check", "--account-set", "003",   "--year",
+                                                           "2006",    "--data-dir",    "%DATA%"}
+                                            << "帐套 003 没有 2006 会计年度（它的有效年度：2007）。"
+                                            << "没有帐套有";
         QTest::newRow("year no set has") << QStringList{"--check", "--year", "1999", "--data-dir", "%DATA%"}
-                                         << "没有帐套有 1999 会计年度。" << "";
-        QTest::newRow("flag given a value") << QStringList{"--check=1"} << "选项 --check 不带值。" << "需要给出";
-        QTest::newRow("account set missing at the end") << QStringList{"--check", "--account-set"}
-                                                        << wanted.arg("account-set", "帐套编号") << "目录";
-        QTest::newRow("account set before another option") << QStringList{"--check", "--account-set", "--year", "2006"}
-                                                           << "选项 --account-set 后面需要给出帐套编号，给出的“--year”却像另一个选项。\n" << "目录";
+                                         << "没有帐套有 1999 会计年度。"
+                                         << "";
+        QTest::newRow("flag given a value") << QStringList{"--check=1"} << "选项 --check 不带值。"
+                                            << "需要给出";
+        QTest::newRow("account set missing at the end")
+            << QStringList{"--check", "--account-set"} << wanted.arg("account-set", "帐套编号") << "目录";
+        QTest::newRow("account set before another option")
+            << QStringList{"--check", "--account-set", "--year", "2006"}
+            << "选项 --account-set 后面需要给出帐套编号，给出的“--year”却像另一个选项。\n"
+            << "目录";
         QTest::newRow("empty undo id") << QStringList{"--undo", ""} << wanted.arg("undo", "日志编号") << "目录";
         QTest::newRow("empty year") << QStringList{"--check", "--year="} << wanted.arg("year", "年度") << "目录";
         QTest::newRow("data directory that is a file") << QStringList{"--check", "--data-dir", "%DATA%/LQsystem.db"}
-                                                       << "--data-dir 给出的 %DATA%/LQsystem.db 是一个文件，不是目录。" << "不存在";
-        QTest::newRow("journal of a missing folder") << QStringList{"--journal", "--data-dir", "%DATA%/none"}
-                                                     << "数据目录不存在：%DATA%/none" << "用 --data-dir";
-        QTest::newRow("window on a missing folder") << QStringList{"--data-dir", "%DATA%/none"}
-                                                    << "数据目录不存在：%DATA%/none" << "用 --data-dir";
-        QTest::newRow("data directory twice") << QStringList{"--check", "--data-dir", "%DATA%", "--data-dir", "/tmp"}
-                                              << "选项 --data-dir 只能给出一次。" << "";
-        QTest::newRow("flag twice") << QStringList{"--check", "--verbose", "--verbose"} << "选项 --verbose 只能给出一次。" << "";
+                                                       << "--data-dir 给出的 %DATA%/LQsystem.db 是一个文件，不是目录。"
+                                                       << "不存在";
+        QTest::newRow("journal of a missing folder")
+            << QStringList{"--journal", "--data-dir", "%DATA%/none"} << "数据目录不存在：%DATA%/none"
+            << "用 --data-dir";
+        QTest::newRow("window on a missing folder") << QStringList{"--data-dir", "%DATA%/none"} << "数据目录不存在：%DATA%/none"
+                                                    << "用 --data-dir";
+        QTest::newRow("data directory twice")
+            << QStringList{"--check", "--data-dir", "%DATA%", "--data-dir", "/tmp"} << "选项 --data-dir 只能给出一次。"
+            << "";
+        QTest::newRow("flag twice") << QStringList{"--check", "--verbose", "--verbose"} << "选项 --verbose 只能给出一次。"
+                                    << "";
         QTest::newRow("dash directory") << QStringList{"--check", "--data-dir", "-x"}
                                         << "选项 --data-dir 后面需要给出目录，给出的“-x”却像另一个选项。以“-”开头的目录请写成 ./-x。\n"
                                         << "";
         QTest::newRow("two places") << QStringList{"--journal", "--demo", "--odbc"}
                                     << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。"
                                     << "";
-        QTest::newRow("choose data with a command") << QStringList{"--choose-data", "--check"} << "--choose-data 重新选择数据位置" << "";
+        QTest::newRow("choose data with a command") << QStringList{"--choose-data", "--check"} << "--choose-data 重新选择数据位置"
+                                                    << "";
         const QString guideAlone = "--guide 只打开使用说明窗口，不能与命令选项、--journal-window、--check-window、--choose-data、"
                                    "--data-dir、--odbc、--demo、--server 或 --sql-login 同用。\n";
         QTest::newRow("guide with a command") << QStringList{"--guide", "--check"} << guideAlone << "";
         QTest::newRow("guide with another window") << QStringList{"--check-window", "--guide"} << guideAlone << "";
         QTest::newRow("guide with a place") << QStringList{"--guide", "--data-dir", "%DATA%"} << guideAlone << "";
         QTest::newRow("set that isn't there") << QStringList{"--check", "--account-set", "9", "--data-dir", "%DATA%"}
-                                              << "系统库中没有编号为“9”的帐套（现有帐套：001、002、003、667）。\n" << "";
+                                              << "系统库中没有编号为“9”的帐套（现有帐套：001、002、003、667）。\n"
+                                              << "";
         QTest::newRow("reset without two of its options")
             << QStringList{"--reset-balance", "--year", "2007", "--code", "1002"}
-            << "--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 --account-set、--from-period。\n" << "";
-        QTest::newRow("option misspelt") << QStringList{"--chek"} << "无法识别的选项：--chek。是不是要用 --check？\n" << "";
-        QTest::newRow("letters swapped, one dash") << QStringList{"-jounral"} << "无法识别的选项：-jounral。是不是要用 --journal？\n" << "";
-        QTest::newRow("misspelt with a value") << QStringList{"--acount-set=001", "--check"}
-                                               << "无法识别的选项：--acount-set。是不是要用 --account-set？\n" << "";
-        QTest::newRow("nothing near") << QStringList{"--fix-everything"} << "无法识别的选项：--fix-everything。\n" << "是不是";
-        QTest::newRow("too short to guess") << QStringList{"--ch"} << "无法识别的选项：--ch。\n" << "是不是";
-        QTest::newRow("dashes left out") << QStringList{"check"} << "无法识别的参数：check。是不是要用 --check？\n" << "";
+            << "--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 --account-set、--from-period。\n"
+            << "";
+        QTest::newRow("option misspelt") << QStringList{"--chek"} << "无法识别的选项：--chek。是不是要用 --check？\n"
+                                         << "";
+        QTest::newRow("letters swapped, one dash")
+            << QStringList{"-jounral"} << "无法识别的选项：-jounral。是不是要用 --journal？\n"
+            << "";
+        QTest::newRow("misspelt with a value")
+            << QStringList{"--acount-set=001", "--check"} << "无法识别的选项：--acount-set。是不是要用 --account-set？\n"
+            << "";
+        QTest::newRow("nothing near") << QStringList{"--fix-everything"} << "无法识别的选项：--fix-everything。\n"
+                                      << "是不是";
+        QTest::newRow("too short to guess") << QStringList{"--ch"} << "无法识别的选项：--ch。\n"
+                                            << "是不是";
+        QTest::newRow("dashes left out") << QStringList{"check"} << "无法识别的参数：check。是不是要用 --check？\n"
+                                         << "";
         QTest::newRow("dry run of the check") << QStringList{"--check", "--dry-run"}
                                               << "--dry-run 只用于 --repair-end-flags、--reset-balance 和 --recompute-balances。\n"
                                               << "";
@@ -227,7 +249,8 @@ private slots:
         QCOMPARE(check.status, 2);
         QCOMPARE((check.out + check.err).count("无法读取："), 1);
         QVERIFY2(check.err.startsWith("帐套 002，2006 年度（LQDATA_002_2006）：无法读取："), qPrintable(check.err));
-        QVERIFY2(check.out.endsWith(QString("共检查 6 个数据库：末级标志错误共 %1 个，在 5 个数据库中；无法读取的数据库 1 个。\n").arg(wrongFlags)),
+        QVERIFY2(check.out.endsWith(
+                     QString("共检查 6 个数据库：末级标志错误共 %1 个，在 5 个数据库中；无法读取的数据库 1 个。\n").arg(wrongFlags)),
                  qPrintable(check.out));
 
         const Run repair = n3fix({"--repair-end-flags", "--data-dir", "%DATA%"});
@@ -236,7 +259,8 @@ private slots:
         QVERIFY2(repair.err.startsWith("帐套 002，2006 年度（LQDATA_002_2006）：修复失败"), qPrintable(repair.err));
         const QStringList lines = repair.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
-        static const QRegularExpression line("^帐套 (\\d+)，(\\d+) 年度（LQDATA_\\1_\\2）：修复科目 \\d+ 个，改动末级标志 \\d+ 个，修复日志 [-0-9]+$");
+        static const QRegularExpression line(
+            "^帐套 (\\d+)，(\\d+) 年度（LQDATA_\\1_\\2）：修复科目 \\d+ 个，改动末级标志 \\d+ 个，修复日志 [-0-9]+$");
         for (const QString &text : lines)
             QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
 
@@ -396,7 +420,8 @@ private slots:
         const QString odbcConfig = m_home->filePath("odbc");
         QVERIFY(QDir().mkpath(odbcConfig));
         QFile ini(odbcConfig + "/odbcinst.ini");
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
+        QVERIFY(ini.open(QIODevice::WriteOnly)
+                && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
         ini.close();
         const QMap<QString, QString> odbc{{"ODBCSYSINI", odbcConfig}};
         createDemoDataDirectory(m_home->filePath("server"));
@@ -404,7 +429,8 @@ private slots:
             QVERIFY(QDir(m_home->filePath("server")).rename(name, name.chopped(3)));
         createDemoDataDirectory(defaultDataDirectory());
 
-        const Run viaOdbc = start(N3FIX, {"--odbc", "--repair-end-flags", "--account-set", "667", "--json"}, odbc, m_home->filePath("server"));
+        const Run viaOdbc =
+            start(N3FIX, {"--odbc", "--repair-end-flags", "--account-set", "667", "--json"}, odbc, m_home->filePath("server"));
         QCOMPARE(viaOdbc.status, 0);
         const QString odbcId = viaOdbc.json().array().at(0)["journal"].toString();
         const Run embedded = n3fix({"--repair-end-flags", "--account-set", "003", "--json"});
@@ -617,14 +643,16 @@ private slots:
     void windowWithoutDisplay_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("display");  // DISPLAY, none when null
-        QTest::addColumn<QString>("platform"); // QT_QPA_PLATFORM, none when null
+        QTest::addColumn<QString>("display");   // DISPLAY, none when null
+        QTest::addColumn<QString>("platform");  // QT_QPA_PLATFORM, none when null
         QTest::addColumn<QString>("said");
-        const QString none = "没有找到图形显示（没有设置环境变量 DISPLAY 或 WAYLAND_DISPLAY，例如通过 ssh 登录而没有转发图形界面），无法打开窗口。";
+        const QString none =
+            "没有找到图形显示（没有设置环境变量 DISPLAY 或 WAYLAND_DISPLAY，例如通过 ssh 登录而没有转发图形界面），无法打开窗口。";
         QTest::newRow("demo, nothing set") << QStringList{"--demo"} << QString() << QString() << none;
         QTest::newRow("journal window, xcb asked for") << QStringList{"--journal-window"} << QString() << "xcb" << none;
         QTest::newRow("guide, nothing set") << QStringList{"--guide"} << QString() << QString() << none;
-        QTest::newRow("window, display not there") << QStringList{} << ":987" << "xcb"
+        QTest::newRow("window, display not there") << QStringList{} << ":987"
+                                                   << "xcb"
                                                    << "没有找到图形显示：连接不上 DISPLAY=:987，无法打开窗口。";
     }
     void windowWithoutDisplay()
@@ -635,8 +663,9 @@ private slots:
         QFETCH(QString, said);
         const Run run = n3fix(arguments, {{"DISPLAY", display}, {"WAYLAND_DISPLAY", QString()}, {"QT_QPA_PLATFORM", platform}});
         QCOMPARE(run.status, 2);
-        QCOMPARE(run.err, said + "\n不需要窗口的命令照常可用，例如 n3fix --check、n3fix --check-balances、n3fix --journal、"
-                                 "n3fix --undo 日志编号；用 n3fix --help 查看全部命令。\n");
+        QCOMPARE(run.err, said
+                              + "\n不需要窗口的命令照常可用，例如 n3fix --check、n3fix --check-balances、n3fix --journal、"
+                                "n3fix --undo 日志编号；用 n3fix --help 查看全部命令。\n");
         QCOMPARE(run.out, QString());
         QVERIFY(!QFileInfo::exists(defaultDataDirectory()));
         QVERIFY(!QFileInfo::exists(m_home->filePath(".config")));

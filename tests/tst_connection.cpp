@@ -57,8 +57,9 @@ private slots:
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QVERIFY(shown.size() == 1 && shown[0].prompt.contains(QDir::toNativeSeparators(m_dir.filePath("LQDATA_001_1999.db"))));
         QVERIFY(!QFile::exists(m_dir.filePath("LQDATA_001_1999.db")) && !ODBC::DbConn()->isOpen());
-        QCOMPARE(db::buildConnectionString(ODBC::accountSetDatabaseName("667", "2007")),
-                 "DRIVER=SQL Server;SERVER=(local);APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQDATA_667_2007;Trusted_Connection=Yes");
+        QCOMPARE(
+            db::buildConnectionString(ODBC::accountSetDatabaseName("667", "2007")),
+            "DRIVER=SQL Server;SERVER=(local);APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQDATA_667_2007;Trusted_Connection=Yes");
         ODBC::setEngine({db::EngineKind::Odbc, QString()});
         QVERIFY(!ODBC::ConnectDatabase(ODBC::SystemDatabase));
         shown = MessageBox::takeShown();
@@ -109,9 +110,10 @@ private slots:
     // database tried, what to check, the driver's words, and nothing of Qt's own.
     void loginFailureExplained()
     {
-        const QSqlError refused("QODBC: Unable to connect",
-                                "[FreeTDS][SQL Server]Login failed for user 'N3\\kim'. [FreeTDS][SQL Server]Unable to connect to data source",
-                                QSqlError::ConnectionError);
+        const QSqlError refused(
+            "QODBC: Unable to connect",
+            "[FreeTDS][SQL Server]Login failed for user 'N3\\kim'. [FreeTDS][SQL Server]Unable to connect to data source",
+            QSqlError::ConnectionError);
         const QString windows = db::describeOdbcConnectFailure(refused, {}, "LQsystem");
         QVERIFY2(windows.startsWith(
                      "SQL Server 服务器 (local) 上的数据库 LQsystem：SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 "
@@ -190,10 +192,12 @@ private slots:
     {
         const QString path = connectTo("LQDATA_1_1", "create table code(ccode text, bend integer); insert into code values"
                                                      "('1011',0),('1011  ',0),(NULL,0),('1011',0),('101101',0);");
-        QCOMPARE(firstRow("select ccode, 'left(ccode,4)', len(ccode), count(*) from code where left(ccode,4)='1011' and len(ccode)>4", 4),
-                 QStringList({"101101", "left(ccode,4)", "6", "1"}));
+        QCOMPARE(
+            firstRow("select ccode, 'left(ccode,4)', len(ccode), count(*) from code where left(ccode,4)='1011' and len(ccode)>4", 4),
+            QStringList({"101101", "left(ccode,4)", "6", "1"}));
         db::Recordset walk;
-        walk.open("select * from code where ccode='1011' order by rowid desc", ODBC::DbConn(), db::CursorType::Static, db::LockType::Optimistic);
+        walk.open("select * from code where ccode='1011' order by rowid desc", ODBC::DbConn(), db::CursorType::Static,
+                  db::LockType::Optimistic);
         walk.setField(1, 7);
         walk.update();
         QCOMPARE(SqliteFixture::dump(path, "code"), "t:'1011'|i:0\nt:'1011  '|i:0\nNULL|i:0\nt:'1011'|i:7\nt:'101101'|i:0\n");

@@ -40,17 +40,17 @@ QProcessEnvironment tracedEnvironment()
     return environment;
 }
 
-} // namespace
+}  // namespace
 
 class CrashSafety : public QObject {
     Q_OBJECT
-    QTemporaryDir m_templates;   // "original": a fresh data directory; "repaired": after one end-flag walk;
-                                 // "few": two flags wrong; "log": "original" in the write-ahead log
-    QString m_walkOfRepaired;    // the journal id of that walk
-    QString m_resetCode;         // an account with balances in several periods
-    bool m_canTrace = false;     // strace is installed and may trace here
+    QTemporaryDir m_templates;  // "original": a fresh data directory; "repaired": after one end-flag walk;
+                                // "few": two flags wrong; "log": "original" in the write-ahead log
+    QString m_walkOfRepaired;   // the journal id of that walk
+    QString m_resetCode;        // an account with balances in several periods
+    bool m_canTrace = false;    // strace is installed and may trace here
     std::unique_ptr<QTemporaryDir> m_work;
-    QProcess m_walker;           // n3_walk_runner
+    QProcess m_walker;  // n3_walk_runner
 
     QString data(const QString &name = QString()) const { return m_work->filePath("data/" + name); }
     QString yearDb() const { return data("LQDATA_001_2007.db"); }
@@ -61,10 +61,7 @@ class CrashSafety : public QObject {
         return runProcess(N3FIX, arguments << "--data-dir" << (dataDir.isEmpty() ? data() : dataDir));
     }
     // The tables the repairs change, as they are now.
-    QString books(const QString &db) const
-    {
-        return SqliteFixture::dump(db, "code") + SqliteFixture::dump(db, "GL_accsum");
-    }
+    QString books(const QString &db) const { return SqliteFixture::dump(db, "code") + SqliteFixture::dump(db, "GL_accsum"); }
     // The listed repairs, newest first.
     QJsonArray listed(const QString &dataDir = QString())
     {
@@ -110,8 +107,7 @@ class CrashSafety : public QObject {
     // and undoing it (as a real process) gives back exactly `before`. A repair listed as having
     // written nothing (rolled back, or ended before its first row) must have left the books as
     // they were, and its undo is refused. Counts in `undone` the times the books had changed.
-    void checkRecoverable(const QString &dir, const QString &kind, const QString &before, const QString &step,
-                          int &undone)
+    void checkRecoverable(const QString &dir, const QString &kind, const QString &before, const QString &step, int &undone)
     {
         const QString db = QDir(dir).filePath("LQDATA_001_2007.db");
         QCOMPARE(SqliteFixture::dump(db, "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
@@ -179,8 +175,8 @@ private slots:
         QCOMPARE(walk.status, 0);
         m_walkOfRepaired = walk.json()[0]["journal"].toString();
         QVERIFY(!m_walkOfRepaired.isEmpty());
-        m_canTrace = !QStandardPaths::findExecutable("strace").isEmpty()
-            && runProcess("strace", {"-o", "/dev/null", "true"}).status == 0;
+        m_canTrace =
+            !QStandardPaths::findExecutable("strace").isEmpty() && runProcess("strace", {"-o", "/dev/null", "true"}).status == 0;
     }
     void cleanup()
     {
@@ -213,8 +209,16 @@ private slots:
         for (int n = 1; n < 200; ++n) {
             freshData(start);
             const QString before = books(yearDb());
-            QStringList command{"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + sync,
-                                "-e", QStringLiteral("inject=%1:signal=KILL:when=%2").arg(sync).arg(n), "--"};
+            QStringList command{"strace",
+                                "-f",
+                                "-qq",
+                                "-o",
+                                "/dev/null",
+                                "-e",
+                                "trace=" + sync,
+                                "-e",
+                                QStringLiteral("inject=%1:signal=KILL:when=%2").arg(sync).arg(n),
+                                "--"};
             command << scenarioCommand(scenario);
             const ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step = QStringLiteral("%1 killed at %2 #%3").arg(scenario, sync).arg(n);
@@ -276,12 +280,20 @@ private slots:
             freshData(isWalk(scenario) ? templateOf(scenario) : "repaired");
             const QString before = books(yearDb());
             const QString trace = m_work->filePath("trace");
-            QStringList command{"strace", "-f", "-qq", "-o", trace, "-e", "trace=" + sync,
-                                "-e", QStringLiteral("inject=%1:error=EIO:when=%2").arg(sync).arg(n), "--"};
+            QStringList command{"strace",
+                                "-f",
+                                "-qq",
+                                "-o",
+                                trace,
+                                "-e",
+                                "trace=" + sync,
+                                "-e",
+                                QStringLiteral("inject=%1:error=EIO:when=%2").arg(sync).arg(n),
+                                "--"};
             command << scenarioCommand(scenario);
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
-            const QString step = QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status)
-                                     .arg(QString::fromUtf8(run.err));
+            const QString step =
+                QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status).arg(QString::fromUtf8(run.err));
             const QJsonValue result = isWalk(scenario) || scenario == "recompute" ? run.json()[0] : QJsonValue(run.json().object());
             // the reset's runner exits 3 when the reset is done but its end not journaled
             const bool recorded = scenario == "reset" ? run.status != 3 : result["outcome_recorded"].toBool(true);
@@ -343,22 +355,22 @@ private slots:
         const auto press = [&] { return QStringList{N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3", "window"}; };
         freshData("original");
         const QString trace = m_work->filePath("trace");
-        const ProcessRun counted = runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + press(),
-                                              tracedEnvironment());
+        const ProcessRun counted = runProcess(
+            "strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + press(), tracedEnvironment());
         QCOMPARE(counted.out, QByteArray("0|修复成功！\n"));
         QFile traced(trace);
         QVERIFY(traced.open(QIODevice::ReadOnly));
-        const int syncs = int(QString::fromUtf8(traced.readAll()).count(QRegularExpression("^\\d+ +fdatasync\\(",
-                                                                                            QRegularExpression::MultilineOption)));
+        const int syncs = int(QString::fromUtf8(traced.readAll())
+                                  .count(QRegularExpression("^\\d+ +fdatasync\\(", QRegularExpression::MultilineOption)));
         QVERIFY(syncs > 0);
 
         freshData("original");
         const QString before = books(yearDb());
-        const ProcessRun run = runProcess(
-            "strace",
-            QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
-                        QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(syncs), "--"} + press(),
-            tracedEnvironment());
+        const ProcessRun run = runProcess("strace",
+                                          QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                                                      QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(syncs), "--"}
+                                              + press(),
+                                          tracedEnvironment());
         const QStringList boxes = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         const QJsonObject reset = listed().at(0).toObject();
         QCOMPARE(reset["outcome"].toString(), QStringLiteral("stopped"));  // never recorded
@@ -411,8 +423,10 @@ private slots:
     {
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("unrecordedSays");
-        QTest::newRow("walk") << "walk" << "末级标志已全部写入，但修复日志未能记下修复的结果";
-        QTest::newRow("recompute") << "recompute" << "余额已重算，但修复日志未能记下修复的结果";
+        QTest::newRow("walk") << "walk"
+                              << "末级标志已全部写入，但修复日志未能记下修复的结果";
+        QTest::newRow("recompute") << "recompute"
+                                   << "余额已重算，但修复日志未能记下修复的结果";
     }
     void diskFullAtEveryStage()
     {
@@ -448,15 +462,17 @@ private slots:
                 unrecordedSeen = true;
                 QVERIFY(!run.json()[0]["outcome_recorded"].toBool());
             } else if (run.status == 2 && scenario == "recompute") {  // one transaction: nothing changed
-                QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动") && books(QDir(dir).filePath("LQDATA_001_2007.db")) == before, qPrintable(step));
+                QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动")
+                             && books(QDir(dir).filePath("LQDATA_001_2007.db")) == before,
+                         qPrintable(step));
             }
             checkRecoverable(dir, kindOf(scenario), before, step, undone);
             if (QTest::currentTestFailed() || run.status == 0)
                 break;
             QVERIFY2(free < 4 * 1024 * 1024, "the repair never succeeded");
         }
-        qDebug("%s: %d stages failed, %d after changing the books; its end could not be journaled: %s", qPrintable(scenario), stages, undone,
-               unrecordedSeen ? "yes" : "no");
+        qDebug("%s: %d stages failed, %d after changing the books; its end could not be journaled: %s", qPrintable(scenario),
+               stages, undone, unrecordedSeen ? "yes" : "no");
     }
 
     void anotherWriterDuringTheWalk_data()
@@ -478,8 +494,8 @@ private slots:
         const QStringList list = codes.split('\n', Qt::SkipEmptyParts);
         // the codes whose flag is wrong, by the prefix rule asked of SQLite row by row
         const QStringList wrong = SqliteFixture::select(yearDb(), "select ccode from code a where bend is not (not exists(select 1"
-                                                                   " from code b where length(b.ccode)>length(a.ccode) and"
-                                                                   " substr(b.ccode,1,length(a.ccode))=a.ccode))")
+                                                                  " from code b where length(b.ccode)>length(a.ccode) and"
+                                                                  " substr(b.ccode,1,length(a.ccode))=a.ccode))")
                                       .split('\n', Qt::SkipEmptyParts);
         qsizetype at = 40;
         while (at < list.size() && wrong.contains(list[at]) != walkWritesIt)
@@ -616,8 +632,10 @@ private slots:
         }
         QStringList command{N3FIX, "--data-dir", data(), "--repair-end-flags"};
         if (slowSyncs)
-            command = QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
-                                  "inject=fdatasync:delay_exit=20000", "--"} + command;
+            command =
+                QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e", "inject=fdatasync:delay_exit=20000",
+                            "--"}
+                + command;
         walk.setProcessEnvironment(tracedEnvironment());
         walk.start(slowSyncs ? "strace" : command.takeFirst(), command);
         // Nothing here reads the file before the walk is under way: a reader at the moment the
@@ -639,9 +657,11 @@ private slots:
         QVERIFY2(writer.exitCode() == 0, said.constData());
         QCOMPARE(walk.exitCode(), 0);
         QCOMPARE(SqliteFixture::select(yearDb(), walkedSoFar), QStringLiteral("i:%1\n").arg(codes));
-        const int midWalk = SqliteFixture::select(yearDb(), QStringLiteral("select count(*) from other_writes where walked between 1 and %1")
-                                                               .arg(codes - 1))
-                                .mid(2).toInt();
+        const int midWalk =
+            SqliteFixture::select(yearDb(),
+                                  QStringLiteral("select count(*) from other_writes where walked between 1 and %1").arg(codes - 1))
+                .mid(2)
+                .toInt();
         QVERIFY2(midWalk > 0, said.constData());
         qDebug("the other program wrote %d times while the walk was at work (%s)", midWalk, said.trimmed().constData());
     }

@@ -44,9 +44,12 @@ QString chartScript(const QStringList &codes, const QList<int> &before, const QL
 {
     QString script = "begin;" + ChartScript;
     for (qsizetype i = codes.size() - 1; i >= 0; --i)
-        script += QString("insert into code(ccode, bend) values(%1, %2);").arg(SqliteFixture::literal(codes[i]), before[i] < 0 ? "NULL" : QString::number(before[i]));
+        script += QString("insert into code(ccode, bend) values(%1, %2);")
+                      .arg(SqliteFixture::literal(codes[i]), before[i] < 0 ? "NULL" : QString::number(before[i]));
     for (int i = 0; i < after.size(); ++i)
-        script += after[i] == 9 || after[i] == before[i] ? "" : QString("update code set bend=%1 where ccode is %2;").arg(after[i]).arg(SqliteFixture::literal(codes[i]));
+        script += after[i] == 9 || after[i] == before[i]
+                      ? ""
+                      : QString("update code set bend=%1 where ccode is %2;").arg(after[i]).arg(SqliteFixture::literal(codes[i]));
     return script + "commit;";
 }
 
@@ -60,7 +63,8 @@ class tst_EndFlag : public QObject {
     // and the window, and picks an account set and, unless empty, a year.
     bool openWindow(const QString &yearScript, const QString &year = "2007", int accountSet = 0)
     {
-        m_dir = std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_end_flag-XXXXXX");
+        m_dir =
+            std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_end_flag-XXXXXX");
         SqliteFixture::run(m_dir->filePath("LQsystem.db"), SystemScript);
         m_yearDb = m_dir->filePath("LQDATA_001_2007.db");
         SqliteFixture::run(m_yearDb, yearScript);
@@ -92,11 +96,16 @@ private slots:
         // attempt would show the connection box; the status line stays empty.
         QTest::newRow("no year picked") << Walk{five, nines, {}, notChosen, "", ""};
         QTest::newRow("account set without number") << Walk{five, nines, {}, notChosen, "", "2007", 2};
-        const QString noTable = "drop table code; create table GL_accsum(ccode TEXT, mb REAL); insert into GL_accsum values('1001',5);";
-        const QString refuse = "create trigger refuse before update on code when old.ccode='1002' begin select raise(abort, '拒绝'); end;";
-        QTest::newRow("no code table") << Walk{five, nines, {}, {failure + "数据库中缺少数据表：no such table: code"}, "", "2007", 0, noTable};
-        QTest::newRow("year without database") << Walk{five, nines, {}, {"16|数据库连接错误|数据库LQDATA_001_2006连接错误", failure}, "", "2006"};
-        QTest::newRow("write refused at 1002") << Walk{five, nines, {0, 1, 9, 9, 9}, {failure + "拒绝"}, Working + "1002", "2007", 0, refuse};
+        const QString noTable =
+            "drop table code; create table GL_accsum(ccode TEXT, mb REAL); insert into GL_accsum values('1001',5);";
+        const QString refuse =
+            "create trigger refuse before update on code when old.ccode='1002' begin select raise(abort, '拒绝'); end;";
+        QTest::newRow("no code table") << Walk{five, nines,  {}, {failure + "数据库中缺少数据表：no such table: code"},
+                                               "",   "2007", 0,  noTable};
+        QTest::newRow("year without database")
+            << Walk{five, nines, {}, {"16|数据库连接错误|数据库LQDATA_001_2006连接错误", failure}, "", "2006"};
+        QTest::newRow("write refused at 1002")
+            << Walk{five, nines, {0, 1, 9, 9, 9}, {failure + "拒绝"}, Working + "1002", "2007", 0, refuse};
     }
 
     // Every row whose flag is wrong is written once, in code order, with 1 when no longer code

@@ -8,7 +8,10 @@
 #include <QtTest>
 #include <QtWidgets>
 
-static QStringList codeRows(const QString &db) { return SqliteFixture::dump(db, "code").split('\n', Qt::SkipEmptyParts); }
+static QStringList codeRows(const QString &db)
+{
+    return SqliteFixture::dump(db, "code").split('\n', Qt::SkipEmptyParts);
+}
 
 class Faults : public QObject {
     Q_OBJECT
@@ -45,13 +48,34 @@ private slots:
         QTest::addColumn<QString>("year");        // typed into Combo5
         QTest::addColumn<QString>("connection");  // why the connection fails, if it does
         QTest::addColumn<QString>("walk");        // why the end-flag walk fails, if the connection opens
-        QTest::newRow("missing database") << "" << "2006" << "数据库文件不存在：*/data/LQDATA_001_2006.db" << "";
-        QTest::newRow("missing tables") << "drop table code; drop table GL_accsum" << "2007" << "" << "数据库中缺少数据表：no such table: code*";
-        QTest::newRow("missing columns") << "alter table code drop bend; alter table GL_accsum drop mb" << "2007" << "" << "数据表中缺少字段：no such column: bend*";
-        QTest::newRow("garbage file") << "garbage" << "2007" << "文件不是有效的数据库：file is not a database*" << "";
-        QTest::newRow("read-only file") << "read-only" << "2007" << "" << "数据库文件是只读的，不能写入：*";
-        QTest::newRow("locked by another program") << "locked" << "2007" << "" << "数据库正被其他程序使用（已锁定），请稍后再试：database is locked*";
-        QTest::newRow("year leading outside") << "" << "2007/../../x" << "数据库名称中含有不允许的字符 “/”：名称只能由字母、数字和下划线组成。" << "";
+        QTest::newRow("missing database") << ""
+                                          << "2006"
+                                          << "数据库文件不存在：*/data/LQDATA_001_2006.db"
+                                          << "";
+        QTest::newRow("missing tables") << "drop table code; drop table GL_accsum"
+                                        << "2007"
+                                        << ""
+                                        << "数据库中缺少数据表：no such table: code*";
+        QTest::newRow("missing columns") << "alter table code drop bend; alter table GL_accsum drop mb"
+                                         << "2007"
+                                         << ""
+                                         << "数据表中缺少字段：no such column: bend*";
+        QTest::newRow("garbage file") << "garbage"
+                                      << "2007"
+                                      << "文件不是有效的数据库：file is not a database*"
+                                      << "";
+        QTest::newRow("read-only file") << "read-only"
+                                        << "2007"
+                                        << ""
+                                        << "数据库文件是只读的，不能写入：*";
+        QTest::newRow("locked by another program") << "locked"
+                                                   << "2007"
+                                                   << ""
+                                                   << "数据库正被其他程序使用（已锁定），请稍后再试：database is locked*";
+        QTest::newRow("year leading outside") << ""
+                                              << "2007/../../x"
+                                              << "数据库名称中含有不允许的字符 “/”：名称只能由字母、数字和下划线组成。"
+                                              << "";
     }
     void faultIsReportedAndNothingChanges()
     {
@@ -76,10 +100,13 @@ private slots:
         FormDriver::pickFromList(m_form->Combo3, 0);
         FormDriver::typeOver(m_form->Combo5, year);
         QTest::keyClicks(m_form->txtCode, "1011");
-        const QString box = "16|数据库连接错误|数据库LQDATA_001_" + year + "连接错误 \r\n" + connection + "\r\n请正确配置数数据连接";
-        const QString walkBox = "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n" + (walk.isEmpty() ? "数据库连接未打开，无法执行操作。" : walk);
+        const QString box =
+            "16|数据库连接错误|数据库LQDATA_001_" + year + "连接错误 \r\n" + connection + "\r\n请正确配置数数据连接";
+        const QString walkBox = "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n"
+                                + (walk.isEmpty() ? "数据库连接未打开，无法执行操作。" : walk);
         const QString failed = "0|N3新会计制度科目增加工具|修复失败！";
-        const QStringList boxesOfBoth = connection.isEmpty() ? QStringList{failed, walkBox} : QStringList{box, failed, box, walkBox};
+        const QStringList boxesOfBoth =
+            connection.isEmpty() ? QStringList{failed, walkBox} : QStringList{box, failed, box, walkBox};
         // * is any text in a line
         const QRegularExpression expected("\\A" + QRegularExpression::escape(boxesOfBoth.join('\n')).replace("\\*", ".*") + "\\z");
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -118,7 +145,8 @@ private slots:
         QCOMPARE(SqliteFixture::dump(yearDb, "pragma_integrity_check"), "t:'ok'\n");
         const QStringList after = codeRows(yearDb);
         const qsizetype k = std::mismatch(after.begin(), after.end(), right.begin()).first - after.begin();
-        QVERIFY2(k >= old.size() / 2 && k < old.size() && after.mid(k) == old.mid(k), qPrintable(QString("prefix of %1 rows").arg(k)));
+        QVERIFY2(k >= old.size() / 2 && k < old.size() && after.mid(k) == old.mid(k),
+                 qPrintable(QString("prefix of %1 rows").arg(k)));
         // the killed walk's log stays where the file system let it use one; the schema is the user's own
         QVERIFY(QStringList({"t:'wal'\n", "t:'delete'\n"}).contains(SqliteFixture::dump(yearDb, "pragma_journal_mode")));
         QCOMPARE(SqliteFixture::dump(yearDb, "sqlite_master"), schema);

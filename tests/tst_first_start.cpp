@@ -251,7 +251,8 @@ private slots:
         const QStringList shown = programShows({}, caption);
         QVERIFY2(shown.contains(caption) && !shown.contains(MessageBox::ApplicationTitle), qPrintable(shown.join('|')));
         const QString journalTitle = "修复日志 — " + home("books");
-        QVERIFY2(programShows({"--journal-window"}, journalTitle).contains(journalTitle), qPrintable(X11Windows::titles().join('|')));
+        QVERIFY2(programShows({"--journal-window"}, journalTitle).contains(journalTitle),
+                 qPrintable(X11Windows::titles().join('|')));
         QCOMPARE(settings(), kept);
     }
 
@@ -292,11 +293,13 @@ private slots:
         QVERIFY(!FirstStart::journalEngine(cli::parseCommandLine({"n3fix", "--journal-window"}).place));
         const QList<MessageBox::Shown> boxes = MessageBox::takeShown();
         QCOMPARE(boxes.size(), 1);
-        QVERIFY2(boxes[0].prompt.startsWith(gone + "请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择"), qPrintable(boxes[0].prompt));
+        QVERIFY2(boxes[0].prompt.startsWith(gone + "请从菜单中的“选择数据位置”（或 n3fix --choose-data）重新选择"),
+                 qPrintable(boxes[0].prompt));
 
         const ProcessRun check = n3fix({"--check"});
         QCOMPARE(check.status, 2);
-        QVERIFY2(QString::fromUtf8(check.err).contains(gone + "可用 n3fix --choose-data 重新选择，或加 --data-dir 目录"), check.err.constData());
+        QVERIFY2(QString::fromUtf8(check.err).contains(gone + "可用 n3fix --choose-data 重新选择，或加 --data-dir 目录"),
+                 check.err.constData());
         const ProcessRun json = n3fix({"--journal", "--json"});
         QCOMPARE(json.status, 2);
         QVERIFY2(json.json()["error"].toString().startsWith(gone), json.out.constData());

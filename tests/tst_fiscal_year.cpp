@@ -69,24 +69,45 @@ private slots:
         QTest::addColumn<QString>("years");  // as seen(Combo5) shows them
         QTest::addColumn<QString>("boxes");
         QTest::newRow("pick 002(B), then 001(A)") << TwoSets << QStringList{"pick:1", "pick:0"} << "001" << Years001 << "";
-        QTest::newRow("type 0: both match, the last decides") << TwoSets << QStringList{"type:0"} << "002" << "2020|" << "";
+        QTest::newRow("type 0: both match, the last decides") << TwoSets << QStringList{"type:0"} << "002"
+                                                              << "2020|"
+                                                              << "";
         QTest::newRow("no match") << TwoSets << QStringList{"type:X"} << "" << Initial << "";
-        QTest::newRow("no match after a pick keeps the lists") << TwoSets << QStringList{"pick:0", "type:9"} << "001" << Years001 << "";
-        QTest::newRow("cleared: all match") << TwoSets << QStringList{"type:"} << "002" << "2020|" << "";
+        QTest::newRow("no match after a pick keeps the lists")
+            << TwoSets << QStringList{"pick:0", "type:9"} << "001" << Years001 << "";
+        QTest::newRow("cleared: all match") << TwoSets << QStringList{"type:"} << "002"
+                                            << "2020|"
+                                            << "";
         QTest::newRow("typed [!2] excludes 002") << TwoSets << QStringList{"type:00[!2]"} << "001" << Years001 << "";
-        QTest::newRow("picked 005(A[1]) does not match itself") << "('001','A'),('005','A[1]')" << QStringList{"pick:1"} << "" << Initial << "";
-        QTest::newRow("long number: first three characters") << "('12345','L')" << QStringList{"pick:0"} << "12345" << "2040|" << "";
-        QTest::newRow("number with a quote") << "('0''1','Q')" << QStringList{"pick:0"} << "0'1" << "2030|" << "";
-        QTest::newRow("no years at all") << "('777','N')" << QStringList{"pick:0"} << "777" << "|" << "";
-        QTest::newRow("typed year kept") << TwoSets << QStringList{"typeyear:2019", "pick:0"} << "001" << Years001 + "2019" << "";
-        QTest::newRow("picked year kept") << TwoSets << QStringList{"pickyear:0", "pick:1"} << "002" << "2020|2006" << "";
+        QTest::newRow("picked 005(A[1]) does not match itself")
+            << "('001','A'),('005','A[1]')" << QStringList{"pick:1"} << "" << Initial << "";
+        QTest::newRow("long number: first three characters") << "('12345','L')" << QStringList{"pick:0"} << "12345"
+                                                             << "2040|"
+                                                             << "";
+        QTest::newRow("number with a quote") << "('0''1','Q')" << QStringList{"pick:0"} << "0'1"
+                                             << "2030|"
+                                             << "";
+        QTest::newRow("no years at all") << "('777','N')" << QStringList{"pick:0"} << "777"
+                                         << "|"
+                                         << "";
+        QTest::newRow("typed year kept") << TwoSets << QStringList{"typeyear:2019", "pick:0"} << "001" << Years001 + "2019"
+                                         << "";
+        QTest::newRow("picked year kept") << TwoSets << QStringList{"pickyear:0", "pick:1"} << "002"
+                                          << "2020|2006"
+                                          << "";
         QTest::newRow("runs: pick") << TwoSets << QStringList{"away", "pick:1"} << "002" << Initial << "CR";
-        QTest::newRow("runs: pick the entry shown") << TwoSets << QStringList{"pick:1", "away", "pick:1"} << "002" << "2020|" << "CR";
-        QTest::newRow("runs: type two characters; the first match fails") << TwoSets << QStringList{"away", "type:00"} << "001" << Initial << "CRCR";
-        QTest::newRow("runs: Enter after typing an entry") << TwoSets << QStringList{"type:001(A)", "away", "return"} << "001" << Years001 << "";
-        QTest::newRow("runs: leave after typing an entry") << TwoSets << QStringList{"type:001(A)", "away", "leave"} << "001" << Years001 << "";
-        QTest::newRow("KS_period missing, then back") << TwoSets << QStringList{"sql:drop table KS_period", "pick:0", "sql:" + PeriodRows, "type:001"}
-                                                      << "001" << Years001 << "K";
+        QTest::newRow("runs: pick the entry shown") << TwoSets << QStringList{"pick:1", "away", "pick:1"} << "002"
+                                                    << "2020|"
+                                                    << "CR";
+        QTest::newRow("runs: type two characters; the first match fails")
+            << TwoSets << QStringList{"away", "type:00"} << "001" << Initial << "CRCR";
+        QTest::newRow("runs: Enter after typing an entry")
+            << TwoSets << QStringList{"type:001(A)", "away", "return"} << "001" << Years001 << "";
+        QTest::newRow("runs: leave after typing an entry")
+            << TwoSets << QStringList{"type:001(A)", "away", "leave"} << "001" << Years001 << "";
+        QTest::newRow("KS_period missing, then back")
+            << TwoSets << QStringList{"sql:drop table KS_period", "pick:0", "sql:" + PeriodRows, "type:001"} << "001" << Years001
+            << "K";
     }
     void yearsFollowTheAccountSet()
     {
@@ -98,7 +119,8 @@ private slots:
         m_form.reset();
         m_dir = std::make_unique<QTemporaryDir>();
         SqliteFixture::run(systemDb(), "create table KS_Account(cAcc_Id text, cAcc_Name text, iYear integer);"
-                                       "insert into KS_Account(cAcc_Id, cAcc_Name) values" + accounts + ";" + PeriodRows);
+                                       "insert into KS_Account(cAcc_Id, cAcc_Name) values"
+                                           + accounts + ";" + PeriodRows);
         FormDriver::useDataDirectory(m_dir->path());
         m_form = FormDriver::openWindow();
         QVERIFY(m_form && QTest::qWaitForWindowActive(m_form.get()));
@@ -106,8 +128,11 @@ private slots:
             perform(gesture);
         QString kinds;
         for (const MessageBox::Shown &box : MessageBox::takeShown())
-            kinds += box.icon != MessageBox::Icon::Critical ? '?' : box.prompt.startsWith("数据库LQsystem连接错误 \r\n") ? 'C'
-                   : !box.prompt.startsWith("读取会计年度时出错：\r\n") ? '?' : box.prompt.contains("KS_period") ? 'K' : 'R';
+            kinds += box.icon != MessageBox::Icon::Critical                 ? '?'
+                     : box.prompt.startsWith("数据库LQsystem连接错误 \r\n") ? 'C'
+                     : !box.prompt.startsWith("读取会计年度时出错：\r\n")   ? '?'
+                     : box.prompt.contains("KS_period")                     ? 'K'
+                                                                            : 'R';
         QCOMPARE(kinds, boxes);
         QCOMPARE(m_form->Combo4->currentText(), number.isEmpty() ? QStringLiteral("帐套编号") : number);
         QCOMPARE(m_form->accountSetNumber, number);

@@ -44,14 +44,19 @@ void verifyLooks(const QImage &icon, int size)
     QCOMPARE(icon.size(), QSize(size, size));
     QVERIFY(icon.hasAlphaChannel());
     for (const QPoint corner : {QPoint(0, 0), QPoint(size - 1, 0), QPoint(0, size - 1), QPoint(size - 1, size - 1)})
-        QVERIFY2(qAlpha(icon.pixel(corner)) == 0, qPrintable(QStringLiteral("%1 px at %2,%3").arg(size).arg(corner.x()).arg(corner.y())));
+        QVERIFY2(qAlpha(icon.pixel(corner)) == 0,
+                 qPrintable(QStringLiteral("%1 px at %2,%3").arg(size).arg(corner.x()).arg(corner.y())));
     const Pixels counted = countPixels(icon);
     const int area = size * size;
     QVERIFY2(counted.red > area / 8 && counted.black > area / 4 && counted.transparent > area / 10,
-             qPrintable(QStringLiteral("%1 px: red %2, black %3, transparent %4").arg(size).arg(counted.red).arg(counted.black).arg(counted.transparent)));
+             qPrintable(QStringLiteral("%1 px: red %2, black %3, transparent %4")
+                            .arg(size)
+                            .arg(counted.red)
+                            .arg(counted.black)
+                            .arg(counted.transparent)));
 }
 
-} // namespace
+}  // namespace
 
 class tst_Icon : public QObject {
     Q_OBJECT
@@ -92,7 +97,8 @@ private slots:
         QCOMPARE(sizes, QList<int>({16, 32, 48}));
         for (const QImage &icon : icons)
             verifyLooks(icon, icon.width());
-        const QImage installed = QImage(QStringLiteral(N3FIX_ICON_DIR "/32x32/cn.chenglan.n3fix.png")).convertToFormat(QImage::Format_ARGB32);
+        const QImage installed =
+            QImage(QStringLiteral(N3FIX_ICON_DIR "/32x32/cn.chenglan.n3fix.png")).convertToFormat(QImage::Format_ARGB32);
         const auto shown = std::find_if(icons.cbegin(), icons.cend(), [](const QImage &icon) { return icon.width() == 32; });
         QCOMPARE(shown->convertToFormat(QImage::Format_ARGB32), installed);
     }

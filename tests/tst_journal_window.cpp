@@ -39,7 +39,7 @@ QString idAt(const QTableView *list, int row)
     return qobject_cast<const RepairListModel *>(list->model())->repairAt(row).id;
 }
 
-} // namespace
+}  // namespace
 
 class JournalWindowTest : public DataDirectoryTest {
     Q_OBJECT
@@ -119,8 +119,8 @@ private slots:
     void listsEveryOutcome()
     {
         const repair::BalanceResetRun first = reset();
-        walk();                                    // completed
-        walk(2);                                   // stopped after its second row
+        walk();   // completed
+        walk(2);  // stopped after its second row
         SqliteFixture::run(balances(), "update code set bend = 'y' where ccode in ('100101', '10010101');"
                                        "create trigger refuse before update on code when old.ccode = '10010101'"
                                        " begin select raise(abort, '不许改'); end;");
@@ -273,7 +273,8 @@ private slots:
         for (int row = 0; row < 1000; ++row)
             codes << cell(rows, row, 0);
         QCOMPARE(codes.size(), 1000);
-        QVERIFY2(m_window->rowSummary->text().endsWith("的日志记有 1000 行，已显示 1000 行。"), qPrintable(m_window->rowSummary->text()));
+        QVERIFY2(m_window->rowSummary->text().endsWith("的日志记有 1000 行，已显示 1000 行。"),
+                 qPrintable(m_window->rowSummary->text()));
     }
 
     // Undo from the keyboard: Enter asks first and the cancelled box changes nothing; Alt+U and
@@ -295,7 +296,8 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].buttons, QStringList({"撤销(&U)", "取消"}));
         QCOMPARE(shown[0].title, MessageBox::ApplicationTitle);
-        QVERIFY2(shown[0].prompt.startsWith("撤销修复 " + resetRun.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，3 月起）吗？"),
+        QVERIFY2(shown[0].prompt.startsWith("撤销修复 " + resetRun.journal
+                                            + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，3 月起）吗？"),
                  qPrintable(shown[0].prompt));
         const qint64 journaled = repair::countRows(repair::journalDirectory(), resetRun.journal);
         QVERIFY2(shown[0].prompt.contains(QStringLiteral("日志记有 %1 行").arg(journaled)), qPrintable(shown[0].prompt));
@@ -360,7 +362,8 @@ private slots:
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].icon, MessageBox::Icon::Critical);
-        QVERIFY2(shown[1].prompt.contains("失败，未做任何改动：\n") && shown[1].prompt.contains("GL_accsum"), qPrintable(shown[1].prompt));
+        QVERIFY2(shown[1].prompt.contains("失败，未做任何改动：\n") && shown[1].prompt.contains("GL_accsum"),
+                 qPrintable(shown[1].prompt));
         QCOMPARE(SqliteFixture::dump(balances(), "moved"), moved);
         Q_UNUSED(before);
     }
@@ -432,8 +435,8 @@ private slots:
         QTest::keyClick(m_window->repairList, Qt::Key_Return);
         QCOMPARE(MessageBox::takeShown().size(), 0);
         writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
-        m_helper.start(N3FIX, {"--reset-balance", "--account-set", "007", "--year", "2031", "--code", "1011",
-                               "--from-period", "3", "--data-dir", m_dir->path()});
+        m_helper.start(N3FIX, {"--reset-balance", "--account-set", "007", "--year", "2031", "--code", "1011", "--from-period",
+                               "3", "--data-dir", m_dir->path()});
         QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
         QTRY_COMPARE(m_window->repairList->model()->rowCount(), 1);
         QCOMPARE(cellUnder(m_window->repairList, 0, "输入"), QStringLiteral("科目 1011，3 月起"));
@@ -443,8 +446,9 @@ private slots:
     // row. The list says so, and 撤销 is off for both, as --undo refuses them: Enter says why.
     void repairsThatWroteNothingCannotBeUndone()
     {
-        SqliteFixture::run(balances(), "create trigger refuse before update on GL_accsum begin select raise(abort, '不许改'); end;"
-                                       "create trigger refuse_code before update on code begin select raise(abort, '不许改'); end;");
+        SqliteFixture::run(balances(),
+                           "create trigger refuse before update on GL_accsum begin select raise(abort, '不许改'); end;"
+                           "create trigger refuse_code before update on code begin select raise(abort, '不许改'); end;");
         QCOMPARE(repair::resetBalances("007", "2031", "1011", "3").outcome, repair::BalanceResetOutcome::Failed);
         QCOMPARE(walk().result, repair::EndFlagResult::Failed);
         openWindow();
@@ -458,7 +462,8 @@ private slots:
             QTest::keyClick(list, Qt::Key_Return);
             const QList<MessageBox::Shown> shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
-            QCOMPARE(shown[0].prompt, repair::RepairText::whyNotUndoable(qobject_cast<const RepairListModel *>(list->model())->repairAt(row)));
+            QCOMPARE(shown[0].prompt,
+                     repair::RepairText::whyNotUndoable(qobject_cast<const RepairListModel *>(list->model())->repairAt(row)));
             QVERIFY2(shown[0].prompt.contains("没有改动任何记录，无需撤销"), qPrintable(shown[0].prompt));
         }
     }
@@ -540,9 +545,11 @@ private slots:
         QTest::newRow("demo") << QStringList{"--demo", "--journal-window"} << "journal|embedded|" + demo;
         QTest::newRow("odbc") << QStringList{"--journal-window", "--odbc"} << "journal|odbc|" + db::defaultDataDirectory();
         QTest::newRow("single dash") << QStringList{"-journal-window"} << "journal|embedded|" + db::defaultDataDirectory();
-        QTest::newRow("with a command") << QStringList{"--journal-window", "--journal"} << "--journal-window 打开修复日志窗口，不能与命令选项同用。";
-        QTest::newRow("with json") << QStringList{"--journal-window", "--json"} << "--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance、"
-                                                                             "--recompute-balances）。";
+        QTest::newRow("with a command") << QStringList{"--journal-window", "--journal"}
+                                        << "--journal-window 打开修复日志窗口，不能与命令选项同用。";
+        QTest::newRow("with json") << QStringList{"--journal-window", "--json"}
+                                   << "--json 只用于命令（--check、--repair-end-flags、--journal、--undo、--check-balances、--reset-balance、"
+                                      "--recompute-balances）。";
         QTest::newRow("two engines") << QStringList{"--journal-window", "--odbc", "--demo"}
                                      << "--data-dir、--odbc 和 --demo 只能选一个（--server 和 --sql-login 都指 SQL Server）。";
         QTest::newRow("help wins") << QStringList{"--journal-window", "--help"} << "help";

@@ -15,10 +15,9 @@ using Run = ProcessRun;  // what one run of the command line gave
 namespace {
 
 // One account set, 001, with the live years 2007 and 2008 (2008 has no database file).
-const QString SystemScript =
-    "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT); insert into KS_Account values('001','测试');"
-    "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
-    "insert into KS_period values('001',2007,1,0),('001',2008,1,0);";
+const QString SystemScript = "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT); insert into KS_Account values('001','测试');"
+                             "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
+                             "insert into KS_period values('001',2007,1,0),('001',2008,1,0);";
 
 const QString Typical = LedgerFixture::TypicalTables;
 
@@ -41,7 +40,7 @@ QStringList findings(const QJsonObject &result)
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 class LedgerBalances : public QObject {
     Q_OBJECT
@@ -89,8 +88,10 @@ private slots:
                         && (nearest < 0 || other.size() > repair::withoutPadding(codes[std::size_t(nearest)].text).size()))
                         nearest = qsizetype(j);
                 }
-                QVERIFY2(parents[i] == nearest,
-                         qPrintable(QString("seed %1: parent of '%2' is #%3, not #%4").arg(seed).arg(codes[i].text).arg(parents[i]).arg(nearest)));
+                QVERIFY2(
+                    parents[i] == nearest,
+                    qPrintable(
+                        QString("seed %1: parent of '%2' is #%3, not #%4").arg(seed).arg(codes[i].text).arg(parents[i]).arg(nearest)));
             }
         }
     }
@@ -103,9 +104,10 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("parent is the sum of its children")
-            << Typical + "insert into code values('1001',1),('1002',0),('100201',1),('100202',1);"
-                         "insert into GL_accsum values('1002',1,300,30,3),('100201',1,100,10,1),('100202',1,200,20,2),"
-                         "('1002',2,50,0,0),('100201',2,50,0,0),('1001',1,7,7,7);"
+            << Typical
+                   + "insert into code values('1001',1),('1002',0),('100201',1),('100202',1);"
+                     "insert into GL_accsum values('1002',1,300,30,3),('100201',1,100,10,1),('100202',1,200,20,2),"
+                     "('1002',2,50,0,0),('100201',2,50,0,0),('1001',1,7,7,7);"
             << QStringList();
         QTest::newRow("one period, one column differs")
             << Typical
@@ -171,9 +173,10 @@ private slots:
                            "unreadable '100202'|7|mb 'X'3130''",  "unreadable '100202'|8|mb 'inf'",
                            "unreadable '100202'|9|mb '1e3,5'"};
         QTest::newRow("rows of codes not in the chart")
-            << Typical + "insert into code values('1002',0),('100201',1);"
-                         "insert into GL_accsum values('1002',1,100,0,0),('100201',1,100,0,0),('100299',1,50,0,0),"
-                         "('9999',1,1,1,1),(NULL,2,0,0,0),('',4,1,0,0),('9999',1,1,1,1);"
+            << Typical
+                   + "insert into code values('1002',0),('100201',1);"
+                     "insert into GL_accsum values('1002',1,100,0,0),('100201',1,100,0,0),('100299',1,50,0,0),"
+                     "('9999',1,1,1,1),(NULL,2,0,0,0),('',4,1,0,0),('9999',1,1,1,1);"
             << QStringList{"orphan null|2", "orphan ''|4", "orphan '100299'|1", "orphan '9999'|1", "orphan '9999'|1"};
         QTest::newRow("differences below half a cent")
             << Typical
@@ -234,9 +237,10 @@ private slots:
     // The text a person reads: one line per database, and with --verbose one line per finding.
     void checkInWords()
     {
-        SqliteFixture::run(yearDb(), Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                                               "insert into GL_accsum values('1002',9,1200,5,5),('100201',9,600,5,0),"
-                                               "('100202',9,400.125,0,5),('100201',10,1,0,0),('77',1,0,0,0);");
+        SqliteFixture::run(yearDb(), Typical
+                                         + "insert into code values('1002',0),('100201',1),('100202',1);"
+                                           "insert into GL_accsum values('1002',9,1200,5,5),('100201',9,600,5,0),"
+                                           "('100202',9,400.125,0,5),('100201',10,1,0,0),('77',1,0,0,0);");
         const Run brief = n3fix({"--check-balances", "--year", "2007"});
         QCOMPARE(brief.status, 1);
         QCOMPARE(QString::fromUtf8(brief.out),
@@ -246,9 +250,9 @@ private slots:
         const Run verbose = n3fix({"--check-balances", "--account-set", "001", "--year", "2007", "--verbose"});
         QCOMPARE(verbose.status, 1);
         const QStringList lines = QString::fromUtf8(verbose.out).split('\n');
-        QCOMPARE(lines.mid(1, 3), QStringList({"  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.13",
-                                              "  1002 第 10 期：mb 本科目 无余额行，下级科目合计 1.00",
-                                              "  77 第 1 期：科目表中没有这个科目"}));
+        QCOMPARE(lines.mid(1, 3),
+                 QStringList({"  1002 第 9 期：mb 本科目 1200.00，下级科目合计 1000.13",
+                              "  1002 第 10 期：mb 本科目 无余额行，下级科目合计 1.00", "  77 第 1 期：科目表中没有这个科目"}));
     }
 
     // A database that can't be read is reported once, on standard error, and the others are still
@@ -256,9 +260,10 @@ private slots:
     void unreadableDatabase()
     {
         SqliteFixture::run(m_dir->filePath("LQsystem.db"), "insert into KS_Account values('002','坏');"
-                                                          "insert into KS_period values('002',2007,1,0);");
-        SqliteFixture::run(yearDb(), Typical + "insert into code values('1002',0),('100201',1);"
-                                               "insert into GL_accsum values('1002',1,1,0,0);");
+                                                           "insert into KS_period values('002',2007,1,0);");
+        SqliteFixture::run(yearDb(), Typical
+                                         + "insert into code values('1002',0),('100201',1);"
+                                           "insert into GL_accsum values('1002',1,1,0,0);");
         SqliteFixture::run(m_dir->filePath("LQDATA_002_2007.db"), "create table code(ccode TEXT, bend INTEGER);");
         const QMap<QString, QString> before = snapshot(m_dir->path());
         const Run run = n3fix({"--check-balances", "--year", "2007", "--json"});
@@ -288,22 +293,27 @@ private slots:
                              " json_each('[1,8,9,11,12]') p;";
         QTest::newRow("every column TEXT")
             << "create table GL_accsum(ccode TEXT, iperiod TEXT, cbegind_c TEXT, mb TEXT, md TEXT, mc TEXT, me TEXT);"
-               "insert into GL_accsum" + rows + "insert into GL_accsum values('1002','9','借',NULL,'-3',NULL,'dup'),"
-               "('1002','10','贷','0','0','0','zero');";
+               "insert into GL_accsum"
+                   + rows
+                   + "insert into GL_accsum values('1002','9','借',NULL,'-3',NULL,'dup'),"
+                     "('1002','10','贷','0','0','0','zero');";
         QTest::newRow("typed, codes padded or numbers")
             << "create table GL_accsum(ccode, iperiod INTEGER, cbegind_c TEXT, mb NUMERIC, md NUMERIC, mc NUMERIC,"
-               " me NUMERIC); insert into GL_accsum" + rows + "insert into GL_accsum values('1002',9,'借',NULL,-3,NULL,0),"
-               "('1002',10,'贷',0,0,0,0);";
+               " me NUMERIC); insert into GL_accsum"
+                   + rows
+                   + "insert into GL_accsum values('1002',9,'借',NULL,-3,NULL,0),"
+                     "('1002',10,'贷',0,0,0,0);";
     }
     void dryRunThenReset()
     {
         QFETCH(QString, script);
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend TEXT); insert into code values('1002','0'),"
-                                     "('100201','1');" + script);
+                                     "('100201','1');"
+                                         + script);
         const QString original = SqliteFixture::dump(yearDb(), "GL_accsum");
         const QMap<QString, QString> before = snapshot(m_dir->path());
-        const QStringList reset{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
-                                "--from-period", "9", "--json"};
+        const QStringList reset{"--reset-balance", "--account-set", "001",           "--year", "2007",
+                                "--code",          "1002",          "--from-period", "9",      "--json"};
 
         const Run dry = n3fix(reset + QStringList{"--dry-run"});
         QCOMPARE(dry.status, 0);
@@ -364,9 +374,10 @@ private slots:
     {
         QTemporaryDir config;
         OdbcFixture::registerSqliteDriver(config.path());
-        SqliteFixture::run(yearDb(), Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                                               "insert into GL_accsum values('1002',9,1200,5,5),('100201',9,600,5,0),"
-                                               "('100202',9,400,0,5),('1002',10,3,2,1),('100201',10,3,2,1),('9',1,0,0,0);");
+        SqliteFixture::run(yearDb(), Typical
+                                         + "insert into code values('1002',0),('100201',1),('100202',1);"
+                                           "insert into GL_accsum values('1002',9,1200,5,5),('100201',9,600,5,0),"
+                                           "('100202',9,400,0,5),('1002',10,3,2,1),('100201',10,3,2,1),('9',1,0,0,0);");
         const Run embedded = n3fix({"--check-balances", "--year", "2007", "--json"});
         QCOMPARE(embedded.status, 1);
         // The same files, named as the driver opens them: DATABASE=X is the file X in the current directory.
@@ -374,14 +385,16 @@ private slots:
         QVERIFY(QDir().mkpath(data));
         QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
         QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
-        const auto odbc = [&data](QStringList arguments) { return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data); };
+        const auto odbc = [&data](QStringList arguments) {
+            return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data);
+        };
 
         const QMap<QString, QString> before = snapshot(config.path());
         const Run check = odbc({"--check-balances", "--year", "2007", "--json"});
         QCOMPARE(check.status, 1);
         QCOMPARE(check.json(), embedded.json());
-        const QStringList reset{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
-                                "--from-period", "10", "--json"};
+        const QStringList reset{"--reset-balance", "--account-set", "001",           "--year", "2007",
+                                "--code",          "1002",          "--from-period", "10",     "--json"};
         const Run dry = odbc(reset + QStringList{"--dry-run"});
         QCOMPARE(dry.status, 0);
         QCOMPARE(snapshot(config.path()), before);
@@ -392,8 +405,9 @@ private slots:
         const Run real = odbc(reset);
         QCOMPARE(real.status, 0);
         QCOMPARE(real.json()["rows"], dry.json()["rows"]);
-        QCOMPARE(SqliteFixture::select(data + "/LQDATA_001_2007", "select mb, md, mc from GL_accsum where iperiod=10 order by ccode"),
-                 "i:0|i:0|i:0\ni:3|i:2|i:1\n");
+        QCOMPARE(
+            SqliteFixture::select(data + "/LQDATA_001_2007", "select mb, md, mc from GL_accsum where iperiod=10 order by ccode"),
+            "i:0|i:0|i:0\ni:3|i:2|i:1\n");
         QCOMPARE(odbc({"--undo", real.json()["journal"].toString()}).status, 0);
         QCOMPARE(SqliteFixture::dump(data + "/LQDATA_001_2007", "GL_accsum"), original);
     }
@@ -406,17 +420,25 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says");
         const QStringList reset{"--reset-balance", "--code", "1002"};
-        QTest::newRow("no such account set") << reset + QStringList{"--account-set", "00", "--year", "2007", "--from-period", "1", "--json"} << 2 << "没有编号为“00”的帐套";
-        QTest::newRow("no such year") << reset + QStringList{"--account-set", "001", "--year", "2099", "--from-period", "1", "--json"} << 2 << "2099";
-        QTest::newRow("listed year without database") << reset + QStringList{"--account-set", "001", "--year", "2008", "--from-period", "1", "--json"} << 2 << "数据库文件不存在";
+        QTest::newRow("no such account set")
+            << reset + QStringList{"--account-set", "00", "--year", "2007", "--from-period", "1", "--json"} << 2
+            << "没有编号为“00”的帐套";
+        QTest::newRow("no such year") << reset + QStringList{"--account-set", "001", "--year", "2099",
+                                                             "--from-period", "1",   "--json"}
+                                      << 2 << "2099";
+        QTest::newRow("listed year without database")
+            << reset + QStringList{"--account-set", "001", "--year", "2008", "--from-period", "1", "--json"} << 2
+            << "数据库文件不存在";
         QTest::newRow("period not whole") << reset + QStringList{"--account-set", "001", "--year", "2007",
                                                                  "--from-period", "3.5", "--json"}
                                           << 2 << "“3.5”不是月份：请给出 1 到 12 的整数";
         QTest::newRow("period after the last month")
             << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "13", "--json"} << 2
             << "“13”不是月份";
-        QTest::newRow("locked by another program") << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "1", "--json"} << 2 << "已锁定";
-        QTest::newRow("without --code") << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--from-period", "1"} << 2 << "需要给出";
+        QTest::newRow("locked by another program")
+            << reset + QStringList{"--account-set", "001", "--year", "2007", "--from-period", "1", "--json"} << 2 << "已锁定";
+        QTest::newRow("without --code")
+            << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--from-period", "1"} << 2 << "需要给出";
         QTest::newRow("without --account-set") << reset + QStringList{"--year", "2007", "--from-period", "1"} << 2 << "需要给出";
         QTest::newRow("--dry-run with --check-balances")
             << QStringList{"--check-balances", "--dry-run"} << 2 << "只用于 --repair-end-flags、--reset-balance";
@@ -425,15 +447,19 @@ private slots:
         QTest::newRow("no row matched") << QStringList{"--reset-balance", "--account-set", "001",           "--year", "2007",
                                                        "--code",          "100202",        "--from-period", "1"}
                                         << 1 << "";
-        QTest::newRow("no row matched, dry run") << QStringList{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002 1", "--from-period", "1", "--dry-run", "--json"} << 1 << "";
+        QTest::newRow("no row matched, dry run")
+            << QStringList{"--reset-balance", "--account-set", "001", "--year",    "2007",  "--code",
+                           "1002 1",          "--from-period", "1",   "--dry-run", "--json"}
+            << 1 << "";
     }
     void resetRefusals()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, says);
-        SqliteFixture::run(yearDb(), Typical + "insert into code values('1002',0),('100201',1);"
-                                               "insert into GL_accsum values('1002',1,5,5,5),('1002',12,6,6,6),('100201',12,1,1,1);");
+        SqliteFixture::run(yearDb(), Typical
+                                         + "insert into code values('1002',0),('100201',1);"
+                                           "insert into GL_accsum values('1002',1,5,5,5),('1002',12,6,6,6),('100201',12,1,1,1);");
         const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(m_dir->path());
         if (QString(QTest::currentDataTag()).startsWith("locked")) {
             m_lockHolder.start(N3_LOCK_HOLDER, {yearDb()});

@@ -12,17 +12,17 @@
 namespace {
 
 // One account set, 001, with the live year 2007.
-const QString SystemScript =
-    "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT); insert into KS_Account values('001','测试');"
-    "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
-    "insert into KS_period values('001',2007,1,0);";
+const QString SystemScript = "create table KS_Account(cAcc_Id TEXT, cAcc_Name TEXT); insert into KS_Account values('001','测试');"
+                             "create table KS_period(cacc_id TEXT, iyear INTEGER, iperiod INTEGER, bisdelete INTEGER);"
+                             "insert into KS_period values('001',2007,1,0);";
 
 const QString Typical = LedgerFixture::TypicalTables;
 
 // A parent off in period 9 (md 400 where its sub-accounts add up to 300), and agreeing in period 10.
-const QString ParentOff = Typical + "insert into code values('1002',0),('100201',1),('100202',1);"
-                                    "insert into GL_accsum values('1002',9,1200,400,5),('100201',9,600,200,0),"
-                                    "('100202',9,600,100,5),('1002',10,50,0,0),('100201',10,20,0,0),('100202',10,30,0,0);";
+const QString ParentOff = Typical
+                          + "insert into code values('1002',0),('100201',1),('100202',1);"
+                            "insert into GL_accsum values('1002',9,1200,400,5),('100201',9,600,200,0),"
+                            "('100202',9,600,100,5),('1002',10,50,0,0),('100201',10,20,0,0),('100202',10,30,0,0);";
 
 using LedgerFixture::spelled;
 
@@ -67,20 +67,25 @@ QStringList outcome(const QJsonObject &result)
 // one, else its columns' order.
 QString books(const QString &path)
 {
-    const bool withoutRowid = SqliteFixture::select(path, "select count(*) from sqlite_master where sql like '%without rowid%'") != "i:0\n";
+    const bool withoutRowid =
+        SqliteFixture::select(path, "select count(*) from sqlite_master where sql like '%without rowid%'") != "i:0\n";
     if (!withoutRowid)
         return SqliteFixture::dumpAll(path);
-    return SqliteFixture::select(path, "select * from code order by 1") + SqliteFixture::select(path, "select * from GL_accsum order by 1, 2, 3");
+    return SqliteFixture::select(path, "select * from code order by 1")
+           + SqliteFixture::select(path, "select * from GL_accsum order by 1, 2, 3");
 }
 
-} // namespace
+}  // namespace
 
 class LedgerRecompute : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
     QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
 
-    ProcessRun n3fix(const QStringList &arguments) { return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
+    ProcessRun n3fix(const QStringList &arguments)
+    {
+        return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()});
+    }
 
 private slots:
     void init()
@@ -257,9 +262,11 @@ private slots:
                            "unworkable '1002'|9|md"}
             << "select mb, md from GL_accsum where ccode='1002'"
             << "i:60|t:'abc'\n";
-        QTest::newRow("nothing to change") << Typical + "insert into code values('1002',0),('100201',1);"
-                                                        "insert into GL_accsum values('1002',1,5,0,0),('100201',1,5,0,0);"
-                                           << QStringList() << "select mb from GL_accsum order by rowid" << "i:5\ni:5\n";
+        QTest::newRow("nothing to change") << Typical
+                                                  + "insert into code values('1002',0),('100201',1);"
+                                                    "insert into GL_accsum values('1002',1,5,0,0),('100201',1,5,0,0);"
+                                           << QStringList() << "select mb from GL_accsum order by rowid"
+                                           << "i:5\ni:5\n";
     }
 
     // The preview lists exactly what the run then changes and changes nothing; the run changes only
@@ -360,10 +367,13 @@ private slots:
         QCOMPARE(real.status, 1);
         const QStringList lines = QString::fromUtf8(real.out).split('\n');
         QVERIFY2(QRegularExpression("^帐套 001，2007 年度（LQDATA_001_2007）：已按下级科目重算 1 行余额，修复日志 [0-9-]+：$")
-                     .match(lines[0]).hasMatch(), qPrintable(lines[0]));
+                     .match(lines[0])
+                     .hasMatch(),
+                 qPrintable(lines[0]));
         QCOMPARE(lines[1], "  1002 第 9 期：md 400.00 → 300.00");
         const ProcessRun again = n3fix({"--recompute-balances"});
-        QVERIFY(again.out.startsWith("帐套 001，2007 年度（LQDATA_001_2007）：上级科目的余额都与下级科目合计相符，未做任何改动。\n"));
+        QVERIFY(
+            again.out.startsWith("帐套 001，2007 年度（LQDATA_001_2007）：上级科目的余额都与下级科目合计相符，未做任何改动。\n"));
     }
 
     // A trigger on GL_accsum that writes a row outside the recompute's journal whenever it writes a
@@ -371,9 +381,10 @@ private slots:
     // journaled and says the same; the trigger's row stays as the trigger left it, twice over.
     void triggerWritesAnotherRow()
     {
-        SqliteFixture::run(yearDb(), ParentOff + "insert into GL_accsum values('9',9,0,0,0);"
-                                                 "create trigger tally after update on GL_accsum when new.ccode='1002'"
-                                                 " begin update GL_accsum set mb=mb+1 where ccode='9'; end;");
+        SqliteFixture::run(yearDb(), ParentOff
+                                         + "insert into GL_accsum values('9',9,0,0,0);"
+                                           "create trigger tally after update on GL_accsum when new.ccode='1002'"
+                                           " begin update GL_accsum set mb=mb+1 where ccode='9'; end;");
         const ProcessRun real = n3fix({"--recompute-balances", "--json"});
         QCOMPARE(real.status, 1);
         const QJsonObject result = real.json().array().at(0).toObject();
@@ -384,7 +395,8 @@ private slots:
         QCOMPARE(undo.status, 1);
         QCOMPARE(undo.json()["restored"].toInt(), 1);
         QVERIFY(undo.json()["left_alone"].toArray().isEmpty());
-        QCOMPARE(SqliteFixture::select(yearDb(), "select ccode, iperiod, mb, md, mc from GL_accsum where ccode in ('1002','9') order by rowid"),
+        QCOMPARE(SqliteFixture::select(
+                     yearDb(), "select ccode, iperiod, mb, md, mc from GL_accsum where ccode in ('1002','9') order by rowid"),
                  QStringLiteral("t:'1002'|i:9|i:1200|i:400|i:5\nt:'1002'|i:10|i:50|i:0|i:0\nt:'9'|i:9|i:2|i:0|i:0\n"));
     }
 
@@ -393,7 +405,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("says");
-        QTest::newRow("no such account set") << QStringList{"--recompute-balances", "--account-set", "00"} << "没有编号为“00”的帐套";
+        QTest::newRow("no such account set")
+            << QStringList{"--recompute-balances", "--account-set", "00"} << "没有编号为“00”的帐套";
         QTest::newRow("--code") << QStringList{"--recompute-balances", "--code", "1002"} << "只用于 --reset-balance";
         QTest::newRow("with another command") << QStringList{"--recompute-balances", "--check-balances"} << "每次只能用一个";
         QTest::newRow("no table") << QStringList{"--recompute-balances", "--json"} << "数据库中缺少数据表";
@@ -420,9 +433,12 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("names");
-        QTest::newRow("a sub-account's amount") << "update GL_accsum set md=250 where ccode='100202' and iperiod=9" << "科目 1002 第 9 期";
-        QTest::newRow("the row to write") << "update GL_accsum set md=401 where ccode='1002' and iperiod=9" << "科目 1002 第 9 期";
-        QTest::newRow("a row that agreed") << "update GL_accsum set mb=51 where ccode='1002' and iperiod=10" << "科目 1002 第 10 期";
+        QTest::newRow("a sub-account's amount") << "update GL_accsum set md=250 where ccode='100202' and iperiod=9"
+                                                << "科目 1002 第 9 期";
+        QTest::newRow("the row to write") << "update GL_accsum set md=401 where ccode='1002' and iperiod=9"
+                                          << "科目 1002 第 9 期";
+        QTest::newRow("a row that agreed") << "update GL_accsum set mb=51 where ccode='1002' and iperiod=10"
+                                           << "科目 1002 第 10 期";
     }
     void anotherWriterBetweenReadAndWrite()
     {
@@ -503,7 +519,8 @@ private slots:
         const ProcessRun recomputed = demo({"--recompute-balances", "--json"});
         QVERIFY2(recomputed.status == 0, recomputed.err.constData());
         for (const QJsonValue database : recomputed.json().array())
-            QVERIFY2(database["rows"].toArray().size() >= 3, qPrintable(database["database"].toString()));  // two levels and the top-level account
+            QVERIFY2(database["rows"].toArray().size() >= 3,
+                     qPrintable(database["database"].toString()));  // two levels and the top-level account
         QCOMPARE(demo({"--check-balances"}).status, 0);
         QVERIFY(disagreements > 0);
     }
@@ -522,7 +539,9 @@ private slots:
         QVERIFY(QDir().mkpath(data));
         QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
         QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
-        const auto odbc = [&data](QStringList arguments) { return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data); };
+        const auto odbc = [&data](QStringList arguments) {
+            return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data);
+        };
 
         const ProcessRun embedded = n3fix({"--recompute-balances", "--dry-run", "--json"});
         QCOMPARE(embedded.status, 1);

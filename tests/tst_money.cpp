@@ -24,7 +24,7 @@ Money money(const char *text)
     return *Money::fromText(QString::fromLatin1(text));
 }
 
-} // namespace
+}  // namespace
 
 class TestMoney : public QObject {
     Q_OBJECT
@@ -34,38 +34,70 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("exact");
-        QTest::newRow("whole") << "1200" << "1200";
-        QTest::newRow("blanks around") << " 15 " << "15";
-        QTest::newRow("trailing zeros") << "1200.00" << "1200";
-        QTest::newRow("negative fraction") << "-0.30" << "-0.3";
-        QTest::newRow("plus, no whole part") << "+.5" << "0.5";
-        QTest::newRow("no fraction after the point") << "5." << "5";
-        QTest::newRow("exponent") << "1.5e3" << "1500";
-        QTest::newRow("negative exponent") << "1E-2" << "0.01";
-        QTest::newRow("leading zeros") << "000000000000000000000000000000000000000000123.40" << "123.4";
-        QTest::newRow("seventeen digits and four decimals") << "12345678901234567.8912" << "12345678901234567.8912";
-        QTest::newRow("minus zero") << "-0.000" << "0";
-        QTest::newRow("half a last unit, up") << "0.00000000005" << "0.0000000001";
-        QTest::newRow("below half a last unit") << "0.000000000049999" << "0";
-        QTest::newRow("half a last unit, negative") << "-0.00000000005" << "-0.0000000001";
-        QTest::newRow("far below a unit") << "5e-12" << "0";
-        QTest::newRow("tiny exponent") << "1e-400" << "0";
-        QTest::newRow("largest held") << "17014118346046923173168730371.5884105727" << "17014118346046923173168730371.5884105727";
-        QTest::newRow("one unit beyond") << "17014118346046923173168730371.5884105728" << "out of range";
-        QTest::newRow("beyond range") << "1e30" << "out of range";
-        QTest::newRow("huge exponent") << "1e99999999999" << "out of range";
-        QTest::newRow("zero, huge exponent") << "0e99999999999" << "0";
-        QTest::newRow("empty") << "" << "none";
-        QTest::newRow("blanks") << "   " << "none";
-        QTest::newRow("point alone") << "." << "none";
-        QTest::newRow("exponent without digits") << "1e" << "none";
-        QTest::newRow("two points") << "1.2.3" << "none";
-        QTest::newRow("letters after") << "12x" << "none";
-        QTest::newRow("two signs") << "--1" << "none";
-        QTest::newRow("blank inside") << "1 2" << "none";
-        QTest::newRow("group separator") << "1,000" << "none";
-        QTest::newRow("words") << "abc" << "none";
-        QTest::newRow("infinity") << "inf" << "none";
+        QTest::newRow("whole") << "1200"
+                               << "1200";
+        QTest::newRow("blanks around") << " 15 "
+                                       << "15";
+        QTest::newRow("trailing zeros") << "1200.00"
+                                        << "1200";
+        QTest::newRow("negative fraction") << "-0.30"
+                                           << "-0.3";
+        QTest::newRow("plus, no whole part") << "+.5"
+                                             << "0.5";
+        QTest::newRow("no fraction after the point") << "5."
+                                                     << "5";
+        QTest::newRow("exponent") << "1.5e3"
+                                  << "1500";
+        QTest::newRow("negative exponent") << "1E-2"
+                                           << "0.01";
+        QTest::newRow("leading zeros") << "000000000000000000000000000000000000000000123.40"
+                                       << "123.4";
+        QTest::newRow("seventeen digits and four decimals") << "12345678901234567.8912"
+                                                            << "12345678901234567.8912";
+        QTest::newRow("minus zero") << "-0.000"
+                                    << "0";
+        QTest::newRow("half a last unit, up") << "0.00000000005"
+                                              << "0.0000000001";
+        QTest::newRow("below half a last unit") << "0.000000000049999"
+                                                << "0";
+        QTest::newRow("half a last unit, negative") << "-0.00000000005"
+                                                    << "-0.0000000001";
+        QTest::newRow("far below a unit") << "5e-12"
+                                          << "0";
+        QTest::newRow("tiny exponent") << "1e-400"
+                                       << "0";
+        QTest::newRow("largest held") << "17014118346046923173168730371.5884105727"
+                                      << "17014118346046923173168730371.5884105727";
+        QTest::newRow("one unit beyond") << "17014118346046923173168730371.5884105728"
+                                         << "out of range";
+        QTest::newRow("beyond range") << "1e30"
+                                      << "out of range";
+        QTest::newRow("huge exponent") << "1e99999999999"
+                                       << "out of range";
+        QTest::newRow("zero, huge exponent") << "0e99999999999"
+                                             << "0";
+        QTest::newRow("empty") << ""
+                               << "none";
+        QTest::newRow("blanks") << "   "
+                                << "none";
+        QTest::newRow("point alone") << "."
+                                     << "none";
+        QTest::newRow("exponent without digits") << "1e"
+                                                 << "none";
+        QTest::newRow("two points") << "1.2.3"
+                                    << "none";
+        QTest::newRow("letters after") << "12x"
+                                       << "none";
+        QTest::newRow("two signs") << "--1"
+                                   << "none";
+        QTest::newRow("blank inside") << "1 2"
+                                      << "none";
+        QTest::newRow("group separator") << "1,000"
+                                         << "none";
+        QTest::newRow("words") << "abc"
+                               << "none";
+        QTest::newRow("infinity") << "inf"
+                                  << "none";
     }
     void fromText()
     {
@@ -127,14 +159,22 @@ private slots:
     {
         QTest::addColumn<QString>("exact");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("whole") << "1200" << "1200.00";
-        QTest::newRow("half up") << "1000.125" << "1000.13";
-        QTest::newRow("half up, negative") << "-1000.125" << "-1000.13";
-        QTest::newRow("below half") << "1000.1249999999" << "1000.12";
-        QTest::newRow("small negative to zero") << "-0.004" << "0.00";
-        QTest::newRow("half a cent") << "0.005" << "0.01";
-        QTest::newRow("carry into the whole part") << "9.995" << "10.00";
-        QTest::newRow("1.2e15") << "1200000000000000" << "1200000000000000.00";
+        QTest::newRow("whole") << "1200"
+                               << "1200.00";
+        QTest::newRow("half up") << "1000.125"
+                                 << "1000.13";
+        QTest::newRow("half up, negative") << "-1000.125"
+                                           << "-1000.13";
+        QTest::newRow("below half") << "1000.1249999999"
+                                    << "1000.12";
+        QTest::newRow("small negative to zero") << "-0.004"
+                                                << "0.00";
+        QTest::newRow("half a cent") << "0.005"
+                                     << "0.01";
+        QTest::newRow("carry into the whole part") << "9.995"
+                                                   << "10.00";
+        QTest::newRow("1.2e15") << "1200000000000000"
+                                << "1200000000000000.00";
     }
     void toTwoDecimals()
     {

@@ -11,7 +11,10 @@
 #include <QtWidgets>
 
 // The code of the first balance row of the database `file`.
-static QString firstCode(const QString &file) { return SqliteFixture::dump(file, "GL_accsum").section('|', 0, 0).mid(3).chopped(1); }
+static QString firstCode(const QString &file)
+{
+    return SqliteFixture::dump(file, "GL_accsum").section('|', 0, 0).mid(3).chopped(1);
+}
 
 class OdbcEngine : public QObject {
     Q_OBJECT
@@ -41,7 +44,8 @@ private slots:
     // live years, and both repairs change the file exactly as the same change made by hand.
     void startUpListsAndRepairs()
     {
-        QCOMPARE(FormDriver::entries(m_form->Combo3), QStringList({"001(演示工业有限公司)", "002(演示商贸有限公司)", "003(演示服务有限公司)", "667(澄岚示范单位)"}));
+        QCOMPARE(FormDriver::entries(m_form->Combo3),
+                 QStringList({"001(演示工业有限公司)", "002(演示商贸有限公司)", "003(演示服务有限公司)", "667(澄岚示范单位)"}));
         QCOMPARE(ODBC::DbConn()->connectionString(), db::buildConnectionString(ODBC::SystemDatabase));
         QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::Sqlite);
         // no 9999, no deleted year
@@ -61,8 +65,9 @@ private slots:
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
         QCOMPARE(FormDriver::boxesShown(), QStringList{"0|N3新会计制度科目增加工具|修复成功！"});
         QCOMPARE(SqliteFixture::dumpAll(file), SqliteFixture::dumpAll(copy));
-        SqliteFixture::run(copy, "update code set bend = not exists(select 1 from code longer where length(longer.ccode) > length(code.ccode)"
-                                 " and substr(longer.ccode, 1, length(code.ccode)) = code.ccode)");
+        SqliteFixture::run(
+            copy, "update code set bend = not exists(select 1 from code longer where length(longer.ccode) > length(code.ccode)"
+                  " and substr(longer.ccode, 1, length(code.ccode)) = code.ccode)");
         QVERIFY(SqliteFixture::dumpAll(copy) != SqliteFixture::dumpAll(file));  // the demo data has wrong flags
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(m_form->Label1->text(), "修复完毕复");
@@ -88,10 +93,13 @@ private slots:
         const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(m_data->path());
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
-        const QString connection = QStringLiteral("16|数据库连接错误|数据库LQDATA_001_%1连接错误 \r\n数据库名称中含有不允许的字符 “%2”："
-                                                  "名称只能由字母、数字和下划线组成。\r\n请正确配置数数据连接").arg(year, QTest::currentDataTag());
-        QCOMPARE(FormDriver::boxesShown(), QStringList({connection, "0|N3新会计制度科目增加工具|修复失败！", connection,
-                                       "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"}));
+        const QString connection =
+            QStringLiteral("16|数据库连接错误|数据库LQDATA_001_%1连接错误 \r\n数据库名称中含有不允许的字符 “%2”："
+                           "名称只能由字母、数字和下划线组成。\r\n请正确配置数数据连接")
+                .arg(year, QTest::currentDataTag());
+        QCOMPARE(FormDriver::boxesShown(),
+                 QStringList({connection, "0|N3新会计制度科目增加工具|修复失败！", connection,
+                              "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"}));
         QCOMPARE(SqliteFixture::dumpDirectory(m_data->path()), before);
     }
 };

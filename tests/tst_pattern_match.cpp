@@ -4,8 +4,7 @@
 
 #include "app/PatternMatch.h"
 
-class TestPatternMatch : public QObject
-{
+class TestPatternMatch : public QObject {
     Q_OBJECT
 
 private slots:
@@ -15,7 +14,7 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<bool>("expected");
         const auto row = [](const char *name, const QString &t, const QString &p, bool e) { QTest::newRow(name) << t << p << e; };
-        const QString pair = QString::fromUcs4(U"\U00020000"); // one character, two UTF-16 units
+        const QString pair = QString::fromUcs4(U"\U00020000");  // one character, two UTF-16 units
         row("whole text must match", "001(ABC)", "001", false);
         row("stars in the middle", "001(ABC)", "0**C)", true);
         row("? is exactly one character", "a", "a?", false);

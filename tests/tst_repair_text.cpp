@@ -45,7 +45,7 @@ const OutcomeWords Outcomes[] = {
     {Outcome::Unrecorded, "未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）", "—"},
 };
 
-} // namespace
+}  // namespace
 
 class RepairTextTest : public QObject {
     Q_OBJECT
@@ -81,8 +81,9 @@ class RepairTextTest : public QObject {
             if (outcome != Outcome::Unrecorded)
                 QCOMPARE(journal.finish(outcome, 4, 3, "磁盘已满"), QString());
         }  // a journal never finished reads as a repair whose program died
-        SqliteFixture::run(repair::journalformat::journalPath(journals(), id),
-                           QStringLiteral("update repair set time = '2026-03-01T12:00:%1.000+08:00'").arg(second, 2, 10, QChar('0')));
+        SqliteFixture::run(
+            repair::journalformat::journalPath(journals(), id),
+            QStringLiteral("update repair set time = '2026-03-01T12:00:%1.000+08:00'").arg(second, 2, 10, QChar('0')));
         m_ids << id;
     }
 

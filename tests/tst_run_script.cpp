@@ -13,8 +13,8 @@
 namespace {
 
 // The tools only the tests and the package checks use: none of them is needed to build or run.
-const QStringList TestTools = {"lintian", "strace", "xvfb", "xauth", "x11-utils", "man-db", "appstream",
-                               "desktop-file-utils", "libsqliteodbc", "ccache"};
+const QStringList TestTools = {
+    "lintian", "strace", "xvfb", "xauth", "x11-utils", "man-db", "appstream", "desktop-file-utils", "libsqliteodbc", "ccache"};
 
 QStringList packagesFor(const QStringList &purpose)
 {
@@ -47,7 +47,7 @@ bool copySourceTree(const QString &to)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 class tst_RunScript : public QObject {
     Q_OBJECT

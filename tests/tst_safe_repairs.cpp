@@ -50,7 +50,8 @@ private slots:
             QCOMPARE(result["wrong_codes"].toArray().size(), result["wrong"].toInt());
             wrong[result["database"].toString()] = result["wrong"].toInt(-1);
         }
-        QCOMPARE(wrong.keys(), QStringList({"LQDATA_001_2006", "LQDATA_001_2007", "LQDATA_002_2006", "LQDATA_002_2007", "LQDATA_003_2007", "LQDATA_667_2007"}));
+        QCOMPARE(wrong.keys(), QStringList({"LQDATA_001_2006", "LQDATA_001_2007", "LQDATA_002_2006", "LQDATA_002_2007",
+                                            "LQDATA_003_2007", "LQDATA_667_2007"}));
         QCOMPARE(wrong["LQDATA_002_2006"], -1);
         QVERIFY(check.err.contains("LQDATA_002_2006"));
         // Without --json the same verdict and status, in Chinese; --verbose lists the codes.
@@ -74,7 +75,8 @@ private slots:
         QCOMPARE(after.status, 2);
         QCOMPARE(after.json().array().size(), 6);
         for (const QJsonValue result : after.json().array())
-            QVERIFY(result["database"] == "LQDATA_002_2006" || (result["wrong"].toInt() == 0 && result["wrong_codes"].toArray().isEmpty()));
+            QVERIFY(result["database"] == "LQDATA_002_2006"
+                    || (result["wrong"].toInt() == 0 && result["wrong_codes"].toArray().isEmpty()));
         QCOMPARE(n3fix({"--check", "--account-set", "001"}).status, 0);
 
         // The journal lists them newest first, with what they changed.
@@ -109,14 +111,15 @@ private slots:
     void checksAndDryRunLeaveTheLogAsItIs()
     {
         const QString year = db("LQDATA_001_2007");
-        const QString code = SqliteFixture::select(year, "select ccode from GL_accsum group by ccode having count(*) > 3 limit 1")
-                                 .section('\'', 1, 1);
+        const QString code =
+            SqliteFixture::select(year, "select ccode from GL_accsum group by ccode having count(*) > 3 limit 1").section('\'', 1, 1);
         const QString first = SqliteFixture::select(year, "select ccode from code order by ccode limit 1").section('\'', 1, 1);
         SqliteFixture::runLeavingLog(year, "update code set bend=7 where ccode='" + first + "';");
         QVERIFY(QFileInfo(year + "-wal").size() > 0);
         const auto bytes = [&] {
             QFile file(year), log(year + "-wal");
-            return file.open(QIODevice::ReadOnly) && log.open(QIODevice::ReadOnly) ? file.readAll() + "|" + log.readAll() : QByteArray();
+            return file.open(QIODevice::ReadOnly) && log.open(QIODevice::ReadOnly) ? file.readAll() + "|" + log.readAll()
+                                                                                   : QByteArray();
         };
         const QByteArray before = bytes();
         const QStringList selection{"--account-set", "001", "--year", "2007"};
@@ -214,7 +217,8 @@ private slots:
         QVERIFY(SqliteFixture::dump(file, "GL_accsum") != before);
         const QJsonObject journal = n3fix({"--journal", "--json"}).json().array().first().toObject();
         QCOMPARE(journal["repair"].toString(), "balance-reset");
-        QCOMPARE(journal["inputs"].toObject(), QJsonObject({{"account_set", "001"}, {"year", "2007"}, {"code", code}, {"period", "1"}}));
+        QCOMPARE(journal["inputs"].toObject(),
+                 QJsonObject({{"account_set", "001"}, {"year", "2007"}, {"code", code}, {"period", "1"}}));
         QCOMPARE(journal["rows_changed"].toInt(), 12);
 
         const Run undo = n3fix({"--undo", journal["id"].toString()});
@@ -241,7 +245,8 @@ private slots:
         const QStringList boxes = FormDriver::boxesShown();
         QCOMPARE(boxes.size(), 2);
         QCOMPARE(boxes[0], "0|N3新会计制度科目增加工具|修复失败！");
-        QVERIFY2(boxes[1].startsWith("16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n无法创建修复日志目录"), qPrintable(boxes[1]));
+        QVERIFY2(boxes[1].startsWith("16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n无法创建修复日志目录"),
+                 qPrintable(boxes[1]));
         const Run repair = n3fix({"--repair-end-flags", "--account-set", "001"});
         QCOMPARE(repair.status, 2);
         QVERIFY(repair.err.contains("无法创建修复日志目录"));
@@ -261,8 +266,10 @@ private slots:
         QTest::newRow("--undo without id") << QStringList{"--undo"} << 2 << "--undo";
         QTest::newRow("--year without command") << QStringList{"--year", "2007"} << 2 << "--year";
         QTest::newRow("unknown journal") << QStringList{"--undo", "20000101-000000-000", "--json"} << 2 << "找不到编号";
-        QTest::newRow("no such account set") << QStringList{"--check", "--account-set", "00", "--json"} << 2 << "没有编号为“00”的帐套";
-        QTest::newRow("no data directory") << QStringList{"--check", "--data-dir", "/nonexistent/n3fix"} << 2 << "数据目录不存在：/nonexistent/n3fix\n";
+        QTest::newRow("no such account set")
+            << QStringList{"--check", "--account-set", "00", "--json"} << 2 << "没有编号为“00”的帐套";
+        QTest::newRow("no data directory") << QStringList{"--check", "--data-dir", "/nonexistent/n3fix"} << 2
+                                           << "数据目录不存在：/nonexistent/n3fix\n";
         QTest::newRow("help with Qt options") << QStringList{"-style", "fusion", "-reverse", "--help"} << 0 << "";
     }
     void commandLine()

@@ -58,13 +58,15 @@ private slots:
         QTest::addColumn<QStringList>("sets");
         QTest::addColumn<QStringList>("boxes");
         QTest::newRow("number(name), NULL name") << Accounts + "('002','乙公司',1),('001',NULL,1),(667,'数字',1);"
-                                                << QStringList{"002(乙公司)", "001()", "667(数字)"} << QStringList{};
-        QTest::newRow("emptied KS_Account") << Accounts + "('001','A',1); delete from KS_Account;" << QStringList{} << QStringList{};
-        QTest::newRow("no LQsystem") << QString() << QStringList{} << QStringList{
-            "16|数据库连接错误|数据库LQsystem连接错误 \r\n*" + QDir::toNativeSeparators(systemDb()) + "*\r\n请正确配置数数据连接",
-            "0|N3新会计制度科目增加工具|连接不到澄岚数据库"};
+                                                 << QStringList{"002(乙公司)", "001()", "667(数字)"} << QStringList{};
+        QTest::newRow("emptied KS_Account") << Accounts + "('001','A',1); delete from KS_Account;" << QStringList{}
+                                            << QStringList{};
+        QTest::newRow("no LQsystem") << QString() << QStringList{}
+                                     << QStringList{"16|数据库连接错误|数据库LQsystem连接错误 \r\n*"
+                                                        + QDir::toNativeSeparators(systemDb()) + "*\r\n请正确配置数数据连接",
+                                                    "0|N3新会计制度科目增加工具|连接不到澄岚数据库"};
         QTest::newRow("NULL number after 001") << Accounts + "('001','A',1),(NULL,'B',1);" << QStringList{"001(A)"}
-                                              << QStringList{"16|N3新会计制度科目增加工具|读取帐套列表时出错：\r\n*cAcc_Id*"};
+                                               << QStringList{"16|N3新会计制度科目增加工具|读取帐套列表时出错：\r\n*cAcc_Id*"};
     }
     void load()
     {
@@ -80,7 +82,8 @@ private slots:
             QVERIFY2(boxIs(shown[i], boxes[i]), qPrintable(shown[i]));
         QCOMPARE(QFile::exists(systemDb()), !script.isNull());
         QCOMPARE(FormDriver::seen(form.Combo3), sets.join(',') + "|选择帐套");
-        QCOMPARE(FormDriver::seen(form.Combo4), QStringList(sets).replaceInStrings(QRegularExpression("\\(.*"), QString()).join(',') + "|帐套编号");
+        QCOMPARE(FormDriver::seen(form.Combo4),
+                 QStringList(sets).replaceInStrings(QRegularExpression("\\(.*"), QString()).join(',') + "|帐套编号");
         QCOMPARE(form.combo3data->text(), boxes.isEmpty() ? QStringLiteral("8") : QStringLiteral("帐套选择标志"));
         QCOMPARE(FormDriver::seen(form.Combo1), QString(boxes.isEmpty() ? "1,2,3,4,5,6,7,8,9,10,11,12|9" : "|"));
         QCOMPARE(FormDriver::seen(form.Combo5), QStringLiteral("2006,2007|"));

@@ -30,7 +30,7 @@ QStringList rowsOf(const QString &db, const QString &sql)
     return SqliteFixture::select(db, sql).split('\n', Qt::SkipEmptyParts);
 }
 
-} // namespace
+}  // namespace
 
 class TrustedUndo : public DataDirectoryTest {
     Q_OBJECT
@@ -67,7 +67,7 @@ private slots:
     // alone is listed as gone or changed with exit 1; no row gets another row's flag.
     void undoFindsTheVeryRowAfterAWalk_data()
     {
-        QTest::addColumn<QString>("meddle");     // run on the year database after the walk
+        QTest::addColumn<QString>("meddle");  // run on the year database after the walk
         QTest::addColumn<int>("restored");
         QTest::addColumn<QStringList>("kinds");  // of the rows left alone, in journal order
         // 1001, 1002 and 100101 (rowids 2, 3 and 4) hold wrong flags; the rest are right
@@ -79,8 +79,8 @@ private slots:
         // rowids 3 and 4 happen to fall on 1002 and 100101 again; rowid 2 is now 100201's, and
         // 1001 is found by its code
         QTest::newRow("table rebuilt in another order")
-            << "create table c2 as select * from code order by ccode desc; drop table code; alter table c2 rename to code"
-            << 3 << QStringList();
+            << "create table c2 as select * from code order by ccode desc; drop table code; alter table c2 rename to code" << 3
+            << QStringList();
         // every rowid now finds another row; each code is found once
         QTest::newRow("vacuum after a delete") << "delete from code where ccode='0999'; vacuum" << 3 << QStringList();
     }
@@ -90,8 +90,9 @@ private slots:
         QFETCH(int, restored);
         QFETCH(QStringList, kinds);
         // no integer primary key: VACUUM may renumber the rows
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
-                                     "insert into code values('0999',1),('1001',1),('1002',1),('100101',0),('100201',1),('2001',1);");
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT, bend INTEGER);"
+                           "insert into code values('0999',1),('1001',1),('1002',1),('100101',0),('100201',1),('2001',1);");
         const QString before = SqliteFixture::dump(yearDb(), "code");
         const QStringList rowsBefore = rowsOf(yearDb(), "select ccode, bend from code order by ccode");
         const repair::EndFlagRun run = walk();
@@ -136,9 +137,9 @@ private slots:
         QTest::addColumn<QStringList>("kinds");
         QTest::addColumn<QStringList>("after");  // ccode|cname|bend in rowid order
         // A (rowid 2) is written; after VACUUM rowid 2 is B's, a copy of the same code
-        QTest::newRow("duplicate codes, vacuum")
-            << "('0999','x',1),('1001','A',0),('1001','B',1)" << "delete from code where ccode='0999'; vacuum" << 1
-            << QStringList() << QStringList{"t:'1001'|t:'A'|i:0", "t:'1001'|t:'B'|i:1"};
+        QTest::newRow("duplicate codes, vacuum") << "('0999','x',1),('1001','A',0),('1001','B',1)"
+                                                 << "delete from code where ccode='0999'; vacuum" << 1 << QStringList()
+                                                 << QStringList{"t:'1001'|t:'A'|i:0", "t:'1001'|t:'B'|i:1"};
         // what its rowid finds is still account 1002, holding the flag the walk wrote: its name
         // changed since, so it is left alone as changed, whoever wrote it
         QTest::newRow("row deleted, another imported in its rowid")
@@ -326,7 +327,8 @@ private slots:
     // another code (the empty code begins every code, so its flag is 0).
     void nullCodeStaysNullInTheCheck()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values(null,0),('',1),('1001',1);");
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT, bend INTEGER); insert into code values(null,0),('',1),('1001',1);");
         const ProcessRun check = n3fix({"--check", "--json"});
         QCOMPARE(check.status, 1);
         const QJsonArray wrong = check.json()[0]["wrong_codes"].toArray();
@@ -409,9 +411,10 @@ private slots:
     // it alone as changed, naming the column, and gives the other rows back.
     void anotherColumnChangedSince()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
-                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md, me TEXT);"
-                                     "insert into GL_accsum values('1002',9,1.5,2,3,'a'),('1002',10,4,5,6,'b'),('1002',11,7,8,9,'c');");
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT, bend INTEGER);"
+                           "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md, me TEXT);"
+                           "insert into GL_accsum values('1002',9,1.5,2,3,'a'),('1002',10,4,5,6,'b'),('1002',11,7,8,9,'c');");
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
         QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
         ODBC::DbConn().reset();
@@ -430,12 +433,14 @@ private slots:
     // the reset journaled; the other account's row is as the trigger left it, twice over.
     void triggerWritesAnotherAccount()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
-                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
-                                     "insert into GL_accsum values('1002',9,1.5,2,3),('1002',10,4,5,6),('2001',9,0,0,0),('2001',10,0,0,0);"
-                                     "create trigger mirror after update on GL_accsum when new.ccode='1002'"
-                                     " begin update GL_accsum set mb=mb+1 where ccode='2001' and iperiod=new.iperiod; end;");
-        const QStringList reset{"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002", "--from-period", "9", "--json"};
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT, bend INTEGER);"
+                           "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
+                           "insert into GL_accsum values('1002',9,1.5,2,3),('1002',10,4,5,6),('2001',9,0,0,0),('2001',10,0,0,0);"
+                           "create trigger mirror after update on GL_accsum when new.ccode='1002'"
+                           " begin update GL_accsum set mb=mb+1 where ccode='2001' and iperiod=new.iperiod; end;");
+        const QStringList reset{"--reset-balance", "--account-set", "001",           "--year", "2007",
+                                "--code",          "1002",          "--from-period", "9",      "--json"};
         const ProcessRun cleared = n3fix(reset);
         QCOMPARE(cleared.status, 1);
         QVERIFY2(cleared.err.contains("数据表 GL_accsum 上有触发器 mirror"), cleared.err.constData());
@@ -550,7 +555,8 @@ private slots:
     // since, so undo refuses it, naming the file, and writes nothing.
     void journalOfAnEarlierVersion()
     {
-        SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
+        SqliteFixture::run(yearDb(),
+                           "create table code(ccode TEXT, bend INTEGER); insert into code values('1001',0),('100101',1);");
         const QString directory = repair::journalDirectory();
         QVERIFY(QDir().mkpath(directory));
         SqliteFixture::run(QDir(directory).filePath("20260101-000000-000.journal"),

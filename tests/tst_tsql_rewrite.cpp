@@ -7,8 +7,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-class TstTsqlRewrite : public QObject
-{
+class TstTsqlRewrite : public QObject {
     Q_OBJECT
 
 private slots:
@@ -21,7 +20,8 @@ private slots:
         // The argument as the server turns it into text (a whole REAL loses its ".0").
         const auto T = [](const QString &x) {
             return "(select case when typeof(n3_text)='real' and n3_text=cast(n3_text as integer) then cast(n3_text as integer)"
-                   " else n3_text end from (select " + x + " as n3_text))";
+                   " else n3_text end from (select "
+                   + x + " as n3_text))";
         };
         const auto left = [&](const QString &x, const QString &n) { return "substr(" + T(x) + ",1," + n + ")"; };
         const auto len = [&](const QString &x) { return "length(rtrim(" + T(x) + ",' '))"; };
@@ -46,9 +46,10 @@ private slots:
         row("len(left(x))", len("left(x)"));
         row("))left(len(x),1", "))left(" + len("x") + ",1");
         same("");
-        const int depth = 25000; // 100,000 characters of nested calls: the rewrite stays linear
+        const int depth = 25000;  // 100,000 characters of nested calls: the rewrite stays linear
         const QString open = len("@").section('@', 0, 0), close = len("@").section('@', 1);
-        row(QString("len(").repeated(depth) + "x" + QString(")").repeated(depth), open.repeated(depth) + "x" + close.repeated(depth));
+        row(QString("len(").repeated(depth) + "x" + QString(")").repeated(depth),
+            open.repeated(depth) + "x" + close.repeated(depth));
     }
 
     void rewrites()
@@ -67,9 +68,11 @@ private slots:
         QVERIFY(db.open());
         QSqlQuery q(db);
         QVERIFY(q.exec("create table code (ccode)"));
-        QVERIFY(q.exec("insert into code values ('1011'), ('10110'), ('1011  '), ('  1011'), (NULL), (1011), (10110), (1011.0), (10110.0), (1011.5)"));
+        QVERIFY(q.exec(
+            "insert into code values ('1011'), ('10110'), ('1011  '), ('  1011'), (NULL), (1011), (10110), (1011.0), (10110.0), (1011.5)"));
         QVERIFY2(q.exec(db::rewriteTsqlForSqlite("select quote(len(ccode)), quote(left(ccode,4)='1011' and len(ccode)>4)"
-                                                 " from code order by rowid")), qPrintable(q.lastError().text()));
+                                                 " from code order by rowid")),
+                 qPrintable(q.lastError().text()));
         QStringList rows;
         while (q.next())
             rows << q.value(0).toString() + ' ' + q.value(1).toString();

@@ -41,7 +41,10 @@ static void storeChart(const QString &file, const QStringList &rows, int field)
     const auto flagLiteral = [](const QString &flag) { return flag == "N" ? QString("NULL") : flag; };
     QString script = "drop table if exists code; create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);";
     for (int i = 0; i < rows.size(); ++i)
-        script += QString("insert into code values(%1, '科目%2', %3);").arg(SqliteFixture::literal(rows[i].section(':', 0, 0))).arg(i).arg(flagLiteral(rows[i].section(':', field, field)));
+        script += QString("insert into code values(%1, '科目%2', %3);")
+                      .arg(SqliteFixture::literal(rows[i].section(':', 0, 0)))
+                      .arg(i)
+                      .arg(flagLiteral(rows[i].section(':', field, field)));
     SqliteFixture::run(file, script);
 }
 
@@ -99,8 +102,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<bool>("nocount");
-        const QStringList chart{"1001:0:1", "1002:1:0", "100201:1:1", "100202:0:1", "2001:N:0", "200101:1:0", "20010101:0:1",
-                                "3001  :0:0", "300101:0:1"};
+        const QStringList chart{"1001:0:1",   "1002:1:0",     "100201:1:1", "100202:0:1", "2001:N:0",
+                                "200101:1:0", "20010101:0:1", "3001  :0:0", "300101:0:1"};
         const QStringList identical{"1001:1:0", "1001:1:0", "100101:0:1", "1002:0:1", "1002:0:1", "1003:1:1", "1003:1:1"};
         const QStringList different{"2001:0:1", "2001:1:1", "2001:N:1", "2002:1:0", "2002:0:0", "200201:0:1"};
         for (const bool nocount : {false, true}) {
@@ -140,11 +143,13 @@ private slots:
     void verdictAgreesWithTheLookup_data()
     {
         QTest::addColumn<QStringList>("codes");  // "NULL" is a NULL code
-        QTest::newRow("trailing blanks") << QStringList{"1001", "1001  ", "100101 ", "2001 ", "200101", "3001", "3001 1", "4 ", "4  1"};
+        QTest::newRow("trailing blanks") << QStringList{"1001", "1001  ", "100101 ", "2001 ", "200101",
+                                                        "3001", "3001 1", "4 ",      "4  1"};
         QTest::newRow("mixed case") << QStringList{"a1", "A1", "a101", "b", "B01", "Bb", "c", "C"};
-        QTest::newRow("pattern characters")
-            << QStringList{"10%", "10%1", "10_", "10x1", "[1", "[1]2", "1'", "1'2", "_", "%", "]", "]]"};
-        QTest::newRow("duplicates and NULL") << QStringList{"5001", "5001", "500101", "NULL", "NULL", "6001", "6001", "7", "NULL"};
+        QTest::newRow("pattern characters") << QStringList{"10%", "10%1", "10_", "10x1", "[1", "[1]2",
+                                                           "1'",  "1'2",  "_",   "%",    "]",  "]]"};
+        QTest::newRow("duplicates and NULL")
+            << QStringList{"5001", "5001", "500101", "NULL", "NULL", "6001", "6001", "7", "NULL"};
         QTest::newRow("wide characters and inner blanks")
             << QStringList{"现金", "现金01", "银行 ", "银行 存款", "1 2", "1", "1 ", "𠀀", "𠀀1", "𠀀𠀀"};
         QStringList chain;  // 130 lengths: more than one statement's worth of them
@@ -330,12 +335,13 @@ private slots:
     // differ (no value says which row had which), are left alone and listed.
     void undoFindsRowsByValue_data()
     {
-        QTest::addColumn<QStringList>("rows");       // code:before:walk:after undo
-        QTest::addColumn<QString>("meddle");         // run between the walk and the undo
+        QTest::addColumn<QStringList>("rows");  // code:before:walk:after undo
+        QTest::addColumn<QString>("meddle");    // run between the walk and the undo
         QTest::addColumn<int>("restored");
         QTest::addColumn<QStringList>("leftAlone");  // code:reason
         const QString changed = "修复之后已被改动", ambiguous = "有多条相同的记录，原值各不相同，无法分辨";
-        QTest::newRow("restored") << QStringList{"1001:0:1:0", "1002:1:0:1", "100201:1:1:1", "2001:N:1:N", "3001  :1:0:1", "300101:1:1:1"}
+        QTest::newRow("restored") << QStringList{"1001:0:1:0", "1002:1:0:1",   "100201:1:1:1",
+                                                 "2001:N:1:N", "3001  :1:0:1", "300101:1:1:1"}
                                   << "" << 4 << QStringList();
         QTest::newRow("changed since") << QStringList{"1001:0:1:5", "1002:1:0:1", "100201:1:1:1"}
                                        << "update code set bend=5 where ccode='1001'" << 1 << QStringList{"1001:" + changed};
@@ -459,7 +465,8 @@ int main(int argc, char **argv)
     if (!shimCalls && !qEnvironmentVariableIsSet("N3_TSQL_SHIM_PRELOADED")) {
         QByteArray preload = N3_TSQL_SHIM;
         Dl_info sanitizer;
-        if (void *init = dlsym(RTLD_DEFAULT, "__asan_init"); init && dladdr(init, &sanitizer) && QByteArray(sanitizer.dli_fname).contains("libasan"))
+        if (void *init = dlsym(RTLD_DEFAULT, "__asan_init");
+            init && dladdr(init, &sanitizer) && QByteArray(sanitizer.dli_fname).contains("libasan"))
             preload = QByteArray(sanitizer.dli_fname) + ':' + preload;
         if (qEnvironmentVariableIsSet("LD_PRELOAD"))
             preload += ':' + qgetenv("LD_PRELOAD");

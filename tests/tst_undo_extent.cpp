@@ -30,7 +30,7 @@ const QString Chart = "create table code(ccode TEXT, ccode_name TEXT, bend INTEG
                       "with recursive n(x) as (select 1 union all select x+1 from n where x<10)"
                       " insert into code select 1000+x, 'name ' || x, 9 from n;";
 
-} // namespace
+}  // namespace
 
 class UndoExtent : public DataDirectoryTest {
     Q_OBJECT
@@ -234,8 +234,8 @@ private slots:
                                      "insert into GL_accsum values('1002',9,1.5,2,3),('1002',10,4,5,6);"
                                      "create trigger refuse before update on GL_accsum begin select raise(abort, 'refused'); end;"
                                      "create trigger refuse_code before update on code begin select raise(abort, 'refused'); end;");
-        const ProcessRun reset = n3fix({"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002",
-                                        "--from-period", "9", "--json"});
+        const ProcessRun reset =
+            n3fix({"--reset-balance", "--account-set", "001", "--year", "2007", "--code", "1002", "--from-period", "9", "--json"});
         QCOMPARE(reset.status, 2);
         const QString resetId = reset.json()["journal"].toString();
         QCOMPARE(listedOutcome(resetId), QStringLiteral("rolled-back"));

@@ -65,7 +65,8 @@ class WalkGuard : public QObject {
     // are named without ".db" and opened from the current directory, as the driver finds them.
     std::unique_ptr<Form1> openWindow(const QString &script, bool odbc)
     {
-        m_dir = std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_walk_guard-XXXXXX");
+        m_dir =
+            std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_walk_guard-XXXXXX");
         const QString suffix = odbc ? "" : ".db";
         m_yearDb = m_dir->filePath("LQDATA_001_2007" + suffix);
         SqliteFixture::run(m_dir->filePath("LQsystem" + suffix), SystemScript);
@@ -119,19 +120,22 @@ private slots:
         newRow("code of a later row changed", Change{"1002", "update code set ccode='2009' where ccode='2001'", 4, Changed});
         newRow("code given a trailing blank", Change{"1001", "update code set ccode='100101 ' where ccode='100101'", 1, Changed});
         newRow("later row deleted", Change{"100101", "delete from code where ccode='1002'", 2, Changed});
-        newRow("later row deleted, its rowid taken by a copy", Change{"100101",
-            "delete from code where ccode='1002'; insert into code(rowid, ccode, bend) values(3, '1002', 9)", 5, ""});
-        newRow("other columns of a later row changed", Change{"1001", "update code set ccode_name='改', bend=bend where ccode='2001'", 5, ""});
+        newRow("later row deleted, its rowid taken by a copy",
+               Change{"100101", "delete from code where ccode='1002'; insert into code(rowid, ccode, bend) values(3, '1002', 9)",
+                      5, ""});
+        newRow("other columns of a later row changed",
+               Change{"1001", "update code set ccode_name='改', bend=bend where ccode='2001'", 5, ""});
         newRow("a row already written changed", Change{"1002", "update code set bend=5 where ccode='1001'", 5, ""});
-        newRow("trigger swallowing a later row's update", Change{"1002",
-            "create trigger swallow before update on code when old.ccode='2001' begin select raise(ignore); end", 4, Ignored});
+        newRow("trigger swallowing a later row's update",
+               Change{"1002", "create trigger swallow before update on code when old.ccode='2001' begin select raise(ignore); end",
+                      4, Ignored});
         newRow("a row added", Change{"1002", "insert into code(ccode, bend) values('1003', 8)", 5, ""});
     }
 
     // The row another program changed since the walk read it is not written: the walk stops there
     // with the box, keeps what it wrote before, leaves that row and the rest as they are, and its
-    // journal says how far it came and at which row it failed. An update a trigger swallows stops it likewise. A change the walk can't see (other columns, rows already
-    // written, new rows, a copy identical to the row it replaced) lets it complete.
+    // journal says how far it came and at which row it failed. An update a trigger swallows stops it likewise. A change the walk
+    // can't see (other columns, rows already written, new rows, a copy identical to the row it replaced) lets it complete.
     void anotherProgramChangesTheChart()
     {
         QFETCH(Change, change);
@@ -152,7 +156,8 @@ private slots:
 
         const int at = int(Codes.indexOf(change.atCode)) + 1;
         const QString reference = m_dir->filePath("reference.db");
-        SqliteFixture::run(reference, chartScript() + walkUpdates(0, at) + change.sql + ";" + walkUpdates(at, qMin(change.written, int(Codes.size()))));
+        SqliteFixture::run(reference, chartScript() + walkUpdates(0, at) + change.sql + ";"
+                                          + walkUpdates(at, qMin(change.written, int(Codes.size()))));
         QCOMPARE(SqliteFixture::dumpAll(m_yearDb), SqliteFixture::dumpAll(reference));
         const QStringList boxes = FormDriver::boxesShown();
         const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
@@ -369,17 +374,25 @@ private slots:
             if (shape.overOdbc)
                 QTest::addRow("odbc: %s", name) << shape << true;
         };
-        newRow("flags as texts, reals, blobs and NULL", Shape{"ccode TEXT, bend", {
-            "'1001' ~ '1' ~ 0", "'100101' ~ ' 1' ~ 1", "'1002' ~ 'abc' ~ 0", "'100201' ~ 1.0 ~ 1", "'1003' ~ 0.5 ~ 0", "'100301' ~ x'01' ~ 1",
-            "'1004' ~ NULL ~ 1", "'1005' ~ 9223372036854775807 ~ 1", "'1006' ~ -0.0 ~ 1", "'1007' ~ '' ~ 1"}, false});
-        newRow("codes as numbers, blobs and with NUL", Shape{"ccode, bend INTEGER", {
-            "1001 ~ 1 ~ 0", "100101 ~ 0 ~ 1", "1002.5 ~ 0 ~ 1", "x'31303033' ~ 0 ~ 1", "'10'||char(0)||'04' ~ 0 ~ 1", "NULL ~ NULL ~ 1", "'' ~ 0 ~ 0"}, false});
-        newRow("flag column of text affinity", Shape{"ccode TEXT, bend TEXT", {
-            "'1001' ~ 1 ~ 0", "'100101' ~ '0' ~ 1", "'1002' ~ ' ' ~ 1"}});
-        newRow("codes not valid UTF-8", Shape{"ccode TEXT, bend INTEGER", {
-            "'1001' ~ 9 ~ 0", "cast(x'31303031ff' as text) ~ 9 ~ 1", "cast(x'c3' as text) ~ 9 ~ 1"}, false});
-        newRow("NOCASE codes and copies", Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER", {
-            "'a' ~ 1 ~ 0", "'A' ~ 0 ~ 1", "'ab' ~ 0 ~ 1", "'ab' ~ 0 ~ 1", "'b' ~ 0 ~ 1"}});
+        newRow("flags as texts, reals, blobs and NULL",
+               Shape{"ccode TEXT, bend",
+                     {"'1001' ~ '1' ~ 0", "'100101' ~ ' 1' ~ 1", "'1002' ~ 'abc' ~ 0", "'100201' ~ 1.0 ~ 1", "'1003' ~ 0.5 ~ 0",
+                      "'100301' ~ x'01' ~ 1", "'1004' ~ NULL ~ 1", "'1005' ~ 9223372036854775807 ~ 1", "'1006' ~ -0.0 ~ 1",
+                      "'1007' ~ '' ~ 1"},
+                     false});
+        newRow("codes as numbers, blobs and with NUL",
+               Shape{"ccode, bend INTEGER",
+                     {"1001 ~ 1 ~ 0", "100101 ~ 0 ~ 1", "1002.5 ~ 0 ~ 1", "x'31303033' ~ 0 ~ 1", "'10'||char(0)||'04' ~ 0 ~ 1",
+                      "NULL ~ NULL ~ 1", "'' ~ 0 ~ 0"},
+                     false});
+        newRow("flag column of text affinity",
+               Shape{"ccode TEXT, bend TEXT", {"'1001' ~ 1 ~ 0", "'100101' ~ '0' ~ 1", "'1002' ~ ' ' ~ 1"}});
+        newRow("codes not valid UTF-8",
+               Shape{"ccode TEXT, bend INTEGER",
+                     {"'1001' ~ 9 ~ 0", "cast(x'31303031ff' as text) ~ 9 ~ 1", "cast(x'c3' as text) ~ 9 ~ 1"},
+                     false});
+        newRow("NOCASE codes and copies", Shape{"ccode TEXT COLLATE NOCASE, bend INTEGER",
+                                                {"'a' ~ 1 ~ 0", "'A' ~ 0 ~ 1", "'ab' ~ 0 ~ 1", "'ab' ~ 0 ~ 1", "'b' ~ 0 ~ 1"}});
     }
 
     // Whatever shape a row's code and flag are stored in, the walk finds the row again by them,

@@ -40,7 +40,8 @@ const BoxAnswerer::Answer PressAltE = BoxAnswerer::press(Qt::Key_E, Qt::AltModif
 bool onScreen(QWidget *widget)
 {
     const QRect area(widget->mapToGlobal(QPoint(0, 0)), widget->size());
-    const QImage screen = widget->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage screen =
+        widget->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
     const QImage painted = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     return screen.size() == painted.size() && screen == painted;
 }
@@ -65,7 +66,7 @@ bool writingLockedOut(const QString &path)
     return result == SQLITE_BUSY;
 }
 
-} // namespace
+}  // namespace
 
 class X11CheckWindow : public QObject {
     Q_OBJECT
@@ -151,7 +152,8 @@ private slots:
             QVERIFY2(answerer.shown[0].startsWith(MessageBox::ApplicationTitle
                                                   + "|按下级科目重算帐套 007，2031 年度（LQDATA_007_2031）的余额吗？"),
                      qPrintable(answerer.shown[0]));
-            QVERIFY2(answerer.shown[0].contains("将改动 2 行余额：\n1001 第 2 期：mb 230.00 → 250.00\n100101 第 2 期：mb 180.00 → 200.00\n"),
+            QVERIFY2(answerer.shown[0].contains(
+                         "将改动 2 行余额：\n1001 第 2 期：mb 230.00 → 250.00\n100101 第 2 期：mb 180.00 → 200.00\n"),
                      qPrintable(answerer.shown[0]));
             QVERIFY2(answerer.shown[0].contains("另有 1 个期间缺少余额行"), qPrintable(answerer.shown[0]));
             QVERIFY2(answerer.shown[0].endsWith("|取消"), qPrintable(answerer.shown[0]));
@@ -161,8 +163,9 @@ private slots:
         {
             BoxAnswerer answerer({PressAltR, PressEnter});
             press(m_window->recomputeButton, answerer, 2);
-            QVERIFY2(answerer.shown[1].startsWith(MessageBox::ApplicationTitle
-                                                  + "|已按下级科目重算帐套 007，2031 年度（LQDATA_007_2031）：改动 2 行余额，修复日志 "),
+            QVERIFY2(answerer.shown[1].startsWith(
+                         MessageBox::ApplicationTitle
+                         + "|已按下级科目重算帐套 007，2031 年度（LQDATA_007_2031）：改动 2 行余额，修复日志 "),
                      qPrintable(answerer.shown[1]));
             QVERIFY2(answerer.shown[1].contains("“修复日志”"), qPrintable(answerer.shown[1]));
         }
@@ -196,12 +199,14 @@ private slots:
             QTest::keyClick(m_window.get(), Qt::Key_E, Qt::AltModifier);
             QTRY_COMPARE(answerer.shown.size(), 2);
             QTRY_VERIFY(!m_window->busy());
-            QVERIFY2(answerer.shown[1].contains("|已重建帐套 007，2031 年度（LQDATA_007_2031）的末级标志：处理科目 5 个，改动末级标志 2 个，修复日志 "),
+            QVERIFY2(answerer.shown[1].contains(
+                         "|已重建帐套 007，2031 年度（LQDATA_007_2031）的末级标志：处理科目 5 个，改动末级标志 2 个，修复日志 "),
                      qPrintable(answerer.shown[1]));
         }
         QVERIFY(SqliteFixture::dumpAll(books()) != recomputed);
         QCOMPARE(SqliteFixture::dump(books(), "code"),
-                 expected("code", "update code set bend = 0 where ccode = '1001'; update code set bend = 1 where ccode = '10010101';"));
+                 expected("code",
+                          "update code set bend = 0 where ccode = '1001'; update code set bend = 1 where ccode = '10010101';"));
         QTRY_COMPARE(cell(list, 0, 2), QStringLiteral("0"));
         QCOMPARE(flags->model()->rowCount(), 0);
         QVERIFY(!m_window->endFlagsButton->isEnabled());

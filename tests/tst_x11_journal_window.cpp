@@ -27,7 +27,7 @@ using JournalDriver::Walk;
 
 const BoxAnswerer::Answer PressAltU = BoxAnswerer::press(Qt::Key_U, Qt::AltModifier);
 
-} // namespace
+}  // namespace
 
 class X11JournalWindow : public QObject {
     Q_OBJECT
@@ -62,7 +62,8 @@ private slots:
                                        "insert into GL_accsum values('1011', 2, 100.25, -0.01, 3);"
                                        "insert into GL_accsum values('1011', 4, 0.1, 0.2, 0.30000000000000004);"
                                        "insert into GL_accsum values('1011', 1, 77, 77, 77);"
-                                       "create table code(ccode text, bend);" + chart.join(""));
+                                       "create table code(ccode text, bend);"
+                                           + chart.join(""));
         const QString untouched = SqliteFixture::dump(balances(), "GL_accsum");
 
         // a walk killed halfway, one stopped, one failed, one completed, and the reset last
@@ -96,13 +97,16 @@ private slots:
         QStringList outcomes;
         for (int row = 0; row < list->model()->rowCount(); ++row)
             outcomes << cellUnder(list, row, "修复") + ':' + cellUnder(list, row, "结果").section(QStringLiteral("："), 0, 0);
-        QCOMPARE(outcomes, QStringList({"修正科目错误:完成", "彻底根除:完成", "彻底根除:在第 2 行失败", "彻底根除:写入 5 行后停止",
-                                        "彻底根除:未记录结束"}));
+        QCOMPARE(outcomes, QStringList({"修正科目错误:完成", "彻底根除:完成", "彻底根除:在第 2 行失败",
+                                        "彻底根除:写入 5 行后停止", "彻底根除:未记录结束"}));
         // the screen shows the list as the window paints it
         QTRY_VERIFY(list->viewport()->isVisible());
         const auto onScreen = [&] {
             const QRect area(list->viewport()->mapToGlobal(QPoint(0, 0)), list->viewport()->size());
-            const QImage screen = m_window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage screen = m_window->screen()
+                                      ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_RGB32);
             const QImage painted = list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
             return screen.size() == painted.size() && screen == painted;
         };
@@ -116,8 +120,10 @@ private slots:
             BoxAnswerer answerer({PressEnter});
             QTest::keyClick(list, Qt::Key_Return);
             QTRY_COMPARE(answerer.shown.size(), 1);
-            QVERIFY2(answerer.shown[0].startsWith(MessageBox::ApplicationTitle + "|撤销修复 " + reset.journal + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，2 月起）吗？"),
-                     qPrintable(answerer.shown[0]));
+            QVERIFY2(
+                answerer.shown[0].startsWith(MessageBox::ApplicationTitle + "|撤销修复 " + reset.journal
+                                             + "（修正科目错误，帐套 007，2031 年度（LQDATA_007_2031），科目 1011，2 月起）吗？"),
+                qPrintable(answerer.shown[0]));
             QVERIFY2(answerer.shown[0].endsWith("|取消"), qPrintable(answerer.shown[0]));
         }
         QCOMPARE(SqliteFixture::dump(balances(), "GL_accsum"), afterReset);

@@ -33,7 +33,8 @@ class tst_X11Window : public QObject {
     // A window on a chart of `codes` codes, about `wrongShare` of their flags wrong.
     bool openWindow(int codes, bool pick, double wrongShare = 0.1)
     {
-        m_dir = std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_x11_window-XXXXXX");
+        m_dir =
+            std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_x11_window-XXXXXX");
         writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}, {"002", "第二", {2008}, {}}});
         m_chart = generateChart(codes, {4, 2, 2, 2});
         writeAccountSetDatabase(data("LQDATA_001_2007.db"), m_chart, wrongShare, 7);
@@ -58,7 +59,10 @@ class tst_X11Window : public QObject {
     QImage statusLineOnScreen() const
     {
         const QRect area(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
-        return m_form->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage().convertToFormat(QImage::Format_RGB32);
+        return m_form->screen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     }
 
     // Label1 painted with its caption onto the empty status line, off the screen, by a label of
@@ -88,7 +92,7 @@ class tst_X11Window : public QObject {
             return std::max({qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))}) > 64;
         };
         int strokes = 0;
-        for (const QRect &rect : part & m_blank.rect())
+        for (const QRect &rect : part &m_blank.rect())
             for (int y = rect.top(); y <= rect.bottom(); ++y)
                 for (int x = rect.left(); x <= rect.right(); ++x) {
                     if (differ(screen.pixel(x, y), expected.pixel(x, y)))
@@ -101,10 +105,7 @@ class tst_X11Window : public QObject {
     bool showsCaption(const QRegion &part) const { return textShown(part) >= 20; }
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    }
+    void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
     void cleanup()
     {
         m_form.reset();
@@ -142,9 +143,10 @@ private slots:
         QVERIFY(openWindow(4000, true));
         const QString refused = m_chart[2000].code;
         // its flag is wrong, so the walk writes it
-        SqliteFixture::run(data("LQDATA_001_2007.db"), "update code set bend=9 where ccode='" + refused + "';"
-                                                           "create trigger refuse before update on code when old.ccode='" + refused
-                                                           + "' begin select raise(abort, '拒绝'); end;");
+        SqliteFixture::run(data("LQDATA_001_2007.db"), "update code set bend=9 where ccode='" + refused
+                                                           + "';"
+                                                             "create trigger refuse before update on code when old.ccode='"
+                                                           + refused + "' begin select raise(abort, '拒绝'); end;");
         bool shown = false;
         BoxAnswerer closer({[&](QWidget *box) {
             const QRect label(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
@@ -156,7 +158,8 @@ private slots:
         }});
         QTest::mouseClick(m_form->Command2, Qt::LeftButton);
         QCOMPARE(closer.shown.size(), 1);
-        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n拒绝"), qPrintable(closer.shown[0]));
+        QVERIFY2(closer.shown[0].startsWith(MessageBox::ApplicationTitle + "|重建末级科目标志时出错：\r\n拒绝"),
+                 qPrintable(closer.shown[0]));
         QVERIFY(closer.shown[0].endsWith("|确定"));
         QCOMPARE(m_form->Label1->text(), Working + refused);
         QVERIFY(shown);
@@ -183,7 +186,8 @@ private slots:
     void resetNamesTheTriggerInASecondBox()
     {
         QVERIFY(openWindow(40, true));
-        const QString code = SqliteFixture::select(data("LQDATA_001_2007.db"), "select ccode from GL_accsum limit 1").section('\'', 1, 1);
+        const QString code =
+            SqliteFixture::select(data("LQDATA_001_2007.db"), "select ccode from GL_accsum limit 1").section('\'', 1, 1);
         SqliteFixture::run(data("LQDATA_001_2007.db"), "create table audit(ccode TEXT); create trigger audit_writes after update"
                                                        " on GL_accsum begin insert into audit values(new.ccode); end;");
         QTest::keyClicks(m_form->txtCode, code);

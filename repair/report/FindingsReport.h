@@ -21,8 +21,8 @@ struct DatabaseFindings {
     QString accountSetName;  // empty where the caller does not have it
     QString year;
     QString database;
-    QString failure;  // why the database could not be read at all
-    QString note;     // what the caller says of it besides (a repair running on it)
+    QString failure;                       // why the database could not be read at all
+    QString note;                          // what the caller says of it besides (a repair running on it)
     std::optional<EndFlagCheck> endFlags;  // for a dry run: every flag the end-flag walk would write
     std::optional<BalanceCheck> balances;
     std::optional<RecomputePlan> recompute;  // its rows are listed only for a dry run

@@ -87,7 +87,7 @@ qint64 rowCount(const QString &path)
     return count;
 }
 
-} // namespace
+}  // namespace
 
 class PlatformLayer : public QObject {
     Q_OBJECT

@@ -7,7 +7,7 @@
 namespace db {
 class Connection;
 class Recordset;
-}
+}  // namespace db
 
 // The per-row lookup that the end-flag verdict must agree with: the engine itself asked, for one
 // code at a time, whether any longer code begins with it, as the repair once asked it for every

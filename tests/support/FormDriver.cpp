@@ -61,7 +61,10 @@ QStringList entries(const QComboBox *combo)
     return list;
 }
 
-QString seen(const QComboBox *combo) { return entries(combo).join(',') + '|' + combo->currentText(); }
+QString seen(const QComboBox *combo)
+{
+    return entries(combo).join(',') + '|' + combo->currentText();
+}
 
 QString iconText(MessageBox::Icon icon)
 {
@@ -76,4 +79,4 @@ QStringList boxesShown()
     return boxes;
 }
 
-} // namespace FormDriver
+}  // namespace FormDriver

@@ -40,4 +40,4 @@ QString iconText(MessageBox::Icon icon);
 // The message boxes recorded since the last call, in order, each as "icon|title|prompt".
 QStringList boxesShown();
 
-} // namespace FormDriver
+}  // namespace FormDriver

@@ -82,4 +82,4 @@ bool shownWhole(const QTableView *view, int row, int column)
     return view->fontMetrics().horizontalAdvance(index.data().toString()) + margins <= view->visualRect(index).width();
 }
 
-} // namespace JournalDriver
+}  // namespace JournalDriver

@@ -44,4 +44,4 @@ QString writeJournalOfAnEarlierVersion(const QString &directory);
 // The kinds of the rows an undo (n3fix --undo --json) left alone, in its order.
 QStringList kindsLeftAlone(const ProcessRun &undo);
 
-} // namespace JournalDriver
+}  // namespace JournalDriver

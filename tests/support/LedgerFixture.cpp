@@ -16,4 +16,4 @@ QString amount(const QJsonValue &value)
     return value.isString() ? value.toString() : value.isNull() ? QString("null") : "number " + spelled(value);
 }
 
-} // namespace LedgerFixture
+}  // namespace LedgerFixture

@@ -35,4 +35,4 @@ QString spelled(const QJsonValue &value);
 // expected line holds.
 QString amount(const QJsonValue &value);
 
-} // namespace LedgerFixture
+}  // namespace LedgerFixture

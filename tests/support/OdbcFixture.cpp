@@ -14,7 +14,8 @@ namespace OdbcFixture {
 void registerSqliteDriver(const QString &configDir)
 {
     QFile ini(QDir(configDir).filePath("odbcinst.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
+    QVERIFY(ini.open(QIODevice::WriteOnly)
+            && ini.write("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n") > 0);
     qputenv("ODBCSYSINI", QFile::encodeName(configDir));
     qputenv("XDG_DATA_HOME", QFile::encodeName(QDir(configDir).filePath("home")));
 }
@@ -29,4 +30,4 @@ void useDemoDatabases(const QString &dir)
     ODBC::setEngine({db::EngineKind::Odbc, QString()});
 }
 
-} // namespace OdbcFixture
+}  // namespace OdbcFixture

@@ -15,4 +15,4 @@ void registerSqliteDriver(const QString &configDir);
 // current directory, and points the tool at ODBC, recording message boxes.
 void useDemoDatabases(const QString &dir);
 
-} // namespace OdbcFixture
+}  // namespace OdbcFixture

@@ -51,8 +51,8 @@ QMap<QString, QString> snapshot(const QString &dir)
         const QFileInfo entry = it.nextFileInfo();
         QFile file(entry.filePath());
         const QByteArray bytes = entry.isFile() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        files[entry.filePath()] = QString::fromLatin1(bytes.toBase64()) + '@'
-            + QString::number(entry.lastModified().toMSecsSinceEpoch());
+        files[entry.filePath()] =
+            QString::fromLatin1(bytes.toBase64()) + '@' + QString::number(entry.lastModified().toMSecsSinceEpoch());
     }
     return files;
 }

@@ -13,8 +13,7 @@ struct Handle {
     sqlite3 *db = nullptr;
     explicit Handle(const QString &path)
     {
-        if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-            != SQLITE_OK)
+        if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
             qFatal("cannot open %s: %s", qPrintable(path), sqlite3_errmsg(db));
         sqlite3_busy_timeout(db, 10000);
     }
@@ -32,9 +31,9 @@ QString valueText(sqlite3_stmt *statement, int column)
         return QStringLiteral("f:") + QString::number(sqlite3_column_double(statement, column), 'g', 17);
     default:
         return QStringLiteral("t:'")
-            + QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-                                sqlite3_column_bytes(statement, column))
-            + QLatin1Char('\'');
+               + QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+                                   sqlite3_column_bytes(statement, column))
+               + QLatin1Char('\'');
     }
 }
 
@@ -55,11 +54,17 @@ QString query(sqlite3 *db, const QString &sql)
 }
 
 // Every row of `table` in rowid order.
-QString rows(sqlite3 *db, const QString &table) { return query(db, "select * from \"" + table + "\" order by rowid"); }
+QString rows(sqlite3 *db, const QString &table)
+{
+    return query(db, "select * from \"" + table + "\" order by rowid");
+}
 
-} // namespace
+}  // namespace
 
-QString literal(QString text) { return text.isNull() ? "NULL" : '\'' + text.replace('\'', "''") + '\''; }
+QString literal(QString text)
+{
+    return text.isNull() ? "NULL" : '\'' + text.replace('\'', "''") + '\'';
+}
 
 void run(const QString &path, const QString &script)
 {
@@ -77,8 +82,9 @@ void runLeavingLog(const QString &path, const QString &script)
     Handle handle(path);
     sqlite3_db_config(handle.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     char *error = nullptr;
-    if (sqlite3_exec(handle.db, ("pragma journal_mode=wal; pragma wal_autocheckpoint=0;" + script).toUtf8().constData(),
-                     nullptr, nullptr, &error) != SQLITE_OK) {
+    if (sqlite3_exec(handle.db, ("pragma journal_mode=wal; pragma wal_autocheckpoint=0;" + script).toUtf8().constData(), nullptr,
+                     nullptr, &error)
+        != SQLITE_OK) {
         const QString message = QString::fromUtf8(error);
         sqlite3_free(error);
         QFAIL(qPrintable(QStringLiteral("fixture script failed: ") + message));
@@ -131,4 +137,4 @@ QMap<QString, QByteArray> dumpDirectory(const QString &dir)
     return all;
 }
 
-} // namespace SqliteFixture
+}  // namespace SqliteFixture

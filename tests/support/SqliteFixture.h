@@ -33,4 +33,4 @@ QString dumpAll(const QString &path);
 // file as its bytes. Two snapshots compare equal only when no entry was added, removed or changed.
 QMap<QString, QByteArray> dumpDirectory(const QString &dir);
 
-} // namespace SqliteFixture
+}  // namespace SqliteFixture

@@ -29,7 +29,7 @@ QList<std::pair<QString, QString>> windows()
     return found;
 }
 
-} // namespace
+}  // namespace
 
 QStringList titles()
 {
@@ -103,4 +103,4 @@ QList<QImage> icons(const QString &windowId)
     return images;
 }
 
-} // namespace X11Windows
+}  // namespace X11Windows

@@ -34,4 +34,4 @@ QRect frame(const QString &windowId);
 // The images a window offers the window manager as its icon (_NET_WM_ICON), in the order given.
 QList<QImage> icons(const QString &windowId);
 
-} // namespace X11Windows
+}  // namespace X11Windows

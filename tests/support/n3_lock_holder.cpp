@@ -17,7 +17,8 @@ int main(int argc, char **argv)
         return 2;
     if (argc > 2 && std::strcmp(argv[2], "die") == 0) {
         if (sqlite3_exec(db, "PRAGMA cache_size=1; BEGIN; UPDATE GL_accsum SET mb = mb + 1; UPDATE code SET bend = bend + 100;",
-                         nullptr, nullptr, nullptr) != SQLITE_OK)
+                         nullptr, nullptr, nullptr)
+            != SQLITE_OK)
             return 3;
         std::_Exit(0);
     }

@@ -20,7 +20,7 @@ bool inputClosed(int ms)
     return ::poll(&input, 1, ms) > 0 && ::read(STDIN_FILENO, &byte, 1) <= 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -35,7 +35,7 @@ int pressInTheWindow(const QString &accountSet, const QString &year, const QStri
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

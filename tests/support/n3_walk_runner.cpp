@@ -28,7 +28,8 @@ int main(int argc, char **argv)
     FormDriver::pickFromList(form.Combo5, form.Combo5->findText(QString::fromLocal8Bit(argv[2])));
     QTimer ticker;  // the walk hands the window its events once per row
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        if (form.Label1->text().startsWith(QStringLiteral("正在修复")) && form.Label1->text().mid(4) >= QString::fromLocal8Bit(argv[3])) {
+        if (form.Label1->text().startsWith(QStringLiteral("正在修复"))
+            && form.Label1->text().mid(4) >= QString::fromLocal8Bit(argv[3])) {
             std::puts("holding");
             std::fflush(stdout);
             while (std::getchar() != EOF) {

@@ -31,8 +31,7 @@ const char DbmsName[] = "Microsoft SQL Server";
 std::atomic<long> tsqlCalls{0};
 std::atomic<long> statementsSent{0};
 
-template <typename Function>
-Function real(const char *name)
+template <typename Function> Function real(const char *name)
 {
     static_assert(sizeof(Function) == sizeof(void *));
     void *symbol = dlsym(RTLD_NEXT, name);
@@ -45,8 +44,7 @@ Function real(const char *name)
 
 // Copies the product name into an SQLGetInfo buffer of `bytes` bytes as characters of type Char,
 // truncated and terminated as ODBC does, and gives the whole name's length in bytes.
-template <typename Char>
-SQLRETURN answerDbmsName(SQLPOINTER value, SQLSMALLINT bytes, SQLSMALLINT *length)
+template <typename Char> SQLRETURN answerDbmsName(SQLPOINTER value, SQLSMALLINT bytes, SQLSMALLINT *length)
 {
     const std::size_t size = sizeof DbmsName - 1;
     if (length)
@@ -122,8 +120,8 @@ void tsqlObjectId(sqlite3_context *context, int, sqlite3_value **arguments)
 {
     sqlite3_stmt *find = nullptr;
     sqlite3_prepare_v2(sqlite3_context_db_handle(context),
-                       "select rowid from main.sqlite_master where type in ('table','view') and name=?1 collate nocase",
-                       -1, &find, nullptr);
+                       "select rowid from main.sqlite_master where type in ('table','view') and name=?1 collate nocase", -1,
+                       &find, nullptr);
     sqlite3_bind_value(find, 1, arguments[0]);
     if (sqlite3_step(find) == SQLITE_ROW)
         sqlite3_result_int64(context, sqlite3_column_int64(find, 0));
@@ -141,7 +139,10 @@ const char Catalogue[] =
     " and o.name=t.tbl_name collate nocase) from main.sqlite_master t where type='trigger';"
     "insert into sys.views select rowid from main.sqlite_master where type='view';";
 
-bool isWordCharacter(SQLWCHAR c) { return c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
+bool isWordCharacter(SQLWCHAR c)
+{
+    return c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+}
 
 // `statement` with each call left( outside quotes and brackets written "left"(.
 std::vector<SQLWCHAR> quoteLeftCalls(const SQLWCHAR *text, SQLINTEGER length)
@@ -161,8 +162,8 @@ std::vector<SQLWCHAR> quoteLeftCalls(const SQLWCHAR *text, SQLINTEGER length)
             closing = c;
         } else if (c == '[') {
             closing = ']';
-        } else if ((c | 0x20) == 'l' && (i == 0 || !isWordCharacter(in[i - 1])) && i + 4 <= in.size()
-                   && (in[i + 1] | 0x20) == 'e' && (in[i + 2] | 0x20) == 'f' && (in[i + 3] | 0x20) == 't') {
+        } else if ((c | 0x20) == 'l' && (i == 0 || !isWordCharacter(in[i - 1])) && i + 4 <= in.size() && (in[i + 1] | 0x20) == 'e'
+                   && (in[i + 2] | 0x20) == 'f' && (in[i + 3] | 0x20) == 't') {
             std::size_t next = i + 4;
             while (next < in.size() && (in[next] == ' ' || in[next] == '\t' || in[next] == '\r' || in[next] == '\n'))
                 ++next;
@@ -185,15 +186,21 @@ bool calledByDriver(const void *caller)
     return dladdr(caller, &info) && info.dli_fname && std::strstr(info.dli_fname, "sqlite3odbc");
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
 // How many times left() and len() were answered here; a test reads it (and finds the shim by it).
-__attribute__((visibility("default"))) long n3_tsql_shim_calls() { return tsqlCalls.load(); }
+__attribute__((visibility("default"))) long n3_tsql_shim_calls()
+{
+    return tsqlCalls.load();
+}
 
 // How many statements the tool has sent to the driver manager to be run.
-__attribute__((visibility("default"))) long n3_tsql_shim_statements() { return statementsSent.load(); }
+__attribute__((visibility("default"))) long n3_tsql_shim_statements()
+{
+    return statementsSent.load();
+}
 
 __attribute__((visibility("default"))) SQLRETURN SQLExecute(SQLHSTMT statement)
 {
@@ -259,8 +266,7 @@ __attribute__((visibility("default"))) SQLRETURN SQLExecDirectW(SQLHSTMT stateme
 }
 
 // The driver opens its database file with sqlite3_open_v2 only.
-__attribute__((visibility("default"))) int sqlite3_open_v2(const char *file, sqlite3 **database, int flags,
-                                                           const char *vfs)
+__attribute__((visibility("default"))) int sqlite3_open_v2(const char *file, sqlite3 **database, int flags, const char *vfs)
 {
     static const auto forward = real<int (*)(const char *, sqlite3 **, int, const char *)>("sqlite3_open_v2");
     const int result = forward(file, database, flags, vfs);
@@ -275,4 +281,4 @@ __attribute__((visibility("default"))) int sqlite3_open_v2(const char *file, sql
     return result;
 }
 
-} // extern "C"
+}  // extern "C"

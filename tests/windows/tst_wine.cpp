@@ -40,11 +40,11 @@ QProcessEnvironment wineEnvironment()
 }
 
 // One run of a Windows program of the build under Wine, to its end.
-ProcessRun wine(const QString &program, const QStringList &arguments,
-                const QProcessEnvironment &environment = wineEnvironment(), const QString &workingDirectory = {})
+ProcessRun wine(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment = wineEnvironment(),
+                const QString &workingDirectory = {})
 {
-    return runProcess(QStringLiteral("wine"), QStringList{QDir(windowsFolder()).filePath(program)} + arguments,
-                      environment, workingDirectory);
+    return runProcess(QStringLiteral("wine"), QStringList{QDir(windowsFolder()).filePath(program)} + arguments, environment,
+                      workingDirectory);
 }
 
 // Every row of every table in the SQLite file at `path`, with each value's storage class.
@@ -66,7 +66,8 @@ QString dump(const QString &path)
         sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr);
         while (sqlite3_step(statement) == SQLITE_ROW) {
             for (int c = 0; c < sqlite3_column_count(statement); ++c)
-                text += QStringLiteral("%1:%2|").arg(sqlite3_column_type(statement, c))
+                text += QStringLiteral("%1:%2|")
+                            .arg(sqlite3_column_type(statement, c))
                             .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, c))));
             text += QLatin1Char('\n');
         }
@@ -162,7 +163,7 @@ QImage firstGlyph(const QImage &ink)
     return ink.copy(left, top, size, size);
 }
 
-} // namespace
+}  // namespace
 
 class WineTests : public QObject {
     Q_OBJECT
@@ -221,14 +222,14 @@ private slots:
         environment.insert("WINEPATH", qEnvironmentVariable("N3FIX_WINDOWS_DLLS"));
         environment.insert("N3FIX_EXE", wineName(QDir(windowsFolder()).filePath("n3fix.exe")));
         const QString log = m_dir.filePath(QStringLiteral("platform-layer.txt"));
-        const ProcessRun run = runProcess(QStringLiteral("wine"),
-                                          {qEnvironmentVariable("N3FIX_WINDOWS_TESTS"), "-o", wineName(log) + ",txt"},
-                                          environment);
+        const ProcessRun run = runProcess(
+            QStringLiteral("wine"), {qEnvironmentVariable("N3FIX_WINDOWS_TESTS"), "-o", wineName(log) + ",txt"}, environment);
         QFile file(log);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QVERIFY2(run.status == 0, (text + run.err).constData());
-        QVERIFY2(QRegularExpression("Totals: [1-9][0-9]* passed, 0 failed").match(QString::fromUtf8(text)).hasMatch(), text.constData());
+        QVERIFY2(QRegularExpression("Totals: [1-9][0-9]* passed, 0 failed").match(QString::fromUtf8(text)).hasMatch(),
+                 text.constData());
     }
 
     // n3demo.exe writes the very databases the Linux n3demo writes, but for the folder each
@@ -278,7 +279,8 @@ private slots:
         QVERIFY(QFileInfo::exists(QDir(builds.windowsDir).filePath("journal/" + windowsId + ".journal")));
 
         // each undoes its own reset, then its walk
-        builds.linuxRun = runProcess(QStringLiteral(N3FIX), {"--data-dir", builds.linuxDir, "--undo", linuxId}, builds.linuxEnvironment);
+        builds.linuxRun =
+            runProcess(QStringLiteral(N3FIX), {"--data-dir", builds.linuxDir, "--undo", linuxId}, builds.linuxEnvironment);
         builds.windowsRun = wine(QStringLiteral("n3fix.exe"), {"--data-dir", wineName(builds.windowsDir), "--undo", windowsId});
         builds.compare();
         QCOMPARE(builds.linuxRun.status, 0);
@@ -326,8 +328,8 @@ private slots:
 
         QProcess walk;
         walk.setProcessEnvironment(wineEnvironment());
-        walk.start(QStringLiteral("wine"), QStringList{QDir(windowsFolder()).filePath("n3fix.exe"), "--data-dir", wineName(dir)}
-                                               + walkOfFirstSet());
+        walk.start(QStringLiteral("wine"),
+                   QStringList{QDir(windowsFolder()).filePath("n3fix.exe"), "--data-dir", wineName(dir)} + walkOfFirstSet());
         QVERIFY(walk.waitForStarted());
         // killed while it writes the chart: once its write-ahead log holds a few hundred rows' pages
         QElapsedTimer waited;
@@ -344,7 +346,8 @@ private slots:
         QCOMPARE(listed.status, 0);
         const QJsonObject repair = newestRepair(listed.out);
         QCOMPARE(repair.value("outcome").toString(), QStringLiteral("stopped"));  // no outcome recorded, no process holding it
-        const ProcessRun undone = wine(QStringLiteral("n3fix.exe"), {"--data-dir", wineName(dir), "--undo", repair.value("id").toString()});
+        const ProcessRun undone =
+            wine(QStringLiteral("n3fix.exe"), {"--data-dir", wineName(dir), "--undo", repair.value("id").toString()});
         QVERIFY2(undone.status == 0, (undone.out + undone.err).constData());
         QCOMPARE(dump(database), before);
     }
@@ -360,8 +363,11 @@ private slots:
         for (const char *variable : {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES"})
             command << QString::fromLatin1(variable) + QLatin1Char('=') + wineEnvironment().value(QString::fromLatin1(variable));
         command << "wine" << QDir(windowsFolder()).filePath("n3fix.exe") << "--data-dir" << wineName(dir) << walkOfFirstSet();
-        QCOMPARE(runProcess("tmux", QStringList{"-u", "new-session", "-d", "-s", session, "-x", "120", "-y", "10", "--",
-                                                "sh", "-c", "\"$@\"; sleep 600", "walk"} + command).status, 0);
+        QCOMPARE(runProcess("tmux", QStringList{"-u", "new-session", "-d", "-s", session, "-x", "120", "-y", "10", "--", "sh",
+                                                "-c", "\"$@\"; sleep 600", "walk"}
+                                        + command)
+                     .status,
+                 0);
         const QRegularExpression bar(QStringLiteral("^LQDATA_001_2006 \\[(#*)(\\.*)\\] (\\d+)/100000 *$"));
         QString screen;
         bool barSeen = false;
@@ -420,14 +426,17 @@ private slots:
             QThread::msleep(500);
             const ProcessRun tree = runProcess(QStringLiteral("xwininfo"), {"-root", "-tree"});
             for (const QString &line : QString::fromUtf8(tree.out).split(QLatin1Char('\n'))) {
-                const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\"([^\"]*)\".* (\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+ +\\+(-?\\d+)\\+(-?\\d+)")).match(line);
+                const QRegularExpressionMatch m =
+                    QRegularExpression(QStringLiteral("\"([^\"]*)\".* (\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+ +\\+(-?\\d+)\\+(-?\\d+)"))
+                        .match(line);
                 if (m.hasMatch() && m.captured(1) == Caption && m.captured(2).toInt() > 100)
                     frame = QRect(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
             }
         }
         QVERIFY2(!frame.isNull(), "no window with the caption appeared");
         QThread::msleep(3000);  // the lists are filled and the window painted
-        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+        const QImage shot =
+            QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
         window.kill();
         window.waitForFinished();
         shot.save(qEnvironmentVariable("N3FIX_WINE_SCREENSHOT", m_dir.filePath("window.png")));
