@@ -38,6 +38,11 @@ StorageClass storageClass(const QVariant &value)
     }
 }
 
+bool storedAsInteger(const QVariant &stored, qint64 value)
+{
+    return storageClass(stored) == StorageClass::Integer && stored.toLongLong() == value;
+}
+
 QJsonValue jsonValue(const QVariant &value)
 {
     switch (storageClass(value)) {

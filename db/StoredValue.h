@@ -15,6 +15,10 @@ namespace db {
 // beyond the signed 64 bits).
 enum class StorageClass { Null, Integer, Real, Text, Blob, Other };
 StorageClass storageClass(const QVariant &value);
+// Whether writing the integer `value` leaves the stored value exactly as it is: an integer of that
+// value. A value kept in another form ('1 ', 1.0, '0.00') is equal by value but is rewritten as an
+// integer, so a repair writes and journals it all the same, and undo can give the old form back.
+bool storedAsInteger(const QVariant &stored, qint64 value);
 
 // A value read from a database as it is shown, the same in every front end.
 

@@ -1,7 +1,6 @@
 #include "BalanceReset.h"
 
 #include "BalanceJournal.h"
-#include "EndFlagPlan.h"
 #include "AccountCodes.h"
 #include "Journal.h"
 #include "TriggerNotice.h"
@@ -10,6 +9,7 @@
 #include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
+#include "db/StoredValue.h"
 #include "db/TableTriggers.h"
 
 #include <QRegularExpression>
@@ -72,7 +72,7 @@ void listRow(const db::Recordset &matched, BalanceResetRun &run)
 bool keepsItsAmounts(const db::Recordset &matched)
 {
     for (const QString &amount : BalanceJournalAmounts)
-        if (!storedAsInteger(matched.field(amount), 0))
+        if (!db::storedAsInteger(matched.field(amount), 0))
             return false;
     return true;
 }

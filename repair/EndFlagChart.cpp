@@ -174,7 +174,7 @@ void EndFlagChart::addCode(std::string_view text, CodeForm form, const QVariant 
 // The flag of the row being read: a whole number 0 or 1 in a byte, anything else as it is.
 void EndFlagChart::addFlag(const QVariant &flag)
 {
-    if (storedAsInteger(flag, 0) || storedAsInteger(flag, 1)) {
+    if (db::storedAsInteger(flag, 0) || db::storedAsInteger(flag, 1)) {
         m_flags.push_back(std::int8_t(flag.toLongLong()));
         return;
     }

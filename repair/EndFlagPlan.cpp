@@ -106,9 +106,4 @@ bool flagIsRight(const QVariant &stored, int right)
     }
 }
 
-bool storedAsInteger(const QVariant &stored, int value)
-{
-    return db::storageClass(stored) == db::StorageClass::Integer && stored.toLongLong() == value;
-}
-
 }  // namespace repair

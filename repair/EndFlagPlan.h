@@ -25,9 +25,4 @@ std::vector<std::int8_t> rightEndFlags(const std::shared_ptr<db::Connection> &co
 // number. A NULL, a blob or any other text is changed by the repair.
 bool flagIsRight(const QVariant &stored, int right);
 
-// Whether writing the integer `value` leaves the stored value exactly as it is: an integer of that
-// value. A value kept in another form ('1 ', 1.0) is equal by value but is rewritten as an
-// integer, so a repair writes and journals it all the same, and undo can give the old form back.
-bool storedAsInteger(const QVariant &stored, int value);
-
 }  // namespace repair

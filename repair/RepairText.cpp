@@ -1,7 +1,6 @@
 #include "RepairText.h"
 
 #include "BalanceRecompute.h"
-#include "EndFlagPlan.h"
 #include "Money.h"
 
 #include "db/StoredValue.h"
@@ -233,9 +232,9 @@ QString amountShown(const QVariant &stored)
 
 QString flagShown(const QVariant &stored)
 {
-    if (storedAsInteger(stored, 1))
+    if (db::storedAsInteger(stored, 1))
         return QStringLiteral("是（1）");
-    if (storedAsInteger(stored, 0))
+    if (db::storedAsInteger(stored, 0))
         return QStringLiteral("否（0）");
     if (db::storageClass(stored) == db::StorageClass::Text)
         return QStringLiteral("“%1”").arg(stored.toString());
