@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
+#include "tests/support/DataFiles.h"
 #include "tests/support/FormDriver.h"
 #include "tests/support/SqliteFixture.h"
 
@@ -83,7 +84,7 @@ private slots:
     {
         QFETCH(Case, press);
         QTemporaryDir dir, referenceDir;
-        SqliteFixture::run(dir.filePath("LQsystem.db"), SystemScript);
+        SqliteFixture::run(systemDatabase(dir.path()), SystemScript);
         for (const char *name : {"LQDATA_001_2006.db", "LQDATA_001_2007.db", "LQDATA__2007.db"})
             SqliteFixture::run(dir.filePath(name), YearScript);
         FormDriver::useDataDirectory(dir.path());
@@ -94,7 +95,7 @@ private slots:
         QTest::keyClicks(form->txtCode, press.code);
         enter(form->Combo1, press.period);
         QMap<QString, QByteArray> expected = SqliteFixture::dumpDirectory(dir.path());
-        const QString reference = referenceDir.filePath("LQDATA_001_2007.db");
+        const QString reference = yearDatabase(referenceDir.path());
         const QString update = "update GL_accsum set mb=0, md=0, mc=0 where ccode=%1 and iperiod>=%2;";
         const bool succeeds = press.boxes == QStringList{plain("修复成功！")};
         SqliteFixture::run(reference, YearScript + (succeeds ? update.arg(SqliteFixture::literal(press.code), press.period) : ""));
@@ -114,9 +115,9 @@ private slots:
     void triggerNamedAfterSuccess()
     {
         QTemporaryDir dir;
-        SqliteFixture::run(dir.filePath("LQsystem.db"), SystemScript);
+        SqliteFixture::run(systemDatabase(dir.path()), SystemScript);
         SqliteFixture::run(
-            dir.filePath("LQDATA_001_2007.db"),
+            yearDatabase(dir.path()),
             YearScript
                 + "create table audit(ccode TEXT);"
                   "create trigger audit_writes after update on GL_accsum begin insert into audit values(new.ccode); end;");
@@ -132,7 +133,7 @@ private slots:
         QCOMPARE(boxes.size(), 2);
         QCOMPARE(boxes[0], plain("修复成功！"));
         QVERIFY2(boxes[1].startsWith(plain("数据表 GL_accsum 上有触发器 audit_writes：")), qPrintable(boxes[1]));
-        QCOMPARE(SqliteFixture::select(dir.filePath("LQDATA_001_2007.db"), "select count(*) from audit"), QStringLiteral("i:2\n"));
+        QCOMPARE(SqliteFixture::select(yearDatabase(dir.path()), "select count(*) from audit"), QStringLiteral("i:2\n"));
     }
 };
 

@@ -3,6 +3,7 @@
 // tables with headers; the keyboard; a locked database and a repair running in another process,
 // each named in one box with nothing changed; a walk stopped by closing the window; the real ODBC
 // driver manager in the worker threads; and the option that opens it.
+#include "support/DataFiles.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
@@ -43,7 +44,7 @@ class CheckWindowTest : public DataDirectoryTest {
     Q_OBJECT
     std::unique_ptr<CheckWindow> m_window;
 
-    QString books() const { return data("LQDATA_007_2031.db"); }
+    QString books() const { return yearDatabase(m_dir->path(), "007", "2031"); }
 
     void openWindow()
     {
@@ -90,11 +91,12 @@ private slots:
     // reads with every cell.
     void listsEveryDatabase()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031, 2032, 2033}, {2030}}, {"008", "空壳", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()),
+                            {{"007", "异形", {2031, 2032, 2033}, {2030}}, {"008", "空壳", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
-        SqliteFixture::run(data("LQDATA_007_2033.db"),
+        SqliteFixture::run(yearDatabase(m_dir->path(), "007", "2033"),
                            "create table code(ccode text, bend integer); insert into code values('1', 1);");
-        QFile garbage(data("LQDATA_008_2031.db"));
+        QFile garbage(yearDatabase(m_dir->path(), "008", "2031"));
         QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
         garbage.close();
         openWindow();
@@ -154,7 +156,7 @@ private slots:
         });
         QCOMPARE(AmountColumnsSetting::remember("mb, md, mc, mb"), QStringLiteral("金额列“mb”给出了两次。"));
         QCOMPARE(AmountColumnsSetting::remember("mb,md,mc,me"), QString());
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), "create table code(ccode TEXT primary key, bend INTEGER); create table GL_accsum(ccode TEXT,"
                                     " iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC, me NUMERIC);"
                                     "insert into code values('1002',0),('100201',1),('100202',1);"
@@ -174,7 +176,7 @@ private slots:
     // headers, as a spreadsheet pastes them, and 复制 leads every table's context menu.
     void findingsAsAccountantsReadThem()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), "create table code(ccode TEXT primary key, bend INTEGER); create table GL_accsum(ccode TEXT,"
                                     " iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC);"
                                     "insert into code values('1002',1),('100201',1),('100202',0);"
@@ -225,7 +227,7 @@ private slots:
     // tables; F5 checks again and keeps the database selected.
     void keyboard()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
         openWindow();
         QCOMPARE(QApplication::focusWidget(), m_window->databaseList);
@@ -255,7 +257,7 @@ private slots:
     // one box that the file is locked; nothing is changed.
     void lockedDatabase()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
         const QString planted = SqliteFixture::dumpAll(books());
         m_helper.start(N3_LOCK_HOLDER, {books()});
@@ -289,7 +291,7 @@ private slots:
     // asked for there is refused in one box with nothing changed; once it is gone, F5 clears it.
     void repairRunningElsewhere()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         writeLongChart(3000);
         m_helper.start(N3_WALK_RUNNER, {m_dir->path(), "2031", "101500"});
         QVERIFY(m_helper.waitForReadyRead(120000) && m_helper.readAll() == "holding\n");
@@ -319,7 +321,7 @@ private slots:
     // A database that can't be read by the time its repair is asked for: one box says why.
     void unreadableWhenAskedFor()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
         openWindow();
         QVERIFY(QFile::remove(books()));
@@ -340,7 +342,7 @@ private slots:
     // and the rows before keep their new flags; the window goes once the walk has stopped.
     void closingStopsTheWalk()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         writeLongChart(30000);
         openWindow();
         MessageBox::answerNext(0);
@@ -424,7 +426,7 @@ private slots:
     // stays up until it is closed.
     void programOpensTheWindow()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         DataDirectoryTest::programOpensTheWindow(N3FIX, {"--check-window", "--repair-end-flags"}, {"--check-window"});
     }
 };

@@ -14,6 +14,7 @@
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
 #include "repair/Undo.h"
+#include "support/DataFiles.h"
 #include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
@@ -56,10 +57,10 @@ static std::pair<std::vector<std::int8_t>, std::vector<int>> bothWays(const std:
 class CodeShapes : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString yearDb() const { return m_dir.filePath("LQDATA_001_2007.db"); }
+    QString yearDb() const { return yearDatabase(m_dir.path()); }
 
 private slots:
-    void initTestCase() { SqliteFixture::run(m_dir.filePath("LQsystem.db"), SystemScript); }
+    void initTestCase() { SqliteFixture::run(systemDatabase(m_dir.path()), SystemScript); }
     void init()
     {
         QFile::remove(yearDb());

@@ -6,6 +6,7 @@
 // each repair where, a repair looked for on other data named with the option that reaches it,
 // every JSON object's members in the order of their names, a window started without a display,
 // and n3demo's chart size.
+#include "support/DataFiles.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 #include "support/TestUser.h"
@@ -117,7 +118,7 @@ class tst_CommandLine : public QObject {
     // Makes the database file of account set 002's year 2006 unreadable.
     void breakDatabase()
     {
-        QFile broken(data() + "/LQDATA_002_2006.db");
+        QFile broken(yearDatabase(data(), "002", "2006"));
         QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate) && broken.write(QByteArray(4096, 'x')) == 4096);
     }
 
@@ -282,7 +283,7 @@ private slots:
     // every file as it was, no journal made; the exit status says whether a flag would be written.
     void endFlagDryRunListsWhatTheWalkWrites()
     {
-        const QString file = data() + "/LQDATA_003_2007.db";
+        const QString file = yearDatabase(data(), "003", "2007");
         QVERIFY(QFile::remove(file));
         SqliteFixture::run(file, "create table code(ccode, bend);"
                                  "insert into code values('1001',1),('100101    ',0),(1002,'1 '),('100201','1 '),('100202',1.0),"
@@ -536,8 +537,8 @@ private slots:
     void monthWrittenOtherwise()
     {
         // The rows of 1002 from period 5 on, counted here from the file.
-        const QString counted = SqliteFixture::select(data() + "/LQDATA_001_2007.db",
-                                                      "select count(*) from GL_accsum where ccode='1002' and iperiod>=5");
+        const QString counted =
+            SqliteFixture::select(yearDatabase(data()), "select count(*) from GL_accsum where ccode='1002' and iperiod>=5");
         for (const char *period : {"5", " 5", "+5", "05"}) {
             const Run run = n3fix({"--data-dir", "%DATA%", "--reset-balance", "--account-set", "001", "--year", "2007", "--code",
                                    "1002", "--from-period", period, "--dry-run", "--json"});

@@ -1,5 +1,6 @@
 // The connection module on both engines: real SQLite files and the system's ODBC driver
 // manager (unixODBC).
+#include "support/DataFiles.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
@@ -55,8 +56,8 @@ private slots:
         QVERIFY(ODBC::ConnectDatabase(ODBC::SystemDatabase) && ODBC::DbConn() != first && ODBC::DbConn()->isOpen());
         QVERIFY(!ODBC::ConnectDatabase("LQDATA_001_1999"));
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
-        QVERIFY(shown.size() == 1 && shown[0].prompt.contains(QDir::toNativeSeparators(m_dir.filePath("LQDATA_001_1999.db"))));
-        QVERIFY(!QFile::exists(m_dir.filePath("LQDATA_001_1999.db")) && !ODBC::DbConn()->isOpen());
+        QVERIFY(shown.size() == 1 && shown[0].prompt.contains(QDir::toNativeSeparators(yearDatabase(m_dir.path(), "001", "1999"))));
+        QVERIFY(!QFile::exists(yearDatabase(m_dir.path(), "001", "1999")) && !ODBC::DbConn()->isOpen());
         QCOMPARE(
             db::buildConnectionString(ODBC::accountSetDatabaseName("667", "2007")),
             "DRIVER=SQL Server;SERVER=(local);APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQDATA_667_2007;Trusted_Connection=Yes");

@@ -2,6 +2,7 @@
 // stage, and met by other programs at work on the same database, all as real processes: the
 // database stays whole, the repair stays listed, and undo puts back exactly the rows it wrote.
 #include "demo/DemoData.h"
+#include "support/DataFiles.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
@@ -52,8 +53,11 @@ class CrashSafety : public QObject {
     std::unique_ptr<QTemporaryDir> m_work;
     QProcess m_walker;  // n3_walk_runner
 
-    QString data(const QString &name = QString()) const { return m_work->filePath("data/" + name); }
-    QString yearDb() const { return data("LQDATA_001_2007.db"); }
+    QString data(const QString &name = QString()) const
+    {
+        return m_work->filePath(name.isEmpty() ? QStringLiteral("data") : "data/" + name);
+    }
+    QString yearDb() const { return yearDatabase(data()); }
     QString original(const QString &name) const { return m_templates.filePath("original/" + name); }
 
     ProcessRun n3fix(QStringList arguments, const QString &dataDir = QString())
@@ -109,7 +113,7 @@ class CrashSafety : public QObject {
     // they were, and its undo is refused. Counts in `undone` the times the books had changed.
     void checkRecoverable(const QString &dir, const QString &kind, const QString &before, const QString &step, int &undone)
     {
-        const QString db = QDir(dir).filePath("LQDATA_001_2007.db");
+        const QString db = yearDatabase(dir);
         QCOMPARE(SqliteFixture::dump(db, "pragma_integrity_check"), QStringLiteral("t:'ok'\n"));
         QJsonObject found;
         for (const QJsonValue repair : listed(dir)) {
@@ -462,8 +466,7 @@ private slots:
                 unrecordedSeen = true;
                 QVERIFY(!run.json()[0]["outcome_recorded"].toBool());
             } else if (run.status == 2 && scenario == "recompute") {  // one transaction: nothing changed
-                QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动")
-                             && books(QDir(dir).filePath("LQDATA_001_2007.db")) == before,
+                QVERIFY2(QString::fromUtf8(run.err).contains("未做任何改动") && books(yearDatabase(dir)) == before,
                          qPrintable(step));
             }
             checkRecoverable(dir, kindOf(scenario), before, step, undone);
@@ -540,7 +543,7 @@ private slots:
     {
         m_work = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(data()));
-        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        writeSystemDatabase(systemDatabase(data()), {{"001", "演示", {2007}, {}}});
         const QString chart = "create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
                               "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
                               "with recursive n(x) as (select 1 union all select x+1 from n where x<150000)"
@@ -617,7 +620,7 @@ private slots:
             SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         m_work = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(data()));
-        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        writeSystemDatabase(systemDatabase(data()), {{"001", "演示", {2007}, {}}});
         SqliteFixture::run(yearDb(), QStringLiteral("create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
                                                     "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md);"
                                                     "create table other_writes(walked INTEGER);"

@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "demo/ChartOfAccounts.h"
+#include "support/DataFiles.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
@@ -65,8 +66,8 @@ class tst_EndFlag : public QObject {
     {
         m_dir =
             std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_end_flag-XXXXXX");
-        SqliteFixture::run(m_dir->filePath("LQsystem.db"), SystemScript);
-        m_yearDb = m_dir->filePath("LQDATA_001_2007.db");
+        SqliteFixture::run(systemDatabase(m_dir->path()), SystemScript);
+        m_yearDb = yearDatabase(m_dir->path());
         SqliteFixture::run(m_yearDb, yearScript);
         FormDriver::useDataDirectory(m_dir->path());
         m_form = FormDriver::openWindow();

@@ -1,5 +1,6 @@
 // Faults of the embedded engine met through the real window, and the tool killed in the middle of
 // an end-flag walk: each fault is reported in a box, the window goes on, no file is left changed.
+#include "support/DataFiles.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
@@ -18,15 +19,18 @@ class Faults : public QObject {
     std::unique_ptr<QTemporaryDir> m_root;  // data/ is the data directory; x.db lies outside it
     std::unique_ptr<Form1> m_form;
     QProcess m_helper;  // the lock holder or the walk runner
-    QString data(const QString &name = QString()) const { return m_root->filePath("data/" + name); }
+    QString data(const QString &name = QString()) const
+    {
+        return m_root->filePath(name.isEmpty() ? QStringLiteral("data") : "data/" + name);
+    }
 private slots:
     void init()
     {
         m_root = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir().mkpath(data("LQDATA_001_2007")));  // so that data/LQDATA_001_2007/../../x.db is the bait x.db
         // LQDATA_001_2006.db stays missing
-        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2006, 2007}, {}}});
-        for (const QString &file : {data("LQDATA_001_2007.db"), m_root->filePath("x.db")})
+        writeSystemDatabase(systemDatabase(data()), {{"001", "演示", {2006, 2007}, {}}});
+        for (const QString &file : {yearDatabase(data()), m_root->filePath("x.db")})
             writeAccountSetDatabase(file, generateChart(40), 0.1, 7);
         FormDriver::useDataDirectory(data());
         m_helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -83,7 +87,7 @@ private slots:
         QFETCH(QString, year);
         QFETCH(QString, connection);
         QFETCH(QString, walk);
-        const QString yearDb = data("LQDATA_001_2007.db");
+        const QString yearDb = yearDatabase(data());
         if (QFile file(yearDb); fault == "garbage")
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(QByteArray(4096, '\xA5')) == 4096);
         else if (fault == "read-only" && !(QFile::setPermissions(yearDb, QFile::ReadOwner) && !QFileInfo(yearDb).isWritable()))
@@ -128,7 +132,7 @@ private slots:
     void killedWalkLeavesACleanPrefix()
     {
         const QVector<ChartAccount> chart = generateChart(20000, {4, 2, 2, 2});
-        const QString yearDb = data("LQDATA_001_2007.db");
+        const QString yearDb = yearDatabase(data());
         QVERIFY(QFile::remove(yearDb));
         writeAccountSetDatabase(yearDb, chart, 0.1, 7);
         const QStringList old = codeRows(yearDb);
@@ -175,7 +179,7 @@ private slots:
     // journal remembers the file's own journal mode, and the next walk puts it back.
     void journalModeRestoredByTheNextWalk()
     {
-        const QString yearDb = data("LQDATA_001_2007.db");
+        const QString yearDb = yearDatabase(data());
         QVERIFY(QFile::remove(yearDb));
         writeAccountSetDatabase(yearDb, generateChart(3000, {4, 2, 2, 2}), 0.1, 7);
         m_helper.start(N3_WALK_RUNNER, {data(), "2007", "2"});

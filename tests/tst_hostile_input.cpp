@@ -1,5 +1,6 @@
 // Hostile text in every field a user can type into, then both repairs: nothing crashes or hangs, and
 // the files change only as the repairs are meant to (the code's balances from the period on, the flags).
+#include "support/DataFiles.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
@@ -34,7 +35,7 @@ private slots:
     void init()
     {
         useFreshDataDirectory();
-        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2006, 2007}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"001", "演示", {2006, 2007}, {}}});
         QString script =
             "create table code(ccode TEXT, ccode_name TEXT, bend INTEGER);"
             "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb NUMERIC, md NUMERIC, mc NUMERIC); insert into GL_accsum values(NULL,1,1,2,3);";
@@ -43,7 +44,7 @@ private slots:
                                      "insert into GL_accsum values(%1,1,%2.5,%2,-%2),(%1,6,%2.5,%2,-%2),(%1,12,%2.5,%2,-%2);")
                           .arg(SqliteFixture::literal(Codes[i]))
                           .arg(i + 1);
-        SqliteFixture::run(m_dir->filePath("LQDATA_001_2007.db"), script);
+        SqliteFixture::run(yearDatabase(m_dir->path()), script);
     }
     void cleanup()
     {
@@ -116,7 +117,7 @@ private slots:
                        : QStringList({connection, reset, connection,
                                       "16|N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n数据库连接未打开，无法执行操作。"}));
 
-        const QString yearDb = expected.filePath("LQDATA_001_2007.db");
+        const QString yearDb = yearDatabase(expected.path());
         if (resets && Codes.contains(code))  // the code's balances cleared from the first period on
             SqliteFixture::run(yearDb, QStringLiteral("update GL_accsum set mb=0,md=0,mc=0 where ccode=%1 and iperiod>=%2")
                                            .arg(SqliteFixture::literal(code))

@@ -1,6 +1,7 @@
 // The journal window on real journals, made by real repairs on real database files: what its list
 // and its rows show for each outcome, rows read a page at a time, undo through the keyboard with
 // its recorded boxes, the list following other processes, and the option that opens it.
+#include "support/DataFiles.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/OdbcFixture.h"
@@ -45,7 +46,7 @@ class JournalWindowTest : public DataDirectoryTest {
     Q_OBJECT
     std::unique_ptr<JournalWindow> m_window;
 
-    QString balances() const { return data("LQDATA_007_2031.db"); }
+    QString balances() const { return yearDatabase(m_dir->path(), "007", "2031"); }
 
     // Balances in shapes nobody would make: amounts as text, fractions, NULL, negative, an integer
     // code beside padded and look-alike ones, an extra column, and a code repeated in one period.
@@ -434,7 +435,7 @@ private slots:
         QCOMPARE(m_window->rowSummary->text(), "日志目录 " + QDir::toNativeSeparators(data("journal")) + " 中没有修复记录。");
         QTest::keyClick(m_window->repairList, Qt::Key_Return);
         QCOMPARE(MessageBox::takeShown().size(), 0);
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         m_helper.start(N3FIX, {"--reset-balance", "--account-set", "007", "--year", "2031", "--code", "1011", "--from-period",
                                "3", "--data-dir", m_dir->path()});
         QVERIFY(m_helper.waitForFinished(60000) && m_helper.exitCode() == 0);
@@ -472,7 +473,7 @@ private slots:
     // recorded its end and can be undone.
     void runningRepairCannotBeUndone()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         QStringList inserts;
         for (int i = 0; i < 3000; ++i)
             inserts << QStringLiteral("insert into code values('%1', 0);").arg(7000 + i);

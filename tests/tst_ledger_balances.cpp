@@ -2,6 +2,7 @@
 // clearing one account's balances from the command line (n3fix --reset-balance), as real
 // processes on real database files.
 #include "repair/AccountCodes.h"
+#include "support/DataFiles.h"
 #include "support/ProcessRun.h"
 #include "support/LedgerFixture.h"
 #include "support/OdbcFixture.h"
@@ -46,15 +47,15 @@ class LedgerBalances : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
     QProcess m_lockHolder;
-    QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
+    QString yearDb() const { return yearDatabase(m_dir->path()); }
 
-    Run n3fix(const QStringList &arguments) { return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()}); }
+    Run n3fix(const QStringList &arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
 private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        SqliteFixture::run(m_dir->filePath("LQsystem.db"), SystemScript);
+        SqliteFixture::run(systemDatabase(m_dir->path()), SystemScript);
     }
     void cleanup()
     {
@@ -259,12 +260,12 @@ private slots:
     // checked; nothing is written.
     void unreadableDatabase()
     {
-        SqliteFixture::run(m_dir->filePath("LQsystem.db"), "insert into KS_Account values('002','坏');"
-                                                           "insert into KS_period values('002',2007,1,0);");
+        SqliteFixture::run(systemDatabase(m_dir->path()), "insert into KS_Account values('002','坏');"
+                                                          "insert into KS_period values('002',2007,1,0);");
         SqliteFixture::run(yearDb(), Typical
                                          + "insert into code values('1002',0),('100201',1);"
                                            "insert into GL_accsum values('1002',1,1,0,0);");
-        SqliteFixture::run(m_dir->filePath("LQDATA_002_2007.db"), "create table code(ccode TEXT, bend INTEGER);");
+        SqliteFixture::run(yearDatabase(m_dir->path(), "002", "2007"), "create table code(ccode TEXT, bend INTEGER);");
         const QMap<QString, QString> before = snapshot(m_dir->path());
         const Run run = n3fix({"--check-balances", "--year", "2007", "--json"});
         QCOMPARE(snapshot(m_dir->path()), before);
@@ -383,7 +384,7 @@ private slots:
         // The same files, named as the driver opens them: DATABASE=X is the file X in the current directory.
         const QString data = config.filePath("data");
         QVERIFY(QDir().mkpath(data));
-        QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
+        QVERIFY(QFile::copy(systemDatabase(m_dir->path()), data + "/LQsystem"));
         QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
         const auto odbc = [&data](QStringList arguments) {
             return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data);

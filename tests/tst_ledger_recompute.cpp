@@ -2,6 +2,7 @@
 // as real processes on real database files: what it writes, what it leaves, its preview, its
 // undo, another program at work between its reading and its writing, the demo's planted faults,
 // and the same over the real ODBC driver manager.
+#include "support/DataFiles.h"
 #include "support/LedgerFixture.h"
 #include "support/OdbcFixture.h"
 #include "support/ProcessRun.h"
@@ -80,18 +81,15 @@ QString books(const QString &path)
 class LedgerRecompute : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
-    QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
+    QString yearDb() const { return yearDatabase(m_dir->path()); }
 
-    ProcessRun n3fix(const QStringList &arguments)
-    {
-        return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()});
-    }
+    ProcessRun n3fix(const QStringList &arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
 private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        SqliteFixture::run(m_dir->filePath("LQsystem.db"), SystemScript);
+        SqliteFixture::run(systemDatabase(m_dir->path()), SystemScript);
     }
 
     // Books in the shapes real ledgers and import tools leave them, each with what the recompute
@@ -537,7 +535,7 @@ private slots:
                                            "('100302',1,0.2,NULL,0),('9',1,0,0,0),('1004',1,5,0,0),('100401',1,9e999,0,0);");
         const QString data = config.filePath("data");
         QVERIFY(QDir().mkpath(data));
-        QVERIFY(QFile::copy(m_dir->filePath("LQsystem.db"), data + "/LQsystem"));
+        QVERIFY(QFile::copy(systemDatabase(m_dir->path()), data + "/LQsystem"));
         QVERIFY(QFile::copy(yearDb(), data + "/LQDATA_001_2007"));
         const auto odbc = [&data](QStringList arguments) {
             return runProcess(N3FIX, arguments << "--odbc", QProcessEnvironment::systemEnvironment(), data);

@@ -1,6 +1,7 @@
 // Reports as a bookkeeper hands them on, read back as a spreadsheet and a PDF reader read them:
 // saved by the command line beside its usual output, which stays as it was, and from the menus of
 // the check window and the journal window, through the real save and print boxes.
+#include "support/DataFiles.h"
 #include "support/DataDirectoryTest.h"
 #include "support/JournalDriver.h"
 #include "support/LedgerFixture.h"
@@ -74,13 +75,14 @@ void answerSaveBox(const QString &path, const QString &type)
 class ReportsTest : public DataDirectoryTest {
     Q_OBJECT
 
-    ProcessRun n3fix(QStringList arguments) { return runProcess(N3FIX, arguments << "--data-dir" << m_dir->path()); }
+    ProcessRun n3fix(QStringList arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
     // The planted books as account set 007's year 2031; the other `years` listed have no database.
     void plantBooks(const QList<int> &years = {2031})
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", years, {}}});
-        SqliteFixture::run(data("LQDATA_007_2031.db"), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", years, {}}});
+        SqliteFixture::run(yearDatabase(m_dir->path(), "007", "2031"),
+                           QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
     }
 
 private slots:

@@ -9,6 +9,7 @@
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
 #include "repair/JournalReader.h"
+#include "support/DataFiles.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
@@ -34,9 +35,9 @@ QStringList rowsOf(const QString &db, const QString &sql)
 
 class TrustedUndo : public DataDirectoryTest {
     Q_OBJECT
-    QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
+    QString yearDb() const { return yearDatabase(m_dir->path()); }
 
-    ProcessRun n3fix(QStringList arguments) { return runProcess(N3FIX, arguments << "--data-dir" << m_dir->path()); }
+    ProcessRun n3fix(QStringList arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
     repair::EndFlagRun walk()
     {
@@ -58,7 +59,7 @@ private slots:
     void init()
     {
         useFreshDataDirectory();
-        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"001", "演示", {2007}, {}}});
     }
     void cleanup() { removeDataDirectory(); }
 

@@ -12,6 +12,7 @@
 #include "repair/JournalFormat.h"
 #include "repair/JournalLock.h"
 #include "repair/JournalReader.h"
+#include "support/DataFiles.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
@@ -34,11 +35,11 @@ const QString Chart = "create table code(ccode TEXT, ccode_name TEXT, bend INTEG
 
 class UndoExtent : public DataDirectoryTest {
     Q_OBJECT
-    QString yearDb() const { return m_dir->filePath("LQDATA_001_2007.db"); }
+    QString yearDb() const { return yearDatabase(m_dir->path()); }
 
     ProcessRun n3fix(QStringList arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
-        return runProcess(N3FIX, arguments << "--data-dir" << m_dir->path(), environment);
+        return runOnData(N3FIX, m_dir->path(), arguments, environment);
     }
     // The flags of the chart in code order, one digit each: "1111999999".
     QString flags() const
@@ -86,7 +87,7 @@ private slots:
     void init()
     {
         useFreshDataDirectory();
-        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"001", "演示", {2007}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"001", "演示", {2007}, {}}});
         SqliteFixture::run(yearDb(), Chart);
     }
     void cleanup() { removeDataDirectory(); }

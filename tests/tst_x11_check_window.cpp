@@ -4,6 +4,7 @@
 // box with Enter, then confirmed, the database checked value for value and the repair found in the
 // journal window. The program itself, on the same server, keeps its repair's locks while its own
 // windows read the same file.
+#include "support/DataFiles.h"
 #include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
@@ -73,7 +74,7 @@ class X11CheckWindow : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<CheckWindow> m_window;
 
-    QString books() const { return m_dir->filePath("LQDATA_007_2031.db"); }
+    QString books() const { return yearDatabase(m_dir->path(), "007", "2031"); }
 
     // The books as they are to be after a repair: the planted ones with `change` made by hand.
     QString expected(const QString &table, const QString &change)
@@ -114,7 +115,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         FormDriver::useDataDirectory(m_dir->path());
         MessageBox::setRecording(false);
-        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
         const QString planted = SqliteFixture::dumpAll(books());
 
@@ -235,7 +236,7 @@ private slots:
             || runProcess("strace", {"-o", "/dev/null", "true"}).status != 0)
             SKIP_UNLESS_CI("xdotool or strace is missing, or strace may not trace here (scripts/install-deps --test)");
         m_dir = std::make_unique<QTemporaryDir>();
-        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(), QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks);
 
         RunningProgram program(N3FIX, {"--check-window", "--data-dir", m_dir->path()}, environmentWithHome(m_dir->path()));

@@ -5,6 +5,7 @@
 // made the journal folder yet; a database no repair touched keeps what was read of it; nothing is
 // checked while the window's own question or another window's box is open; and the window's own
 // repair is checked once.
+#include "support/DataFiles.h"
 #include "support/BoxAnswerer.h"
 #include "support/DataDirectoryTest.h"
 #include "support/JournalDriver.h"
@@ -102,10 +103,7 @@ class X11CheckWindowFollows : public DataDirectoryTest {
     }
 
     // n3fix on the test's data directory, as a program of its own.
-    ProcessRun n3fix(const QStringList &arguments) const
-    {
-        return runProcess(N3FIX, arguments + QStringList{"--data-dir", m_dir->path()});
-    }
+    ProcessRun n3fix(const QStringList &arguments) const { return runOnData(N3FIX, m_dir->path(), arguments); }
 
 private slots:
     void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
@@ -130,7 +128,7 @@ private slots:
         QVector<int> years;
         for (int year = 2001; year <= 2040; ++year)
             years << year;
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", years, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", years, {}}});
         for (int year : {2039, 2040})
             SqliteFixture::run(books(year), QString(LedgerFixture::TypicalTables) + ShortBooks);
         openWindow();
@@ -212,7 +210,7 @@ private slots:
     // own repair is checked once, after it, and not again when its journal is seen to end.
     void waitsForItsBoxAndChecksItsOwnRepairOnce()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031, 2032}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031, 2032}, {}}});
         for (int year : {2031, 2032})
             SqliteFixture::run(books(year), QString(LedgerFixture::TypicalTables) + ShortBooks);
         openWindow();
@@ -256,7 +254,7 @@ private slots:
     // behind it.
     void waitsForItsOwnRepair()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031, 2032}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031, 2032}, {}}});
         SqliteFixture::run(books(2031), QString(LedgerFixture::TypicalTables) + "insert into code values" + longChart(60000) + ';');
         SqliteFixture::run(books(2032), QString(LedgerFixture::TypicalTables) + ShortBooks);
         openWindow();
@@ -282,7 +280,7 @@ private slots:
     // records its end, and the row stops naming it by itself.
     void followsARepairWhoseProgramDies()
     {
-        writeSystemDatabase(data("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         SqliteFixture::run(books(2031), QString(LedgerFixture::TypicalTables) + "insert into code values" + longChart(3000) + ';');
         m_helper.start(N3_WALK_RUNNER, {m_dir->path(), "2031", "101500"});
         QVERIFY(m_helper.waitForReadyRead(120000) && m_helper.readAll() == "holding\n");

@@ -2,6 +2,7 @@
 // by real key presses: what it lists for a folder of journals of each outcome, as painted on the
 // screen; a balance reset undone through the confirmation box, value for value; a second undo of it
 // refused.
+#include "support/DataFiles.h"
 #include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/JournalDriver.h"
@@ -35,7 +36,7 @@ class X11JournalWindow : public QObject {
     std::unique_ptr<JournalWindow> m_window;
     QProcess m_walkRunner;
 
-    QString balances() const { return m_dir->filePath("LQDATA_007_2031.db"); }
+    QString balances() const { return yearDatabase(m_dir->path(), "007", "2031"); }
 
 private slots:
     void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb")); }
@@ -54,7 +55,7 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         FormDriver::useDataDirectory(m_dir->path());
         MessageBox::setRecording(false);
-        writeSystemDatabase(m_dir->filePath("LQsystem.db"), {{"007", "异形", {2031}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
         QStringList chart;
         for (int i = 0; i < 3000; ++i)
             chart << QStringLiteral("insert into code values('%1', %2);").arg(7000 + i).arg(i % 3 ? "0" : "'1 '");

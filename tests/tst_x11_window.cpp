@@ -3,6 +3,7 @@
 // the account-set list once the system database is gone, and the two boxes of a reset on a table
 // with a trigger. Message boxes are the real ones,
 // each closed by a click on its button.
+#include "support/DataFiles.h"
 #include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
@@ -35,9 +36,9 @@ class tst_X11Window : public QObject {
     {
         m_dir =
             std::make_unique<QTemporaryDir>((QDir("/dev/shm").exists() ? "/dev/shm" : QDir::tempPath()) + "/tst_x11_window-XXXXXX");
-        writeSystemDatabase(data("LQsystem.db"), {{"001", "演示", {2007}, {}}, {"002", "第二", {2008}, {}}});
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"001", "演示", {2007}, {}}, {"002", "第二", {2008}, {}}});
         m_chart = generateChart(codes, {4, 2, 2, 2});
-        writeAccountSetDatabase(data("LQDATA_001_2007.db"), m_chart, wrongShare, 7);
+        writeAccountSetDatabase(yearDatabase(m_dir->path()), m_chart, wrongShare, 7);
         FormDriver::useDataDirectory(m_dir->path());
         MessageBox::setRecording(false);
         m_form = FormDriver::openWindow();
@@ -143,10 +144,10 @@ private slots:
         QVERIFY(openWindow(4000, true));
         const QString refused = m_chart[2000].code;
         // its flag is wrong, so the walk writes it
-        SqliteFixture::run(data("LQDATA_001_2007.db"), "update code set bend=9 where ccode='" + refused
-                                                           + "';"
-                                                             "create trigger refuse before update on code when old.ccode='"
-                                                           + refused + "' begin select raise(abort, '拒绝'); end;");
+        SqliteFixture::run(yearDatabase(m_dir->path()), "update code set bend=9 where ccode='" + refused
+                                                            + "';"
+                                                              "create trigger refuse before update on code when old.ccode='"
+                                                            + refused + "' begin select raise(abort, '拒绝'); end;");
         bool shown = false;
         BoxAnswerer closer({[&](QWidget *box) {
             const QRect label(m_form->Label1->mapToGlobal(QPoint(0, 0)), m_form->Label1->size());
@@ -171,7 +172,7 @@ private slots:
     void pickWithoutSystemDatabaseShowsTwoBoxes()
     {
         QVERIFY(openWindow(40, false));
-        QVERIFY(QFile::remove(data("LQsystem.db")));
+        QVERIFY(QFile::remove(systemDatabase(m_dir->path())));
         BoxAnswerer closer({BoxAnswerer::click("确定"), BoxAnswerer::click("确定")});
         FormDriver::pickFromList(m_form->Combo3, 1);
         QCoreApplication::processEvents();
@@ -187,9 +188,9 @@ private slots:
     {
         QVERIFY(openWindow(40, true));
         const QString code =
-            SqliteFixture::select(data("LQDATA_001_2007.db"), "select ccode from GL_accsum limit 1").section('\'', 1, 1);
-        SqliteFixture::run(data("LQDATA_001_2007.db"), "create table audit(ccode TEXT); create trigger audit_writes after update"
-                                                       " on GL_accsum begin insert into audit values(new.ccode); end;");
+            SqliteFixture::select(yearDatabase(m_dir->path()), "select ccode from GL_accsum limit 1").section('\'', 1, 1);
+        SqliteFixture::run(yearDatabase(m_dir->path()), "create table audit(ccode TEXT); create trigger audit_writes after update"
+                                                        " on GL_accsum begin insert into audit values(new.ccode); end;");
         QTest::keyClicks(m_form->txtCode, code);
         BoxAnswerer closer({BoxAnswerer::click("确定"), BoxAnswerer::click("确定")});
         QTest::mouseClick(m_form->Command1, Qt::LeftButton);

@@ -22,6 +22,12 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments, cons
     return run;
 }
 
+ProcessRun runOnData(const QString &program, const QString &dataDir, const QStringList &arguments,
+                     const QProcessEnvironment &environment)
+{
+    return runProcess(program, arguments + QStringList{QStringLiteral("--data-dir"), dataDir}, environment);
+}
+
 RunningProgram::RunningProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
 {
     setProcessEnvironment(environment);

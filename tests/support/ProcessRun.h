@@ -21,6 +21,11 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments,
                       const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
                       const QString &workingDirectory = QString());
 
+// `program` (n3fix) on the data directory `dataDir`, as runProcess() runs it: `arguments` with
+// "--data-dir `dataDir`" after them.
+ProcessRun runOnData(const QString &program, const QString &dataDir, const QStringList &arguments,
+                     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+
 // A program running as a real process from here to the end of the scope that holds it, where it
 // is killed unless it has ended by then.
 class RunningProgram : public QProcess {
