@@ -1,8 +1,9 @@
 // The end-flag repair on charts shaped the way other tools leave them: codes stored as numbers,
 // padded to a fixed width, duplicated, in tables without a rowid, with a NOCASE collation, and
-// hostile texts. Through the real window on real SQLite files: the flags written, the check and
-// the journal agreeing with them, and the flags taken from one sorted read agreeing with the
-// engine's own answer to the per-row lookup.
+// hostile texts. On real SQLite files, through the repair as every front end runs it: the flags
+// written, the check and the journal agreeing with them, undo giving the chart back, and the flags
+// taken from one sorted read agreeing with the engine's own answer to the per-row lookup. One chart
+// also through the real window, for its wiring to the same walk.
 #include "app/Form1.h"
 #include "app/MessageBox.h"
 #include "db/Connection.h"
@@ -17,6 +18,7 @@
 #include "support/DataFiles.h"
 #include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
+#include "support/JournalDriver.h"
 #include "support/SqliteFixture.h"
 
 #include <QRandomGenerator>
@@ -58,6 +60,24 @@ class CodeShapes : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString yearDb() const { return yearDatabase(m_dir.path()); }
+
+    // Writes the chart of `shape` into the year database with every flag 9, and into another
+    // database with the flags the walk must give; returns the path of the other.
+    QString writeCharts(const Shape &shape)
+    {
+        const QString script = "create table code(" + shape.table + ");";
+        QString rows, rightRows;
+        for (const QString &row : shape.rows) {
+            const QString code = row.section(':', 0, -2);
+            rows += "insert into code(ccode, bend) values(" + code + ", 9);";
+            rightRows += "insert into code(ccode, bend) values(" + code + ", " + row.section(':', -1) + ");";
+        }
+        SqliteFixture::run(yearDb(), script + rows);
+        const QString expected = m_dir.filePath("expected.db");
+        QFile::remove(expected);
+        SqliteFixture::run(expected, script + rightRows);
+        return expected;
+    }
 
 private slots:
     void initTestCase() { SqliteFixture::run(systemDatabase(m_dir.path()), SystemScript); }
@@ -108,28 +128,43 @@ private slots:
                                          "'三':0", "'三千':1", "'😀':0",    "'😀x':1",    "'é':1",      "'E':1"}};
     }
 
-    // The walk gives every row its flag, writes no box and changes nothing else; the check agrees
-    // before (its count is the journal's) and after (nothing left to change); undo gives back the
-    // chart as it was.
+    // The walk gives every row its flag and changes nothing else; the check agrees before (its
+    // count is the journal's) and after (nothing left to change); undo gives back the chart as it was.
     void walk()
     {
         QFETCH(Shape, shape);
-        QString script = "create table code(" + shape.table + ");";
-        QStringList expected;
-        for (const QString &row : shape.rows) {
-            const QString code = row.section(':', 0, -2);
-            script += "insert into code(ccode, bend) values(" + code + ", 9);";
-            expected << row;
-        }
-        SqliteFixture::run(yearDb(), script);
+        const QString expectedDb = writeCharts(shape);
         const QStringList original = flags(yearDb());
-        QStringList expectedDump;
-        SqliteFixture::run(m_dir.filePath("expected.db"), "drop table if exists code;" + script);
-        for (const QString &row : shape.rows)
-            SqliteFixture::run(m_dir.filePath("expected.db"),
-                               "update code set bend=" + row.section(':', -1) + " where ccode is " + row.section(':', 0, -2));
         const int wrongBefore = int(repair::checkEndFlags("LQDATA_001_2007").wrong.size());
 
+        JournalDriver::Walk toTheEnd;
+        const repair::EndFlagRun run = repair::repairEndFlags("001", "2007", toTheEnd);
+        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty(), qPrintable(run.unrecorded));
+        QCOMPARE(run.codes, shape.rows.size());
+        QCOMPARE(run.rowsChanged, wrongBefore);
+        QCOMPARE(flags(yearDb()), flags(expectedDb));
+        QCOMPARE(SqliteFixture::dump(yearDb(), "sqlite_master"), SqliteFixture::dump(expectedDb, "sqlite_master"));
+
+        const repair::EndFlagCheck after = repair::checkEndFlags("LQDATA_001_2007");
+        QVERIFY2(after.failure.isEmpty() && after.wrong.empty(), qPrintable(after.failure));
+        const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
+        QCOMPARE(journals.size(), 1);
+        QCOMPARE(journals[0].rowsChanged, wrongBefore);
+        ODBC::DbConn().reset();
+        const repair::UndoRun undo = repair::undoRepair(journals[0].id);
+        QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
+        QCOMPARE(undo.restored, wrongBefore);
+        QCOMPARE(flags(yearDb()), original);
+    }
+
+    // 彻底根除 in the window walks the same chart: no box, "修复完毕复" at the end, every flag right.
+    void walkFromTheWindow()
+    {
+        const Shape hostile{
+            "ccode TEXT, bend INTEGER",
+            {"NULL:1", "'':0", "'''1':1", "'%':0", "'%_':1", "'10':0", "'10'||char(9):1", "'三':0", "'三千':1", "'😀x':1"}};
+        const QString expectedDb = writeCharts(hostile);
         const std::unique_ptr<Form1> form = FormDriver::openWindow();
         QVERIFY(form);
         FormDriver::pickFromList(form->Combo3, 0);
@@ -137,21 +172,7 @@ private slots:
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QCOMPARE(FormDriver::boxesShown(), QStringList());
         QCOMPARE(form->Label1->text(), "修复完毕复");
-        QCOMPARE(flags(yearDb()), flags(m_dir.filePath("expected.db")));
-        QCOMPARE(SqliteFixture::dump(yearDb(), "sqlite_master"),
-                 SqliteFixture::dump(m_dir.filePath("expected.db"), "sqlite_master"));
-
-        const repair::EndFlagCheck after = repair::checkEndFlags("LQDATA_001_2007");
-        QVERIFY2(after.failure.isEmpty() && after.wrong.empty(), qPrintable(after.failure));
-        const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
-        QCOMPARE(journals.size(), 1);
-        QCOMPARE(journals[0].rowsChanged, wrongBefore);
-        QFile::remove(m_dir.filePath("expected.db"));
-        ODBC::DbConn().reset();
-        const repair::UndoRun undo = repair::undoRepair(journals[0].id);
-        QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, wrongBefore);
-        QCOMPARE(flags(yearDb()), original);
+        QCOMPARE(flags(yearDb()), flags(expectedDb));
     }
 
     // The flags from one sorted read are the engine's own answers to the per-row lookup, on every
