@@ -20,11 +20,6 @@
 
 namespace {
 
-class NothingToShow : public repair::EndFlagProgress {
-    void rowStarted(const QString &) override {}
-    bool rowDone() override { return true; }
-};
-
 // Rows of `sql`, one string per row.
 QStringList rowsOf(const QString &db, const QString &sql)
 {
@@ -41,7 +36,7 @@ class TrustedUndo : public DataDirectoryTest {
 
     repair::EndFlagRun walk()
     {
-        NothingToShow progress;
+        JournalDriver::Walk progress;
         return repair::repairEndFlags("001", "2007", progress);
     }
 

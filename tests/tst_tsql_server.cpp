@@ -6,6 +6,7 @@
 // rows are written back and journaled by their values, and undo finds them by those values.
 #include "support/EndFlagLookup.h"
 #include "support/FormDriver.h"
+#include "support/JournalDriver.h"
 #include "support/OdbcFixture.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
@@ -63,11 +64,6 @@ static QStringList storeParentsAndLeaves(const QString &file, bool triggers)
     SqliteFixture::run(file, script);
     return codes;
 }
-
-class NothingToShow : public repair::EndFlagProgress {
-    void rowStarted(const QString &) override {}
-    bool rowDone() override { return true; }
-};
 
 class TsqlServer : public QObject {
     Q_OBJECT
@@ -186,7 +182,7 @@ private slots:
         QCOMPARE(expected.size(), codes.size());
 
         const long before = shimStatements();
-        NothingToShow progress;
+        JournalDriver::Walk progress;
         const repair::EndFlagRun walk = repair::repairEndFlags("001", "2007", progress);
         const long sent = shimStatements() - before;
         QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
@@ -360,7 +356,7 @@ private slots:
         QTemporaryDir expected;
         storeChart(expected.filePath("walked"), rows, 2);
         storeChart(expected.filePath("undone"), rows, 3);
-        NothingToShow progress;
+        JournalDriver::Walk progress;
         const repair::EndFlagRun walk = repair::repairEndFlags("001", "2007", progress);
         QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
         QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("walked"), "code"));
