@@ -110,7 +110,7 @@ QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::
             run = repair::repairEndFlagsOver(ODBC::openConnection(database.database, false), database.accountSet, database.year,
                                              progress);
         } catch (const db::DbError &error) {
-            run.result = repair::EndFlagResult::Failed;
+            run.result = repair::RunResult::Failed;
             run.database = database.database;
             run.failure = error.description();
         }

@@ -149,7 +149,7 @@ private slots:
         ODBC::DbConn().reset();
         const repair::UndoRun undo = repair::undoRepair(journals[0].id);
         QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, wrongBefore);
+        QCOMPARE(undo.rowsChanged, wrongBefore);
         QCOMPARE(flags(yearDb()), original);
     }
 
