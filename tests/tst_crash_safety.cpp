@@ -149,7 +149,7 @@ class CrashSafety : public QObject {
 
     // How many times `command` calls fdatasync, run as it is on the work data; then `command` again
     // with its n-th fdatasync failing (EIO), or with every one from the n-th on where `onwards`.
-    int syncsOf(QStringList command)
+    int syncsOf(const QStringList &command)
     {
         const QString trace = m_work->filePath("trace");
         runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + command, tracedEnvironment());
