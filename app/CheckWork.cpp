@@ -101,7 +101,7 @@ QFuture<repair::RecomputeRun> recompute(const DatabaseCheck &database, const rep
     });
 }
 
-QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::shared_ptr<const std::atomic<bool>> stop)
+QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, const std::shared_ptr<const std::atomic<bool>> &stop)
 {
     return runInPool<repair::EndFlagRun>([database, stop](QPromise<repair::EndFlagRun> &promise) {
         PromisedWalk progress(promise, stop);
@@ -110,7 +110,7 @@ QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::
             run = repair::repairEndFlagsOver(ODBC::openConnection(database.database, false), database.accountSet, database.year,
                                              progress);
         } catch (const db::DbError &error) {
-            run.result = repair::EndFlagResult::Failed;
+            run.result = repair::RunResult::Failed;
             run.database = database.database;
             run.failure = error.description();
         }

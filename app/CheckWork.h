@@ -39,6 +39,6 @@ QFuture<repair::RecomputeRun> recompute(const DatabaseCheck &database, const rep
 // The end-flag repair of `database` over a connection of its own, with the rows written as
 // progress. Setting `stop` stops the walk after the row in hand, as closing the main window does;
 // the walk's run is the result either way.
-QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, std::shared_ptr<const std::atomic<bool>> stop);
+QFuture<repair::EndFlagRun> rebuildEndFlags(const DatabaseCheck &database, const std::shared_ptr<const std::atomic<bool>> &stop);
 
 }  // namespace CheckWork

@@ -43,7 +43,7 @@ QVariant DisagreementsModel::data(const QModelIndex &index, int role) const
     case AmountColumn:
         return found.column;
     case Amount:
-        return found.amount ? repair::RepairText::moneyShown(*found.amount) : QStringLiteral("无余额行");
+        return found.amount ? repair::RepairText::moneyShown(*found.amount) : repair::RepairText::noBalanceRow();
     case SubAccountsSum:
         return repair::RepairText::moneyShown(found.subAccountsSum);
     case Difference:

@@ -29,28 +29,6 @@ namespace {
 // Rows a result box lists one by one; the rest are counted.
 constexpr int LeftAloneListed = 20;
 
-// What a finished undo tells the user: rows put back, rows that needed nothing, and each row left
-// alone with the reason; together every row the repair journaled.
-QString undoReport(const repair::UndoRun &run)
-{
-    QString text = QStringLiteral("已撤销修复 %1：").arg(run.undoes) + repair::RepairText::undoTally(run);
-    // After the rows: what triggers may have done besides, and that the rows are back even where
-    // the undo's own journal could not record its end.
-    const QString afterwords =
-        (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice)
-        + (run.unrecorded.isEmpty() ? QString()
-                                    : QStringLiteral("\n\n以上行已恢复，但修复日志未能记下撤销的结果：") + run.unrecorded);
-    if (run.leftAlone.isEmpty())
-        return text + QStringLiteral("。") + afterwords;
-    text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
-    for (int i = 0; i < run.leftAlone.size() && i < LeftAloneListed; ++i)
-        text += QLatin1Char('\n')
-                + repair::RepairText::leftAloneLine(run.repair, run.leftAlone.at(i), repair::RepairText::Wording::Shown);
-    if (run.leftAlone.size() > LeftAloneListed)
-        text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - LeftAloneListed);
-    return text + afterwords;
-}
-
 // What of a repair decides the rows shown for it: when any of it changes, they are read again.
 QString shownState(const repair::RepairRecord &record)
 {
@@ -249,9 +227,9 @@ void JournalWindow::undoSelected()
     const repair::UndoRun run = repair::undoRepair(record.id);
     QApplication::restoreOverrideCursor();
     refresh();  // the undo is listed, and the rows' values now changed
-    if (!run.failure.isEmpty())
-        MessageBox::show(QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(record.id, run.failure),
-                         MessageBox::Icon::Critical);
+    if (run.result != repair::RunResult::Completed)
+        MessageBox::show(repair::RepairText::undoFailedBox(run), MessageBox::Icon::Critical);
     else
-        MessageBox::show(undoReport(run), run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
+        MessageBox::show(repair::RepairText::undoDoneBox(run, LeftAloneListed),
+                         run.unrecorded.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
 }

@@ -88,13 +88,9 @@ QString endFlagsQuestion(const DatabaseCheck &database)
 // What a recompute did, and its box's icon.
 std::pair<QString, MessageBox::Icon> recomputeReport(const DatabaseCheck &database, const repair::RecomputeRun &run)
 {
-    if (!run.failure.isEmpty())
-        return {QStringLiteral("按下级科目重算%1失败，未做任何改动：\n%2").arg(place(database), run.failure),
-                MessageBox::Icon::Critical};
-    QString text =
-        QStringLiteral("已按下级科目重算%1：改动 %2 行余额，修复日志 %3。").arg(place(database)).arg(run.written).arg(run.journal);
-    if (!run.unrecorded.isEmpty())
-        text += QStringLiteral("\n\n余额已重算，但修复日志未能记下修复的结果：") + run.unrecorded;
+    QString text = repair::RepairText::recomputeBox(place(database), run);
+    if (run.result != repair::RunResult::Completed)
+        return {text, MessageBox::Icon::Critical};
     QStringList inexact;
     for (const repair::InexactSum &sum : run.plan.inexact)
         inexact << repair::RepairText::inexactSumText(sum, Shown);
@@ -108,30 +104,15 @@ std::pair<QString, MessageBox::Icon> recomputeReport(const DatabaseCheck &databa
 // before, each committed as it went: the box says how many, and where their journal is.
 std::pair<QString, MessageBox::Icon> endFlagsReport(const DatabaseCheck &database, const repair::EndFlagRun &run)
 {
-    if (run.result == repair::EndFlagResult::Completed) {
-        QString text = QStringLiteral("已重建%1的末级标志：处理科目 %2 个，改动末级标志 %3 个，修复日志 %4。")
-                           .arg(place(database))
-                           .arg(run.codes)
-                           .arg(run.rowsChanged)
-                           .arg(run.journal);
-        if (!run.unrecorded.isEmpty())
-            text += QStringLiteral("\n\n末级标志已全部写入，但修复日志未能记下修复的结果：") + run.unrecorded;
-        if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
-            !changes.isEmpty())
-            text += QStringLiteral("\n\n") + changes;
-        if (!run.finalCheckFailure.isEmpty())
-            text += QStringLiteral("\n\n") + repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure);
-        const bool fine = run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty() && run.finalCheckFailure.isEmpty();
-        return {text + QStringLiteral("\n\n") + HowToUndo, fine ? MessageBox::Icon::None : MessageBox::Icon::Critical};
-    }
-    if (run.rowsChanged == 0)
-        return {QStringLiteral("重建%1的末级标志失败，未做任何改动：\n%2").arg(place(database), run.failure),
-                MessageBox::Icon::Critical};
-    return {QStringLiteral("重建%1的末级标志时出错：已改动 %2 个末级标志，其余未改动（修复日志 %3，可以在“修复日志”中撤销）。\n%4")
-                .arg(place(database))
-                .arg(run.rowsChanged)
-                .arg(run.journal, run.failure),
-            MessageBox::Icon::Critical};
+    QString text = repair::RepairText::endFlagsBox(place(database), run);
+    if (run.result != repair::RunResult::Completed)
+        return {text, MessageBox::Icon::Critical};
+    if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd); !changes.isEmpty())
+        text += QStringLiteral("\n\n") + changes;
+    if (!run.finalCheckFailure.isEmpty())
+        text += QStringLiteral("\n\n") + repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure);
+    const bool fine = run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty() && run.finalCheckFailure.isEmpty();
+    return {text + QStringLiteral("\n\n") + HowToUndo, fine ? MessageBox::Icon::None : MessageBox::Icon::Critical};
 }
 
 }  // namespace RepairBoxes

@@ -12,10 +12,11 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
 
 namespace {
 
-const QString NotChosenMessage = QStringLiteral("未选择帐套或年度！");
+namespace Text = repair::RepairText;
 
 // Shows the walk in the status line and lets the window handle its pending messages once per
 // row, so it keeps answering. The caption changes for every row, but it is painted at most once
@@ -64,22 +65,25 @@ private:
 // the journal does not hold.
 void Form1::Command1_Click()
 {
-    const repair::BalanceResetRun run =
-        repair::resetBalances(Combo4->currentText(), Combo5->currentText(), txtCode->text(), Combo1->currentText());
-    switch (run.outcome) {
-    case repair::BalanceResetOutcome::NotChosen:
-        MessageBox::show(NotChosenMessage);
+    const repair::BalanceResetRun run = repair::resetBalances(Combo4->currentText(), Combo5->currentText(), txtCode->text(),
+                                                              repair::resetPeriod(Combo1->currentText()));
+    switch (run.result) {
+    case repair::RunResult::NotChosen:
+        MessageBox::show(Text::notChosen());
         break;
-    case repair::BalanceResetOutcome::Succeeded:
-        MessageBox::show(QStringLiteral("修复成功！"));
-        if (!run.failure.isEmpty())
-            MessageBox::show(run.failure + QStringLiteral("\r\n这次修复在修复日志中显示为“未记录结束”，仍可撤销。"),
+    case repair::RunResult::Completed:
+        MessageBox::show(Text::resetSucceeded());
+        if (!run.unrecorded.isEmpty())
+            MessageBox::show(Text::endUnrecorded(run) + QStringLiteral("\r\n") + Text::listedAsNeverEnded(),
                              MessageBox::Icon::Critical);
         if (!run.triggerNotice.isEmpty())
             MessageBox::show(run.triggerNotice);
         break;
-    case repair::BalanceResetOutcome::Failed:
-        MessageBox::show(QStringLiteral("修复失败！"));
+    case repair::RunResult::Stopped:  // a reset runs in one statement: it can't be stopped
+    case repair::RunResult::Failed:
+        MessageBox::show(Text::resetFailed());
+        if (!run.unrecorded.isEmpty())
+            MessageBox::show(Text::endUnrecorded(run), MessageBox::Icon::Critical);
         break;
     }
 }
@@ -93,30 +97,30 @@ void Form1::Command2_Click()
         run = repair::repairEndFlags(Combo4->currentText(), Combo5->currentText(), progress);
     }
     switch (run.result) {
-    case repair::EndFlagResult::NotChosen:
-        MessageBox::show(NotChosenMessage);
+    case repair::RunResult::NotChosen:
+        MessageBox::show(Text::notChosen());
         break;
-    case repair::EndFlagResult::Completed:
-        Label1->setText(QStringLiteral("修复完毕复"));
+    case repair::RunResult::Completed:
+        Label1->setText(Text::walkFinished());
         if (!run.unrecorded.isEmpty())
-            MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n末级标志已全部写入，但修复日志未能记下修复的结果：")
-                                 + run.unrecorded,
-                             MessageBox::Icon::Critical);
+            MessageBox::show(Text::walkTrouble(Text::endUnrecorded(run)), MessageBox::Icon::Critical);
         if (!run.triggerNotice.isEmpty())
             MessageBox::show(run.triggerNotice);
-        if (const QString changes = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
-            !changes.isEmpty())
+        if (const QString changes = Text::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd); !changes.isEmpty())
             MessageBox::show(changes, run.wrongAtEnd.isEmpty() ? MessageBox::Icon::None : MessageBox::Icon::Critical);
         if (!run.finalCheckFailure.isEmpty())
-            MessageBox::show(repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure), MessageBox::Icon::Critical);
+            MessageBox::show(Text::finalChartCheckNotMade(run.finalCheckFailure), MessageBox::Icon::Critical);
         break;
-    case repair::EndFlagResult::Stopped:
+    case repair::RunResult::Stopped:
         break;
-    case repair::EndFlagResult::Failed:
-        MessageBox::show(QStringLiteral("重建末级科目标志时出错：\r\n") + run.failure
-                             + (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\r\n") + run.triggerNotice),
-                         MessageBox::Icon::Critical);
+    case repair::RunResult::Failed: {
+        QStringList what{run.failure};
+        for (const QString &said : {run.triggerNotice, Text::endUnrecorded(run)})
+            if (!said.isEmpty())
+                what << said;
+        MessageBox::show(Text::walkTrouble(what.join(QStringLiteral("\r\n"))), MessageBox::Icon::Critical);
         break;
+    }
     }
     if (m_walkLock->closeRequested())
         close();

@@ -8,18 +8,26 @@
 #include <QPointer>
 #include <QProcess>
 
-#include <iterator>
-
 namespace WindowHub {
 
 namespace {
 
+// Every kind of window, for deleteAll().
 constexpr Window Windows[] = {Window::Main, Window::Check, Window::Journal};
 
+// The window of each kind this process has open, if any.
 QPointer<QWidget> &slot(Window window)
 {
-    static QPointer<QWidget> open[std::size(Windows)];
-    return open[static_cast<int>(window)];
+    static QPointer<QWidget> main, check, journal;
+    switch (window) {
+    case Window::Main:
+        return main;
+    case Window::Check:
+        return check;
+    case Window::Journal:
+        break;
+    }
+    return journal;
 }
 
 QWidget *create(Window window)

@@ -258,7 +258,7 @@ int timedWalk(const QString &dir, WalkKind kind)
     if (kind == WalkKind::NoWindow) {
         return printTimed([] {
             NoProgress progress;
-            if (repair::repairEndFlags(AccountSet, QString::number(Year), progress).result != repair::EndFlagResult::Completed)
+            if (repair::repairEndFlags(AccountSet, QString::number(Year), progress).result != repair::RunResult::Completed)
                 qFatal("the walk did not complete");
         });
     }

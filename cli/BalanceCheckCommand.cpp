@@ -31,7 +31,7 @@ QString disagreementLine(const repair::BalanceDisagreement &found)
 {
     return QStringLiteral("  %1 第 %2 期：%3 本科目 %4，下级科目合计 %5")
         .arg(db::shownCode(found.code), db::shownValue(found.period), found.column,
-             found.amount ? repair::RepairText::moneyText(*found.amount) : QStringLiteral("无余额行"),
+             found.amount ? repair::RepairText::moneyText(*found.amount) : repair::RepairText::noBalanceRow(),
              repair::RepairText::moneyText(found.subAccountsSum));
 }
 

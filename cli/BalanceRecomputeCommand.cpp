@@ -5,6 +5,7 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 #include "ReportFile.h"
+#include "RunEnd.h"
 
 #include "db/StoredValue.h"
 #include "repair/BalanceRecompute.h"
@@ -118,27 +119,22 @@ int recomputeBalances(const Request &request)
             run = repair::runRecompute(selected.accountSet, selected.year, nullptr, {}, request.amounts);
         const repair::RecomputePlan &plan = run.plan;
         report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, plan, {}, {}, {}});
+        const QString where = placeOf(selected) + QStringLiteral("：");
         const QString failure = request.dryRun ? plan.failure : run.failure;
-        const QString &journal = run.journal, &unrecorded = run.unrecorded;
         if (!failure.isEmpty()) {
             status = 2;
             ++failed;
             result.insert(QStringLiteral("rows"), QJsonArray());
             result.insert(QStringLiteral("error"), failure);
-            Output::error(QStringLiteral("%1：按下级科目重算失败，未做任何改动：%2").arg(placeOf(selected), failure));
+            Output::error(where + repair::RepairText::recomputeFailedLine(failure));
+            sayRunEnd(run, where, result);
             results.append(result);
             continue;
         }
-        if (!journal.isEmpty())
-            result.insert(QStringLiteral("journal"), journal);
-        const qsizetype rows = qsizetype(plan.rows.size());
-        if (rows == 0)
-            out.line(QStringLiteral("%1：上级科目的余额都与下级科目合计相符，未做任何改动。").arg(placeOf(selected)));
-        else if (request.dryRun)
-            out.line(QStringLiteral("%1：按下级科目重算将改动 %2 行余额（预览，未做任何改动）：").arg(placeOf(selected)).arg(rows));
-        else
-            out.line(QStringLiteral("%1：已按下级科目重算 %2 行余额，修复日志 %3：").arg(placeOf(selected)).arg(rows).arg(journal));
-        changedRows += rows;
+        if (!run.journal.isEmpty())
+            result.insert(QStringLiteral("journal"), run.journal);
+        out.line(where + repair::RepairText::recomputeDoneLine(run, request.dryRun));
+        changedRows += qint64(plan.rows.size());
         QJsonArray changed;
         for (const repair::RecomputedRow &row : plan.rows) {
             QJsonObject json = codeAndPeriod(row.code, row.period);
@@ -153,26 +149,12 @@ int recomputeBalances(const Request &request)
             status = std::max(status, 1);
             ++leaving;
         }
-        if (!run.triggerNotice.isEmpty()) {
-            status = std::max(status, 1);
-            result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
-            Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
-        }
-        if (!unrecorded.isEmpty()) {
-            // every row is written; only the journal's record of the end is missing
-            status = 2;
+        if (!run.unrecorded.isEmpty())  // every row is written; only the journal's record of the end is missing
             result.insert(QStringLiteral("outcome_recorded"), false);
-            result.insert(QStringLiteral("error"), unrecorded);
-            Output::error(QStringLiteral("%1：余额已重算，但修复日志未能记下修复的结果：%2").arg(placeOf(selected), unrecorded));
-        }
+        status = std::max(status, sayRunEnd(run, where, result));
         results.append(result);
     }
-    out.line(QStringLiteral("共 %1 个数据库：%2 %3 行余额；%4 个数据库留有无法重算的余额行，%5 个出错。")
-                 .arg(databases.size())
-                 .arg(request.dryRun ? QStringLiteral("将改动") : QStringLiteral("改动"))
-                 .arg(changedRows)
-                 .arg(leaving)
-                 .arg(failed));
+    out.line(repair::RepairText::recomputeTotals(databases.size(), request.dryRun, changedRows, leaving, failed));
     out.document(results);
     return report.saveFindings(status);
 }

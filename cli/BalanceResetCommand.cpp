@@ -4,6 +4,7 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 #include "ReportFile.h"
+#include "RunEnd.h"
 
 #include "db/DbError.h"
 #include "db/StoredValue.h"
@@ -12,6 +13,8 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -26,19 +29,13 @@ QJsonObject rowJson(const repair::BalanceRow &row)
             {QStringLiteral("mc"), amountJson(row.mc)}};
 }
 
-// One matched row as a line of text: "  第 9 期：mb 1200.00，md 300.00，mc 100.00".
-QString rowLine(const repair::BalanceRow &row)
-{
-    return QStringLiteral("  第 %1 期：mb %2，md %3，mc %4")
-        .arg(db::shownValue(row.period), repair::RepairText::amountText(row.mb), repair::RepairText::amountText(row.md),
-             repair::RepairText::amountText(row.mc));
-}
-
 // Says why the reset did not run or failed, and that nothing changed; status 2.
-int failed(const Output &out, QJsonObject &json, const QString &where, const QString &failure)
+int failed(const Output &out, QJsonObject &json, const QString &where, const QString &failure,
+           const repair::BalanceResetRun &run = {})
 {
-    Output::error(QStringLiteral("%1余额清零失败，未做任何改动：%2").arg(where, failure));
+    Output::error(where + repair::RepairText::resetFailedLine(failure));
     json.insert(QStringLiteral("error"), failure);
+    sayRunEnd(run, where, json);
     out.document(json);
     return 2;
 }
@@ -50,8 +47,9 @@ int resetBalance(const Request &request)
     const Output out(request.json);
     // The command line took only a month, 1 to 12 (" 5" and "05" too): it is said and journaled as
     // the number.
-    const std::optional<int> month = repair::resetMonth(request.fromPeriod);
-    const QString fromPeriod = month ? QString::number(*month) : request.fromPeriod;
+    const repair::ResetPeriod period = repair::resetMonthPeriod(request.fromPeriod);
+    const std::optional<int> month = period.month();
+    const QString &fromPeriod = period.text;
     QJsonObject json{{QStringLiteral("account_set"), request.accountSet},
                      {QStringLiteral("year"), request.year},
                      {QStringLiteral("database"), QJsonValue::Null},
@@ -73,46 +71,29 @@ int resetBalance(const Request &request)
 
     ConnectionMessages messages;
     const repair::BalanceResetRun run =
-        repair::resetBalances(selected.accountSet, selected.year, request.code, fromPeriod, request.dryRun);
+        repair::resetBalances(selected.accountSet, selected.year, request.code, period, request.dryRun);
     const QString connectionFailure = messages.take();
     if (!run.journal.isEmpty())
         json.insert(QStringLiteral("journal"), run.journal);
-    if (run.outcome != repair::BalanceResetOutcome::Succeeded)
-        return failed(out, json, where, connectionFailure.isEmpty() ? run.failure : connectionFailure);
+    if (run.result != repair::RunResult::Completed)
+        return failed(out, json, where, connectionFailure.isEmpty() ? run.failure : connectionFailure, run);
 
     QJsonArray rows;
     for (const repair::BalanceRow &row : run.rows)
         rows.append(rowJson(row));
     json.insert(QStringLiteral("rows"), rows);
     if (!request.dryRun)
-        json.insert(QStringLiteral("outcome_recorded"), run.failure.isEmpty());
-    if (!run.failure.isEmpty()) {  // the balances were cleared, but the journal could not record it
-        json.insert(QStringLiteral("error"), run.failure);
-        Output::error(where + run.failure);
-    }
-    if (run.rows.empty())
-        out.line(where + QStringLiteral("从第 %1 期起没有余额行，未做任何改动。").arg(fromPeriod));
-    else if (request.dryRun)
-        out.line(where
-                 + QStringLiteral("从第 %1 期起的 %2 行余额将被清零（预览，未做任何改动）：").arg(fromPeriod).arg(run.rows.size()));
-    else
-        out.line(where
-                 + QStringLiteral("从第 %1 期起已清零 %2 行余额，修复日志 %3。清零前：")
-                       .arg(fromPeriod)
-                       .arg(run.rows.size())
-                       .arg(run.journal));
+        json.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
+    out.line(where + repair::RepairText::resetDoneLine(run, fromPeriod, request.dryRun));
     for (const repair::BalanceRow &row : run.rows)
-        out.line(rowLine(row));
-    if (!run.triggerNotice.isEmpty()) {
-        json.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
-        Output::error(where + run.triggerNotice);
-    }
+        out.line(QStringLiteral("  ") + repair::RepairText::balanceRowText(row));
+    const int end = sayRunEnd(run, where, json);
     out.document(json);
-    if (!run.failure.isEmpty())
-        return 2;                // done, but listed as a repair that never ended, like any other repair
+    if (end == 2)
+        return end;              // done, but listed as a repair that never ended, like any other repair
     ReportFile report(request);  // given only with --dry-run
     report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, {}, run, request.code, fromPeriod});
-    return report.saveFindings(run.rows.empty() || !run.triggerNotice.isEmpty() ? 1 : 0);
+    return report.saveFindings(std::max(run.rows.empty() ? 1 : 0, end));
 }
 
 }  // namespace cli

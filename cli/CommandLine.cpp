@@ -2,7 +2,7 @@
 
 #include "db/ConnectionString.h"
 #include "repair/BalanceLedger.h"
-#include "repair/BalanceReset.h"
+#include "repair/ResetPeriod.h"
 #include "repair/report/Report.h"
 
 #include <QCommandLineParser>
@@ -306,7 +306,7 @@ QString misplacedOption(const Options &o, const QCommandLineParser &parser, cons
         if (!missing.isEmpty())
             return QStringLiteral("--reset-balance 需要给出 --account-set、--year、--code 和 --from-period，还缺少 %1。")
                 .arg(missing.join(QStringLiteral("、")));
-        if (!repair::resetMonth(parser.value(o.fromPeriod)))
+        if (!repair::resetPeriod(parser.value(o.fromPeriod)).month())
             return QStringLiteral("--from-period 给出的“%1”不是月份：请给出 1 到 12 的整数。").arg(parser.value(o.fromPeriod));
     }
     if (parser.isSet(o.json) && !isCommand)

@@ -3,6 +3,7 @@
 #include "DatabaseSelection.h"
 #include "Output.h"
 #include "ProgressBar.h"
+#include "RunEnd.h"
 
 #include "db/StoredValue.h"
 #include "repair/RepairText.h"
@@ -34,24 +35,10 @@ int repairEndFlags(const Request &request)
         result.insert(QStringLiteral("changed"), run.rowsChanged);
         result.insert(QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal));
         result.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
-        if (run.result == repair::EndFlagResult::Completed) {
-            out.line(QStringLiteral("%1：修复科目 %2 个，改动末级标志 %3 个，修复日志 %4")
-                         .arg(placeOf(selected))
-                         .arg(run.codes)
-                         .arg(run.rowsChanged)
-                         .arg(run.journal));
-            if (!run.unrecorded.isEmpty()) {
-                // every flag is written; only the journal's record of the end is missing
-                status = 2;
-                result.insert(QStringLiteral("error"), run.unrecorded);
-                Output::error(QStringLiteral("%1：末级标志已全部写入，但修复日志未能记下修复的结果：%2")
-                                  .arg(placeOf(selected), run.unrecorded));
-            }
-            if (!run.triggerNotice.isEmpty()) {
-                status = std::max(status, 1);
-                result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
-                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
-            }
+        const QString where = placeOf(selected) + QStringLiteral("：");
+        if (run.result == repair::RunResult::Completed) {
+            out.line(where + repair::RepairText::endFlagsDoneLine(run));
+            status = std::max(status, sayRunEnd(run, where, result));
             // another program changed the chart during the walk: flags decided anew are said; flags
             // wrong for the chart as the walk ended are no success
             result.insert(QStringLiteral("redecided"), run.rowsRedecided);
@@ -62,29 +49,22 @@ int repairEndFlags(const Request &request)
             const QString chartNotice = repair::RepairText::chartChangedDuringWalk(run.rowsRedecided, run.wrongAtEnd);
             if (!run.wrongAtEnd.isEmpty()) {
                 status = std::max(status, 1);
-                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), chartNotice));
+                Output::error(where + chartNotice);
             } else if (!chartNotice.isEmpty()) {
-                out.line(QStringLiteral("%1：%2").arg(placeOf(selected), chartNotice));
+                out.line(where + chartNotice);
             }
             if (!run.finalCheckFailure.isEmpty()) {
                 status = std::max(status, 1);
                 result.insert(QStringLiteral("final_check_error"), run.finalCheckFailure);
-                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected),
-                                                           repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure)));
+                Output::error(where + repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure));
             }
         } else {
             status = 2;
             const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
             result.insert(QStringLiteral("error"), failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
-            Output::error(QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
-                              .arg(placeOf(selected))
-                              .arg(run.rowsWritten)
-                              .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure));
-            if (!run.triggerNotice.isEmpty()) {
-                result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
-                Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));
-            }
+            Output::error(where + repair::RepairText::endFlagsFailedLine(run, failure));
+            sayRunEnd(run, where, result);
         }
         results.append(result);
     }

@@ -3,11 +3,14 @@
 #include "JournalText.h"
 #include "Output.h"
 #include "RepairElsewhere.h"
+#include "RunEnd.h"
 
 #include "repair/RepairText.h"
 #include "repair/Undo.h"
 
 #include <QJsonArray>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -18,16 +21,17 @@ int undo(const Request &request)
     QJsonObject json{{QStringLiteral("journal"), run.journal.isEmpty() ? QJsonValue::Null : QJsonValue(run.journal)},
                      {QStringLiteral("undoes"), run.undoes},
                      {QStringLiteral("journaled"), run.journaled},
-                     {QStringLiteral("restored"), run.restored},
+                     {QStringLiteral("restored"), run.rowsChanged},
                      {QStringLiteral("already_old"), run.alreadyOld},
                      {QStringLiteral("not_written"), run.notWritten}};
-    if (!run.failure.isEmpty()) {
+    if (run.result != repair::RunResult::Completed) {
         // A repair made on other data is named with the option that reaches it.
         const QString elsewhere = repairElsewhere(request.journal, QStringLiteral("--undo"));
         const QString failure = elsewhere.isEmpty() ? run.failure : run.failure + QStringLiteral("。") + elsewhere;
-        Output::error(QStringLiteral("撤销 %1 失败，未做任何改动：%2").arg(run.undoes, failure));
+        Output::error(repair::RepairText::undoFailedLine(run, failure));
         json.insert(QStringLiteral("left_alone"), QJsonArray());
         json.insert(QStringLiteral("error"), failure);
+        sayRunEnd(run, QString(), json);
         if (!run.undoneBy.isEmpty())
             json.insert(QStringLiteral("undone_by"), run.undoneBy);
         out.document(json);
@@ -35,10 +39,7 @@ int undo(const Request &request)
     }
     const repair::RepairRecord &record = run.repair;
     QJsonArray leftAlone;
-    out.line(QStringLiteral("已撤销修复 %1：%2，未恢复 %3 行。撤销本身记在修复日志 %4 中。")
-                 .arg(run.undoes, repair::RepairText::undoTally(run))
-                 .arg(run.leftAlone.size())
-                 .arg(run.journal));
+    out.line(repair::RepairText::undoDoneLine(run));
     for (const repair::LeftAlone &left : run.leftAlone) {
         leftAlone.append(QJsonObject{
             {QStringLiteral("key"), keyJson(record, left.row)},
@@ -47,23 +48,14 @@ int undo(const Request &request)
             {QStringLiteral("now"), left.now.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(valuesJson(record, left.now))},
             {QStringLiteral("kind"), repair::RepairText::leftAloneKind(left.reason)},
             {QStringLiteral("reason"), repair::RepairText::leftAloneReason(left)}});
-        out.line(QStringLiteral("  未恢复 ") + repair::RepairText::leftAloneLine(record, left));
+        out.line(QStringLiteral("  ") + repair::RepairText::notRestoredLine(record, left));
     }
     json.insert(QStringLiteral("left_alone"), leftAlone);
     json.insert(QStringLiteral("outcome_recorded"), run.unrecorded.isEmpty());
-    if (!run.unrecorded.isEmpty()) {
-        // the rows are back, but the listing will show this undo as never ended
-        Output::error(QStringLiteral("以上行已恢复，但修复日志未能记下撤销的结果：%1").arg(run.unrecorded));
-        json.insert(QStringLiteral("error"), run.unrecorded);
-        out.document(json);
-        return 2;
-    }
-    if (!run.triggerNotice.isEmpty()) {
-        json.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
-        Output::error(run.triggerNotice);
-    }
+    // the rows are back even where the listing will show this undo as never ended
+    const int end = sayRunEnd(run, QString(), json);
     out.document(json);
-    return run.leftAlone.isEmpty() && run.triggerNotice.isEmpty() ? 0 : 1;
+    return std::max(run.leftAlone.isEmpty() ? 0 : 1, end);
 }
 
 }  // namespace cli

@@ -292,7 +292,7 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
             run.triggerNotice = triggerNotice(Table, db::tableTriggers(connection, Table));
             journal = writer.journal(accountSet, year);
             run.journal = journal->record().id;
-            run.written = writer.write(progress, *journal, run.plan.inexact);
+            run.rowsChanged = writer.write(progress, *journal, run.plan.inexact);
             BalanceLedger::sortByCodeAndPeriod(run.plan.inexact);
         }
         connection->commit();
@@ -302,15 +302,17 @@ RecomputeRun runRecompute(const QString &accountSet, const QString &year, const 
         const auto *failure = dynamic_cast<const db::DbError *>(&error);
         if (!failure && !dynamic_cast<const MoneyOutOfRange *>(&error))
             throw;
+        run.result = RunResult::Failed;
         run.failure = failure ? failure->description() : moneyOutOfRangeText();
-        run.written = 0;
+        run.rowsChanged = 0;
         run.triggerNotice.clear();
         if (journal)
-            journal->finish(Outcome::RolledBack, 0, 0, run.failure);  // unrecorded: the recompute never ended
+            run.unrecorded = journal->finish(Outcome::RolledBack, 0, 0, run.failure);
         return run;
     }
+    run.result = RunResult::Completed;
     if (journal)
-        run.unrecorded = journal->finish(Outcome::Completed, run.written, run.written);
+        run.unrecorded = journal->finish(Outcome::Completed, run.rowsChanged, run.rowsChanged);
     return run;
 }
 

@@ -2,6 +2,7 @@
 
 #include "BalanceLedger.h"
 #include "Money.h"
+#include "RepairRun.h"
 
 #include <QString>
 #include <QStringList>
@@ -99,13 +100,12 @@ RecomputePlan planRecompute(const QString &database, const QStringList &amountCo
 // Rows written so far, of the rows to write.
 using RecomputeProgress = std::function<void(qint64 written, qint64 total)>;
 
-struct RecomputeRun {
-    RecomputePlan plan;     // as read inside the run's transaction: what it wrote, or would have
-    QString journal;        // the id of its journal, once written (none when there was nothing to write)
-    qint64 written = 0;     // rows written
-    QString failure;        // why it failed; nothing was changed then
-    QString unrecorded;     // the rows were written, but the journal could not record the end
-    QString triggerNotice;  // rows were written, and triggers may have changed rows outside its journal
+// A recompute's result: Completed, or Failed with nothing changed; its rowsChanged are the rows
+// written, and it has a journal only where there was something to write.
+struct RecomputeRun : RepairRun {
+    RecomputeRun() : RepairRun(RepairKind::RecomputeBalances) {}
+
+    RecomputePlan plan;  // as read inside the run's transaction: what it wrote, or would have
 };
 
 // Recomputes the parent accounts of account set `accountSet`, year `year`, over a connection of

@@ -12,26 +12,9 @@
 #include "db/StoredValue.h"
 #include "db/TableTriggers.h"
 
-#include <QRegularExpression>
-
-#include <optional>
-
 namespace repair {
 
 namespace {
-
-// The period as a whole number: optional blanks around an optional sign and decimal digits.
-// Anything else (empty, decimals, SQL) is no period at all. A number beyond 64 bits is still a
-// period, compared as a real: no stored period reaches it.
-std::optional<QVariant> wholePeriod(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral(R"(^ *[+-]?[0-9]+ *$)"));
-    if (!form.match(text).hasMatch())
-        return std::nullopt;
-    bool fits = false;
-    const qlonglong value = text.trimmed().toLongLong(&fits);
-    return fits ? QVariant(value) : QVariant(text.trimmed().toDouble());
-}
 
 // The rows a balance reset clears, as a condition and its parameters: the account's rows from the
 // period on. The reset and anything that reports which rows it would clear use this one rule.
@@ -103,24 +86,13 @@ std::unique_ptr<Journal> writeJournal(db::Connection &connection, const QString 
 
 }  // namespace
 
-std::optional<int> resetMonth(const QString &firstPeriod)
-{
-    const std::optional<QVariant> period = wholePeriod(firstPeriod);
-    if (!period || period->typeId() != QMetaType::LongLong)
-        return std::nullopt;  // no whole number, or one beyond 64 bits
-    const qlonglong month = period->toLongLong();
-    if (month < 1 || month > 12)
-        return std::nullopt;
-    return int(month);
-}
-
-BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code, const QString &firstPeriod,
+BalanceResetRun resetBalances(const QString &accountSet, const QString &year, const QString &code, const ResetPeriod &firstPeriod,
                               bool dryRun)
 {
     BalanceResetRun run;
     if (accountSet.isEmpty() || year.isEmpty())
         return run;
-    run.outcome = BalanceResetOutcome::Failed;
+    run.result = RunResult::Failed;
     const QString database = ODBC::accountSetDatabaseName(accountSet, year);
     // A dry run reads over a read-only connection of its own, which leaves the database and its
     // log as they are, byte for byte; the reset writes over the shared connection.
@@ -136,12 +108,11 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         ODBC::ConnectDatabase(database);
         connection = ODBC::DbConn();
     }
-    const std::optional<QVariant> period = wholePeriod(firstPeriod);
-    if (!period) {
-        run.failure = QStringLiteral("月份“%1”不是整数。").arg(firstPeriod);
+    if (!firstPeriod.number.isValid()) {
+        run.failure = QStringLiteral("月份“%1”不是整数。").arg(firstPeriod.text);
         return run;
     }
-    const ResetRows rows = resetRows(*connection, code, *period);
+    const ResetRows rows = resetRows(*connection, code, firstPeriod.number);
     const QString selectMatched = QStringLiteral("select *,") + AlreadyZero + QStringLiteral(" from GL_accsum where ") + rows.where;
     std::unique_ptr<Journal> journal;
     try {
@@ -150,13 +121,13 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
             matched.open(selectMatched, connection, db::CursorType::Static, db::LockType::ReadOnly, rows.parameters);
             for (; !matched.eof(); matched.moveNext())
                 listRow(matched, run);
-            run.outcome = BalanceResetOutcome::Succeeded;
+            run.result = RunResult::Completed;
             return run;
         }
         connection->beginTransaction();
         matched.open(selectMatched, connection, db::CursorType::Static, db::LockType::Optimistic, rows.parameters);
         run.triggerNotice = triggerNotice(QStringLiteral("GL_accsum"), db::tableTriggers(connection, QStringLiteral("GL_accsum")));
-        journal = writeJournal(*connection, database, accountSet, year, code, firstPeriod, matched, run);
+        journal = writeJournal(*connection, database, accountSet, year, code, firstPeriod.text, matched, run);
         run.journal = journal->record().id;
         matched.close();
         connection->execute(QStringLiteral("update GL_accsum set mb=0,mc=0,md=0 where ") + rows.where, rows.parameters);
@@ -166,13 +137,11 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         run.failure = error.description();
         run.triggerNotice.clear();
         if (journal)
-            journal->finish(Outcome::RolledBack, 0, 0, run.failure);  // unrecorded: the reset never ended
+            run.unrecorded = journal->finish(Outcome::RolledBack, 0, 0, run.failure);
         return run;
     }
-    run.outcome = BalanceResetOutcome::Succeeded;
-    const QString unrecorded = journal->finish(Outcome::Completed, run.rowsMatched, run.rowsChanged);
-    if (!unrecorded.isEmpty())
-        run.failure = QStringLiteral("余额已清零，但修复日志 %1 未能记下修复的结果：").arg(run.journal) + unrecorded;
+    run.result = RunResult::Completed;
+    run.unrecorded = journal->finish(Outcome::Completed, run.rowsMatched, run.rowsChanged);
     return run;
 }
 

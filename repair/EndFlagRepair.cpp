@@ -38,6 +38,22 @@ void redecide(const std::shared_ptr<db::Connection> &connection, Journal &journa
         journal.appendRow(endFlagJournalRow(connection, chart, i, flag));
 }
 
+// What the journal records of a walk that ended with `result`.
+Outcome journalOutcome(RunResult result)
+{
+    switch (result) {
+    case RunResult::Completed:
+        return Outcome::Completed;
+    case RunResult::Stopped:
+        return Outcome::Stopped;
+    case RunResult::Failed:
+        return Outcome::Failed;
+    case RunResult::NotChosen:
+        break;  // a walk that began is never NotChosen
+    }
+    return Outcome::Unrecorded;
+}
+
 }  // namespace
 
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress)
@@ -89,7 +105,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
                 connection, chart,
                 connection->dialect() == db::SqlDialect::TransactSql && !watch->seesEachChange() && !triggers.any(), rowWritten);
         progress.walkStarting(run.codes);
-        run.result = EndFlagResult::Completed;
+        run.result = RunResult::Completed;
         qint64 journaled = 0;  // the journal's rows so far: the rows planned are numbered from 1 in walk order
         for (std::size_t i = 0; i < chart.size(); ++i) {
             atCode = chart.codeText(i);
@@ -124,7 +140,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
             if (!progress.rowDone()) {
                 if (guarded)
                     guarded->flush();
-                run.result = EndFlagResult::Stopped;
+                run.result = RunResult::Stopped;
                 break;
             }
         }
@@ -132,7 +148,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
             guarded->flush();
         // Every row is written: a last look at the chart that fails leaves the walk completed,
         // and says so.
-        if (run.result == EndFlagResult::Completed) {
+        if (run.result == RunResult::Completed) {
             try {
                 run.wrongAtEnd = watch->wrongNow();
             } catch (const db::DbError &error) {
@@ -148,7 +164,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
             atCode = guarded->failedCode();
             run.rowsReached = int(*guarded->failedRow());
         }
-        run.result = EndFlagResult::Failed;
+        run.result = RunResult::Failed;
         run.failure = error.description();
     }
 
@@ -158,11 +174,10 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     if (journal) {
         if (settingsRestored && writes && writes->applies())
             settlePendingSettings(journalDirectory(), journal->record());
-        static const Outcome outcomes[] = {Outcome::Unrecorded, Outcome::Completed, Outcome::Stopped, Outcome::Failed};
         const QString where =
-            atCode && run.result == EndFlagResult::Failed ? QStringLiteral("科目 %1：").arg(db::shownCode(*atCode)) : QString();
+            atCode && run.result == RunResult::Failed ? QStringLiteral("科目 %1：").arg(db::shownCode(*atCode)) : QString();
         run.unrecorded =
-            journal->finish(outcomes[int(run.result)], run.rowsReached, run.rowsChanged, where + run.failure, settingsRestored);
+            journal->finish(journalOutcome(run.result), run.rowsReached, run.rowsChanged, where + run.failure, settingsRestored);
     }
     return run;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RepairRun.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,19 +28,15 @@ public:
     virtual bool rowDone() = 0;
 };
 
-enum class EndFlagResult { NotChosen, Completed, Stopped, Failed };
+// A walk's result; its rowsChanged are the rows it wrote whose flag was not already right (not
+// only in its form), and its trigger notice stays once it wrote a row, whatever its end.
+struct EndFlagRun : RepairRun {
+    EndFlagRun() : RepairRun(RepairKind::EndFlags) {}
 
-struct EndFlagRun {
-    EndFlagResult result = EndFlagResult::NotChosen;
     QString database;
     int codes = 0;              // rows in the chart
     int rowsReached = 0;        // rows the walk is done with, in code order: written or left as they were
     int rowsWritten = 0;        // of those, rows whose flag was written
-    int rowsChanged = 0;        // of those, rows whose flag was not already right (not only in its form)
-    QString journal;            // the id of the walk's journal, once it was written
-    QString failure;            // why the walk failed (Failed)
-    QString unrecorded;         // the journal could not record how the walk ended (its rows are written)
-    QString triggerNotice;      // once it wrote a row: triggers may have changed rows outside the journal
     int rowsRedecided = 0;      // rows whose flag the walk decided anew: another program changed the chart
     QStringList wrongAtEnd;     // a completed walk: codes whose flag is wrong for the chart as it ended (as codeText())
     QString finalCheckFailure;  // a completed walk: why the chart as it ended could not be looked at

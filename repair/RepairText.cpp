@@ -18,29 +18,46 @@ struct Words {
     QString in(Form form) const { return QString::fromUtf8(form == Form::Short ? shortForm : longForm); }
 };
 
-// By RepairKind; an undo names the repair it undoes after these words.
-const Words KindWords[] = {
-    {"修正科目错误", "余额清零（修正科目错误）"},
-    {"按下级科目重算", "按下级科目重算"},
-    {"彻底根除", "重建末级标志（彻底根除）"},
-    {"撤销 ", "撤销 "},
-};
+// An undo names the repair it undoes after these words.
+Words kindWords(RepairKind kind)
+{
+    switch (kind) {
+    case RepairKind::BalanceReset:
+        return {"修正科目错误", "余额清零（修正科目错误）"};
+    case RepairKind::RecomputeBalances:
+        return {"按下级科目重算", "按下级科目重算"};
+    case RepairKind::EndFlags:
+        return {"彻底根除", "重建末级标志（彻底根除）"};
+    case RepairKind::Undo:
+        break;
+    }
+    return {"撤销 ", "撤销 "};
+}
 
-// By Outcome; %1 is a row number, %2 the message. A walk writes rows in their order, so the rows
-// it wrote say where it ended.
-const Words OutcomeWords[] = {
-    {"未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）"},
-    {"完成", "完成"},
-    {"写入 %1 行后停止", "写入 %1 行后停止"},
-    {"在第 %1 行失败：%2", "在第 %1 行失败：%2"},
-    {"失败，未改动任何记录：%2", "失败，未改动任何记录：%2"},
-};
+// %1 is a row number, %2 the message. A walk writes rows in their order, so the rows it wrote
+// say where it ended.
+Words outcomeWords(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Unrecorded:
+        return {"未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）"};
+    case Outcome::Completed:
+        return {"完成", "完成"};
+    case Outcome::Stopped:
+        return {"写入 %1 行后停止", "写入 %1 行后停止"};
+    case Outcome::Failed:
+        return {"在第 %1 行失败：%2", "在第 %1 行失败：%2"};
+    case Outcome::RolledBack:
+        break;
+    }
+    return {"失败，未改动任何记录：%2", "失败，未改动任何记录：%2"};
+}
 
 }  // namespace
 
 QString name(const RepairRecord &record, Form form)
 {
-    const QString words = KindWords[int(record.repair)].in(form);
+    const QString words = kindWords(record.repair).in(form);
     return record.repair == RepairKind::Undo ? words + record.undoes : words;
 }
 
@@ -50,7 +67,7 @@ QString outcome(const RepairRecord &record, Form form)
         return QStringLiteral("正在进行");
     const qint64 written = qMax<qint64>(record.rowsDone, 0);
     const qint64 row = record.outcome == Outcome::Failed ? written + 1 : written;
-    QString text = OutcomeWords[int(record.outcome)].in(form);
+    QString text = outcomeWords(record.outcome).in(form);
     if (text.contains(QLatin1String("%1")))
         text = text.arg(row);
     return text.contains(QLatin1String("%2")) ? text.arg(record.message) : text;
@@ -228,6 +245,11 @@ QString amountShown(const QVariant &stored)
     } catch (const MoneyOutOfRange &) {
     }
     return db::shownValue(stored);
+}
+
+QString noBalanceRow()
+{
+    return QStringLiteral("无余额行");
 }
 
 QString flagShown(const QVariant &stored)

@@ -9,6 +9,10 @@
 
 namespace repair {
 class Money;
+struct BalanceResetRun;
+struct BalanceRow;
+struct EndFlagRun;
+struct RecomputeRun;
 struct RecomputedRow;
 struct UnreadableAmount;
 struct UnworkableSums;
@@ -102,6 +106,8 @@ QString moneyExact(const Money &amount);
 // amount the same when it reads as a number, else as db::shownValue() shows it.
 QString moneyShown(const Money &amount);
 QString amountShown(const QVariant &stored);
+// Where an account has no balance row for an amount to be compared: "无余额行".
+QString noBalanceRow();
 // A stored end-level flag as a bookkeeper reads it, with the value stored beside: "是（1）" for an
 // end-level account, "否（0）" for one with sub-accounts; any other stored value (NULL, a text,
 // 2) as db::shownValue() shows it, a text in quotes.
@@ -125,5 +131,58 @@ QString unreadableAmountText(const UnreadableAmount &amount);
 QString unworkableSumsText(const UnworkableSums &sums);
 // A sum the engine did not store exactly; what it stored stays in all its digits, Shown too.
 QString inexactSumText(const InexactSum &sum, Wording wording = Wording::Plain);
+
+// How repairs and undo end (RunText.cpp), in the words each front end shows them: the main
+// window's own, the check and journal windows' boxes (lines broken by "\n"), the command line's
+// lines (each after the place it is about). Front ends pick the sentence and where it goes.
+
+// The main window's words, exactly as its users know them: its two buttons without an account
+// set or year, the balance reset's success and failure, the end-flag walk's last status line; a
+// box of the walk's own trouble ("重建末级科目标志时出错：" and on a new line `what`); and, after
+// the words of a reset whose end is unrecorded, that it is listed so and can still be undone.
+QString notChosen();
+QString resetSucceeded();
+QString resetFailed();
+QString walkFinished();
+QString walkTrouble(const QString &what);
+QString listedAsNeverEnded();
+
+// A run whose journal could not record how it ended (run.unrecorded), of every kind alike: a
+// completed run has all its rows written ("余额已清零，但修复日志 <id> 未能记下修复的结果：…",
+// and so for each kind); one that failed or stopped is listed as never ended. Empty when its end
+// is recorded.
+QString endUnrecorded(const RepairRun &run);
+
+// The check window's boxes, `place` as accountSetAndYear() names a database with its name, each
+// ending in an end the journal could not record: a recompute that ran or failed (changing
+// nothing); a walk that completed, or failed or stopped (nothing changed, or how many flags it
+// changed, where their journal is, and why it ended).
+QString recomputeBox(const QString &place, const RecomputeRun &run);
+QString endFlagsBox(const QString &place, const EndFlagRun &run);
+
+// The journal window's box of an undo that failed (changing nothing), and of one that ran: rows
+// put back, rows that needed nothing, each row left alone with the reason (the first `listed`),
+// then what triggers may have done; both then an end its journal could not record.
+QString undoFailedBox(const UndoRun &run);
+QString undoDoneBox(const UndoRun &run, int listed);
+
+// The command line's lines, each after the place it is about.
+QString endFlagsDoneLine(const EndFlagRun &run);
+QString endFlagsFailedLine(const EndFlagRun &run, const QString &failure);
+QString recomputeFailedLine(const QString &failure);
+// A recompute that ran, or with `dryRun` would run: the rows it changes follow.
+QString recomputeDoneLine(const RecomputeRun &run, bool dryRun);
+// The recompute of `databases` databases: rows changed in all, databases that keep rows it can't
+// mend, databases that failed.
+QString recomputeTotals(qsizetype databases, bool dryRun, qint64 rows, int leaving, int failed);
+QString resetFailedLine(const QString &failure);
+// A reset from period `firstPeriod` that ran, or with `dryRun` would run: the rows it clears follow.
+QString resetDoneLine(const BalanceResetRun &run, const QString &firstPeriod, bool dryRun);
+// A matched row's amounts before the reset: "第 9 期：mb 1200.00，md 300.00，mc 100.00".
+QString balanceRowText(const BalanceRow &row);
+QString undoFailedLine(const UndoRun &run, const QString &failure);
+QString undoDoneLine(const UndoRun &run);
+// A row undo left alone: "未恢复 " and leftAloneLine().
+QString notRestoredLine(const RepairRecord &record, const LeftAlone &left);
 
 }  // namespace repair::RepairText

@@ -213,7 +213,7 @@ public:
                 // a server that reports no row count (NOCOUNT on) is taken at its word
                 throw db::DbError(QStringLiteral("撤销过程中记录被其他程序改动，撤销没有做任何改动，请重试。"));
             }
-            m_run.restored += restore.rows;
+            m_run.rowsChanged += restore.rows;
         }
     }
 
@@ -367,20 +367,22 @@ UndoRun undoRepair(const QString &id)
         run.journal = journal->record().id;
         restorer.restore();
         connection->commit();
-        run.triggerNotice = run.restored > 0 ? triggerNotice(repair.table, triggers) : QString();
+        run.triggerNotice = run.rowsChanged > 0 ? triggerNotice(repair.table, triggers) : QString();
     } catch (const db::DbError &error) {
         if (connection)
             connection->rollback();
+        run.result = RunResult::Failed;
         run.failure = error.description();
-        run.journaled = 0;
-        run.restored = run.alreadyOld = run.notWritten = 0;
+        run.journaled = run.rowsChanged = 0;
+        run.alreadyOld = run.notWritten = 0;
         run.leftAlone.clear();
         run.triggerNotice.clear();
         if (journal)
-            journal->finish(Outcome::RolledBack, 0, 0, run.failure);  // unrecorded: the undo never ended
+            run.unrecorded = journal->finish(Outcome::RolledBack, 0, 0, run.failure);
         return run;
     }
-    run.unrecorded = journal->finish(Outcome::Completed, run.restored, run.restored);
+    run.result = RunResult::Completed;
+    run.unrecorded = journal->finish(Outcome::Completed, run.rowsChanged, run.rowsChanged);
     return run;
 }
 

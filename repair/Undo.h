@@ -2,6 +2,7 @@
 
 #include "Journal.h"  // undo is addressed by a journal of journalDirectory()
 #include "RepairRecord.h"
+#include "RepairRun.h"
 
 #include <QList>
 #include <QString>
@@ -39,20 +40,20 @@ enum class UndoRefusal {
     MadeEmbedded,    // it was made on the embedded engine, and this run uses ODBC
 };
 
-struct UndoRun {
+// An undo's result: Completed, or Failed (refused too) with nothing changed; its journal is the
+// undo's own.
+struct UndoRun : RepairRun {
+    UndoRun() : RepairRun(RepairKind::Undo) {}
+
     QString undoes;       // the repair undone
     RepairRecord repair;  // its journal record, once read
-    QString journal;      // the undo's own journal, once written
-    // Every row the repair journaled is one of these four, so they add up to `journaled`:
+    // Every row the repair journaled is one of these four, so they add up to `journaled`: the rows
+    // put back (rowsChanged), and
     qint64 journaled = 0;  // rows in the repair's journal
-    int restored = 0;      // rows put back
     int alreadyOld = 0;    // rows holding their old value already, or whose value the repair kept
     int notWritten = 0;    // rows beyond where a walk stopped or failed: it never wrote them
     QList<LeftAlone> leftAlone;
-    QString failure;        // why the undo could not run; nothing was changed then
-    QString undoneBy;       // when refused because a completed undo already put the rows back: its id
-    QString unrecorded;     // the rows were put back, but the undo's journal could not record its end
-    QString triggerNotice;  // rows were put back where triggers may have changed rows outside the journal
+    QString undoneBy;  // when refused because a completed undo already put the rows back: its id
 };
 
 // Why repair `record` (as listRepairs() gives it) can't be undone now; None when it can. A repair

@@ -53,7 +53,7 @@ QString leftAloneLine(const RepairRecord &record, const LeftAlone &left, Wording
 
 QString undoTally(const UndoRun &run)
 {
-    QString text = QStringLiteral("恢复 %1 行").arg(run.restored);
+    QString text = QStringLiteral("恢复 %1 行").arg(run.rowsChanged);
     if (run.alreadyOld > 0)
         text += QStringLiteral("，%1 行已是修复前的值").arg(run.alreadyOld);
     if (run.notWritten > 0)
@@ -63,8 +63,17 @@ QString undoTally(const UndoRun &run)
 
 QString leftAloneKind(LeftAloneReason reason)
 {
-    static const char *const kinds[] = {"gone", "changed", "ambiguous", "written_later"};
-    return QLatin1String(kinds[int(reason)]);
+    switch (reason) {
+    case LeftAloneReason::Gone:
+        return QStringLiteral("gone");
+    case LeftAloneReason::Changed:
+        return QStringLiteral("changed");
+    case LeftAloneReason::Ambiguous:
+        return QStringLiteral("ambiguous");
+    case LeftAloneReason::WrittenLater:
+        break;
+    }
+    return QStringLiteral("written_later");
 }
 
 QString whyNotUndoable(const RepairRecord &record, UndoRefusal refusal)

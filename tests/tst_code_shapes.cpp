@@ -139,7 +139,7 @@ private slots:
 
         JournalDriver::Walk toTheEnd;
         const repair::EndFlagRun run = repair::repairEndFlags("001", "2007", toTheEnd);
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         QVERIFY2(run.unrecorded.isEmpty() && run.wrongAtEnd.isEmpty(), qPrintable(run.unrecorded));
         QCOMPARE(run.codes, shape.rows.size());
         QCOMPARE(run.rowsChanged, wrongBefore);
@@ -154,7 +154,7 @@ private slots:
         ODBC::DbConn().reset();
         const repair::UndoRun undo = repair::undoRepair(journals[0].id);
         QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, wrongBefore);
+        QCOMPARE(undo.rowsChanged, wrongBefore);
         QCOMPARE(flags(yearDb()), original);
     }
 

@@ -151,6 +151,35 @@ class CrashSafety : public QObject {
             QVERIFY2(!QFile::exists(yearDb() + "-wal") && !QFile::exists(yearDb() + "-shm"), qPrintable(step + ": log files left"));
     }
 
+    // How many times `command` calls fdatasync, run as it is on the work data; then `command` again
+    // with its n-th fdatasync failing (EIO), or with every one from the n-th on where `onwards`.
+    int syncsOf(const QStringList &command)
+    {
+        const QString trace = m_work->filePath("trace");
+        runProcess("strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + command, tracedEnvironment());
+        QFile traced(trace);
+        if (!traced.open(QIODevice::ReadOnly))
+            return 0;
+        return int(QString::fromUtf8(traced.readAll())
+                       .count(QRegularExpression("^\\d+ +fdatasync\\(", QRegularExpression::MultilineOption)));
+    }
+    static ProcessRun withFailingSync(const QStringList &command, int n, bool onwards = false)
+    {
+        return runProcess("strace",
+                          QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
+                                      QStringLiteral("inject=fdatasync:error=EIO:when=%1%2").arg(n).arg(onwards ? "+" : ""), "--"}
+                              + command,
+                          tracedEnvironment());
+    }
+    // The command line of `scenario` as a user types it (the reset too).
+    QStringList typedCommand(const QString &scenario) const
+    {
+        if (scenario == "reset")
+            return {N3FIX,    "--data-dir", data(),          "--json", "--reset-balance", "--account-set", "001", "--year", Year,
+                    "--code", m_resetCode,  "--from-period", "3"};
+        return scenarioCommand(scenario);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -350,31 +379,19 @@ private slots:
 
     // The window's reset whose end its journal can't record (the last of its syncs fails): the
     // window says 修复成功！ as it always did, then a second box names the journal and what it
-    // lacks. The reset is listed as never ended, and undoing it gives back the books. On the
-    // command line the reset exits 2.
+    // lacks. The reset is listed as never ended, and undoing it gives back the books.
     void windowSaysTheResetsEndIsUnrecorded()
     {
         if (!m_canTrace)
             SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         const auto press = [&] { return QStringList{N3_RESET_RUNNER, data(), "001", Year, m_resetCode, "3", "window"}; };
         freshData("original");
-        const QString trace = m_work->filePath("trace");
-        const ProcessRun counted = runProcess(
-            "strace", QStringList{"-f", "-qq", "-o", trace, "-e", "trace=fdatasync", "--"} + press(), tracedEnvironment());
-        QCOMPARE(counted.out, QByteArray("0|修复成功！\n"));
-        QFile traced(trace);
-        QVERIFY(traced.open(QIODevice::ReadOnly));
-        const int syncs = int(QString::fromUtf8(traced.readAll())
-                                  .count(QRegularExpression("^\\d+ +fdatasync\\(", QRegularExpression::MultilineOption)));
+        const int syncs = syncsOf(press());
         QVERIFY(syncs > 0);
 
         freshData("original");
         const QString before = books(yearDb());
-        const ProcessRun run = runProcess("strace",
-                                          QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
-                                                      QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(syncs), "--"}
-                                              + press(),
-                                          tracedEnvironment());
+        const ProcessRun run = withFailingSync(press(), syncs);
         const QStringList boxes = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         const QJsonObject reset = listed().at(0).toObject();
         QCOMPARE(reset["outcome"].toString(), QStringLiteral("stopped"));  // never recorded
@@ -385,37 +402,79 @@ private slots:
         QVERIFY(books(yearDb()) != before);
         QCOMPARE(n3fix({"--undo", reset["id"].toString()}).status, 0);
         QCOMPARE(books(yearDb()), before);
+    }
 
-        // The same on the command line: the reset says so and exits 2, like every other repair
-        // whose end went unrecorded, and it is listed and undone all the same.
-        freshData("original");
-        const auto command = [&] {
-            return QStringList{N3FIX,           "--data-dir",    data(),   "--json", "--reset-balance",
-                               "--account-set", "001",           "--year", Year,     "--code",
-                               m_resetCode,     "--from-period", "3"};
-        };
-        const QString cliTrace = m_work->filePath("trace");
-        const ProcessRun cliCounted = runProcess(
-            "strace", QStringList{"-f", "-qq", "-o", cliTrace, "-e", "trace=fdatasync", "--"} + command(), tracedEnvironment());
-        QVERIFY2(cliCounted.status == 0, cliCounted.out + cliCounted.err);
-        QFile cliTraced(cliTrace);
-        QVERIFY(cliTraced.open(QIODevice::ReadOnly));
-        const int cliSyncs = int(QString::fromUtf8(cliTraced.readAll())
-                                     .count(QRegularExpression("^\\d+ +fdatasync\\(", QRegularExpression::MultilineOption)));
-        freshData("original");
-        const ProcessRun cli = runProcess("strace",
-                                          QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "trace=fdatasync", "-e",
-                                                      QStringLiteral("inject=fdatasync:error=EIO:when=%1").arg(cliSyncs), "--"}
-                                              + command(),
-                                          tracedEnvironment());
-        QCOMPARE(cli.status, 2);
-        QCOMPARE(cli.json()["outcome_recorded"], QJsonValue(false));
-        QVERIFY2(cli.err.contains("余额已清零，但修复日志 " + cli.json()["journal"].toString().toUtf8() + " 未能记下修复的结果"),
-                 cli.err.constData());
-        QCOMPARE(listed().at(0)["outcome"].toString(), QStringLiteral("stopped"));
+    // A repair or an undo whose rows are all written but whose journal can't record its end (the
+    // last of its syncs fails) reads alike on the command line, whichever it is: exit status 2,
+    // outcome_recorded false in JSON with error saying why, and on standard error its own words of
+    // what it did and that its journal lacks the end. The books are changed, and it is listed as
+    // never ended, and undoing it gives back the books.
+    void unrecordedEndReadsAlike_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("says");  // %1: its journal
+        QTest::newRow("reset") << "reset"
+                               << "余额已清零，但修复日志 %1 未能记下修复的结果：";
+        QTest::newRow("walk") << "walk"
+                              << "末级标志已全部写入，但修复日志未能记下修复的结果：";
+        QTest::newRow("recompute") << "recompute"
+                                   << "余额已重算，但修复日志未能记下修复的结果：";
+        QTest::newRow("undo") << "undo"
+                              << "以上行已恢复，但修复日志未能记下撤销的结果：";
+    }
+    void unrecordedEndReadsAlike()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, says);
+        if (!m_canTrace)
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        freshData(templateOf(scenario));
+        const int syncs = syncsOf(typedCommand(scenario));
+        QVERIFY(syncs > 0);
+        freshData(templateOf(scenario));
+        const QString before = books(yearDb());
+        const ProcessRun run = withFailingSync(typedCommand(scenario), syncs);
+        const QJsonObject result = scenario == "walk" || scenario == "recompute" ? run.json()[0].toObject() : run.json().object();
+        const QString journal = result["journal"].toString();
+        QCOMPARE(run.status, 2);
+        QCOMPARE(result["outcome_recorded"], QJsonValue(false));
+        QVERIFY(!journal.isEmpty() && !result["error"].toString().isEmpty());
+        QVERIFY2(QString::fromUtf8(run.err).contains(says.replace("%1", journal) + result["error"].toString()),
+                 run.err.constData());
         QVERIFY(books(yearDb()) != before);
-        QCOMPARE(n3fix({"--undo", cli.json()["journal"].toString()}).status, 0);
-        QCOMPARE(books(yearDb()), before);
+        QCOMPARE(listed().at(0)["id"].toString(), journal);
+        QCOMPARE(listed().at(0)["outcome"].toString(), QStringLiteral("stopped"));  // never recorded
+        if (scenario != "undo") {
+            QCOMPARE(n3fix({"--undo", journal}).status, 0);
+            QCOMPARE(books(yearDb()), before);
+        }
+    }
+
+    // A walk that fails (every sync from some point on fails) and whose journal can't record that
+    // either says both: how far it came, and that it is listed as never ended.
+    void failedWalkWithItsEndUnrecordedSaysSo()
+    {
+        if (!m_canTrace)
+            SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
+        bool seen = false;
+        for (int n = 1; !seen && n < 100; ++n) {
+            freshData("original");
+            const ProcessRun run = withFailingSync(typedCommand("walk"), n, true);
+            const QJsonObject result = run.json()[0].toObject();
+            const QString err = QString::fromUtf8(run.err);
+            if (run.status == 0)
+                break;  // no sync failed
+            QCOMPARE(run.status, 2);
+            if (result["outcome_recorded"].toBool(true) || result["journal"].toString().isEmpty())
+                continue;
+            seen = true;
+            QVERIFY2(err.contains("修复失败（已写入 "), qPrintable(err));
+            QVERIFY2(err.contains(QStringLiteral("修复日志 %1 未能记下修复的结果，在修复日志中显示为“未记录结束”：")
+                                      .arg(result["journal"].toString())),
+                     qPrintable(err));
+            QVERIFY2(!err.contains("末级标志已全部写入"), qPrintable(err));
+        }
+        QVERIFY(seen);
     }
 
     // A small file system filled up to leave 0, 4, 8, ... KB free: the walk (or the recompute)

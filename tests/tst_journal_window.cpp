@@ -68,7 +68,7 @@ class JournalWindowTest : public DataDirectoryTest {
     repair::BalanceResetRun reset(const QString &period = "3")
     {
         QTest::qWait(2);  // journal ids are times: one repair per millisecond keeps them in order
-        repair::BalanceResetRun run = repair::resetBalances("007", "2031", "1011", period);
+        repair::BalanceResetRun run = repair::resetBalances("007", "2031", "1011", repair::resetPeriod(period));
         [&] { QCOMPARE(run.failure, QString()); }();
         return run;
     }
@@ -126,7 +126,7 @@ private slots:
                                        "create trigger refuse before update on code when old.ccode = '10010101'"
                                        " begin select raise(abort, '不许改'); end;");
         const repair::EndFlagRun failed = walk();  // fails at its third row: codes are walked as text
-        QCOMPARE(failed.result, repair::EndFlagResult::Failed);
+        QCOMPARE(failed.result, repair::RunResult::Failed);
         QTest::qWait(2);
         const repair::UndoRun undo = repair::undoRepair(first.journal);
         QCOMPARE(undo.failure, QString());
@@ -256,7 +256,7 @@ private slots:
             inserts << QStringLiteral("insert into code values('%1', %2);").arg(5000 + i).arg(i % 2 ? "'9'" : "0");
         SqliteFixture::run(balances(), "delete from code;" + inserts.join(""));
         const repair::EndFlagRun run = walk();
-        QCOMPARE(run.result, repair::EndFlagResult::Completed);
+        QCOMPARE(run.result, repair::RunResult::Completed);
         openWindow();
         QTableView *rows = m_window->rowList;
         QCOMPARE(headers(rows), QStringLiteral("科目编码 | 修复前 | 修复写入 | 现在"));
@@ -450,8 +450,8 @@ private slots:
         SqliteFixture::run(balances(),
                            "create trigger refuse before update on GL_accsum begin select raise(abort, '不许改'); end;"
                            "create trigger refuse_code before update on code begin select raise(abort, '不许改'); end;");
-        QCOMPARE(repair::resetBalances("007", "2031", "1011", "3").outcome, repair::BalanceResetOutcome::Failed);
-        QCOMPARE(walk().result, repair::EndFlagResult::Failed);
+        QCOMPARE(repair::resetBalances("007", "2031", "1011", repair::resetPeriod("3")).result, repair::RunResult::Failed);
+        QCOMPARE(walk().result, repair::RunResult::Failed);
         openWindow();
         QTableView *list = m_window->repairList;
         QCOMPARE(list->model()->rowCount(), 2);
@@ -505,7 +505,7 @@ private slots:
         const QString file = "LQDATA_001_2007";
         const QString before = SqliteFixture::dump(file, "GL_accsum");
         const QString code = before.section('|', 0, 0).mid(3).chopped(1);
-        const repair::BalanceResetRun odbcReset = repair::resetBalances("001", "2007", code, "1");
+        const repair::BalanceResetRun odbcReset = repair::resetBalances("001", "2007", code, repair::resetPeriod("1"));
         QCOMPARE(odbcReset.failure, QString());
         QVERIFY(SqliteFixture::dump(file, "GL_accsum") != before);
         const QString home = db::defaultDataDirectory();

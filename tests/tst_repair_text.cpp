@@ -1,7 +1,7 @@
 // How every kind of repair and every way it ends reads to the user: real journals, one of each
 // kind and outcome, listed by the journal window's model (short forms) and by n3fix --journal run
-// as a real process (long forms); a journaled row's values as the terminal writes them and as the
-// windows show them. The words are written out here by hand.
+// as a real process (long forms); the names journals store for them; a journaled row's values as
+// the terminal writes them and as the windows show them. The words are written out here by hand.
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
 
@@ -23,26 +23,28 @@ const QString UndoneId = QStringLiteral("20260101-000000-000");
 struct KindWords {
     RepairKind kind;
     QString shortName, longName, inputs;
+    QString stored;  // as the journal keeps it
 };
 
 struct OutcomeWords {
     Outcome outcome;
     QString shortText, longText, rowsChanged;
+    QString stored;
 };
 
 // By hand, as the user reads them. A repair recorded as having written 4 rows, 3 of them changed.
 const KindWords Kinds[] = {
-    {RepairKind::BalanceReset, "修正科目错误", "余额清零（修正科目错误）", "科目 1011，3 月起"},
-    {RepairKind::RecomputeBalances, "按下级科目重算", "按下级科目重算", ""},
-    {RepairKind::EndFlags, "彻底根除", "重建末级标志（彻底根除）", ""},
-    {RepairKind::Undo, "撤销 " + UndoneId, "撤销 " + UndoneId, ""},
+    {RepairKind::BalanceReset, "修正科目错误", "余额清零（修正科目错误）", "科目 1011，3 月起", "balance-reset"},
+    {RepairKind::RecomputeBalances, "按下级科目重算", "按下级科目重算", "", "recompute-balances"},
+    {RepairKind::EndFlags, "彻底根除", "重建末级标志（彻底根除）", "", "end-flags"},
+    {RepairKind::Undo, "撤销 " + UndoneId, "撤销 " + UndoneId, "", "undo"},
 };
 const OutcomeWords Outcomes[] = {
-    {Outcome::Completed, "完成", "完成", "3"},
-    {Outcome::Stopped, "写入 4 行后停止", "写入 4 行后停止", "3"},
-    {Outcome::Failed, "在第 5 行失败：磁盘已满", "在第 5 行失败：磁盘已满", "3"},
-    {Outcome::RolledBack, "失败，未改动任何记录：磁盘已满", "失败，未改动任何记录：磁盘已满", "3"},
-    {Outcome::Unrecorded, "未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）", "—"},
+    {Outcome::Completed, "完成", "完成", "3", "completed"},
+    {Outcome::Stopped, "写入 4 行后停止", "写入 4 行后停止", "3", "stopped"},
+    {Outcome::Failed, "在第 5 行失败：磁盘已满", "在第 5 行失败：磁盘已满", "3", "failed"},
+    {Outcome::RolledBack, "失败，未改动任何记录：磁盘已满", "失败，未改动任何记录：磁盘已满", "3", "rolled-back"},
+    {Outcome::Unrecorded, "未记录结束", "未记录结束（程序在修复中途被终止，或未能写下结果）", "—", ""},
 };
 
 }  // namespace
@@ -149,6 +151,33 @@ private slots:
                 .arg(index, 2, 10, QChar('0'))
                 .arg(k.longName, given, o.rowsChanged, o.longText);
         QCOMPARE(m_lines.value(listed), expected);
+    }
+
+    // Every kind and outcome has the name journals of every version store for it, and each name
+    // reads back as the value it names; no other name reads as one. So do the kinds of rows undo
+    // leaves alone, for scripts.
+    void storedNamesReadBack()
+    {
+        for (const KindWords &k : Kinds) {
+            QCOMPARE(repair::storedName(k.kind), k.stored);
+            QCOMPARE(repair::repairKindNamed(k.stored), std::optional<RepairKind>(k.kind));
+        }
+        for (const OutcomeWords &o : Outcomes) {
+            QCOMPARE(repair::storedName(o.outcome), o.stored);
+            QCOMPARE(repair::outcomeNamed(o.stored), std::optional<Outcome>(o.outcome));
+        }
+        for (const char *unknown : {"balance_reset", "Undo", "done", " completed"}) {
+            QVERIFY(!repair::repairKindNamed(unknown));
+            QVERIFY(!repair::outcomeNamed(unknown));
+        }
+        QVERIFY(!repair::repairKindNamed(""));
+        using repair::LeftAloneReason;
+        const std::pair<LeftAloneReason, QString> reasons[] = {{LeftAloneReason::Gone, "gone"},
+                                                               {LeftAloneReason::Changed, "changed"},
+                                                               {LeftAloneReason::Ambiguous, "ambiguous"},
+                                                               {LeftAloneReason::WrittenLater, "written_later"}};
+        for (const auto &[reason, name] : reasons)
+            QCOMPARE(repair::RepairText::leftAloneKind(reason), name);
     }
 
     // The terminal writes a journaled row's values as stored; the windows show the balances'

@@ -92,7 +92,7 @@ private slots:
         const QString before = SqliteFixture::dump(yearDb(), "code");
         const QStringList rowsBefore = rowsOf(yearDb(), "select ccode, bend from code order by ccode");
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 3);
         // the journal holds the three changed rows, and counts the six it looked at
@@ -162,7 +162,7 @@ private slots:
         QFETCH(QStringList, after);
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, cname TEXT, bend INTEGER); insert into code values" + rows);
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         ODBC::DbConn().reset();
         QCOMPARE(repair::readRepair(repair::journalDirectory(), run.journal).keyColumns, QStringList({"ccode", "cname"}));
         SqliteFixture::run(yearDb(), meddle);
@@ -185,8 +185,8 @@ private slots:
         SqliteFixture::run(yearDb(), script);
         const QString periods = "select iperiod, mb, mc, md from GL_accsum where iperiod<>2 order by iperiod";
         const QStringList before = rowsOf(yearDb(), periods);
-        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
-        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
+        QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 4);
         SqliteFixture::run(yearDb(), "delete from GL_accsum where iperiod=2; vacuum");
@@ -208,8 +208,8 @@ private slots:
             script += QStringLiteral("insert into GL_accsum values('1002',%1,'g','n',%1.5,%1,-%1);").arg(period);
         SqliteFixture::run(yearDb(), script);
         const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
-        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "3");
-        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("3"));
+        QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 2);
         undoRestoresAll(reset.journal, 2, "GL_accsum", before);
@@ -225,8 +225,8 @@ private slots:
                                      "insert into GL_accsum values('1002',8,1.5,2,3),('1002',9,1.5,2,3),"
                                      "('1002',10,0.0,0.0,0.0),('1002',11,0,0,0),('1002',12,0,0.0,0);");
         const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
-        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
-        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
+        QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsMatched, 4);
         QCOMPARE(reset.rowsChanged, 1);
@@ -244,7 +244,7 @@ private slots:
                                      "insert into code values('1001',0.0),('100101',1.0),('1002',1),('2001',0);");
         const QString before = SqliteFixture::dump(yearDb(), "code");
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 1);
         QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
@@ -263,15 +263,15 @@ private slots:
                                      "insert into GL_accsum values('1002',9,cast(x'bde8' as text),1.5,2,3),"
                                      "('1002',10,cast(x'bde8' as text),4,5,6);");
         QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
-        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
-        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
+        QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 2);
         undoRestoresAll(reset.journal, 2, "GL_accsum", before);
 
         before = SqliteFixture::dump(yearDb(), "code");
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 2);
         undoRestoresAll(run.journal, 2, "code", before);
@@ -292,8 +292,8 @@ private slots:
         SqliteFixture::run(yearDb(), script);
         const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
 
-        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
-        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
+        QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         QCOMPARE(reset.rowsMatched, 4);
         QCOMPARE(rowsOf(yearDb(), "select iperiod from GL_accsum where mb='0' order by rowid"),
@@ -340,7 +340,7 @@ private slots:
         SqliteFixture::run(yearDb(), "create table code(id INTEGER PRIMARY KEY, ccode TEXT, bend INTEGER) without rowid;"
                                      "insert into code values(10,'1001',1),(20,'100101',0),(30,'1002',0),(40,'1001',1);");
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         ODBC::DbConn().reset();
         QCOMPARE(rowsOf(yearDb(), "select id, bend from code order by id"),
                  QStringList({"i:10|i:0", "i:20|i:1", "i:30|i:1", "i:40|i:0"}));
@@ -361,7 +361,7 @@ private slots:
         SqliteFixture::run(yearDb(), "create table code(iyear INTEGER, ccode TEXT, bend INTEGER, primary key(iyear, ccode))"
                                      " without rowid; insert into code values(2007,'1001',1),(2007,'100101',0),(2007,'1002',0);");
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         ODBC::DbConn().reset();
         QCOMPARE(rowsOf(yearDb(), "select bend from code order by ccode"), QStringList({"i:0", "i:1", "i:1"}));
         const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
@@ -411,8 +411,8 @@ private slots:
                            "create table code(ccode TEXT, bend INTEGER);"
                            "create table GL_accsum(ccode TEXT, iperiod INTEGER, mb, mc, md, me TEXT);"
                            "insert into GL_accsum values('1002',9,1.5,2,3,'a'),('1002',10,4,5,6,'b'),('1002',11,7,8,9,'c');");
-        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", "9");
-        QVERIFY2(reset.outcome == repair::BalanceResetOutcome::Succeeded, qPrintable(reset.failure));
+        const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
+        QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
         ODBC::DbConn().reset();
         SqliteFixture::run(yearDb(), "update GL_accsum set me='x' where iperiod=10");
         const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
@@ -501,10 +501,10 @@ private slots:
         SqliteFixture::run(yearDb(), schema);
         const repair::EndFlagRun run = walk();
         if (written < 0) {
-            QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+            QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
             return;
         }
-        QCOMPARE(run.result, repair::EndFlagResult::Failed);
+        QCOMPARE(run.result, repair::RunResult::Failed);
         QVERIFY2(run.failure.startsWith("数据库没有执行这次更新"), qPrintable(run.failure));
         QCOMPARE(run.rowsWritten, written);
         // the journal says where the walk stopped
@@ -519,7 +519,7 @@ private slots:
                                      " (select 1 union all select x+1 from n where x<2500)"
                                      " insert into code select printf('%04d', x), 'name ' || x, 7 from n order by random();");
         const repair::EndFlagRun run = walk();
-        QVERIFY2(run.result == repair::EndFlagResult::Completed, qPrintable(run.failure));
+        QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
         const QString directory = repair::journalDirectory();
         QCOMPARE(repair::countRows(directory, run.journal), 2500);
         QStringList codes;

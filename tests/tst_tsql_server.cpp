@@ -185,7 +185,7 @@ private slots:
         JournalDriver::Walk progress;
         const repair::EndFlagRun walk = repair::repairEndFlags("001", "2007", progress);
         const long sent = shimStatements() - before;
-        QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
+        QVERIFY2(walk.result == repair::RunResult::Completed, qPrintable(walk.failure));
         QCOMPARE(SqliteFixture::select(m_year, "select bend from code order by rowid").split('\n', Qt::SkipEmptyParts), expected);
         QCOMPARE(walk.rowsWritten, wrong);
         QVERIFY2(sent > 0 && sent <= wrong + 20, qPrintable(QString("%1 statements for %2 wrong flags").arg(sent).arg(wrong)));
@@ -260,9 +260,9 @@ private slots:
                  expected);
         QCOMPARE(walk.rowsWritten, written);
         QCOMPARE(walk.rowsReached, written);
-        QCOMPARE(walk.result, !meddleAt.isEmpty() ? repair::EndFlagResult::Failed
-                              : !stopAt.isEmpty() ? repair::EndFlagResult::Stopped
-                                                  : repair::EndFlagResult::Completed);
+        QCOMPARE(walk.result, !meddleAt.isEmpty() ? repair::RunResult::Failed
+                              : !stopAt.isEmpty() ? repair::RunResult::Stopped
+                                                  : repair::RunResult::Completed);
         if (!meddleAt.isEmpty())
             QCOMPARE(walk.failure, db::rowChangedSinceRead());
         if (triggers)
@@ -274,7 +274,7 @@ private slots:
         QCOMPARE(record.rowsDone, qint64(written));
         const repair::UndoRun undo = repair::undoRepair(walk.journal);
         QVERIFY2(undo.failure.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, written);
+        QCOMPARE(undo.rowsChanged, written);
         QString restored = before;
         if (!meddleAt.isEmpty())
             restored.replace("t:'1050'|t:'科目'|i:1", "t:'1050'|t:'科目'|i:5");
@@ -358,7 +358,7 @@ private slots:
         storeChart(expected.filePath("undone"), rows, 3);
         JournalDriver::Walk progress;
         const repair::EndFlagRun walk = repair::repairEndFlags("001", "2007", progress);
-        QVERIFY2(walk.result == repair::EndFlagResult::Completed, qPrintable(walk.failure));
+        QVERIFY2(walk.result == repair::RunResult::Completed, qPrintable(walk.failure));
         QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("walked"), "code"));
         const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), walk.journal);
         QCOMPARE(record.rowidName + '|' + record.keyColumns.join(','), "|ccode");
@@ -369,7 +369,7 @@ private slots:
             SqliteFixture::run(m_year, meddle);
         const repair::UndoRun undo = repair::undoRepair(walk.journal);
         QVERIFY2(undo.failure.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, restored);
+        QCOMPARE(undo.rowsChanged, restored);
         QStringList listed;
         for (const repair::LeftAlone &row : undo.leftAlone)
             listed << row.row.key.value(0).toString() + ':' + repair::RepairText::leftAloneReason(row);
@@ -415,7 +415,7 @@ private slots:
         QCOMPARE(repairs[0].rowidName + '|' + repairs[0].keyColumns.join(','), "|ccode,iperiod,cbegind_c,cendd_c,me");
         const repair::UndoRun undo = repair::undoRepair(repairs[0].id);
         QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, repairs[0].rowsChanged);
+        QCOMPARE(undo.rowsChanged, repairs[0].rowsChanged);
         QCOMPARE(SqliteFixture::dumpAll(m_year), before);
     }
 
@@ -441,12 +441,12 @@ private slots:
         QVERIFY(plan.rows.size() >= 3 && !plan.leavesSomething());
         const repair::RecomputeRun run = repair::runRecompute("001", "2007", &plan);
         QVERIFY2(run.failure.isEmpty() && run.unrecorded.isEmpty(), qPrintable(run.failure + run.unrecorded));
-        QCOMPARE(run.written, qint64(plan.rows.size()));
+        QCOMPARE(run.rowsChanged, qint64(plan.rows.size()));
         QVERIFY(SqliteFixture::dumpAll(m_year) != before);
         QVERIFY(repair::planRecompute(m_year).rows.empty());
         const repair::UndoRun undo = repair::undoRepair(run.journal);
         QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
-        QCOMPARE(undo.restored, int(plan.rows.size()));
+        QCOMPARE(undo.rowsChanged, int(plan.rows.size()));
         QCOMPARE(SqliteFixture::dumpAll(m_year), before);
     }
 };

@@ -73,18 +73,18 @@ private slots:
         m_walkRunner.kill();
         QVERIFY(m_walkRunner.waitForFinished());
         Walk stopped(5), completed;
-        QCOMPARE(repair::repairEndFlags("007", "2031", stopped).result, repair::EndFlagResult::Stopped);
+        QCOMPARE(repair::repairEndFlags("007", "2031", stopped).result, repair::RunResult::Stopped);
         // the walks before gave 7001 its flag: another program takes it back, and refuses its write
         SqliteFixture::run(balances(), "update code set bend=0 where ccode='7001';"
                                        "create trigger refuse before update on code when old.ccode = '7001'"
                                        " begin select raise(abort, '别动'); end;");
         QTest::qWait(2);
-        QCOMPARE(repair::repairEndFlags("007", "2031", completed).result, repair::EndFlagResult::Failed);
+        QCOMPARE(repair::repairEndFlags("007", "2031", completed).result, repair::RunResult::Failed);
         SqliteFixture::run(balances(), "drop trigger refuse;");
         QTest::qWait(2);
-        QCOMPARE(repair::repairEndFlags("007", "2031", completed).result, repair::EndFlagResult::Completed);
+        QCOMPARE(repair::repairEndFlags("007", "2031", completed).result, repair::RunResult::Completed);
         QTest::qWait(2);
-        const repair::BalanceResetRun reset = repair::resetBalances("007", "2031", "1011", "2");
+        const repair::BalanceResetRun reset = repair::resetBalances("007", "2031", "1011", repair::resetPeriod("2"));
         QCOMPARE(reset.failure, QString());
         const QString afterReset = SqliteFixture::dump(balances(), "GL_accsum");
         QVERIFY(afterReset != untouched);

@@ -81,7 +81,7 @@ QList<Table> balanceTables(const DatabaseFindings &found, const BalanceCheck &ch
         }
         disagreements.rows.append({Cell::code(d.code), Cell::value(d.period), Cell::words(d.column),
                                    d.amount ? Cell::amount(*d.amount) : Cell::words(QString()), Cell::amount(d.subAccountsSum),
-                                   difference, Cell::words(d.amount ? QString() : QStringLiteral("无余额行"))});
+                                   difference, Cell::words(d.amount ? QString() : RepairText::noBalanceRow())});
     }
     Table unreadable =
         table(found, QStringLiteral("金额无法识别"),
@@ -230,7 +230,7 @@ Report findingsReport(const QList<DatabaseFindings> &databases, const FindingsSc
             addFailure(failures, found.balances->failure);
         if (found.recompute)
             addFailure(failures, found.recompute->failure);
-        if (found.reset && found.reset->outcome == BalanceResetOutcome::Failed)
+        if (found.reset && found.reset->result == RunResult::Failed)
             addFailure(failures, found.reset->failure);
         if (!failures.isEmpty())
             report.tables << unreadableDatabase(found, failures.join(QStringLiteral("；")));
@@ -243,7 +243,7 @@ Report findingsReport(const QList<DatabaseFindings> &databases, const FindingsSc
         }
         if (found.recompute && found.recompute->failure.isEmpty())
             report.tables << recomputeTables(found, *found.recompute, scope.dryRun);
-        if (found.reset && found.reset->outcome != BalanceResetOutcome::Failed)
+        if (found.reset && found.reset->result != RunResult::Failed)
             report.tables << resetRows(found, *found.reset);
     }
     return report;

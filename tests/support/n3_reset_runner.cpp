@@ -30,7 +30,7 @@ int pressInTheWindow(const QString &accountSet, const QString &year, const QStri
     FormDriver::pickFromList(form.Combo1, form.Combo1->findText(period));
     FormDriver::boxesShown();
     QTest::mouseClick(form.Command1, Qt::LeftButton);
-    for (QString box : FormDriver::boxesShown())
+    for (const QString &box : FormDriver::boxesShown())
         std::puts(box.section('|', 0, 0).append('|').append(box.section('|', 2)).replace("\r\n", "\\n").toUtf8().constData());
     return 0;
 }
@@ -49,9 +49,9 @@ int main(int argc, char **argv)
                   code = QString::fromLocal8Bit(argv[4]), period = QString::fromLocal8Bit(argv[5]);
     if (argc == 7)
         return pressInTheWindow(accountSet, year, code, period);
-    const repair::BalanceResetRun run = repair::resetBalances(accountSet, year, code, period);
+    const repair::BalanceResetRun run = repair::resetBalances(accountSet, year, code, repair::resetPeriod(period));
     std::puts(run.journal.toUtf8().constData());
-    if (run.outcome != repair::BalanceResetOutcome::Succeeded)
+    if (run.result != repair::RunResult::Completed)
         return 2;
-    return run.failure.isEmpty() ? 0 : 3;
+    return run.unrecorded.isEmpty() ? 0 : 3;
 }
