@@ -2,7 +2,6 @@
 #include "DisplayConnection.h"
 #include "FirstStart.h"
 #include "GuideWindow.h"
-#include "MessageBox.h"
 #include "ProgramArguments.h"
 #include "WindowHub.h"
 
@@ -91,7 +90,6 @@ int main(int argc, char *argv[])
     }
 
     if (options.action == cli::Action::JournalWindow) {
-        MessageBox::showDataLayerMessages();
         const std::optional<db::EngineSettings> engine = FirstStart::journalEngine(options.place);
         if (!engine)
             return 2;
@@ -103,7 +101,6 @@ int main(int argc, char *argv[])
     if (!engine)
         return 0;
     ODBC::setEngine(*engine);
-    MessageBox::showDataLayerMessages();
 
     return runWindows(options.action == cli::Action::CheckWindow ? WindowHub::Window::Check : WindowHub::Window::Main);
 }

@@ -34,10 +34,11 @@ QString rowLine(const repair::BalanceRow &row)
              repair::RepairText::amountText(row.mc));
 }
 
-// Says why the reset did not run or failed, and that nothing changed; status 2.
-int failed(const Output &out, QJsonObject &json, const QString &where, const QString &failure)
+// Says why the reset did not run or failed (`how`, when it could not begin: ，无法连接数据库), and
+// that nothing changed; status 2.
+int failed(const Output &out, QJsonObject &json, const QString &where, const QString &failure, const QString &how = {})
 {
-    Output::error(QStringLiteral("%1余额清零失败，未做任何改动：%2").arg(where, failure));
+    Output::error(QStringLiteral("%1余额清零失败%2，未做任何改动：%3").arg(where, how, failure));
     json.insert(QStringLiteral("error"), failure);
     out.document(json);
     return 2;
@@ -71,14 +72,16 @@ int resetBalance(const Request &request)
     json.insert(QStringLiteral("database"), selected.database);
     const QString where = QStringLiteral("%1：科目 %2 ").arg(placeOf(selected), request.code);
 
-    ConnectionMessages messages;
-    const repair::BalanceResetRun run =
-        repair::resetBalances(selected.accountSet, selected.year, request.code, fromPeriod, request.dryRun);
-    const QString connectionFailure = messages.take();
+    repair::BalanceResetRun run;
+    try {
+        run = repair::resetBalances(selected.accountSet, selected.year, request.code, fromPeriod, request.dryRun);
+    } catch (const db::DbError &error) {
+        return failed(out, json, where, described(error), QStringLiteral("，无法连接数据库"));
+    }
     if (!run.journal.isEmpty())
         json.insert(QStringLiteral("journal"), run.journal);
     if (run.outcome != repair::BalanceResetOutcome::Succeeded)
-        return failed(out, json, where, connectionFailure.isEmpty() ? run.failure : connectionFailure);
+        return failed(out, json, where, run.failure);
 
     QJsonArray rows;
     for (const repair::BalanceRow &row : run.rows)

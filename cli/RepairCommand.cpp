@@ -4,6 +4,7 @@
 #include "Output.h"
 #include "ProgressBar.h"
 
+#include "db/DbError.h"
 #include "db/StoredValue.h"
 #include "repair/RepairText.h"
 
@@ -19,16 +20,18 @@ int repairEndFlags(const Request &request)
     if (!selection)
         return 2;
     const QList<SelectedDatabase> &databases = *selection;
-    ConnectionMessages messages;
     int status = 0;
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         repair::EndFlagRun run;
-        {
+        QString connectionFailure;  // why the database could not be opened: the walk did not begin
+        try {
             ProgressBar bar(selected.database);
             run = repair::repairEndFlags(selected.accountSet, selected.year, bar);
+        } catch (const db::DbError &error) {
+            run.result = repair::EndFlagResult::Failed;
+            connectionFailure = described(error);
         }
-        const QString connectionFailure = messages.take();
         QJsonObject result = placeJson(selected);
         result.insert(QStringLiteral("codes"), run.codes);
         result.insert(QStringLiteral("changed"), run.rowsChanged);
@@ -72,15 +75,20 @@ int repairEndFlags(const Request &request)
                 Output::error(QStringLiteral("%1：%2").arg(placeOf(selected),
                                                            repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure)));
             }
+        } else if (!connectionFailure.isEmpty()) {
+            status = 2;
+            result.insert(QStringLiteral("error"), connectionFailure);
+            result.insert(QStringLiteral("written"), 0);
+            Output::error(
+                QStringLiteral("%1：修复失败，无法连接数据库，未做任何改动：%2").arg(placeOf(selected), connectionFailure));
         } else {
             status = 2;
-            const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
-            result.insert(QStringLiteral("error"), failure);
+            result.insert(QStringLiteral("error"), run.failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
             Output::error(QStringLiteral("%1：修复失败（已写入 %2 行%3）：%4")
                               .arg(placeOf(selected))
                               .arg(run.rowsWritten)
-                              .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure));
+                              .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, run.failure));
             if (!run.triggerNotice.isEmpty()) {
                 result.insert(QStringLiteral("trigger_notice"), run.triggerNotice);
                 Output::error(QStringLiteral("%1：%2").arg(placeOf(selected), run.triggerNotice));

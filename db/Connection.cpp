@@ -267,7 +267,7 @@ QString Connection::statementText(const QString &sql) const
 QSqlDatabase Connection::openDatabase() const
 {
     if (!isOpen())
-        throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+        throw DbError(connectionNotOpen());
     return QSqlDatabase::database(m_qtName, false);
 }
 

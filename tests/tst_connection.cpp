@@ -3,6 +3,7 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
+#include "app/ConnectDatabase.h"
 #include "app/MessageBox.h"
 #include "db/ConnectionString.h"
 #include "db/ODBC.h"
@@ -33,7 +34,7 @@ class ConnectionTest : public QObject {
     QString connectTo(const QString &name, const QString &script)
     {
         SqliteFixture::run(m_dir.filePath(name + ".db"), script);
-        return ODBC::ConnectDatabase(name) ? m_dir.filePath(name + ".db") : QString();
+        return app::ConnectDatabase(name) ? m_dir.filePath(name + ".db") : QString();
     }
 
 private slots:
@@ -52,8 +53,8 @@ private slots:
     {
         QVERIFY(!connectTo("LQsystem", "create table t(x);").isEmpty());
         const std::shared_ptr<db::Connection> first = ODBC::DbConn();
-        QVERIFY(ODBC::ConnectDatabase(ODBC::SystemDatabase) && ODBC::DbConn() != first && ODBC::DbConn()->isOpen());
-        QVERIFY(!ODBC::ConnectDatabase("LQDATA_001_1999"));
+        QVERIFY(app::ConnectDatabase(ODBC::SystemDatabase) && ODBC::DbConn() != first && ODBC::DbConn()->isOpen());
+        QVERIFY(!app::ConnectDatabase("LQDATA_001_1999"));
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QVERIFY(shown.size() == 1 && shown[0].prompt.contains(QDir::toNativeSeparators(m_dir.filePath("LQDATA_001_1999.db"))));
         QVERIFY(!QFile::exists(m_dir.filePath("LQDATA_001_1999.db")) && !ODBC::DbConn()->isOpen());
@@ -61,7 +62,7 @@ private slots:
             db::buildConnectionString(ODBC::accountSetDatabaseName("667", "2007")),
             "DRIVER=SQL Server;SERVER=(local);APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQDATA_667_2007;Trusted_Connection=Yes");
         ODBC::setEngine({db::EngineKind::Odbc, QString()});
-        QVERIFY(!ODBC::ConnectDatabase(ODBC::SystemDatabase));
+        QVERIFY(!app::ConnectDatabase(ODBC::SystemDatabase));
         shown = MessageBox::takeShown();
         QVERIFY2(shown.size() == 1
                      && shown[0].prompt.startsWith("数据库LQsystem连接错误 \r\nSQL Server 服务器 (local) 上的数据库 LQsystem："

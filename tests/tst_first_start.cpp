@@ -127,7 +127,6 @@ private slots:
         qunsetenv("XDG_DATA_HOME");
         // Qt finds the settings folder once per process; the programs started here find it by HOME.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home(".config"));
-        MessageBox::showDataLayerMessages();
         MessageBox::setRecording(false);
     }
     void cleanup()

@@ -16,7 +16,6 @@ namespace FormDriver {
 void useDataDirectory(const QString &dir)
 {
     ODBC::setEngine({db::EngineKind::Embedded, dir});
-    MessageBox::showDataLayerMessages();
     MessageBox::setRecording(true);
     MessageBox::takeShown();
 }
