@@ -66,7 +66,6 @@ private slots:
         QDir(m_dir.filePath("journal")).removeRecursively();
         FormDriver::useDataDirectory(m_dir.path());
     }
-    void cleanup() { ODBC::DbConn().reset(); }
 
     void walk_data()
     {
@@ -146,7 +145,6 @@ private slots:
         QCOMPARE(journals.size(), 1);
         QCOMPARE(journals[0].rowsChanged, wrongBefore);
         QFile::remove(m_dir.filePath("expected.db"));
-        ODBC::DbConn().reset();
         const repair::UndoRun undo = repair::undoRepair(journals[0].id);
         QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
         QCOMPARE(undo.restored, wrongBefore);

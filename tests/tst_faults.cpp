@@ -3,7 +3,6 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include <QtTest>
 #include <QtWidgets>
@@ -36,7 +35,6 @@ private slots:
         m_helper.kill();
         m_helper.waitForFinished();
         m_form.reset();
-        ODBC::DbConn().reset();
         m_root.reset();
     }
 

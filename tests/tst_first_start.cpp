@@ -129,11 +129,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home(".config"));
         MessageBox::setRecording(false);
     }
-    void cleanup()
-    {
-        m_form.reset();
-        ODBC::DbConn().reset();
-    }
+    void cleanup() { m_form.reset(); }
 
     // Enter opens the demo data: one box, then a window with the demo sets and no other box. The
     // choice is kept: though n3demo then fills the default data directory, the next start and the
@@ -450,7 +446,6 @@ private slots:
                      && !kept.contains(secret.toUtf8()),
                  kept.constData());
         m_form.reset();
-        ODBC::DbConn().reset();
 
         // the next start asks for the password; without the databases it offers to connect again
         QVERIFY(QDir::setCurrent(home("no-server")));

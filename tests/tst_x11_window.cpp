@@ -9,7 +9,6 @@
 
 #include "app/Form1.h"
 #include "app/MessageBox.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 
 #include <QtTest>
@@ -109,7 +108,6 @@ private slots:
     void cleanup()
     {
         m_form.reset();
-        ODBC::DbConn().reset();
         m_dir.reset();
     }
 
