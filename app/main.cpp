@@ -3,6 +3,7 @@
 #include "FirstStart.h"
 #include "GuideWindow.h"
 #include "ProgramArguments.h"
+#include "WindowAdvice.h"
 #include "WindowHub.h"
 
 #include "cli/CommandLine.h"
@@ -10,7 +11,6 @@
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "db/ODBC.h"
-#include "db/OdbcAdvice.h"
 #include "repair/report/Report.h"
 
 #include <QApplication>
@@ -81,8 +81,8 @@ int main(int argc, char *argv[])
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
-    // A window's user reads how to set up SQL Server in the guide, from the windows' menus.
-    db::setOdbcSetupGuide(GuideWindow::MenuPath);
+    // A window's user follows advice on a fault by the windows' menus and boxes.
+    db::setAdviceWays(windowAdviceWays());
 
     if (options.action == cli::Action::Guide) {
         GuideWindow::showGuide();
