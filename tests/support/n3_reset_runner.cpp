@@ -2,9 +2,10 @@
 // syncs at any moment: resets account argv[4] from period argv[5] on in the database of account
 // set argv[2], year argv[3], of the data directory argv[1]. Prints the journal's id; exits 0 when
 // the reset succeeded and its end is journaled, 3 when its end could not be journaled, 2 when it
-// failed (its database could not be opened too). With a sixth argument "window" the reset is a press of 修正科目错误 in the window, its
-// inputs picked and typed as a person does (argv[2] and argv[3] as the entries shown), and the
-// boxes it showed are printed instead, one line each, "icon|prompt" with line breaks as "\n".
+// failed or its database could not be opened. With a sixth argument "window" the reset is a press
+// of 修正科目错误 in the window, its inputs picked and typed as a person does (argv[2] and argv[3]
+// as the entries shown), and the boxes it showed are printed instead, one line each,
+// "icon|prompt" with line breaks as "\n".
 #include "tests/support/FormDriver.h"
 
 #include "app/Form1.h"
