@@ -32,7 +32,7 @@ int pressInTheWindow(const QString &accountSet, const QString &year, const QStri
     FormDriver::pickFromList(form.Combo1, form.Combo1->findText(period));
     FormDriver::boxesShown();
     QTest::mouseClick(form.Command1, Qt::LeftButton);
-    for (QString box : FormDriver::boxesShown())
+    for (const QString &box : FormDriver::boxesShown())
         std::puts(box.section('|', 0, 0).append('|').append(box.section('|', 2)).replace("\r\n", "\\n").toUtf8().constData());
     return 0;
 }
