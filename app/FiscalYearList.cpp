@@ -1,6 +1,7 @@
 // The fiscal-year list: matching the account set typed or picked in Combo3 and listing its
 // live fiscal years in Combo5.
 #include "ComboEntries.h"
+#include "ConnectDatabase.h"
 #include "Form1.h"
 #include "PatternMatch.h"
 
@@ -15,7 +16,7 @@
 // text is left as the user had it.
 void Form1::Combo3_Change()
 {
-    ODBC::ConnectDatabase(ODBC::SystemDatabase);
+    app::ConnectDatabase(ODBC::SystemDatabase);
     const QString pattern = Combo3->currentText() + QLatin1Char('*');
     const int last = Combo3->count() - 1;
     db::Recordset years;

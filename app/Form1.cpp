@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 
 #include "db/DbError.h"
+#include "db/ODBC.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -112,6 +113,11 @@ Form1::Form1(QWidget *parent) : QWidget(parent)
     setupUi();
     wireEvents();
     Form_Load();
+}
+
+Form1::~Form1()
+{
+    ODBC::DbConn().reset();
 }
 
 // The window and its controls with their design-time contents, in the order of the layout.

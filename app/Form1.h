@@ -18,6 +18,8 @@ class Form1 : public QWidget {
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
+    // Releases the shared connection, which serves this window's handlers only.
+    ~Form1() override;
 
     // Controls, top of the window to the bottom.
     QLabel *Label4;

@@ -1,7 +1,5 @@
 #include "MessageBox.h"
 
-#include "db/ODBC.h"
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -111,11 +109,6 @@ int MessageBox::ask(const QString &prompt, const QStringList &buttons, int defau
 void MessageBox::answerNext(int button)
 {
     recorder().answers.append(button);
-}
-
-void MessageBox::showDataLayerMessages()
-{
-    ODBC::setMessageSink([](const QString &prompt, const QString &title) { show(prompt, Icon::Critical, title); });
 }
 
 void MessageBox::setRecording(bool recording)

@@ -48,10 +48,6 @@ public:
     // The button the next recorded ask() gets, by position; answers queue up in order.
     static void answerNext(int button);
 
-    // Routes the data layer's messages (the connection error box) through show(), with the
-    // critical-stop icon.
-    static void showDataLayerMessages();
-
     static void setRecording(bool recording);
     static QList<Shown> takeShown();
 };

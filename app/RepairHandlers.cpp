@@ -1,8 +1,11 @@
 // The two repair buttons: each reads its inputs from the window when pressed and hands them
 // to its repair.
+#include "ConnectDatabase.h"
 #include "Form1.h"
 #include "MessageBox.h"
 
+#include "db/DbError.h"
+#include "db/ODBC.h"
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/RepairText.h"
@@ -65,8 +68,16 @@ private:
 // the journal does not hold.
 void Form1::Command1_Click()
 {
-    const repair::BalanceResetRun run = repair::resetBalances(Combo4->currentText(), Combo5->currentText(), txtCode->text(),
-                                                              repair::resetPeriod(Combo1->currentText()));
+    const QString accountSet = Combo4->currentText();
+    const QString year = Combo5->currentText();
+    repair::BalanceResetRun run;
+    try {
+        run = repair::resetBalances(accountSet, year, txtCode->text(), repair::resetPeriod(Combo1->currentText()));
+    } catch (const db::DbError &error) {
+        // the database can't be opened: its box, then the reset's failure
+        app::showConnectionError(ODBC::accountSetDatabaseName(accountSet, year), error);
+        run.result = repair::RunResult::Failed;
+    }
     switch (run.result) {
     case repair::RunResult::NotChosen:
         MessageBox::show(Text::notChosen());
@@ -90,11 +101,18 @@ void Form1::Command1_Click()
 
 void Form1::Command2_Click()
 {
+    const QString accountSet = Combo4->currentText();
+    const QString year = Combo5->currentText();
     repair::EndFlagRun run;
-    {
+    try {
         WalkLock::Scope walking(*m_walkLock);
         StatusLineProgress progress(Label1, *m_walkLock);
-        run = repair::repairEndFlags(Combo4->currentText(), Combo5->currentText(), progress);
+        run = repair::repairEndFlags(accountSet, year, progress);
+    } catch (const db::DbError &error) {
+        // the database can't be opened: its box, then the walk's failure, which could not begin
+        app::showConnectionError(ODBC::accountSetDatabaseName(accountSet, year), error);
+        run.result = repair::RunResult::Failed;
+        run.failure = db::connectionNotOpen();
     }
     switch (run.result) {
     case repair::RunResult::NotChosen:

@@ -2,6 +2,7 @@
 #include "StartUp.h"
 
 #include "ComboEntries.h"
+#include "ConnectDatabase.h"
 #include "Form1.h"
 #include "MessageBox.h"
 
@@ -35,7 +36,7 @@ void Form1::Form_Load()
     if (screen)
         move(windowPlacement(screen->geometry().size(), outerWindowSize(size())));
 
-    if (!ODBC::ConnectDatabase(ODBC::SystemDatabase)) {
+    if (!app::ConnectDatabase(ODBC::SystemDatabase)) {
         MessageBox::show(QStringLiteral("连接不到澄岚数据库"));
         return;
     }

@@ -8,7 +8,7 @@
 class QWidget;
 
 // While the end-flag walk runs, the window handles its messages once per row but must not let
-// the user start anything that reconnects the shared connection or starts a second walk.
+// the user start anything else: a second walk, a reset, or a change of the account set walked.
 // WalkLock swallows the mouse, wheel, key, input-method and drop input aimed at the guarded
 // controls (and at everything inside them, such as a combo box's list), so their text and
 // state stay as they are, and remembers a request to close the window so it can be honoured

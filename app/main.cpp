@@ -2,8 +2,8 @@
 #include "DisplayConnection.h"
 #include "FirstStart.h"
 #include "GuideWindow.h"
-#include "MessageBox.h"
 #include "ProgramArguments.h"
+#include "WindowAdvice.h"
 #include "WindowHub.h"
 
 #include "cli/CommandLine.h"
@@ -11,7 +11,6 @@
 #include "cli/Console.h"
 #include "cli/Output.h"
 #include "db/ODBC.h"
-#include "db/OdbcAdvice.h"
 #include "repair/report/Report.h"
 
 #include <QApplication>
@@ -82,8 +81,8 @@ int main(int argc, char *argv[])
     if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslations);
-    // A window's user reads how to set up SQL Server in the guide, from the windows' menus.
-    db::setOdbcSetupGuide(GuideWindow::MenuPath);
+    // A window's user follows advice on a fault by the windows' menus and boxes.
+    db::setAdviceWays(windowAdviceWays());
 
     if (options.action == cli::Action::Guide) {
         GuideWindow::showGuide();
@@ -91,7 +90,6 @@ int main(int argc, char *argv[])
     }
 
     if (options.action == cli::Action::JournalWindow) {
-        MessageBox::showDataLayerMessages();
         const std::optional<db::EngineSettings> engine = FirstStart::journalEngine(options.place);
         if (!engine)
             return 2;
@@ -103,7 +101,6 @@ int main(int argc, char *argv[])
     if (!engine)
         return 0;
     ODBC::setEngine(*engine);
-    MessageBox::showDataLayerMessages();
 
     return runWindows(options.action == cli::Action::CheckWindow ? WindowHub::Window::Check : WindowHub::Window::Main);
 }

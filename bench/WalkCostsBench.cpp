@@ -2,6 +2,7 @@
 #include "DatabaseCopy.h"
 #include "Measures.h"
 
+#include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/RowByRowWrites.h"
 #include "db/TableTriggers.h"
@@ -228,9 +229,12 @@ int walkPhasesChild(const QString &dir)
     const QString year = QString::number(Year);
     const QString database = ODBC::accountSetDatabaseName(AccountSet, year);
     PhaseClock clock;
-    if (!ODBC::ConnectDatabase(database))
-        qFatal("cannot open %s", qPrintable(database));
-    const std::shared_ptr<db::Connection> connection = ODBC::DbConn();
+    std::shared_ptr<db::Connection> connection;
+    try {
+        connection = ODBC::openConnection(database, false);
+    } catch (const db::DbError &error) {
+        qFatal("cannot open %s: %s", qPrintable(database), qPrintable(error.description()));
+    }
     clock.done("connect");
     repair::EndFlagChartWatch watch(connection);
     const repair::EndFlagChart chart = repair::EndFlagChart::read(connection, true);

@@ -262,7 +262,6 @@ int timedWalk(const QString &dir, WalkKind kind)
                 qFatal("the walk did not complete");
         });
     }
-    MessageBox::showDataLayerMessages();
     MessageBox::setRecording(true);
     Form1 form;
     form.show();
@@ -863,7 +862,6 @@ void listRows(const Place &place)
     QDir().mkpath(dir);
     writeSystemDatabaseWithSets(dir + QStringLiteral("/LQsystem.db"), 2000);
     ODBC::setEngine({db::EngineKind::Embedded, dir});
-    MessageBox::showDataLayerMessages();
     MessageBox::setRecording(true);
 
     std::vector<double> startUp, oneMatch, allMatch;

@@ -29,11 +29,13 @@ QJsonObject rowJson(const repair::BalanceRow &row)
             {QStringLiteral("mc"), amountJson(row.mc)}};
 }
 
-// Says why the reset did not run or failed, and that nothing changed; status 2.
+// Says why the reset did not run or failed (`couldNotConnect`: it could not begin), and that
+// nothing changed; status 2.
 int failed(const Output &out, QJsonObject &json, const QString &where, const QString &failure,
-           const repair::BalanceResetRun &run = {})
+           const repair::BalanceResetRun &run = {}, bool couldNotConnect = false)
 {
-    Output::error(where + repair::RepairText::resetFailedLine(failure));
+    Output::error(
+        where + (couldNotConnect ? repair::RepairText::resetNotBegunLine(failure) : repair::RepairText::resetFailedLine(failure)));
     json.insert(QStringLiteral("error"), failure);
     sayRunEnd(run, where, json);
     out.document(json);
@@ -69,14 +71,16 @@ int resetBalance(const Request &request)
     json.insert(QStringLiteral("database"), selected.database);
     const QString where = QStringLiteral("%1：科目 %2 ").arg(placeOf(selected), request.code);
 
-    ConnectionMessages messages;
-    const repair::BalanceResetRun run =
-        repair::resetBalances(selected.accountSet, selected.year, request.code, period, request.dryRun);
-    const QString connectionFailure = messages.take();
+    repair::BalanceResetRun run;
+    try {
+        run = repair::resetBalances(selected.accountSet, selected.year, request.code, period, request.dryRun);
+    } catch (const db::DbError &error) {
+        return failed(out, json, where, described(error), run, true);
+    }
     if (!run.journal.isEmpty())
         json.insert(QStringLiteral("journal"), run.journal);
     if (run.result != repair::RunResult::Completed)
-        return failed(out, json, where, connectionFailure.isEmpty() ? run.failure : connectionFailure, run);
+        return failed(out, json, where, run.failure, run);
 
     QJsonArray rows;
     for (const repair::BalanceRow &row : run.rows)

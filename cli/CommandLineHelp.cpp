@@ -1,7 +1,7 @@
+#include "CommandAdvice.h"
 #include "CommandLine.h"
 
 #include "db/DataLocation.h"
-#include "db/OdbcAdvice.h"
 
 #include <QDir>
 
@@ -107,7 +107,7 @@ QString commandLineHelp()
                "给出的编号记在别处数据（演示数据、SQL Server 等）的修复日志中时，--journal 和 --undo 会说明要加哪个选项。\n"
                "另可使用 Qt 的标准选项，如 -platform、-style、-reverse。\n")
         .arg(QDir::toNativeSeparators(db::defaultDataDirectory()), QDir::toNativeSeparators(db::demoDataDirectory()),
-             QDir::toNativeSeparators(db::DataLocation::settingsFile()), db::odbcSetupGuide());
+             QDir::toNativeSeparators(db::DataLocation::settingsFile()), setupGuide());
 }
 
 }  // namespace cli

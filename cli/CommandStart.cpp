@@ -1,5 +1,6 @@
 #include "CommandStart.h"
 
+#include "CommandAdvice.h"
 #include "Commands.h"
 #include "Console.h"
 #include "Output.h"
@@ -17,6 +18,7 @@ using db::DataLocation;
 
 int startCommand(const StartOptions &options)
 {
+    db::setAdviceWays(commandAdviceWays());
     const DataLocation::ForStart start = DataLocation::forStart(options.place);
     const DataLocation &location = start.location;
     if (start.remembered)

@@ -1,7 +1,6 @@
 #include "Output.h"
 
 #include "Console.h"
-#include "db/ODBC.h"
 #include "db/StoredValue.h"
 #include "repair/BalanceLedger.h"
 #include "repair/Money.h"
@@ -108,29 +107,6 @@ QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount)
             {QStringLiteral("period"), db::jsonValue(amount.period)},
             {QStringLiteral("column"), amount.column},
             {QStringLiteral("stored"), repair::storedAmountText(amount.stored)}};
-}
-
-ConnectionMessages::ConnectionMessages()
-{
-    ODBC::setMessageSink([this](const QString &prompt, const QString &) { m_messages << prompt; });
-}
-
-ConnectionMessages::~ConnectionMessages()
-{
-    ODBC::setMessageSink(nullptr);
-}
-
-QString ConnectionMessages::take()
-{
-    // A box's first and last lines ("数据库X连接错误", "请正确配置数数据连接") frame the
-    // description for the window; the command names the database itself.
-    QStringList descriptions;
-    for (const QString &message : std::as_const(m_messages)) {
-        const QStringList lines = message.split(QStringLiteral("\r\n"));
-        descriptions << (lines.size() >= 3 ? lines.mid(1, lines.size() - 2) : lines).join(QLatin1Char('\n'));
-    }
-    m_messages.clear();
-    return descriptions.join(QLatin1Char('\n'));
 }
 
 }  // namespace cli

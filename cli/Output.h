@@ -3,7 +3,6 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
-#include <QStringList>
 #include <QVariant>
 
 namespace repair {
@@ -45,17 +44,5 @@ QJsonValue moneyJson(const repair::Money &amount);
 QJsonValue amountJson(const QVariant &stored);
 // An amount that can't be read, as JSON gives it: its code, period, column and what is stored, as text.
 QJsonObject unreadableAmountJson(const repair::UnreadableAmount &amount);
-
-// Collects what the connection module would show in its error box (there is no window here),
-// so a command can report it with the database it belongs to.
-class ConnectionMessages {
-public:
-    ConnectionMessages();
-    ~ConnectionMessages();
-    QString take();  // every message since the last take, joined by new lines
-
-private:
-    QStringList m_messages;
-};
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include "ProgressBar.h"
 #include "RunEnd.h"
 
+#include "db/DbError.h"
 #include "db/StoredValue.h"
 #include "repair/RepairText.h"
 
@@ -20,16 +21,18 @@ int repairEndFlags(const Request &request)
     if (!selection)
         return 2;
     const QList<SelectedDatabase> &databases = *selection;
-    ConnectionMessages messages;
     int status = 0;
     QJsonArray results;
     for (const SelectedDatabase &selected : std::as_const(databases)) {
         repair::EndFlagRun run;
-        {
+        QString connectionFailure;  // why the database could not be opened: the walk did not begin
+        try {
             ProgressBar bar(selected.database);
             run = repair::repairEndFlags(selected.accountSet, selected.year, bar);
+        } catch (const db::DbError &error) {
+            run.result = repair::RunResult::Failed;
+            connectionFailure = described(error);
         }
-        const QString connectionFailure = messages.take();
         QJsonObject result = placeJson(selected);
         result.insert(QStringLiteral("codes"), run.codes);
         result.insert(QStringLiteral("changed"), run.rowsChanged);
@@ -58,12 +61,16 @@ int repairEndFlags(const Request &request)
                 result.insert(QStringLiteral("final_check_error"), run.finalCheckFailure);
                 Output::error(where + repair::RepairText::finalChartCheckNotMade(run.finalCheckFailure));
             }
+        } else if (!connectionFailure.isEmpty()) {
+            status = 2;
+            result.insert(QStringLiteral("error"), connectionFailure);
+            result.insert(QStringLiteral("written"), 0);
+            Output::error(where + repair::RepairText::endFlagsNotBegunLine(connectionFailure));
         } else {
             status = 2;
-            const QString failure = connectionFailure.isEmpty() ? run.failure : connectionFailure;
-            result.insert(QStringLiteral("error"), failure);
+            result.insert(QStringLiteral("error"), run.failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
-            Output::error(where + repair::RepairText::endFlagsFailedLine(run, failure));
+            Output::error(where + repair::RepairText::endFlagsFailedLine(run, run.failure));
             sayRunEnd(run, where, result);
         }
         results.append(result);

@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "AdviceWays.h"
 #include "ConnectionString.h"
 #include "DbError.h"
 #include "ODBC.h"
@@ -80,8 +81,8 @@ QString describe(const QSqlError &error)
     if (error.nativeErrorCode() == QLatin1String("776"))
         return QStringLiteral("数据库上次的改动在写入中途被打断（程序被终止或断电），文件旁留有它的回滚日志（-journal），"
                               "要先回滚这次改动才能读取。检查和预览只以只读方式打开数据库，不会回滚它：请先对这个数据库"
-                              "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo 它的编号），"
-                              "以读写方式打开时会自动回滚：")
+                              "做一次修复或撤销%1，以读写方式打开时会自动回滚：")
+                   .arg(inParentheses(adviceWays().unfinishedRepair))
                + text;
     for (const auto &[faultText, explanation] : engineExplanations)
         if (text.contains(QLatin1String(faultText), Qt::CaseInsensitive))
@@ -267,7 +268,7 @@ QString Connection::statementText(const QString &sql) const
 QSqlDatabase Connection::openDatabase() const
 {
     if (!isOpen())
-        throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+        throw DbError(connectionNotOpen());
     return QSqlDatabase::database(m_qtName, false);
 }
 

@@ -33,8 +33,8 @@ bool noDataYet(const EngineSettings &engine);
 
 // Where a start's databases are: a folder of embedded databases, SQL Server over ODBC, or the
 // demo folder. The place chosen in the first-start box is kept in the user's settings and used
-// by every later start whose command line names no place of its own (--data-dir, --odbc,
-// --demo): the windows and the commands alike, so repairs made there stay within reach.
+// by every later start that names no place of its own: the windows and the commands alike, so
+// repairs made there stay within reach.
 class DataLocation {
 public:
     enum Kind { Folder, SqlServer, Demo };

@@ -25,6 +25,12 @@ private:
     Cause m_cause;
 };
 
+// Why a statement or a read was not sent: its connection is not open (it could not be opened).
+inline QString connectionNotOpen()
+{
+    return QStringLiteral("数据库连接未打开，无法执行操作。");
+}
+
 // Why a write changed no row although the row still holds the values it was read with: a trigger
 // swallowed the update, or the table is a view.
 inline QString updateIgnored()

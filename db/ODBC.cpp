@@ -12,7 +12,6 @@ namespace {
 
 struct ModuleState {
     db::EngineSettings engine;
-    MessageSink messageSink;
     std::shared_ptr<db::Connection> connection;
 };
 
@@ -36,11 +35,6 @@ void releaseConnection()
 }  // namespace
 
 const QString SystemDatabase = QStringLiteral("LQsystem");
-
-void setMessageSink(MessageSink sink)
-{
-    state().messageSink = std::move(sink);
-}
 
 void setEngine(const db::EngineSettings &engine)
 {
@@ -110,19 +104,10 @@ QString serverOf(const QString &engineName)
     return engineName.startsWith(QLatin1String("odbc:")) ? engineName.mid(5) : QString();
 }
 
-bool ConnectDatabase(const QString &dbName)
+void connectDatabase(const QString &dbName)
 {
-    try {
-        state().connection = std::make_shared<db::Connection>(state().engine);
-        open(*state().connection, dbName, state().engine.access);
-        return true;
-    } catch (const db::DbError &error) {
-        if (state().messageSink)
-            state().messageSink(QStringLiteral("数据库") + dbName + QStringLiteral("连接错误 \r\n") + error.description()
-                                    + QStringLiteral("\r\n请正确配置数数据连接"),
-                                QStringLiteral("数据库连接错误"));
-        return false;
-    }
+    state().connection = std::make_shared<db::Connection>(state().engine);
+    open(*state().connection, dbName, state().engine.access);
 }
 
 QString accountSetDatabaseName(const QString &accountSet, const QString &year)

@@ -5,18 +5,13 @@
 
 #include <QString>
 
-#include <functional>
 #include <memory>
 
-// The module that owns the tool's one database connection. Every part of the tool that needs
-// a database names it, calls ConnectDatabase, and then works over DbConn(). Each call makes a
-// fresh connection in place of the previous one, even for the same database.
+// The module that owns the connections to the product's databases: the main window's one shared
+// connection DbConn(), which connectDatabase() opens anew for each of its handlers, and the
+// connections of their own that the repairs, checks and commands open (openConnection()).
+// A connection that can't be opened raises db::DbError; each front end says so in its own words.
 namespace ODBC {
-
-// Shows a failure to connect to the user, as a modal box with a title of its own. The window
-// installs the real message box at start.
-using MessageSink = std::function<void(const QString &prompt, const QString &title)>;
-void setMessageSink(MessageSink sink);
 
 // The engine that answers connection strings, chosen once at program start.
 void setEngine(const db::EngineSettings &engine);
@@ -25,11 +20,12 @@ const db::EngineSettings &engine();
 // The shared connection. A caller that finds none gets a new, unopened one put in its place.
 std::shared_ptr<db::Connection> &DbConn();
 
-// Opens a new DbConn on `dbName`. On failure shows the connection error box and returns false.
-bool ConnectDatabase(const QString &dbName);
+// Puts a new connection in DbConn's place, even for the same database, and opens it on `dbName`.
+// Raises db::DbError when it can't be opened; DbConn then holds the new connection, not open.
+void connectDatabase(const QString &dbName);
 
-// A connection of its own, apart from DbConn, on `dbName`, for work outside the window (the
-// check, undo). Raises db::DbError with the description the connection error box would show.
+// A connection of its own, apart from DbConn, on `dbName`, for a repair, a check or undo; released
+// with its last user. Raises db::DbError with why it can't be opened.
 // With `exactDecimals`, a server's decimal values are read exactly (Connection::setExactDecimals).
 std::shared_ptr<db::Connection> openConnection(const QString &dbName, bool readOnly, bool exactDecimals = false);
 // The same over `engine` instead of the engine in use, which stays as it is: for trying a place

@@ -1,25 +1,13 @@
 #include "OdbcAdvice.h"
 
+#include "AdviceWays.h"
+
 namespace db {
 
-namespace {
-
-QString &setupGuide()
+QString seeSetupGuide()
 {
-    static QString where = defaultOdbcSetupGuide();
-    return where;
-}
-
-}  // namespace
-
-QString odbcSetupGuide()
-{
-    return setupGuide();
-}
-
-void setOdbcSetupGuide(const QString &where)
-{
-    setupGuide() = where;
+    const QString &guide = adviceWays().setupGuide;
+    return inParentheses(guide.isEmpty() ? QString() : QStringLiteral("见 ") + guide);
 }
 
 }  // namespace db

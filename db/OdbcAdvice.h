@@ -14,8 +14,7 @@ namespace db {
 
 // Faults that the driver manager or the "SQL Server" driver reports when a connection through
 // `access` fails, each known by words of its text, with the Chinese explanation of what the user
-// can do about it; the first match counts. An explanation that sends the user to read how to set
-// up the connection names odbcSetupGuide().
+// can do about it, in the front end's ways (AdviceWays); the first match counts.
 std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAccess &access);
 
 // Why the driver would reach another server than the one `access` names, or nothing: on Linux,
@@ -23,13 +22,8 @@ std::vector<std::pair<const char *, QString>> odbcExplanations(const ServerAcces
 // names, so a repair would be journaled on one server and made on another.
 QString serverOverridden(const ServerAccess &access);
 
-// Where the user reads how to set up the connection. A front end that names it in words of its own
-// (the windows, by their menu) sets them once, before any connection is made, for the whole
-// process; until then it is defaultOdbcSetupGuide().
-QString odbcSetupGuide();
-void setOdbcSetupGuide(const QString &where);
-// Where a terminal's user reads it: on Linux the manual page, on Windows, which has none, the
-// guide window that n3fix --guide opens.
-QString defaultOdbcSetupGuide();
+// Where the front end in use sends its user to read how to set up the connection, as an
+// explanation ends with it: "（见 man n3fix）"; nothing where it names no guide.
+QString seeSetupGuide();
 
 }  // namespace db

@@ -81,7 +81,7 @@ void Recordset::open(const QString &source, const std::shared_ptr<Connection> &c
         m_connection = connection;
     }
     if (!m_connection)
-        throw DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+        throw DbError(connectionNotOpen());
     m_connection->openDatabase();  // raises when the connection is not open
 
     m_statement = &prepared(source, lock != LockType::ReadOnly);

@@ -94,20 +94,10 @@ BalanceResetRun resetBalances(const QString &accountSet, const QString &year, co
         return run;
     run.result = RunResult::Failed;
     const QString database = ODBC::accountSetDatabaseName(accountSet, year);
-    // A dry run reads over a read-only connection of its own, which leaves the database and its
-    // log as they are, byte for byte; the reset writes over the shared connection.
-    std::shared_ptr<db::Connection> connection;
-    if (dryRun) {
-        try {
-            connection = ODBC::openConnection(database, true);
-        } catch (const db::DbError &error) {
-            run.failure = error.description();
-            return run;
-        }
-    } else {
-        ODBC::ConnectDatabase(database);
-        connection = ODBC::DbConn();
-    }
+    // A connection of the reset's own, released as it returns; a dry run's can only read, which
+    // leaves the database and its log as they are, byte for byte. One that can't be opened raises
+    // its error before anything else is done.
+    const std::shared_ptr<db::Connection> connection = ODBC::openConnection(database, dryRun);
     if (!firstPeriod.number.isValid()) {
         run.failure = QStringLiteral("月份“%1”不是整数。").arg(firstPeriod.text);
         return run;

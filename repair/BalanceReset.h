@@ -26,8 +26,10 @@ struct BalanceResetRun : RepairRun {
 
 // Clears the balances (mb, mc, md of GL_accsum) of exactly the account `code` in every
 // period from `firstPeriod` on, in the database of the chosen account set and fiscal year.
-// An empty account set or year is NotChosen and opens nothing. The code and the period go
-// into the statement as parameters; a period that is no whole number is refused before
+// An empty account set or year is NotChosen and opens nothing. The database is opened on a
+// connection of the reset's own; when it can't be opened, its db::DbError is raised and nothing
+// is done (each front end says so in its own words). The code and the period go
+// into the statement as parameters; a period that is not a whole number is refused before
 // anything is sent. The code is matched without its trailing blanks and the period as a number,
 // also where the table keeps them as text. The matched rows whose amounts change are journaled
 // with their amounts before the statement runs, in the same transaction. Any failure is Failed

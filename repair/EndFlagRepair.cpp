@@ -60,8 +60,8 @@ EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFla
 {
     if (accountSet.isEmpty() || year.isEmpty())
         return EndFlagRun();
-    ODBC::ConnectDatabase(ODBC::accountSetDatabaseName(accountSet, year));
-    return repairEndFlagsOver(ODBC::DbConn(), accountSet, year, progress);
+    return repairEndFlagsOver(ODBC::openConnection(ODBC::accountSetDatabaseName(accountSet, year), false), accountSet, year,
+                              progress);
 }
 
 EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection, const QString &accountSet, const QString &year,
@@ -76,7 +76,7 @@ EndFlagRun repairEndFlagsOver(const std::shared_ptr<db::Connection> &connection,
     std::optional<QString> atCode;  // the row in hand: the journal names it when the walk fails there
     try {
         if (!connection)
-            throw db::DbError(QStringLiteral("数据库连接未打开，无法执行操作。"));
+            throw db::DbError(db::connectionNotOpen());
         watch.emplace(connection);
         const EndFlagChart chart = EndFlagChart::read(connection, true);
         run.codes = int(chart.size());

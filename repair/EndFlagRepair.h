@@ -59,9 +59,9 @@ struct EndFlagRun : RepairRun {
 // write too. Codes another program adds or removes meanwhile are seen (EndFlagChartWatch): on
 // SQLite a row's flag is decided for the chart as it is at the row's commit, its journal row
 // corrected or added first; a completed walk lists the flags wrong for the chart as it ended.
-// An empty account set or year is NotChosen and opens nothing. The walk runs over the shared
-// connection, which it opens anew on the account set's year database (ODBC::ConnectDatabase, with
-// its error box).
+// An empty account set or year is NotChosen and opens nothing. The walk runs over a connection of
+// its own to the account set's year database; when it can't be opened, its db::DbError is raised
+// before anything is read or written (each front end says so in its own words).
 EndFlagRun repairEndFlags(const QString &accountSet, const QString &year, EndFlagProgress &progress);
 
 // The same walk over `connection`, opened by the caller on the database of `accountSet` and

@@ -169,6 +169,8 @@ QString undoDoneBox(const UndoRun &run, int listed);
 // The command line's lines, each after the place it is about.
 QString endFlagsDoneLine(const EndFlagRun &run);
 QString endFlagsFailedLine(const EndFlagRun &run, const QString &failure);
+// A walk or a reset that could not begin: its database can't be opened (`failure` says why).
+QString endFlagsNotBegunLine(const QString &failure);
 QString recomputeFailedLine(const QString &failure);
 // A recompute that ran, or with `dryRun` would run: the rows it changes follow.
 QString recomputeDoneLine(const RecomputeRun &run, bool dryRun);
@@ -176,6 +178,7 @@ QString recomputeDoneLine(const RecomputeRun &run, bool dryRun);
 // mend, databases that failed.
 QString recomputeTotals(qsizetype databases, bool dryRun, qint64 rows, int leaving, int failed);
 QString resetFailedLine(const QString &failure);
+QString resetNotBegunLine(const QString &failure);
 // A reset from period `firstPeriod` that ran, or with `dryRun` would run: the rows it clears follow.
 QString resetDoneLine(const BalanceResetRun &run, const QString &firstPeriod, bool dryRun);
 // A matched row's amounts before the reset: "第 9 期：mb 1200.00，md 300.00，mc 100.00".

@@ -135,6 +135,11 @@ QString endFlagsFailedLine(const EndFlagRun &run, const QString &failure)
         .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure);
 }
 
+QString endFlagsNotBegunLine(const QString &failure)
+{
+    return QStringLiteral("修复失败，无法连接数据库，未做任何改动：%1").arg(failure);
+}
+
 QString recomputeFailedLine(const QString &failure)
 {
     return QStringLiteral("按下级科目重算失败，未做任何改动：%1").arg(failure);
@@ -163,6 +168,11 @@ QString recomputeTotals(qsizetype databases, bool dryRun, qint64 rows, int leavi
 QString resetFailedLine(const QString &failure)
 {
     return QStringLiteral("余额清零失败，未做任何改动：%1").arg(failure);
+}
+
+QString resetNotBegunLine(const QString &failure)
+{
+    return QStringLiteral("余额清零失败，无法连接数据库，未做任何改动：%1").arg(failure);
 }
 
 QString resetDoneLine(const BalanceResetRun &run, const QString &firstPeriod, bool dryRun)

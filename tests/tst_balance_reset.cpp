@@ -54,8 +54,6 @@ void enter(QComboBox *combo, const QString &text)
 class BalanceReset : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup() { ODBC::DbConn().reset(); }
-
     void reset_data()
     {
         QTest::addColumn<Case>("press");

@@ -87,7 +87,6 @@ private slots:
         QDir(m_dir.filePath("journal")).removeRecursively();
         FormDriver::useDataDirectory(m_dir.path());
     }
-    void cleanup() { ODBC::DbConn().reset(); }
 
     void walk_data()
     {
@@ -151,7 +150,6 @@ private slots:
         const QList<repair::RepairRecord> journals = repair::listRepairs(repair::journalDirectory());
         QCOMPARE(journals.size(), 1);
         QCOMPARE(journals[0].rowsChanged, wrongBefore);
-        ODBC::DbConn().reset();
         const repair::UndoRun undo = repair::undoRepair(journals[0].id);
         QVERIFY2(undo.failure.isEmpty() && undo.leftAlone.isEmpty(), qPrintable(undo.failure));
         QCOMPARE(undo.rowsChanged, wrongBefore);

@@ -3,9 +3,9 @@
 // the option meant, the months a reset starts from), as JSON too; a first start that says how to
 // get data; each failure said once, the check's summary, batch lines naming account set and year,
 // the end-flag walk's dry run, --demo with every command, the journal of each engine and who ran
-// each repair where, a repair looked for on other data named with the option that reaches it,
-// every JSON object's members in the order of their names, a window started without a display,
-// and n3demo's chart size.
+// each repair where, a repair looked for on other data named with the option that reaches it, a
+// repair on a database that is gone, every JSON object's members in the order of their names, a
+// window started without a display, and n3demo's chart size.
 #include "support/DataFiles.h"
 #include "support/ProcessRun.h"
 #include "support/SqliteFixture.h"
@@ -229,6 +229,46 @@ private slots:
         const QJsonObject error = json.json().object();
         QCOMPARE(error.keys(), QStringList{"error"});
         QCOMPARE(error["error"].toString() + '\n', run.err.section('\n', 0, 0) + '\n');
+    }
+
+    // A year whose database is gone: the walk and the reset (and its dry run) each say once which
+    // database could not be opened and why, with status 2, as JSON too, and change nothing: no
+    // database is made, no journal written.
+    void missingDatabaseChangesNothing()
+    {
+        const QString missing = data() + "/LQDATA_002_2006.db";
+        QVERIFY(QFile::remove(missing));
+        const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(data());
+        const QString where = "帐套 002，2006 年度（LQDATA_002_2006）：";
+        const QString cause = "数据库文件不存在：" + missing;
+        const QStringList walk{"--repair-end-flags", "--account-set", "002", "--year", "2006", "--data-dir", "%DATA%"};
+        const Run said = n3fix(walk);
+        QCOMPARE(said.status, 2);
+        QCOMPARE(said.out, QString());
+        QCOMPARE(said.err, where + "修复失败，无法连接数据库，未做任何改动：" + cause + "\n");
+        const Run json = n3fix(walk + QStringList{"--json"});
+        QCOMPARE(json.status, 2);
+        QCOMPARE(json.json().array(), QJsonArray({QJsonObject{{"account_set", "002"},
+                                                              {"changed", 0},
+                                                              {"codes", 0},
+                                                              {"database", "LQDATA_002_2006"},
+                                                              {"error", cause},
+                                                              {"journal", QJsonValue::Null},
+                                                              {"outcome_recorded", true},
+                                                              {"written", 0},
+                                                              {"year", "2006"}}}));
+        const QStringList reset{"--reset-balance", "--account-set", "002",           "--year", "2006",
+                                "--code",          "1001",          "--from-period", "3",      "--data-dir",
+                                "%DATA%"};
+        for (const QStringList &arguments : {reset, reset + QStringList{"--dry-run"}}) {
+            const Run run = n3fix(arguments);
+            QCOMPARE(run.status, 2);
+            QCOMPARE(run.out, QString());
+            QCOMPARE(run.err, where + "科目 1001 余额清零失败，无法连接数据库，未做任何改动：" + cause + "\n");
+        }
+        QCOMPARE(SqliteFixture::dumpDirectory(data()), before);
+        QVERIFY(!QFile::exists(missing));
+        QCOMPARE(QDir(data() + "/journal").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     // With an unreadable database, the check and the batch repair say each failure once (on standard

@@ -4,7 +4,9 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 
+#include "app/ConnectDatabase.h"
 #include "app/MessageBox.h"
+#include "cli/CommandAdvice.h"
 #include "db/ConnectionString.h"
 #include "db/ODBC.h"
 #include "db/Recordset.h"
@@ -13,8 +15,9 @@
 #include <QSqlError>
 #include <QtTest>
 
+// as the window says it, sending its user to the guide by the menu
 static const QString NoDriver = "系统中没有登记名为“SQL Server”的 ODBC 驱动。请安装 FreeTDS（tdsodbc），"
-                                "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 man n3fix）：";
+                                "并在 /etc/odbcinst.ini 中加入 [SQL Server] 一节（见 帮助 → 使用说明）：";
 
 // The first row of `sql` on the current connection, as strings.
 static QStringList firstRow(const QString &sql, int columns)
@@ -34,7 +37,7 @@ class ConnectionTest : public QObject {
     QString connectTo(const QString &name, const QString &script)
     {
         SqliteFixture::run(m_dir.filePath(name + ".db"), script);
-        return ODBC::ConnectDatabase(name) ? m_dir.filePath(name + ".db") : QString();
+        return app::ConnectDatabase(name) ? m_dir.filePath(name + ".db") : QString();
     }
 
 private slots:
@@ -53,8 +56,8 @@ private slots:
     {
         QVERIFY(!connectTo("LQsystem", "create table t(x);").isEmpty());
         const std::shared_ptr<db::Connection> first = ODBC::DbConn();
-        QVERIFY(ODBC::ConnectDatabase(ODBC::SystemDatabase) && ODBC::DbConn() != first && ODBC::DbConn()->isOpen());
-        QVERIFY(!ODBC::ConnectDatabase("LQDATA_001_1999"));
+        QVERIFY(app::ConnectDatabase(ODBC::SystemDatabase) && ODBC::DbConn() != first && ODBC::DbConn()->isOpen());
+        QVERIFY(!app::ConnectDatabase("LQDATA_001_1999"));
         QList<MessageBox::Shown> shown = MessageBox::takeShown();
         QVERIFY(shown.size() == 1 && shown[0].prompt.contains(QDir::toNativeSeparators(yearDatabase(m_dir.path(), "001", "1999"))));
         QVERIFY(!QFile::exists(yearDatabase(m_dir.path(), "001", "1999")) && !ODBC::DbConn()->isOpen());
@@ -62,7 +65,7 @@ private slots:
             db::buildConnectionString(ODBC::accountSetDatabaseName("667", "2007")),
             "DRIVER=SQL Server;SERVER=(local);APP=Microsoft(R) Windows (R) 2000 Operating System;WSID=N3FIX;DATABASE=LQDATA_667_2007;Trusted_Connection=Yes");
         ODBC::setEngine({db::EngineKind::Odbc, QString()});
-        QVERIFY(!ODBC::ConnectDatabase(ODBC::SystemDatabase));
+        QVERIFY(!app::ConnectDatabase(ODBC::SystemDatabase));
         shown = MessageBox::takeShown();
         QVERIFY2(shown.size() == 1
                      && shown[0].prompt.startsWith("数据库LQsystem连接错误 \r\nSQL Server 服务器 (local) 上的数据库 LQsystem："
@@ -83,11 +86,10 @@ private slots:
             << QByteArray("[SQL Server]\nDriver=/nonexistent/libtdsodbc.so\n")
             << "SQL Server 服务器 (local) 上的数据库 LQsystem：系统中登记的“SQL Server” ODBC 驱动无法加载。请检查 /etc/odbcinst.ini 中 [SQL Server] 一节的 Driver 路径（见 man n3fix）："
                "[unixODBC][Driver Manager]Can't open lib '/nonexistent/libtdsodbc.so'";
-        QTest::newRow("no server")
-            << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
-            << "SQL Server 服务器 (local) 上的数据库 LQsystem：无法连接到服务器：FreeTDS 不认识本机服务器名“(local)”，"
-               "请指定服务器（命令行用 --server，窗口中用“选择数据位置”），例如 127.0.0.1（本机）、主机名\\实例名 或 "
-               "主机名,端口（见 man n3fix）：[FreeTDS][SQL Server]";
+        QTest::newRow("no server") << QByteArray("[SQL Server]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n")
+                                   << "SQL Server 服务器 (local) 上的数据库 LQsystem：无法连接到服务器：FreeTDS 不认识本机服务器名“(local)”，"
+                                      "请指定服务器（用 --server），例如 127.0.0.1（本机）、主机名\\实例名 或 "
+                                      "主机名,端口（见 man n3fix）：[FreeTDS][SQL Server]";
     }
     void odbcFailuresExplained()
     {
@@ -108,7 +110,8 @@ private slots:
         QVERIFY2(error.startsWith(explained) && !error.contains("QODBC"), qPrintable(error));
     }
     // A refused login, with Windows authentication and with a SQL Server login: the server and
-    // database tried, what to check, the driver's words, and nothing of Qt's own.
+    // database tried, what to check (the other way to log on in the words of the front end in
+    // use), the driver's words, and nothing of Qt's own.
     void loginFailureExplained()
     {
         const QSqlError refused(
@@ -118,10 +121,15 @@ private slots:
         const QString windows = db::describeOdbcConnectFailure(refused, {}, "LQsystem");
         QVERIFY2(windows.startsWith(
                      "SQL Server 服务器 (local) 上的数据库 LQsystem：SQL Server 拒绝了登录：Windows 身份验证需要当前用户的 "
-                     "Kerberos 票据（kinit），且该用户须有权访问此数据库；也可以用 --sql-login 改用 SQL Server 登录名："
+                     "Kerberos 票据（kinit），且该用户须有权访问此数据库；也可以在“选择数据位置”中改用 SQL Server 登录名："
                      "[FreeTDS][SQL Server]Login failed")
                      && windows.endsWith("data source"),
                  qPrintable(windows));
+        db::setAdviceWays(cli::commandAdviceWays());
+        QVERIFY(db::describeOdbcConnectFailure(refused, {}, "LQsystem")
+                    .contains("此数据库；也可以用 --sql-login 改用 SQL Server 登录名：[FreeTDS]"));
+        db::setAdviceWays({});
+        QVERIFY(db::describeOdbcConnectFailure(refused, {}, "LQsystem").contains("此数据库：[FreeTDS]"));
         const QString login = db::describeOdbcConnectFailure(refused, {"db01\\N3", "kim", "secret"}, "LQDATA_001_2007");
         QVERIFY2(login.startsWith(
                      "SQL Server 服务器 db01\\N3 上的数据库 LQDATA_001_2007：SQL Server 拒绝了登录名 kim：请检查登录名和密码")

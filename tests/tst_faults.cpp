@@ -4,7 +4,6 @@
 #include "support/FormDriver.h"
 #include "support/SqliteFixture.h"
 #include "app/Form1.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include <QtTest>
 #include <QtWidgets>
@@ -40,7 +39,6 @@ private slots:
         m_helper.kill();
         m_helper.waitForFinished();
         m_form.reset();
-        ODBC::DbConn().reset();
         m_root.reset();
     }
 

@@ -127,14 +127,9 @@ private slots:
         qunsetenv("XDG_DATA_HOME");
         // Qt finds the settings folder once per process; the programs started here find it by HOME.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home(".config"));
-        MessageBox::showDataLayerMessages();
         MessageBox::setRecording(false);
     }
-    void cleanup()
-    {
-        m_form.reset();
-        ODBC::DbConn().reset();
-    }
+    void cleanup() { m_form.reset(); }
 
     // Enter opens the demo data: one box, then a window with the demo sets and no other box. The
     // choice is kept: though n3demo then fills the default data directory, the next start and the
@@ -451,7 +446,6 @@ private slots:
                      && !kept.contains(secret.toUtf8()),
                  kept.constData());
         m_form.reset();
-        ODBC::DbConn().reset();
 
         // the next start asks for the password; without the databases it offers to connect again
         QVERIFY(QDir::setCurrent(home("no-server")));

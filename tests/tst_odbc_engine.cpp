@@ -36,7 +36,6 @@ private slots:
     void cleanup()
     {
         m_form.reset();
-        ODBC::DbConn().reset();
         m_data.reset();
     }
 

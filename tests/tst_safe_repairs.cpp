@@ -4,6 +4,7 @@
 #include "app/MessageBox.h"
 #include "db/ODBC.h"
 #include "demo/DemoData.h"
+#include "repair/EndFlagCheck.h"
 #include "support/DataDirectoryTest.h"
 #include "support/FormDriver.h"
 #include "support/ProcessRun.h"
@@ -136,9 +137,10 @@ private slots:
     }
 
     // A change cut off mid-write leaves a hot rollback journal beside the file: the checks and the
-    // dry run, which open the database read-only, can't read it, say why and what to do, and change
-    // nothing. A repair opens the file for writing, SQLite rolls the change back, and the check then
-    // reads the file again.
+    // dry run, which open the database read-only, can't read it, say why and what to do (the
+    // commands by their options, the windows by the journal window), and change nothing. A repair
+    // opens the file for writing, SQLite rolls the change back, and the check then reads the file
+    // again.
     void checkAfterAnInterruptedChange()
     {
         const QString year = db("LQDATA_001_2007");
@@ -152,10 +154,19 @@ private slots:
                                            QStringList{"--reset-balance", "--code", "1001", "--from-period", "1", "--dry-run"}}) {
             const Run run = n3fix(command + selection);
             QCOMPARE(run.status, 2);
-            QVERIFY2(run.err.contains("要先回滚这次改动才能读取") && run.err.contains("n3fix --undo"), run.err.constData());
+            QVERIFY2(run.err.contains("要先回滚这次改动才能读取。检查和预览只以只读方式打开数据库，不会回滚它：请先对这个数据库"
+                                      "做一次修复或撤销（例如用 n3fix --journal 找到那次未记录结束的修复，再 n3fix --undo "
+                                      "它的编号），以读写方式打开时会自动回滚："),
+                     run.err.constData());
             QVERIFY2(!run.err.contains("数据库文件是只读的"), run.err.constData());
             QCOMPARE(snapshot(m_dir->path()), before);
         }
+        const QString inWindow = repair::checkEndFlags("LQDATA_001_2007").failure;
+        QVERIFY2(inWindow.contains("请先对这个数据库做一次修复或撤销（例如在“修复日志”窗口中找到那次未记录结束的修复，撤销它），"
+                                   "以读写方式打开时会自动回滚：")
+                     && !inWindow.contains("n3fix"),
+                 qPrintable(inWindow));
+        QCOMPARE(snapshot(m_dir->path()), before);
         QCOMPARE(n3fix(QStringList{"--repair-end-flags"} + selection).status, 0);
         QVERIFY(!QFile::exists(year + "-journal"));
         QCOMPARE(n3fix(QStringList{"--check"} + selection).status, 0);

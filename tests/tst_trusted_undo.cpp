@@ -3,7 +3,6 @@
 // import tools leave it (every column TEXT, padded codes, WITHOUT ROWID tables); the journal holds
 // only the rows a repair changes and reads a page at a time.
 #include "db/DbError.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
@@ -93,7 +92,6 @@ private slots:
         const QStringList rowsBefore = rowsOf(yearDb(), "select ccode, bend from code order by ccode");
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 3);
         // the journal holds the three changed rows, and counts the six it looked at
         QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
@@ -163,7 +161,6 @@ private slots:
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, cname TEXT, bend INTEGER); insert into code values" + rows);
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(repair::readRepair(repair::journalDirectory(), run.journal).keyColumns, QStringList({"ccode", "cname"}));
         SqliteFixture::run(yearDb(), meddle);
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
@@ -187,7 +184,6 @@ private slots:
         const QStringList before = rowsOf(yearDb(), periods);
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
         QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 4);
         SqliteFixture::run(yearDb(), "delete from GL_accsum where iperiod=2; vacuum");
 
@@ -210,7 +206,6 @@ private slots:
         const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("3"));
         QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 2);
         undoRestoresAll(reset.journal, 2, "GL_accsum", before);
     }
@@ -227,7 +222,6 @@ private slots:
         const QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
         QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(reset.rowsMatched, 4);
         QCOMPARE(reset.rowsChanged, 1);
         QCOMPARE(repair::countRows(repair::journalDirectory(), reset.journal), 3);  // all but period 11
@@ -245,7 +239,6 @@ private slots:
         const QString before = SqliteFixture::dump(yearDb(), "code");
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 1);
         QCOMPARE(repair::countRows(repair::journalDirectory(), run.journal), 3);
         undoRestoresAll(run.journal, 3, "code", before);
@@ -265,14 +258,12 @@ private slots:
         QString before = SqliteFixture::dump(yearDb(), "GL_accsum");
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
         QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(reset.rowsChanged, 2);
         undoRestoresAll(reset.journal, 2, "GL_accsum", before);
 
         before = SqliteFixture::dump(yearDb(), "code");
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 2);
         undoRestoresAll(run.journal, 2, "code", before);
     }
@@ -294,7 +285,6 @@ private slots:
 
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
         QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(reset.rowsMatched, 4);
         QCOMPARE(rowsOf(yearDb(), "select iperiod from GL_accsum where mb='0' order by rowid"),
                  QStringList({"t:'9'", "t:'10'", "t:'11'", "t:'12'"}));
@@ -313,7 +303,6 @@ private slots:
         QCOMPARE(check.json()[0]["wrong"].toInt(), 2);
         const repair::EndFlagRun run = walk();
         QCOMPARE(run.rowsChanged, 2);
-        ODBC::DbConn().reset();
         QCOMPARE(n3fix({"--check"}).status, 0);
         QCOMPARE(n3fix({"--undo", run.journal}).status, 0);
         QCOMPARE(SqliteFixture::dump(yearDb(), "code"), codesBefore);
@@ -341,7 +330,6 @@ private slots:
                                      "insert into code values(10,'1001',1),(20,'100101',0),(30,'1002',0),(40,'1001',1);");
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(rowsOf(yearDb(), "select id, bend from code order by id"),
                  QStringList({"i:10|i:0", "i:20|i:1", "i:30|i:1", "i:40|i:0"}));
         const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
@@ -362,7 +350,6 @@ private slots:
                                      " without rowid; insert into code values(2007,'1001',1),(2007,'100101',0),(2007,'1002',0);");
         const repair::EndFlagRun run = walk();
         QVERIFY2(run.result == repair::RunResult::Completed, qPrintable(run.failure));
-        ODBC::DbConn().reset();
         QCOMPARE(rowsOf(yearDb(), "select bend from code order by ccode"), QStringList({"i:0", "i:1", "i:1"}));
         const repair::RepairRecord record = repair::readRepair(repair::journalDirectory(), run.journal);
         QCOMPARE(record.rowidName + '|' + record.keyColumns.join(','), QStringLiteral("|ccode,iyear"));
@@ -379,7 +366,6 @@ private slots:
         SqliteFixture::run(yearDb(), "create table code(ccode TEXT, bend INTEGER);"
                                      "insert into code values('1001',1),('100101',1),('1002',1),('2001',0);");
         const repair::EndFlagRun run = walk();
-        ODBC::DbConn().reset();
         QCOMPARE(run.rowsChanged, 2);
         const ProcessRun undo = n3fix({"--undo", run.journal, "--json"});
         QCOMPARE(undo.status, 0);
@@ -413,7 +399,6 @@ private slots:
                            "insert into GL_accsum values('1002',9,1.5,2,3,'a'),('1002',10,4,5,6,'b'),('1002',11,7,8,9,'c');");
         const repair::BalanceResetRun reset = repair::resetBalances("001", "2007", "1002", repair::resetPeriod("9"));
         QVERIFY2(reset.result == repair::RunResult::Completed, qPrintable(reset.failure));
-        ODBC::DbConn().reset();
         SqliteFixture::run(yearDb(), "update GL_accsum set me='x' where iperiod=10");
         const ProcessRun undo = n3fix({"--undo", reset.journal, "--json"});
         QCOMPARE(undo.status, 1);

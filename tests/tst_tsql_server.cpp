@@ -84,11 +84,7 @@ private slots:
         QVERIFY(QDir(repair::journalDirectory()).removeRecursively());
         qunsetenv("N3_SHIM_NOCOUNT");
     }
-    void cleanup()
-    {
-        ODBC::DbConn().reset();
-        m_data.reset();
-    }
+    void cleanup() { m_data.reset(); }
 
     // 彻底根除 through the real window: the driver reports SQL Server, so the walk asks the server
     // with left()/len() sent as written (only the shim answers them), and writes each wrong flag
@@ -126,10 +122,11 @@ private slots:
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QCOMPARE(FormDriver::boxesShown(), QStringList());
         QCOMPARE(form->Label1->text(), "修复完毕复");
-        QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::TransactSql);
         QVERIFY(shimCalls() > callsBefore);
         QCOMPARE(SqliteFixture::dump(m_year, "code"), SqliteFixture::dump(expected.filePath("code"), "code"));
-        QCOMPARE(ODBC::DbConn()->execute("update code set bend=bend"), nocount ? -1 : int(rows.size()));  // counts as the case says
+        const std::shared_ptr<db::Connection> server = ODBC::openConnection(m_year, false);
+        QCOMPARE(server->dialect(), db::SqlDialect::TransactSql);
+        QCOMPARE(server->execute("update code set bend=bend"), nocount ? -1 : int(rows.size()));  // counts as the case says
     }
 
     // Charts as import tools leave them: the walk's flags agree with the server asked row by row
@@ -407,7 +404,7 @@ private slots:
         FormDriver::pickFromList(form->Combo1, form->Combo1->findText("3"));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QCOMPARE(FormDriver::boxesShown(), QStringList{"0|N3新会计制度科目增加工具|修复成功！"});
-        QCOMPARE(ODBC::DbConn()->dialect(), db::SqlDialect::TransactSql);
+        QCOMPARE(ODBC::openConnection(m_year, true)->dialect(), db::SqlDialect::TransactSql);
         QCOMPARE(SqliteFixture::dumpAll(m_year), SqliteFixture::dumpAll(reset));
 
         const QList<repair::RepairRecord> repairs = repair::listRepairs(repair::journalDirectory());

@@ -5,7 +5,6 @@
 // the repair wrote, and undo (the command line, a real process) must touch none of them. Two undos
 // of one repair at once, and undos made under other time zones, come out as if made one by one.
 #include "db/DbError.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/EndFlagRepair.h"
 #include "repair/Journal.h"
@@ -79,7 +78,6 @@ class UndoExtent : public DataDirectoryTest {
     {
         JournalDriver::Walk progress(rows);
         const repair::EndFlagRun run = repair::repairEndFlags("001", "2007", progress);
-        ODBC::DbConn().reset();
         return run.journal;
     }
 

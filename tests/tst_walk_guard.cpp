@@ -104,7 +104,6 @@ class WalkGuard : public QObject {
 
 private slots:
     void initTestCase() { OdbcFixture::registerSqliteDriver(m_odbcConfig.path()); }
-    void cleanup() { ODBC::DbConn().reset(); }
 
     void anotherProgramChangesTheChart_data()
     {

@@ -15,7 +15,6 @@
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
 #include "app/WindowHub.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 
 #include <QtTest>
@@ -118,7 +117,6 @@ private slots:
         leaveMenus();
         WindowHub::deleteAll();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ODBC::DbConn().reset();
         m_home.reset();
     }
 

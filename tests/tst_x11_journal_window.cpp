@@ -11,7 +11,6 @@
 #include "app/JournalWindow.h"
 #include "app/MessageBox.h"
 #include "app/RepairListModel.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
 #include "repair/BalanceReset.h"
 #include "repair/EndFlagRepair.h"
@@ -45,7 +44,6 @@ private slots:
         m_walkRunner.kill();
         m_walkRunner.waitForFinished();
         m_window.reset();
-        ODBC::DbConn().reset();
         m_dir.reset();
     }
 

@@ -1,8 +1,8 @@
 // What the screen shows, read back from a real X server (Xvfb, Qt's xcb platform): the status
 // line while the end-flag walk runs and under the walk's failure box, the boxes of one pick from
-// the account-set list once the system database is gone, and the two boxes of a reset on a table
-// with a trigger. Message boxes are the real ones,
-// each closed by a click on its button.
+// the account-set list once the system database is gone, the two boxes of a reset on a table
+// with a trigger, and those of both repairs on a year that has no database. Message boxes are the
+// real ones, each closed by a click on its button.
 #include "support/DataFiles.h"
 #include "support/BoxAnswerer.h"
 #include "support/FormDriver.h"
@@ -10,8 +10,9 @@
 
 #include "app/Form1.h"
 #include "app/MessageBox.h"
-#include "db/ODBC.h"
 #include "demo/DemoData.h"
+#include "repair/Journal.h"
+#include "repair/JournalReader.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -110,7 +111,6 @@ private slots:
     void cleanup()
     {
         m_form.reset();
-        ODBC::DbConn().reset();
         m_dir.reset();
     }
 
@@ -180,6 +180,43 @@ private slots:
         QVERIFY2(closer.shown[0].startsWith("数据库连接错误|数据库LQsystem连接错误 "), qPrintable(closer.shown[0]));
         QVERIFY2(closer.shown[1].startsWith(MessageBox::ApplicationTitle + "|读取会计年度时出错："), qPrintable(closer.shown[1]));
         QVERIFY(closer.shown[0].endsWith("|确定") && closer.shown[1].endsWith("|确定"));
+    }
+
+    // Both repairs on a year with no database: first the connection box, critical, with the
+    // prompt and title the window always had, then the repair's own failure; nothing is written,
+    // no journal either, and the status line stays empty.
+    void repairsOnAMissingDatabaseShowTheConnectionBoxFirst()
+    {
+        QVERIFY(openWindow(40, true));
+        FormDriver::typeOver(m_form->Combo5, "2006");
+        QTest::keyClicks(m_form->txtCode, "1001");
+        const QMap<QString, QByteArray> before = SqliteFixture::dumpDirectory(m_dir->path());
+        const QString connectionBox = "数据库连接错误|数据库LQDATA_001_2006连接错误 \r\n数据库文件不存在：" + m_dir->path()
+                                      + "/LQDATA_001_2006.db\r\n请正确配置数数据连接|确定|确定";
+        QStringList icons;
+        const BoxAnswerer::Answer ok = [&icons](QWidget *box) {
+            icons << (qobject_cast<QMessageBox *>(box)->icon() == QMessageBox::Critical ? "critical" : "none");
+            BoxAnswerer::click("确定")(box);
+        };
+        {
+            BoxAnswerer closer({ok, ok});
+            QTest::mouseClick(m_form->Command1, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QCOMPARE(closer.shown, QStringList({connectionBox, "N3新会计制度科目增加工具|修复失败！|确定|确定"}));
+            QCOMPARE(icons, QStringList({"critical", "none"}));
+        }
+        icons.clear();
+        {
+            BoxAnswerer closer({ok, ok});
+            QTest::mouseClick(m_form->Command2, Qt::LeftButton);
+            QCoreApplication::processEvents();
+            QCOMPARE(closer.shown, QStringList({connectionBox, "N3新会计制度科目增加工具|重建末级科目标志时出错：\r\n"
+                                                               "数据库连接未打开，无法执行操作。|确定|确定"}));
+            QCOMPARE(icons, QStringList({"critical", "critical"}));
+        }
+        QCOMPARE(m_form->Label1->text(), QString());
+        QCOMPARE(SqliteFixture::dumpDirectory(m_dir->path()), before);
+        QCOMPARE(repair::listRepairs(repair::journalDirectory()).size(), 0);
     }
 
     // A balance reset on a GL_accsum with a trigger: 修复成功！, then the box that names the

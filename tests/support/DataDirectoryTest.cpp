@@ -4,7 +4,6 @@
 #include "OdbcFixture.h"
 
 #include "app/MessageBox.h"
-#include "db/ODBC.h"
 
 #include <QDir>
 #include <QTest>
@@ -34,7 +33,6 @@ void DataDirectoryTest::endHelper()
 
 void DataDirectoryTest::removeDataDirectory()
 {
-    ODBC::DbConn().reset();
     QDir::setCurrent(QDir::tempPath());
     const bool unread = !MessageBox::takeShown().isEmpty();
     m_dir.reset();

@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/MessageBox.h"
+#include "app/WindowAdvice.h"
 #include "db/ODBC.h"
 
 #include <QAbstractItemView>
@@ -16,7 +17,7 @@ namespace FormDriver {
 void useDataDirectory(const QString &dir)
 {
     ODBC::setEngine({db::EngineKind::Embedded, dir});
-    MessageBox::showDataLayerMessages();
+    db::setAdviceWays(windowAdviceWays());
     MessageBox::setRecording(true);
     MessageBox::takeShown();
 }

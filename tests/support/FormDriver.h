@@ -14,8 +14,8 @@ class QWidget;
 // combo box's open list.
 namespace FormDriver {
 
-// Points the tool at an embedded data directory and records message boxes instead of
-// waiting for them to be closed.
+// Points the tool at an embedded data directory, with the windows' advice on faults, and records
+// message boxes instead of waiting for them to be closed.
 void useDataDirectory(const QString &dir);
 
 // Creates the window and shows it; null when it is not exposed in time.

@@ -2,12 +2,14 @@
 // syncs at any moment: resets account argv[4] from period argv[5] on in the database of account
 // set argv[2], year argv[3], of the data directory argv[1]. Prints the journal's id; exits 0 when
 // the reset succeeded and its end is journaled, 3 when its end could not be journaled, 2 when it
-// failed. With a sixth argument "window" the reset is a press of 修正科目错误 in the window, its
-// inputs picked and typed as a person does (argv[2] and argv[3] as the entries shown), and the
-// boxes it showed are printed instead, one line each, "icon|prompt" with line breaks as "\n".
+// failed or its database could not be opened. With a sixth argument "window" the reset is a press
+// of 修正科目错误 in the window, its inputs picked and typed as a person does (argv[2] and argv[3]
+// as the entries shown), and the boxes it showed are printed instead, one line each,
+// "icon|prompt" with line breaks as "\n".
 #include "tests/support/FormDriver.h"
 
 #include "app/Form1.h"
+#include "db/DbError.h"
 #include "repair/BalanceReset.h"
 
 #include <QApplication>
@@ -49,7 +51,13 @@ int main(int argc, char **argv)
                   code = QString::fromLocal8Bit(argv[4]), period = QString::fromLocal8Bit(argv[5]);
     if (argc == 7)
         return pressInTheWindow(accountSet, year, code, period);
-    const repair::BalanceResetRun run = repair::resetBalances(accountSet, year, code, repair::resetPeriod(period));
+    repair::BalanceResetRun run;
+    try {
+        run = repair::resetBalances(accountSet, year, code, repair::resetPeriod(period));
+    } catch (const db::DbError &error) {
+        std::fputs(error.what(), stderr);
+        return 2;
+    }
     std::puts(run.journal.toUtf8().constData());
     if (run.result != repair::RunResult::Completed)
         return 2;

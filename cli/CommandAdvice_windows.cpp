@@ -1,0 +1,10 @@
+#include "CommandAdvice.h"
+
+namespace cli {
+
+QString setupGuide()
+{
+    return QStringLiteral("n3fix --guide 打开的使用说明");
+}
+
+}  // namespace cli
