@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
         return refuse(QStringLiteral("只能给出一个目录（给出了 %1 个）。").arg(args.size()));
 
     if (args.size() == 1) {
-        const QString dir = args.first();
+        const QString &dir = args.first();
         if (directoryHoldsDatabase(dir)) {
             say(stderr, QStringLiteral("目录“%1”中已有数据库文件，n3demo 不会覆盖已有数据，未做任何改动。")
                             .arg(QDir::toNativeSeparators(dir)));
