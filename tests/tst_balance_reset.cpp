@@ -52,6 +52,15 @@ const QString YearScript =
     "\"10110\",\"1012\",\"1\",\"1011'' or ''1''=''1\",\"1011''--\",\"''; drop table GL_accsum; --\",\"%\",\"_\",null]') c,"
     " json_each('[1,2,11,12]') p); commit;";
 
+// Fills `dir` with the system database and the year databases above, and points the tool at it.
+void plant(const QTemporaryDir &dir)
+{
+    SqliteFixture::run(systemDatabase(dir.path()), SystemScript);
+    for (const char *name : {"LQDATA_001_2006.db", "LQDATA_001_2007.db", "LQDATA__2007.db"})
+        SqliteFixture::run(dir.filePath(name), YearScript);
+    FormDriver::useDataDirectory(dir.path());
+}
+
 QString plain(const QString &prompt)
 {
     return "0|" + MessageBox::ApplicationTitle + "|" + prompt;
@@ -109,10 +118,7 @@ private slots:
     {
         QFETCH(Reset, reset);
         QTemporaryDir dir, referenceDir;
-        SqliteFixture::run(systemDatabase(dir.path()), SystemScript);
-        for (const char *name : {"LQDATA_001_2006.db", "LQDATA_001_2007.db", "LQDATA__2007.db"})
-            SqliteFixture::run(dir.filePath(name), YearScript);
-        FormDriver::useDataDirectory(dir.path());
+        plant(dir);
         QMap<QString, QByteArray> expected = SqliteFixture::dumpDirectory(dir.path());
         const QString update = "update GL_accsum set mb=0, md=0, mc=0 where ccode=%1 and iperiod>=%2;";
         SqliteFixture::run(
@@ -164,10 +170,7 @@ private slots:
     {
         QFETCH(Case, press);
         QTemporaryDir dir, referenceDir;
-        SqliteFixture::run(systemDatabase(dir.path()), SystemScript);
-        for (const char *name : {"LQDATA_001_2006.db", "LQDATA_001_2007.db", "LQDATA__2007.db"})
-            SqliteFixture::run(dir.filePath(name), YearScript);
-        FormDriver::useDataDirectory(dir.path());
+        plant(dir);
         const std::unique_ptr<Form1> form = FormDriver::openWindow();
         QVERIFY(form);
         FormDriver::pickFromList(form->Combo3, press.account);
