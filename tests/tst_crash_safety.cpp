@@ -60,9 +60,9 @@ class CrashSafety : public QObject {
     QString yearDb() const { return yearDatabase(data()); }
     QString original(const QString &name) const { return m_templates.filePath("original/" + name); }
 
-    ProcessRun n3fix(QStringList arguments, const QString &dataDir = QString())
+    ProcessRun n3fix(const QStringList &arguments, const QString &dataDir = QString())
     {
-        return runProcess(N3FIX, arguments << "--data-dir" << (dataDir.isEmpty() ? data() : dataDir));
+        return runOnData(N3FIX, dataDir.isEmpty() ? data() : dataDir, arguments);
     }
     // The tables the repairs change, as they are now.
     QString books(const QString &db) const { return SqliteFixture::dump(db, "code") + SqliteFixture::dump(db, "GL_accsum"); }

@@ -60,7 +60,7 @@ class JournalIndexTest : public DataDirectoryTest {
     QString journal(const QString &id) const { return QDir(journals()).filePath(id + ".journal"); }
     QString index() const { return QDir(journals()).filePath(repair::JournalIndex::FileName); }
 
-    ProcessRun n3fix(QStringList arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
+    ProcessRun n3fix(const QStringList &arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
     // A journal as a repair of `kind` writes it, with `rows` rows, ended with `outcome` (Unrecorded:
     // its program died first); returns its id.

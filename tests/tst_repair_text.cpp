@@ -99,7 +99,7 @@ private slots:
         // on a clock of UTC, where 12:00 at UTC+8 is 04:00
         QProcessEnvironment environment = environmentWithHome(m_data.filePath("home"));
         environment.insert("TZ", "UTC");
-        const ProcessRun run = runProcess(N3FIX, {"--journal", "--data-dir", m_data.path()}, environment);
+        const ProcessRun run = runOnData(N3FIX, m_data.path(), {"--journal"}, environment);
         QCOMPARE(run.status, 0);
         m_lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
     }

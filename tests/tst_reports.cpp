@@ -75,7 +75,7 @@ void answerSaveBox(const QString &path, const QString &type)
 class ReportsTest : public DataDirectoryTest {
     Q_OBJECT
 
-    ProcessRun n3fix(QStringList arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
+    ProcessRun n3fix(const QStringList &arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
     // The planted books as account set 007's year 2031; the other `years` listed have no database.
     void plantBooks(const QList<int> &years = {2031})
@@ -300,8 +300,7 @@ private slots:
         plantBooks();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("FONTCONFIG_FILE", data("fonts.conf"));
-        const ProcessRun run =
-            runProcess(N3FIX, {"--check", "--report", data("no-font.pdf"), "--data-dir", m_dir->path()}, environment);
+        const ProcessRun run = runOnData(N3FIX, m_dir->path(), {"--check", "--report", data("no-font.pdf")}, environment);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains("fonts-noto-cjk"), run.err.constData());
         QVERIFY(!QFile::exists(data("no-font.pdf")));

@@ -31,7 +31,7 @@ class TrustedUndo : public DataDirectoryTest {
     Q_OBJECT
     QString yearDb() const { return yearDatabase(m_dir->path()); }
 
-    ProcessRun n3fix(QStringList arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
+    ProcessRun n3fix(const QStringList &arguments) { return runOnData(N3FIX, m_dir->path(), arguments); }
 
     repair::EndFlagRun walk()
     {

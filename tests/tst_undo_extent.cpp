@@ -36,7 +36,8 @@ class UndoExtent : public DataDirectoryTest {
     Q_OBJECT
     QString yearDb() const { return yearDatabase(m_dir->path()); }
 
-    ProcessRun n3fix(QStringList arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    ProcessRun n3fix(const QStringList &arguments,
+                     const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
     {
         return runOnData(N3FIX, m_dir->path(), arguments, environment);
     }

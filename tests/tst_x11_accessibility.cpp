@@ -273,7 +273,7 @@ private slots:
         const AtSpi::Node repairs = AtSpi::find(journal, QStringLiteral("table"), QStringLiteral("修复记录"));
         const auto findings = [&] { return checked(check, "LQDATA_007_2031").mid(2, 2); };
         const auto n3fix = [&](const QStringList &arguments) {
-            return runProcess(N3FIX, arguments + QStringList{"--data-dir", books()}, environmentWithHome(m_home->path()));
+            return runOnData(N3FIX, books(), arguments, environmentWithHome(m_home->path()));
         };
 
         // the recompute mends period 2 from 10010101 up; 1001 still lacks its row in period 3, which
