@@ -18,7 +18,20 @@ const QString LocationKey = QStringLiteral("data/location");
 const QString FolderKey = QStringLiteral("data/folder");
 const QString ServerKey = QStringLiteral("data/server");
 const QString LoginKey = QStringLiteral("data/login");
-const QString KindNames[] = {QStringLiteral("folder"), QStringLiteral("sqlserver"), QStringLiteral("demo")};
+
+// The name a kind of place is kept under in the settings.
+QString kindName(DataLocation::Kind kind)
+{
+    switch (kind) {
+    case DataLocation::Folder:
+        return QStringLiteral("folder");
+    case DataLocation::SqlServer:
+        return QStringLiteral("sqlserver");
+    case DataLocation::Demo:
+        return QStringLiteral("demo");
+    }
+    return QString();
+}
 
 // The folder kept in the settings. A relative path, as someone may write by hand, is taken from
 // the settings file's own folder, never from wherever the program was started; where the settings
@@ -151,7 +164,7 @@ std::optional<DataLocation> DataLocation::remembered()
     const QSettings settings = userSettings();
     const QString name = settings.value(LocationKey).toString();
     for (const Kind kind : {Folder, SqlServer, Demo}) {
-        if (name != KindNames[kind])
+        if (name != kindName(kind))
             continue;
         if (kind == SqlServer) {
             // a name edited by hand into one the connection string can't hold is told by goneProblem()
@@ -171,7 +184,7 @@ std::optional<DataLocation> DataLocation::remembered()
 QString DataLocation::remember() const
 {
     QSettings settings = userSettings();
-    settings.setValue(LocationKey, KindNames[m_kind]);
+    settings.setValue(LocationKey, kindName(m_kind));
     if (m_kind == Folder)
         settings.setValue(FolderKey, QFileInfo(m_folder).absoluteFilePath());
     else
