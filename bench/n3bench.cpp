@@ -52,6 +52,7 @@
 
 #include "app/Form1.h"
 #include "app/MessageBox.h"
+#include "db/DbError.h"
 #include "db/ODBC.h"
 #include "db/RowByRowWrites.h"
 #include "db/WritePauses.h"
@@ -258,8 +259,12 @@ int timedWalk(const QString &dir, WalkKind kind)
     if (kind == WalkKind::NoWindow) {
         return printTimed([] {
             NoProgress progress;
-            if (repair::repairEndFlags(AccountSet, QString::number(Year), progress).result != repair::RunResult::Completed)
-                qFatal("the walk did not complete");
+            try {
+                if (repair::repairEndFlags(AccountSet, QString::number(Year), progress).result != repair::RunResult::Completed)
+                    qFatal("the walk did not complete");
+            } catch (const db::DbError &error) {
+                qFatal("the walk could not begin: %s", qPrintable(error.description()));
+            }
         });
     }
     MessageBox::setRecording(true);

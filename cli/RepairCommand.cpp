@@ -70,7 +70,7 @@ int repairEndFlags(const Request &request)
             status = 2;
             result.insert(QStringLiteral("error"), run.failure);
             result.insert(QStringLiteral("written"), run.rowsWritten);
-            Output::error(where + repair::RepairText::endFlagsFailedLine(run, run.failure));
+            Output::error(where + repair::RepairText::endFlagsFailedLine(run));
             sayRunEnd(run, where, result);
         }
         results.append(result);

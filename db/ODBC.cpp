@@ -25,8 +25,8 @@ ModuleState &state()
     return module;
 }
 
-// Drops the shared connection while Qt's database registry still exists: the connection is
-// released with the application, never closed explicitly before.
+// Drops the shared connection while Qt's database registry still exists, where nothing released
+// it before (the main window releases it as it closes).
 void releaseConnection()
 {
     state().connection.reset();

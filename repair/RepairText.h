@@ -19,7 +19,7 @@ struct UnworkableSums;
 struct InexactSum;
 }  // namespace repair
 
-// How journaled repairs read to the user, in one table for every front end. Each kind and
+// How journaled repairs read to the user, the same for every front end. Each kind and
 // outcome has a short form, for a cell of a list that sits beside the main window's buttons,
 // and a long form, for a line of text that has to stand alone; where one wording serves both,
 // the two forms are the same.
@@ -154,9 +154,9 @@ QString listedAsNeverEnded();
 QString endUnrecorded(const RepairRun &run);
 
 // The check window's boxes, `place` as accountSetAndYear() names a database with its name, each
-// ending in an end the journal could not record: a recompute that ran or failed (changing
-// nothing); a walk that completed, or failed or stopped (nothing changed, or how many flags it
-// changed, where their journal is, and why it ended).
+// ending in what triggers may have done besides, then an end the journal could not record: a
+// recompute that ran or failed (changing nothing); a walk that completed, or failed or stopped
+// (nothing changed, or how many flags it changed, where their journal is, and why it ended).
 QString recomputeBox(const QString &place, const RecomputeRun &run);
 QString endFlagsBox(const QString &place, const EndFlagRun &run);
 
@@ -168,8 +168,9 @@ QString undoDoneBox(const UndoRun &run, int listed);
 
 // The command line's lines, each after the place it is about.
 QString endFlagsDoneLine(const EndFlagRun &run);
-QString endFlagsFailedLine(const EndFlagRun &run, const QString &failure);
-// A walk or a reset that could not begin: its database can't be opened (`failure` says why).
+// A walk that failed: the rows it wrote before, its journal, and why (run.failure).
+QString endFlagsFailedLine(const EndFlagRun &run);
+// A walk that could not begin: its database can't be opened (`failure` says why).
 QString endFlagsNotBegunLine(const QString &failure);
 QString recomputeFailedLine(const QString &failure);
 // A recompute that ran, or with `dryRun` would run: the rows it changes follow.
@@ -178,6 +179,7 @@ QString recomputeDoneLine(const RecomputeRun &run, bool dryRun);
 // mend, databases that failed.
 QString recomputeTotals(qsizetype databases, bool dryRun, qint64 rows, int leaving, int failed);
 QString resetFailedLine(const QString &failure);
+// A reset that could not begin: its database can't be opened (`failure` says why).
 QString resetNotBegunLine(const QString &failure);
 // A reset from period `firstPeriod` that ran, or with `dryRun` would run: the rows it clears follow.
 QString resetDoneLine(const BalanceResetRun &run, const QString &firstPeriod, bool dryRun);

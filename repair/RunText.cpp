@@ -65,10 +65,12 @@ QString endUnrecorded(const RepairRun &run)
 
 namespace {
 
-// A box's paragraph on an end the run's journal could not record; empty when it recorded it.
-QString unrecordedParagraph(const RepairRun &run)
+// A box's paragraphs after what the run did: that triggers may have changed rows outside its
+// journal, then an end the journal could not record; empty when neither is so.
+QString afterwords(const RepairRun &run)
 {
-    return run.unrecorded.isEmpty() ? QString() : QStringLiteral("\n\n") + endUnrecorded(run);
+    return (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice)
+           + (run.unrecorded.isEmpty() ? QString() : QStringLiteral("\n\n") + endUnrecorded(run));
 }
 
 }  // namespace
@@ -76,9 +78,9 @@ QString unrecordedParagraph(const RepairRun &run)
 QString recomputeBox(const QString &place, const RecomputeRun &run)
 {
     if (run.result != RunResult::Completed)
-        return QStringLiteral("按下级科目重算%1失败，未做任何改动：\n%2").arg(place, run.failure) + unrecordedParagraph(run);
+        return QStringLiteral("按下级科目重算%1失败，未做任何改动：\n%2").arg(place, run.failure) + afterwords(run);
     return QStringLiteral("已按下级科目重算%1：改动 %2 行余额，修复日志 %3。").arg(place).arg(run.rowsChanged).arg(run.journal)
-           + unrecordedParagraph(run);
+           + afterwords(run);
 }
 
 QString endFlagsBox(const QString &place, const EndFlagRun &run)
@@ -98,12 +100,12 @@ QString endFlagsBox(const QString &place, const EndFlagRun &run)
                 .arg(place)
                 .arg(run.rowsChanged)
                 .arg(run.journal, run.failure);
-    return text + unrecordedParagraph(run);
+    return text + afterwords(run);
 }
 
 QString undoFailedBox(const UndoRun &run)
 {
-    return QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(run.undoes, run.failure) + unrecordedParagraph(run);
+    return QStringLiteral("撤销修复 %1 失败，未做任何改动：\n%2").arg(run.undoes, run.failure) + afterwords(run);
 }
 
 QString undoDoneBox(const UndoRun &run, int listed)
@@ -111,16 +113,15 @@ QString undoDoneBox(const UndoRun &run, int listed)
     QString text = QStringLiteral("已撤销修复 %1：").arg(run.undoes) + undoTally(run);
     // After the rows: what triggers may have done besides, and that the rows are back even where
     // the undo's own journal could not record its end.
-    const QString afterwords =
-        (run.triggerNotice.isEmpty() ? QString() : QStringLiteral("\n\n") + run.triggerNotice) + unrecordedParagraph(run);
+    const QString after = afterwords(run);
     if (run.leftAlone.isEmpty())
-        return text + QStringLiteral("。") + afterwords;
+        return text + QStringLiteral("。") + after;
     text += QStringLiteral("，以下 %1 行未恢复：").arg(run.leftAlone.size());
     for (int i = 0; i < run.leftAlone.size() && i < listed; ++i)
         text += QLatin1Char('\n') + leftAloneLine(run.repair, run.leftAlone.at(i), Wording::Shown);
     if (run.leftAlone.size() > listed)
         text += QStringLiteral("\n……另有 %1 行未恢复。").arg(run.leftAlone.size() - listed);
-    return text + afterwords;
+    return text + after;
 }
 
 QString endFlagsDoneLine(const EndFlagRun &run)
@@ -128,11 +129,11 @@ QString endFlagsDoneLine(const EndFlagRun &run)
     return QStringLiteral("修复科目 %1 个，改动末级标志 %2 个，修复日志 %3").arg(run.codes).arg(run.rowsChanged).arg(run.journal);
 }
 
-QString endFlagsFailedLine(const EndFlagRun &run, const QString &failure)
+QString endFlagsFailedLine(const EndFlagRun &run)
 {
     return QStringLiteral("修复失败（已写入 %1 行%2）：%3")
         .arg(run.rowsWritten)
-        .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, failure);
+        .arg(run.journal.isEmpty() ? QString() : QStringLiteral("，修复日志 ") + run.journal, run.failure);
 }
 
 QString endFlagsNotBegunLine(const QString &failure)
