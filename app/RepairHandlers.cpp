@@ -63,9 +63,9 @@ private:
 
 }  // namespace
 
-// The reset's success is the one the window always showed; a second box follows when what is
-// journaled falls short of it: its end could not be recorded, or triggers may have changed rows
-// the journal does not hold.
+// The reset's success and failure are the ones the window always showed (a database that can't be
+// opened: the connection box first); a second box follows when what is journaled falls short of
+// it: its end could not be recorded, or triggers may have changed rows the journal does not hold.
 void Form1::Command1_Click()
 {
     const QString accountSet = Combo4->currentText();
@@ -130,6 +130,11 @@ void Form1::Command2_Click()
             MessageBox::show(Text::finalChartCheckNotMade(run.finalCheckFailure), MessageBox::Icon::Critical);
         break;
     case repair::RunResult::Stopped:
+        // The window is closing: the flags written so far stay, and what they leave behind is said.
+        if (!run.unrecorded.isEmpty())
+            MessageBox::show(Text::walkTrouble(Text::endUnrecorded(run)), MessageBox::Icon::Critical);
+        if (!run.triggerNotice.isEmpty())
+            MessageBox::show(run.triggerNotice);
         break;
     case repair::RunResult::Failed: {
         QStringList what{run.failure};

@@ -121,6 +121,8 @@ int recomputeBalances(const Request &request)
         report.add({selected.accountSet, {}, selected.year, selected.database, {}, {}, {}, {}, plan, {}, {}, {}});
         const QString where = placeOf(selected) + QStringLiteral("：");
         const QString failure = request.dryRun ? plan.failure : run.failure;
+        if (!run.journal.isEmpty())  // a failed run's too: rolled back, or listed as never ended
+            result.insert(QStringLiteral("journal"), run.journal);
         if (!failure.isEmpty()) {
             status = 2;
             ++failed;
@@ -131,8 +133,6 @@ int recomputeBalances(const Request &request)
             results.append(result);
             continue;
         }
-        if (!run.journal.isEmpty())
-            result.insert(QStringLiteral("journal"), run.journal);
         out.line(where + repair::RepairText::recomputeDoneLine(run, request.dryRun));
         changedRows += qint64(plan.rows.size());
         QJsonArray changed;
@@ -149,8 +149,6 @@ int recomputeBalances(const Request &request)
             status = std::max(status, 1);
             ++leaving;
         }
-        if (!run.unrecorded.isEmpty())  // every row is written; only the journal's record of the end is missing
-            result.insert(QStringLiteral("outcome_recorded"), false);
         status = std::max(status, sayRunEnd(run, where, result));
         results.append(result);
     }

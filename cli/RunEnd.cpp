@@ -14,6 +14,7 @@ int sayRunEnd(const repair::RepairRun &run, const QString &where, QJsonObject &j
     int status = 0;
     if (!run.unrecorded.isEmpty()) {
         status = 2;
+        json.insert(QStringLiteral("outcome_recorded"), false);
         if (run.result == repair::RunResult::Completed)
             json.insert(QStringLiteral("error"), run.unrecorded);
         Output::error(where + repair::RepairText::endUnrecorded(run));

@@ -318,6 +318,32 @@ private slots:
         QCOMPARE(cell(list, 0, 6), QStringLiteral("可以重建末级标志"));
     }
 
+    // Triggers on the tables the repairs write: each report names them after what the repair did,
+    // since what they wrote is not in the journal and undo can't put it back.
+    void triggersNamedInTheReports()
+    {
+        writeSystemDatabase(systemDatabase(m_dir->path()), {{"007", "异形", {2031}, {}}});
+        SqliteFixture::run(books(),
+                           QString(LedgerFixture::TypicalTables) + LedgerFixture::PlantedBooks
+                               + "create table audit(what TEXT);"
+                                 "create trigger audit_sums after update on GL_accsum begin insert into audit values('sum'); end;"
+                                 "create trigger audit_flags after update on code begin insert into audit values('flag'); end;");
+        openWindow();
+        const QString after =
+            "：修复日志只记下本工具写入的记录，触发器可能同时改动了其他记录，那些改动不在日志中，撤销也不能恢复它们。";
+        for (const auto &[button, said] : {std::pair(m_window->recomputeButton, "数据表 GL_accsum 上有触发器 audit_sums" + after),
+                                           std::pair(m_window->endFlagsButton, "数据表 code 上有触发器 audit_flags" + after)}) {
+            MessageBox::answerNext(0);
+            button->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!m_window->busy(), 60000);
+            const QStringList shown = boxes();
+            QCOMPARE(shown.size(), 2);  // the question, and the report
+            QVERIFY2(shown[1].startsWith("0|已") && shown[1].contains("\n\n" + said + "\n\n"), qPrintable(shown[1]));
+        }
+        // the recompute wrote two rows, the walk the two flags PlantedBooks has wrong
+        QCOMPARE(SqliteFixture::dump(books(), "audit"), QStringLiteral("t:'sum'\nt:'sum'\nt:'flag'\nt:'flag'\n"));
+    }
+
     // A database that can't be read by the time its repair is asked for: one box says why.
     void unreadableWhenAskedFor()
     {

@@ -450,29 +450,51 @@ private slots:
         }
     }
 
-    // A walk that fails (every sync from some point on fails) and whose journal can't record that
-    // either says both: how far it came, and that it is listed as never ended.
-    void failedWalkWithItsEndUnrecordedSaysSo()
+    // A repair or an undo that fails (every sync from some point on fails) and whose journal can't
+    // record that either says both, whichever it is: why it failed (a walk: how far it came), and
+    // that it is listed as never ended; outcome_recorded is false in JSON beside the error.
+    void failedRunWithItsEndUnrecordedSaysSo_data()
     {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("failed");  // how its line of failure begins
+        QTest::newRow("walk") << "walk"
+                              << "修复失败（已写入 ";
+        QTest::newRow("reset") << "reset"
+                               << "余额清零失败，未做任何改动：";
+        QTest::newRow("recompute") << "recompute"
+                                   << "按下级科目重算失败，未做任何改动：";
+        QTest::newRow("undo") << "undo"
+                              << "撤销 " + m_walkOfRepaired + " 失败，未做任何改动：";
+    }
+    void failedRunWithItsEndUnrecordedSaysSo()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, failed);
         if (!m_canTrace)
             SKIP_UNLESS_CI("strace is missing or may not trace processes here (scripts/install-deps installs it)");
         bool seen = false;
         for (int n = 1; !seen && n < 100; ++n) {
-            freshData("original");
-            const ProcessRun run = withFailingSync(typedCommand("walk"), n, true);
-            const QJsonObject result = run.json()[0].toObject();
+            freshData(templateOf(scenario));
+            const ProcessRun run = withFailingSync(typedCommand(scenario), n, true);
+            const QJsonObject result =
+                scenario == "walk" || scenario == "recompute" ? run.json()[0].toObject() : run.json().object();
             const QString err = QString::fromUtf8(run.err);
             if (run.status == 0)
                 break;  // no sync failed
             QCOMPARE(run.status, 2);
-            if (result["outcome_recorded"].toBool(true) || result["journal"].toString().isEmpty())
+            const QString journal = result["journal"].toString();
+            const bool failedUnrecorded = err.contains("在修复日志中显示为“未记录结束”");
+            const bool doneUnrecorded = err.contains("但修复日志未能记下");  // every row written, the end not
+            QCOMPARE(result["outcome_recorded"].toBool(true), !failedUnrecorded && !doneUnrecorded);
+            if (!failedUnrecorded)
                 continue;
             seen = true;
-            QVERIFY2(err.contains("修复失败（已写入 "), qPrintable(err));
-            QVERIFY2(err.contains(QStringLiteral("修复日志 %1 未能记下修复的结果，在修复日志中显示为“未记录结束”：")
-                                      .arg(result["journal"].toString())),
+            QVERIFY2(!journal.isEmpty() && !result["error"].toString().isEmpty(), qPrintable(err));
+            QVERIFY2(err.contains(failed), qPrintable(err));
+            QVERIFY2(err.contains(QStringLiteral("修复日志 %1 未能记下%2的结果，在修复日志中显示为“未记录结束”：")
+                                      .arg(journal, scenario == "undo" ? "撤销" : "修复")),
                      qPrintable(err));
-            QVERIFY2(!err.contains("末级标志已全部写入"), qPrintable(err));
+            QVERIFY2(!doneUnrecorded, qPrintable(err));  // never said to be done
         }
         QVERIFY(seen);
     }
