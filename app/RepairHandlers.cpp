@@ -130,11 +130,10 @@ void Form1::Command2_Click()
             MessageBox::show(Text::finalChartCheckNotMade(run.finalCheckFailure), MessageBox::Icon::Critical);
         break;
     case repair::RunResult::Stopped:
-        // The window is closing: the flags written so far stay, and what they leave behind is said.
+        // The window is closing: it goes without a word, the flags written so far kept, unless the
+        // journal could not record where the walk stopped.
         if (!run.unrecorded.isEmpty())
             MessageBox::show(Text::walkTrouble(Text::endUnrecorded(run)), MessageBox::Icon::Critical);
-        if (!run.triggerNotice.isEmpty())
-            MessageBox::show(run.triggerNotice);
         break;
     case repair::RunResult::Failed: {
         QStringList what{run.failure};
