@@ -171,6 +171,12 @@ class CrashSafety : public QObject {
                               + command,
                           tracedEnvironment());
     }
+    // The JSON result of one run of `scenario`: the walk's and the recompute's first database's, the
+    // others' one object.
+    static QJsonObject resultOf(const QString &scenario, const ProcessRun &run)
+    {
+        return isWalk(scenario) || scenario == "recompute" ? run.json()[0].toObject() : run.json().object();
+    }
     // The command line of `scenario` as a user types it (the reset too).
     QStringList typedCommand(const QString &scenario) const
     {
@@ -327,7 +333,7 @@ private slots:
             ProcessRun run = runProcess(command.takeFirst(), command, tracedEnvironment());
             const QString step =
                 QStringLiteral("%1 with sync #%2 failed: %3 %4").arg(scenario).arg(n).arg(run.status).arg(QString::fromUtf8(run.err));
-            const QJsonValue result = isWalk(scenario) || scenario == "recompute" ? run.json()[0] : QJsonValue(run.json().object());
+            const QJsonObject result = resultOf(scenario, run);
             // the reset's runner exits 3 when the reset is done but its end not journaled
             const bool recorded = scenario == "reset" ? run.status != 3 : result["outcome_recorded"].toBool(true);
             if (scenario == "reset" && run.status == 3)
@@ -434,7 +440,7 @@ private slots:
         freshData(templateOf(scenario));
         const QString before = books(yearDb());
         const ProcessRun run = withFailingSync(typedCommand(scenario), syncs);
-        const QJsonObject result = scenario == "walk" || scenario == "recompute" ? run.json()[0].toObject() : run.json().object();
+        const QJsonObject result = resultOf(scenario, run);
         const QString journal = result["journal"].toString();
         QCOMPARE(run.status, 2);
         QCOMPARE(result["outcome_recorded"], QJsonValue(false));
@@ -476,8 +482,7 @@ private slots:
         for (int n = 1; !seen && n < 100; ++n) {
             freshData(templateOf(scenario));
             const ProcessRun run = withFailingSync(typedCommand(scenario), n, true);
-            const QJsonObject result =
-                scenario == "walk" || scenario == "recompute" ? run.json()[0].toObject() : run.json().object();
+            const QJsonObject result = resultOf(scenario, run);
             const QString err = QString::fromUtf8(run.err);
             if (run.status == 0)
                 break;  // no sync failed
