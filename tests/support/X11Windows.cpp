@@ -29,6 +29,13 @@ QList<std::pair<QString, QString>> windows()
     return found;
 }
 
+// Whether the window is mapped and on the screen: a window gets its title before it is shown, and
+// its size and place only once it is.
+bool viewable(const QString &windowId)
+{
+    return run(QStringLiteral("xwininfo"), {"-id", windowId}).contains(QStringLiteral("Map State: IsViewable"));
+}
+
 }  // namespace
 
 QStringList titles()
@@ -44,7 +51,7 @@ QString waitFor(const QString &title, int ms)
     const QDeadlineTimer deadline(ms);
     do {
         for (const auto &[id, name] : windows())
-            if (name == title)
+            if (name == title && viewable(id))
                 return id;
         QThread::msleep(100);
     } while (!deadline.hasExpired());

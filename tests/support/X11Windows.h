@@ -14,7 +14,8 @@ namespace X11Windows {
 // The titles of the top-level windows, in the server's stacking order.
 QStringList titles();
 
-// Waits up to `ms` milliseconds for a window titled `title`; gives its id (0x...), or nothing.
+// Waits up to `ms` milliseconds for a window titled `title` to be on the screen; gives its id
+// (0x...), or nothing.
 QString waitFor(const QString &title, int ms = 30000);
 
 // The size of the window `windowId`, as the X server holds it.
