@@ -351,10 +351,9 @@ private slots:
             }
         }
         QVERIFY2(!box.isEmpty(), qPrintable(X11Windows::titles().join('|')));
-        QVERIFY2(
-            said.contains("ODBC 驱动。") && said.contains("（见 帮助 → 使用说明）") && !said.contains("man n3fix"),
-            qPrintable(
-                QStringLiteral("%1 (box %2x%3)").arg(said).arg(X11Windows::size(box).width()).arg(X11Windows::size(box).height())));
+        const QSize size = X11Windows::size(box);
+        QVERIFY2(said.contains("ODBC 驱动。") && said.contains("（见 帮助 → 使用说明）") && !said.contains("man n3fix"),
+                 qPrintable(QStringLiteral("%1 (box %2x%3)").arg(said).arg(size.width()).arg(size.height())));
     }
 };
 
